@@ -1,0 +1,32 @@
+#include "app/AppDelegate.h"
+
+#include <QApplication>
+#include <iostream>
+
+#include "app/MainWindow.h"
+#include "editor/ViewController.h"
+#include "platform/ui/Dialogs.h"
+
+namespace tintreel {
+
+AppDelegate::AppDelegate() = default;
+
+AppDelegate::~AppDelegate() {
+    window_.reset();  // the window goes before the directory it renders into
+}
+
+bool AppDelegate::applicationDidFinishLaunching() {
+    temporaryDirectory_ = TemporaryDirectory::create();
+    if (!temporaryDirectory_) {
+        std::cout << "Error: could not create a private temporary directory" << std::endl;
+        return false;
+    }
+    dialogs_ = std::make_unique<QtDialogs>(nullptr);
+    auto* controller = new ViewController(temporaryDirectory_->path(), *dialogs_);
+    window_ = std::make_unique<MainWindow>(controller);
+    QApplication::setQuitOnLastWindowClosed(true);
+    window_->show();
+    return true;
+}
+
+}  // namespace tintreel

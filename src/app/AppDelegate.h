@@ -1,0 +1,34 @@
+#pragma once
+// AppDelegate: owns what lives as long as the application: the private
+// temporary directory, the dialogs and the main window. Closing the last
+// window ends the process; destroying the delegate removes the directory.
+//
+// GUI thread only.
+
+#include <memory>
+#include <optional>
+
+#include "platform/system/TemporaryDirectory.h"
+
+namespace tintreel {
+
+class MainWindow;
+class QtDialogs;
+
+class AppDelegate {
+public:
+    AppDelegate();
+    ~AppDelegate();
+
+    // Builds and shows the window; false when the private temporary
+    // directory could not be made (a message has been printed).
+    bool applicationDidFinishLaunching();
+    MainWindow* window() const { return window_.get(); }
+
+private:
+    std::optional<TemporaryDirectory> temporaryDirectory_;
+    std::unique_ptr<QtDialogs> dialogs_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+}  // namespace tintreel

@@ -1,0 +1,130 @@
+#include "cli/CliOptions.h"
+
+#include <charconv>
+#include <fstream>
+#include <sstream>
+
+#include "editor/ControlCatalogue.h"
+#include "editor/NamedSetting.h"
+#include "editor/SettingsRecord.h"
+
+namespace tintreel {
+namespace {
+
+std::optional<double> parseSeconds(const std::string& text) {
+    double value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || !(value >= 0)) return std::nullopt;
+    return value;
+}
+
+CliExit error(const std::string& message) { return {kExitBadInput, "tintreel-render: " + message}; }
+
+// Reads the value that follows option `name`, advancing `i`.
+std::optional<std::string> valueOf(const std::vector<std::string>& args, std::size_t& i) {
+    if (i + 1 >= args.size()) return std::nullopt;
+    return args[++i];
+}
+
+std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::size_t& i, CliOptions& o) {
+    const std::string& arg = args[i];
+    if (arg == "--still") {
+        o.still = true;
+        // SECONDS is optional: the next argument is taken only when it is a time.
+        if (i + 1 < args.size()) {
+            if (auto seconds = parseSeconds(args[i + 1])) {
+                o.stillSeconds = seconds;
+                ++i;
+            }
+        }
+        return std::nullopt;
+    }
+    auto value = valueOf(args, i);
+    if (!value) return error("option " + arg + " needs a value");
+    if (arg == "-o" || arg == "--output") o.output = *value;
+    else if (arg == "-s" || arg == "--settings") o.settingsFile = *value;
+    else if (arg == "--logo") o.logo = *value;
+    else if (arg == "--set") {
+        const std::size_t equals = value->find('=');
+        if (equals == std::string::npos || equals == 0) return error("--set takes NAME=VALUE, got \"" + *value + "\"");
+        o.assignments.emplace_back(value->substr(0, equals), value->substr(equals + 1));
+    }
+    return std::nullopt;
+}
+
+bool isValuedOption(const std::string& arg) {
+    for (const char* option : {"-o", "--output", "-s", "--settings", "--logo", "--set", "--still"})
+        if (arg == option) return true;
+    return false;
+}
+
+std::optional<std::string> readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) return std::nullopt;
+    return text.str();
+}
+
+}  // namespace
+
+std::string usageText() {
+    return "Usage: tintreel-render -o OUTPUT [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT\n"
+           "       tintreel-render --still [SECONDS] -o OUT.png [-s SETTINGS] [--set NAME=VALUE]... "
+           "[--logo IMAGE] INPUT\n"
+           "\n"
+           "Renders INPUT (a .mov, .m4v, .mp4, .3gp or .3g2 movie) through the effects the settings enable\n"
+           "and writes the result to OUTPUT. With --still, writes the still preview as a PNG instead: of a\n"
+           "PNG or JPEG picture INPUT, or of the movie frame at SECONDS (default 0).\n"
+           "\n"
+           "  -o, --output PATH      where to write the result\n"
+           "  -s, --settings FILE    a settings file saved by the editor (a profile)\n"
+           "      --set NAME=VALUE   one control by its name, e.g. --set checkSepia=1 --set sliderSepiaIntensity=0.8;\n"
+           "                         later --set wins over the file, which wins over the defaults\n"
+           "      --logo IMAGE       the picture of the image watermark (PNG or JPEG)\n"
+           "      --still [SECONDS]  write a still preview instead of a movie\n"
+           "  -h, --help             show this help\n"
+           "      --version          show the version\n"
+           "\n"
+           "Exit status: 0 done, 1 the render failed, 2 bad arguments or input, 130 cancelled.\n";
+}
+
+std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& args) {
+    CliOptions options;
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "-h" || arg == "--help") return CliExit{kExitSuccess, usageText()};
+        if (arg == "--version") return CliExit{kExitSuccess, std::string("tintreel-render ") + TINTREEL_VERSION};
+        if (isValuedOption(arg)) {
+            if (auto failure = takeOption(args, i, options)) return *failure;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return error("unknown option " + arg + " (see --help)");
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.size() != 1) return error(positional.empty() ? "no INPUT given (see --help)" : "more than one INPUT given");
+    if (options.output.empty()) return error("no OUTPUT given: use -o PATH");
+    options.input = positional.front();
+    return options;
+}
+
+std::variant<EffectSettings, std::string> resolveSettings(const CliOptions& options) {
+    EffectSettings settings = defaultEffectSettings();
+    if (options.settingsFile) {
+        const auto text = readFile(*options.settingsFile);
+        if (!text) return "cannot read the settings file " + options.settingsFile->string();
+        RecordParseResult parsed = parseSettingsRecord(*text, settings);
+        if (!parsed.problems.empty())
+            return "the settings file " + options.settingsFile->string() + " is damaged: " + parsed.problems.front();
+        settings = std::move(parsed.settings);
+    }
+    for (const auto& [name, value] : options.assignments)
+        if (auto problem = assignNamedSetting(settings, name, value)) return "--set " + name + ": " + *problem;
+    return settings;
+}
+
+}  // namespace tintreel

@@ -1,0 +1,28 @@
+#pragma once
+// The movie modes of tintreel-render for a movie INPUT (mov, m4v, mp4, 3gp,
+// 3g2): the whole movie rendered through the render worker and copied to
+// OUTPUT, or one frame of it run through the still chain as a PNG.
+//
+// Runs on the main thread of the command line process; a QGuiApplication
+// must exist (the text watermark draws with fonts). runMovie installs
+// SIGINT/SIGTERM handlers for its duration that cancel the render.
+
+#include "cli/CliOptions.h"
+#include "imaging/EffectSettings.h"
+
+namespace tintreel {
+
+// Renders options.input with the settings and copies the result to
+// options.output (through a temporary name beside it, renamed into place).
+// Progress goes to standard error as the window's label. Returns
+// kExitSuccess, kExitBadInput (one-line error) for an INPUT that is not a
+// readable movie with a video track and one of the five extensions,
+// kExitRenderFailed ("Could not generate preview.") and kExitCancelled after
+// SIGINT/SIGTERM, with nothing left at OUTPUT.
+int runMovie(const CliOptions& options, const EffectSettings& settings);
+
+// Writes the still preview of the frame at options.stillSeconds (0 when not
+// given) as a PNG at options.output. Same INPUT checks as runMovie.
+int runStillFrame(const CliOptions& options, const EffectSettings& settings);
+
+}  // namespace tintreel

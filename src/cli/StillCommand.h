@@ -1,0 +1,19 @@
+#pragma once
+// The still mode of tintreel-render for a picture INPUT: the picture run
+// through the effect chain, written as a PNG.
+//
+// Runs on the main thread of the command line process; a QGuiApplication
+// must exist (the text watermark draws with fonts).
+
+#include "cli/CliOptions.h"
+#include "imaging/EffectSettings.h"
+
+namespace tintreel {
+
+// Loads the picture and the logo (when given), applies the chain with the
+// settings and writes options.output. Returns kExitSuccess, kExitBadInput
+// after a one-line error on standard error for an unreadable picture or
+// logo, or kExitRenderFailed when the PNG cannot be written.
+int runStillPicture(const CliOptions& options, const EffectSettings& settings);
+
+}  // namespace tintreel

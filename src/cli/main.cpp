@@ -1,0 +1,50 @@
+// tintreel-render: the headless front end over the same engine as the editor.
+// It parses the command line, resolves the settings and hands over to the
+// still or the movie mode.
+#include <QGuiApplication>
+#include <algorithm>
+#include <iostream>
+
+#include "cli/CliOptions.h"
+#include "cli/MovieCommand.h"
+#include "cli/StillCommand.h"
+
+namespace {
+
+bool isPicture(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+    return extension == ".png" || extension == ".jpg" || extension == ".jpeg";
+}
+
+int run(const tintreel::CliOptions& options) {
+    const auto resolved = tintreel::resolveSettings(options);
+    if (const auto* problem = std::get_if<std::string>(&resolved)) {
+        std::cerr << "tintreel-render: " << *problem << std::endl;
+        return tintreel::kExitBadInput;
+    }
+    const auto& settings = std::get<tintreel::EffectSettings>(resolved);
+    if (isPicture(options.input)) {
+        if (!options.still) {
+            std::cerr << "tintreel-render: a picture INPUT needs --still" << std::endl;
+            return tintreel::kExitBadInput;
+        }
+        return tintreel::runStillPicture(options, settings);
+    }
+    return options.still ? tintreel::runStillFrame(options, settings) : tintreel::runMovie(options, settings);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const auto parsed = tintreel::parseCommandLine(arguments);
+    if (const auto* exit = std::get_if<tintreel::CliExit>(&parsed)) {
+        (exit->status == tintreel::kExitSuccess ? std::cout : std::cerr) << exit->message << std::endl;
+        return exit->status;
+    }
+    // Text drawing needs a GUI application object; no display is needed.
+    if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    return run(std::get<tintreel::CliOptions>(parsed));
+}

@@ -1,0 +1,345 @@
+#include "editor/ControlCatalogue.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "imaging/FontFamilies.h"
+#include "imaging/WatermarkPosition.h"
+
+namespace tintreel {
+namespace {
+
+using ES = EffectSettings;
+using G = GroupId;
+using T = SettingsTab;
+
+constexpr std::string_view kDefaultWatermarkText = "\u00A9 Tintreel";
+constexpr float kOffsetLimit = 10000.0f;
+
+const std::array<GroupSpec, 20> kGroups{{
+    {G::Adjustments, "", "", "buttonResetAdjustments", T::Adjustments},
+    {G::BlackWhite, "Black & White", "checkBlackWhite", "", T::Effects},
+    {G::Sepia, "Sepia", "checkSepia", "buttonResetSepia", T::Effects},
+    {G::Cartoon, "Cartoon", "checkCartoon", "buttonResetCartoon", T::Effects},
+    {G::OilPainting, "Oil Painting", "checkOilPainting", "buttonResetOilPainting", T::Effects},
+    {G::Vignette, "Vignette", "checkVignette", "buttonResetVignette", T::Effects},
+    {G::Pixellate, "Pixellate", "checkPixellate", "buttonResetPixelate", T::Effects},
+    {G::Halftone, "Halftone", "checkHalftone", "buttonResetHalftone", T::Effects},
+    {G::Blur, "Blur", "checkBlur", "buttonResetBlur", T::Effects, true},
+    {G::CircleBlur, "Circle Blur", "checkCircleBlur", "buttonResetCircleBlur", T::Effects, true},
+    {G::FocusBlur, "Focus Blur", "checkFocusBlur", "buttonResetFocusBlur", T::Effects, true},
+    {G::MotionBlur, "Motion Blur", "checkMotionBlur", "buttonResetMotionBlur", T::Effects, true},
+    {G::ZoomBlur, "Zoom Blur", "checkZoomBlur", "buttonResetZoomBlur", T::Effects, true},
+    {G::Scale, "Scale", "checkScale", "buttonResetScale", T::Transform, false, true},
+    {G::Rotate, "Rotate", "checkRotate", "buttonResetRotate", T::Transform, false, true},
+    {G::Transform3D, "3D Transform (4x4 Matrix)", "check3DTransform", "buttonReset3DTransform", T::Transform},
+    {G::Swirl, "Swirl", "checkSwirl", "buttonResetSwirl", T::Transform},
+    {G::GlassSphere, "Glass Sphere", "checkGlassSphere", "buttonResetGlassSphere", T::Transform},
+    {G::TextWatermark, "Text Watermark", "checkTextWatermark", "buttonResetTextWatermark", T::TextWatermark},
+    {G::ImageWatermark, "Image Watermark", "checkImageWatermark", "buttonResetImageWatermark",
+     T::ImageWatermark, false, false, true},
+}};
+
+// Row builders: one call per control keeps the table below readable.
+ControlSpec row(std::string_view outlet, std::string_view textOutlet, ControlKind kind, G group,
+                std::string_view label) {
+    ControlSpec s;
+    s.outlet = outlet;
+    s.textOutlet = textOutlet;
+    s.kind = kind;
+    s.group = group;
+    s.label = label;
+    return s;
+}
+
+ControlSpec slider(std::string_view outlet, G group, std::string_view label, float ES::* member,
+                   float defaultValue, float minimum, float maximum) {
+    ControlSpec s = row(outlet, {}, ControlKind::Slider, group, label);
+    s.defaultValue = defaultValue;
+    s.minimum = minimum;
+    s.maximum = maximum;
+    s.number = {member};
+    return s;
+}
+
+ControlSpec check(std::string_view outlet, G group, std::string_view label, int ES::* member) {
+    ControlSpec s = row(outlet, {}, ControlKind::Check, group, label);
+    s.maximum = 1;
+    s.state = member;
+    return s;
+}
+
+ControlSpec groupCheck(G group, int ES::* member) {
+    const GroupSpec& g = kGroups[static_cast<std::size_t>(group)];
+    return check(g.checkOutlet, group, g.caption, member);
+}
+
+ControlSpec pair(std::string_view stepper, std::string_view field, G group, std::string_view label,
+                 float ES::* member, std::string ES::* text, float defaultValue, PairRule rule) {
+    ControlSpec s = row(stepper, field, ControlKind::Pair, group, label);
+    s.defaultValue = defaultValue;
+    s.minimum = rule.lowerBound;
+    s.maximum = rule.upperBound;
+    s.increment = 1;
+    s.rule = rule;
+    s.number = {member};
+    s.text = {text};
+    return s;
+}
+
+ControlSpec popUp(std::string_view outlet, G group, std::string_view label, int ES::* member,
+                  int defaultIndex, std::span<const std::string_view> items) {
+    ControlSpec s = row(outlet, {}, ControlKind::PopUp, group, label);
+    s.defaultValue = static_cast<float>(defaultIndex);
+    s.maximum = static_cast<float>(items.size() - 1);
+    s.items = items;
+    s.state = member;
+    return s;
+}
+
+ControlSpec text(std::string_view outlet, G group, std::string_view label, std::string ES::* member,
+                 std::string_view defaultText) {
+    ControlSpec s = row(outlet, {}, ControlKind::Text, group, label);
+    s.defaultText = defaultText;
+    s.text = {member};
+    return s;
+}
+
+ControlSpec matrixCell(int cell) {
+    static constexpr std::array<std::string_view, kMatrixCells> kSteppers{
+        "stepper3DTransformM11", "stepper3DTransformM12", "stepper3DTransformM13", "stepper3DTransformM14",
+        "stepper3DTransformM21", "stepper3DTransformM22", "stepper3DTransformM23", "stepper3DTransformM24",
+        "stepper3DTransformM31", "stepper3DTransformM32", "stepper3DTransformM33", "stepper3DTransformM34",
+        "stepper3DTransformM41", "stepper3DTransformM42", "stepper3DTransformM43", "stepper3DTransformM44"};
+    static constexpr std::array<std::string_view, kMatrixCells> kFields{
+        "textField3DTransformM11", "textField3DTransformM12", "textField3DTransformM13", "textField3DTransformM14",
+        "textField3DTransformM21", "textField3DTransformM22", "textField3DTransformM23", "textField3DTransformM24",
+        "textField3DTransformM31", "textField3DTransformM32", "textField3DTransformM33", "textField3DTransformM34",
+        "textField3DTransformM41", "textField3DTransformM42", "textField3DTransformM43", "textField3DTransformM44"};
+    const auto index = static_cast<std::size_t>(cell);
+    ControlSpec s = row(kSteppers[index], kFields[index], ControlKind::MatrixCell, G::Transform3D, {});
+    s.defaultValue = (cell % 5 == 0) ? 1.0f : 0.0f;  // the identity's diagonal
+    s.minimum = -100;
+    s.maximum = 100;
+    s.increment = 0.01f;
+    s.number = {nullptr, cell};
+    s.text = {nullptr, cell};
+    return s;
+}
+
+PairRule clampOnly(float lower, float upper) { return {lower, lower, upper, upper, std::nullopt, false}; }
+PairRule integerRule(float lower, float lowerWritten, float upper, float invalid) {
+    return {lower, lowerWritten, upper, upper, invalid, true};
+}
+PairRule offsetRule() { return integerRule(-kOffsetLimit, -kOffsetLimit, kOffsetLimit, 0); }
+
+std::vector<ControlSpec> buildCatalogue() {
+    std::vector<ControlSpec> rows{
+        slider("sliderBrightness", G::Adjustments, "Brightness", &ES::sliderBrightness, 0.0f, -1, 1),
+        slider("sliderExposure", G::Adjustments, "Exposure", &ES::sliderExposure, 0.0f, -4, 4),
+        slider("sliderContrast", G::Adjustments, "Contrast", &ES::sliderContrast, 1.0f, 0, 4),
+        slider("sliderSaturation", G::Adjustments, "Saturation", &ES::sliderSaturation, 1.0f, 0, 2),
+        slider("sliderGamma", G::Adjustments, "Gamma", &ES::sliderGamma, 1.0f, 0, 3),
+        slider("sliderHue", G::Adjustments, "Hue", &ES::sliderHue, 0.0f, -180, 180),
+        slider("sliderRed", G::Adjustments, "Red", &ES::sliderRed, 1.0f, 0, 2),
+        slider("sliderGreen", G::Adjustments, "Green", &ES::sliderGreen, 1.0f, 0, 2),
+        slider("sliderBlue", G::Adjustments, "Blue", &ES::sliderBlue, 1.0f, 0, 2),
+        groupCheck(G::BlackWhite, &ES::checkBlackWhite),
+        groupCheck(G::Sepia, &ES::checkSepia),
+        slider("sliderSepiaIntensity", G::Sepia, "Intensity", &ES::sliderSepiaIntensity, 1.0f, 0, 1),
+        groupCheck(G::Cartoon, &ES::checkCartoon),
+        slider("sliderCartoonBlur", G::Cartoon, "Blur", &ES::sliderCartoonBlur, 2.0f, 0, 10),
+        slider("sliderCartoonThreshold", G::Cartoon, "Threshold", &ES::sliderCartoonThreshold, 0.2f, 0, 1),
+        slider("sliderCartoonQuantization", G::Cartoon, "Levels", &ES::sliderCartoonQuantization, 10.0f, 2, 50),
+        groupCheck(G::OilPainting, &ES::checkOilPainting),
+        slider("sliderOilPaintingIntensity", G::OilPainting, "Radius", &ES::sliderOilPaintingIntensity, 4.0f, 0, 10),
+        groupCheck(G::Vignette, &ES::checkVignette),
+        slider("sliderVignetteRadius", G::Vignette, "Radius", &ES::sliderVignetteRadius, 0.0f, -0.25f, 0.25f),
+        groupCheck(G::Pixellate, &ES::checkPixellate),
+        slider("sliderPixellatePixelSize", G::Pixellate, "Pixel Size", &ES::sliderPixellatePixelSize, 0.02f, 0,
+               0.2f),
+        groupCheck(G::Halftone, &ES::checkHalftone),
+        slider("sliderHalftoneDotSize", G::Halftone, "Dot Size", &ES::sliderHalftoneDotSize, 0.02f, 0, 0.2f),
+        groupCheck(G::Blur, &ES::checkBlur),
+        slider("sliderBlurIntensity", G::Blur, "Radius", &ES::sliderBlurIntensity, 3.0f, 0, 20),
+        groupCheck(G::CircleBlur, &ES::checkCircleBlur),
+        slider("sliderCircleBlurIntensity", G::CircleBlur, "Blur", &ES::sliderCircleBlurIntensity, 3.0f, 0, 10),
+        slider("sliderCircleBlurRadius", G::CircleBlur, "Radius", &ES::sliderCircleBlurRadius, 0.2f, 0, 1),
+        groupCheck(G::FocusBlur, &ES::checkFocusBlur),
+        slider("sliderFocusBlurIntensity", G::FocusBlur, "Blur", &ES::sliderFocusBlurIntensity, 5.0f, 0, 20),
+        slider("sliderFocusBlurRadius", G::FocusBlur, "Radius", &ES::sliderFocusBlurRadius, 0.6f, 0, 1),
+        slider("sliderFocusBlurEdge", G::FocusBlur, "Edge", &ES::sliderFocusBlurEdge, 0.4f, 0, 1),
+        groupCheck(G::MotionBlur, &ES::checkMotionBlur),
+        slider("sliderMotionBlurIntensity", G::MotionBlur, "Blur", &ES::sliderMotionBlurIntensity, 4.0f, 0, 20),
+        slider("sliderMotionBlurAngle", G::MotionBlur, "Angle", &ES::sliderMotionBlurAngle, 0.0f, 0, 360),
+        groupCheck(G::ZoomBlur, &ES::checkZoomBlur),
+        slider("sliderZoomBlurIntensity", G::ZoomBlur, "Blur", &ES::sliderZoomBlurIntensity, 1.0f, 0, 5),
+        groupCheck(G::Scale, &ES::checkScale),
+        pair("stepperScale", "textFieldScale", G::Scale, "Scale (%)", &ES::stepperScale, &ES::textFieldScale, 100,
+             clampOnly(1, 999)),
+        groupCheck(G::Rotate, &ES::checkRotate),
+        slider("sliderRotateAngle", G::Rotate, "Angle", &ES::sliderRotateAngle, 0.0f, -180, 180),
+        groupCheck(G::Transform3D, &ES::check3DTransform),
+    };
+    for (int cell = 0; cell < kMatrixCells; ++cell) rows.push_back(matrixCell(cell));
+    const std::vector<ControlSpec> tail{
+        groupCheck(G::Swirl, &ES::checkSwirl),
+        slider("sliderSwirlRadius", G::Swirl, "Radius", &ES::sliderSwirlRadius, 0.5f, 0, 1),
+        slider("sliderSwirlAngle", G::Swirl, "Angle", &ES::sliderSwirlAngle, 1.0f, -5, 5),
+        groupCheck(G::GlassSphere, &ES::checkGlassSphere),
+        slider("sliderGlassSphereRadius", G::GlassSphere, "Radius", &ES::sliderGlassSphereRadius, 0.25f, 0, 1),
+        slider("sliderGlassSphereRefraction", G::GlassSphere, "Refraction", &ES::sliderGlassSphereRefraction, 0.71f,
+               0, 2),
+        groupCheck(G::TextWatermark, &ES::checkTextWatermark),
+        text("textFieldText", G::TextWatermark, "Text", &ES::textFieldText, kDefaultWatermarkText),
+        [] {
+            ControlSpec s = row("colorWellTextColor", {}, ControlKind::ColorWell, G::TextWatermark, "Color");
+            s.color = &ES::colorWellTextColor;
+            s.defaultColor = {1.0, 1.0, 1.0, 1.0};
+            return s;
+        }(),
+        popUp("comboTextFontType", G::TextWatermark, "Font", &ES::comboTextFontType, 12, kFontFamilies),
+        pair("stepperTextFontSize", "textFieldTextFontSize", G::TextWatermark, "Size", &ES::stepperTextFontSize,
+             &ES::textFieldTextFontSize, 80, integerRule(0, 0, 500, 0)),
+        pair("stepperTextOpacity", "textFieldTextOpacity", G::TextWatermark, "Opacity (%)", &ES::stepperTextOpacity,
+             &ES::textFieldTextOpacity, 70, integerRule(0, 1, 100, 1)),
+        check("checkTextShadow", G::TextWatermark, "Shadow", &ES::checkTextShadow),
+        popUp("comboTextPosition", G::TextWatermark, "Position", &ES::comboTextPosition, 0, kWatermarkPositions),
+        check("checkTextStroke", G::TextWatermark, "Stroke", &ES::checkTextStroke),
+        pair("stepperTextXOffset", "textFieldTextXOffset", G::TextWatermark, "X Offset", &ES::stepperTextXOffset,
+             &ES::textFieldTextXOffset, 0, offsetRule()),
+        pair("stepperTextYOffset", "textFieldTextYOffset", G::TextWatermark, "Y Offset", &ES::stepperTextYOffset,
+             &ES::textFieldTextYOffset, 0, offsetRule()),
+        groupCheck(G::ImageWatermark, &ES::checkImageWatermark),
+        text("textFieldImage", G::ImageWatermark, "Picture", &ES::textFieldImage, ""),
+        row("buttonSelectImage", {}, ControlKind::Button, G::ImageWatermark, "Choose Picture..."),
+        pair("stepperImageScale", "textFieldImageScale", G::ImageWatermark, "Scale (%)", &ES::stepperImageScale,
+             &ES::textFieldImageScale, 100, integerRule(1, 1, 1000, 1)),
+        pair("stepperImageOpacity", "textFieldImageOpacity", G::ImageWatermark, "Opacity (%)",
+             &ES::stepperImageOpacity, &ES::textFieldImageOpacity, 70, integerRule(0, 0, 100, 0)),
+        popUp("comboImagePosition", G::ImageWatermark, "Position", &ES::comboImagePosition, 1, kWatermarkPositions),
+        pair("stepperImageXOffset", "textFieldImageXOffset", G::ImageWatermark, "X Offset", &ES::stepperImageXOffset,
+             &ES::textFieldImageXOffset, 0, offsetRule()),
+        pair("stepperImageYOffset", "textFieldImageYOffset", G::ImageWatermark, "Y Offset", &ES::stepperImageYOffset,
+             &ES::textFieldImageYOffset, 0, offsetRule()),
+    };
+    rows.insert(rows.end(), tail.begin(), tail.end());
+    return rows;
+}
+
+void setDefault(const ControlSpec& control, EffectSettings& s) {
+    switch (control.kind) {
+        case ControlKind::Slider: control.number.of(s) = control.defaultValue; break;
+        case ControlKind::Pair:
+        case ControlKind::MatrixCell:
+            control.number.of(s) = control.defaultValue;
+            control.text.of(s) = pairText(control, control.defaultValue);
+            break;
+        case ControlKind::Check:
+        case ControlKind::PopUp: s.*control.state = static_cast<int>(control.defaultValue); break;
+        case ControlKind::Text: control.text.of(s) = std::string(control.defaultText); break;
+        case ControlKind::ColorWell: s.*control.color = control.defaultColor; break;
+        case ControlKind::Button: break;
+    }
+}
+
+bool isAtDefault(const ControlSpec& control, const EffectSettings& s) {
+    switch (control.kind) {
+        case ControlKind::Slider: return control.number.of(s) == control.defaultValue;
+        case ControlKind::Pair:
+        case ControlKind::MatrixCell:
+            return control.number.of(s) == control.defaultValue && control.text.of(s) == pairText(control, control.defaultValue);
+        case ControlKind::Check:
+        case ControlKind::PopUp: return s.*control.state == static_cast<int>(control.defaultValue);
+        case ControlKind::Text: return control.text.of(s) == control.defaultText;
+        case ControlKind::ColorWell: return s.*control.color == control.defaultColor;
+        case ControlKind::Button: return true;
+    }
+    return true;
+}
+
+bool isGroupCheck(const ControlSpec& control) { return control.outlet == groupSpec(control.group).checkOutlet; }
+
+}  // namespace
+
+std::span<const GroupSpec> controlGroups() { return kGroups; }
+
+std::span<const ControlSpec> controlCatalogue() {
+    static const std::vector<ControlSpec> catalogue = buildCatalogue();
+    return catalogue;
+}
+
+const GroupSpec& groupSpec(GroupId id) { return kGroups[static_cast<std::size_t>(id)]; }
+
+const ControlSpec* findControl(std::string_view name) {
+    for (const ControlSpec& control : controlCatalogue())
+        if (control.outlet == name || (!control.textOutlet.empty() && control.textOutlet == name)) return &control;
+    return nullptr;
+}
+
+int groupState(const EffectSettings& settings, GroupId id) {
+    const GroupSpec& group = groupSpec(id);
+    if (group.checkOutlet.empty()) return 1;
+    return settings.*(findControl(group.checkOutlet)->state);
+}
+
+EffectSettings defaultEffectSettings() {
+    EffectSettings settings;
+    for (const ControlSpec& control : controlCatalogue()) setDefault(control, settings);
+    return settings;
+}
+
+void resetGroup(EffectSettings& settings, GroupId id) {
+    for (const ControlSpec& control : controlCatalogue())
+        if (control.group == id && !isGroupCheck(control)) setDefault(control, settings);
+}
+
+bool groupIsAtDefault(const EffectSettings& settings, GroupId id) {
+    return std::ranges::all_of(controlCatalogue(), [&](const ControlSpec& control) {
+        return control.group != id || isGroupCheck(control) || isAtDefault(control, settings);
+    });
+}
+
+std::string formatFieldNumber(float value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.7g", static_cast<double>(value));
+    return buffer;
+}
+
+std::string FloatToFormattedString(float value) {
+    if (value > -0.001f && value < 0.001f) return "0";
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.2f", static_cast<double>(value));
+    return buffer;
+}
+
+std::string pairText(const ControlSpec& control, float value) {
+    return control.kind == ControlKind::MatrixCell ? FloatToFormattedString(value) : formatFieldNumber(value);
+}
+
+std::string GetTextFontTypeWithFontType(int index) { return std::string(fontFamilyName(index)); }
+
+std::vector<std::string_view> interfaceSwitchOrder() {
+    std::vector<std::string_view> order{"buttonZoomIn",      "buttonZoomOut",   "buttonResetZoom",
+                                        "buttonSelectVideo", "buttonSaveVideo", "stepperBrowseFrames"};
+    std::vector<std::string_view> pendingResets;  // resets switched right after their run of groups
+    std::vector<std::string_view> trailingResets;
+    for (const GroupSpec& group : controlGroups()) {
+        if (!group.resetSwitchedWithEffects) {
+            order.insert(order.end(), pendingResets.begin(), pendingResets.end());
+            pendingResets.clear();
+        }
+        for (const ControlSpec& control : controlCatalogue()) {
+            if (control.group != group.id) continue;
+            if (control.kind == ControlKind::Pair) order.push_back(control.textOutlet);
+            order.push_back(control.outlet);
+        }
+        if (!group.resetOutlet.empty())
+            (group.resetSwitchedWithEffects ? pendingResets : trailingResets).push_back(group.resetOutlet);
+    }
+    order.insert(order.end(), trailingResets.begin(), trailingResets.end());
+    return order;
+}
+
+}  // namespace tintreel

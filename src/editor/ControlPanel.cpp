@@ -1,0 +1,177 @@
+#include "editor/ControlPanel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "editor/ControlCatalogue.h"
+#include "editor/Outlets.h"
+#include "platform/ui/ColorWell.h"
+#include "platform/ui/FloatSlider.h"
+#include "platform/ui/Stepper.h"
+
+namespace tintreel {
+namespace {
+
+QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+constexpr std::array<std::pair<SettingsTab, std::string_view>, 5> kTabTitles{{
+    {SettingsTab::Adjustments, "Adjustments"},
+    {SettingsTab::Effects, "Effects"},
+    {SettingsTab::Transform, "Transform"},
+    {SettingsTab::TextWatermark, "Text"},
+    {SettingsTab::ImageWatermark, "Image"},
+}};
+
+// Check box captions share one look: white, 13 px "Skia", left-aligned.
+QCheckBox* makeCheck(Outlets& outlets, const ControlSpec& control) {
+    auto* check = outlets.add(new QCheckBox(qs(control.label)), control.outlet);
+    check->setProperty("role", "caption");
+    return check;
+}
+
+QLineEdit* makeField(Outlets& outlets, std::string_view name, int width) {
+    auto* field = outlets.add(new QLineEdit, name);
+    field->setFixedWidth(width);
+    field->setAlignment(Qt::AlignRight);
+    return field;
+}
+
+Stepper* makeStepper(Outlets& outlets, const ControlSpec& control) {
+    auto* stepper = outlets.add(new Stepper, control.outlet);
+    stepper->setRange(control.minimum, control.maximum);
+    stepper->setIncrement(control.increment);
+    return stepper;
+}
+
+// One value row: the control, or the text field and stepper of a pair.
+QWidget* makeValueWidget(Outlets& outlets, Dialogs& dialogs, const ControlSpec& control) {
+    switch (control.kind) {
+        case ControlKind::Slider: {
+            auto* slider = outlets.add(new FloatSlider, control.outlet);
+            slider->setFloatRange(control.minimum, control.maximum);
+            return slider;
+        }
+        case ControlKind::Pair: {
+            auto* box = new QWidget;
+            auto* row = new QHBoxLayout(box);
+            row->setContentsMargins(0, 0, 0, 0);
+            row->setSpacing(4);
+            row->addWidget(makeField(outlets, control.textOutlet, 72));
+            row->addWidget(makeStepper(outlets, control));
+            row->addStretch();
+            return box;
+        }
+        case ControlKind::Text: return outlets.add(new QLineEdit, control.outlet);
+        case ControlKind::ColorWell: return outlets.add(new ColorWell(dialogs), control.outlet);
+        case ControlKind::PopUp: {
+            auto* combo = outlets.add(new QComboBox, control.outlet);
+            for (std::string_view item : control.items) combo->addItem(qs(item));
+            return combo;
+        }
+        case ControlKind::Button: return outlets.add(new QPushButton(qs(control.label)), control.outlet);
+        case ControlKind::Check: return makeCheck(outlets, control);
+        case ControlKind::MatrixCell: break;
+    }
+    return nullptr;
+}
+
+// The sixteen matrix cells in a 4 x 4 grid, each a display field and a stepper.
+QWidget* makeMatrix(Outlets& outlets, const GroupSpec& group) {
+    auto* box = new QWidget;
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(6);
+    int cell = 0;
+    for (const ControlSpec& control : controlCatalogue()) {
+        if (control.group != group.id || control.kind != ControlKind::MatrixCell) continue;
+        auto* pair = new QWidget;
+        auto* row = new QHBoxLayout(pair);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(2);
+        QLineEdit* field = makeField(outlets, control.textOutlet, 44);
+        field->setReadOnly(true);
+        field->setFocusPolicy(Qt::NoFocus);
+        row->addWidget(field);
+        row->addWidget(makeStepper(outlets, control));
+        grid->addWidget(pair, cell / 4, cell % 4);
+        ++cell;
+    }
+    return box;
+}
+
+QWidget* makeGroupHeader(Outlets& outlets, const GroupSpec& group) {
+    auto* header = new QWidget;
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(0, 0, 0, 0);
+    if (group.checkOutlet.empty()) {
+        auto* title = new QLabel(QStringLiteral("Adjustments"));
+        title->setProperty("role", "caption");
+        row->addWidget(title);
+    } else {
+        row->addWidget(makeCheck(outlets, *findControl(group.checkOutlet)));
+    }
+    row->addStretch();
+    if (!group.resetOutlet.empty()) {
+        auto* reset = outlets.add(new QPushButton(QStringLiteral("Reset")), group.resetOutlet);
+        reset->setProperty("role", "reset");
+        reset->setToolTip(QStringLiteral("Back to the defaults of this group"));
+        row->addWidget(reset);
+    }
+    return header;
+}
+
+QWidget* makeGroup(Outlets& outlets, Dialogs& dialogs, const GroupSpec& group) {
+    auto* frame = new QFrame;
+    frame->setProperty("role", "group");
+    auto* layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(10, 8, 10, 8);
+    layout->addWidget(makeGroupHeader(outlets, group));
+    auto* grid = new QGridLayout;
+    grid->setColumnMinimumWidth(0, 84);
+    grid->setColumnStretch(1, 1);
+    int row = 0;
+    for (const ControlSpec& control : controlCatalogue()) {
+        if (control.group != group.id || control.outlet == group.checkOutlet || control.kind == ControlKind::MatrixCell)
+            continue;
+        if (control.kind != ControlKind::Check) grid->addWidget(new QLabel(qs(control.label)), row, 0);
+        grid->addWidget(makeValueWidget(outlets, dialogs, control), row, 1);
+        ++row;
+    }
+    if (group.id == GroupId::Transform3D) grid->addWidget(makeMatrix(outlets, group), row++, 0, 1, 2);
+    if (row > 0) layout->addLayout(grid);
+    return frame;
+}
+
+QWidget* makeTabPage(Outlets& outlets, Dialogs& dialogs, SettingsTab tab) {
+    auto* page = new QWidget;
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(8, 8, 8, 8);
+    column->setSpacing(8);
+    for (const GroupSpec& group : controlGroups())
+        if (group.tab == tab) column->addWidget(makeGroup(outlets, dialogs, group));
+    column->addStretch();
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(page);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return scroll;
+}
+
+}  // namespace
+
+QTabWidget* buildSettingsTabs(Outlets& outlets, Dialogs& dialogs, QWidget* parent) {
+    auto* tabs = outlets.add(new QTabWidget(parent), "tabView");
+    for (const auto& [tab, title] : kTabTitles) tabs->addTab(makeTabPage(outlets, dialogs, tab), qs(title));
+    return tabs;
+}
+
+}  // namespace tintreel

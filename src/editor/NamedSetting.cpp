@@ -1,0 +1,94 @@
+#include "editor/NamedSetting.h"
+
+#include <QColor>
+#include <QString>
+#include <charconv>
+#include <cmath>
+#include <sstream>
+
+#include "editor/ControlCatalogue.h"
+
+namespace tintreel {
+namespace {
+
+template <typename Number>
+std::optional<Number> parseWhole(std::string_view text) {
+    Number value{};
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end) return std::nullopt;
+    return value;
+}
+
+std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+std::optional<std::string> assignNumber(const ControlSpec& control, EffectSettings& s, std::string_view value) {
+    const auto number = parseWhole<float>(value);
+    if (!number || std::isnan(*number)) return quoted(value) + " is not a number";
+    if (*number < control.minimum || *number > control.maximum) {
+        std::ostringstream reason;
+        reason << quoted(value) << " is outside " << control.minimum << " to " << control.maximum;
+        return reason.str();
+    }
+    control.number.of(s) = *number;
+    if (control.kind != ControlKind::Slider) control.text.of(s) = pairText(control, *number);
+    return std::nullopt;
+}
+
+std::optional<std::string> assignIndex(const ControlSpec& control, EffectSettings& s, std::string_view value) {
+    for (std::size_t i = 0; i < control.items.size(); ++i) {
+        if (control.items[i] == value) {
+            s.*control.state = static_cast<int>(i);
+            return std::nullopt;
+        }
+    }
+    const auto index = parseWhole<int>(value);
+    if (!index || *index < control.minimum || *index > control.maximum)
+        return quoted(value) + (control.kind == ControlKind::Check ? " is not 0 or 1" : " is not one of the choices");
+    s.*control.state = *index;
+    return std::nullopt;
+}
+
+std::optional<RgbColor> parseColor(std::string_view value) {
+    if (value.starts_with('#')) {
+        const QColor color(QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+        if (!color.isValid()) return std::nullopt;
+        return RgbColor{color.redF(), color.greenF(), color.blueF(), 1.0};
+    }
+    double components[3];
+    std::size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t comma = value.find(',', start);
+        if ((i < 2) == (comma == std::string_view::npos)) return std::nullopt;
+        const auto part = parseWhole<double>(value.substr(start, comma - start));
+        if (!part || !(*part >= 0.0 && *part <= 1.0)) return std::nullopt;
+        components[i] = *part;
+        start = comma + 1;
+    }
+    return RgbColor{components[0], components[1], components[2], 1.0};
+}
+
+}  // namespace
+
+std::optional<std::string> assignNamedSetting(EffectSettings& s, std::string_view name, std::string_view value) {
+    const ControlSpec* control = findControl(name);
+    if (!control) return "unknown setting " + quoted(name);
+    switch (control->kind) {
+        case ControlKind::Slider:
+        case ControlKind::Pair:
+        case ControlKind::MatrixCell: return assignNumber(*control, s, value);
+        case ControlKind::Check:
+        case ControlKind::PopUp: return assignIndex(*control, s, value);
+        case ControlKind::Text: control->text.of(s) = std::string(value); return std::nullopt;
+        case ControlKind::ColorWell: {
+            const auto color = parseColor(value);
+            if (!color) return quoted(value) + " is not a colour (#rrggbb or r,g,b in 0..1)";
+            s.*control->color = *color;
+            return std::nullopt;
+        }
+        case ControlKind::Button: break;
+    }
+    return quoted(name) + " holds no value";
+}
+
+}  // namespace tintreel

@@ -1,0 +1,197 @@
+#include "editor/ViewController.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/SettingsManager.h"
+#include "editor/ControlBinding.h"
+#include "editor/ControlCatalogue.h"
+#include "editor/ControlPanel.h"
+#include "editor/SettingsRecord.h"
+#include "platform/system/TemporaryDirectory.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/Stepper.h"
+#include "preview/PreviewArea.h"
+#include "preview/VideoImageView.h"
+
+namespace tintreel {
+namespace {
+
+QPushButton* makeCommandButton(Outlets& outlets, std::string_view name, const QString& title) {
+    auto* button = outlets.add(new QPushButton(title), name);
+    button->setProperty("role", "command");
+    return button;
+}
+
+QPushButton* makeZoomButton(Outlets& outlets, std::string_view name, const QString& title, const QString& tip) {
+    auto* button = outlets.add(new QPushButton(title), name);
+    button->setProperty("role", "zoom");
+    button->setToolTip(tip);
+    button->setFixedSize(28, 24);
+    auto* opacity = new QGraphicsOpacityEffect(button);
+    opacity->setOpacity(0.5);
+    button->setGraphicsEffect(opacity);
+    return button;
+}
+
+// The help page ships with the program: <prefix>/share/tintreel/help next to bin/.
+QUrl tutorialUrl() {
+    const QDir bin(QCoreApplication::applicationDirPath());
+    return QUrl::fromLocalFile(bin.absoluteFilePath(QStringLiteral("../share/tintreel/help/tutorial.html")));
+}
+
+}  // namespace
+
+ViewController::ViewController(std::filesystem::path temporaryDirectory, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent),
+      settingsManager(SettingsManager::shared()),
+      temporaryDirectory_(std::move(temporaryDirectory)),
+      dialogs_(dialogs) {
+    setObjectName(QStringLiteral("rootView"));
+    setAttribute(Qt::WA_StyledBackground);
+    buildInterface();
+    ResetInterface();
+}
+
+ViewController::~ViewController() = default;
+
+void ViewController::buildInterface() {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(12, 12, 12, 12);
+    layout->setSpacing(12);
+    auto* left = new QVBoxLayout;
+    left->setSpacing(8);
+    left->addWidget(buildPreviewArea(), 1);
+    left->addWidget(buildCommandBar());
+    layout->addLayout(left, 1);
+    QTabWidget* tabs = buildSettingsTabs(outlets_, dialogs_, this);
+    tabs->setMinimumWidth(390);
+    tabs->setMaximumWidth(460);
+    layout->addWidget(tabs);
+}
+
+QWidget* ViewController::buildPreviewArea() {
+    auto* box = outlets_.add(new QFrame, "boxImage");
+    box->setProperty("role", "previewBox");
+    auto* stack = new QVBoxLayout(box);
+    stack->setContentsMargins(1, 1, 1, 1);
+    auto* image = outlets_.add(new VideoImageView, "imageViewVideo");
+    auto* area = outlets_.add(new PreviewArea(image), "customViewImage");
+    stack->addWidget(area);
+    auto* player = outlets_.add(new QWidget, "playerViewVideo");
+    stack->addWidget(player);
+    box->setMinimumSize(480, 300);
+    return box;
+}
+
+QWidget* ViewController::buildCommandBar() {
+    auto* bar = new QWidget;
+    auto* rows = new QVBoxLayout(bar);
+    rows->setContentsMargins(0, 0, 0, 0);
+
+    auto* commands = new QHBoxLayout;
+    commands->addWidget(makeCommandButton(outlets_, "buttonSelectVideo", QStringLiteral("Select Video...")));
+    commands->addWidget(makeCommandButton(outlets_, "buttonGeneratePreview", QStringLiteral("Generate Preview")));
+    commands->addWidget(makeCommandButton(outlets_, "buttonSaveVideo", QStringLiteral("Save Video...")));
+    commands->addStretch();
+    commands->addWidget(makeZoomButton(outlets_, "buttonZoomOut", QStringLiteral("\u2212"), tr("Zoom out")));
+    commands->addWidget(makeZoomButton(outlets_, "buttonZoomIn", QStringLiteral("+"), tr("Zoom in")));
+    commands->addWidget(makeZoomButton(outlets_, "buttonResetZoom", QStringLiteral("1:1"), tr("Fit the preview")));
+    rows->addLayout(commands);
+
+    auto* status = new QHBoxLayout;
+    status->addWidget(new QLabel(tr("Frame at")));
+    auto* browse = outlets_.add(new Stepper, "stepperBrowseFrames");
+    browse->setRange(0, 24 * 3600);
+    browse->setIncrement(1.0);
+    browse->setToolTip(tr("Step through the video one second at a time"));
+    status->addWidget(browse);
+    auto* time = outlets_.add(new QLabel(QStringLiteral("0:00")), "labelBrowseTime");
+    time->setMinimumWidth(56);
+    status->addWidget(time);
+    status->addStretch();
+    auto* busy = outlets_.add(new QProgressBar, "progressIndicator");
+    busy->setRange(0, 0);
+    busy->setFixedSize(80, 10);
+    busy->setTextVisible(false);
+    status->addWidget(busy);
+    auto* label = outlets_.add(new QLabel, "labelProgress");
+    label->setMinimumWidth(260);
+    status->addWidget(label);
+    rows->addLayout(status);
+    return bar;
+}
+
+void ViewController::ResetInterface() {
+    videoPath.clear();
+    newVideoPath.clear();
+    snapshot = Image();
+    logo = Image();
+
+    outlets_.get<QTabWidget>("tabView")->setCurrentIndex(0);
+    outlets_.get<Stepper>("stepperBrowseFrames")->setDoubleValue(0);
+    outlets_.get<QProgressBar>("progressIndicator")->hide();
+    outlets_.get<QPushButton>("buttonGeneratePreview")->setText(QStringLiteral("Generate Preview"));
+
+    writeSettings(outlets_, defaultEffectSettings());
+
+    outlets_.find("labelProgress")->hide();
+    for (std::string_view name : {"imageViewVideo", "buttonZoomIn", "buttonZoomOut", "buttonResetZoom"})
+        outlets_.find(name)->show();
+    outlets_.find("playerViewVideo")->hide();
+
+    outlets_.find("buttonGeneratePreview")->setEnabled(false);
+    outlets_.find("buttonSaveVideo")->setEnabled(false);
+    outlets_.get<VideoImageView>("imageViewVideo")->setImage(QImage());
+
+    history_.reset(renderSettingsRecord(currentSettings()));
+    Q_EMIT commandsChanged();
+}
+
+EffectSettings ViewController::currentSettings() const { return readSettings(outlets_); }
+
+void ViewController::AppendSettingsRecord() {
+    history_.stateImagesPath.push_back(renderSettingsRecord(currentSettings()));
+}
+
+void ViewController::SaveState() {
+    history_.saveState([this] { return renderSettingsRecord(currentSettings()); });
+    Q_EMIT commandsChanged();
+}
+
+void ViewController::DeleteTemporaryFiles() { tintreel::DeleteTemporaryFiles(temporaryDirectory_); }
+
+void ViewController::setInterfaceEnabled(bool enabled) {
+    for (std::string_view name : interfaceSwitchOrder()) outlets_.find(name)->setEnabled(enabled);
+}
+
+bool ViewController::windowShouldClose() {
+    DeleteTemporaryFiles();
+    return true;
+}
+
+void ViewController::OnFileNew() {
+    ResetInterface();
+    Q_EMIT titleChanged(QStringLiteral("Tintreel"));
+}
+
+void ViewController::OnAppQuit() { QApplication::quit(); }
+
+void ViewController::OnHowToAddWatermarkOnVideo() {
+    const QUrl url = tutorialUrl();
+    if (url.isValid()) dialogs_.openUrl(url);
+}
+
+}  // namespace tintreel

@@ -1,0 +1,86 @@
+#pragma once
+// The effect catalogue: the 26 steps of the effect chain in their fixed
+// order, each with its code, its progress phrase, when it runs on the still
+// preview and in a movie render, and how the settings become a per-frame
+// operation. Declared once; the still chain and the movie passes read it.
+//
+// The table is constant data (any thread). A FrameEffect made from it is
+// owned by its caller and used on one thread at a time.
+
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "imaging/EffectSettings.h"
+#include "platform/filters/Image.h"
+#include "platform/filters/Transform3D.h"
+
+namespace tintreel {
+
+enum class EffectCode {
+    Brightness = 1,
+    Exposure,
+    Contrast,
+    Saturation,
+    Gamma,
+    Hue,
+    RGB,
+    BlackAndWhite,
+    Sepia,
+    Cartoon,
+    OilPainting,
+    Vignette,
+    Pixellate,
+    Halftone,
+    Blur,
+    CircleBlur,
+    FocusBlur,
+    MotionBlur,
+    ZoomBlur,
+    Transform3D,
+    Swirl,
+    GlassSphere,
+    TextWatermark,
+    ImageWatermark,
+    Scale,
+    Rotate,
+};
+
+// "Adjusting Brightness... ", ... "Rotating... "; "" for a value outside 1 ... 26.
+std::string_view progressPhrase(EffectCode code);
+
+// One operation applied to frame after frame. Watermark effects draw their
+// overlay for the first frame size they see and reuse it while the size stays.
+class FrameEffect {
+public:
+    virtual ~FrameEffect() = default;
+    virtual Image apply(const Image& frame) = 0;
+};
+
+struct EffectStep {
+    EffectCode code;
+    // An adjustment runs on every still preview; in a movie render it runs
+    // only when its value differs from neutral (exact float comparison).
+    bool adjustment;
+    // Adjustments: the value differs from neutral. Others: the box is ticked.
+    bool (*enabled)(const EffectSettings&);
+    std::unique_ptr<FrameEffect> (*make)(const EffectSettings&, const Image& logo);
+
+    bool runsOnStill(const EffectSettings& s) const { return adjustment || enabled(s); }
+    bool runsOnMovie(const EffectSettings& s) const { return enabled(s); }
+};
+
+// The 26 steps in chain order: adjustments 1-7, effects 8-19, scale 25,
+// rotate 26, matrix 20, swirl 21, glass sphere 22, text 23, image 24.
+std::span<const EffectStep> effectSteps();
+
+// Value conversions, shared by both paths.
+Transform3D scaleTransform(float percent);    // identity with m44 = 100 / percent (single precision)
+Transform3D rotationTransform(float degrees); // a = degrees * 3.1415925f / 180 in single precision
+Transform3D matrixTransform(const EffectSettings& s);  // the sixteen steppers, widened
+// The oil-painting slider truncated toward zero; negative or NaN gives 0 and
+// values beyond the unsigned range give its largest value.
+unsigned oilPaintingRadius(float value);
+double percentToFraction(float percent);  // divided by 100 in single precision, then widened
+
+}  // namespace tintreel

@@ -1,0 +1,41 @@
+#pragma once
+// The text watermark: text drawn alone on a transparent canvas of a frame's
+// size, to be blended over the frame. The one drawing used by the still
+// preview and by the movie pass.
+//
+// Drawing uses QPainter, QFont and QTextLayout on a QImage, so a
+// QGuiApplication must exist (any platform, offscreen included). Callable
+// from any thread once it does; every call builds its own canvas and font.
+
+#include <QSizeF>
+#include <string>
+
+#include "imaging/EffectSettings.h"
+#include "platform/filters/Image.h"
+
+namespace tintreel {
+
+struct TextWatermarkStyle {
+    std::string text;      // UTF-8; line feeds start new lines
+    std::string fontName;  // a family name; Qt picks the nearest installed family
+    double fontSize = 0;   // points, one point per canvas pixel
+    double xOffset = 0;    // positive moves right
+    double yOffset = 0;    // positive moves up
+    RgbColor color;
+    int position = 0;  // an index of kWatermarkPositions; others draw nothing
+    bool shadow = false;
+    bool stroke = false;
+};
+
+// Size of the laid-out text: lines wrap at the canvas width; the width is
+// the widest line, the height all lines together. Empty text, a font size
+// that is not positive, or a position outside the list give 0 x 0.
+QSizeF measureTextWatermark(const TextWatermarkStyle& style, double canvasWidth, double canvasHeight);
+
+// A width x height canvas, transparent except for the text placed by its
+// anchor and offsets, each line centred in the text box. The shadow (black,
+// blur 3, 3 right and 3 down) and the outline (black, 2 % of the font size)
+// are drawn only when asked for; off, they would be drawn clear.
+Image DrawTextWatermark(const TextWatermarkStyle& style, int width, int height);
+
+}  // namespace tintreel

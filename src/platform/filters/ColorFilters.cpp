@@ -1,0 +1,170 @@
+#include "platform/filters/ColorFilters.h"
+
+#include <array>
+#include <cmath>
+#include <numbers>
+
+#include "platform/filters/Parallel.h"
+#include "platform/filters/PixelMath.h"
+
+namespace tintreel {
+
+namespace {
+
+using Lut = std::array<std::uint8_t, 256>;
+
+// Per-channel adjustments depend on one channel value only, so they are
+// tabulated once per call: 256 evaluations instead of one per pixel.
+template <typename F>
+Lut makeLut(F f) {
+    Lut lut{};
+    for (int i = 0; i < 256; ++i) lut[i] = unitToByte(static_cast<float>(f(i / 255.0)));
+    return lut;
+}
+
+Image applyLuts(const Image& input, const Lut& red, const Lut& green, const Lut& blue) {
+    Image out(input.width(), input.height());
+    forEachRowBlock(input.height(), [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* s = input.row(y);
+            std::uint8_t* d = out.row(y);
+            for (int x = 0; x < input.width(); ++x, s += 4, d += 4) {
+                d[0] = red[s[0]];
+                d[1] = green[s[1]];
+                d[2] = blue[s[2]];
+                d[3] = s[3];
+            }
+        }
+    });
+    return out;
+}
+
+Image applyLut(const Image& input, const Lut& lut) { return applyLuts(input, lut, lut, lut); }
+
+// out.rgb = M * in.rgb, row by row; linear without offset, so it works on
+// levels 0 ... 255 directly.
+using ColorMatrix = std::array<double, 9>;
+
+Image applyMatrix(const Image& input, const ColorMatrix& m) {
+    std::array<float, 9> f{};
+    for (std::size_t i = 0; i < 9; ++i) f[i] = static_cast<float>(m[i]);
+    Image out(input.width(), input.height());
+    forEachRowBlock(input.height(), [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* s = input.row(y);
+            std::uint8_t* d = out.row(y);
+            for (int x = 0; x < input.width(); ++x, s += 4, d += 4) {
+                const float r = s[0], g = s[1], b = s[2];
+                d[0] = levelToByte(f[0] * r + f[1] * g + f[2] * b);
+                d[1] = levelToByte(f[3] * r + f[4] * g + f[5] * b);
+                d[2] = levelToByte(f[6] * r + f[7] * g + f[8] * b);
+                d[3] = s[3];
+            }
+        }
+    });
+    return out;
+}
+
+ColorMatrix multiply(const ColorMatrix& a, const ColorMatrix& b) {
+    ColorMatrix p{};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            for (int k = 0; k < 3; ++k) p[r * 3 + c] += a[r * 3 + k] * b[k * 3 + c];
+    return p;
+}
+
+ColorMatrix mix(const ColorMatrix& a, const ColorMatrix& b, double t) {
+    ColorMatrix m{};
+    for (std::size_t i = 0; i < 9; ++i) m[i] = a[i] + (b[i] - a[i]) * t;
+    return m;
+}
+
+constexpr ColorMatrix kIdentity{1, 0, 0, 0, 1, 0, 0, 0, 1};
+constexpr ColorMatrix kLuma{kLumaRed, kLumaGreen, kLumaBlue, kLumaRed, kLumaGreen,
+                            kLumaBlue, kLumaRed,  kLumaGreen, kLumaBlue};
+constexpr ColorMatrix kSepiaTone{0.393, 0.769, 0.189, 0.349, 0.686, 0.168, 0.272, 0.534, 0.131};
+constexpr ColorMatrix kRgbToYiq{0.299, 0.587, 0.114, 0.596, -0.274, -0.322, 0.211, -0.523, 0.312};
+
+ColorMatrix inverse(const ColorMatrix& m) {
+    const double det = m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
+                       m[2] * (m[3] * m[7] - m[4] * m[6]);
+    return {(m[4] * m[8] - m[5] * m[7]) / det, (m[2] * m[7] - m[1] * m[8]) / det,
+            (m[1] * m[5] - m[2] * m[4]) / det, (m[5] * m[6] - m[3] * m[8]) / det,
+            (m[0] * m[8] - m[2] * m[6]) / det, (m[2] * m[3] - m[0] * m[5]) / det,
+            (m[3] * m[7] - m[4] * m[6]) / det, (m[1] * m[6] - m[0] * m[7]) / det,
+            (m[0] * m[4] - m[1] * m[3]) / det};
+}
+
+// Stores the value only when it is a finite number.
+void setFinite(double& field, double value) {
+    if (std::isfinite(value)) field = value;
+}
+
+}  // namespace
+
+void BrightnessFilter::setBrightness(double brightness) { setFinite(brightness_, brightness); }
+
+Image BrightnessFilter::apply(const Image& input) const {
+    if (isIdentity()) return input;
+    return applyLut(input, makeLut([b = brightness_](double v) { return v + b; }));
+}
+
+void ExposureFilter::setExposure(double exposure) { setFinite(exposure_, exposure); }
+
+Image ExposureFilter::apply(const Image& input) const {
+    if (isIdentity()) return input;
+    const double gain = std::exp2(exposure_);
+    return applyLut(input, makeLut([gain](double v) { return v * gain; }));
+}
+
+void ContrastFilter::setContrast(double contrast) { setFinite(contrast_, contrast); }
+
+Image ContrastFilter::apply(const Image& input) const {
+    if (isIdentity()) return input;
+    return applyLut(input, makeLut([c = contrast_](double v) { return (v - 0.5) * c + 0.5; }));
+}
+
+void SaturationFilter::setSaturation(double saturation) { setFinite(saturation_, saturation); }
+
+Image SaturationFilter::apply(const Image& input) const {
+    if (isIdentity()) return input;
+    return applyMatrix(input, mix(kLuma, kIdentity, saturation_));
+}
+
+void GammaFilter::setGamma(double gamma) { setFinite(gamma_, gamma); }
+
+Image GammaFilter::apply(const Image& input) const {
+    if (isIdentity()) return input;
+    return applyLut(input, makeLut([g = gamma_](double v) { return std::pow(v, g); }));
+}
+
+void HueFilter::setHue(double degrees) { setFinite(hue_, degrees); }
+
+Image HueFilter::apply(const Image& input) const {
+    if (isIdentity()) return input;
+    const double a = hue_ * std::numbers::pi / 180.0;
+    const double c = std::cos(a), s = std::sin(a);
+    const ColorMatrix turn{1, 0, 0, 0, c, s, 0, -s, c};  // positive turns red toward yellow and green
+    return applyMatrix(input, multiply(inverse(kRgbToYiq), multiply(turn, kRgbToYiq)));
+}
+
+void RGBFilter::setRed(double gain) { setFinite(red_, gain); }
+void RGBFilter::setGreen(double gain) { setFinite(green_, gain); }
+void RGBFilter::setBlue(double gain) { setFinite(blue_, gain); }
+
+Image RGBFilter::apply(const Image& input) const {
+    if (isIdentity()) return input;
+    auto gainLut = [](double gain) { return makeLut([gain](double v) { return v * gain; }); };
+    return applyLuts(input, gainLut(red_), gainLut(green_), gainLut(blue_));
+}
+
+Image GrayscaleFilter::apply(const Image& input) const { return applyMatrix(input, kLuma); }
+
+void SepiaFilter::setIntensity(double intensity) { setFinite(intensity_, intensity); }
+
+Image SepiaFilter::apply(const Image& input) const {
+    if (isIdentity()) return input;
+    return applyMatrix(input, mix(kIdentity, kSepiaTone, intensity_));
+}
+
+}  // namespace tintreel

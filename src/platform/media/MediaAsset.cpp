@@ -1,0 +1,29 @@
+#include "platform/media/MediaAsset.h"
+
+#include "platform/media/MediaInput.h"
+
+namespace tintreel {
+
+Orientation uprightOrientation(const VideoTrack& track) {
+    const PreferredTransform& t = track.transform;
+    const int w = track.width, h = track.height;
+    if (t == PreferredTransform{-1, 0, 0, -1}) return {InputRotation::HalfTurn, w, h};
+    if (t == PreferredTransform{0, -1, 1, 0}) return {InputRotation::RotateLeft, h, w};
+    if (t == PreferredTransform{0, 1, -1, 0}) return {InputRotation::RotateRight, h, w};
+    return {InputRotation::None, w, h};
+}
+
+MediaAsset MediaAsset::open(const std::filesystem::path& path) {
+    MediaAsset asset;
+    media::InputContextPtr input;
+    if (int error = media::openInput(path, input); error < 0) {
+        asset.openError_ = media::errorText(error);
+        return asset;
+    }
+    asset.durationSeconds_ = media::durationSeconds(*input);
+    if (const int video = media::firstVideoStream(*input); video >= 0)
+        asset.videoTrack_ = media::describeTrack(*input->streams[video]);
+    return asset;
+}
+
+}  // namespace tintreel

@@ -1,0 +1,59 @@
+#pragma once
+// MediaAsset: what the editor needs to know about a movie file before it
+// touches its pictures: duration, and the first video track's stored size
+// and preferred transform (the rotation a player applies to show it upright).
+//
+// Ownership: a MediaAsset is a plain value filled in by open(); it keeps no
+// file or library object open. Threads: open() may run on any thread.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "platform/filters/InputRotation.h"
+
+namespace tintreel {
+
+// The linear part (a, b, c, d) of a track's display matrix; translation is
+// ignored. Identity by default.
+struct PreferredTransform {
+    double a = 1.0, b = 0.0, c = 0.0, d = 1.0;
+    bool operator==(const PreferredTransform&) const = default;
+};
+
+struct VideoTrack {
+    int width = 0;   // as stored, before orientation
+    int height = 0;
+    PreferredTransform transform;
+};
+
+// How a track's frames are turned to stand upright, and the size they have then.
+struct Orientation {
+    InputRotation rotation = InputRotation::None;
+    int width = 0;
+    int height = 0;
+};
+
+// The four exact transforms a camera writes map to a quarter, half or no
+// turn; anything else (mirrors, shears, odd angles) is left as stored.
+Orientation uprightOrientation(const VideoTrack& track);
+
+class MediaAsset {
+public:
+    // Never fails: an unreadable file gives an asset with no track, duration 0
+    // and the library's description in openError().
+    static MediaAsset open(const std::filesystem::path& path);
+
+    bool isReadable() const { return openError_.empty(); }
+    const std::string& openError() const { return openError_; }
+    double durationSeconds() const { return durationSeconds_; }
+    // Absent when the file has no video track.
+    const std::optional<VideoTrack>& firstVideoTrack() const { return videoTrack_; }
+
+private:
+    std::string openError_;
+    double durationSeconds_ = 0.0;
+    std::optional<VideoTrack> videoTrack_;
+};
+
+}  // namespace tintreel

@@ -1,0 +1,56 @@
+#pragma once
+// Internal to the media layer: opening a movie file for reading, finding its
+// streams, decoding its video and converting decoded pictures to Images.
+// Shared by MediaAsset, FrameImageAtTime and MovieReader so each of them
+// opens, decodes and converts the same way.
+//
+// Threads: every object here is used by one thread at a time.
+
+#include <filesystem>
+#include <optional>
+
+#include "platform/filters/Image.h"
+#include "platform/media/FfmpegHandles.h"
+#include "platform/media/MediaAsset.h"
+
+namespace tintreel::media {
+
+// Opens and probes `path`; returns 0 or an FFmpeg error code. `interrupt`,
+// when given, lets another thread abort a blocking read.
+int openInput(const std::filesystem::path& path, InputContextPtr& input,
+              const AVIOInterruptCB* interrupt = nullptr);
+
+// Index of the first real video stream (cover pictures excluded), or -1.
+int firstVideoStream(const AVFormatContext& input);
+
+VideoTrack describeTrack(const AVStream& stream);
+double durationSeconds(const AVFormatContext& input);
+
+// A decoder for one video stream of an open input.
+class VideoDecoder {
+public:
+    // Returns 0 or an FFmpeg error code.
+    int open(const AVStream& stream);
+    // Feeds one packet (nullptr starts draining); 0 or an error code.
+    int send(const AVPacket* packet);
+    // Next decoded frame: 0, AVERROR(EAGAIN) when it needs input, AVERROR_EOF when drained.
+    int receive(AVFrame* frame);
+
+private:
+    CodecContextPtr codec_;
+};
+
+// Converts decoded frames of any pixel format to opaque RGBA Images, honouring
+// the frame's colour matrix and range. Keeps its scaler between calls.
+class RgbaConverter {
+public:
+    std::optional<Image> convert(const AVFrame& frame);
+
+private:
+    ScalerPtr scaler_;
+};
+
+// The frame's timestamp in its stream's time base, or AV_NOPTS_VALUE.
+int64_t frameTimestamp(const AVFrame& frame);
+
+}  // namespace tintreel::media

@@ -1,0 +1,224 @@
+#include "platform/media/MovieReader.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "platform/media/MediaInput.h"
+#include "platform/media/MovieWriter.h"
+#include "platform/media/SampleQueue.h"
+
+namespace tintreel {
+using namespace media;
+
+namespace {
+
+// A few decoded frames in flight keep both threads busy; more would only cost memory.
+constexpr int kQueuedFrames = 3;
+constexpr int kQueuedPackets = 512;
+
+// Stages of the frame being delivered, each worth part of a frame in progress().
+enum Stage : int64_t { kWaiting = 0, kTaken = 1, kOperating = 2, kWriting = 3, kStages = 4 };
+constexpr double kTakenShare = 0.1;
+constexpr double kOperatingShare = 0.6;
+
+int64_t nowNanos() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+int64_t expectedFrameCount(const AVFormatContext& input, const AVStream& stream) {
+    if (stream.nb_frames > 0) return stream.nb_frames;
+    const AVRational rate = stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) return 0;
+    return std::llround(durationSeconds(input) * av_q2d(rate));
+}
+
+}  // namespace
+
+struct MovieReader::Impl {
+    InputContextPtr input;
+    int videoIndex = -1;
+    std::vector<bool> isAudio;
+    VideoDecoder decoder;
+    RgbaConverter converter;
+    int64_t expectedFrames = 0;
+
+    SampleQueue queue{kQueuedFrames, kQueuedPackets};
+    std::atomic<bool> stopping{false};
+    std::thread decodeThread;
+    std::thread deliveryThread;
+
+    // Frames delivered times kStages plus the stage of the current frame.
+    std::atomic<int64_t> position{0};
+    std::atomic<int64_t> operationStart{0};
+    std::atomic<int64_t> typicalOperation{50'000'000};
+    std::atomic<bool> finished{false};
+
+    static int interrupted(void* self) { return static_cast<Impl*>(self)->stopping.load() ? 1 : 0; }
+
+    void decodeLoop();
+    bool routePacket(AVPacket& packet, AVFrame& frame);
+    bool queueDecodedFrames(AVFrame& frame);
+    void queueError() { queue.push(Sample{Sample::Kind::Error, {}, AV_NOPTS_VALUE, nullptr}); }
+
+    void deliveryLoop(const FrameOperation& operation, MovieWriter& writer, const std::function<void()>& onAdvance);
+    bool deliverFrame(Sample& sample, const FrameOperation& operation, MovieWriter& writer);
+    double partOfCurrentFrame(Stage stage) const;
+};
+
+void MovieReader::Impl::decodeLoop() {
+    PacketPtr packet = makePacket();
+    FramePtr frame = makeFrame();
+    while (!stopping) {
+        const int status = av_read_frame(input.get(), packet.get());
+        if (status == AVERROR_EOF) break;
+        if (status < 0) return queueError();
+        if (!routePacket(*packet, *frame)) return;
+    }
+    if (stopping || decoder.send(nullptr) < 0 || !queueDecodedFrames(*frame)) return;
+    queue.push(Sample{Sample::Kind::End, {}, AV_NOPTS_VALUE, nullptr});
+}
+
+bool MovieReader::Impl::routePacket(AVPacket& packet, AVFrame& frame) {
+    const int stream = packet.stream_index;
+    if (stream == videoIndex) {
+        const int status = decoder.send(&packet);
+        av_packet_unref(&packet);
+        // A damaged packet is skipped, as players do; anything else ends the movie as a failure.
+        if (status < 0 && status != AVERROR_INVALIDDATA) {
+            queueError();
+            return false;
+        }
+        return queueDecodedFrames(frame);
+    }
+    if (stream >= 0 && stream < static_cast<int>(isAudio.size()) && isAudio[stream]) {
+        Sample sample{Sample::Kind::Audio, {}, AV_NOPTS_VALUE, makePacket()};
+        av_packet_move_ref(sample.packet.get(), &packet);
+        return queue.push(std::move(sample));
+    }
+    av_packet_unref(&packet);
+    return true;
+}
+
+bool MovieReader::Impl::queueDecodedFrames(AVFrame& frame) {
+    while (true) {
+        const int status = decoder.receive(&frame);
+        if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return true;
+        std::optional<Image> image = status < 0 ? std::nullopt : converter.convert(frame);
+        const int64_t timestamp = frameTimestamp(frame);
+        av_frame_unref(&frame);
+        if (!image) {
+            queueError();
+            return false;
+        }
+        if (!queue.push(Sample{Sample::Kind::Video, std::move(*image), timestamp, nullptr})) return false;
+    }
+}
+
+void MovieReader::Impl::deliveryLoop(const FrameOperation& operation, MovieWriter& writer,
+                                     const std::function<void()>& onAdvance) {
+    while (std::optional<Sample> sample = queue.pop()) {
+        switch (sample->kind) {
+            case Sample::Kind::Video:
+                if (!deliverFrame(*sample, operation, writer)) return;
+                break;
+            case Sample::Kind::Audio:
+                if (!writer.appendAudioPacket(*sample->packet)) return;
+                continue;
+            case Sample::Kind::End: finished = true; break;
+            case Sample::Kind::Error: return;
+        }
+        if (onAdvance) onAdvance();
+        if (finished) return;
+    }
+}
+
+bool MovieReader::Impl::deliverFrame(Sample& sample, const FrameOperation& operation, MovieWriter& writer) {
+    const int64_t base = position.load() - position.load() % kStages;
+    position = base + kTaken;
+    const int64_t start = nowNanos();
+    operationStart = start;
+    position = base + kOperating;
+    const Image result = operation ? operation(sample.frame) : std::move(sample.frame);
+    // A running average of the operation's time sets how fast progress creeps during the next one.
+    typicalOperation = (typicalOperation.load() * 7 + (nowNanos() - start)) / 8;
+    position = base + kWriting;
+    const bool written = writer.appendFrame(result, sample.timestamp);
+    if (written) position = base + kStages;
+    return written;
+}
+
+double MovieReader::Impl::partOfCurrentFrame(Stage stage) const {
+    switch (stage) {
+        case kTaken: return kTakenShare;
+        case kOperating: {
+            // Work in progress on one frame: creeps toward the end of its share and never
+            // reaches it, so a long computation keeps moving while a stuck writer does not.
+            const double elapsed = static_cast<double>(nowNanos() - operationStart.load());
+            const double typical = static_cast<double>(std::max<int64_t>(typicalOperation.load(), 1));
+            return kTakenShare + kOperatingShare * elapsed / (elapsed + typical);
+        }
+        case kWriting: return kTakenShare + kOperatingShare;
+        default: return 0.0;
+    }
+}
+
+std::unique_ptr<MovieReader> MovieReader::open(const std::filesystem::path& path, std::string* error) {
+    auto impl = std::make_unique<Impl>();
+    const AVIOInterruptCB interrupt{&Impl::interrupted, impl.get()};
+    int status = openInput(path, impl->input, &interrupt);
+    if (status >= 0) {
+        impl->videoIndex = firstVideoStream(*impl->input);
+        status = impl->videoIndex < 0 ? AVERROR_STREAM_NOT_FOUND
+                                      : impl->decoder.open(*impl->input->streams[impl->videoIndex]);
+    }
+    if (status < 0) {
+        if (error) *error = errorText(status);
+        return nullptr;
+    }
+    const AVFormatContext& input = *impl->input;
+    for (unsigned i = 0; i < input.nb_streams; ++i)
+        impl->isAudio.push_back(input.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO);
+    impl->expectedFrames = expectedFrameCount(input, *input.streams[impl->videoIndex]);
+    return std::unique_ptr<MovieReader>(new MovieReader(std::move(impl)));
+}
+
+MovieReader::MovieReader(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+MovieReader::~MovieReader() { stopProcessing(); }
+
+bool MovieReader::startProcessing(FrameOperation operation, MovieWriter& writer, std::function<void()> onAdvance) {
+    Impl& d = *impl_;
+    if (d.decodeThread.joinable() || d.stopping) return false;
+    d.decodeThread = std::thread([&d] { d.decodeLoop(); });
+    d.deliveryThread = std::thread([&d, &writer, operation = std::move(operation), onAdvance = std::move(onAdvance)] {
+        d.deliveryLoop(operation, writer, onAdvance);
+    });
+    return true;
+}
+
+void MovieReader::stopProcessing() {
+    Impl& d = *impl_;
+    d.stopping = true;
+    d.queue.close();
+    if (d.deliveryThread.joinable()) d.deliveryThread.join();
+    if (d.decodeThread.joinable()) d.decodeThread.join();
+}
+
+float MovieReader::progress() const {
+    const Impl& d = *impl_;
+    if (d.finished) return 1.0f;
+    const int64_t position = d.position.load();
+    const double units = static_cast<double>(position / kStages) + d.partOfCurrentFrame(Stage(position % kStages));
+    // An estimate that falls short of the real count still leaves room below 1.
+    const double total = std::max(static_cast<double>(d.expectedFrames), units + 1.0);
+    return std::min(static_cast<float>(units / total), std::nextafter(1.0f, 0.0f));
+}
+
+const AVFormatContext& MovieReader::input() const { return *impl_->input; }
+int MovieReader::videoStreamIndex() const { return impl_->videoIndex; }
+
+}  // namespace tintreel

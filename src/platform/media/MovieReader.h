@@ -1,0 +1,63 @@
+#pragma once
+// MovieReader: decodes a movie on its own thread and, once processing starts,
+// hands every frame through a frame operation to a MovieWriter on a delivery
+// thread, together with the source's audio packets, in file order.
+//
+// Decoded frames wait in a bounded queue, so the decoder runs at most a few
+// frames ahead of the writer and memory stays flat however long the movie.
+// progress() is the fraction of the movie delivered: it advances within a
+// frame (taking it, working on it, writing it) and is exactly 1.0 once every
+// frame and packet has reached the writer. It stops changing when decoding
+// or writing is stuck or has failed.
+//
+// Ownership: the reader owns its threads and its file; the writer and the
+// operation handed to startProcessing must outlive processing (until
+// stopProcessing or the reader's destruction). Threads: one controlling
+// thread calls open, startProcessing, stopProcessing and the destructor;
+// progress() may be read from any thread.
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/filters/Image.h"
+
+struct AVFormatContext;
+
+namespace tintreel {
+
+class MovieWriter;
+
+// Applied to each decoded frame on the delivery thread; the result goes to
+// the writer and must have the size the writer was made for.
+using FrameOperation = std::function<Image(const Image&)>;
+
+class MovieReader {
+public:
+    // Nothing when the file cannot be opened, has no video track or its video
+    // cannot be decoded; `error` then receives the library's description.
+    static std::unique_ptr<MovieReader> open(const std::filesystem::path& path, std::string* error = nullptr);
+    ~MovieReader();
+    MovieReader(const MovieReader&) = delete;
+    MovieReader& operator=(const MovieReader&) = delete;
+
+    // Starts decoding and delivery and returns at once. `onAdvance` runs on
+    // the delivery thread after each delivered frame and after the last one.
+    // False when processing was already started.
+    bool startProcessing(FrameOperation operation, MovieWriter& writer, std::function<void()> onAdvance = {});
+    // Stops both threads; once it returns nothing more reaches the writer.
+    void stopProcessing();
+    float progress() const;
+
+private:
+    friend class MovieWriter;  // reads the stream layout it copies
+    const AVFormatContext& input() const;
+    int videoStreamIndex() const;
+
+    struct Impl;
+    explicit MovieReader(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tintreel

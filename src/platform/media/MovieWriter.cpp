@@ -1,0 +1,254 @@
+#include "platform/media/MovieWriter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iostream>
+#include <vector>
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+#include "platform/media/FfmpegHandles.h"
+#include "platform/media/MovieReader.h"
+
+namespace tintreel {
+using namespace media;
+
+namespace {
+
+struct EncoderChoice {
+    const char* codec;
+    AVPixelFormat format;
+    const char* preset;
+    const char* rateOption;
+    const char* rateValue;
+};
+
+// Intermediate: lossless RGB, the fastest preset. Final: 4:2:0 at a constant
+// quality that is visually transparent for most material.
+EncoderChoice encoderFor(EncodingRole role) {
+    if (role == EncodingRole::Intermediate) return {"libx264rgb", AV_PIX_FMT_BGR0, "ultrafast", "qp", "0"};
+    return {"libx264", AV_PIX_FMT_YUV420P, "medium", "crf", "16"};
+}
+
+int roundUpToEven(int value) { return value + (value & 1); }
+
+// A copy of `frame` grown to width x height by repeating its last column and row.
+Image padByEdge(const Image& frame, int width, int height) {
+    Image padded(width, height);
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* source = frame.row(std::min(y, frame.height() - 1));
+        std::uint8_t* target = padded.row(y);
+        std::memcpy(target, source, frame.stride());
+        for (int x = frame.width(); x < width; ++x)
+            std::memcpy(target + x * Image::kChannels, source + (frame.width() - 1) * Image::kChannels,
+                        Image::kChannels);
+    }
+    return padded;
+}
+
+}  // namespace
+
+struct MovieWriter::Impl {
+    std::filesystem::path path;
+    int width, height;
+    EncodingRole role;
+    OutputContextPtr output;
+    CodecContextPtr encoder;
+    ScalerPtr scaler;
+    FramePtr frame = makeFrame();
+    PacketPtr packet = makePacket();
+    AVStream* videoStream = nullptr;
+    AVRational sourceVideoTimeBase{1, 1};
+    std::vector<int> audioMap;  // source stream index -> output stream index, or -1
+    std::vector<AVRational> sourceTimeBases;
+    int64_t lastPts = AV_NOPTS_VALUE;
+    int firstError = 0;
+    bool recording = false;
+    bool finished = false;
+    bool finishResult = false;
+
+    bool fail(int error) {
+        if (firstError == 0) firstError = error;
+        return false;
+    }
+    int encodedWidth() const { return role == EncodingRole::Final ? roundUpToEven(width) : width; }
+    int encodedHeight() const { return role == EncodingRole::Final ? roundUpToEven(height) : height; }
+
+    bool openOutput();
+    bool openEncoder(const AVStream& sourceVideo);
+    void addAudioTracks(const AVFormatContext& source);
+    bool prepareFrame(const Image& image);
+    bool writeEncodedPackets();
+    bool finish();
+};
+
+bool MovieWriter::Impl::openOutput() {
+    AVFormatContext* raw = nullptr;
+    int error = avformat_alloc_output_context2(&raw, nullptr, nullptr, path.c_str());
+    // A name without a known extension still gets a complete movie, in the QuickTime container.
+    if (error < 0) error = avformat_alloc_output_context2(&raw, nullptr, "mov", path.c_str());
+    if (error < 0) return fail(error);
+    output.reset(raw);
+    return true;
+}
+
+bool MovieWriter::Impl::openEncoder(const AVStream& sourceVideo) {
+    const EncoderChoice choice = encoderFor(role);
+    const AVCodec* codec = avcodec_find_encoder_by_name(choice.codec);
+    if (!codec) return fail(AVERROR_ENCODER_NOT_FOUND);
+    encoder.reset(avcodec_alloc_context3(codec));
+    if (!encoder) return fail(AVERROR(ENOMEM));
+    encoder->width = encodedWidth();
+    encoder->height = encodedHeight();
+    encoder->pix_fmt = choice.format;
+    encoder->time_base = sourceVideo.time_base;
+    encoder->framerate = sourceVideo.avg_frame_rate;
+    encoder->sample_aspect_ratio = sourceVideo.codecpar->sample_aspect_ratio;
+    encoder->thread_count = 0;
+    if (role == EncodingRole::Final) {
+        // swscale's default matrix, said out loud so players do not guess BT.709 for HD sizes.
+        encoder->colorspace = AVCOL_SPC_SMPTE170M;
+        encoder->color_range = AVCOL_RANGE_MPEG;
+    }
+    if (output->oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    av_opt_set(encoder->priv_data, "preset", choice.preset, 0);
+    av_opt_set(encoder->priv_data, choice.rateOption, choice.rateValue, 0);
+    if (int error = avcodec_open2(encoder.get(), codec, nullptr); error < 0) return fail(error);
+    videoStream = avformat_new_stream(output.get(), nullptr);
+    if (!videoStream) return fail(AVERROR(ENOMEM));
+    videoStream->time_base = encoder->time_base;
+    videoStream->sample_aspect_ratio = encoder->sample_aspect_ratio;
+    sourceVideoTimeBase = sourceVideo.time_base;
+    return avcodec_parameters_from_context(videoStream->codecpar, encoder.get()) >= 0 || fail(AVERROR(EINVAL));
+}
+
+void MovieWriter::Impl::addAudioTracks(const AVFormatContext& source) {
+    audioMap.assign(source.nb_streams, -1);
+    sourceTimeBases.assign(source.nb_streams, AVRational{1, 1});
+    for (unsigned i = 0; i < source.nb_streams; ++i) {
+        const AVStream& in = *source.streams[i];
+        if (in.codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+        if (avformat_query_codec(output->oformat, in.codecpar->codec_id, FF_COMPLIANCE_NORMAL) != 1) {
+            std::cout << "Audio track not copied: " << avcodec_get_name(in.codecpar->codec_id)
+                      << " is not accepted by " << output->oformat->name << std::endl;
+            continue;
+        }
+        AVStream* out = avformat_new_stream(output.get(), nullptr);
+        if (!out || avcodec_parameters_copy(out->codecpar, in.codecpar) < 0) continue;
+        out->codecpar->codec_tag = 0;
+        out->time_base = in.time_base;
+        audioMap[i] = out->index;
+        sourceTimeBases[i] = in.time_base;
+    }
+}
+
+bool MovieWriter::Impl::prepareFrame(const Image& image) {
+    if (image.width() != width || image.height() != height) return fail(AVERROR(EINVAL));
+    const Image padded = (encodedWidth() != width || encodedHeight() != height)
+                             ? padByEdge(image, encodedWidth(), encodedHeight())
+                             : Image();
+    const Image& source = padded.isEmpty() ? image : padded;
+    if (!scaler) {
+        scaler.reset(sws_getContext(source.width(), source.height(), AV_PIX_FMT_RGBA, source.width(),
+                                    source.height(), encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
+        if (!scaler) return fail(AVERROR(EINVAL));
+    }
+    if (!frame->buf[0]) {
+        frame->format = encoder->pix_fmt;
+        frame->width = encoder->width;
+        frame->height = encoder->height;
+        if (int error = av_frame_get_buffer(frame.get(), 0); error < 0) return fail(error);
+    }
+    if (int error = av_frame_make_writable(frame.get()); error < 0) return fail(error);
+    const uint8_t* planes[4] = {source.data(), nullptr, nullptr, nullptr};
+    const int strides[4] = {static_cast<int>(source.stride()), 0, 0, 0};
+    sws_scale(scaler.get(), planes, strides, 0, source.height(), frame->data, frame->linesize);
+    return true;
+}
+
+bool MovieWriter::Impl::writeEncodedPackets() {
+    while (true) {
+        const int status = avcodec_receive_packet(encoder.get(), packet.get());
+        if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return true;
+        if (status < 0) return fail(status);
+        av_packet_rescale_ts(packet.get(), encoder->time_base, videoStream->time_base);
+        packet->stream_index = videoStream->index;
+        if (int error = av_interleaved_write_frame(output.get(), packet.get()); error < 0) return fail(error);
+    }
+}
+
+bool MovieWriter::Impl::finish() {
+    if (!recording) return fail(AVERROR(EINVAL));
+    if (int error = avcodec_send_frame(encoder.get(), nullptr); error < 0) return fail(error);
+    if (!writeEncodedPackets()) return false;
+    if (int error = av_write_trailer(output.get()); error < 0) return fail(error);
+    if (int error = avio_closep(&output->pb); error < 0) return fail(error);
+    return firstError == 0;
+}
+
+MovieWriter::MovieWriter(std::filesystem::path path, int width, int height, EncodingRole role)
+    : impl_(std::make_unique<Impl>()) {
+    quietLibraryLogs();
+    impl_->path = std::move(path);
+    impl_->width = width;
+    impl_->height = height;
+    impl_->role = role;
+}
+
+MovieWriter::~MovieWriter() = default;
+
+bool MovieWriter::startRecording(const MovieReader& source) {
+    Impl& d = *impl_;
+    if (d.recording || d.width <= 0 || d.height <= 0) return d.fail(AVERROR(EINVAL));
+    const AVFormatContext& input = source.input();
+    if (!d.openOutput() || !d.openEncoder(*input.streams[source.videoStreamIndex()])) return false;
+    d.addAudioTracks(input);
+    if (int error = avio_open(&d.output->pb, d.path.c_str(), AVIO_FLAG_WRITE); error < 0) return d.fail(error);
+    if (int error = avformat_write_header(d.output.get(), nullptr); error < 0) return d.fail(error);
+    d.recording = true;
+    return true;
+}
+
+bool MovieWriter::appendFrame(const Image& image, long long timestamp) {
+    Impl& d = *impl_;
+    if (!d.recording || d.finished || !d.prepareFrame(image)) return false;
+    int64_t pts = timestamp == AV_NOPTS_VALUE ? AV_NOPTS_VALUE
+                                              : av_rescale_q(timestamp, d.sourceVideoTimeBase, d.encoder->time_base);
+    // Timestamps must rise strictly; a missing or repeated one follows its predecessor.
+    if (d.lastPts != AV_NOPTS_VALUE && (pts == AV_NOPTS_VALUE || pts <= d.lastPts)) pts = d.lastPts + 1;
+    if (pts == AV_NOPTS_VALUE) pts = 0;
+    d.lastPts = pts;
+    d.frame->pts = pts;
+    if (int error = avcodec_send_frame(d.encoder.get(), d.frame.get()); error < 0) return d.fail(error);
+    return d.writeEncodedPackets();
+}
+
+bool MovieWriter::appendAudioPacket(AVPacket& packet) {
+    Impl& d = *impl_;
+    if (!d.recording || d.finished) return false;
+    const int source = packet.stream_index;
+    if (source < 0 || source >= static_cast<int>(d.audioMap.size()) || d.audioMap[source] < 0) return true;
+    const int target = d.audioMap[source];
+    av_packet_rescale_ts(&packet, d.sourceTimeBases[source], d.output->streams[target]->time_base);
+    packet.stream_index = target;
+    packet.pos = -1;
+    if (int error = av_interleaved_write_frame(d.output.get(), &packet); error < 0) return d.fail(error);
+    return true;
+}
+
+bool MovieWriter::finishRecording() {
+    Impl& d = *impl_;
+    if (!d.finished) {
+        d.finishResult = d.finish();
+        d.finished = true;
+    }
+    return d.finishResult;
+}
+
+std::string MovieWriter::lastError() const { return impl_->firstError ? errorText(impl_->firstError) : std::string(); }
+int MovieWriter::encodedWidth() const { return impl_->encodedWidth(); }
+int MovieWriter::encodedHeight() const { return impl_->encodedHeight(); }
+
+}  // namespace tintreel

@@ -1,0 +1,67 @@
+#pragma once
+// MovieWriter: encodes the frames a MovieReader delivers as H.264 (libx264)
+// into the container the file extension names (mov, m4v, mp4, 3gp, 3g2) and
+// copies the reader's audio packets into it unchanged.
+//
+// Frames keep the source's timestamps, so a variable frame rate stays in
+// step with its audio. No orientation is written: frames arrive upright.
+// Intermediate files are lossless RGB (no generation loss, no repeated 4:2:0
+// chroma resampling between passes); the final file is 4:2:0 (BT.601 matrix, tagged) for
+// players everywhere. 4:2:0 needs even sizes: an odd width or height is
+// padded by one column or row repeating the edge pixels, so nothing of the
+// picture is lost.
+//
+// Ownership: the writer owns its file and encoder. Threads: construct, start
+// and finish on one thread; between startRecording and finishRecording frames
+// and packets arrive from the reader's delivery thread, which the caller
+// stops (MovieReader::stopProcessing) before calling finishRecording.
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/filters/Image.h"
+
+struct AVPacket;
+
+namespace tintreel {
+
+class MovieReader;
+
+enum class EncodingRole {
+    Intermediate,  // read again by a later pass: speed, and nothing visibly lost
+    Final,         // what the user watches and saves: quality at a sensible size
+};
+
+class MovieWriter {
+public:
+    // `width` x `height` is the size of the frames that will arrive.
+    MovieWriter(std::filesystem::path path, int width, int height, EncodingRole role);
+    ~MovieWriter();
+    MovieWriter(const MovieWriter&) = delete;
+    MovieWriter& operator=(const MovieWriter&) = delete;
+
+    // Creates the file, the encoder and one copied track per audio track of
+    // `source` that the container accepts. False on failure (see lastError).
+    bool startRecording(const MovieReader& source);
+    // Flushes the encoder and completes the file; once it returns true the
+    // file can be opened by the next reader. Later calls repeat the result.
+    bool finishRecording();
+    // The library's description of the first failure, empty if none.
+    std::string lastError() const;
+
+    // The frame size the file will have (odd sizes rounded up in the final role).
+    int encodedWidth() const;
+    int encodedHeight() const;
+
+private:
+    friend class MovieReader;  // delivers frames and audio packets
+    // `timestamp` is in the source video stream's time base.
+    bool appendFrame(const Image& frame, long long timestamp);
+    bool appendAudioPacket(AVPacket& packet);
+
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tintreel

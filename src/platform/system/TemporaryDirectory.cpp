@@ -1,0 +1,86 @@
+#include "platform/system/TemporaryDirectory.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+namespace tintreel {
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path parentDirectory() {
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
+        std::error_code ec;
+        if (fs::is_directory(runtime, ec) && ::access(runtime, W_OK | X_OK) == 0) return runtime;
+    }
+    std::error_code ec;
+    fs::path temp = fs::temp_directory_path(ec);
+    return ec ? fs::path("/tmp") : temp;
+}
+
+}  // namespace
+
+std::optional<TemporaryDirectory> TemporaryDirectory::create() {
+    // mkdtemp picks a name nobody else has and creates it with mode 0700.
+    std::string pattern = (parentDirectory() / "tintreel-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) return std::nullopt;
+    return TemporaryDirectory(fs::path(pattern));
+}
+
+TemporaryDirectory::TemporaryDirectory(TemporaryDirectory&& other) noexcept : path_(std::move(other.path_)) {
+    other.path_.clear();
+}
+
+TemporaryDirectory& TemporaryDirectory::operator=(TemporaryDirectory&& other) noexcept {
+    if (this != &other) {
+        removeAll();
+        path_ = std::move(other.path_);
+        other.path_.clear();
+    }
+    return *this;
+}
+
+TemporaryDirectory::~TemporaryDirectory() { removeAll(); }
+
+void TemporaryDirectory::removeAll() noexcept {
+    if (path_.empty()) return;
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+    path_.clear();
+}
+
+void DeleteTemporaryFiles(const fs::path& directory) { DeleteTemporaryFiles(directory, std::cout); }
+
+namespace {
+
+// The direct entries of `directory`, or the error that stopped the listing.
+std::vector<fs::path> listEntries(const fs::path& directory, std::error_code& ec) {
+    std::vector<fs::path> entries;
+    for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec))
+        entries.push_back(it->path());
+    return entries;
+}
+
+}  // namespace
+
+void DeleteTemporaryFiles(const fs::path& directory, std::ostream& out) {
+    std::error_code ec;
+    const std::vector<fs::path> entries = listEntries(directory, ec);
+    if (ec) {
+        out << "Error: " << directory.string() << ": " << ec.message() << std::endl;
+        return;
+    }
+    for (const fs::path& entry : entries) {
+        std::error_code removeError;
+        // remove_all never follows a symbolic link: a link is removed, not its target.
+        fs::remove_all(entry, removeError);
+        if (removeError)
+            out << "Could not delete video: " << entry.string() << ": " << removeError.message() << std::endl;
+    }
+}
+
+}  // namespace tintreel

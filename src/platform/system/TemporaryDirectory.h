@@ -1,0 +1,48 @@
+#pragma once
+// TemporaryDirectory: a directory created for this process alone (unique
+// name, mode 0700) where renders leave their movies; removed with everything
+// in it when the object is destroyed.
+//
+// It lives under $XDG_RUNTIME_DIR when that is set and usable, else under the
+// system temporary directory, and is never either of those directories
+// itself: emptying it may only ever touch our own files, so two copies of the
+// editor running side by side never delete each other's work.
+//
+// Ownership: the object owns the directory. Threads: path() may be read from
+// any thread; DeleteTemporaryFiles may run on any thread.
+
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+
+namespace tintreel {
+
+class TemporaryDirectory {
+public:
+    // Creates a fresh private directory; nothing when none could be made.
+    static std::optional<TemporaryDirectory> create();
+
+    TemporaryDirectory(TemporaryDirectory&& other) noexcept;
+    TemporaryDirectory& operator=(TemporaryDirectory&& other) noexcept;
+    TemporaryDirectory(const TemporaryDirectory&) = delete;
+    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+    ~TemporaryDirectory();
+
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    explicit TemporaryDirectory(std::filesystem::path path) : path_(std::move(path)) {}
+    void removeAll() noexcept;
+
+    std::filesystem::path path_;
+};
+
+// Removes every direct entry of `directory` (directories whole, hidden
+// entries included), in listing order. A listing failure prints
+// "Error: " + description and deletes nothing; each entry that cannot be
+// removed prints "Could not delete video: " + description and the rest go on.
+// Lines go to `out` (standard output by default).
+void DeleteTemporaryFiles(const std::filesystem::path& directory);
+void DeleteTemporaryFiles(const std::filesystem::path& directory, std::ostream& out);
+
+}  // namespace tintreel

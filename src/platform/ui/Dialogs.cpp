@@ -1,0 +1,65 @@
+#include "platform/ui/Dialogs.h"
+
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace tintreel {
+namespace {
+
+QString nameFilter(const QStringList& extensions) {
+    QStringList patterns;
+    for (const QString& extension : extensions) patterns << "*." + extension;
+    return QStringLiteral("Supported files (%1)").arg(patterns.join(' '));
+}
+
+QMessageBox::Icon iconFor(AlertStyle style) {
+    return style == AlertStyle::Warning ? QMessageBox::Warning : QMessageBox::Information;
+}
+
+}  // namespace
+
+void QtDialogs::alert(const QString& text, AlertStyle style) {
+    QMessageBox box(iconFor(style), QStringLiteral("Tintreel"), QString(), QMessageBox::Ok, parent_);
+    box.setInformativeText(text);
+    box.exec();
+}
+
+bool QtDialogs::question(const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Tintreel"), QString(), QMessageBox::NoButton, parent_);
+    box.setInformativeText(text);
+    QPushButton* yes = box.addButton(QStringLiteral("Yes"), QMessageBox::YesRole);
+    box.addButton(QStringLiteral("No"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.exec();
+    return box.clickedButton() == static_cast<QAbstractButton*>(yes);
+}
+
+std::optional<QString> QtDialogs::openFile(const QString& title, const QStringList& extensions) {
+    const QString path = QFileDialog::getOpenFileName(parent_, title, QString(), nameFilter(extensions));
+    if (path.isEmpty()) return std::nullopt;
+    return path;
+}
+
+std::optional<QString> QtDialogs::saveFile(const QString& title, const QString& suggestedName,
+                                           const QStringList& extensions) {
+    QFileDialog dialog(parent_, title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(nameFilter(extensions));
+    dialog.setDefaultSuffix(extensions.value(0));
+    dialog.selectFile(suggestedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QColor> QtDialogs::chooseColor(const QColor& initial) {
+    const QColor color = QColorDialog::getColor(initial, parent_, QStringLiteral("Text Color"));
+    if (!color.isValid()) return std::nullopt;
+    return color;
+}
+
+void QtDialogs::openUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+
+}  // namespace tintreel

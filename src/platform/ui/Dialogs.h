@@ -1,0 +1,55 @@
+#pragma once
+// Dialogs: every alert, question, file or colour panel the editor shows, and
+// the browser it opens, go through this interface, so tests can answer them without a modal loop.
+//
+// Alerts follow one house style: no message text, the sentence as the
+// informative text, and a single "OK" button; a question has "Yes" and "No".
+// GUI thread only.
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <optional>
+
+class QWidget;
+
+namespace tintreel {
+
+enum class AlertStyle { Warning, Informational };
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    virtual void alert(const QString& text, AlertStyle style = AlertStyle::Warning) = 0;
+    // True when the user answered "Yes".
+    virtual bool question(const QString& text) = 0;
+    // A file to open of one of `extensions` (without dots); nothing when cancelled.
+    virtual std::optional<QString> openFile(const QString& title, const QStringList& extensions) = 0;
+    // A path to save to, suggesting `suggestedName`; nothing when cancelled.
+    virtual std::optional<QString> saveFile(const QString& title, const QString& suggestedName,
+                                            const QStringList& extensions) = 0;
+    virtual std::optional<QColor> chooseColor(const QColor& initial) = 0;
+    // Opens a page in the user's browser; the outcome is not reported.
+    virtual void openUrl(const QUrl& url) = 0;
+};
+
+// The real panels: modal Qt dialogs parented to `parent`.
+class QtDialogs : public Dialogs {
+public:
+    explicit QtDialogs(QWidget* parent) : parent_(parent) {}
+
+    void alert(const QString& text, AlertStyle style) override;
+    bool question(const QString& text) override;
+    std::optional<QString> openFile(const QString& title, const QStringList& extensions) override;
+    std::optional<QString> saveFile(const QString& title, const QString& suggestedName,
+                                    const QStringList& extensions) override;
+    std::optional<QColor> chooseColor(const QColor& initial) override;
+    void openUrl(const QUrl& url) override;
+
+private:
+    QWidget* parent_;
+};
+
+}  // namespace tintreel

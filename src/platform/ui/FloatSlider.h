@@ -1,0 +1,41 @@
+#pragma once
+// FloatSlider: a horizontal slider whose value is a 32-bit float. The value
+// read back is exactly the float that was set (0.71 reads back as 0.71f); the
+// integer track of QSlider only approximates it. Moving the track by hand
+// sets the value from the track position and emits `activated`.
+//
+// GUI thread only.
+
+#include <QSlider>
+
+namespace tintreel {
+
+class FloatSlider : public QSlider {
+    Q_OBJECT
+public:
+    explicit FloatSlider(QWidget* parent = nullptr);
+
+    void setFloatRange(float minimum, float maximum);
+    float floatMinimum() const { return minimum_; }
+    float floatMaximum() const { return maximum_; }
+
+    float floatValue() const { return value_; }
+    // Sets the value exactly (clamped into the range) without emitting `activated`.
+    void setFloatValue(float value);
+
+Q_SIGNALS:
+    // The user moved the slider (by mouse, wheel or keyboard).
+    void activated();
+
+private:
+    static constexpr int kTrackSteps = 1000;
+    int trackPosition(float value) const;
+    void onTrackMoved(int position);
+
+    float minimum_ = 0.0f;
+    float maximum_ = 1.0f;
+    float value_ = 0.0f;
+    bool settingProgrammatically_ = false;
+};
+
+}  // namespace tintreel

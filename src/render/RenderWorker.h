@@ -1,0 +1,49 @@
+#pragma once
+// The render worker: turns the loaded video into the preview movie, one
+// movie pass per enabled effect in the catalogue's order, each pass reading
+// the file the previous one wrote. On success the last file becomes
+// "movie." + extension in the temporary directory; on failure or cancel the
+// temporary directory is emptied. Exactly one completion ends every render.
+//
+// Ownership: the request (settings, watermark picture, paths) is the
+// worker's own copy, taken when the render was queued; the cancel flag, the
+// notification centre and the completion belong to the caller.
+// Threads: GeneratePreviewVideo blocks its thread (the render's own) for the
+// whole render and calls the completion on that thread as its last act; the
+// caller hands the result to the GUI thread. It reads no widget.
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "imaging/EffectSettings.h"
+#include "platform/filters/Image.h"
+#include "platform/system/NotificationCenter.h"
+
+namespace tintreel {
+
+struct RenderRequest {
+    EffectSettings settings;
+    Image logo;  // the image watermark's picture
+    std::filesystem::path videoPath;
+    std::filesystem::path temporaryDirectory;
+};
+
+enum class RenderOutcome { Succeeded, Failed, Canceled };
+
+struct RenderResult {
+    RenderOutcome outcome;
+    // The final movie on success (also when its copy failed), else "failed" or "canceled".
+    std::string newVideoPath;
+};
+
+using RenderCompletion = std::function<void(const RenderResult&)>;
+
+// How many passes the settings ask for (one per effect that runs on a movie).
+int countMoviePasses(const EffectSettings& settings);
+
+void GeneratePreviewVideo(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
+                          const NotificationCenter& notifications, const RenderCompletion& completion);
+
+}  // namespace tintreel

@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "cli/CliOptions.h"
+#include "editor/ControlCatalogue.h"
+#include "editor/SettingsRecord.h"
+#include "platform/system/TemporaryDirectory.h"
+
+namespace tintreel {
+namespace {
+
+CliOptions parsed(const std::vector<std::string>& args) {
+    auto result = parseCommandLine(args);
+    EXPECT_TRUE(std::holds_alternative<CliOptions>(result)) << std::get<CliExit>(result).message;
+    return std::holds_alternative<CliOptions>(result) ? std::get<CliOptions>(result) : CliOptions{};
+}
+
+CliExit exited(const std::vector<std::string>& args) {
+    auto result = parseCommandLine(args);
+    EXPECT_TRUE(std::holds_alternative<CliExit>(result));
+    return std::holds_alternative<CliExit>(result) ? std::get<CliExit>(result) : CliExit{-1, ""};
+}
+
+TEST(CliOptions, ParsesModesOptionsAndAssignmentsInOrder) {
+    const CliOptions movie = parsed({"-o", "out.mp4", "--set", "checkSepia=1", "-s", "look.tintreel", "--set",
+                                     "sliderSepiaIntensity=0.8", "--logo", "logo.png", "in.mov"});
+    EXPECT_EQ(movie.input, "in.mov");
+    EXPECT_EQ(movie.output, "out.mp4");
+    EXPECT_EQ(movie.settingsFile, std::filesystem::path("look.tintreel"));
+    EXPECT_EQ(movie.logo, std::filesystem::path("logo.png"));
+    ASSERT_EQ(movie.assignments.size(), 2u);
+    EXPECT_EQ(movie.assignments[1], (std::pair<std::string, std::string>{"sliderSepiaIntensity", "0.8"}));
+    EXPECT_FALSE(movie.still);
+
+    const CliOptions picture = parsed({"--still", "-o", "out.png", "photo.jpg"});
+    EXPECT_TRUE(picture.still);
+    EXPECT_FALSE(picture.stillSeconds.has_value());
+    const CliOptions frame = parsed({"--still", "2.5", "-o", "out.png", "clip.mov"});
+    EXPECT_EQ(frame.stillSeconds, 2.5);
+    EXPECT_EQ(frame.input, "clip.mov");
+    EXPECT_EQ(parsed({"--set", "textFieldText=a=b", "-o", "x", "y"}).assignments[0].second, "a=b");
+}
+
+TEST(CliOptions, HelpVersionAndMistakes) {
+    EXPECT_EQ(exited({"--help"}).status, kExitSuccess);
+    EXPECT_NE(exited({"-h"}).message.find("Usage:"), std::string::npos);
+    EXPECT_NE(exited({"--version"}).message.find(TINTREEL_VERSION), std::string::npos);
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"in.mov"}, {"-o", "out.mp4"}, {"-o", "out.mp4", "a.mov", "b.mov"}, {"--bogus", "-o", "x", "in.mov"},
+             {"-o"}, {"--set", "noequals", "-o", "x", "in.mov"}, {"--set", "=1", "-o", "x", "in.mov"}}) {
+        const CliExit exit = exited(args);
+        EXPECT_EQ(exit.status, kExitBadInput);
+        EXPECT_EQ(exit.message.find('\n'), std::string::npos) << "one line: " << exit.message;
+    }
+}
+
+TEST(CliOptions, SetWinsOverTheFileWhichWinsOverTheDefaults) {
+    auto dir = TemporaryDirectory::create();
+    ASSERT_TRUE(dir);
+    EffectSettings fromFile = defaultEffectSettings();
+    fromFile.checkSepia = 1;
+    fromFile.sliderSepiaIntensity = 0.3f;
+    fromFile.sliderBrightness = 0.25f;
+    const auto file = dir->path() / "look.tintreel";
+    std::ofstream(file) << renderSettingsRecord(fromFile);
+
+    CliOptions options;
+    options.settingsFile = file;
+    options.assignments = {{"sliderSepiaIntensity", "0.8"}, {"comboTextFontType", "Verdana"},
+                           {"textFieldTextFontSize", "120"}, {"colorWellTextColor", "#ff0000"}};
+    const auto resolved = resolveSettings(options);
+    ASSERT_TRUE(std::holds_alternative<EffectSettings>(resolved)) << std::get<std::string>(resolved);
+    const auto& s = std::get<EffectSettings>(resolved);
+    EXPECT_EQ(s.checkSepia, 1);
+    EXPECT_EQ(s.sliderSepiaIntensity, 0.8f);
+    EXPECT_EQ(s.sliderBrightness, 0.25f);
+    EXPECT_EQ(s.comboTextFontType, 19);
+    EXPECT_EQ(s.stepperTextFontSize, 120.0f);
+    EXPECT_EQ(s.textFieldTextFontSize, "120");
+    EXPECT_EQ(s.colorWellTextColor, (RgbColor{1, 0, 0, 1}));
+    EXPECT_EQ(s.sliderContrast, 1.0f);
+}
+
+TEST(CliOptions, BadSettingsAreOneLineErrors) {
+    const auto error = [](std::vector<std::pair<std::string, std::string>> assignments,
+                          std::optional<std::filesystem::path> file = std::nullopt) {
+        CliOptions options;
+        options.assignments = std::move(assignments);
+        options.settingsFile = std::move(file);
+        const auto resolved = resolveSettings(options);
+        EXPECT_TRUE(std::holds_alternative<std::string>(resolved));
+        return std::holds_alternative<std::string>(resolved) ? std::get<std::string>(resolved) : std::string();
+    };
+    EXPECT_NE(error({{"sliderNothing", "1"}}).find("unknown setting"), std::string::npos);
+    EXPECT_NE(error({{"sliderSepiaIntensity", "lots"}}).find("not a number"), std::string::npos);
+    EXPECT_NE(error({{"sliderVignetteRadius", "0.5"}}).find("outside"), std::string::npos);
+    EXPECT_NE(error({{"checkSepia", "2"}}).find("not 0 or 1"), std::string::npos);
+    EXPECT_NE(error({{"comboTextPosition", "Middle"}}).find("choices"), std::string::npos);
+    EXPECT_NE(error({{"colorWellTextColor", "1,2,3"}}).find("colour"), std::string::npos);
+    EXPECT_NE(error({{"buttonSelectImage", "x"}}).find("no value"), std::string::npos);
+    EXPECT_NE(error({}, "/nonexistent/look.tintreel").find("cannot read"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tintreel

@@ -1,0 +1,107 @@
+// The still mode of tintreel-render on generated pictures: the written PNG
+// equals the chain's result (and ffprobe reads it), and every bad input ends
+// with status 2 and one line on standard error rather than a crash.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <filesystem>
+#include <fstream>
+
+#include "cli/StillCommand.h"
+#include "editor/ControlCatalogue.h"
+#include "imaging/ImageTools.h"
+#include "platform/filters/Picture.h"
+
+namespace tintreel {
+namespace {
+
+namespace fs = std::filesystem;
+
+class StillCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::path(TINTREEL_TEST_WORK_DIR) / "still-command";
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        Image picture(64, 48);
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x) {
+                std::uint8_t* p = picture.pixel(x, y);
+                p[0] = static_cast<std::uint8_t>(x * 4), p[1] = static_cast<std::uint8_t>(y * 5), p[2] = 90, p[3] = 255;
+            }
+        picture_ = picture;
+        ASSERT_TRUE(savePng(picture, (dir_ / "in.png").string()));
+        std::ofstream(dir_ / "broken.png") << "not a picture";
+    }
+
+    CliOptions options(const fs::path& input) const {
+        CliOptions o;
+        o.input = input;
+        o.output = dir_ / "out.png";
+        o.still = true;
+        return o;
+    }
+
+    // Runs the real program; returns its status and standard error.
+    std::pair<int, QString> runProgram(const QStringList& arguments) const {
+        QProcess process;
+        process.start(QString(TINTREEL_RENDER_PATH), arguments);
+        process.waitForFinished(60000);
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    fs::path dir_;
+    Image picture_;
+};
+
+TEST_F(StillCommand, WritesTheChainResultAsPng) {
+    EffectSettings settings = defaultEffectSettings();
+    settings.checkSepia = 1;
+    settings.checkVignette = 1;
+    ASSERT_EQ(runStillPicture(options(dir_ / "in.png"), settings), kExitSuccess);
+    const std::optional<Image> written = loadPicture((dir_ / "out.png").string());
+    ASSERT_TRUE(written);
+    EXPECT_EQ(*written, ApplyEffectChain(settings, picture_, Image()));
+    EXPECT_FALSE(fs::exists(dir_ / "out.png.partial"));
+
+    QProcess probe;
+    probe.start("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name,width,height", "-of", "csv=p=0",
+                            QString::fromStdString((dir_ / "out.png").string())});
+    ASSERT_TRUE(probe.waitForFinished(30000));
+    EXPECT_EQ(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(), "png,64,48");
+}
+
+TEST_F(StillCommand, UnreadableInputsGiveStatusTwo) {
+    const EffectSettings settings = defaultEffectSettings();
+    EXPECT_EQ(runStillPicture(options(dir_ / "broken.png"), settings), kExitBadInput);
+    EXPECT_EQ(runStillPicture(options(dir_ / "missing.png"), settings), kExitBadInput);
+    CliOptions withLogo = options(dir_ / "in.png");
+    withLogo.logo = dir_ / "broken.png";
+    EXPECT_EQ(runStillPicture(withLogo, settings), kExitBadInput);
+    EXPECT_FALSE(fs::exists(dir_ / "out.png"));
+    CliOptions nowhere = options(dir_ / "in.png");
+    nowhere.output = dir_ / "no-such-dir" / "out.png";
+    EXPECT_EQ(runStillPicture(nowhere, settings), kExitRenderFailed);
+}
+
+TEST_F(StillCommand, ProgramReportsErrorsOnOneLine) {
+    const QString in = QString::fromStdString((dir_ / "in.png").string());
+    const QString out = QString::fromStdString((dir_ / "cli.png").string());
+    const QString logo = QString::fromStdString((dir_ / "in.png").string());
+    auto [ok, okErr] = runProgram({"--still", "-o", out, "--set", "checkSepia=1", "--set", "checkImageWatermark=1",
+                                   "--logo", logo, in});
+    EXPECT_EQ(ok, 0) << okErr.toStdString();
+    EXPECT_TRUE(fs::exists(dir_ / "cli.png"));
+    const QString broken = QString::fromStdString((dir_ / "broken.png").string());
+    for (const QStringList& args : {QStringList{"--still", "-o", out, broken},
+                                    QStringList{"--still", "-o", out, "--logo", broken, in},
+                                    QStringList{"--still", "-o", out, "--set", "noSuchControl=1", in}}) {
+        auto [status, err] = runProgram(args);
+        EXPECT_EQ(status, 2) << args.join(' ').toStdString();
+        // Exactly one line of ours (Qt may add its own environment notices).
+        EXPECT_EQ(err.count("tintreel-render: "), 1) << err.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace tintreel

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "editor/ControlCatalogue.h"
+#include "editor/SettingsRecord.h"
+
+namespace tintreel {
+namespace {
+
+TEST(SettingsRecord, FloatAndDoubleRenderings) {
+    EXPECT_EQ(formatRecordFloat(0.0f), "0.0");
+    EXPECT_EQ(formatRecordFloat(1.0f), "1.0");
+    EXPECT_EQ(formatRecordFloat(0.02f), "0.02");
+    EXPECT_EQ(formatRecordFloat(-0.25f), "-0.25");
+    EXPECT_EQ(formatRecordFloat(100.0f), "100.0");
+    EXPECT_EQ(formatRecordFloat(1e-5f), "1e-05");
+    EXPECT_EQ(formatRecordFloat(1e6f), "1e+06");
+    EXPECT_EQ(formatRecordFloat(999999.0f), "999999.0");
+    EXPECT_EQ(formatRecordFloat(0.71f), "0.71");
+    EXPECT_EQ(formatRecordFloat(std::numeric_limits<float>::infinity()), "inf");
+    EXPECT_EQ(formatRecordFloat(-std::numeric_limits<float>::infinity()), "-inf");
+    const std::string nan = formatRecordFloat(std::numeric_limits<float>::quiet_NaN());
+    EXPECT_NE(nan.find("nan"), std::string::npos);
+    EXPECT_EQ(nan.find(".0"), std::string::npos);
+
+    EXPECT_EQ(formatRecordDouble(1.0), "1.0");
+    EXPECT_EQ(formatRecordDouble(0.0), "0.0");
+    EXPECT_EQ(formatRecordDouble(0.1), "0.1");
+    EXPECT_EQ(formatRecordDouble(1.0 / 3.0), "0.333333333333333");
+}
+
+TEST(SettingsRecord, DefaultRecordHasTheKnownLines) {
+    const std::string record = renderSettingsRecord(defaultEffectSettings());
+    ASSERT_FALSE(record.empty());
+    EXPECT_EQ(record.back(), '\n');
+    const auto lines = splitRecordLines(record);
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(kSettingsRecordLines));
+    EXPECT_EQ(lines[0], "0.0");
+    EXPECT_EQ(lines[2], "1.0");
+    EXPECT_EQ(lines[21], "0.02");
+    EXPECT_EQ(lines[40], "100");
+    EXPECT_EQ(lines[44], "1.0");
+    EXPECT_EQ(lines[45], "1.00");
+    EXPECT_EQ(lines[47], "0");
+    EXPECT_EQ(lines[81], "0.71");
+    EXPECT_EQ(lines[84], "1.0");
+    EXPECT_EQ(lines[87], "12");
+    EXPECT_EQ(lines[88], "80.0");
+    EXPECT_EQ(lines[93], "0");
+    EXPECT_EQ(lines[105], "1");
+    EXPECT_EQ(lines[109], "0");
+}
+
+TEST(SettingsRecord, LineNumbersOfTheComparedFields) {
+    EXPECT_EQ(settingsRecordLine("textFieldText"), 83);
+    EXPECT_EQ(settingsRecordLine("textFieldTextFontSize"), 89);
+    EXPECT_EQ(settingsRecordLine("textFieldTextOpacity"), 91);
+    EXPECT_EQ(settingsRecordLine("textFieldTextXOffset"), 96);
+    EXPECT_EQ(settingsRecordLine("textFieldTextYOffset"), 98);
+    EXPECT_EQ(settingsRecordLine("textFieldImageScale"), 102);
+    EXPECT_EQ(settingsRecordLine("textFieldImageOpacity"), 104);
+    EXPECT_EQ(settingsRecordLine("textFieldImageXOffset"), 107);
+    EXPECT_EQ(settingsRecordLine("textFieldImageYOffset"), 109);
+    EXPECT_EQ(settingsRecordLine("stepper3DTransformM44"), 74);
+    EXPECT_FALSE(settingsRecordLine("buttonSelectImage").has_value());
+    EXPECT_FALSE(settingsRecordLine("noSuchControl").has_value());
+}
+
+EffectSettings everyValueChanged() {
+    EffectSettings s = defaultEffectSettings();
+    for (const ControlSpec& control : controlCatalogue()) {
+        switch (control.kind) {
+            case ControlKind::Slider:
+            case ControlKind::Pair:
+            case ControlKind::MatrixCell: {
+                // Six significant digits are what a record keeps of a number.
+                const float v = std::stof(formatRecordFloat(control.minimum + (control.maximum - control.minimum) * 0.37f));
+                control.number.of(s) = v;
+                if (control.kind != ControlKind::Slider) control.text.of(s) = pairText(control, v);
+                break;
+            }
+            case ControlKind::Check: s.*control.state = 1; break;
+            case ControlKind::PopUp: s.*control.state = static_cast<int>(control.maximum); break;
+            case ControlKind::Text: control.text.of(s) = "changed \u00E9 " + std::string(control.outlet); break;
+            case ControlKind::ColorWell: s.*control.color = {0.25, 0.123456789012345, 0.5, 1.0}; break;
+            case ControlKind::Button: break;
+        }
+    }
+    return s;
+}
+
+TEST(SettingsRecord, ParsingARenderedRecordGivesTheSameSettings) {
+    for (const EffectSettings& original : {defaultEffectSettings(), everyValueChanged()}) {
+        const RecordParseResult parsed = parseSettingsRecord(renderSettingsRecord(original), EffectSettings{});
+        EXPECT_TRUE(parsed.problems.empty()) << parsed.problems.front();
+        EXPECT_EQ(renderSettingsRecord(parsed.settings), renderSettingsRecord(original));
+        EXPECT_TRUE(parsed.settings == original);
+    }
+}
+
+TEST(SettingsRecord, ArbitraryFloatsComeBackToSixSignificantDigits) {
+    EffectSettings s = defaultEffectSettings();
+    s.sliderBrightness = 0.123456789f;
+    const RecordParseResult parsed = parseSettingsRecord(renderSettingsRecord(s), EffectSettings{});
+    EXPECT_NEAR(parsed.settings.sliderBrightness, s.sliderBrightness, 1e-6);
+    EXPECT_EQ(renderSettingsRecord(parsed.settings), renderSettingsRecord(s));
+}
+
+TEST(SettingsRecord, DamagedRecordsKeepTheBaseAndStayInRange) {
+    EffectSettings base = defaultEffectSettings();
+    base.sliderCartoonBlur = 7;
+    auto lines = splitRecordLines(renderSettingsRecord(defaultEffectSettings()));
+    lines[13] = "seven";    // sliderCartoonBlur: not a number
+    lines[19] = "3.5";      // sliderVignetteRadius: out of range
+    lines[87] = "42";       // comboTextFontType: no such font
+    lines[88] = "600";      // stepperTextFontSize: clamps to 500, text follows
+    lines[9] = "nan";       // checkBlackWhite: not an integer
+    lines.resize(100);      // the image watermark lines are missing
+    std::string record;
+    for (const auto& line : lines) record += line + "\n";
+
+    const RecordParseResult parsed = parseSettingsRecord(record, base);
+    EXPECT_EQ(parsed.settings.sliderCartoonBlur, 7.0f);
+    EXPECT_EQ(parsed.settings.sliderVignetteRadius, 0.25f);
+    EXPECT_EQ(parsed.settings.comboTextFontType, 12);
+    EXPECT_EQ(parsed.settings.stepperTextFontSize, 500.0f);
+    EXPECT_EQ(parsed.settings.textFieldTextFontSize, "500");
+    EXPECT_EQ(parsed.settings.checkBlackWhite, 0);
+    EXPECT_EQ(parsed.settings.comboImagePosition, base.comboImagePosition);
+    EXPECT_EQ(parsed.problems.size(), 6u);
+
+    const RecordParseResult empty = parseSettingsRecord("", base);
+    EXPECT_TRUE(empty.settings == base);
+    EXPECT_EQ(empty.problems.size(), 1u);
+
+    const RecordParseResult extra = parseSettingsRecord(renderSettingsRecord(base) + "more\nlines\n", base);
+    EXPECT_TRUE(extra.settings == base);
+    ASSERT_EQ(extra.problems.size(), 1u);
+    EXPECT_NE(extra.problems[0].find("2 lines"), std::string::npos);
+}
+
+TEST(SettingsRecord, LineBreaksOfEveryKindSplitLines) {
+    EXPECT_EQ(splitRecordLines("a\nb\r\nc\rd\u2028e\u0085f\n"),
+              (std::vector<std::string>{"a", "b", "c", "d", "e", "f"}));
+    EXPECT_EQ(splitRecordLines("a\n\nb"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_TRUE(splitRecordLines("").empty());
+}
+
+}  // namespace
+}  // namespace tintreel

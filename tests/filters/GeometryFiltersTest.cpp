@@ -1,0 +1,149 @@
+// The transform, swirl and glass sphere filters, the input rotations and the
+// two-input blend, on small pictures.
+#include <cmath>
+#include <limits>
+
+#include "filters/TestImages.h"
+#include "platform/filters/AlphaBlendFilter.h"
+#include "platform/filters/DistortionFilters.h"
+#include "platform/filters/InputRotation.h"
+
+namespace tintreel {
+namespace {
+
+using test::at;
+using test::near;
+using test::Rgba;
+using test::solid;
+
+// An 8 x 8 picture of four solid 4 x 4 quadrants.
+Image quadrants() {
+    Image img(8, 8);
+    const Rgba colours[4] = {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {255, 255, 0, 255}};
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) test::setPixel(img, x, y, colours[(y / 4) * 2 + x / 4]);
+    return img;
+}
+
+Image transformed(const Image& img, const Transform3D& t) {
+    TransformFilter f;
+    f.setTransform3D(t);
+    return f.apply(img);
+}
+
+TEST(TransformFilter, HalvingByM44ShrinksAboutTheCentre) {
+    Transform3D half = Transform3D::identity();
+    half.at(4, 4) = 2.0;
+    const Image out = transformed(quadrants(), half);
+    EXPECT_EQ(at(out, 0, 0), (Rgba{0, 0, 0, 0}));  // uncovered: transparent black
+    EXPECT_EQ(at(out, 7, 7), (Rgba{0, 0, 0, 0}));
+    EXPECT_EQ(at(out, 2, 2), (Rgba{255, 0, 0, 255}));
+    EXPECT_EQ(at(out, 5, 2), (Rgba{0, 255, 0, 255}));
+    EXPECT_EQ(at(out, 2, 5), (Rgba{0, 0, 255, 255}));
+    EXPECT_EQ(transformed(quadrants(), Transform3D::identity()), quadrants());
+}
+
+TEST(TransformFilter, QuarterTurnMatrixTurnsCounterClockwise) {
+    const Image input = test::noise(6, 6);
+    Transform3D turn = Transform3D::identity();
+    turn.at(1, 1) = turn.at(2, 2) = 0.0;
+    turn.at(1, 2) = 1.0;
+    turn.at(2, 1) = -1.0;
+    const Image out = transformed(input, turn);
+    const Image expected = rotated(input, InputRotation::RotateLeft);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x) ASSERT_TRUE(near(at(out, x, y), at(expected, x, y), 1));
+}
+
+TEST(TransformFilter, DegenerateMatricesDrawNothing) {
+    const Image input = test::noise(5, 4);
+    const Image clear(5, 4);
+    EXPECT_EQ(transformed(input, Transform3D{}), clear);  // all zero: singular
+    Transform3D nan = Transform3D::identity();
+    nan.at(2, 3) = 0.5;
+    nan.at(1, 1) = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(transformed(input, nan), clear);
+    Transform3D zeroScale = Transform3D::identity();
+    zeroScale.at(4, 4) = std::numeric_limits<double>::infinity();  // a scale of 0 %
+    EXPECT_EQ(transformed(input, zeroScale), clear);
+    Transform3D behind = Transform3D::identity();
+    behind.at(4, 4) = -1.0;  // every corner behind the eye
+    EXPECT_EQ(transformed(input, behind), clear);
+    EXPECT_TRUE(transformed(Image(), behind).isEmpty());
+}
+
+TEST(SwirlFilter, TurnsOnlyInsideTheRadius) {
+    const Image input = test::noise(21, 21);
+    SwirlFilter f;
+    f.setRadius(0.3);
+    f.setAngle(1.0);
+    const Image out = f.apply(input);
+    EXPECT_EQ(at(out, 0, 0), at(input, 0, 0));
+    EXPECT_EQ(at(out, 20, 10), at(input, 20, 10));
+    EXPECT_TRUE(near(at(out, 10, 10), at(input, 10, 10), 1));  // the centre turns about itself
+    EXPECT_NE(at(out, 13, 10), at(input, 13, 10));
+    f.setAngle(0.0);
+    EXPECT_EQ(f.apply(input), input);
+    f.setAngle(1.0);
+    f.setRadius(0.0);
+    EXPECT_EQ(f.apply(input), input);
+}
+
+TEST(GlassSphereFilter, ShowsThePictureInsideAndNothingOutside) {
+    const Image grey = solid(40, 20, {100, 100, 100, 255});
+    GlassSphereFilter f;
+    f.setRadius(0.25);
+    f.setRefractiveIndex(0.71);
+    const Image out = f.apply(grey);
+    EXPECT_EQ(at(out, 0, 0), (Rgba{0, 0, 0, 0}));
+    EXPECT_EQ(at(out, 20, 10)[3], 255);
+    EXPECT_GE(at(out, 20, 10)[0], 100);  // the picture plus at most a highlight
+    EXPECT_LE(at(out, 20, 10)[0], 100 + 90);
+    f.setRadius(0.0);
+    EXPECT_EQ(f.apply(grey), Image(40, 20));
+}
+
+TEST(InputRotation, TurnsByQuarterAndHalfTurns) {
+    // a b c        left: c f   right: d a   half: f e d
+    // d e f              b e          e b         c b a
+    //                    a d          f c
+    Image img(3, 2);
+    for (int i = 0; i < 6; ++i) test::setPixel(img, i % 3, i / 3, {i, i, i, 255});
+    const Image left = rotated(img, InputRotation::RotateLeft);
+    ASSERT_EQ(left.width(), 2);
+    ASSERT_EQ(left.height(), 3);
+    EXPECT_EQ(at(left, 0, 0)[0], 2);
+    EXPECT_EQ(at(left, 1, 0)[0], 5);
+    EXPECT_EQ(at(left, 0, 2)[0], 0);
+    const Image right = rotated(img, InputRotation::RotateRight);
+    EXPECT_EQ(at(right, 0, 0)[0], 3);
+    EXPECT_EQ(at(right, 1, 0)[0], 0);
+    EXPECT_EQ(at(right, 0, 2)[0], 5);
+    const Image half = rotated(img, InputRotation::HalfTurn);
+    EXPECT_EQ(at(half, 0, 0)[0], 5);
+    EXPECT_EQ(at(half, 2, 1)[0], 0);
+    EXPECT_EQ(rotated(img, InputRotation::None), img);
+    EXPECT_TRUE(rotated(Image(), InputRotation::RotateLeft).isEmpty());
+}
+
+TEST(AlphaBlendFilter, OverlayAlphaTimesMixCoversTheBase) {
+    const Image base = solid(2, 2, {100, 100, 100, 200});
+    AlphaBlendFilter blend;
+    blend.setMix(0.5);
+    EXPECT_TRUE(near(at(blend.apply(base, solid(2, 2, {200, 0, 50, 255})), 1, 1), {150, 50, 75, 200}, 1));
+    // overlay alpha 51 (0.2) at mix 0.5: 10 % of the overlay
+    EXPECT_TRUE(near(at(blend.apply(base, solid(2, 2, {200, 0, 50, 51})), 0, 0), {110, 90, 95, 200}, 1));
+    EXPECT_EQ(blend.apply(base, solid(2, 2, {255, 255, 255, 0})), base);
+    EXPECT_EQ(blend.apply(base, Image()), base);
+    // an overlay of another size is scaled to the base
+    EXPECT_TRUE(near(at(blend.apply(base, solid(1, 1, {200, 0, 50, 255})), 1, 0), {150, 50, 75, 200}, 1));
+    blend.setMix(0.0);
+    EXPECT_EQ(blend.apply(base, solid(2, 2, {0, 0, 0, 255})), base);
+    blend.setMix(std::nan(""));
+    EXPECT_EQ(blend.mix(), 0.0);
+    blend.setMix(7.0);
+    EXPECT_EQ(blend.mix(), 1.0);
+}
+
+}  // namespace
+}  // namespace tintreel

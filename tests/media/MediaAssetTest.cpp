@@ -1,0 +1,116 @@
+// MediaAsset and FrameImageAtTime against clips made by ffmpeg; pictures are
+// compared with what ffmpeg itself decodes (and rotates) for the same time.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/media/FrameImage.h"
+#include "platform/media/MediaAsset.h"
+#include "support/Clips.h"
+
+namespace tintreel {
+namespace {
+
+using test::makeClip;
+
+// Colour bars with a moving test pattern at 160x90, 25 fps, 2 s, with a tone.
+std::filesystem::path barsClip() {
+    return makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=2 -f lavfi -i sine=f=440:d=2 -c:v libx264 -g 25 "
+                    "-pix_fmt yuv420p -c:a aac -shortest",
+                    "mov");
+}
+
+// Mean difference per channel between two pictures of the same size.
+double meanDifference(const Image& a, const Image& b) {
+    double sum = 0;
+    for (size_t i = 0; i < a.byteCount(); ++i) sum += std::abs(a.data()[i] - b.data()[i]);
+    return sum / static_cast<double>(a.byteCount());
+}
+
+// `ours` is ffmpeg's picture at `seconds`, give or take colour rounding, and not its neighbour's.
+void expectSameFrame(const Image& ours, const std::filesystem::path& clip, double seconds, const std::string& filter) {
+    const auto theirs = test::ffmpegFrame(clip, seconds, filter);
+    const auto neighbour = test::ffmpegFrame(clip, seconds + 0.04, filter);
+    ASSERT_TRUE(theirs && neighbour);
+    ASSERT_EQ(ours.width(), theirs->width());
+    ASSERT_EQ(ours.height(), theirs->height());
+    // Chroma interpolation may differ a little from ffmpeg's; a different frame differs more.
+    EXPECT_LT(meanDifference(ours, *theirs), 3.0) << seconds;
+    EXPECT_GT(meanDifference(ours, *neighbour), 1.5 * meanDifference(ours, *theirs)) << seconds;
+}
+
+TEST(MediaAsset, DescribesDurationSizeAndTransform) {
+    const MediaAsset plain = MediaAsset::open(barsClip());
+    ASSERT_TRUE(plain.isReadable());
+    EXPECT_NEAR(plain.durationSeconds(), 2.0, 0.05);
+    ASSERT_TRUE(plain.firstVideoTrack());
+    EXPECT_EQ(plain.firstVideoTrack()->width, 160);
+    EXPECT_EQ(plain.firstVideoTrack()->height, 90);
+    EXPECT_EQ(plain.firstVideoTrack()->transform, PreferredTransform{});
+
+    const MediaAsset portrait = MediaAsset::open(test::withRotationTag(barsClip(), 270));
+    ASSERT_TRUE(portrait.firstVideoTrack());
+    EXPECT_EQ(portrait.firstVideoTrack()->transform, (PreferredTransform{0, 1, -1, 0}));
+    const Orientation right = uprightOrientation(*portrait.firstVideoTrack());
+    EXPECT_EQ(right.rotation, InputRotation::RotateRight);
+    EXPECT_EQ(right.width, 90);
+    EXPECT_EQ(right.height, 160);
+
+    const MediaAsset left = MediaAsset::open(test::withRotationTag(barsClip(), 90));
+    EXPECT_EQ(uprightOrientation(*left.firstVideoTrack()).rotation, InputRotation::RotateLeft);
+    const MediaAsset half = MediaAsset::open(test::withRotationTag(barsClip(), 180));
+    EXPECT_EQ(uprightOrientation(*half.firstVideoTrack()).rotation, InputRotation::HalfTurn);
+    // A mirror is not one of the four camera transforms: left as stored.
+    EXPECT_EQ(uprightOrientation({160, 90, {-1, 0, 0, 1}}).rotation, InputRotation::None);
+}
+
+TEST(MediaAsset, FileWithoutVideoOrMissingHasNoTrack) {
+    const MediaAsset audioOnly = MediaAsset::open(makeClip("-f lavfi -i sine=d=1 -c:a aac", "mp4"));
+    EXPECT_TRUE(audioOnly.isReadable());
+    EXPECT_FALSE(audioOnly.firstVideoTrack());
+    EXPECT_NEAR(audioOnly.durationSeconds(), 1.0, 0.1);
+
+    const MediaAsset missing = MediaAsset::open("/nonexistent/clip.mov");
+    EXPECT_FALSE(missing.isReadable());
+    EXPECT_FALSE(missing.openError().empty());
+    EXPECT_FALSE(missing.firstVideoTrack());
+}
+
+TEST(FrameImageAtTime, GivesTheFrameShownAtThatTime) {
+    // Times between key frames (every 25 frames) need decoding forward from the key frame.
+    // Times are taken in sixtieths of a second; these are frame times of the 25 fps clip too.
+    for (double seconds : {0.0, 0.6, 1.0, 1.4}) {
+        const auto ours = FrameImageAtTime(barsClip(), seconds);
+        ASSERT_TRUE(ours) << seconds;
+        expectSameFrame(*ours, barsClip(), seconds, "");
+    }
+    // Between two frames the earlier one is shown.
+    EXPECT_EQ(*FrameImageAtTime(barsClip(), 0.62), *FrameImageAtTime(barsClip(), 0.6));
+    EXPECT_NE(*FrameImageAtTime(barsClip(), 0.65), *FrameImageAtTime(barsClip(), 0.6));
+}
+
+TEST(FrameImageAtTime, TurnsPortraitClipsUpright) {
+    const auto portrait = test::withRotationTag(barsClip(), 270);
+    const auto ours = FrameImageAtTime(portrait, 0.4);
+    ASSERT_TRUE(ours);
+    EXPECT_EQ(ours->width(), 90);
+    EXPECT_EQ(ours->height(), 160);
+    expectSameFrame(*ours, barsClip(), 0.4, "transpose=clock");
+}
+
+TEST(FrameImageAtTime, PastTheEndIsSilentAndFailuresArePrinted) {
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(FrameImageAtTime(barsClip(), 2.5));
+    EXPECT_TRUE(FrameImageAtTime(barsClip(), MediaAsset::open(barsClip()).durationSeconds()));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(FrameImageAtTime("/nonexistent/clip.mov", 0.0));
+    EXPECT_FALSE(FrameImageAtTime(makeClip("-f lavfi -i sine=d=1 -c:a aac", "mp4"), 0.0));
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed.rfind("Image generation failed with error No such file or directory\n", 0), 0u) << printed;
+    EXPECT_NE(printed.find("\nImage generation failed with error "), std::string::npos) << printed;
+}
+
+}  // namespace
+}  // namespace tintreel

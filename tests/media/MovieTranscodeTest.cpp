@@ -1,0 +1,189 @@
+// MovieReader feeding MovieWriter: what lands in the file, judged by ffprobe
+// and ffmpeg, and how progress behaves on the way.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/media/FrameImage.h"
+#include "platform/media/MediaAsset.h"
+#include "platform/media/MovieReader.h"
+#include "platform/media/MovieWriter.h"
+#include "support/Clips.h"
+
+namespace tintreel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::makeClip;
+using test::probeStream;
+
+struct Outcome {
+    bool finished = false;
+    std::vector<float> progress;  // sampled on every advance
+};
+
+// Runs `source` through `operation` into `target` and waits for the end.
+Outcome transcode(const fs::path& source, const fs::path& target, EncodingRole role, FrameOperation operation = {}) {
+    Outcome outcome;
+    auto reader = MovieReader::open(source);
+    const auto track = MediaAsset::open(source).firstVideoTrack();
+    if (!reader || !track) return outcome;
+    MovieWriter writer(target, track->width, track->height, role);
+    if (!writer.startRecording(*reader)) return outcome;
+    std::mutex mutex;
+    reader->startProcessing(std::move(operation), writer, [&] {
+        std::lock_guard lock(mutex);
+        outcome.progress.push_back(reader->progress());
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (reader->progress() != 1.0f && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    reader->stopProcessing();
+    outcome.finished = writer.finishRecording() && reader->progress() == 1.0f;
+    if (!outcome.finished) ADD_FAILURE() << "writer: " << writer.lastError();
+    return outcome;
+}
+
+void expectSameMovie(const fs::path& source, const fs::path& output) {
+    const auto in = probeStream(source, "v:0"), out = probeStream(output, "v:0");
+    ASSERT_TRUE(in && out);
+    EXPECT_EQ(out->codec, "h264");
+    EXPECT_EQ(out->packets, in->packets);
+    EXPECT_NEAR(out->duration, in->duration, 0.05);
+    EXPECT_EQ(out->rotation, "");
+    const auto inAudio = probeStream(source, "a:0"), outAudio = probeStream(output, "a:0");
+    ASSERT_EQ(inAudio.has_value(), outAudio.has_value());
+    if (!inAudio) return;
+    EXPECT_EQ(outAudio->codec, inAudio->codec);
+    EXPECT_EQ(outAudio->packets, inAudio->packets);
+}
+
+const std::string kBars = "-f lavfi -i testsrc2=s=160x90:r=30:d=1.5 ";
+const std::string kH264 = " -pix_fmt yuv420p -c:v libx264 -g 30 ";
+
+TEST(MovieTranscode, EveryContainerKeepsFramesAudioAndDuration) {
+    const fs::path dir = test::scratchDirectory("containers");
+    const std::pair<std::string, std::string> cases[] = {
+        {"mov", "-f lavfi -i sine=d=1.5 -c:a aac"},   {"mp4", "-f lavfi -i sine=d=1.5 -c:a libmp3lame"},
+        {"m4v", "-f lavfi -i sine=d=1.5 -c:a aac"},   {"3gp", "-f lavfi -i sine=r=8000:d=1.5 -ac 1 -c:a aac"},
+        {"3g2", "-f lavfi -i sine=r=8000:d=1.5 -ac 1 -c:a aac"}, {"mov", "-an"},
+    };
+    for (const auto& [extension, audio] : cases) {
+        const fs::path source = makeClip(kBars + audio + kH264, extension);
+        const fs::path output = dir / ("out." + extension);
+        ASSERT_TRUE(transcode(source, output, EncodingRole::Final).finished) << extension << audio;
+        expectSameMovie(source, output);
+        EXPECT_EQ(probeStream(output, "v:0")->pixelFormat, "yuv420p");
+    }
+}
+
+TEST(MovieTranscode, IntermediateFilesAreLosslessAndFinalOnesClose) {
+    const fs::path source =
+        makeClip("-f lavfi -i testsrc2=s=320x180:r=30:d=1.5,gblur=sigma=1 -an" + kH264 + "-crf 16", "mp4");
+    const fs::path dir = test::scratchDirectory("lossless");
+    ASSERT_TRUE(transcode(source, dir / "a.mp4", EncodingRole::Intermediate).finished);
+    ASSERT_TRUE(transcode(dir / "a.mp4", dir / "b.mp4", EncodingRole::Intermediate).finished);
+    for (double t : {0.0, 0.5, 1.2}) EXPECT_EQ(*FrameImageAtTime(dir / "b.mp4", t), *FrameImageAtTime(source, t));
+    ASSERT_TRUE(transcode(dir / "b.mp4", dir / "c.mp4", EncodingRole::Final).finished);
+    EXPECT_GT(test::psnrRgb(source, dir / "c.mp4").value_or(0), 40.0);
+}
+
+TEST(MovieTranscode, OddSizesArePaddedToEvenOnlyInTheFinalFile) {
+    const fs::path source = makeClip("-f lavfi -i testsrc=s=161x121:r=25:d=1 -pix_fmt yuv444p -c:v libx264", "mov");
+    const fs::path dir = test::scratchDirectory("odd");
+    ASSERT_TRUE(transcode(source, dir / "mid.mov", EncodingRole::Intermediate).finished);
+    EXPECT_EQ(probeStream(dir / "mid.mov", "v:0")->width, 161);
+    ASSERT_TRUE(transcode(dir / "mid.mov", dir / "end.mov", EncodingRole::Final).finished);
+    const auto facts = probeStream(dir / "end.mov", "v:0");
+    EXPECT_EQ(facts->width, 162);
+    EXPECT_EQ(facts->height, 122);
+    // The added column and row repeat the edge pixels (compared by luma: 4:2:0 chroma is shared).
+    const Image end = *FrameImageAtTime(dir / "end.mov", 0.4);
+    const auto luma = [&](int x, int y) {
+        const std::uint8_t* p = end.pixel(x, y);
+        return 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2];
+    };
+    for (int i = 0; i < 121; i += 10) {
+        EXPECT_NEAR(luma(161, i), luma(160, i), 4) << i;
+        EXPECT_NEAR(luma(i, 121), luma(i, 120), 4) << i;
+    }
+}
+
+TEST(MovieTranscode, VariableFrameRateKeepsItsTimestamps) {
+    // Frames 0-9 at 30 fps, then a 0.4 s gap, then 20 more.
+    const fs::path source = makeClip(
+        "-f lavfi -i testsrc2=s=96x64:r=30:d=1 -f lavfi -i sine=d=1.5 -vf \"setpts='(N+if(gt(N,9),12,0))/30/TB'\" "
+        "-fps_mode passthrough -c:v libx264 -c:a aac",
+        "mp4");
+    const fs::path output = test::scratchDirectory("vfr") / "out.mp4";
+    ASSERT_TRUE(transcode(source, output, EncodingRole::Final).finished);
+    const std::string times = "ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 ";
+    const auto in = test::runCommand(times + source.string() + " | sort -n");
+    const auto out = test::runCommand(times + output.string() + " | sort -n");
+    ASSERT_TRUE(in && out);
+    EXPECT_EQ(*out, *in);
+    expectSameMovie(source, output);
+}
+
+TEST(MovieTranscode, ProgressRisesToExactlyOneAndStopLeavesAPlayableFile) {
+    const fs::path source = makeClip(kBars + kH264 + "-an", "mov");
+    const fs::path dir = test::scratchDirectory("progress");
+    const Outcome outcome = transcode(source, dir / "all.mov", EncodingRole::Intermediate);
+    ASSERT_TRUE(outcome.finished);
+    ASSERT_EQ(outcome.progress.size(), 46u);  // 45 frames and the end
+    EXPECT_TRUE(std::is_sorted(outcome.progress.begin(), outcome.progress.end()));
+    EXPECT_LT(outcome.progress[44], 1.0f);
+    EXPECT_EQ(outcome.progress.back(), 1.0f);
+
+    // Stopping part way: nothing more reaches the writer, and the part written is a valid movie.
+    auto reader = MovieReader::open(source);
+    MovieWriter writer(dir / "part.mov", 160, 90, EncodingRole::Final);
+    ASSERT_TRUE(writer.startRecording(*reader));
+    reader->startProcessing([](const Image& f) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return f;
+    }, writer);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    reader->stopProcessing();
+    const float stoppedAt = reader->progress();
+    EXPECT_GT(stoppedAt, 0.0f);
+    EXPECT_LT(stoppedAt, 1.0f);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(reader->progress(), stoppedAt);
+    ASSERT_TRUE(writer.finishRecording());
+    const auto part = probeStream(dir / "part.mov", "v:0");
+    ASSERT_TRUE(part);
+    EXPECT_GT(part->packets, 0);
+    EXPECT_LT(part->packets, 45);
+}
+
+TEST(MovieTranscode, ProgressMovesWhileASlowOperationWorksOnOneFrame) {
+    const fs::path source = makeClip(kBars + kH264 + "-an", "mov");
+    auto reader = MovieReader::open(source);
+    MovieWriter writer(test::scratchDirectory("slow") / "out.mov", 160, 90, EncodingRole::Intermediate);
+    ASSERT_TRUE(writer.startRecording(*reader));
+    reader->startProcessing([](const Image& f) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        return f;
+    }, writer);
+    float previous = reader->progress();
+    for (int i = 0; i < 8; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const float now = reader->progress();
+        EXPECT_GT(now, previous) << i;
+        previous = now;
+    }
+    reader->stopProcessing();
+}
+
+TEST(MovieTranscode, UnreadableSourcesAreRefused) {
+    std::string error;
+    EXPECT_FALSE(MovieReader::open("/nonexistent/clip.mov", &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(MovieReader::open(makeClip("-f lavfi -i sine=d=1 -c:a aac", "mp4"), &error));
+    EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace tintreel

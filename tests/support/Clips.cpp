@@ -1,0 +1,113 @@
+#include "support/Clips.h"
+
+#include <QImage>
+#include <array>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <unistd.h>
+
+#include "platform/filters/QtImage.h"
+
+namespace tintreel::test {
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path clipDirectory() {
+    fs::path dir = fs::path(TINTREEL_TEST_WORK_DIR) / "clips";
+    fs::create_directories(dir);
+    return dir;
+}
+
+std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+// Runs `command` (which writes `target` via a temporary name) unless `target` exists.
+fs::path cached(const fs::path& target, const std::function<std::string(const fs::path&)>& command) {
+    if (fs::exists(target)) return target;
+    const fs::path partial = target.parent_path() / ("partial-" + std::to_string(::getpid()) + "-" +
+                                                     target.filename().string());
+    if (!runCommand(command(partial))) return {};
+    std::error_code ec;
+    fs::rename(partial, target, ec);
+    return ec ? fs::path() : target;
+}
+
+std::string field(const std::string& text, const std::string& key) {
+    const std::string needle = key + "=";
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(needle, 0) == 0) return line.substr(needle.size());
+    return {};
+}
+
+double number(const std::string& text) { return text.empty() ? 0.0 : std::atof(text.c_str()); }
+
+}  // namespace
+
+std::optional<std::string> runCommand(const std::string& command) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    if (!pipe) return std::nullopt;
+    std::string output;
+    std::array<char, 65536> buffer;
+    while (size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) output.append(buffer.data(), n);
+    return ::pclose(pipe.release()) == 0 ? std::optional(output) : std::nullopt;
+}
+
+fs::path makeClip(const std::string& arguments, const std::string& extension) {
+    const fs::path target = clipDirectory() / (std::to_string(std::hash<std::string>{}(arguments)) + "." + extension);
+    return cached(target, [&](const fs::path& partial) {
+        return "ffmpeg -nostdin -y -loglevel error " + arguments + " -f " + (extension == "m4v" ? "ipod" : extension) +
+               " " + quoted(partial);
+    });
+}
+
+fs::path withRotationTag(const fs::path& clip, int degrees) {
+    const fs::path target = clip.parent_path() / (clip.stem().string() + "-rot" + std::to_string(degrees) +
+                                                  clip.extension().string());
+    return cached(target, [&](const fs::path& partial) {
+        return "ffmpeg -nostdin -y -loglevel error -i " + quoted(clip) + " -c copy -metadata:s:v:0 rotate=" +
+               std::to_string(degrees) + " -f mov " + quoted(partial);
+    });
+}
+
+std::optional<StreamFacts> probeStream(const fs::path& file, const std::string& selector) {
+    const auto text = runCommand("ffprobe -v error -count_packets -select_streams " + selector +
+                                 " -show_entries stream=codec_name,width,height,pix_fmt,nb_read_packets,duration"
+                                 ":stream_side_data=rotation -of default=nw=1 " + quoted(file));
+    if (!text || text->empty()) return std::nullopt;
+    return StreamFacts{field(*text, "codec_name"),   static_cast<int>(number(field(*text, "width"))),
+                       static_cast<int>(number(field(*text, "height"))), field(*text, "pix_fmt"),
+                       static_cast<long>(number(field(*text, "nb_read_packets"))),
+                       number(field(*text, "duration")),              field(*text, "rotation")};
+}
+
+std::optional<Image> ffmpegFrame(const fs::path& file, double seconds, const std::string& filter) {
+    const auto png = runCommand("ffmpeg -nostdin -loglevel error -ss " + std::to_string(seconds) + " -i " +
+                                quoted(file) + (filter.empty() ? "" : " -vf " + filter) +
+                                " -frames:v 1 -c:v png -f image2pipe -");
+    if (!png) return std::nullopt;
+    QImage image;
+    if (!image.loadFromData(reinterpret_cast<const uchar*>(png->data()), static_cast<int>(png->size()), "PNG"))
+        return std::nullopt;
+    return fromQImage(image);
+}
+
+std::optional<double> psnrRgb(const fs::path& reference, const fs::path& distorted) {
+    const auto text = runCommand("ffmpeg -nostdin -i " + quoted(reference) + " -i " + quoted(distorted) +
+                                 " -lavfi '[0:v]format=gbrp[a];[1:v]format=gbrp[b];[a][b]psnr' -f null - 2>&1");
+    if (!text) return std::nullopt;
+    const size_t at = text->rfind("average:");
+    if (at == std::string::npos) return std::nullopt;
+    return std::atof(text->c_str() + at + 8);
+}
+
+fs::path scratchDirectory(const std::string& name) {
+    const fs::path dir = fs::path(TINTREEL_TEST_WORK_DIR) / "scratch" / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+}  // namespace tintreel::test

@@ -1,0 +1,49 @@
+#pragma once
+// Test fixtures made by the `ffmpeg` program and facts read back with
+// `ffprobe`, a judge we did not write.
+//
+// Clips land in the build tree (TINTREEL_TEST_WORK_DIR/clips), named by a
+// hash of the arguments that made them, so every test asking for the same
+// clip shares one file; a clip is written under a temporary name and renamed,
+// so test processes running side by side never see half a file.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "platform/filters/Image.h"
+
+namespace tintreel::test {
+
+// A clip made by `ffmpeg <arguments> OUTPUT.<extension>`; empty path when ffmpeg failed.
+std::filesystem::path makeClip(const std::string& arguments, const std::string& extension);
+
+// A copy of `clip` whose video track carries the rotation tag `degrees`
+// (270 writes the matrix (0, 1, -1, 0) of a portrait phone clip).
+std::filesystem::path withRotationTag(const std::filesystem::path& clip, int degrees);
+
+// Standard output of a shell command, or nothing when it fails.
+std::optional<std::string> runCommand(const std::string& command);
+
+// One stream's facts as ffprobe reports them (selector such as "v:0", "a:0").
+struct StreamFacts {
+    std::string codec;
+    int width = 0;
+    int height = 0;
+    std::string pixelFormat;
+    long packets = 0;      // counted by reading the whole stream
+    double duration = 0;   // seconds
+    std::string rotation;  // display-matrix rotation, empty when none
+};
+std::optional<StreamFacts> probeStream(const std::filesystem::path& file, const std::string& selector);
+
+// The first decoded frame at or after `seconds`, as ffmpeg shows it (auto-rotated).
+std::optional<Image> ffmpegFrame(const std::filesystem::path& file, double seconds, const std::string& filter = "");
+
+// Mean PSNR in dB (RGB) of `distorted` against `reference`, by ffmpeg's psnr filter.
+std::optional<double> psnrRgb(const std::filesystem::path& reference, const std::filesystem::path& distorted);
+
+// The directory for scratch files of one test, emptied first.
+std::filesystem::path scratchDirectory(const std::string& name);
+
+}  // namespace tintreel::test

@@ -1,0 +1,61 @@
+#pragma once
+// FakeDialogs: answers alerts and panels from a script and records what was
+// shown, so widget tests never block on a modal loop.
+
+#include <deque>
+#include <vector>
+
+#include "platform/ui/Dialogs.h"
+
+namespace tintreel {
+
+class FakeDialogs : public Dialogs {
+public:
+    struct Alert {
+        QString text;
+        AlertStyle style;
+    };
+
+    void alert(const QString& text, AlertStyle style) override { alerts.push_back({text, style}); }
+    bool question(const QString& text) override {
+        questions.push_back(text);
+        if (answers.empty()) return false;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::optional<QString> openFile(const QString&, const QStringList& extensions) override {
+        openedWith.push_back(extensions);
+        return takeFront(openPaths);
+    }
+    std::optional<QString> saveFile(const QString&, const QString& suggestedName, const QStringList&) override {
+        suggestedNames.push_back(suggestedName);
+        return takeFront(savePaths);
+    }
+    std::optional<QColor> chooseColor(const QColor&) override { return takeFront(colors); }
+    void openUrl(const QUrl& url) override { openedUrls.push_back(url); }
+
+    // Scripted answers, consumed in order; an empty queue means "cancelled" / "No".
+    std::deque<bool> answers;
+    std::deque<std::optional<QString>> openPaths;
+    std::deque<std::optional<QString>> savePaths;
+    std::deque<std::optional<QColor>> colors;
+
+    // What the code under test showed.
+    std::vector<Alert> alerts;
+    std::vector<QString> questions;
+    std::vector<QStringList> openedWith;
+    std::vector<QString> suggestedNames;
+    std::vector<QUrl> openedUrls;
+
+private:
+    template <typename T>
+    static std::optional<T> takeFront(std::deque<std::optional<T>>& queue) {
+        if (queue.empty()) return std::nullopt;
+        auto value = queue.front();
+        queue.pop_front();
+        return value;
+    }
+};
+
+}  // namespace tintreel

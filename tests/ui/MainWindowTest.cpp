@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGraphicsOpacityEffect>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <fstream>
+#include <map>
+
+#include "app/MainWindow.h"
+#include "editor/ControlCatalogue.h"
+#include "editor/SettingsRecord.h"
+#include "editor/ViewController.h"
+#include "platform/system/TemporaryDirectory.h"
+#include "platform/ui/ColorWell.h"
+#include "platform/ui/FloatSlider.h"
+#include "platform/ui/Stepper.h"
+#include "preview/VideoImageView.h"
+#include "ui/FakeDialogs.h"
+
+namespace tintreel {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowTest()
+        : directory(*TemporaryDirectory::create()),
+          window(new ViewController(directory.path(), dialogs)),
+          controller(window.controller()) {}
+
+    const Outlets& outlets() const { return controller->outlets(); }
+
+    TemporaryDirectory directory;
+    FakeDialogs dialogs;
+    MainWindow window;
+    ViewController* controller;
+};
+
+// Counts the outlets of the control kinds the window is built from.
+std::map<std::string, int> countByKind(const Outlets& outlets) {
+    std::map<std::string, int> counts;
+    for (QWidget* w : outlets.all()) {
+        if (qobject_cast<FloatSlider*>(w)) ++counts["slider"];
+        else if (qobject_cast<Stepper*>(w)) ++counts["stepper"];
+        else if (qobject_cast<ColorWell*>(w)) ++counts["colorWell"];
+        else if (qobject_cast<QAbstractButton*>(w)) ++counts["button"];
+        else if (qobject_cast<QLineEdit*>(w)) ++counts["textField"];
+        else if (qobject_cast<QComboBox*>(w)) ++counts["popUp"];
+    }
+    return counts;
+}
+
+TEST_F(MainWindowTest, BuildsEveryOutletOfTheCatalogueAndTheWindow) {
+    for (const ControlSpec& control : controlCatalogue()) {
+        EXPECT_NE(outlets().find(control.outlet), nullptr) << control.outlet;
+        if (!control.textOutlet.empty()) {
+            EXPECT_NE(outlets().find(control.textOutlet), nullptr) << control.textOutlet;
+        }
+    }
+    for (const GroupSpec& group : controlGroups()) {
+        if (!group.resetOutlet.empty()) {
+            EXPECT_NE(outlets().find(group.resetOutlet), nullptr) << group.resetOutlet;
+        }
+    }
+    for (std::string_view name : interfaceSwitchOrder()) EXPECT_NE(outlets().find(name), nullptr) << name;
+    for (const char* name : {"tabView", "boxImage", "customViewImage", "imageViewVideo", "playerViewVideo",
+                             "labelProgress", "progressIndicator", "buttonGeneratePreview"})
+        EXPECT_NE(outlets().find(name), nullptr) << name;
+    EXPECT_EQ(outlets().find("imageViewVideo")->parentWidget(), outlets().find("customViewImage"));
+
+    const auto counts = countByKind(outlets());
+    EXPECT_EQ(counts.at("slider"), 31);
+    EXPECT_EQ(counts.at("stepper"), 26);
+    EXPECT_EQ(counts.at("colorWell"), 1);
+    EXPECT_EQ(counts.at("popUp"), 3);
+    EXPECT_EQ(counts.at("button"), 47);
+    EXPECT_EQ(counts.at("textField"), 27);  // with labelProgress, the 28 text fields of the window
+    for (QWidget* w : outlets().all()) EXPECT_FALSE(w->objectName().isEmpty());
+
+    auto* fonts = outlets().get<QComboBox>("comboTextFontType");
+    ASSERT_EQ(fonts->count(), 20);
+    EXPECT_EQ(fonts->itemText(19), "Verdana");
+    EXPECT_EQ(outlets().get<QComboBox>("comboImagePosition")->itemText(4), "Center");
+    EXPECT_EQ(outlets().get<QCheckBox>("checkBlackWhite")->text(), "Black & White");
+    EXPECT_EQ(outlets().get<QCheckBox>("check3DTransform")->text(), "3D Transform (4x4 Matrix)");
+    auto* opacity = qobject_cast<QGraphicsOpacityEffect*>(outlets().find("buttonZoomIn")->graphicsEffect());
+    ASSERT_NE(opacity, nullptr);
+    EXPECT_DOUBLE_EQ(opacity->opacity(), 0.5);
+}
+
+TEST_F(MainWindowTest, StartsAtTheDefaultsWithOneHistoryRecord) {
+    EXPECT_TRUE(controller->currentSettings() == defaultEffectSettings());
+    EXPECT_EQ(controller->history().count(), 1);
+    EXPECT_EQ(controller->history().currenState, 0);
+    EXPECT_FALSE(controller->history().needToSaveState);
+    EXPECT_EQ(*controller->history().currentRecord(), renderSettingsRecord(defaultEffectSettings()));
+    EXPECT_EQ(outlets().get<QComboBox>("comboTextFontType")->currentText(), "Marker Felt");
+    EXPECT_EQ(outlets().get<QComboBox>("comboTextPosition")->currentText(), "Bottom Left");
+    EXPECT_EQ(outlets().get<QComboBox>("comboImagePosition")->currentText(), "Bottom Right");
+    EXPECT_EQ(outlets().get<QLineEdit>("textField3DTransformM11")->text(), "1.00");
+    EXPECT_EQ(outlets().get<QLineEdit>("textField3DTransformM12")->text(), "0");
+    EXPECT_EQ(outlets().get<QPushButton>("buttonGeneratePreview")->text(), "Generate Preview");
+    EXPECT_FALSE(outlets().find("buttonGeneratePreview")->isEnabled());
+    EXPECT_FALSE(outlets().find("buttonSaveVideo")->isEnabled());
+    EXPECT_TRUE(outlets().find("labelProgress")->isHidden());
+    EXPECT_TRUE(outlets().find("progressIndicator")->isHidden());
+    EXPECT_TRUE(outlets().find("playerViewVideo")->isHidden());
+    const auto& image = outlets().get<VideoImageView>("imageViewVideo")->image();
+    ASSERT_TRUE(image.has_value());
+    EXPECT_TRUE(image->isNull());
+    EXPECT_TRUE(controller->snapshot.isEmpty());
+    EXPECT_TRUE(controller->videoPath.isEmpty());
+}
+
+TEST_F(MainWindowTest, NewRestoresEveryDefaultAndSetsTheTitle) {
+    outlets().get<FloatSlider>("sliderBrightness")->setFloatValue(0.5f);
+    outlets().get<QCheckBox>("checkSepia")->setChecked(true);
+    outlets().get<QComboBox>("comboTextFontType")->setCurrentIndex(3);
+    outlets().get<QLineEdit>("textFieldText")->setText("hello");
+    outlets().get<QTabWidget>("tabView")->setCurrentIndex(3);
+    outlets().get<Stepper>("stepperBrowseFrames")->setDoubleValue(7);
+    window.setWindowTitle("something else");
+    controller->videoPath = "/x/clip.mov";
+
+    window.command("OnFileNew")->trigger();
+    EXPECT_TRUE(controller->currentSettings() == defaultEffectSettings());
+    EXPECT_EQ(window.windowTitle(), "Tintreel");
+    EXPECT_EQ(outlets().get<QTabWidget>("tabView")->currentIndex(), 0);
+    EXPECT_EQ(outlets().get<Stepper>("stepperBrowseFrames")->doubleValue(), 0.0);
+    EXPECT_TRUE(controller->videoPath.isEmpty());
+    EXPECT_EQ(controller->history().count(), 1);
+}
+
+TEST_F(MainWindowTest, SwitchingTheInterfaceLeavesThePreviewButtonTabsAndMatrixFieldsAlone) {
+    outlets().find("buttonGeneratePreview")->setEnabled(true);
+    controller->DisableInterface();
+    for (std::string_view name : interfaceSwitchOrder()) EXPECT_FALSE(outlets().find(name)->isEnabled()) << name;
+    EXPECT_TRUE(outlets().find("buttonGeneratePreview")->isEnabled());
+    EXPECT_TRUE(outlets().find("tabView")->isEnabled());
+    EXPECT_TRUE(outlets().find("textField3DTransformM11")->isEnabled());
+    controller->EnableInterface();
+    for (std::string_view name : interfaceSwitchOrder()) EXPECT_TRUE(outlets().find(name)->isEnabled()) << name;
+}
+
+TEST_F(MainWindowTest, ClosingEmptiesTheTemporaryDirectoryAndNothingElse) {
+    auto other = TemporaryDirectory::create();
+    ASSERT_TRUE(other);
+    std::ofstream(directory.path() / "movie1.mov") << "x";
+    std::filesystem::create_directory(directory.path() / "sub");
+    std::ofstream(other->path() / "keep.mov") << "x";
+    window.show();
+    EXPECT_TRUE(window.close());
+    EXPECT_TRUE(std::filesystem::is_empty(directory.path()));
+    EXPECT_TRUE(std::filesystem::exists(other->path() / "keep.mov"));
+}
+
+TEST_F(MainWindowTest, CommandsHaveShortcutsAndHelpOpensTheInstalledPage) {
+    for (const char* name : {"OnFileNew", "OnAppQuit", "OnUndo", "OnRedo", "OnHowToAddWatermarkOnVideo"}) {
+        ASSERT_NE(window.command(name), nullptr) << name;
+        EXPECT_FALSE(window.command(name)->shortcut().isEmpty()) << name;
+    }
+    EXPECT_FALSE(window.command("OnUndo")->isEnabled());
+    window.command("OnHowToAddWatermarkOnVideo")->trigger();
+    ASSERT_EQ(dialogs.openedUrls.size(), 1u);
+    EXPECT_TRUE(dialogs.openedUrls[0].isLocalFile());
+    EXPECT_TRUE(dialogs.openedUrls[0].path().endsWith("share/tintreel/help/tutorial.html"));
+}
+
+}  // namespace
+}  // namespace tintreel
