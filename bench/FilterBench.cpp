@@ -37,32 +37,84 @@ Image generatedPicture(int w, int h) {
 EffectSettings withStep(EffectCode code) {
     EffectSettings s = defaultEffectSettings();
     switch (code) {
-        case EffectCode::Brightness: s.sliderBrightness = 0.1f; break;
-        case EffectCode::Exposure: s.sliderExposure = 0.5f; break;
-        case EffectCode::Contrast: s.sliderContrast = 1.2f; break;
-        case EffectCode::Saturation: s.sliderSaturation = 1.3f; break;
-        case EffectCode::Gamma: s.sliderGamma = 1.2f; break;
-        case EffectCode::Hue: s.sliderHue = 30.0f; break;
-        case EffectCode::RGB: s.sliderRed = 1.1f; break;
-        case EffectCode::BlackAndWhite: s.checkBlackWhite = 1; break;
-        case EffectCode::Sepia: s.checkSepia = 1; break;
-        case EffectCode::Cartoon: s.checkCartoon = 1; break;
-        case EffectCode::OilPainting: s.checkOilPainting = 1; break;
-        case EffectCode::Vignette: s.checkVignette = 1; break;
-        case EffectCode::Pixellate: s.checkPixellate = 1; break;
-        case EffectCode::Halftone: s.checkHalftone = 1; break;
-        case EffectCode::Blur: s.checkBlur = 1; break;
-        case EffectCode::CircleBlur: s.checkCircleBlur = 1; break;
-        case EffectCode::FocusBlur: s.checkFocusBlur = 1; break;
-        case EffectCode::MotionBlur: s.checkMotionBlur = 1; break;
-        case EffectCode::ZoomBlur: s.checkZoomBlur = 1; break;
-        case EffectCode::Transform3D: s.check3DTransform = 1, s.stepper3DTransform[15] = 1.25f; break;
-        case EffectCode::Swirl: s.checkSwirl = 1; break;
-        case EffectCode::GlassSphere: s.checkGlassSphere = 1; break;
-        case EffectCode::TextWatermark: s.checkTextWatermark = 1; break;
-        case EffectCode::ImageWatermark: s.checkImageWatermark = 1; break;
-        case EffectCode::Scale: s.checkScale = 1, s.stepperScale = 80.0f; break;
-        case EffectCode::Rotate: s.checkRotate = 1, s.sliderRotateAngle = 30.0f; break;
+        case EffectCode::Brightness:
+            s.sliderBrightness = 0.1f;
+            break;
+        case EffectCode::Exposure:
+            s.sliderExposure = 0.5f;
+            break;
+        case EffectCode::Contrast:
+            s.sliderContrast = 1.2f;
+            break;
+        case EffectCode::Saturation:
+            s.sliderSaturation = 1.3f;
+            break;
+        case EffectCode::Gamma:
+            s.sliderGamma = 1.2f;
+            break;
+        case EffectCode::Hue:
+            s.sliderHue = 30.0f;
+            break;
+        case EffectCode::RGB:
+            s.sliderRed = 1.1f;
+            break;
+        case EffectCode::BlackAndWhite:
+            s.checkBlackWhite = 1;
+            break;
+        case EffectCode::Sepia:
+            s.checkSepia = 1;
+            break;
+        case EffectCode::Cartoon:
+            s.checkCartoon = 1;
+            break;
+        case EffectCode::OilPainting:
+            s.checkOilPainting = 1;
+            break;
+        case EffectCode::Vignette:
+            s.checkVignette = 1;
+            break;
+        case EffectCode::Pixellate:
+            s.checkPixellate = 1;
+            break;
+        case EffectCode::Halftone:
+            s.checkHalftone = 1;
+            break;
+        case EffectCode::Blur:
+            s.checkBlur = 1;
+            break;
+        case EffectCode::CircleBlur:
+            s.checkCircleBlur = 1;
+            break;
+        case EffectCode::FocusBlur:
+            s.checkFocusBlur = 1;
+            break;
+        case EffectCode::MotionBlur:
+            s.checkMotionBlur = 1;
+            break;
+        case EffectCode::ZoomBlur:
+            s.checkZoomBlur = 1;
+            break;
+        case EffectCode::Transform3D:
+            s.check3DTransform = 1, s.stepper3DTransform[15] = 1.25f;
+            break;
+        case EffectCode::Swirl:
+            s.checkSwirl = 1;
+            break;
+        case EffectCode::GlassSphere:
+            s.checkGlassSphere = 1;
+            break;
+        case EffectCode::TextWatermark:
+            s.checkTextWatermark = 1;
+            break;
+        case EffectCode::ImageWatermark:
+            s.checkImageWatermark = 1;
+            break;
+        case EffectCode::Scale:
+            s.checkScale = 1, s.stepperScale = 80.0f;
+            break;
+        case EffectCode::Rotate:
+            s.checkRotate = 1, s.sliderRotateAngle = 30.0f;
+            break;
     }
     return s;
 }
@@ -113,9 +165,8 @@ void registerAll() {
         b->Arg(1080)->Arg(2160)->Unit(benchmark::kMillisecond)->UseRealTime();
     };
     sizes(benchmark::RegisterBenchmark("Copy", BM_Copy));
-    sizes(benchmark::RegisterBenchmark("ChainAllOff", [](benchmark::State& st) {
-        runChain(st, defaultEffectSettings());
-    }));
+    sizes(benchmark::RegisterBenchmark("ChainAllOff",
+                                       [](benchmark::State& st) { runChain(st, defaultEffectSettings()); }));
     for (const EffectStep& step : effectSteps()) {
         std::string name = "Step" + std::to_string(static_cast<int>(step.code)) + "_" +
                            std::string(progressPhrase(step.code));
@@ -123,11 +174,11 @@ void registerAll() {
         for (char& c : name)
             if (c == ' ' || c == '&') c = '_';
         const EffectSettings settings = withStep(step.code);
-        sizes(benchmark::RegisterBenchmark(name.c_str(), [settings](benchmark::State& st) {
-            runChain(st, settings);
-        }));
+        sizes(benchmark::RegisterBenchmark(name.c_str(),
+                                           [settings](benchmark::State& st) { runChain(st, settings); }));
     }
-    sizes(benchmark::RegisterBenchmark("ChainAllOn", [](benchmark::State& st) { runChain(st, everythingOn()); }));
+    sizes(benchmark::RegisterBenchmark("ChainAllOn",
+                                       [](benchmark::State& st) { runChain(st, everythingOn()); }));
 }
 
 }  // namespace

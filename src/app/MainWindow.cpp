@@ -28,33 +28,41 @@ QAction* MainWindow::addCommand(QMenu* menu, const QString& name, const QString&
 }
 
 void MainWindow::buildMenus() {
+    using VC = ViewController;
+    const auto add = [this](QMenu* menu, const char* name, const QString& text, const QString& keys,
+                            void (VC::*slot)()) {
+        connect(addCommand(menu, QString::fromLatin1(name), text, QKeySequence(keys)), &QAction::triggered,
+                controller_, slot);
+    };
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    connect(addCommand(file, "OnFileNew", tr("&New"), QKeySequence(tr("Ctrl+N"))), &QAction::triggered, controller_,
-            &ViewController::OnFileNew);
+    add(file, "OnFileNew", tr("&New"), tr("Ctrl+N"), &VC::OnFileNew);
+    add(file, "OnSelectVideo", tr("&Open Video..."), tr("Ctrl+O"), &VC::OnSelectVideo);
     file->addSeparator();
-    addCommand(file, "OnLoadProfile", tr("&Load Profile..."), QKeySequence(tr("Ctrl+L")));
-    addCommand(file, "OnSaveProfile", tr("Save &Profile"), QKeySequence(tr("Ctrl+Alt+S")));
-    addCommand(file, "OnSaveProfileAs", tr("Save Profile &As..."), QKeySequence(tr("Ctrl+Alt+Shift+S")));
+    add(file, "OnLoadProfile", tr("&Load Profile..."), tr("Ctrl+L"), &VC::OnLoadProfile);
+    add(file, "OnSaveProfile", tr("Save &Profile"), tr("Ctrl+Alt+S"), &VC::OnSaveProfile);
+    add(file, "OnSaveProfileAs", tr("Save Profile &As..."), tr("Ctrl+Alt+Shift+S"), &VC::OnSaveProfileAs);
     file->addSeparator();
-    connect(addCommand(file, "OnAppQuit", tr("&Quit"), QKeySequence(tr("Ctrl+Q"))), &QAction::triggered, controller_,
-            &ViewController::OnAppQuit);
+    add(file, "OnAppQuit", tr("&Quit"), tr("Ctrl+Q"), &VC::OnAppQuit);
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
-    addCommand(edit, "OnUndo", tr("&Undo"), QKeySequence(tr("Ctrl+Z")));
-    addCommand(edit, "OnRedo", tr("&Redo"), QKeySequence(tr("Ctrl+Shift+Z")));
+    add(edit, "OnUndo", tr("&Undo"), tr("Ctrl+Z"), &VC::OnUndo);
+    add(edit, "OnRedo", tr("&Redo"), tr("Ctrl+Shift+Z"), &VC::OnRedo);
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    add(view, "OnZoomIn", tr("Zoom &In"), tr("Ctrl++"), &VC::OnZoomIn);
+    add(view, "OnZoomOut", tr("Zoom &Out"), tr("Ctrl+-"), &VC::OnZoomOut);
+    add(view, "OnResetZoom", tr("&Fit Preview"), tr("Ctrl+0"), &VC::OnResetZoom);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
-    connect(addCommand(help, "OnHowToAddWatermarkOnVideo", tr("How to Add a Watermark on Video"),
-                       QKeySequence(tr("F1"))),
-            &QAction::triggered, controller_, &ViewController::OnHowToAddWatermarkOnVideo);
+    add(help, "OnHowToAddWatermarkOnVideo", tr("How to Add a Watermark on Video"), tr("F1"),
+        &VC::OnHowToAddWatermarkOnVideo);
 }
 
 QAction* MainWindow::command(const QString& name) const { return findChild<QAction*>(name); }
 
 void MainWindow::updateCommands() {
-    // Undo, redo and profiles arrive with the editor's history commands.
-    for (const char* name : {"OnUndo", "OnRedo", "OnLoadProfile", "OnSaveProfile", "OnSaveProfileAs"})
-        command(QString::fromLatin1(name))->setEnabled(false);
+    command(QStringLiteral("OnUndo"))->setEnabled(controller_->history().canUndo());
+    command(QStringLiteral("OnRedo"))->setEnabled(controller_->history().canRedo());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -1,14 +1,172 @@
 #include "cli/MovieCommand.h"
 
+#include <unistd.h>
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cctype>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
 #include <iostream>
+#include <system_error>
+
+#include "cli/StillCommand.h"
+#include "imaging/EffectSteps.h"
+#include "platform/filters/Picture.h"
+#include "platform/media/FrameImage.h"
+#include "platform/media/MediaAsset.h"
+#include "platform/system/TemporaryDirectory.h"
+#include "render/RenderWorker.h"
+#include "render/VideoTools.h"
 
 namespace tintreel {
+namespace fs = std::filesystem;
 
-int runMovie(const CliOptions&, const EffectSettings&) {
-    std::cerr << "Could not generate preview." << std::endl;
-    return kExitRenderFailed;
+namespace {
+
+constexpr std::array<std::string_view, 5> kMovieExtensions{"mov", "m4v", "mp4", "3gp", "3g2"};
+
+// Set from the signal handler: a lock-free atomic store is safe there.
+std::atomic<bool> cancelRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void requestCancel(int) {
+    cancelRequested = true;
 }
 
-int runStillFrame(const CliOptions&, const EffectSettings&) { return kExitRenderFailed; }
+// Installs the cancel handlers for SIGINT and SIGTERM and restores the old ones.
+class CancelOnSignals {
+public:
+    CancelOnSignals() {
+        cancelRequested = false;
+        previousInterrupt_ = std::signal(SIGINT, requestCancel);
+        previousTerminate_ = std::signal(SIGTERM, requestCancel);
+    }
+    ~CancelOnSignals() {
+        std::signal(SIGINT, previousInterrupt_);
+        std::signal(SIGTERM, previousTerminate_);
+    }
+    CancelOnSignals(const CancelOnSignals&) = delete;
+    CancelOnSignals& operator=(const CancelOnSignals&) = delete;
+
+private:
+    void (*previousInterrupt_)(int) = SIG_DFL;
+    void (*previousTerminate_)(int) = SIG_DFL;
+};
+
+int refuse(const fs::path& input, const std::string& why) {
+    std::cerr << "tintreel-render: cannot use " << input << ": " << why << std::endl;
+    return kExitBadInput;
+}
+
+// kExitSuccess when INPUT is a readable movie with a video track and one of the five extensions.
+int checkMovieInput(const fs::path& input) {
+    std::string extension = pathExtension(input);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (std::find(kMovieExtensions.begin(), kMovieExtensions.end(), extension) == kMovieExtensions.end())
+        return refuse(input, "not a movie (mov, m4v, mp4, 3gp or 3g2)");
+    const MediaAsset asset = MediaAsset::open(input);
+    if (!asset.isReadable()) return refuse(input, asset.openError());
+    if (!asset.firstVideoTrack()) return refuse(input, "no video track");
+    return kExitSuccess;
+}
+
+// The window's progress label: phrase, percentage with one decimal, "%".
+std::string progressLabel(float progress, float effect) {
+    const float percent = progress * 100.0f;
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%.1f", std::isnan(percent) ? 0.0 : static_cast<double>(percent));
+    return std::string(progressPhrase(static_cast<EffectCode>(static_cast<int>(effect)))) + text.data() + "%";
+}
+
+void showProgress(const Notification& notification, bool terminal) {
+    const auto progress = notification.value<float>("progress");
+    const auto effect = notification.value<float>("effect");
+    if (!progress || !effect) return;
+    const std::string label = progressLabel(*progress, *effect);
+    if (terminal)
+        std::cerr << "\r" << label << "\033[K" << std::flush;
+    else
+        std::cerr << label << std::endl;
+}
+
+// Copies beside the target and renames into place: OUTPUT is either complete or untouched.
+bool publish(const fs::path& movie, const fs::path& output) {
+    fs::path partial = output;
+    partial += ".partial";
+    std::error_code error;
+    fs::copy_file(movie, partial, fs::copy_options::overwrite_existing, error);
+    if (!error) fs::rename(partial, output, error);
+    if (!error) return true;
+    std::error_code ignored;
+    fs::remove(partial, ignored);
+    std::cerr << "tintreel-render: cannot write " << output << ": " << error.message() << std::endl;
+    return false;
+}
+
+std::optional<Image> loadLogo(const CliOptions& options) {
+    if (!options.logo) return Image();
+    std::string error;
+    std::optional<Image> logo = loadPicture(options.logo->string(), &error);
+    if (!logo)
+        std::cerr << "tintreel-render: cannot read logo " << *options.logo << ": " << error << std::endl;
+    return logo;
+}
+
+int renderTo(const CliOptions& options, const EffectSettings& settings, const Image& logo,
+             const fs::path& temporaryDirectory) {
+    NotificationCenter notifications;
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    const ObserverToken token = notifications.addObserver(
+        std::string(kUpdateProgress), [terminal](const Notification& n) { showProgress(n, terminal); });
+    const CancelOnSignals cancelOnSignals;
+    std::optional<RenderResult> result;
+    GeneratePreviewVideo({settings, logo, fs::absolute(options.input), temporaryDirectory}, cancelRequested,
+                         notifications, [&](const RenderResult& r) { result = r; });
+    if (terminal) std::cerr << std::endl;
+    if (result->outcome == RenderOutcome::Failed) {
+        std::cerr << "Could not generate preview." << std::endl;
+        return kExitRenderFailed;
+    }
+    if (result->outcome == RenderOutcome::Succeeded && !publish(result->newVideoPath, options.output))
+        return kExitRenderFailed;
+    // A cancel that arrives after the last pass still leaves nothing at OUTPUT.
+    if (!cancelRequested) return kExitSuccess;
+    std::error_code ignored;
+    if (result->outcome == RenderOutcome::Succeeded) fs::remove(options.output, ignored);
+    return kExitCancelled;
+}
+
+}  // namespace
+
+int runMovie(const CliOptions& options, const EffectSettings& settings) {
+    if (int status = checkMovieInput(options.input); status != kExitSuccess) return status;
+    const std::optional<Image> logo = loadLogo(options);
+    if (!logo) return kExitBadInput;
+    std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();
+    if (!directory) {
+        std::cerr << "tintreel-render: cannot create a private temporary directory" << std::endl;
+        return kExitRenderFailed;
+    }
+    return renderTo(options, settings, *logo, directory->path());
+}
+
+int runStillFrame(const CliOptions& options, const EffectSettings& settings) {
+    if (int status = checkMovieInput(options.input); status != kExitSuccess) return status;
+    const double seconds = options.stillSeconds.value_or(0.0);
+    const std::optional<Image> frame = FrameImageAtTime(options.input, seconds);
+    if (!frame) return refuse(options.input, "no frame at " + std::to_string(seconds) + " s");
+    std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();
+    std::string error;
+    if (!directory || !savePng(*frame, (directory->path() / "frame.png").string(), &error)) {
+        std::cerr << "tintreel-render: cannot keep the frame: " << error << std::endl;
+        return kExitRenderFailed;
+    }
+    // The frame is now a picture; the still mode does the rest (logo, chain, PNG).
+    CliOptions still = options;
+    still.input = directory->path() / "frame.png";
+    return runStillPicture(still, settings);
+}
 
 }  // namespace tintreel

@@ -15,7 +15,8 @@ namespace {
 std::optional<Image> loadOrReport(const std::filesystem::path& path, const char* what) {
     std::string error;
     std::optional<Image> image = loadPicture(path.string(), &error);
-    if (!image) std::cerr << "tintreel-render: cannot read " << what << " " << path << ": " << error << std::endl;
+    if (!image)
+        std::cerr << "tintreel-render: cannot read " << what << " " << path << ": " << error << std::endl;
     return image;
 }
 

@@ -62,9 +62,14 @@ ViewController::ViewController(std::filesystem::path temporaryDirectory, Dialogs
     setObjectName(QStringLiteral("rootView"));
     setAttribute(Qt::WA_StyledBackground);
     buildInterface();
+    connectControls();
     ResetInterface();
+    dragObserver_ = NotificationCenter::defaultCenter().addObserver(
+        "DragPerformed", [this](const Notification& notification) { DragPerformed(notification); });
 }
 
+// The observer tokens unregister, and the pool waits for its tasks, as the
+// members go.
 ViewController::~ViewController() = default;
 
 void ViewController::buildInterface() {
@@ -88,6 +93,8 @@ QWidget* ViewController::buildPreviewArea() {
     auto* stack = new QVBoxLayout(box);
     stack->setContentsMargins(1, 1, 1, 1);
     auto* image = outlets_.add(new VideoImageView, "imageViewVideo");
+    image->setDialogs(&dialogs_);
+    connect(image, &VideoImageView::dragged, this, &ViewController::onPreviewDragged);
     auto* area = outlets_.add(new PreviewArea(image), "customViewImage");
     stack->addWidget(area);
     auto* player = outlets_.add(new QWidget, "playerViewVideo");
@@ -142,15 +149,14 @@ void ViewController::ResetInterface() {
 
     outlets_.get<QTabWidget>("tabView")->setCurrentIndex(0);
     outlets_.get<Stepper>("stepperBrowseFrames")->setDoubleValue(0);
-    outlets_.get<QProgressBar>("progressIndicator")->hide();
+    updateBrowseTime();
+    showProgressIndicator(false);
     outlets_.get<QPushButton>("buttonGeneratePreview")->setText(QStringLiteral("Generate Preview"));
 
     writeSettings(outlets_, defaultEffectSettings());
 
     outlets_.find("labelProgress")->hide();
-    for (std::string_view name : {"imageViewVideo", "buttonZoomIn", "buttonZoomOut", "buttonResetZoom"})
-        outlets_.find(name)->show();
-    outlets_.find("playerViewVideo")->hide();
+    showStillPreview();
 
     outlets_.find("buttonGeneratePreview")->setEnabled(false);
     outlets_.find("buttonSaveVideo")->setEnabled(false);
@@ -169,6 +175,28 @@ void ViewController::AppendSettingsRecord() {
 void ViewController::SaveState() {
     history_.saveState([this] { return renderSettingsRecord(currentSettings()); });
     Q_EMIT commandsChanged();
+}
+
+void ViewController::showProgressIndicator(bool visible) {
+    outlets_.find("progressIndicator")->setVisible(visible);
+}
+
+// Back from the rendered movie to the still preview and its zoom buttons.
+void ViewController::showStillPreview() {
+    for (std::string_view name : {"imageViewVideo", "buttonZoomIn", "buttonZoomOut", "buttonResetZoom"})
+        outlets_.find(name)->show();
+    outlets_.find("playerViewVideo")->hide();
+}
+
+void ViewController::pausePlayer() {
+    // The embedded player arrives with preview rendering; until then nothing plays.
+}
+
+void ViewController::updateBrowseTime() {
+    const double seconds = outlets_.get<Stepper>("stepperBrowseFrames")->doubleValue();
+    const int whole = static_cast<int>(seconds);
+    outlets_.get<QLabel>("labelBrowseTime")
+        ->setText(QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0')));
 }
 
 void ViewController::DeleteTemporaryFiles() { tintreel::DeleteTemporaryFiles(temporaryDirectory_); }

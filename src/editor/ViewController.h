@@ -1,33 +1,42 @@
 #pragma once
 // ViewController: the controller of the editor's single window. It owns the
 // session (the loaded movie, the still frame, the watermark picture, the
-// settings history, the rendered preview, the flags that keep background
+// settings history, the rendered preview, the gates that keep background
 // work from overlapping) and holds every control through its outlets; the
 // controls themselves are the store of the effect settings.
 //
-// Its operations are spread over files by concern (window and commands here;
-// loading, browsing, refreshing, rendering and saving beside it).
-// GUI thread only; background work receives copies and reports back through
-// queued calls.
+// Its operations live in files by concern: the window and its commands
+// (ViewController.cpp), the control actions and resets
+// (ViewControllerActions.cpp), loading, browsing, refreshing and zooming
+// (ViewControllerPreview.cpp), undo, redo and profiles
+// (ViewControllerHistory.cpp).
+//
+// GUI thread only. Background work receives copies of what it needs and
+// reports back through queued calls; the pool it runs on is owned here, so
+// destroying the controller waits for it.
 
+#include <QPointer>
+#include <QThreadPool>
 #include <QWidget>
 #include <filesystem>
+#include <optional>
 
 #include "editor/Outlets.h"
 #include "editor/SettingsHistory.h"
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
-
-class QLabel;
-class QProgressBar;
-class QPushButton;
-class QTabWidget;
+#include "platform/system/NotificationCenter.h"
+#include "preview/CoalescingGate.h"
 
 namespace tintreel {
 
 class Dialogs;
+class PreviewArea;
 class SettingsManager;
 class VideoImageView;
+struct ControlSpec;
+struct GroupSpec;
+struct Notification;
 
 class ViewController : public QWidget {
     Q_OBJECT
@@ -39,6 +48,8 @@ public:
     ~ViewController() override;
 
     const Outlets& outlets() const { return outlets_; }
+    const SettingsHistory& history() const { return history_; }
+    const std::filesystem::path& temporaryDirectory() const { return temporaryDirectory_; }
 
     // Every control to its default and the session to "no video" (no refresh).
     void ResetInterface();
@@ -54,12 +65,18 @@ public:
     // the tabs or the display-only matrix fields).
     void EnableInterface() { setInterfaceEnabled(true); }
     void DisableInterface() { setInterfaceEnabled(false); }
-
     // Window delegate: empties the temporary directory; closing is never refused.
     bool windowShouldClose();
 
-    const SettingsHistory& history() const { return history_; }
-    const std::filesystem::path& temporaryDirectory() const { return temporaryDirectory_; }
+    // Loading and previewing.
+    void LoadVideo(const QString& path);
+    void UpdateImageEffect();
+    void ZoomPreview(double factor);
+    void RepositionImageInVisibleArea();
+
+    // How many refreshes and frame extractions have started (for tests and
+    // the responsiveness benchmark).
+    int refreshesStarted() const { return refreshesStarted_; }
 
     // Session state.
     SettingsManager& settingsManager;
@@ -67,32 +84,78 @@ public:
     QString newVideoPath;
     Image snapshot;
     Image logo;
-    bool updating = false;
-    bool selectionChanged = false;
-    bool gettingFrame = false;
-    bool frameIndexChanged = false;
+    CoalescingGate refresh;  // running = updating, pending = selectionChanged
+    CoalescingGate browse;   // running = gettingFrame, pending = frameIndexChanged
 
 public Q_SLOTS:
     void OnFileNew();
     void OnAppQuit();
     void OnHowToAddWatermarkOnVideo();
+    void OnSelectVideo();
+    void OnBrowseFrames();
+    void OnSelectImage();
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnResetZoom();
+    void OnUndo();
+    void OnRedo();
+    void OnSaveProfile();
+    void OnSaveProfileAs();
+    void OnLoadProfile();
 
 Q_SIGNALS:
     // The window title should change (New sets "Tintreel").
     void titleChanged(const QString& title);
     // Undo, redo or a profile command became available or unavailable.
     void commandsChanged();
+    // A refresh result was shown (tests wait for it).
+    void previewShown();
 
 private:
+    // ViewController.cpp
     void buildInterface();
     QWidget* buildPreviewArea();
     QWidget* buildCommandBar();
     void setInterfaceEnabled(bool enabled);
+    void showProgressIndicator(bool visible);
+    void showStillPreview();
+    void pausePlayer();
+    void updateBrowseTime();
+
+    // ViewControllerActions.cpp
+    void connectControls();
+    void connectControl(const ControlSpec& control);
+    void onControlAction(const ControlSpec& control);
+    void onPairStepper(const ControlSpec& control);
+    void onPairTextEdited(const ControlSpec& control);
+    void onMatrixCell(const ControlSpec& control);
+    void OnTextChanged();
+    void onGroupReset(const GroupSpec& group);
+    void refreshIf(int gateState);
+    bool differsFromCurrentRecord(const QString& text, std::string_view outlet) const;
+
+    // ViewControllerPreview.cpp
+    void DragPerformed(const Notification& notification);
+    void beginLoad(const QString& path);
+    void finishLoad(const QString& path, std::optional<Image> frame);
+    void finishBrowse(std::optional<Image> frame);
+    void finishRefresh(Image result);
+    void onPreviewDragged(const QPointF& delta, const QPointF& windowPosition);
+    PreviewArea* previewArea() const;
+
+    // ViewControllerHistory.cpp
+    void restoreRecord(const std::string& record);
+    bool writeProfile(const QString& path);
 
     std::filesystem::path temporaryDirectory_;
     Dialogs& dialogs_;
     Outlets outlets_;
     SettingsHistory history_;
+    QString profilePath_;
+    int loadGeneration_ = 0;  // only the newest load's frame is installed
+    int refreshesStarted_ = 0;
+    ObserverToken dragObserver_;
+    QThreadPool pool_;  // last member: destroyed first, waiting for its tasks
 };
 
 }  // namespace tintreel

@@ -57,7 +57,8 @@ using Made = std::unique_ptr<FrameEffect>;
 const std::array<EffectStep, 26> kSteps = {{
     {EffectCode::Brightness, true, [](S s) { return s.sliderBrightness != 0.0f; },
      [](S s, L) -> Made {
-         return operation([v = s.sliderBrightness](const Image& f) { return ImageTools::ApplyBrightness(f, v); });
+         return operation(
+             [v = s.sliderBrightness](const Image& f) { return ImageTools::ApplyBrightness(f, v); });
      }},
     {EffectCode::Exposure, true, [](S s) { return s.sliderExposure != 0.0f; },
      [](S s, L) -> Made {
@@ -69,7 +70,8 @@ const std::array<EffectStep, 26> kSteps = {{
      }},
     {EffectCode::Saturation, true, [](S s) { return s.sliderSaturation != 1.0f; },
      [](S s, L) -> Made {
-         return operation([v = s.sliderSaturation](const Image& f) { return ImageTools::ApplySaturation(f, v); });
+         return operation(
+             [v = s.sliderSaturation](const Image& f) { return ImageTools::ApplySaturation(f, v); });
      }},
     {EffectCode::Gamma, true, [](S s) { return s.sliderGamma != 1.0f; },
      [](S s, L) -> Made {
@@ -87,10 +89,13 @@ const std::array<EffectStep, 26> kSteps = {{
          });
      }},
     {EffectCode::BlackAndWhite, false, [](S s) { return s.checkBlackWhite == 1; },
-     [](S, L) -> Made { return operation([](const Image& f) { return ImageTools::ApplyBlackAndWhite(f); }); }},
+     [](S, L) -> Made {
+         return operation([](const Image& f) { return ImageTools::ApplyBlackAndWhite(f); });
+     }},
     {EffectCode::Sepia, false, [](S s) { return s.checkSepia == 1; },
      [](S s, L) -> Made {
-         return operation([v = s.sliderSepiaIntensity](const Image& f) { return ImageTools::ApplySepia(f, v); });
+         return operation(
+             [v = s.sliderSepiaIntensity](const Image& f) { return ImageTools::ApplySepia(f, v); });
      }},
     {EffectCode::Cartoon, false, [](S s) { return s.checkCartoon == 1; },
      [](S s, L) -> Made {
@@ -107,7 +112,8 @@ const std::array<EffectStep, 26> kSteps = {{
      }},
     {EffectCode::Vignette, false, [](S s) { return s.checkVignette == 1; },
      [](S s, L) -> Made {
-         return operation([r = s.sliderVignetteRadius](const Image& f) { return ImageTools::ApplyVignette(f, r); });
+         return operation(
+             [r = s.sliderVignetteRadius](const Image& f) { return ImageTools::ApplyVignette(f, r); });
      }},
     {EffectCode::Pixellate, false, [](S s) { return s.checkPixellate == 1; },
      [](S s, L) -> Made {
@@ -116,11 +122,13 @@ const std::array<EffectStep, 26> kSteps = {{
      }},
     {EffectCode::Halftone, false, [](S s) { return s.checkHalftone == 1; },
      [](S s, L) -> Made {
-         return operation([v = s.sliderHalftoneDotSize](const Image& f) { return ImageTools::ApplyHalftone(f, v); });
+         return operation(
+             [v = s.sliderHalftoneDotSize](const Image& f) { return ImageTools::ApplyHalftone(f, v); });
      }},
     {EffectCode::Blur, false, [](S s) { return s.checkBlur == 1; },
      [](S s, L) -> Made {
-         return operation([v = s.sliderBlurIntensity](const Image& f) { return ImageTools::ApplyBlur(f, v); });
+         return operation(
+             [v = s.sliderBlurIntensity](const Image& f) { return ImageTools::ApplyBlur(f, v); });
      }},
     {EffectCode::CircleBlur, false, [](S s) { return s.checkCircleBlur == 1; },
      [](S s, L) -> Made {
@@ -130,10 +138,9 @@ const std::array<EffectStep, 26> kSteps = {{
      }},
     {EffectCode::FocusBlur, false, [](S s) { return s.checkFocusBlur == 1; },
      [](S s, L) -> Made {
-         return operation([i = s.sliderFocusBlurIntensity, r = s.sliderFocusBlurRadius,
-                           e = s.sliderFocusBlurEdge](const Image& f) {
-             return ImageTools::ApplyFocusBlur(f, i, r, e);
-         });
+         return operation(
+             [i = s.sliderFocusBlurIntensity, r = s.sliderFocusBlurRadius,
+              e = s.sliderFocusBlurEdge](const Image& f) { return ImageTools::ApplyFocusBlur(f, i, r, e); });
      }},
     {EffectCode::MotionBlur, false, [](S s) { return s.checkMotionBlur == 1; },
      [](S s, L) -> Made {
@@ -143,7 +150,8 @@ const std::array<EffectStep, 26> kSteps = {{
      }},
     {EffectCode::ZoomBlur, false, [](S s) { return s.checkZoomBlur == 1; },
      [](S s, L) -> Made {
-         return operation([v = s.sliderZoomBlurIntensity](const Image& f) { return ImageTools::ApplyZoomBlur(f, v); });
+         return operation(
+             [v = s.sliderZoomBlurIntensity](const Image& f) { return ImageTools::ApplyZoomBlur(f, v); });
      }},
     {EffectCode::Scale, false, [](S s) { return s.checkScale == 1; },
      [](S s, L) -> Made { return transformEffect(scaleTransform(s.stepperScale)); }},
@@ -216,7 +224,9 @@ std::string_view progressPhrase(EffectCode code) {
     return kPhrases[static_cast<std::size_t>(index)];
 }
 
-std::span<const EffectStep> effectSteps() { return kSteps; }
+std::span<const EffectStep> effectSteps() {
+    return kSteps;
+}
 
 Transform3D scaleTransform(float percent) {
     Transform3D t = Transform3D::identity();
@@ -248,6 +258,8 @@ unsigned oilPaintingRadius(float value) {
     return static_cast<unsigned>(value);
 }
 
-double percentToFraction(float percent) { return static_cast<double>(percent / 100.0f); }
+double percentToFraction(float percent) {
+    return static_cast<double>(percent / 100.0f);
+}
 
 }  // namespace tintreel

@@ -75,8 +75,8 @@ struct EffectStep {
 std::span<const EffectStep> effectSteps();
 
 // Value conversions, shared by both paths.
-Transform3D scaleTransform(float percent);    // identity with m44 = 100 / percent (single precision)
-Transform3D rotationTransform(float degrees); // a = degrees * 3.1415925f / 180 in single precision
+Transform3D scaleTransform(float percent);             // identity with m44 = 100 / percent (single precision)
+Transform3D rotationTransform(float degrees);          // a = degrees * 3.1415925f / 180 in single precision
 Transform3D matrixTransform(const EffectSettings& s);  // the sixteen steppers, widened
 // The oil-painting slider truncated toward zero; negative or NaN gives 0 and
 // values beyond the unsigned range give its largest value.

@@ -11,10 +11,26 @@
 namespace tintreel {
 
 inline constexpr std::array<std::string_view, 20> kFontFamilies = {
-    "American Typewriter", "Arial",     "Chalkduster", "Comic Sans MS",   "Copperplate",
-    "Didot",               "Futura",    "Geneva",      "Georgia",         "Gill Sans",
-    "Helvetica",           "Impact",    "Marker Felt", "Monaco",          "Optima",
-    "Papyrus",             "Skia",      "Times New Roman", "Trebuchet MS", "Verdana",
+    "American Typewriter",
+    "Arial",
+    "Chalkduster",
+    "Comic Sans MS",
+    "Copperplate",
+    "Didot",
+    "Futura",
+    "Geneva",
+    "Georgia",
+    "Gill Sans",
+    "Helvetica",
+    "Impact",
+    "Marker Felt",
+    "Monaco",
+    "Optima",
+    "Papyrus",
+    "Skia",
+    "Times New Roman",
+    "Trebuchet MS",
+    "Verdana",
 };
 
 // The family at this pop-up index, or "" for an index outside the list.

@@ -54,7 +54,9 @@ Image ImageTools::ApplyRGB(const Image& image, float red, float green, float blu
     return f.apply(image);
 }
 
-Image ImageTools::ApplyBlackAndWhite(const Image& image) { return GrayscaleFilter().apply(image); }
+Image ImageTools::ApplyBlackAndWhite(const Image& image) {
+    return GrayscaleFilter().apply(image);
+}
 
 Image ImageTools::ApplySepia(const Image& image, float intensity) {
     SepiaFilter f;
@@ -165,14 +167,10 @@ Image ImageTools::ApplyImageWatermark(const Image& image, const Image& picture,
 }
 
 TextWatermarkStyle textWatermarkStyle(const EffectSettings& s) {
-    return {s.textFieldText,
-            std::string(fontFamilyName(s.comboTextFontType)),
-            s.stepperTextFontSize,
-            s.stepperTextXOffset,
-            s.stepperTextYOffset,
-            s.colorWellTextColor,
-            s.comboTextPosition,
-            s.checkTextShadow != 0,
+    return {s.textFieldText,       std::string(fontFamilyName(s.comboTextFontType)),
+            s.stepperTextFontSize, s.stepperTextXOffset,
+            s.stepperTextYOffset,  s.colorWellTextColor,
+            s.comboTextPosition,   s.checkTextShadow != 0,
             s.checkTextStroke != 0};
 }
 
@@ -189,8 +187,7 @@ Image ApplyEffectChain(const EffectSettings& settings, const Image& snapshot, co
         // passing it over gives the same picture without the work.
         if (step.adjustment && !step.enabled(settings)) continue;
         Image next = step.make(settings, logo)->apply(current);
-        if (next.width() == snapshot.width() && next.height() == snapshot.height())
-            current = std::move(next);
+        if (next.width() == snapshot.width() && next.height() == snapshot.height()) current = std::move(next);
     }
     return current;
 }

@@ -17,7 +17,7 @@ namespace tintreel {
 namespace {
 
 // Shadow and outline as the watermark draws them.
-constexpr double kShadowBlur = 3.0;  // blur radius; the Gaussian's sigma is half of it
+constexpr double kShadowBlur = 3.0;         // blur radius; the Gaussian's sigma is half of it
 constexpr QPointF kShadowOffset{3.0, 3.0};  // 3 right and 3 down on a top-left canvas
 constexpr double kOutlineFraction = 0.02;   // of the font size
 
@@ -125,9 +125,9 @@ Image DrawTextWatermark(const TextWatermarkStyle& style, int width, int height) 
     // Glyphs may reach past their line box; the outline and the shadow reach further.
     const double reach = outline + (style.shadow ? kShadowBlur * 2.0 + 3.0 : 0.0) + 2.0;
     const QRectF region = path.boundingRect()
-                               .united(rect)
-                               .adjusted(-reach, -reach, reach, reach)
-                               .intersected(QRectF(0, 0, width, height));
+                              .united(rect)
+                              .adjusted(-reach, -reach, reach, reach)
+                              .intersected(QRectF(0, 0, width, height));
     const QColor fill = textColor(style.color);
     return paintCanvas(width, height, region, [&](QPainter& p) {
         if (style.shadow) drawShadow(p, path, region, fill, outline);

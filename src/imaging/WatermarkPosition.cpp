@@ -5,18 +5,27 @@
 namespace tintreel {
 
 std::optional<WatermarkBox> placeWatermark(int position, double canvasWidth, double canvasHeight,
-                                           double width, double height, double xOffset,
-                                           double yOffset) {
+                                           double width, double height, double xOffset, double yOffset) {
     const double right = canvasWidth - width;
     const double top = canvasHeight - height;
     WatermarkBox box{0, 0, width, height};
     switch (position) {
-        case 0: break;
-        case 1: box.x = right; break;
-        case 2: box.y = top; break;
-        case 3: box.x = right, box.y = top; break;
-        case 4: box.x = right * 0.5, box.y = top * 0.5; break;
-        default: return std::nullopt;
+        case 0:
+            break;
+        case 1:
+            box.x = right;
+            break;
+        case 2:
+            box.y = top;
+            break;
+        case 3:
+            box.x = right, box.y = top;
+            break;
+        case 4:
+            box.x = right * 0.5, box.y = top * 0.5;
+            break;
+        default:
+            return std::nullopt;
     }
     box.x += xOffset;
     box.y += yOffset;

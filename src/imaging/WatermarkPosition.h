@@ -29,8 +29,7 @@ struct WatermarkBox {
 // positive y up, no margin). Nothing for a position outside the list or a
 // box that is not finite.
 std::optional<WatermarkBox> placeWatermark(int position, double canvasWidth, double canvasHeight,
-                                           double width, double height, double xOffset,
-                                           double yOffset);
+                                           double width, double height, double xOffset, double yOffset);
 
 // The same box in Qt's top-left, y-down coordinates of that canvas.
 QRectF toTopLeft(const WatermarkBox& box, double canvasHeight);

@@ -3,6 +3,7 @@
 #include <QResizeEvent>
 
 #include "preview/VideoImageView.h"
+#include "preview/ZoomPan.h"
 
 namespace tintreel {
 
@@ -11,13 +12,35 @@ PreviewArea::PreviewArea(VideoImageView* imageView, QWidget* parent) : QWidget(p
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void PreviewArea::ResetZoom() { imageView_->setGeometry(0, 0, width(), height()); }
+bool PreviewArea::hasImageObject() const { return imageView_->image().has_value(); }
+
+double PreviewArea::zoomFactor() const { return width() > 0 ? viewFrame_.width() / width() : 1.0; }
+
+void PreviewArea::setViewFrame(const QRectF& frame) {
+    viewFrame_ = frame;
+    imageView_->setGeometry(frame.toRect());
+}
+
+void PreviewArea::zoom(double factor) {
+    if (hasImageObject()) setViewFrame(zoomPreview(size(), viewFrame_, factor));
+}
+
+void PreviewArea::ResetZoom() {
+    if (hasImageObject()) setViewFrame(resetZoom(size(), viewFrame_));
+}
+
+void PreviewArea::pan(const QPointF& delta) { setViewFrame(panPreview(size(), viewFrame_, delta)); }
+
+void PreviewArea::reposition() { setViewFrame(repositionInVisibleArea(size(), viewFrame_)); }
 
 void PreviewArea::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    // A window resize starts the zoom afresh: the old frame would no longer
-    // cover the new area consistently.
-    ResetZoom();
+    const QSizeF old = event->oldSize().isValid() ? QSizeF(event->oldSize()) : QSizeF(size());
+    if (viewFrame_.isEmpty() || old.isEmpty()) return setViewFrame(QRectF(QPointF(0, 0), QSizeF(size())));
+    const double sx = width() / old.width();
+    const double sy = height() / old.height();
+    const QRectF scaled(viewFrame_.x() * sx, viewFrame_.y() * sy, viewFrame_.width() * sx, viewFrame_.height() * sy);
+    setViewFrame(repositionInVisibleArea(size(), scaled));
 }
 
 }  // namespace tintreel

@@ -1,7 +1,8 @@
 #pragma once
 // PreviewArea: the visible part of the still preview. It holds the image view
 // as a child whose frame (size and origin inside this area) is the zoom and
-// pan state; at zoom 1 the image view exactly covers the area.
+// pan state; at zoom 1 the image view exactly covers the area. A window
+// resize keeps the zoom factor and the relative pan.
 //
 // GUI thread only.
 
@@ -17,14 +18,24 @@ public:
     explicit PreviewArea(VideoImageView* imageView, QWidget* parent = nullptr);
 
     VideoImageView* imageView() const { return imageView_; }
-    // The image view takes this area's size at origin (0, 0).
+
+    // The zoom buttons; all do nothing while the image view holds no image.
+    void zoom(double factor);
     void ResetZoom();
+    void pan(const QPointF& delta);
+    // Brings the image view's origin back into the allowed range.
+    void reposition();
+    double zoomFactor() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    bool hasImageObject() const;
+    void setViewFrame(const QRectF& frame);
+
     VideoImageView* imageView_;
+    QRectF viewFrame_;  // exact frame; the widget geometry is its rounding
 };
 
 }  // namespace tintreel

@@ -1,6 +1,16 @@
 #include "preview/VideoImageView.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QUrl>
+
+#include "platform/media/FrameImage.h"
+#include "platform/system/NotificationCenter.h"
+#include "platform/ui/Dialogs.h"
 
 namespace tintreel {
 
@@ -8,6 +18,7 @@ const QStringList VideoImageView::acceptedTypes{"mov", "m4v", "mp4", "3gp", "3g2
 
 VideoImageView::VideoImageView(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAcceptDrops(true);
 }
 
 void VideoImageView::setImage(QImage image) {
@@ -24,6 +35,56 @@ void VideoImageView::paintEvent(QPaintEvent*) {
     target.moveCenter(rect().center());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, *image_);
+}
+
+bool VideoImageView::shouldAskBeforeReplacing() const {
+    // Only the empty image of a reset (after start-up or New) skips the question.
+    return !image_ || image_->width() != 0 || image_->height() != 0;
+}
+
+bool VideoImageView::performDragOperation(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().isEmpty()) return false;
+    const QUrl url = data->urls().constFirst();
+    if (!url.isLocalFile()) return false;
+    const QString path = url.toLocalFile();
+    const QString extension = QFileInfo(path).suffix().toLower();
+    if (path.isEmpty() || extension.isEmpty() || !acceptedTypes.contains(extension)) return false;
+    if (QFileInfo(path).isDir()) return false;
+    if (shouldAskBeforeReplacing()) {
+        const QString question =
+            QStringLiteral("All unsaved changes will be lost. Are you sure you want to add a new video?");
+        if (!dialogs_ || !dialogs_->question(question)) return false;
+    }
+    if (!FrameImageAtTime(path.toStdString(), 0.0)) return false;
+    NotificationCenter::defaultCenter().post("DragPerformed", UserInfo{{"path", path.toStdString()}});
+    return true;
+}
+
+void VideoImageView::dragEnterEvent(QDragEnterEvent* event) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void VideoImageView::dragMoveEvent(QDragMoveEvent* event) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void VideoImageView::dropEvent(QDropEvent* event) {
+    event->setDropAction(Qt::CopyAction);
+    event->setAccepted(performDragOperation(event->mimeData()));
+}
+
+void VideoImageView::mousePressEvent(QMouseEvent* event) {
+    lastDragPosition_ = event->globalPosition();
+    QWidget::mousePressEvent(event);
+}
+
+void VideoImageView::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton)) return QWidget::mouseMoveEvent(event);
+    const QPointF delta = event->globalPosition() - lastDragPosition_;
+    lastDragPosition_ = event->globalPosition();
+    Q_EMIT dragged(delta, event->scenePosition());
 }
 
 }  // namespace tintreel

@@ -1,35 +1,64 @@
 #pragma once
-// VideoImageView: shows the still preview. It paints its whole area black and
-// then the picture, fitted into its bounds with its proportions kept, so
-// whatever the picture leaves uncovered shows black. Its frame inside the
-// visible preview area is the zoom and pan state.
+// VideoImageView: shows the still preview and accepts a dropped movie.
 //
+// Drawing: the whole area black, then the picture fitted into the view with
+// its proportions kept, so whatever the picture leaves uncovered shows black.
+// The view's frame inside the visible preview area is the zoom and pan state.
 // The view distinguishes holding no image at all from holding an empty one
-// (what a reset gives it): only the latter lets the zoom buttons act.
+// (what a reset gives it): only an image, even an empty one, lets the zoom
+// buttons act, and only an empty one lets a drop skip its question.
+//
+// Dropping: a file with one of the five movie extensions (any case), after the
+// question "All unsaved changes will be lost..." unless the preview is empty,
+// and only when a frame can be extracted at time 0; then the notification
+// "DragPerformed" with {"path": file} is posted on the default centre.
 // GUI thread only.
 
 #include <QImage>
 #include <QWidget>
 #include <optional>
 
+class QMimeData;
+
 namespace tintreel {
+
+class Dialogs;
 
 class VideoImageView : public QWidget {
     Q_OBJECT
 public:
     explicit VideoImageView(QWidget* parent = nullptr);
 
-    // The five movie extensions a drop accepts, in order.
+    // The movie extensions a drop accepts, in order.
     static const QStringList acceptedTypes;
 
     void setImage(QImage image);
     const std::optional<QImage>& image() const { return image_; }
 
+    // Where the drop's question is asked.
+    void setDialogs(Dialogs* dialogs) { dialogs_ = dialogs; }
+    // The drop itself: true when accepted and "DragPerformed" was posted.
+    bool performDragOperation(const QMimeData* data);
+
+Q_SIGNALS:
+    // A drag inside the view moved the pointer by `delta` (Qt coordinates);
+    // `windowPosition` is where the pointer is now.
+    void dragged(const QPointF& delta, const QPointF& windowPosition);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+    bool shouldAskBeforeReplacing() const;
+
     std::optional<QImage> image_;
+    Dialogs* dialogs_ = nullptr;
+    QPointF lastDragPosition_;
 };
 
 }  // namespace tintreel

@@ -12,7 +12,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool isSentinel(const std::string& result) { return result == kPassFailed || result == kPassCanceled; }
+bool isSentinel(const std::string& result) {
+    return result == kPassFailed || result == kPassCanceled;
+}
 
 void printFailure(const char* prefix, const std::error_code& error) {
     std::cout << prefix << error.message() << std::endl;
@@ -64,11 +66,16 @@ void GeneratePreviewVideo(const RenderRequest& request, const std::atomic<bool>&
     for (const EffectStep& step : effectSteps()) {
         if (!step.runsOnMovie(request.settings) || isSentinel(newVideoPath)) continue;
         ++counter;
-        const PassEnvironment environment{request.temporaryDirectory, cancelFlag, notifications,
-                                          counter == passCount ? EncodingRole::Final : EncodingRole::Intermediate,
-                                          static_cast<int>(counter), passCount};
+        const PassEnvironment environment{
+            request.temporaryDirectory,
+            cancelFlag,
+            notifications,
+            counter == passCount ? EncodingRole::Final : EncodingRole::Intermediate,
+            static_cast<int>(counter),
+            passCount};
         const std::unique_ptr<FrameEffect> effect = step.make(request.settings, request.logo);
-        const std::string result = VideoTools::RenderPass(counter, newVideoPath, step.code, *effect, environment);
+        const std::string result =
+            VideoTools::RenderPass(counter, newVideoPath, step.code, *effect, environment);
         if (!isSentinel(result)) dropIntermediate(newVideoPath, request);
         newVideoPath = result;
     }

@@ -27,7 +27,8 @@ protected:
         for (int y = 0; y < 48; ++y)
             for (int x = 0; x < 64; ++x) {
                 std::uint8_t* p = picture.pixel(x, y);
-                p[0] = static_cast<std::uint8_t>(x * 4), p[1] = static_cast<std::uint8_t>(y * 5), p[2] = 90, p[3] = 255;
+                p[0] = static_cast<std::uint8_t>(x * 4), p[1] = static_cast<std::uint8_t>(y * 5), p[2] = 90,
+                p[3] = 255;
             }
         picture_ = picture;
         ASSERT_TRUE(savePng(picture, (dir_ / "in.png").string()));
@@ -65,8 +66,8 @@ TEST_F(StillCommand, WritesTheChainResultAsPng) {
     EXPECT_FALSE(fs::exists(dir_ / "out.png.partial"));
 
     QProcess probe;
-    probe.start("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name,width,height", "-of", "csv=p=0",
-                            QString::fromStdString((dir_ / "out.png").string())});
+    probe.start("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name,width,height", "-of",
+                            "csv=p=0", QString::fromStdString((dir_ / "out.png").string())});
     ASSERT_TRUE(probe.waitForFinished(30000));
     EXPECT_EQ(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(), "png,64,48");
 }
@@ -88,14 +89,14 @@ TEST_F(StillCommand, ProgramReportsErrorsOnOneLine) {
     const QString in = QString::fromStdString((dir_ / "in.png").string());
     const QString out = QString::fromStdString((dir_ / "cli.png").string());
     const QString logo = QString::fromStdString((dir_ / "in.png").string());
-    auto [ok, okErr] = runProgram({"--still", "-o", out, "--set", "checkSepia=1", "--set", "checkImageWatermark=1",
-                                   "--logo", logo, in});
+    auto [ok, okErr] = runProgram({"--still", "-o", out, "--set", "checkSepia=1", "--set",
+                                   "checkImageWatermark=1", "--logo", logo, in});
     EXPECT_EQ(ok, 0) << okErr.toStdString();
     EXPECT_TRUE(fs::exists(dir_ / "cli.png"));
     const QString broken = QString::fromStdString((dir_ / "broken.png").string());
-    for (const QStringList& args : {QStringList{"--still", "-o", out, broken},
-                                    QStringList{"--still", "-o", out, "--logo", broken, in},
-                                    QStringList{"--still", "-o", out, "--set", "noSuchControl=1", in}}) {
+    for (const QStringList& args :
+         {QStringList{"--still", "-o", out, broken}, QStringList{"--still", "-o", out, "--logo", broken, in},
+          QStringList{"--still", "-o", out, "--set", "noSuchControl=1", in}}) {
         auto [status, err] = runProgram(args);
         EXPECT_EQ(status, 2) << args.join(' ').toStdString();
         // Exactly one line of ours (Qt may add its own environment notices).

@@ -73,7 +73,7 @@ TEST(BlurFilters, FocusBlurKeepsTheCentreSharpAndBlursTheRim) {
     f.setExcludeCircleRadius(0.2);
     f.setExcludeBlurSize(0.1);
     const Image out = f.apply(input);
-    EXPECT_EQ(at(out, 20, 20), at(input, 20, 20));  // d = 0 < R - E: sharp
+    EXPECT_EQ(at(out, 20, 20), at(input, 20, 20));                // d = 0 < R - E: sharp
     EXPECT_TRUE(near(at(out, 0, 20), {128, 128, 128, 255}, 30));  // stripes averaged out
     f.setExcludeBlurSize(-1.0);  // reversed edges: a hard step, not a division by zero
     EXPECT_EQ(at(f.apply(input), 20, 20), at(input, 20, 20));

@@ -61,7 +61,7 @@ TEST(ColorFilters, HueTurnKeepsLumaAndGreys) {
     hue.setHue(120.0);
     EXPECT_TRUE(near(applyTo(hue, {120, 120, 120, 255}), {120, 120, 120, 255}, 1));
     const Rgba red = applyTo(hue, {150, 90, 90, 255});  // mild, so that no channel clips
-    EXPECT_GT(red[1], red[0]);  // a third of a turn moves red toward green
+    EXPECT_GT(red[1], red[0]);                          // a third of a turn moves red toward green
     const double lumaBefore = 0.299 * 150 + 0.587 * 90 + 0.114 * 90;
     const double lumaAfter = 0.299 * red[0] + 0.587 * red[1] + 0.114 * red[2];
     EXPECT_NEAR(lumaAfter, lumaBefore, 1.5);

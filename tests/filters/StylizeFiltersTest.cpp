@@ -24,7 +24,8 @@ Rgba directKuwahara(const Image& img, int px, int py, int r) {
             double sum[3] = {0, 0, 0}, sq = 0, n = 0;
             for (int y = std::max(ys[wy][0], 0); y <= std::min(ys[wy][1], img.height() - 1); ++y)
                 for (int x = std::max(xs[wx][0], 0); x <= std::min(xs[wx][1], img.width() - 1); ++x) {
-                    for (int c = 0; c < 3; ++c) sum[c] += img.pixel(x, y)[c], sq += img.pixel(x, y)[c] * img.pixel(x, y)[c];
+                    for (int c = 0; c < 3; ++c)
+                        sum[c] += img.pixel(x, y)[c], sq += img.pixel(x, y)[c] * img.pixel(x, y)[c];
                     n += 1;
                 }
             double var = sq / n;
@@ -100,8 +101,8 @@ TEST(StylizeFilters, HalftoneDrawsDotsByDarkness) {
     const Image white = solid(20, 10, {255, 255, 255, 255});
     EXPECT_EQ(f.apply(white), white);
     const Image dots = f.apply(solid(20, 10, {0, 0, 0, 255}));
-    EXPECT_EQ(at(dots, 5, 5)[0], 0);      // the dot's middle
-    EXPECT_EQ(at(dots, 0, 0)[0], 255);    // the cell's corner stays white
+    EXPECT_EQ(at(dots, 5, 5)[0], 0);    // the dot's middle
+    EXPECT_EQ(at(dots, 0, 0)[0], 255);  // the cell's corner stays white
     EXPECT_EQ(at(dots, 5, 5)[3], 255);
     f.setFractionalWidthOfAPixel(0.0);  // one-pixel cells binarise
     const Image grey = f.apply(solid(3, 3, {20, 20, 20, 255}));
@@ -121,7 +122,7 @@ TEST(StylizeFilters, SmoothToonQuantisesFlatAreasAndInksEdges) {
     const Image edges = f.apply(step);
     EXPECT_EQ(at(edges, 5, 2)[0], 0);    // on the edge: black
     EXPECT_EQ(at(edges, 9, 2)[0], 255);  // flat white
-    f.setQuantizationLevels(0.0);  // no levels: counts as one level
+    f.setQuantizationLevels(0.0);        // no levels: counts as one level
     EXPECT_TRUE(near(at(f.apply(solid(3, 3, {200, 100, 0, 255})), 1, 1), {255, 0, 0, 255}, 0));
 }
 

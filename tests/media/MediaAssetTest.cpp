@@ -12,23 +12,19 @@ namespace tintreel {
 namespace {
 
 using test::makeClip;
+using test::meanDifference;
 
 // Colour bars with a moving test pattern at 160x90, 25 fps, 2 s, with a tone.
 std::filesystem::path barsClip() {
-    return makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=2 -f lavfi -i sine=f=440:d=2 -c:v libx264 -g 25 "
-                    "-pix_fmt yuv420p -c:a aac -shortest",
-                    "mov");
-}
-
-// Mean difference per channel between two pictures of the same size.
-double meanDifference(const Image& a, const Image& b) {
-    double sum = 0;
-    for (size_t i = 0; i < a.byteCount(); ++i) sum += std::abs(a.data()[i] - b.data()[i]);
-    return sum / static_cast<double>(a.byteCount());
+    return makeClip(
+        "-f lavfi -i testsrc2=s=160x90:r=25:d=2 -f lavfi -i sine=f=440:d=2 -c:v libx264 -g 25 "
+        "-pix_fmt yuv420p -c:a aac -shortest",
+        "mov");
 }
 
 // `ours` is ffmpeg's picture at `seconds`, give or take colour rounding, and not its neighbour's.
-void expectSameFrame(const Image& ours, const std::filesystem::path& clip, double seconds, const std::string& filter) {
+void expectSameFrame(const Image& ours, const std::filesystem::path& clip, double seconds,
+                     const std::string& filter) {
     const auto theirs = test::ffmpegFrame(clip, seconds, filter);
     const auto neighbour = test::ffmpegFrame(clip, seconds + 0.04, filter);
     ASSERT_TRUE(theirs && neighbour);
@@ -108,7 +104,8 @@ TEST(FrameImageAtTime, PastTheEndIsSilentAndFailuresArePrinted) {
     EXPECT_FALSE(FrameImageAtTime("/nonexistent/clip.mov", 0.0));
     EXPECT_FALSE(FrameImageAtTime(makeClip("-f lavfi -i sine=d=1 -c:a aac", "mp4"), 0.0));
     const std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(printed.rfind("Image generation failed with error No such file or directory\n", 0), 0u) << printed;
+    EXPECT_EQ(printed.rfind("Image generation failed with error No such file or directory\n", 0), 0u)
+        << printed;
     EXPECT_NE(printed.find("\nImage generation failed with error "), std::string::npos) << printed;
 }
 

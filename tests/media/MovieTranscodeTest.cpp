@@ -15,6 +15,7 @@ namespace tintreel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::expectSameMovie;
 using test::makeClip;
 using test::probeStream;
 
@@ -24,7 +25,8 @@ struct Outcome {
 };
 
 // Runs `source` through `operation` into `target` and waits for the end.
-Outcome transcode(const fs::path& source, const fs::path& target, EncodingRole role, FrameOperation operation = {}) {
+Outcome transcode(const fs::path& source, const fs::path& target, EncodingRole role,
+                  FrameOperation operation = {}) {
     Outcome outcome;
     auto reader = MovieReader::open(source);
     const auto track = MediaAsset::open(source).firstVideoTrack();
@@ -45,29 +47,18 @@ Outcome transcode(const fs::path& source, const fs::path& target, EncodingRole r
     return outcome;
 }
 
-void expectSameMovie(const fs::path& source, const fs::path& output) {
-    const auto in = probeStream(source, "v:0"), out = probeStream(output, "v:0");
-    ASSERT_TRUE(in && out);
-    EXPECT_EQ(out->codec, "h264");
-    EXPECT_EQ(out->packets, in->packets);
-    EXPECT_NEAR(out->duration, in->duration, 0.05);
-    EXPECT_EQ(out->rotation, "");
-    const auto inAudio = probeStream(source, "a:0"), outAudio = probeStream(output, "a:0");
-    ASSERT_EQ(inAudio.has_value(), outAudio.has_value());
-    if (!inAudio) return;
-    EXPECT_EQ(outAudio->codec, inAudio->codec);
-    EXPECT_EQ(outAudio->packets, inAudio->packets);
-}
-
 const std::string kBars = "-f lavfi -i testsrc2=s=160x90:r=30:d=1.5 ";
 const std::string kH264 = " -pix_fmt yuv420p -c:v libx264 -g 30 ";
 
 TEST(MovieTranscode, EveryContainerKeepsFramesAudioAndDuration) {
     const fs::path dir = test::scratchDirectory("containers");
     const std::pair<std::string, std::string> cases[] = {
-        {"mov", "-f lavfi -i sine=d=1.5 -c:a aac"},   {"mp4", "-f lavfi -i sine=d=1.5 -c:a libmp3lame"},
-        {"m4v", "-f lavfi -i sine=d=1.5 -c:a aac"},   {"3gp", "-f lavfi -i sine=r=8000:d=1.5 -ac 1 -c:a aac"},
-        {"3g2", "-f lavfi -i sine=r=8000:d=1.5 -ac 1 -c:a aac"}, {"mov", "-an"},
+        {"mov", "-f lavfi -i sine=d=1.5 -c:a aac"},
+        {"mp4", "-f lavfi -i sine=d=1.5 -c:a libmp3lame"},
+        {"m4v", "-f lavfi -i sine=d=1.5 -c:a aac"},
+        {"3gp", "-f lavfi -i sine=r=8000:d=1.5 -ac 1 -c:a aac"},
+        {"3g2", "-f lavfi -i sine=r=8000:d=1.5 -ac 1 -c:a aac"},
+        {"mov", "-an"},
     };
     for (const auto& [extension, audio] : cases) {
         const fs::path source = makeClip(kBars + audio + kH264, extension);
@@ -84,13 +75,15 @@ TEST(MovieTranscode, IntermediateFilesAreLosslessAndFinalOnesClose) {
     const fs::path dir = test::scratchDirectory("lossless");
     ASSERT_TRUE(transcode(source, dir / "a.mp4", EncodingRole::Intermediate).finished);
     ASSERT_TRUE(transcode(dir / "a.mp4", dir / "b.mp4", EncodingRole::Intermediate).finished);
-    for (double t : {0.0, 0.5, 1.2}) EXPECT_EQ(*FrameImageAtTime(dir / "b.mp4", t), *FrameImageAtTime(source, t));
+    for (double t : {0.0, 0.5, 1.2})
+        EXPECT_EQ(*FrameImageAtTime(dir / "b.mp4", t), *FrameImageAtTime(source, t));
     ASSERT_TRUE(transcode(dir / "b.mp4", dir / "c.mp4", EncodingRole::Final).finished);
     EXPECT_GT(test::psnrRgb(source, dir / "c.mp4").value_or(0), 40.0);
 }
 
 TEST(MovieTranscode, OddSizesArePaddedToEvenOnlyInTheFinalFile) {
-    const fs::path source = makeClip("-f lavfi -i testsrc=s=161x121:r=25:d=1 -pix_fmt yuv444p -c:v libx264", "mov");
+    const fs::path source =
+        makeClip("-f lavfi -i testsrc=s=161x121:r=25:d=1 -pix_fmt yuv444p -c:v libx264", "mov");
     const fs::path dir = test::scratchDirectory("odd");
     ASSERT_TRUE(transcode(source, dir / "mid.mov", EncodingRole::Intermediate).finished);
     EXPECT_EQ(probeStream(dir / "mid.mov", "v:0")->width, 161);
@@ -113,12 +106,14 @@ TEST(MovieTranscode, OddSizesArePaddedToEvenOnlyInTheFinalFile) {
 TEST(MovieTranscode, VariableFrameRateKeepsItsTimestamps) {
     // Frames 0-9 at 30 fps, then a 0.4 s gap, then 20 more.
     const fs::path source = makeClip(
-        "-f lavfi -i testsrc2=s=96x64:r=30:d=1 -f lavfi -i sine=d=1.5 -vf \"setpts='(N+if(gt(N,9),12,0))/30/TB'\" "
+        "-f lavfi -i testsrc2=s=96x64:r=30:d=1 -f lavfi -i sine=d=1.5 -vf "
+        "\"setpts='(N+if(gt(N,9),12,0))/30/TB'\" "
         "-fps_mode passthrough -c:v libx264 -c:a aac",
         "mp4");
     const fs::path output = test::scratchDirectory("vfr") / "out.mp4";
     ASSERT_TRUE(transcode(source, output, EncodingRole::Final).finished);
-    const std::string times = "ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 ";
+    const std::string times =
+        "ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 ";
     const auto in = test::runCommand(times + source.string() + " | sort -n");
     const auto out = test::runCommand(times + output.string() + " | sort -n");
     ASSERT_TRUE(in && out);
@@ -140,10 +135,12 @@ TEST(MovieTranscode, ProgressRisesToExactlyOneAndStopLeavesAPlayableFile) {
     auto reader = MovieReader::open(source);
     MovieWriter writer(dir / "part.mov", 160, 90, EncodingRole::Final);
     ASSERT_TRUE(writer.startRecording(*reader));
-    reader->startProcessing([](const Image& f) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        return f;
-    }, writer);
+    reader->startProcessing(
+        [](const Image& f) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return f;
+        },
+        writer);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     reader->stopProcessing();
     const float stoppedAt = reader->progress();
@@ -163,10 +160,12 @@ TEST(MovieTranscode, ProgressMovesWhileASlowOperationWorksOnOneFrame) {
     auto reader = MovieReader::open(source);
     MovieWriter writer(test::scratchDirectory("slow") / "out.mov", 160, 90, EncodingRole::Intermediate);
     ASSERT_TRUE(writer.startRecording(*reader));
-    reader->startProcessing([](const Image& f) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        return f;
-    }, writer);
+    reader->startProcessing(
+        [](const Image& f) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            return f;
+        },
+        writer);
     float previous = reader->progress();
     for (int i = 0; i < 8; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -1,12 +1,14 @@
 #include "support/Clips.h"
 
+#include <gtest/gtest.h>
+
+#include <unistd.h>
 #include <QImage>
 #include <array>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <sstream>
-#include <unistd.h>
 
 #include "platform/filters/QtImage.h"
 
@@ -21,13 +23,15 @@ fs::path clipDirectory() {
     return dir;
 }
 
-std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+std::string quoted(const fs::path& path) {
+    return "'" + path.string() + "'";
+}
 
 // Runs `command` (which writes `target` via a temporary name) unless `target` exists.
 fs::path cached(const fs::path& target, const std::function<std::string(const fs::path&)>& command) {
     if (fs::exists(target)) return target;
-    const fs::path partial = target.parent_path() / ("partial-" + std::to_string(::getpid()) + "-" +
-                                                     target.filename().string());
+    const fs::path partial =
+        target.parent_path() / ("partial-" + std::to_string(::getpid()) + "-" + target.filename().string());
     if (!runCommand(command(partial))) return {};
     std::error_code ec;
     fs::rename(partial, target, ec);
@@ -42,7 +46,9 @@ std::string field(const std::string& text, const std::string& key) {
     return {};
 }
 
-double number(const std::string& text) { return text.empty() ? 0.0 : std::atof(text.c_str()); }
+double number(const std::string& text) {
+    return text.empty() ? 0.0 : std::atof(text.c_str());
+}
 
 }  // namespace
 
@@ -51,15 +57,17 @@ std::optional<std::string> runCommand(const std::string& command) {
     if (!pipe) return std::nullopt;
     std::string output;
     std::array<char, 65536> buffer;
-    while (size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) output.append(buffer.data(), n);
+    while (size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe.get()))
+        output.append(buffer.data(), n);
     return ::pclose(pipe.release()) == 0 ? std::optional(output) : std::nullopt;
 }
 
 fs::path makeClip(const std::string& arguments, const std::string& extension) {
-    const fs::path target = clipDirectory() / (std::to_string(std::hash<std::string>{}(arguments)) + "." + extension);
+    const fs::path target =
+        clipDirectory() / (std::to_string(std::hash<std::string>{}(arguments)) + "." + extension);
     return cached(target, [&](const fs::path& partial) {
-        return "ffmpeg -nostdin -y -loglevel error " + arguments + " -f " + (extension == "m4v" ? "ipod" : extension) +
-               " " + quoted(partial);
+        return "ffmpeg -nostdin -y -loglevel error " + arguments + " -f " +
+               (extension == "m4v" ? "ipod" : extension) + " " + quoted(partial);
     });
 }
 
@@ -67,36 +75,63 @@ fs::path withRotationTag(const fs::path& clip, int degrees) {
     const fs::path target = clip.parent_path() / (clip.stem().string() + "-rot" + std::to_string(degrees) +
                                                   clip.extension().string());
     return cached(target, [&](const fs::path& partial) {
-        return "ffmpeg -nostdin -y -loglevel error -i " + quoted(clip) + " -c copy -metadata:s:v:0 rotate=" +
-               std::to_string(degrees) + " -f mov " + quoted(partial);
+        return "ffmpeg -nostdin -y -loglevel error -i " + quoted(clip) +
+               " -c copy -metadata:s:v:0 rotate=" + std::to_string(degrees) + " -f mov " + quoted(partial);
     });
 }
 
 std::optional<StreamFacts> probeStream(const fs::path& file, const std::string& selector) {
-    const auto text = runCommand("ffprobe -v error -count_packets -select_streams " + selector +
-                                 " -show_entries stream=codec_name,width,height,pix_fmt,nb_read_packets,duration"
-                                 ":stream_side_data=rotation -of default=nw=1 " + quoted(file));
+    const auto text =
+        runCommand("ffprobe -v error -count_packets -select_streams " + selector +
+                   " -show_entries stream=codec_name,width,height,pix_fmt,nb_read_packets,duration"
+                   ":stream_side_data=rotation -of default=nw=1 " +
+                   quoted(file));
     if (!text || text->empty()) return std::nullopt;
-    return StreamFacts{field(*text, "codec_name"),   static_cast<int>(number(field(*text, "width"))),
-                       static_cast<int>(number(field(*text, "height"))), field(*text, "pix_fmt"),
+    return StreamFacts{field(*text, "codec_name"),
+                       static_cast<int>(number(field(*text, "width"))),
+                       static_cast<int>(number(field(*text, "height"))),
+                       field(*text, "pix_fmt"),
                        static_cast<long>(number(field(*text, "nb_read_packets"))),
-                       number(field(*text, "duration")),              field(*text, "rotation")};
+                       number(field(*text, "duration")),
+                       field(*text, "rotation")};
+}
+
+void expectSameMovie(const fs::path& source, const fs::path& output) {
+    const auto in = probeStream(source, "v:0"), out = probeStream(output, "v:0");
+    ASSERT_TRUE(in && out) << output;
+    EXPECT_EQ(out->codec, "h264");
+    EXPECT_EQ(out->packets, in->packets);
+    EXPECT_NEAR(out->duration, in->duration, 0.05);
+    EXPECT_EQ(out->rotation, "");
+    const auto inAudio = probeStream(source, "a:0"), outAudio = probeStream(output, "a:0");
+    ASSERT_EQ(inAudio.has_value(), outAudio.has_value()) << output;
+    if (!inAudio) return;
+    EXPECT_EQ(outAudio->codec, inAudio->codec);
+    EXPECT_EQ(outAudio->packets, inAudio->packets);
 }
 
 std::optional<Image> ffmpegFrame(const fs::path& file, double seconds, const std::string& filter) {
-    const auto png = runCommand("ffmpeg -nostdin -loglevel error -ss " + std::to_string(seconds) + " -i " +
-                                quoted(file) + (filter.empty() ? "" : " -vf " + filter) +
-                                " -frames:v 1 -c:v png -f image2pipe -");
+    const auto png =
+        runCommand("ffmpeg -nostdin -loglevel error -ss " + std::to_string(seconds) + " -i " + quoted(file) +
+                   (filter.empty() ? "" : " -vf " + filter) + " -frames:v 1 -c:v png -f image2pipe -");
     if (!png) return std::nullopt;
     QImage image;
-    if (!image.loadFromData(reinterpret_cast<const uchar*>(png->data()), static_cast<int>(png->size()), "PNG"))
+    if (!image.loadFromData(reinterpret_cast<const uchar*>(png->data()), static_cast<int>(png->size()),
+                            "PNG"))
         return std::nullopt;
     return fromQImage(image);
 }
 
+double meanDifference(const Image& a, const Image& b) {
+    double sum = 0;
+    for (size_t i = 0; i < a.byteCount(); ++i) sum += std::abs(a.data()[i] - b.data()[i]);
+    return sum / static_cast<double>(a.byteCount());
+}
+
 std::optional<double> psnrRgb(const fs::path& reference, const fs::path& distorted) {
-    const auto text = runCommand("ffmpeg -nostdin -i " + quoted(reference) + " -i " + quoted(distorted) +
-                                 " -lavfi '[0:v]format=gbrp[a];[1:v]format=gbrp[b];[a][b]psnr' -f null - 2>&1");
+    const auto text =
+        runCommand("ffmpeg -nostdin -i " + quoted(reference) + " -i " + quoted(distorted) +
+                   " -lavfi '[0:v]format=gbrp[a];[1:v]format=gbrp[b];[a][b]psnr' -f null - 2>&1");
     if (!text) return std::nullopt;
     const size_t at = text->rfind("average:");
     if (at == std::string::npos) return std::nullopt;

@@ -37,8 +37,17 @@ struct StreamFacts {
 };
 std::optional<StreamFacts> probeStream(const std::filesystem::path& file, const std::string& selector);
 
+// Adds test failures unless `output` holds `source`'s movie re-encoded: H.264,
+// the same frame count and duration (within a frame), the same audio codec
+// and packet count, and no rotation tag.
+void expectSameMovie(const std::filesystem::path& source, const std::filesystem::path& output);
+
 // The first decoded frame at or after `seconds`, as ffmpeg shows it (auto-rotated).
-std::optional<Image> ffmpegFrame(const std::filesystem::path& file, double seconds, const std::string& filter = "");
+std::optional<Image> ffmpegFrame(const std::filesystem::path& file, double seconds,
+                                 const std::string& filter = "");
+
+// Mean difference per channel between two pictures of the same size.
+double meanDifference(const Image& a, const Image& b);
 
 // Mean PSNR in dB (RGB) of `distorted` against `reference`, by ffmpeg's psnr filter.
 std::optional<double> psnrRgb(const std::filesystem::path& reference, const std::filesystem::path& distorted);

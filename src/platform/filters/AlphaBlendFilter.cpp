@@ -9,7 +9,9 @@
 
 namespace tintreel {
 
-void AlphaBlendFilter::setMix(double mix) { mix_ = std::isnan(mix) ? 0.0 : std::clamp(mix, 0.0, 1.0); }
+void AlphaBlendFilter::setMix(double mix) {
+    mix_ = std::isnan(mix) ? 0.0 : std::clamp(mix, 0.0, 1.0);
+}
 
 Image AlphaBlendFilter::apply(const Image& base, const Image& overlay) const {
     if (base.isEmpty() || overlay.isEmpty() || mix_ == 0.0) return base;

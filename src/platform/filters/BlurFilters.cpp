@@ -29,7 +29,9 @@ std::vector<float> halfGaussian(double sigma) {
     return k;
 }
 
-std::uint8_t roundLevel(float v) { return static_cast<std::uint8_t>(std::min(v + 0.5f, 255.0f)); }
+std::uint8_t roundLevel(float v) {
+    return static_cast<std::uint8_t>(std::min(v + 0.5f, 255.0f));
+}
 
 // One output row of the separable blur: the vertical pass into `line`
 // (padded by r edge pixels on both sides), then the horizontal pass.
@@ -155,21 +157,23 @@ Taps motionTaps(double size, double degrees) {
     return taps;
 }
 
-void setFinite(double& field, double value) {
-    if (std::isfinite(value)) field = value;
-}
-
 }  // namespace
 
-void GaussianBlurFilter::setBlurRadiusInPixels(double sigma) { setFinite(sigma_, sigma); }
+void GaussianBlurFilter::setBlurRadiusInPixels(double sigma) {
+    setFinite(sigma_, sigma);
+}
 
 Image GaussianBlurFilter::apply(const Image& input) const {
     if (isIdentity()) return input;
     return gaussianBlur(input, sigma_);
 }
 
-void GaussianBlurPositionFilter::setBlurSize(double size) { setFinite(size_, size); }
-void GaussianBlurPositionFilter::setBlurRadius(double radius) { setFinite(radius_, radius); }
+void GaussianBlurPositionFilter::setBlurSize(double size) {
+    setFinite(size_, size);
+}
+void GaussianBlurPositionFilter::setBlurRadius(double radius) {
+    setFinite(radius_, radius);
+}
 
 Image GaussianBlurPositionFilter::apply(const Image& input) const {
     if (isIdentity() || input.isEmpty()) return input;
@@ -180,9 +184,15 @@ Image GaussianBlurPositionFilter::apply(const Image& input) const {
                        [=](int x, int y) { return aspectDistance(x, y, w, h) < radius ? 1.0f : 0.0f; });
 }
 
-void GaussianSelectiveBlurFilter::setBlurRadiusInPixels(double sigma) { setFinite(sigma_, sigma); }
-void GaussianSelectiveBlurFilter::setExcludeCircleRadius(double radius) { setFinite(radius_, radius); }
-void GaussianSelectiveBlurFilter::setExcludeBlurSize(double size) { setFinite(edge_, size); }
+void GaussianSelectiveBlurFilter::setBlurRadiusInPixels(double sigma) {
+    setFinite(sigma_, sigma);
+}
+void GaussianSelectiveBlurFilter::setExcludeCircleRadius(double radius) {
+    setFinite(radius_, radius);
+}
+void GaussianSelectiveBlurFilter::setExcludeBlurSize(double size) {
+    setFinite(edge_, size);
+}
 
 Image GaussianSelectiveBlurFilter::apply(const Image& input) const {
     if (isIdentity() || input.isEmpty()) return input;
@@ -193,8 +203,12 @@ Image GaussianSelectiveBlurFilter::apply(const Image& input) const {
                        [=](int x, int y) { return smoothstep(inner, outer, aspectDistance(x, y, w, h)); });
 }
 
-void MotionBlurFilter::setBlurSize(double pixels) { setFinite(size_, pixels); }
-void MotionBlurFilter::setBlurAngle(double degrees) { setFinite(angle_, degrees); }
+void MotionBlurFilter::setBlurSize(double pixels) {
+    setFinite(size_, pixels);
+}
+void MotionBlurFilter::setBlurAngle(double degrees) {
+    setFinite(angle_, degrees);
+}
 
 Image MotionBlurFilter::apply(const Image& input) const {
     if (isIdentity() || input.isEmpty()) return input;
@@ -204,7 +218,9 @@ Image MotionBlurFilter::apply(const Image& input) const {
     return convolve(input, motionTaps(size, angle_));
 }
 
-void ZoomBlurFilter::setBlurSize(double percent) { setFinite(size_, percent); }
+void ZoomBlurFilter::setBlurSize(double percent) {
+    setFinite(size_, percent);
+}
 
 Image ZoomBlurFilter::apply(const Image& input) const {
     if (isIdentity() || input.isEmpty()) return input;

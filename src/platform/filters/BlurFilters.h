@@ -57,8 +57,8 @@ private:
 
 class MotionBlurFilter {
 public:
-    void setBlurSize(double pixels);   // distance between the nine samples
-    void setBlurAngle(double degrees); // counter-clockwise from the x axis, y up
+    void setBlurSize(double pixels);    // distance between the nine samples
+    void setBlurAngle(double degrees);  // counter-clockwise from the x axis, y up
     bool isIdentity() const { return !(size_ > 0.0); }
     Image apply(const Image& input) const;
 
@@ -80,7 +80,6 @@ private:
 
 // Weights of the nine samples of the motion and zoom blurs, for offsets
 // -4 ... 4 sample steps; heaviest at the pixel, summing to 1.
-inline constexpr float kNineTapWeights[9] = {0.05f, 0.09f, 0.12f, 0.15f, 0.18f,
-                                             0.15f, 0.12f, 0.09f, 0.05f};
+inline constexpr float kNineTapWeights[9] = {0.05f, 0.09f, 0.12f, 0.15f, 0.18f, 0.15f, 0.12f, 0.09f, 0.05f};
 
 }  // namespace tintreel

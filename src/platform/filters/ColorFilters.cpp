@@ -39,7 +39,9 @@ Image applyLuts(const Image& input, const Lut& red, const Lut& green, const Lut&
     return out;
 }
 
-Image applyLut(const Image& input, const Lut& lut) { return applyLuts(input, lut, lut, lut); }
+Image applyLut(const Image& input, const Lut& lut) {
+    return applyLuts(input, lut, lut, lut);
+}
 
 // out.rgb = M * in.rgb, row by row; linear without offset, so it works on
 // levels 0 ... 255 directly.
@@ -80,8 +82,8 @@ ColorMatrix mix(const ColorMatrix& a, const ColorMatrix& b, double t) {
 }
 
 constexpr ColorMatrix kIdentity{1, 0, 0, 0, 1, 0, 0, 0, 1};
-constexpr ColorMatrix kLuma{kLumaRed, kLumaGreen, kLumaBlue, kLumaRed, kLumaGreen,
-                            kLumaBlue, kLumaRed,  kLumaGreen, kLumaBlue};
+constexpr ColorMatrix kLuma{kLumaRed,  kLumaGreen, kLumaBlue,  kLumaRed, kLumaGreen,
+                            kLumaBlue, kLumaRed,   kLumaGreen, kLumaBlue};
 constexpr ColorMatrix kSepiaTone{0.393, 0.769, 0.189, 0.349, 0.686, 0.168, 0.272, 0.534, 0.131};
 constexpr ColorMatrix kRgbToYiq{0.299, 0.587, 0.114, 0.596, -0.274, -0.322, 0.211, -0.523, 0.312};
 
@@ -95,21 +97,20 @@ ColorMatrix inverse(const ColorMatrix& m) {
             (m[0] * m[4] - m[1] * m[3]) / det};
 }
 
-// Stores the value only when it is a finite number.
-void setFinite(double& field, double value) {
-    if (std::isfinite(value)) field = value;
-}
-
 }  // namespace
 
-void BrightnessFilter::setBrightness(double brightness) { setFinite(brightness_, brightness); }
+void BrightnessFilter::setBrightness(double brightness) {
+    setFinite(brightness_, brightness);
+}
 
 Image BrightnessFilter::apply(const Image& input) const {
     if (isIdentity()) return input;
     return applyLut(input, makeLut([b = brightness_](double v) { return v + b; }));
 }
 
-void ExposureFilter::setExposure(double exposure) { setFinite(exposure_, exposure); }
+void ExposureFilter::setExposure(double exposure) {
+    setFinite(exposure_, exposure);
+}
 
 Image ExposureFilter::apply(const Image& input) const {
     if (isIdentity()) return input;
@@ -117,28 +118,36 @@ Image ExposureFilter::apply(const Image& input) const {
     return applyLut(input, makeLut([gain](double v) { return v * gain; }));
 }
 
-void ContrastFilter::setContrast(double contrast) { setFinite(contrast_, contrast); }
+void ContrastFilter::setContrast(double contrast) {
+    setFinite(contrast_, contrast);
+}
 
 Image ContrastFilter::apply(const Image& input) const {
     if (isIdentity()) return input;
     return applyLut(input, makeLut([c = contrast_](double v) { return (v - 0.5) * c + 0.5; }));
 }
 
-void SaturationFilter::setSaturation(double saturation) { setFinite(saturation_, saturation); }
+void SaturationFilter::setSaturation(double saturation) {
+    setFinite(saturation_, saturation);
+}
 
 Image SaturationFilter::apply(const Image& input) const {
     if (isIdentity()) return input;
     return applyMatrix(input, mix(kLuma, kIdentity, saturation_));
 }
 
-void GammaFilter::setGamma(double gamma) { setFinite(gamma_, gamma); }
+void GammaFilter::setGamma(double gamma) {
+    setFinite(gamma_, gamma);
+}
 
 Image GammaFilter::apply(const Image& input) const {
     if (isIdentity()) return input;
     return applyLut(input, makeLut([g = gamma_](double v) { return std::pow(v, g); }));
 }
 
-void HueFilter::setHue(double degrees) { setFinite(hue_, degrees); }
+void HueFilter::setHue(double degrees) {
+    setFinite(hue_, degrees);
+}
 
 Image HueFilter::apply(const Image& input) const {
     if (isIdentity()) return input;
@@ -148,9 +157,15 @@ Image HueFilter::apply(const Image& input) const {
     return applyMatrix(input, multiply(inverse(kRgbToYiq), multiply(turn, kRgbToYiq)));
 }
 
-void RGBFilter::setRed(double gain) { setFinite(red_, gain); }
-void RGBFilter::setGreen(double gain) { setFinite(green_, gain); }
-void RGBFilter::setBlue(double gain) { setFinite(blue_, gain); }
+void RGBFilter::setRed(double gain) {
+    setFinite(red_, gain);
+}
+void RGBFilter::setGreen(double gain) {
+    setFinite(green_, gain);
+}
+void RGBFilter::setBlue(double gain) {
+    setFinite(blue_, gain);
+}
 
 Image RGBFilter::apply(const Image& input) const {
     if (isIdentity()) return input;
@@ -158,9 +173,13 @@ Image RGBFilter::apply(const Image& input) const {
     return applyLuts(input, gainLut(red_), gainLut(green_), gainLut(blue_));
 }
 
-Image GrayscaleFilter::apply(const Image& input) const { return applyMatrix(input, kLuma); }
+Image GrayscaleFilter::apply(const Image& input) const {
+    return applyMatrix(input, kLuma);
+}
 
-void SepiaFilter::setIntensity(double intensity) { setFinite(intensity_, intensity); }
+void SepiaFilter::setIntensity(double intensity) {
+    setFinite(intensity_, intensity);
+}
 
 Image SepiaFilter::apply(const Image& input) const {
     if (isIdentity()) return input;

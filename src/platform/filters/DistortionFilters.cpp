@@ -11,10 +11,6 @@ namespace tintreel {
 
 namespace {
 
-void setFinite(double& field, double value) {
-    if (std::isfinite(value)) field = value;
-}
-
 using Matrix3 = std::array<double, 9>;
 
 // Since every corner has z = 0, the quad's projection is the plane
@@ -69,8 +65,12 @@ Image TransformFilter::apply(const Image& input) const {
     return out;
 }
 
-void SwirlFilter::setRadius(double radius) { setFinite(radius_, radius); }
-void SwirlFilter::setAngle(double angle) { setFinite(angle_, angle); }
+void SwirlFilter::setRadius(double radius) {
+    setFinite(radius_, radius);
+}
+void SwirlFilter::setAngle(double angle) {
+    setFinite(angle_, angle);
+}
 
 Image SwirlFilter::apply(const Image& input) const {
     if (isIdentity() || input.isEmpty()) return input;
@@ -95,8 +95,12 @@ Image SwirlFilter::apply(const Image& input) const {
     return out;
 }
 
-void GlassSphereFilter::setRadius(double radius) { setFinite(radius_, radius); }
-void GlassSphereFilter::setRefractiveIndex(double index) { setFinite(index_, index); }
+void GlassSphereFilter::setRadius(double radius) {
+    setFinite(radius_, radius);
+}
+void GlassSphereFilter::setRefractiveIndex(double index) {
+    setFinite(index_, index);
+}
 
 namespace {
 

@@ -15,7 +15,7 @@ namespace {
 // fits (it always does: a window is at most the whole picture).
 struct SummedAreas {
     int width = 0;
-    std::vector<std::uint32_t> rgb;    // 3 per entry
+    std::vector<std::uint32_t> rgb;  // 3 per entry
     std::vector<std::uint64_t> squares;
 
     std::size_t index(int x, int y) const { return static_cast<std::size_t>(y) * (width + 1) + x; }
@@ -43,8 +43,10 @@ SummedAreas buildTables(const Image& in) {
     });
     for (int y = 2; y <= h; ++y) {
         const std::size_t above = t.index(0, y - 1), here = t.index(0, y);
-        for (std::size_t i = 0; i < static_cast<std::size_t>(w + 1) * 3; ++i) t.rgb[here * 3 + i] += t.rgb[above * 3 + i];
-        for (std::size_t i = 0; i <= static_cast<std::size_t>(w); ++i) t.squares[here + i] += t.squares[above + i];
+        for (std::size_t i = 0; i < static_cast<std::size_t>(w + 1) * 3; ++i)
+            t.rgb[here * 3 + i] += t.rgb[above * 3 + i];
+        for (std::size_t i = 0; i <= static_cast<std::size_t>(w); ++i)
+            t.squares[here + i] += t.squares[above + i];
     }
     return t;
 }
@@ -88,10 +90,9 @@ Image KuwaharaFilter::apply(const Image& input) const {
             std::uint8_t* d = out.row(y);
             for (int x = 0; x < w; ++x, d += 4) {
                 const int left = std::max(x - r, 0), right = std::min(x + r, w - 1) + 1;
-                const Window corners[4] = {windowStats(tables, left, top, x + 1, y + 1),
-                                           windowStats(tables, x, top, right, y + 1),
-                                           windowStats(tables, left, y, x + 1, bottom),
-                                           windowStats(tables, x, y, right, bottom)};
+                const Window corners[4] = {
+                    windowStats(tables, left, top, x + 1, y + 1), windowStats(tables, x, top, right, y + 1),
+                    windowStats(tables, left, y, x + 1, bottom), windowStats(tables, x, y, right, bottom)};
                 const Window* best = &corners[0];
                 for (const Window& c : corners)
                     if (c.variance < best->variance) best = &c;

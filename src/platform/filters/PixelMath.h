@@ -12,6 +12,12 @@
 
 namespace tintreel {
 
+// Filter setters keep their previous value when given something that is
+// not a finite number, so no parameter can poison a kernel.
+inline void setFinite(double& field, double value) {
+    if (std::isfinite(value)) field = value;
+}
+
 // A value in [0, 1] to a byte, rounded; out-of-range values are clamped and
 // NaN becomes 0, so no parameter can produce an undefined conversion.
 inline std::uint8_t unitToByte(float v) {
@@ -22,7 +28,9 @@ inline std::uint8_t unitToByte(float v) {
 }
 
 // A value in [0, 255] to a byte, rounded and clamped; NaN becomes 0.
-inline std::uint8_t levelToByte(float v) { return unitToByte(v * (1.0f / 255.0f)); }
+inline std::uint8_t levelToByte(float v) {
+    return unitToByte(v * (1.0f / 255.0f));
+}
 
 // Hermite step from 0 at e0 to 1 at e1. When the edges coincide or are
 // reversed the step is a hard threshold at e1, never a division by zero.

@@ -16,10 +16,6 @@ namespace tintreel {
 
 namespace {
 
-void setFinite(double& field, double value) {
-    if (std::isfinite(value)) field = value;
-}
-
 float lumaOf(const std::uint8_t* p) {
     return static_cast<float>((kLumaRed * p[0] + kLumaGreen * p[1] + kLumaBlue * p[2]) / 255.0);
 }
@@ -49,9 +45,15 @@ float sobel(const std::vector<float>& luma, int w, int h, int x, int y) {
 
 }  // namespace
 
-void SmoothToonFilter::setBlurRadiusInPixels(double sigma) { setFinite(sigma_, sigma); }
-void SmoothToonFilter::setThreshold(double threshold) { setFinite(threshold_, threshold); }
-void SmoothToonFilter::setQuantizationLevels(double levels) { setFinite(levels_, levels); }
+void SmoothToonFilter::setBlurRadiusInPixels(double sigma) {
+    setFinite(sigma_, sigma);
+}
+void SmoothToonFilter::setThreshold(double threshold) {
+    setFinite(threshold_, threshold);
+}
+void SmoothToonFilter::setQuantizationLevels(double levels) {
+    setFinite(levels_, levels);
+}
 
 Image SmoothToonFilter::apply(const Image& input) const {
     if (input.isEmpty()) return input;
@@ -80,8 +82,12 @@ Image SmoothToonFilter::apply(const Image& input) const {
     return out;
 }
 
-void VignetteFilter::setVignetteStart(double start) { setFinite(start_, start); }
-void VignetteFilter::setVignetteEnd(double end) { setFinite(end_, end); }
+void VignetteFilter::setVignetteStart(double start) {
+    setFinite(start_, start);
+}
+void VignetteFilter::setVignetteEnd(double end) {
+    setFinite(end_, end);
+}
 
 Image VignetteFilter::apply(const Image& input) const {
     const int w = input.width(), h = input.height();
@@ -109,7 +115,9 @@ int cellSizeInPixels(double fraction, int width) {
     return static_cast<int>(std::min(std::round(pixels), static_cast<double>(std::max(width, 1))));
 }
 
-void PixellateFilter::setFractionalWidthOfAPixel(double fraction) { setFinite(fraction_, fraction); }
+void PixellateFilter::setFractionalWidthOfAPixel(double fraction) {
+    setFinite(fraction_, fraction);
+}
 
 Image PixellateFilter::apply(const Image& input) const {
     const int w = input.width(), h = input.height();
@@ -128,7 +136,9 @@ Image PixellateFilter::apply(const Image& input) const {
     return out;
 }
 
-void HalftoneFilter::setFractionalWidthOfAPixel(double fraction) { setFinite(fraction_, fraction); }
+void HalftoneFilter::setFractionalWidthOfAPixel(double fraction) {
+    setFinite(fraction_, fraction);
+}
 
 Image HalftoneFilter::apply(const Image& input) const {
     const int w = input.width(), h = input.height();
@@ -148,8 +158,8 @@ Image HalftoneFilter::apply(const Image& input) const {
                 const float dist = std::hypot(x + 0.5f - (cx + half), y + 0.5f - (cy + half));
                 // One pixel of anti-aliasing at the rim, faded out for dots
                 // thinner than a pixel so that a white cell stays white.
-                const float ink = (1.0f - smoothstep(radius - 0.5f, radius + 0.5f, dist)) *
-                                  std::min(2.0f * radius, 1.0f);
+                const float ink =
+                    (1.0f - smoothstep(radius - 0.5f, radius + 0.5f, dist)) * std::min(2.0f * radius, 1.0f);
                 d[0] = d[1] = d[2] = unitToByte(1.0f - ink);
                 d[3] = input.pixel(x, y)[3];
             }

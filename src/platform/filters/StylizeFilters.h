@@ -13,9 +13,9 @@ namespace tintreel {
 
 class SmoothToonFilter {
 public:
-    void setBlurRadiusInPixels(double sigma);  // Gaussian blur before edge detection
-    void setThreshold(double threshold);       // Sobel strength above which a pixel is black
-    void setQuantizationLevels(double levels); // levels per channel; below 1 counts as 1
+    void setBlurRadiusInPixels(double sigma);   // Gaussian blur before edge detection
+    void setThreshold(double threshold);        // Sobel strength above which a pixel is black
+    void setQuantizationLevels(double levels);  // levels per channel; below 1 counts as 1
     bool isIdentity() const { return false; }
     Image apply(const Image& input) const;
 

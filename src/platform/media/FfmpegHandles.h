@@ -49,8 +49,12 @@ using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using ScalerPtr = std::unique_ptr<SwsContext, ScalerDeleter>;
 
-inline FramePtr makeFrame() { return FramePtr(av_frame_alloc()); }
-inline PacketPtr makePacket() { return PacketPtr(av_packet_alloc()); }
+inline FramePtr makeFrame() {
+    return FramePtr(av_frame_alloc());
+}
+inline PacketPtr makePacket() {
+    return PacketPtr(av_packet_alloc());
+}
 
 // The libraries print only real errors; our own diagnostics say the rest.
 inline void quietLibraryLogs() {

@@ -22,7 +22,7 @@ struct PreferredTransform {
 };
 
 struct VideoTrack {
-    int width = 0;   // as stored, before orientation
+    int width = 0;  // as stored, before orientation
     int height = 0;
     PreferredTransform transform;
 };

@@ -18,7 +18,8 @@ int openInput(const std::filesystem::path& path, InputContextPtr& input, const A
 int firstVideoStream(const AVFormatContext& input) {
     for (unsigned i = 0; i < input.nb_streams; ++i) {
         const AVStream& stream = *input.streams[i];
-        if (stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(stream.disposition & AV_DISPOSITION_ATTACHED_PIC))
+        if (stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+            !(stream.disposition & AV_DISPOSITION_ATTACHED_PIC))
             return static_cast<int>(i);
     }
     return -1;
@@ -55,9 +56,13 @@ int VideoDecoder::open(const AVStream& stream) {
     return avcodec_open2(codec_.get(), codec, nullptr);
 }
 
-int VideoDecoder::send(const AVPacket* packet) { return avcodec_send_packet(codec_.get(), packet); }
+int VideoDecoder::send(const AVPacket* packet) {
+    return avcodec_send_packet(codec_.get(), packet);
+}
 
-int VideoDecoder::receive(AVFrame* frame) { return avcodec_receive_frame(codec_.get(), frame); }
+int VideoDecoder::receive(AVFrame* frame) {
+    return avcodec_receive_frame(codec_.get(), frame);
+}
 
 namespace {
 
@@ -67,12 +72,17 @@ constexpr int kScaleFlags = SWS_BICUBIC | SWS_ACCURATE_RND;
 
 int swsMatrixOf(const AVFrame& frame) {
     switch (frame.colorspace) {
-        case AVCOL_SPC_BT709: return SWS_CS_ITU709;
-        case AVCOL_SPC_FCC: return SWS_CS_FCC;
-        case AVCOL_SPC_SMPTE240M: return SWS_CS_SMPTE240M;
+        case AVCOL_SPC_BT709:
+            return SWS_CS_ITU709;
+        case AVCOL_SPC_FCC:
+            return SWS_CS_FCC;
+        case AVCOL_SPC_SMPTE240M:
+            return SWS_CS_SMPTE240M;
         case AVCOL_SPC_BT2020_NCL:
-        case AVCOL_SPC_BT2020_CL: return SWS_CS_BT2020;
-        default: return SWS_CS_DEFAULT;
+        case AVCOL_SPC_BT2020_CL:
+            return SWS_CS_BT2020;
+        default:
+            return SWS_CS_DEFAULT;
     }
 }
 
@@ -86,15 +96,15 @@ bool isFullRange(const AVFrame& frame) {
 
 std::optional<Image> RgbaConverter::convert(const AVFrame& frame) {
     SwsContext* previous = scaler_.get();
-    SwsContext* scaler = sws_getCachedContext(scaler_.release(), frame.width, frame.height,
-                                              static_cast<AVPixelFormat>(frame.format), frame.width,
-                                              frame.height, AV_PIX_FMT_RGBA, kScaleFlags, nullptr, nullptr, nullptr);
+    SwsContext* scaler = sws_getCachedContext(
+        scaler_.release(), frame.width, frame.height, static_cast<AVPixelFormat>(frame.format), frame.width,
+        frame.height, AV_PIX_FMT_RGBA, kScaleFlags, nullptr, nullptr, nullptr);
     scaler_.reset(scaler);
     if (!scaler) return std::nullopt;
     if (scaler != previous) {
         const int* table = sws_getCoefficients(swsMatrixOf(frame));
-        sws_setColorspaceDetails(scaler, table, isFullRange(frame) ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT),
-                                 1, 0, 1 << 16, 1 << 16);
+        sws_setColorspaceDetails(scaler, table, isFullRange(frame) ? 1 : 0,
+                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
     }
     Image image(frame.width, frame.height);
     uint8_t* planes[4] = {image.data(), nullptr, nullptr, nullptr};

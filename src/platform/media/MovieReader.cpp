@@ -25,7 +25,8 @@ constexpr double kTakenShare = 0.1;
 constexpr double kOperatingShare = 0.6;
 
 int64_t nowNanos() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -64,7 +65,8 @@ struct MovieReader::Impl {
     bool queueDecodedFrames(AVFrame& frame);
     void queueError() { queue.push(Sample{Sample::Kind::Error, {}, AV_NOPTS_VALUE, nullptr}); }
 
-    void deliveryLoop(const FrameOperation& operation, MovieWriter& writer, const std::function<void()>& onAdvance);
+    void deliveryLoop(const FrameOperation& operation, MovieWriter& writer,
+                      const std::function<void()>& onAdvance);
     bool deliverFrame(Sample& sample, const FrameOperation& operation, MovieWriter& writer);
     double partOfCurrentFrame(Stage stage) const;
 };
@@ -128,8 +130,11 @@ void MovieReader::Impl::deliveryLoop(const FrameOperation& operation, MovieWrite
             case Sample::Kind::Audio:
                 if (!writer.appendAudioPacket(*sample->packet)) return;
                 continue;
-            case Sample::Kind::End: finished = true; break;
-            case Sample::Kind::Error: return;
+            case Sample::Kind::End:
+                finished = true;
+                break;
+            case Sample::Kind::Error:
+                return;
         }
         if (onAdvance) onAdvance();
         if (finished) return;
@@ -153,7 +158,8 @@ bool MovieReader::Impl::deliverFrame(Sample& sample, const FrameOperation& opera
 
 double MovieReader::Impl::partOfCurrentFrame(Stage stage) const {
     switch (stage) {
-        case kTaken: return kTakenShare;
+        case kTaken:
+            return kTakenShare;
         case kOperating: {
             // Work in progress on one frame: creeps toward the end of its share and never
             // reaches it, so a long computation keeps moving while a stuck writer does not.
@@ -161,8 +167,10 @@ double MovieReader::Impl::partOfCurrentFrame(Stage stage) const {
             const double typical = static_cast<double>(std::max<int64_t>(typicalOperation.load(), 1));
             return kTakenShare + kOperatingShare * elapsed / (elapsed + typical);
         }
-        case kWriting: return kTakenShare + kOperatingShare;
-        default: return 0.0;
+        case kWriting:
+            return kTakenShare + kOperatingShare;
+        default:
+            return 0.0;
     }
 }
 
@@ -183,20 +191,24 @@ std::unique_ptr<MovieReader> MovieReader::open(const std::filesystem::path& path
     for (unsigned i = 0; i < input.nb_streams; ++i)
         impl->isAudio.push_back(input.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO);
     impl->expectedFrames = expectedFrameCount(input, *input.streams[impl->videoIndex]);
-    return std::unique_ptr<MovieReader>(new MovieReader(std::move(impl)));
+    return std::make_unique<MovieReader>(OpenKey{}, std::move(impl));
 }
 
-MovieReader::MovieReader(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+MovieReader::MovieReader(OpenKey, std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
-MovieReader::~MovieReader() { stopProcessing(); }
+MovieReader::~MovieReader() {
+    stopProcessing();
+}
 
-bool MovieReader::startProcessing(FrameOperation operation, MovieWriter& writer, std::function<void()> onAdvance) {
+bool MovieReader::startProcessing(FrameOperation operation, MovieWriter& writer,
+                                  std::function<void()> onAdvance) {
     Impl& d = *impl_;
     if (d.decodeThread.joinable() || d.stopping) return false;
     d.decodeThread = std::thread([&d] { d.decodeLoop(); });
-    d.deliveryThread = std::thread([&d, &writer, operation = std::move(operation), onAdvance = std::move(onAdvance)] {
-        d.deliveryLoop(operation, writer, onAdvance);
-    });
+    d.deliveryThread =
+        std::thread([&d, &writer, operation = std::move(operation), onAdvance = std::move(onAdvance)] {
+            d.deliveryLoop(operation, writer, onAdvance);
+        });
     return true;
 }
 
@@ -212,13 +224,18 @@ float MovieReader::progress() const {
     const Impl& d = *impl_;
     if (d.finished) return 1.0f;
     const int64_t position = d.position.load();
-    const double units = static_cast<double>(position / kStages) + d.partOfCurrentFrame(Stage(position % kStages));
+    const double units =
+        static_cast<double>(position / kStages) + d.partOfCurrentFrame(Stage(position % kStages));
     // An estimate that falls short of the real count still leaves room below 1.
     const double total = std::max(static_cast<double>(d.expectedFrames), units + 1.0);
     return std::min(static_cast<float>(units / total), std::nextafter(1.0f, 0.0f));
 }
 
-const AVFormatContext& MovieReader::input() const { return *impl_->input; }
-int MovieReader::videoStreamIndex() const { return impl_->videoIndex; }
+const AVFormatContext& MovieReader::input() const {
+    return *impl_->input;
+}
+int MovieReader::videoStreamIndex() const {
+    return impl_->videoIndex;
+}
 
 }  // namespace tintreel

@@ -56,8 +56,15 @@ private:
     int videoStreamIndex() const;
 
     struct Impl;
-    explicit MovieReader(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
+
+    // Only open() can make the key, so only open() constructs a reader.
+    struct OpenKey {
+        explicit OpenKey() = default;
+    };
+
+public:
+    MovieReader(OpenKey, std::unique_ptr<Impl> impl);
 };
 
 }  // namespace tintreel

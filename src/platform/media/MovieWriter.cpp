@@ -32,7 +32,9 @@ EncoderChoice encoderFor(EncodingRole role) {
     return {"libx264", AV_PIX_FMT_YUV420P, "medium", "crf", "16"};
 }
 
-int roundUpToEven(int value) { return value + (value & 1); }
+int roundUpToEven(int value) {
+    return value + (value & 1);
+}
 
 // A copy of `frame` grown to width x height by repeating its last column and row.
 Image padByEdge(const Image& frame, int width, int height) {
@@ -121,7 +123,8 @@ bool MovieWriter::Impl::openEncoder(const AVStream& sourceVideo) {
     videoStream->time_base = encoder->time_base;
     videoStream->sample_aspect_ratio = encoder->sample_aspect_ratio;
     sourceVideoTimeBase = sourceVideo.time_base;
-    return avcodec_parameters_from_context(videoStream->codecpar, encoder.get()) >= 0 || fail(AVERROR(EINVAL));
+    return avcodec_parameters_from_context(videoStream->codecpar, encoder.get()) >= 0 ||
+           fail(AVERROR(EINVAL));
 }
 
 void MovieWriter::Impl::addAudioTracks(const AVFormatContext& source) {
@@ -152,7 +155,8 @@ bool MovieWriter::Impl::prepareFrame(const Image& image) {
     const Image& source = padded.isEmpty() ? image : padded;
     if (!scaler) {
         scaler.reset(sws_getContext(source.width(), source.height(), AV_PIX_FMT_RGBA, source.width(),
-                                    source.height(), encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
+                                    source.height(), encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr,
+                                    nullptr));
         if (!scaler) return fail(AVERROR(EINVAL));
     }
     if (!frame->buf[0]) {
@@ -205,7 +209,8 @@ bool MovieWriter::startRecording(const MovieReader& source) {
     const AVFormatContext& input = source.input();
     if (!d.openOutput() || !d.openEncoder(*input.streams[source.videoStreamIndex()])) return false;
     d.addAudioTracks(input);
-    if (int error = avio_open(&d.output->pb, d.path.c_str(), AVIO_FLAG_WRITE); error < 0) return d.fail(error);
+    if (int error = avio_open(&d.output->pb, d.path.c_str(), AVIO_FLAG_WRITE); error < 0)
+        return d.fail(error);
     if (int error = avformat_write_header(d.output.get(), nullptr); error < 0) return d.fail(error);
     d.recording = true;
     return true;
@@ -214,8 +219,9 @@ bool MovieWriter::startRecording(const MovieReader& source) {
 bool MovieWriter::appendFrame(const Image& image, long long timestamp) {
     Impl& d = *impl_;
     if (!d.recording || d.finished || !d.prepareFrame(image)) return false;
-    int64_t pts = timestamp == AV_NOPTS_VALUE ? AV_NOPTS_VALUE
-                                              : av_rescale_q(timestamp, d.sourceVideoTimeBase, d.encoder->time_base);
+    int64_t pts = timestamp == AV_NOPTS_VALUE
+                      ? AV_NOPTS_VALUE
+                      : av_rescale_q(timestamp, d.sourceVideoTimeBase, d.encoder->time_base);
     // Timestamps must rise strictly; a missing or repeated one follows its predecessor.
     if (d.lastPts != AV_NOPTS_VALUE && (pts == AV_NOPTS_VALUE || pts <= d.lastPts)) pts = d.lastPts + 1;
     if (pts == AV_NOPTS_VALUE) pts = 0;
@@ -247,8 +253,14 @@ bool MovieWriter::finishRecording() {
     return d.finishResult;
 }
 
-std::string MovieWriter::lastError() const { return impl_->firstError ? errorText(impl_->firstError) : std::string(); }
-int MovieWriter::encodedWidth() const { return impl_->encodedWidth(); }
-int MovieWriter::encodedHeight() const { return impl_->encodedHeight(); }
+std::string MovieWriter::lastError() const {
+    return impl_->firstError ? errorText(impl_->firstError) : std::string();
+}
+int MovieWriter::encodedWidth() const {
+    return impl_->encodedWidth();
+}
+int MovieWriter::encodedHeight() const {
+    return impl_->encodedHeight();
+}
 
 }  // namespace tintreel

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Movie rendering against the physical limit: the ffmpeg program doing the
+# least any render must do (decode, convert to RGBA and back, encode with our
+# final pass's settings, copy the audio), timed in the same run as
+# tintreel-render passes on the same clip, each printed as a ratio to it.
+# Then peak memory of one 4K pass against ffmpeg doing the same at 4K, and
+# the peak size of the private temporary directory during a 3-pass render.
+#
+# usage: bench/movie_bench.sh BUILD_DIR [SECONDS_1080P] [SECONDS_4K]
+set -euo pipefail
+
+build=${1:?usage: movie_bench.sh BUILD_DIR [SECONDS_1080P] [SECONDS_4K]}
+seconds=${2:-10}
+seconds4k=${3:-3}
+render="$build/bin/tintreel-render"
+work="$build/bench-work"
+mkdir -p "$work" && chmod 700 "$work"
+export XDG_RUNTIME_DIR="$work"
+# The encoder settings of our final pass (src/platform/media/MovieWriter.cpp).
+final_pass=(-c:v libx264 -preset medium -crf 16 -pix_fmt yuv420p)
+
+make_clip() {  # size seconds output
+    [ -f "$3" ] || ffmpeg -nostdin -loglevel error -y -f lavfi -i "testsrc2=s=$1:r=30:d=$2,noise=alls=4:allf=t" \
+        -f lavfi -i "sine=f=440:d=$2" -pix_fmt yuv420p -c:v libx264 -preset veryfast -crf 18 -c:a aac "$3"
+}
+
+seconds_of() { /usr/bin/time -f %e -o "$work/time" "$@" >/dev/null 2>&1; cat "$work/time"; }
+peak_kib_of() { /usr/bin/time -f %M -o "$work/mem" "$@" >/dev/null 2>&1; cat "$work/mem"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+baseline() {  # input output: the command line, for /usr/bin/time
+    echo ffmpeg -nostdin -loglevel error -y -i "$1" -vf format=rgba,format=yuv420p "${final_pass[@]}" -c:a copy "$2"
+}
+
+clip="$work/clip1080.mp4"
+make_clip 1920x1080 "$seconds" "$clip"
+out="$work/out.mp4"
+
+# shellcheck disable=SC2046
+a=$(seconds_of $(baseline "$clip" "$out"))
+echo "(a) ffmpeg decode+RGBA+encode+audio copy: ${a} s"
+declare -A cases=(
+    [b_brightness]="--set sliderBrightness=0.1"
+    [c_sepia]="--set checkSepia=1"
+    [d_text_watermark]="--set checkTextWatermark=1 --set textFieldText=Tintreel"
+    [e_three_passes]="--set sliderBrightness=0.1 --set checkSepia=1 --set checkTextWatermark=1 --set textFieldText=Tintreel"
+)
+for name in b_brightness c_sepia d_text_watermark e_three_passes; do
+    # shellcheck disable=SC2086
+    t=$(seconds_of "$render" -o "$out" ${cases[$name]} "$clip")
+    echo "($name) tintreel-render: ${t} s, ratio $(ratio "$t" "$a")"
+done
+
+# Peak of the private temporary directory during the three-pass render.
+peak=0
+# shellcheck disable=SC2086
+"$render" -o "$out" ${cases[e_three_passes]} "$clip" >/dev/null 2>&1 &
+pid=$!
+while kill -0 "$pid" 2>/dev/null; do
+    size=$(du -sck "$work"/tintreel-* 2>/dev/null | tail -1 | cut -f1)
+    [ "${size:-0}" -gt "$peak" ] && peak=$size
+    sleep 0.2
+done
+echo "temporary directory peak (3 passes, ${seconds} s 1080p): ${peak} KiB" \
+     "= $(awk -v k="$peak" -v s="$seconds" 'BEGIN { printf "%.1f", k / s / 1024 }') MiB per second of movie"
+
+clip4k="$work/clip4k.mp4"
+make_clip 3840x2160 "$seconds4k" "$clip4k"
+# shellcheck disable=SC2046
+ma=$(peak_kib_of $(baseline "$clip4k" "$out"))
+mb=$(peak_kib_of "$render" -o "$out" --set sliderBrightness=0.1 "$clip4k")
+echo "4K peak memory: ffmpeg ${ma} KiB, tintreel-render one pass ${mb} KiB, ratio $(ratio "$mb" "$ma")"

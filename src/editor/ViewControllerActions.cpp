@@ -1,0 +1,127 @@
+// ViewController: what each control's action does. Every action runs on the
+// GUI thread and, by the control's rule, refreshes the still preview always,
+// only when its group is switched on, or only when a typed text differs from
+// the current settings record.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "editor/ControlBinding.h"
+#include "editor/ControlCatalogue.h"
+#include "editor/PairInput.h"
+#include "editor/SettingsRecord.h"
+#include "editor/ViewController.h"
+#include "platform/ui/ColorWell.h"
+#include "platform/ui/FloatSlider.h"
+#include "platform/ui/Stepper.h"
+
+namespace tintreel {
+
+void ViewController::connectControls() {
+    for (const ControlSpec& control : controlCatalogue()) connectControl(control);
+    for (const GroupSpec& group : controlGroups()) {
+        if (group.resetOutlet.empty()) continue;
+        connect(outlets_.get<QPushButton>(group.resetOutlet), &QPushButton::clicked, this,
+                [this, &group] { onGroupReset(group); });
+    }
+    const auto onClick = [this](std::string_view name, void (ViewController::*action)()) {
+        connect(outlets_.get<QPushButton>(name), &QPushButton::clicked, this, action);
+    };
+    onClick("buttonSelectVideo", &ViewController::OnSelectVideo);
+    onClick("buttonZoomIn", &ViewController::OnZoomIn);
+    onClick("buttonZoomOut", &ViewController::OnZoomOut);
+    onClick("buttonResetZoom", &ViewController::OnResetZoom);
+    connect(outlets_.get<Stepper>("stepperBrowseFrames"), &Stepper::activated, this,
+            &ViewController::OnBrowseFrames);
+}
+
+void ViewController::connectControl(const ControlSpec& control) {
+    const auto act = [this, &control] { onControlAction(control); };
+    switch (control.kind) {
+        case ControlKind::Slider: connect(outlets_.get<FloatSlider>(control.outlet), &FloatSlider::activated, this, act); break;
+        case ControlKind::Check: connect(outlets_.get<QCheckBox>(control.outlet), &QCheckBox::clicked, this, act); break;
+        case ControlKind::PopUp: connect(outlets_.get<QComboBox>(control.outlet), &QComboBox::activated, this, act); break;
+        case ControlKind::ColorWell: connect(outlets_.get<ColorWell>(control.outlet), &ColorWell::activated, this, act); break;
+        case ControlKind::Pair:
+            connect(outlets_.get<Stepper>(control.outlet), &Stepper::activated, this, [this, &control] { onPairStepper(control); });
+            connect(outlets_.get<QLineEdit>(control.textOutlet), &QLineEdit::editingFinished, this,
+                    [this, &control] { onPairTextEdited(control); });
+            break;
+        case ControlKind::MatrixCell:
+            connect(outlets_.get<Stepper>(control.outlet), &Stepper::activated, this, [this, &control] { onMatrixCell(control); });
+            break;
+        case ControlKind::Text:
+            if (control.outlet == "textFieldText")
+                connect(outlets_.get<QLineEdit>(control.outlet), &QLineEdit::editingFinished, this, &ViewController::OnTextChanged);
+            else
+                outlets_.get<QLineEdit>(control.outlet)->setReadOnly(true);  // shows the chosen picture's name
+            break;
+        case ControlKind::Button: connect(outlets_.get<QPushButton>(control.outlet), &QPushButton::clicked, this, &ViewController::OnSelectImage); break;
+    }
+}
+
+void ViewController::refreshIf(int gateState) {
+    if (gateState == 1) UpdateImageEffect();
+}
+
+// Sliders, check boxes, pop-ups and the colour well. Adjustments and a
+// group's own check box refresh always (switching off included); the other
+// controls only while their group is on.
+void ViewController::onControlAction(const ControlSpec& control) {
+    const GroupSpec& group = groupSpec(control.group);
+    if (control.group == GroupId::Adjustments || control.outlet == group.checkOutlet) return UpdateImageEffect();
+    refreshIf(groupState(currentSettings(), control.group));
+}
+
+void ViewController::onPairStepper(const ControlSpec& control) {
+    const float value = outlets_.get<Stepper>(control.outlet)->floatValue();
+    outlets_.get<QLineEdit>(control.textOutlet)->setText(QString::fromStdString(formatFieldNumber(value)));
+    refreshIf(groupState(currentSettings(), control.group));
+}
+
+void ViewController::onPairTextEdited(const ControlSpec& control) {
+    auto* field = outlets_.get<QLineEdit>(control.textOutlet);
+    const PairEdit edit = editPair(control, field->text().toStdString());
+    if (edit.replacementText) field->setText(QString::fromStdString(*edit.replacementText));
+    outlets_.get<Stepper>(control.outlet)->setDoubleValue(edit.value);
+    if (groupState(currentSettings(), control.group) != 1) return;
+    if (!control.rule.comparesWithRecord || differsFromCurrentRecord(field->text(), control.textOutlet))
+        UpdateImageEffect();
+}
+
+void ViewController::onMatrixCell(const ControlSpec& control) {
+    const float value = outlets_.get<Stepper>(control.outlet)->floatValue();
+    outlets_.get<QLineEdit>(control.textOutlet)->setText(QString::fromStdString(FloatToFormattedString(value)));
+    refreshIf(currentSettings().check3DTransform);
+}
+
+void ViewController::OnTextChanged() {
+    if (currentSettings().checkTextWatermark != 1) return;
+    if (differsFromCurrentRecord(outlets_.get<QLineEdit>("textFieldText")->text(), "textFieldText"))
+        UpdateImageEffect();
+}
+
+// Compares a field's whole text with its line of the current settings record
+// (texts that differ only in Unicode normalisation count as equal).
+bool ViewController::differsFromCurrentRecord(const QString& text, std::string_view outlet) const {
+    const std::string* record = history_.currentRecord();
+    const std::optional<int> line = settingsRecordLine(outlet);
+    if (!record || !line) return true;
+    const std::vector<std::string> lines = splitRecordLines(*record);
+    if (*line >= static_cast<int>(lines.size())) return true;
+    const QString recorded = QString::fromStdString(lines[static_cast<std::size_t>(*line)]);
+    return text.normalized(QString::NormalizationForm_C) != recorded.normalized(QString::NormalizationForm_C);
+}
+
+void ViewController::onGroupReset(const GroupSpec& group) {
+    EffectSettings settings = currentSettings();
+    if (group.resetSkipsWhenDefault && groupIsAtDefault(settings, group.id)) return;
+    resetGroup(settings, group.id);
+    for (const ControlSpec& control : controlCatalogue())
+        if (control.group == group.id) writeControl(outlets_, control, settings);
+    if (group.resetClearsLogo) logo = Image();
+    refreshIf(groupState(settings, group.id));
+}
+
+}  // namespace tintreel

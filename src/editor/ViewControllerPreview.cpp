@@ -1,0 +1,155 @@
+// ViewController: bringing a movie in, browsing it, refreshing the still
+// preview and zooming it. Frame extraction and the effect chain run on the
+// controller's pool; only their results come back to the GUI thread.
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "editor/ControlCatalogue.h"
+#include "editor/SettingsRecord.h"
+#include "editor/ViewController.h"
+#include "imaging/ImageTools.h"
+#include "platform/filters/QtImage.h"
+#include "platform/media/FrameImage.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/Stepper.h"
+#include "preview/BackgroundTask.h"
+#include "preview/PreviewArea.h"
+#include "preview/VideoImageView.h"
+#include "preview/ZoomPan.h"
+
+namespace tintreel {
+namespace {
+
+const QString kVideoNotLoaded = QStringLiteral("The video could not be loaded.");
+
+}  // namespace
+
+PreviewArea* ViewController::previewArea() const { return outlets_.get<PreviewArea>("customViewImage"); }
+
+void ViewController::OnSelectVideo() {
+    const std::optional<QString> path = dialogs_.openFile(tr("Select Video"), VideoImageView::acceptedTypes);
+    if (!path) return;
+    if (path->isEmpty()) return dialogs_.alert(kVideoNotLoaded);
+    LoadVideo(*path);
+}
+
+void ViewController::DragPerformed(const Notification& notification) {
+    const std::optional<std::string> path = notification.value<std::string>("path");
+    if (!path) return dialogs_.alert(kVideoNotLoaded);
+    LoadVideo(QString::fromStdString(*path));
+}
+
+// A load takes effect only once its first frame has been extracted: a movie
+// whose frame cannot be read leaves the editor as it was (the previous movie,
+// or none) and says so, rather than a loaded state with nothing to show.
+void ViewController::LoadVideo(const QString& path) { beginLoad(path); }
+
+void ViewController::beginLoad(const QString& path) {
+    showProgressIndicator(true);
+    const int generation = ++loadGeneration_;
+    runInBackground(
+        pool_, this, [path] { return FrameImageAtTime(path.toStdString(), 0.0); },
+        [this, path, generation](std::optional<Image> frame) {
+            if (generation == loadGeneration_) finishLoad(path, std::move(frame));
+        });
+}
+
+void ViewController::finishLoad(const QString& path, std::optional<Image> frame) {
+    if (!frame) {
+        showProgressIndicator(refresh.running || browse.running);
+        return dialogs_.alert(kVideoNotLoaded);
+    }
+    videoPath = path;
+    outlets_.get<Stepper>("stepperBrowseFrames")->setDoubleValue(0);
+    updateBrowseTime();
+    newVideoPath.clear();
+    pausePlayer();
+    showStillPreview();
+    outlets_.find("buttonGeneratePreview")->setEnabled(true);
+    outlets_.find("buttonSaveVideo")->setEnabled(false);
+    history_.reset(renderSettingsRecord(currentSettings()));
+    Q_EMIT commandsChanged();
+    snapshot = std::move(*frame);
+    showProgressIndicator(false);
+    UpdateImageEffect();
+}
+
+void ViewController::OnBrowseFrames() {
+    updateBrowseTime();
+    if (!browse.request()) return;
+    showProgressIndicator(true);
+    const double position = outlets_.get<Stepper>("stepperBrowseFrames")->doubleValue();
+    const QString path = videoPath;
+    runInBackground(
+        pool_, this, [path, position] { return FrameImageAtTime(path.toStdString(), position); },
+        [this](std::optional<Image> frame) { finishBrowse(std::move(frame)); });
+}
+
+void ViewController::finishBrowse(std::optional<Image> frame) {
+    if (browse.finish()) return OnBrowseFrames();
+    if (!frame) {
+        showProgressIndicator(false);
+        auto* stepper = outlets_.get<Stepper>("stepperBrowseFrames");
+        stepper->setDoubleValue(stepper->doubleValue() - 1.0);
+        return updateBrowseTime();
+    }
+    snapshot = std::move(*frame);
+    history_.needToSaveState = false;
+    UpdateImageEffect();
+}
+
+void ViewController::UpdateImageEffect() {
+    if (!refresh.request()) return;
+    if (snapshot.isEmpty()) return refresh.cancel();
+    showProgressIndicator(true);
+    ++refreshesStarted_;
+    runInBackground(
+        pool_, this,
+        [settings = currentSettings(), frame = snapshot, picture = logo] {
+            return ApplyEffectChain(settings, frame, picture);
+        },
+        [this](Image result) { finishRefresh(std::move(result)); });
+}
+
+void ViewController::finishRefresh(Image result) {
+    if (refresh.finish()) return UpdateImageEffect();
+    showProgressIndicator(browse.running);
+    if (outlets_.find("imageViewVideo")->isHidden()) {
+        pausePlayer();
+        showStillPreview();
+        outlets_.find("buttonGeneratePreview")->setEnabled(true);
+        outlets_.find("buttonSaveVideo")->setEnabled(false);
+        newVideoPath.clear();
+    }
+    outlets_.get<VideoImageView>("imageViewVideo")->setImage(toQImage(result));
+    SaveState();
+    Q_EMIT previewShown();
+}
+
+void ViewController::OnSelectImage() {
+    const std::optional<QString> path = dialogs_.openFile(tr("Choose Picture"), {"png", "jpg", "jpeg"});
+    if (!path || path->isEmpty()) return;
+    const QImage picture(*path);
+    if (picture.isNull()) return dialogs_.alert(QStringLiteral("The image could not be loaded."));
+    logo = fromQImage(picture);
+    outlets_.get<QLineEdit>("textFieldImage")->setText(QFileInfo(*path).fileName());
+    if (currentSettings().checkImageWatermark == 1) UpdateImageEffect();
+}
+
+void ViewController::ZoomPreview(double factor) { previewArea()->zoom(factor); }
+void ViewController::RepositionImageInVisibleArea() { previewArea()->reposition(); }
+void ViewController::OnZoomIn() { ZoomPreview(kZoomInFactor); }
+void ViewController::OnZoomOut() { ZoomPreview(kZoomOutFactor); }
+void ViewController::OnResetZoom() { previewArea()->ResetZoom(); }
+
+// Drags pan the zoomed preview while the pointer stays inside the preview box.
+void ViewController::onPreviewDragged(const QPointF& delta, const QPointF& windowPosition) {
+    QWidget* box = outlets_.find("boxImage");
+    const QRectF boxFrame(box->mapTo(window(), QPoint(0, 0)), box->size());
+    const bool inside = windowPosition.x() >= boxFrame.left() && windowPosition.x() <= boxFrame.right() &&
+                        windowPosition.y() >= boxFrame.top() && windowPosition.y() <= boxFrame.bottom();
+    if (inside) previewArea()->pan(delta);
+}
+
+}  // namespace tintreel

@@ -1,0 +1,62 @@
+#pragma once
+// Shared by the render tests: clips, a private temporary directory, and a
+// recorder of the "UpdateProgress" notifications a render posts.
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <vector>
+
+#include "platform/system/NotificationCenter.h"
+#include "render/VideoTools.h"
+#include "support/Clips.h"
+
+namespace tintreel::test {
+
+// 160x90 colour bars at 30 fps with a tone, `seconds` long.
+inline std::filesystem::path barsWithTone(const std::string& extension, double seconds = 1.5) {
+    const std::string d = std::to_string(seconds);
+    return makeClip("-f lavfi -i testsrc2=s=160x90:r=30:d=" + d + " -f lavfi -i sine=r=8000:d=" + d +
+                        " -ac 1 -pix_fmt yuv420p -c:v libx264 -g 30 -c:a aac",
+                    extension);
+}
+
+struct Posted {
+    float progress, effect, pass, passCount;
+};
+
+// Records every "UpdateProgress" posted to its own centre.
+class ProgressLog {
+public:
+    explicit ProgressLog(std::function<void(const Posted&)> also = {}) {
+        token_ = center.addObserver(std::string(kUpdateProgress), [this, also](const Notification& n) {
+            const Posted posted{*n.value<float>("progress"), *n.value<float>("effect"),
+                                *n.value<float>("pass"), *n.value<float>("passCount")};
+            {
+                std::lock_guard lock(mutex_);
+                posts_.push_back(posted);
+            }
+            if (also) also(posted);
+        });
+    }
+    std::vector<Posted> posts() const {
+        std::lock_guard lock(mutex_);
+        return posts_;
+    }
+    NotificationCenter center;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Posted> posts_;
+    ObserverToken token_;
+};
+
+inline std::vector<std::string> entriesOf(const std::filesystem::path& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace tintreel::test

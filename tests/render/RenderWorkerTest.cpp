@@ -1,0 +1,138 @@
+// The render worker: which passes run in which order, the three endings,
+// and what is left in the temporary directory after each.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "editor/ControlCatalogue.h"
+#include "render/RenderFixtures.h"
+#include "render/RenderWorker.h"
+
+namespace tintreel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::entriesOf;
+using test::ProgressLog;
+
+struct WorkerRun {
+    std::vector<RenderResult> completions;
+    std::vector<test::Posted> posts;
+    std::string printed;
+};
+
+WorkerRun render(const EffectSettings& settings, const fs::path& video, const fs::path& dir,
+                 std::function<void(const test::Posted&)> onPost = {}, std::atomic<bool>* cancel = nullptr) {
+    std::atomic<bool> ownFlag{false};
+    ProgressLog log(std::move(onPost));
+    WorkerRun run;
+    testing::internal::CaptureStdout();
+    GeneratePreviewVideo({settings, Image(), video, dir}, cancel ? *cancel : ownFlag, log.center,
+                         [&](const RenderResult& result) { run.completions.push_back(result); });
+    run.printed = testing::internal::GetCapturedStdout();
+    run.posts = log.posts();
+    return run;
+}
+
+std::vector<float> codesInOrder(const std::vector<test::Posted>& posts) {
+    std::vector<float> codes;
+    for (const auto& post : posts)
+        if (codes.empty() || codes.back() != post.effect) codes.push_back(post.effect);
+    return codes;
+}
+
+// Brightness (1), black & white (8), sepia (9), pixellate (13).
+EffectSettings fourPasses() {
+    EffectSettings settings = defaultEffectSettings();
+    settings.sliderBrightness = 0.1f;
+    settings.checkBlackWhite = 1;
+    settings.checkSepia = 1;
+    settings.checkPixellate = 1;
+    return settings;
+}
+
+TEST(RenderWorker, DefaultsCopyTheSource) {
+    const fs::path dir = test::scratchDirectory("worker-defaults");
+    const fs::path video = test::barsWithTone("mp4");
+    EXPECT_EQ(countMoviePasses(defaultEffectSettings()), 0);
+    const WorkerRun run = render(defaultEffectSettings(), video, dir);
+    ASSERT_EQ(run.completions.size(), 1u);
+    EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Succeeded);
+    EXPECT_EQ(run.completions[0].newVideoPath, (dir / "movie.mp4").string());
+    EXPECT_TRUE(run.posts.empty());
+    EXPECT_EQ(entriesOf(dir), std::vector<std::string>{"movie.mp4"});
+    EXPECT_EQ(fs::file_size(dir / "movie.mp4"), fs::file_size(video));
+    EXPECT_EQ(run.printed, "");
+}
+
+TEST(RenderWorker, ThreePassesInOrderLeaveOnlyTheFinalMovie) {
+    const fs::path dir = test::scratchDirectory("worker-three");
+    const fs::path video = test::barsWithTone("3gp");
+    EffectSettings settings = defaultEffectSettings();
+    settings.sliderBrightness = 0.3f;
+    settings.checkSepia = 1;
+    settings.checkTextWatermark = 1;
+    settings.textFieldText = "Tintreel";
+    // A previous render's final movie is replaced.
+    fs::copy_file(video, dir / "movie.3gp");
+    const WorkerRun run = render(settings, video, dir);
+    ASSERT_EQ(run.completions.size(), 1u);
+    EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Succeeded);
+    EXPECT_EQ(codesInOrder(run.posts), (std::vector<float>{1, 9, 23}));
+    const std::map<float, float> passOfCode{{1, 1}, {9, 2}, {23, 3}};
+    for (const auto& post : run.posts) {
+        EXPECT_EQ(post.passCount, 3.0f);
+        EXPECT_EQ(post.pass, passOfCode.at(post.effect));
+        EXPECT_GE(post.progress, 0.0f);
+        EXPECT_LT(post.progress, 1.0f);
+    }
+    EXPECT_EQ(entriesOf(dir), std::vector<std::string>{"movie.3gp"});
+    test::expectSameMovie(video, dir / "movie.3gp");
+    EXPECT_EQ(run.printed, "");
+}
+
+TEST(RenderWorker, TransformsRunAsSeparatePassesInTheirOrder) {
+    EffectSettings settings = defaultEffectSettings();
+    settings.checkScale = 1;
+    settings.stepperScale = 100;  // the identity still runs a pass
+    settings.checkRotate = 1;
+    settings.check3DTransform = 1;
+    const fs::path dir = test::scratchDirectory("worker-transforms");
+    const WorkerRun run = render(settings, test::barsWithTone("mov", 0.4), dir);
+    EXPECT_EQ(codesInOrder(run.posts), (std::vector<float>{25, 26, 20}));
+    EXPECT_EQ(entriesOf(dir), std::vector<std::string>{"movie.mov"});
+}
+
+TEST(RenderWorker, AFailedSecondPassSkipsTheRestAndEmptiesTheDirectory) {
+    const fs::path dir = test::scratchDirectory("worker-failed");
+    const EffectSettings settings = fourPasses();
+    // While pass 1 runs, something takes the name pass 2 must write.
+    const WorkerRun run = render(settings, test::barsWithTone("mov"), dir,
+                                 [&](const test::Posted&) { fs::create_directories(dir / "movie2.mov"); });
+    ASSERT_EQ(run.completions.size(), 1u);
+    EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Failed);
+    EXPECT_EQ(run.completions[0].newVideoPath, "failed");
+    EXPECT_EQ(codesInOrder(run.posts), (std::vector<float>{1}));
+    EXPECT_TRUE(entriesOf(dir).empty());
+}
+
+TEST(RenderWorker, CancelDuringTheThirdPassEndsCancelled) {
+    const fs::path dir = test::scratchDirectory("worker-cancel");
+    const EffectSettings settings = fourPasses();
+    std::atomic<bool> cancel{false};
+    const WorkerRun run = render(
+        settings, test::barsWithTone("m4v"), dir,
+        [&](const test::Posted& post) {
+            if (post.pass == 3) cancel = true;
+        },
+        &cancel);
+    ASSERT_EQ(run.completions.size(), 1u);
+    EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Canceled);
+    EXPECT_EQ(run.completions[0].newVideoPath, "canceled");
+    EXPECT_EQ(codesInOrder(run.posts), (std::vector<float>{1, 8, 9}));
+    EXPECT_TRUE(entriesOf(dir).empty());
+    EXPECT_TRUE(cancel);  // the worker never clears the flag
+}
+
+}  // namespace
+}  // namespace tintreel

@@ -1,0 +1,340 @@
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QUrl>
+#include <fstream>
+
+#include "editor/ControlCatalogue.h"
+#include "editor/SettingsRecord.h"
+#include "imaging/ImageTools.h"
+#include "platform/filters/QtImage.h"
+#include "platform/ui/FloatSlider.h"
+#include "platform/ui/Stepper.h"
+#include "preview/PreviewArea.h"
+#include "preview/VideoImageView.h"
+#include "ui/EditorFixture.h"
+
+namespace tintreel {
+namespace {
+
+class EditorTest : public EditorFixture {
+protected:
+    QImage shownImage() const { return *outlet<VideoImageView>("imageViewVideo")->image(); }
+    QImage expectedImage() const {
+        return toQImage(ApplyEffectChain(controller->currentSettings(), controller->snapshot, controller->logo));
+    }
+    // Types into a text field and ends the edit, as a user would.
+    void type(std::string_view field, const QString& text) {
+        auto* edit = outlet<QLineEdit>(field);
+        edit->setText(text);
+        Q_EMIT edit->editingFinished();
+    }
+    void click(std::string_view button) { outlet<QAbstractButton>(button)->click(); }
+};
+
+TEST_F(EditorTest, LoadingShowsTheFirstFrameAndRestartsTheHistory) {
+    outlet<FloatSlider>("sliderBrightness")->setFloatValue(0.2f);
+    load(clip());
+    EXPECT_EQ(controller->snapshot.width(), 320);
+    EXPECT_EQ(controller->snapshot.height(), 240);
+    EXPECT_FALSE(controller->videoPath.isEmpty());
+    EXPECT_EQ(controller->history().count(), 1);
+    EXPECT_EQ(controller->history().currenState, 0);
+    EXPECT_TRUE(outlets().find("buttonGeneratePreview")->isEnabled());
+    EXPECT_FALSE(outlets().find("buttonSaveVideo")->isEnabled());
+    EXPECT_EQ(shownImage(), expectedImage());
+    EXPECT_EQ(controller->currentSettings().sliderBrightness, 0.2f);  // a load keeps the settings
+    EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+TEST_F(EditorTest, AMovieWithoutAFrameLeavesTheEditorAsItWas) {
+    const auto dir = test::scratchDirectory("editor-bad-movie");
+    const auto notAMovie = dir / "notes.mp4";
+    std::ofstream(notAMovie) << "this is not a movie";
+    load(notAMovie);
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].text, "The video could not be loaded.");
+    EXPECT_TRUE(controller->videoPath.isEmpty());
+    EXPECT_FALSE(outlets().find("buttonGeneratePreview")->isEnabled());
+
+    load(clip());
+    const QString loaded = controller->videoPath;
+    load(notAMovie);
+    EXPECT_EQ(controller->videoPath, loaded);
+    EXPECT_EQ(controller->snapshot.width(), 320);
+    EXPECT_EQ(dialogs.alerts.size(), 2u);
+
+    dialogs.openPaths.push_back(std::nullopt);  // the panel cancelled: nothing happens
+    controller->OnSelectVideo();
+    EXPECT_EQ(dialogs.alerts.size(), 2u);
+}
+
+TEST_F(EditorTest, ABurstOfChangesDuringARefreshEndsInOneRefreshWithTheFinalValue) {
+    load(clip());
+    const int before = controller->refreshesStarted();
+    auto* slider = outlet<FloatSlider>("sliderBrightness");
+    for (int i = 0; i < 21; ++i) slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(controller->refreshesStarted(), before + 2);
+    EXPECT_NEAR(controller->currentSettings().sliderBrightness, 21 * 0.002f, 1e-5);
+    EXPECT_EQ(shownImage(), expectedImage());
+    EXPECT_EQ(controller->history().count(), 2);  // one record for the one image shown
+}
+
+TEST_F(EditorTest, ParametersRefreshOnlyWhileTheirGroupIsOn) {
+    load(clip());
+    int refreshes = controller->refreshesStarted();
+    outlet<FloatSlider>("sliderSepiaIntensity")->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(controller->refreshesStarted(), refreshes);
+    click("checkSepia");
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(controller->refreshesStarted(), ++refreshes);
+    outlet<FloatSlider>("sliderSepiaIntensity")->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(controller->refreshesStarted(), ++refreshes);
+    click("checkSepia");  // switching off refreshes too, and the effect disappears
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(controller->refreshesStarted(), ++refreshes);
+    EXPECT_EQ(shownImage(), expectedImage());
+}
+
+TEST_F(EditorTest, PairedInputsValidateClampAndCompareWithTheRecord) {
+    load(clip());
+    click("checkTextWatermark");
+    click("checkImageWatermark");
+    ASSERT_TRUE(settle());
+    const auto stepper = [this](std::string_view name) { return outlet<Stepper>(name)->floatValue(); };
+    const auto field = [this](std::string_view name) { return outlet<QLineEdit>(name)->text(); };
+
+    type("textFieldTextFontSize", "600");
+    EXPECT_EQ(field("textFieldTextFontSize"), "500");
+    EXPECT_EQ(stepper("stepperTextFontSize"), 500.0f);
+    type("textFieldTextFontSize", "12.5");
+    EXPECT_EQ(field("textFieldTextFontSize"), "0");
+    EXPECT_EQ(stepper("stepperTextFontSize"), 0.0f);
+    type("textFieldImageScale", "abc");
+    EXPECT_EQ(stepper("stepperImageScale"), 1.0f);
+    type("textFieldScale", "abc");
+    EXPECT_EQ(field("textFieldScale"), "1");
+    type("textFieldScale", "12.5");
+    EXPECT_EQ(field("textFieldScale"), "12.5");
+    EXPECT_EQ(stepper("stepperScale"), 12.5f);
+    type("textFieldTextOpacity", "0");
+    EXPECT_EQ(stepper("stepperTextOpacity"), 0.0f);
+    type("textFieldTextOpacity", "-5");
+    EXPECT_EQ(field("textFieldTextOpacity"), "1");
+    type("textFieldTextXOffset", " 20");
+    EXPECT_EQ(field("textFieldTextXOffset"), "0");
+    type("textFieldImageXOffset", "+20");
+    EXPECT_EQ(stepper("stepperImageXOffset"), 20.0f);
+    ASSERT_TRUE(settle());
+
+    // An edit that leaves the text as recorded starts no refresh.
+    const int refreshes = controller->refreshesStarted();
+    type("textFieldImageXOffset", field("textFieldImageXOffset"));
+    type("textFieldText", field("textFieldText"));
+    EXPECT_EQ(controller->refreshesStarted(), refreshes);
+    type("textFieldText", "Hello");
+    EXPECT_EQ(controller->refreshesStarted(), refreshes + 1);
+}
+
+TEST_F(EditorTest, MatrixCellsShowTheirValueAndGroupResetsFollowTheirRules) {
+    load(clip());
+    auto* m12 = outlet<Stepper>("stepper3DTransformM12");
+    for (int i = 0; i < 3; ++i) m12->stepDown();
+    EXPECT_EQ(outlet<QLineEdit>("textField3DTransformM12")->text(), "-0.03");
+    outlet<Stepper>("stepper3DTransformM11")->stepUp();
+    EXPECT_EQ(outlet<QLineEdit>("textField3DTransformM11")->text(), "1.01");
+
+    int refreshes = controller->refreshesStarted();
+    outlet<FloatSlider>("sliderBlurIntensity")->setFloatValue(9);
+    click("buttonResetBlur");
+    EXPECT_EQ(outlet<FloatSlider>("sliderBlurIntensity")->floatValue(), 3.0f);
+    EXPECT_EQ(controller->refreshesStarted(), refreshes);  // blur is off: no refresh
+    click("buttonReset3DTransform");
+    EXPECT_EQ(outlet<QLineEdit>("textField3DTransformM12")->text(), "0");
+    EXPECT_EQ(outlet<Stepper>("stepper3DTransformM11")->floatValue(), 1.0f);
+
+    outlet<QLineEdit>("textFieldText")->setText("changed");
+    click("buttonResetTextWatermark");
+    EXPECT_FALSE(outlet<QCheckBox>("checkTextWatermark")->isChecked());
+    EXPECT_EQ(controller->currentSettings().textFieldText, defaultEffectSettings().textFieldText);
+    EXPECT_EQ(controller->refreshesStarted(), refreshes);
+
+    click("buttonResetAdjustments");  // always refreshes
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(controller->refreshesStarted(), ++refreshes);
+
+    click("checkBlur");
+    ASSERT_TRUE(settle());
+    refreshes = controller->refreshesStarted();
+    click("buttonResetBlur");  // already at its default: does nothing at all
+    EXPECT_EQ(controller->refreshesStarted(), refreshes);
+}
+
+TEST_F(EditorTest, BrowsingCoalescesStepsBackPastTheEndAndRecordsNothing) {
+    load(clip());
+    auto* stepper = outlet<Stepper>("stepperBrowseFrames");
+    stepper->stepUp();  // starts an extraction at 1 s
+    stepper->stepUp();
+    stepper->stepDown();
+    stepper->stepUp();
+    EXPECT_TRUE(controller->browse.pending);
+    ASSERT_TRUE(settle());
+    EXPECT_FALSE(controller->browse.pending);
+    EXPECT_EQ(stepper->doubleValue(), 2.0);  // 2 s is the end of the clip: still a frame
+    const auto frame = test::ffmpegFrame(clip(), 1.9);
+    ASSERT_TRUE(frame);
+    EXPECT_LT(test::meanDifference(controller->snapshot, *frame), 3.0);
+    EXPECT_EQ(controller->history().count(), 1);  // a new frame records nothing
+
+    stepper->stepUp();  // 3 s: past the end
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(stepper->doubleValue(), 2.0);
+}
+
+TEST_F(EditorTest, UndoAndRedoRestoreRecordsWithoutRecordingAgain) {
+    load(clip());
+    auto* brightness = outlet<FloatSlider>("sliderBrightness");
+    brightness->setFloatValue(0.25f);
+    Q_EMIT brightness->activated();
+    ASSERT_TRUE(settle());
+    brightness->setFloatValue(0.5f);
+    Q_EMIT brightness->activated();
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(controller->history().count(), 3);
+    EXPECT_TRUE(window.command("OnUndo")->isEnabled());
+    EXPECT_FALSE(window.command("OnRedo")->isEnabled());
+
+    window.command("OnUndo")->trigger();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(brightness->floatValue(), 0.25f);
+    EXPECT_EQ(shownImage(), expectedImage());
+    window.command("OnUndo")->trigger();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(brightness->floatValue(), 0.0f);
+    EXPECT_FALSE(window.command("OnUndo")->isEnabled());
+    window.command("OnRedo")->trigger();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(brightness->floatValue(), 0.25f);
+    EXPECT_EQ(controller->history().count(), 3);
+    EXPECT_EQ(controller->history().currenState, 1);
+
+    brightness->setFloatValue(0.75f);  // a new edit after undo cuts the redo branch
+    Q_EMIT brightness->activated();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(controller->history().count(), 3);
+    EXPECT_FALSE(window.command("OnRedo")->isEnabled());
+}
+
+TEST_F(EditorTest, ProfilesSaveAndLoadAndADamagedOneSaysWhatItSkipped) {
+    const auto dir = test::scratchDirectory("editor-profiles");
+    outlet<FloatSlider>("sliderContrast")->setFloatValue(1.5f);
+    outlet<QCheckBox>("checkSepia")->setChecked(true);
+    dialogs.savePaths.push_back(QString::fromStdString((dir / "look").string()));
+    window.command("OnSaveProfileAs")->trigger();
+    ASSERT_TRUE(std::filesystem::exists(dir / "look.tintreel"));
+
+    window.command("OnFileNew")->trigger();
+    dialogs.openPaths.push_back(QString::fromStdString((dir / "look.tintreel").string()));
+    window.command("OnLoadProfile")->trigger();
+    EXPECT_EQ(controller->currentSettings().sliderContrast, 1.5f);
+    EXPECT_EQ(controller->currentSettings().checkSepia, 1);
+    EXPECT_TRUE(dialogs.alerts.empty());
+
+    auto lines = splitRecordLines(renderSettingsRecord(defaultEffectSettings()));
+    lines[2] = "99";        // contrast beyond its range
+    lines[87] = "banana";   // font index
+    lines.resize(90);
+    std::ofstream damaged(dir / "damaged.tintreel");
+    for (const auto& line : lines) damaged << line << "\n";
+    damaged.close();
+    dialogs.openPaths.push_back(QString::fromStdString((dir / "damaged.tintreel").string()));
+    window.command("OnLoadProfile")->trigger();
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_TRUE(dialogs.alerts[0].text.contains("comboTextFontType"));
+    const auto* contrast = findControl("sliderContrast");
+    EXPECT_EQ(controller->currentSettings().sliderContrast, contrast->maximum);
+    EXPECT_EQ(controller->currentSettings().comboTextFontType, 12);
+}
+
+TEST_F(EditorTest, DropsCheckTheFileAskOnlyOverAPreviewAndLoad) {
+    const auto dir = test::scratchDirectory("editor-drops");
+    const auto upper = dir / "CLIP.MOV";
+    std::filesystem::copy_file(clip(), upper);
+    auto* view = outlet<VideoImageView>("imageViewVideo");
+    const auto drop = [view](const std::filesystem::path& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path.string()))});
+        return view->performDragOperation(&data);
+    };
+    std::ofstream(dir / "clip.avi") << "x";
+    std::ofstream(dir / "empty.mp4");
+    EXPECT_FALSE(drop(dir / "clip.avi"));
+    EXPECT_FALSE(drop(dir));
+    EXPECT_FALSE(drop(dir / "empty.mp4"));
+    EXPECT_TRUE(dialogs.questions.empty());
+
+    EXPECT_TRUE(drop(upper));  // the first drop asks nothing
+    EXPECT_TRUE(dialogs.questions.empty());
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(controller->videoPath, QString::fromStdString(upper.string()));
+
+    dialogs.answers.push_back(false);
+    EXPECT_FALSE(drop(clip()));
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(controller->videoPath, QString::fromStdString(upper.string()));
+    dialogs.answers.push_back(true);
+    EXPECT_TRUE(drop(clip()));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(controller->videoPath, QString::fromStdString(clip().string()));
+}
+
+TEST_F(EditorTest, TheWatermarkPictureKeepsThePreviousOneWhenUnreadable) {
+    const auto dir = test::scratchDirectory("editor-logo");
+    QImage picture(40, 20, QImage::Format_RGBA8888);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(QString::fromStdString((dir / "logo.png").string())));
+    std::ofstream(dir / "broken.png") << "not a picture";
+
+    dialogs.openPaths.push_back(QString::fromStdString((dir / "logo.png").string()));
+    click("buttonSelectImage");
+    EXPECT_EQ(controller->logo.width(), 40);
+    EXPECT_EQ(outlet<QLineEdit>("textFieldImage")->text(), "logo.png");
+
+    dialogs.openPaths.push_back(QString::fromStdString((dir / "broken.png").string()));
+    click("buttonSelectImage");
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].text, "The image could not be loaded.");
+    EXPECT_EQ(controller->logo.width(), 40);
+    EXPECT_EQ(outlet<QLineEdit>("textFieldImage")->text(), "logo.png");
+
+    click("buttonResetImageWatermark");
+    EXPECT_TRUE(controller->logo.isEmpty());
+    EXPECT_TRUE(outlet<QLineEdit>("textFieldImage")->text().isEmpty());
+}
+
+TEST_F(EditorTest, ZoomButtonsAndDragsMoveTheImageViewWithinItsLimits) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* area = outlet<PreviewArea>("customViewImage");
+    QWidget* view = outlets().find("imageViewVideo");
+    const QSize visible = area->size();
+    controller->OnZoomIn();
+    EXPECT_NEAR(area->zoomFactor(), 1.1, 1e-9);
+    controller->OnZoomIn();
+    EXPECT_NEAR(area->zoomFactor(), 1.21, 1e-9);
+    EXPECT_NEAR(view->geometry().center().x(), QRect(QPoint(0, 0), visible).center().x(), 1.0);
+    for (int i = 0; i < 40; ++i) controller->OnZoomIn();
+    EXPECT_NEAR(area->zoomFactor(), 10.0, 1e-9);
+    controller->OnResetZoom();
+    EXPECT_EQ(view->geometry(), QRect(QPoint(0, 0), visible));
+    controller->OnZoomOut();
+    EXPECT_EQ(view->geometry(), QRect(QPoint(0, 0), visible));
+    area->pan({10, 10});  // at zoom 1 nothing moves
+    EXPECT_EQ(view->geometry().topLeft(), QPoint(0, 0));
+}
+
+}  // namespace
+}  // namespace tintreel
