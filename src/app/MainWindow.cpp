@@ -37,6 +37,7 @@ void MainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     add(file, "OnFileNew", tr("&New"), tr("Ctrl+N"), &VC::OnFileNew);
     add(file, "OnSelectVideo", tr("&Open Video..."), tr("Ctrl+O"), &VC::OnSelectVideo);
+    add(file, "OnSaveVideo", tr("&Save Video..."), tr("Ctrl+S"), &VC::OnSaveVideo);
     file->addSeparator();
     add(file, "OnLoadProfile", tr("&Load Profile..."), tr("Ctrl+L"), &VC::OnLoadProfile);
     add(file, "OnSaveProfile", tr("Save &Profile"), tr("Ctrl+Alt+S"), &VC::OnSaveProfile);
@@ -53,6 +54,9 @@ void MainWindow::buildMenus() {
     add(view, "OnZoomOut", tr("Zoom &Out"), tr("Ctrl+-"), &VC::OnZoomOut);
     add(view, "OnResetZoom", tr("&Fit Preview"), tr("Ctrl+0"), &VC::OnResetZoom);
 
+    QMenu* render = menuBar()->addMenu(tr("&Render"));
+    add(render, "OnGeneratePreview", tr("&Generate Preview / Cancel"), tr("Ctrl+R"), &VC::OnGeneratePreview);
+
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     add(help, "OnHowToAddWatermarkOnVideo", tr("How to Add a Watermark on Video"), tr("F1"),
         &VC::OnHowToAddWatermarkOnVideo);
@@ -61,8 +65,14 @@ void MainWindow::buildMenus() {
 QAction* MainWindow::command(const QString& name) const { return findChild<QAction*>(name); }
 
 void MainWindow::updateCommands() {
-    command(QStringLiteral("OnUndo"))->setEnabled(controller_->history().canUndo());
-    command(QStringLiteral("OnRedo"))->setEnabled(controller_->history().canRedo());
+    // While a render runs only the render command (as Cancel), viewing and
+    // help stay available: the rest would change what the render works on.
+    const bool idle = !controller_->isRendering();
+    command(QStringLiteral("OnUndo"))->setEnabled(idle && controller_->history().canUndo());
+    command(QStringLiteral("OnRedo"))->setEnabled(idle && controller_->history().canRedo());
+    for (const char* name : {"OnFileNew", "OnSelectVideo", "OnSaveVideo", "OnLoadProfile", "OnSaveProfile",
+                             "OnSaveProfileAs", "OnZoomIn", "OnZoomOut", "OnResetZoom"})
+        command(QString::fromLatin1(name))->setEnabled(idle);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -32,7 +32,8 @@ constexpr std::array<std::pair<SettingsTab, std::string_view>, 5> kTabTitles{{
 
 // Check box captions share one look: white, 13 px "Skia", left-aligned.
 QCheckBox* makeCheck(Outlets& outlets, const ControlSpec& control) {
-    auto* check = outlets.add(new QCheckBox(qs(control.label)), control.outlet);
+    // "&&" shows a literal ampersand rather than marking a keyboard mnemonic.
+    auto* check = outlets.add(new QCheckBox(qs(control.label).replace('&', QStringLiteral("&&"))), control.outlet);
     check->setProperty("role", "caption");
     return check;
 }

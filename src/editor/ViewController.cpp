@@ -23,6 +23,7 @@
 #include "platform/system/TemporaryDirectory.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Stepper.h"
+#include "preview/PlayerView.h"
 #include "preview/PreviewArea.h"
 #include "preview/VideoImageView.h"
 
@@ -66,11 +67,13 @@ ViewController::ViewController(std::filesystem::path temporaryDirectory, Dialogs
     ResetInterface();
     dragObserver_ = NotificationCenter::defaultCenter().addObserver(
         "DragPerformed", [this](const Notification& notification) { DragPerformed(notification); });
+    progressObserver_ = NotificationCenter::defaultCenter().addObserver(
+        "UpdateProgress", [this](const Notification& notification) { UpdateProgress(notification); });
 }
 
-// The observer tokens unregister, and the pool waits for its tasks, as the
-// members go.
-ViewController::~ViewController() = default;
+// A running render is stopped and waited for; the observer tokens
+// unregister, and the pool waits for its tasks, as the members go.
+ViewController::~ViewController() { cancelRenderAndWait(); }
 
 void ViewController::buildInterface() {
     auto* layout = new QHBoxLayout(this);
@@ -97,7 +100,7 @@ QWidget* ViewController::buildPreviewArea() {
     connect(image, &VideoImageView::dragged, this, &ViewController::onPreviewDragged);
     auto* area = outlets_.add(new PreviewArea(image), "customViewImage");
     stack->addWidget(area);
-    auto* player = outlets_.add(new QWidget, "playerViewVideo");
+    auto* player = outlets_.add(new PlayerView, "playerViewVideo");
     stack->addWidget(player);
     box->setMinimumSize(480, 300);
     return box;
@@ -135,8 +138,16 @@ QWidget* ViewController::buildCommandBar() {
     busy->setTextVisible(false);
     status->addWidget(busy);
     auto* label = outlets_.add(new QLabel, "labelProgress");
-    label->setMinimumWidth(260);
+    label->setMinimumWidth(240);
     status->addWidget(label);
+    auto* passBar = outlets_.add(new QProgressBar, "progressBarPass");
+    passBar->setRange(0, 1000);
+    passBar->setTextVisible(false);
+    passBar->setFixedSize(140, 10);
+    status->addWidget(passBar);
+    auto* pass = outlets_.add(new QLabel, "labelPass");
+    pass->setToolTip(tr("The running pass out of all passes of this render"));
+    status->addWidget(pass);
     rows->addLayout(status);
     return bar;
 }
@@ -155,7 +166,7 @@ void ViewController::ResetInterface() {
 
     writeSettings(outlets_, defaultEffectSettings());
 
-    outlets_.find("labelProgress")->hide();
+    hideRenderProgress();
     showStillPreview();
 
     outlets_.find("buttonGeneratePreview")->setEnabled(false);
@@ -188,10 +199,6 @@ void ViewController::showStillPreview() {
     outlets_.find("playerViewVideo")->hide();
 }
 
-void ViewController::pausePlayer() {
-    // The embedded player arrives with preview rendering; until then nothing plays.
-}
-
 void ViewController::updateBrowseTime() {
     const double seconds = outlets_.get<Stepper>("stepperBrowseFrames")->doubleValue();
     const int whole = static_cast<int>(seconds);
@@ -206,6 +213,7 @@ void ViewController::setInterfaceEnabled(bool enabled) {
 }
 
 bool ViewController::windowShouldClose() {
+    cancelRenderAndWait();
     DeleteTemporaryFiles();
     return true;
 }

@@ -9,7 +9,8 @@
 // (ViewController.cpp), the control actions and resets
 // (ViewControllerActions.cpp), loading, browsing, refreshing and zooming
 // (ViewControllerPreview.cpp), undo, redo and profiles
-// (ViewControllerHistory.cpp).
+// (ViewControllerHistory.cpp), rendering, playing and saving
+// (ViewControllerRender.cpp).
 //
 // GUI thread only. Background work receives copies of what it needs and
 // reports back through queued calls; the pool it runs on is owned here, so
@@ -20,6 +21,8 @@
 #include <QWidget>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <thread>
 
 #include "editor/Outlets.h"
 #include "editor/SettingsHistory.h"
@@ -28,10 +31,14 @@
 #include "platform/system/NotificationCenter.h"
 #include "preview/CoalescingGate.h"
 
+class QPushButton;
+
 namespace tintreel {
 
 class Dialogs;
 class PreviewArea;
+struct RenderRequest;
+struct RenderResult;
 class SettingsManager;
 class VideoImageView;
 struct ControlSpec;
@@ -65,8 +72,12 @@ public:
     // the tabs or the display-only matrix fields).
     void EnableInterface() { setInterfaceEnabled(true); }
     void DisableInterface() { setInterfaceEnabled(false); }
-    // Window delegate: empties the temporary directory; closing is never refused.
+    // Window delegate: stops a running render, empties the temporary
+    // directory; closing is never refused.
     bool windowShouldClose();
+    // Whether a render is running (the preview button reads "Cancel" or "Cancelling...").
+    bool isRendering() const;
+    void ShowVideoPlayer();
 
     // Loading and previewing.
     void LoadVideo(const QString& path);
@@ -99,6 +110,8 @@ public Q_SLOTS:
     void OnResetZoom();
     void OnUndo();
     void OnRedo();
+    void OnGeneratePreview();
+    void OnSaveVideo();
     void OnSaveProfile();
     void OnSaveProfileAs();
     void OnLoadProfile();
@@ -110,6 +123,8 @@ Q_SIGNALS:
     void commandsChanged();
     // A refresh result was shown (tests wait for it).
     void previewShown();
+    // A render ended, with any of its three endings.
+    void renderFinished();
 
 private:
     // ViewController.cpp
@@ -143,6 +158,17 @@ private:
     void onPreviewDragged(const QPointF& delta, const QPointF& windowPosition);
     PreviewArea* previewArea() const;
 
+    // ViewControllerRender.cpp
+    QPushButton* previewButton() const;
+    void UpdateProgress(const Notification& notification);
+    void showProgress(const std::optional<std::string>& label, int pass, int passCount, float fraction);
+    void hideRenderProgress();
+    void startRender(RenderRequest request);
+    void finishRender(const RenderResult& result);
+    void endRenderWithoutMovie();
+    void cancelRenderAndWait();
+    bool copyRenderedMovie(const QString& destination);
+
     // ViewControllerHistory.cpp
     void restoreRecord(const std::string& record);
     bool writeProfile(const QString& path);
@@ -155,6 +181,8 @@ private:
     int loadGeneration_ = 0;  // only the newest load's frame is installed
     int refreshesStarted_ = 0;
     ObserverToken dragObserver_;
+    ObserverToken progressObserver_;
+    std::thread renderThread_;  // the running render; joined at its end
     QThreadPool pool_;  // last member: destroyed first, waiting for its tasks
 };
 

@@ -29,6 +29,8 @@ void ViewController::connectControls() {
         connect(outlets_.get<QPushButton>(name), &QPushButton::clicked, this, action);
     };
     onClick("buttonSelectVideo", &ViewController::OnSelectVideo);
+    onClick("buttonGeneratePreview", &ViewController::OnGeneratePreview);
+    onClick("buttonSaveVideo", &ViewController::OnSaveVideo);
     onClick("buttonZoomIn", &ViewController::OnZoomIn);
     onClick("buttonZoomOut", &ViewController::OnZoomOut);
     onClick("buttonResetZoom", &ViewController::OnResetZoom);

@@ -86,7 +86,7 @@ TEST_F(MainWindowTest, BuildsEveryOutletOfTheCatalogueAndTheWindow) {
     ASSERT_EQ(fonts->count(), 20);
     EXPECT_EQ(fonts->itemText(19), "Verdana");
     EXPECT_EQ(outlets().get<QComboBox>("comboImagePosition")->itemText(4), "Center");
-    EXPECT_EQ(outlets().get<QCheckBox>("checkBlackWhite")->text(), "Black & White");
+    EXPECT_EQ(outlets().get<QCheckBox>("checkBlackWhite")->text(), "Black && White");  // shown as one "&"
     EXPECT_EQ(outlets().get<QCheckBox>("check3DTransform")->text(), "3D Transform (4x4 Matrix)");
     auto* opacity = qobject_cast<QGraphicsOpacityEffect*>(outlets().find("buttonZoomIn")->graphicsEffect());
     ASSERT_NE(opacity, nullptr);

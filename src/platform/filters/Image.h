@@ -7,12 +7,43 @@
 //
 // Rows are tightly packed (stride == width * 4), top row first. A default
 // constructed Image is empty (0 x 0), which the editor uses to mean "no picture".
+//
+// Pixel buffers of whole frames are recycled: a freed frame buffer is kept in
+// a small process-wide pool (bounded in count and bytes, guarded by a mutex)
+// and handed to the next frame of the same size, so a chain of filters does
+// not map, fault in and zero fresh memory for every intermediate picture.
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace tintreel {
+
+// Allocation of pixel buffers through the frame pool. Elements are left
+// uninitialised on construction; Image decides when to zero them.
+struct PixelAllocator {
+    using value_type = std::uint8_t;
+    template <typename U>
+    struct rebind {
+        static_assert(std::is_same_v<U, std::uint8_t>, "pixel buffers hold bytes only");
+        using other = PixelAllocator;
+    };
+    PixelAllocator() = default;
+    std::uint8_t* allocate(std::size_t n);
+    void deallocate(std::uint8_t* p, std::size_t n) noexcept;
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    bool operator==(const PixelAllocator&) const = default;
+};
 
 class Image {
 public:
@@ -22,6 +53,9 @@ public:
     // A width x height picture filled with transparent black. Non-positive
     // sizes give an empty image.
     Image(int width, int height);
+    // A width x height picture whose pixels are left unspecified, for kernels
+    // that write every pixel: it saves zero-filling a frame only to overwrite it.
+    static Image forOverwrite(int width, int height);
 
     int width() const { return width_; }
     int height() const { return height_; }
@@ -41,7 +75,7 @@ public:
 private:
     int width_ = 0;
     int height_ = 0;
-    std::vector<std::uint8_t> pixels_;
+    std::vector<std::uint8_t, PixelAllocator> pixels_;
 };
 
 }  // namespace tintreel

@@ -1,0 +1,205 @@
+// ViewController: rendering the whole movie from the window (the preview
+// button that doubles as Cancel, the progress display, the three endings),
+// the embedded player, and saving the rendered movie.
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSaveFile>
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <system_error>
+#include <unistd.h>
+
+#include "app/SettingsManager.h"
+#include "editor/ProgressText.h"
+#include "editor/ViewController.h"
+#include "platform/media/MediaAsset.h"
+#include "platform/ui/Dialogs.h"
+#include "preview/PlayerView.h"
+#include "preview/VideoImageView.h"
+#include "render/RenderWorker.h"
+
+namespace tintreel {
+namespace {
+
+const QString kGeneratePreview = QStringLiteral("Generate Preview");
+const QString kCancel = QStringLiteral("Cancel");
+const QString kCancelling = QStringLiteral("Cancelling...");
+const QString kCouldNotGenerate = QStringLiteral("Could not generate preview.");
+
+// Whether the larger stored dimension is a multiple of 16.
+bool hasStandardDimensions(const VideoTrack& track) {
+    const double larger = track.width <= track.height ? track.height : track.width;
+    return std::fmod(larger, 16.0) == 0.0;
+}
+
+}  // namespace
+
+QPushButton* ViewController::previewButton() const { return outlets_.get<QPushButton>("buttonGeneratePreview"); }
+
+bool ViewController::isRendering() const { return previewButton()->text() != kGeneratePreview; }
+
+void ViewController::UpdateProgress(const Notification& notification) {
+    // Runs on the render thread: read and format here, touch widgets only on
+    // the GUI thread, in posting order.
+    const auto progress = notification.value<float>("progress");
+    const auto effect = notification.value<float>("effect");
+    if (!progress || !effect) return;
+    const std::optional<std::string> label = progressLabel(*effect, formatProgressPercent(*progress));
+    const int pass = static_cast<int>(notification.value<float>("pass").value_or(0));
+    const int passCount = static_cast<int>(notification.value<float>("passCount").value_or(0));
+    const float fraction = *progress;
+    QMetaObject::invokeMethod(
+        this, [this, label, pass, passCount, fraction] { showProgress(label, pass, passCount, fraction); },
+        Qt::QueuedConnection);
+}
+
+void ViewController::showProgress(const std::optional<std::string>& label, int pass, int passCount, float fraction) {
+    auto* text = outlets_.get<QLabel>("labelProgress");
+    if (label) text->setText(QString::fromStdString(*label));
+    text->show();
+    if (passCount <= 0) return;
+    auto* bar = outlets_.get<QProgressBar>("progressBarPass");
+    bar->setValue(std::isfinite(fraction) ? static_cast<int>(std::clamp(fraction, 0.0f, 1.0f) * 1000) : 0);
+    bar->show();
+    auto* passes = outlets_.get<QLabel>("labelPass");
+    passes->setText(QStringLiteral("%1 / %2").arg(pass).arg(passCount));
+    passes->show();
+}
+
+void ViewController::hideRenderProgress() {
+    for (std::string_view name : {"labelProgress", "progressBarPass", "labelPass"}) outlets_.find(name)->hide();
+}
+
+void ViewController::OnGeneratePreview() {
+    if (isRendering()) {
+        previewButton()->setText(kCancelling);
+        previewButton()->setEnabled(false);
+        settingsManager.generatePreviewCanceledByUser = true;
+        return;
+    }
+    if (videoPath.isEmpty())
+        return dialogs_.alert(QStringLiteral("There is no video selected. Please select a video and try again."));
+    const std::optional<VideoTrack> track = MediaAsset::open(videoPath.toStdString()).firstVideoTrack();
+    if (!track) return dialogs_.alert(kCouldNotGenerate);
+    const EffectSettings settings = currentSettings();
+    if (!hasStandardDimensions(*track) && (settings.checkTextWatermark == 1 || settings.checkImageWatermark == 1) &&
+        !dialogs_.question(QStringLiteral("The current video does not have standard dimensions and applying a "
+                                          "watermark may cause artifacts. Do you want to continue anyway?")))
+        return;
+    startRender(RenderRequest{settings, logo, videoPath.toStdString(), temporaryDirectory_});
+}
+
+void ViewController::startRender(RenderRequest request) {
+    DisableInterface();
+    previewButton()->setText(kCancel);
+    Q_EMIT commandsChanged();
+    // A cancel that came after the last render's final pass must not cancel this one.
+    settingsManager.generatePreviewCanceledByUser = false;
+    if (renderThread_.joinable()) renderThread_.join();
+    renderThread_ = std::thread([this, request = std::move(request)] {
+        GeneratePreviewVideo(request, settingsManager.generatePreviewCanceledByUser,
+                             NotificationCenter::defaultCenter(), [this](const RenderResult& result) {
+                                 QMetaObject::invokeMethod(
+                                     this, [this, result] { finishRender(result); }, Qt::QueuedConnection);
+                             });
+    });
+}
+
+void ViewController::finishRender(const RenderResult& result) {
+    if (renderThread_.joinable()) renderThread_.join();
+    switch (result.outcome) {
+        case RenderOutcome::Succeeded:
+            newVideoPath = QString::fromStdString(result.newVideoPath);
+            EnableInterface();
+            previewButton()->setText(kGeneratePreview);
+            ShowVideoPlayer();
+            break;
+        case RenderOutcome::Failed:
+            dialogs_.alert(kCouldNotGenerate);
+            endRenderWithoutMovie();
+            break;
+        case RenderOutcome::Canceled: endRenderWithoutMovie(); break;
+    }
+    Q_EMIT commandsChanged();
+    Q_EMIT renderFinished();
+}
+
+// The failed and cancelled endings: the interface back, nothing to save. A
+// cancel pressed while the render was already failing is forgotten too.
+void ViewController::endRenderWithoutMovie() {
+    newVideoPath.clear();
+    EnableInterface();
+    previewButton()->setText(kGeneratePreview);
+    previewButton()->setEnabled(true);
+    hideRenderProgress();
+    outlets_.find("buttonSaveVideo")->setEnabled(false);
+    settingsManager.generatePreviewCanceledByUser = false;
+}
+
+void ViewController::ShowVideoPlayer() {
+    hideRenderProgress();
+    if (newVideoPath.isEmpty()) return dialogs_.alert(QStringLiteral("Could not generate video."));
+    for (std::string_view name : {"imageViewVideo", "buttonZoomIn", "buttonZoomOut", "buttonResetZoom"})
+        outlets_.find(name)->hide();
+    outlets_.find("playerViewVideo")->show();
+    previewButton()->setEnabled(false);
+    outlets_.find("buttonSaveVideo")->setEnabled(true);
+    outlets_.get<PlayerView>("playerViewVideo")->setMovie(newVideoPath);
+}
+
+void ViewController::pausePlayer() { outlets_.get<PlayerView>("playerViewVideo")->pause(); }
+
+void ViewController::cancelRenderAndWait() {
+    if (!renderThread_.joinable()) return;
+    settingsManager.generatePreviewCanceledByUser = true;
+    renderThread_.join();
+    settingsManager.generatePreviewCanceledByUser = false;
+}
+
+void ViewController::OnSaveVideo() {
+    if (newVideoPath.isEmpty())
+        return dialogs_.alert(
+            QStringLiteral("There is no video to save. Please generate a video preview and try again."));
+    const QFileInfo source(videoPath);
+    const QString suggested = source.completeBaseName() + QStringLiteral("_processed.") + source.suffix();
+    const std::optional<QString> destination =
+        dialogs_.saveFile(tr("Save Video"), suggested, VideoImageView::acceptedTypes);
+    if (!destination || destination->isEmpty()) return;
+    if (copyRenderedMovie(*destination))
+        dialogs_.alert(QStringLiteral("Video saved successfully."), AlertStyle::Informational);
+    else
+        dialogs_.alert(QStringLiteral("Could not save the video."));
+}
+
+// Copies the rendered movie byte for byte to a temporary name beside the
+// destination and renames it into place only when complete, so a failed
+// save never costs the user the file that was there before.
+bool ViewController::copyRenderedMovie(const QString& destination) {
+    const QFileInfo target(destination);
+    if (!target.exists())
+        std::cout << "Remove failed: " << destination.toStdString() << ": "
+                  << std::make_error_code(std::errc::no_such_file_or_directory).message() << std::endl;
+    else if (::access(target.absolutePath().toLocal8Bit().constData(), W_OK) != 0)
+        std::cout << "Remove failed: " << destination.toStdString() << ": "
+                  << std::make_error_code(std::errc::permission_denied).message() << std::endl;
+    QFile input(newVideoPath);
+    QSaveFile output(destination);
+    output.setDirectWriteFallback(false);
+    const bool opened = input.open(QIODevice::ReadOnly) && output.open(QIODevice::WriteOnly);
+    bool copied = opened;
+    for (QByteArray chunk; copied && !(chunk = input.read(1 << 20)).isEmpty();)
+        copied = output.write(chunk) == chunk.size();
+    copied = copied && input.error() == QFileDevice::NoError && output.commit();
+    if (!copied) {
+        const QString reason = input.error() != QFileDevice::NoError ? input.errorString() : output.errorString();
+        std::cout << "Copy failed: " << reason.toStdString() << std::endl;
+        output.cancelWriting();
+    }
+    return copied;
+}
+
+}  // namespace tintreel

@@ -1,0 +1,253 @@
+#include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/SettingsManager.h"
+#include "editor/ControlCatalogue.h"
+#include "platform/ui/FloatSlider.h"
+#include "preview/PlayerView.h"
+#include "ui/EditorFixture.h"
+
+namespace tintreel {
+namespace {
+
+// Captures standard output for the lines the editor prints.
+class StdoutCapture {
+public:
+    StdoutCapture() : old_(std::cout.rdbuf(buffer_.rdbuf())) {}
+    ~StdoutCapture() { std::cout.rdbuf(old_); }
+    std::string text() const { return buffer_.str(); }
+
+private:
+    std::ostringstream buffer_;
+    std::streambuf* old_;
+};
+
+int countPrefixed(const std::string& text, const std::string& prefix) {
+    std::istringstream in(text);
+    int count = 0;
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(prefix, 0) == 0) ++count;
+    return count;
+}
+
+class RenderFromWindowTest : public EditorFixture {
+protected:
+    QPushButton* previewButton() const { return outlet<QPushButton>("buttonGeneratePreview"); }
+    QString label() const { return outlet<QLabel>("labelProgress")->text(); }
+
+    // Posts a progress notification from another thread, as a render pass does.
+    void postProgress(float progress, float effect) {
+        std::thread([=] {
+            NotificationCenter::defaultCenter().post(
+                "UpdateProgress", UserInfo{{"progress", progress}, {"effect", effect}});
+        }).join();
+        QCoreApplication::processEvents();
+    }
+
+    bool waitForRender(int timeoutMs = 60000) {
+        QSignalSpy finished(controller, &ViewController::renderFinished);
+        return finished.count() > 0 || finished.wait(timeoutMs);
+    }
+
+    // A 3-second 1280x720 clip with a tone, big enough that a pass lasts a while.
+    static std::filesystem::path longerClip() {
+        return test::makeClip(
+            "-f lavfi -i testsrc2=s=1280x720:r=30:d=3 -f lavfi -i sine=f=440:d=3 -pix_fmt yuv420p "
+            "-c:v libx264 -preset ultrafast -c:a aac -shortest",
+            "mov");
+    }
+};
+
+TEST_F(RenderFromWindowTest, ProgressLabelsFormatOnTheGuiThreadInPostingOrder) {
+    postProgress(0.0f, 1);
+    EXPECT_EQ(label(), "Adjusting Brightness... 0.0%");
+    EXPECT_FALSE(outlets().find("labelProgress")->isHidden());
+    postProgress(0.12345f, 9);
+    EXPECT_EQ(label(), "Applying Sepia Effect... 12.3%");
+    postProgress(0.9999f, 26);
+    EXPECT_EQ(label(), "Rotating... 100.0%");
+    postProgress(std::numeric_limits<float>::quiet_NaN(), 23);
+    EXPECT_EQ(label(), "Applying Text Watermark... 0.0%");
+    postProgress(0.5f, 27);
+    EXPECT_EQ(label(), "Applying Text Watermark... 0.0%");  // unknown code keeps the text
+    postProgress(0.5f, 9.5f);
+    EXPECT_EQ(label(), "Applying Text Watermark... 0.0%");
+
+    std::thread poster([] {
+        for (int i = 0; i <= 200; ++i)
+            NotificationCenter::defaultCenter().post(
+                "UpdateProgress", UserInfo{{"progress", i / 400.0f}, {"effect", static_cast<float>(1 + i % 26)}});
+    });
+    poster.join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(label(), "Applying Zoom Blur Effect... 50.0%");  // the last one: i = 200, code 19
+}
+
+TEST_F(RenderFromWindowTest, GeneratePreviewChecksTheVideoAndItsDimensions) {
+    controller->OnGeneratePreview();
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].text, "There is no video selected. Please select a video and try again.");
+
+    load(test::makeClip("-f lavfi -i testsrc2=s=854x480:r=10:d=1 -pix_fmt yuv420p -c:v libx264", "mp4"));
+    outlet<QCheckBox>("checkImageWatermark")->setChecked(true);
+    dialogs.answers.push_back(false);
+    controller->OnGeneratePreview();
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_TRUE(dialogs.questions[0].startsWith("The current video does not have standard dimensions"));
+    EXPECT_EQ(previewButton()->text(), "Generate Preview");
+    EXPECT_TRUE(outlets().find("sliderBrightness")->isEnabled());
+
+    outlet<QCheckBox>("checkImageWatermark")->setChecked(false);
+    controller->OnGeneratePreview();  // no watermark: no question
+    EXPECT_EQ(dialogs.questions.size(), 1u);
+    ASSERT_TRUE(waitForRender());
+
+    load(test::makeClip("-f lavfi -i testsrc2=s=1920x1080:r=10:d=1 -pix_fmt yuv420p -c:v libx264", "mp4"));
+    outlet<QCheckBox>("checkTextWatermark")->setChecked(true);
+    controller->OnGeneratePreview();  // 1920 is a multiple of 16: no question
+    EXPECT_EQ(dialogs.questions.size(), 1u);
+    ASSERT_TRUE(waitForRender());
+}
+
+TEST_F(RenderFromWindowTest, AFullRenderEndsInThePlayerWithSaveEnabled) {
+    load(longerClip());
+    outlet<QCheckBox>("checkSepia")->setChecked(true);
+    controller->OnGeneratePreview();
+    EXPECT_EQ(previewButton()->text(), "Cancel");
+    EXPECT_TRUE(previewButton()->isEnabled());
+    EXPECT_FALSE(outlets().find("sliderBrightness")->isEnabled());
+    EXPECT_FALSE(window.command("OnFileNew")->isEnabled());
+    ASSERT_TRUE(waitForRender());
+
+    EXPECT_EQ(previewButton()->text(), "Generate Preview");
+    EXPECT_FALSE(previewButton()->isEnabled());
+    EXPECT_TRUE(outlets().find("buttonSaveVideo")->isEnabled());
+    EXPECT_FALSE(outlets().find("playerViewVideo")->isHidden());
+    EXPECT_TRUE(outlets().find("imageViewVideo")->isHidden());
+    EXPECT_TRUE(outlets().find("labelProgress")->isHidden());
+    EXPECT_EQ(controller->newVideoPath, QString::fromStdString((directory.path() / "movie.mov").string()));
+    EXPECT_EQ(outlet<PlayerView>("playerViewVideo")->movie(), controller->newVideoPath);
+    test::expectSameMovie(longerClip(), directory.path() / "movie.mov");
+    EXPECT_TRUE(dialogs.alerts.empty());
+
+    // Any change shows the still preview again and forgets the rendered movie.
+    auto* brightness = outlet<FloatSlider>("sliderBrightness");
+    brightness->setFloatValue(0.1f);
+    Q_EMIT brightness->activated();
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(outlets().find("playerViewVideo")->isHidden());
+    EXPECT_TRUE(controller->newVideoPath.isEmpty());
+    EXPECT_TRUE(previewButton()->isEnabled());
+    EXPECT_FALSE(outlets().find("buttonSaveVideo")->isEnabled());
+}
+
+TEST_F(RenderFromWindowTest, CancelDuringTheSecondOfThreePassesLeavesNothingBehind) {
+    load(longerClip());
+    outlet<FloatSlider>("sliderBrightness")->setFloatValue(0.2f);
+    outlet<QCheckBox>("checkSepia")->setChecked(true);
+    outlet<QCheckBox>("checkBlur")->setChecked(true);
+    QLabel* passes = outlet<QLabel>("labelPass");
+    controller->OnGeneratePreview();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return passes->text() == "2 / 3"; }, 60000)) << passes->text().toStdString();
+    EXPECT_TRUE(label().startsWith("Applying Sepia Effect... ")) << label().toStdString();
+    controller->OnGeneratePreview();
+    EXPECT_EQ(previewButton()->text(), "Cancelling...");
+    EXPECT_FALSE(previewButton()->isEnabled());
+    ASSERT_TRUE(waitForRender(10000));
+
+    EXPECT_EQ(previewButton()->text(), "Generate Preview");
+    EXPECT_TRUE(previewButton()->isEnabled());
+    EXPECT_TRUE(outlets().find("labelProgress")->isHidden());
+    EXPECT_FALSE(outlets().find("buttonSaveVideo")->isEnabled());
+    EXPECT_FALSE(SettingsManager::shared().generatePreviewCanceledByUser);
+    EXPECT_TRUE(std::filesystem::is_empty(directory.path()));
+    EXPECT_TRUE(outlets().find("sliderBrightness")->isEnabled());
+    EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+TEST_F(RenderFromWindowTest, AStaleCancelDoesNotCancelTheNextRender) {
+    load(clip());
+    SettingsManager::shared().generatePreviewCanceledByUser = true;  // left over from a finished render
+    controller->OnGeneratePreview();
+    ASSERT_TRUE(waitForRender());
+    EXPECT_FALSE(outlets().find("playerViewVideo")->isHidden());  // succeeded
+    SettingsManager::shared().generatePreviewCanceledByUser = false;
+}
+
+TEST_F(RenderFromWindowTest, SavingCopiesNewReplacesExistingAndNeverLosesTheOldFile) {
+    load(clip());
+    controller->OnSaveVideo();
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].text, "There is no video to save. Please generate a video preview and try again.");
+
+    controller->OnGeneratePreview();
+    ASSERT_TRUE(waitForRender());
+    const auto dir = test::scratchDirectory("render-save");
+    const auto rendered = std::filesystem::file_size(controller->newVideoPath.toStdString());
+
+    dialogs.savePaths.push_back(QString::fromStdString((dir / "new.mp4").string()));
+    {
+        StdoutCapture out;
+        controller->OnSaveVideo();
+        EXPECT_EQ(countPrefixed(out.text(), "Remove failed: "), 1);
+    }
+    EXPECT_EQ(dialogs.suggestedNames.back(), QString::fromStdString(clip().stem().string()) + "_processed.mp4");
+    EXPECT_EQ(dialogs.alerts.back().text, "Video saved successfully.");
+    EXPECT_EQ(dialogs.alerts.back().style, AlertStyle::Informational);
+    EXPECT_EQ(std::filesystem::file_size(dir / "new.mp4"), rendered);
+
+    std::ofstream(dir / "old.mp4") << "an older file";
+    dialogs.savePaths.push_back(QString::fromStdString((dir / "old.mp4").string()));
+    {
+        StdoutCapture out;
+        controller->OnSaveVideo();
+        EXPECT_EQ(countPrefixed(out.text(), "Remove failed: "), 0);
+    }
+    EXPECT_EQ(std::filesystem::file_size(dir / "old.mp4"), rendered);
+
+    // A folder that does not exist: both lines, the failure alert.
+    dialogs.savePaths.push_back(QString::fromStdString((dir / "missing" / "x.mp4").string()));
+    {
+        StdoutCapture out;
+        controller->OnSaveVideo();
+        EXPECT_EQ(countPrefixed(out.text(), "Remove failed: "), 1);
+        EXPECT_EQ(countPrefixed(out.text(), "Copy failed: "), 1);
+    }
+    EXPECT_EQ(dialogs.alerts.back().text, "Could not save the video.");
+
+    // The disk fills up half-way through the copy (a file-size limit stands in
+    // for it): the file that was there before is still whole.
+    std::ofstream(dir / "keep.mp4") << "keep me";
+    dialogs.savePaths.push_back(QString::fromStdString((dir / "keep.mp4").string()));
+    {
+        StdoutCapture out;
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 4096;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        controller->OnSaveVideo();
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previous);
+        EXPECT_EQ(countPrefixed(out.text(), "Copy failed: "), 1);
+    }
+    EXPECT_EQ(dialogs.alerts.back().text, "Could not save the video.");
+    std::ifstream kept(dir / "keep.mp4");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep me");
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        EXPECT_EQ(entry.path().string().find("keep.mp4."), std::string::npos) << "left behind: " << entry.path();
+}
+
+}  // namespace
+}  // namespace tintreel
