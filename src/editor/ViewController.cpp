@@ -60,6 +60,7 @@ ViewController::ViewController(std::filesystem::path temporaryDirectory, Dialogs
       settingsManager(SettingsManager::shared()),
       temporaryDirectory_(std::move(temporaryDirectory)),
       dialogs_(dialogs) {
+    uptime_.start();
     setObjectName(QStringLiteral("rootView"));
     setAttribute(Qt::WA_StyledBackground);
     buildInterface();
@@ -149,14 +150,20 @@ QWidget* ViewController::buildCommandBar() {
     pass->setToolTip(tr("The running pass out of all passes of this render"));
     status->addWidget(pass);
     rows->addLayout(status);
+    // Showing and hiding these on every refresh must not re-lay out the window.
+    for (QWidget* transient : {static_cast<QWidget*>(busy), static_cast<QWidget*>(passBar)}) {
+        QSizePolicy policy = transient->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        transient->setSizePolicy(policy);
+    }
     return bar;
 }
 
 void ViewController::ResetInterface() {
     videoPath.clear();
     newVideoPath.clear();
-    snapshot = Image();
-    logo = Image();
+    snapshot = std::make_shared<const Image>();
+    logo = std::make_shared<const Image>();
 
     outlets_.get<QTabWidget>("tabView")->setCurrentIndex(0);
     outlets_.get<Stepper>("stepperBrowseFrames")->setDoubleValue(0);

@@ -16,10 +16,12 @@
 // reports back through queued calls; the pool it runs on is owned here, so
 // destroying the controller waits for it.
 
-#include <QPointer>
+#include <QElapsedTimer>
+#include <QImage>
 #include <QThreadPool>
 #include <QWidget>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -44,6 +46,8 @@ class VideoImageView;
 struct ControlSpec;
 struct GroupSpec;
 struct Notification;
+
+using SharedImage = std::shared_ptr<const Image>;
 
 class ViewController : public QWidget {
     Q_OBJECT
@@ -93,8 +97,11 @@ public:
     SettingsManager& settingsManager;
     QString videoPath;
     QString newVideoPath;
-    Image snapshot;
-    Image logo;
+    // The still frame at the browse position and the watermark picture.
+    // Shared read-only with the refresh that is running, so handing them to
+    // a background refresh copies no pixels; replacing one swaps the pointer.
+    SharedImage snapshot = std::make_shared<const Image>();
+    SharedImage logo = std::make_shared<const Image>();
     CoalescingGate refresh;  // running = updating, pending = selectionChanged
     CoalescingGate browse;   // running = gettingFrame, pending = frameIndexChanged
 
@@ -121,7 +128,8 @@ Q_SIGNALS:
     void titleChanged(const QString& title);
     // Undo, redo or a profile command became available or unavailable.
     void commandsChanged();
-    // A refresh result was shown (tests wait for it).
+    // A refresh result was put on screen (the final one of a burst, or an
+    // interim one during a long drag).
     void previewShown();
     // A render ended, with any of its three endings.
     void renderFinished();
@@ -154,7 +162,7 @@ private:
     void beginLoad(const QString& path);
     void finishLoad(const QString& path, std::optional<Image> frame);
     void finishBrowse(std::optional<Image> frame);
-    void finishRefresh(Image result);
+    void finishRefresh(QImage result);
     void onPreviewDragged(const QPointF& delta, const QPointF& windowPosition);
     PreviewArea* previewArea() const;
 
@@ -180,6 +188,8 @@ private:
     QString profilePath_;
     int loadGeneration_ = 0;  // only the newest load's frame is installed
     int refreshesStarted_ = 0;
+    QElapsedTimer uptime_;    // started with the controller
+    qint64 lastShownAt_ = 0;  // when a refresh result was last put on screen
     ObserverToken dragObserver_;
     ObserverToken progressObserver_;
     std::thread renderThread_;  // the running render; joined at its end

@@ -122,7 +122,7 @@ void ViewController::onGroupReset(const GroupSpec& group) {
     resetGroup(settings, group.id);
     for (const ControlSpec& control : controlCatalogue())
         if (control.group == group.id) writeControl(outlets_, control, settings);
-    if (group.resetClearsLogo) logo = Image();
+    if (group.resetClearsLogo) logo = std::make_shared<const Image>();
     refreshIf(groupState(settings, group.id));
 }
 

@@ -22,6 +22,12 @@ namespace tintreel {
 namespace {
 
 const QString kVideoNotLoaded = QStringLiteral("The video could not be loaded.");
+constexpr qint64 kInterimImageAfterMs = 100;
+
+// Premultiplied ARGB is what QPainter draws fastest.
+QImage displayImage(const Image& image) {
+    return toQImage(image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
 
 }  // namespace
 
@@ -70,7 +76,7 @@ void ViewController::finishLoad(const QString& path, std::optional<Image> frame)
     outlets_.find("buttonSaveVideo")->setEnabled(false);
     history_.reset(renderSettingsRecord(currentSettings()));
     Q_EMIT commandsChanged();
-    snapshot = std::move(*frame);
+    snapshot = std::make_shared<const Image>(std::move(*frame));
     showProgressIndicator(false);
     UpdateImageEffect();
 }
@@ -94,26 +100,39 @@ void ViewController::finishBrowse(std::optional<Image> frame) {
         stepper->setDoubleValue(stepper->doubleValue() - 1.0);
         return updateBrowseTime();
     }
-    snapshot = std::move(*frame);
+    snapshot = std::make_shared<const Image>(std::move(*frame));
     history_.needToSaveState = false;
     UpdateImageEffect();
 }
 
 void ViewController::UpdateImageEffect() {
     if (!refresh.request()) return;
-    if (snapshot.isEmpty()) return refresh.cancel();
+    if (snapshot->isEmpty()) return refresh.cancel();
     showProgressIndicator(true);
     ++refreshesStarted_;
     runInBackground(
         pool_, this,
         [settings = currentSettings(), frame = snapshot, picture = logo] {
-            return ApplyEffectChain(settings, frame, picture);
+            // Converted for display here too, so the GUI thread only swaps it in.
+            return displayImage(ApplyEffectChain(settings, *frame, *picture));
         },
-        [this](Image result) { finishRefresh(std::move(result)); });
+        [this](QImage result) { finishRefresh(std::move(result)); });
 }
 
-void ViewController::finishRefresh(Image result) {
-    if (refresh.finish()) return UpdateImageEffect();
+// A result overtaken by newer settings is normally dropped. During a long
+// continuous drag every result would be overtaken and the preview would
+// freeze until the drag ends, so an overtaken result is still put on screen
+// (without recording it) when nothing has been shown for a while.
+void ViewController::finishRefresh(QImage result) {
+    auto* view = outlets_.get<VideoImageView>("imageViewVideo");
+    if (refresh.finish()) {
+        if (uptime_.elapsed() - lastShownAt_ >= kInterimImageAfterMs && !view->isHidden()) {
+            view->setImage(std::move(result));
+            lastShownAt_ = uptime_.elapsed();
+            Q_EMIT previewShown();
+        }
+        return UpdateImageEffect();
+    }
     showProgressIndicator(browse.running);
     if (outlets_.find("imageViewVideo")->isHidden()) {
         pausePlayer();
@@ -122,7 +141,8 @@ void ViewController::finishRefresh(Image result) {
         outlets_.find("buttonSaveVideo")->setEnabled(false);
         newVideoPath.clear();
     }
-    outlets_.get<VideoImageView>("imageViewVideo")->setImage(toQImage(result));
+    view->setImage(std::move(result));
+    lastShownAt_ = uptime_.elapsed();
     SaveState();
     Q_EMIT previewShown();
 }
@@ -132,7 +152,7 @@ void ViewController::OnSelectImage() {
     if (!path || path->isEmpty()) return;
     const QImage picture(*path);
     if (picture.isNull()) return dialogs_.alert(QStringLiteral("The image could not be loaded."));
-    logo = fromQImage(picture);
+    logo = std::make_shared<const Image>(fromQImage(picture));
     outlets_.get<QLineEdit>("textFieldImage")->setText(QFileInfo(*path).fileName());
     if (currentSettings().checkImageWatermark == 1) UpdateImageEffect();
 }

@@ -22,7 +22,8 @@ class EditorTest : public EditorFixture {
 protected:
     QImage shownImage() const { return *outlet<VideoImageView>("imageViewVideo")->image(); }
     QImage expectedImage() const {
-        return toQImage(ApplyEffectChain(controller->currentSettings(), controller->snapshot, controller->logo));
+        return toQImage(ApplyEffectChain(controller->currentSettings(), *controller->snapshot, *controller->logo))
+            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
     // Types into a text field and ends the edit, as a user would.
     void type(std::string_view field, const QString& text) {
@@ -36,8 +37,8 @@ protected:
 TEST_F(EditorTest, LoadingShowsTheFirstFrameAndRestartsTheHistory) {
     outlet<FloatSlider>("sliderBrightness")->setFloatValue(0.2f);
     load(clip());
-    EXPECT_EQ(controller->snapshot.width(), 320);
-    EXPECT_EQ(controller->snapshot.height(), 240);
+    EXPECT_EQ(controller->snapshot->width(), 320);
+    EXPECT_EQ(controller->snapshot->height(), 240);
     EXPECT_FALSE(controller->videoPath.isEmpty());
     EXPECT_EQ(controller->history().count(), 1);
     EXPECT_EQ(controller->history().currenState, 0);
@@ -62,7 +63,7 @@ TEST_F(EditorTest, AMovieWithoutAFrameLeavesTheEditorAsItWas) {
     const QString loaded = controller->videoPath;
     load(notAMovie);
     EXPECT_EQ(controller->videoPath, loaded);
-    EXPECT_EQ(controller->snapshot.width(), 320);
+    EXPECT_EQ(controller->snapshot->width(), 320);
     EXPECT_EQ(dialogs.alerts.size(), 2u);
 
     dialogs.openPaths.push_back(std::nullopt);  // the panel cancelled: nothing happens
@@ -186,7 +187,7 @@ TEST_F(EditorTest, BrowsingCoalescesStepsBackPastTheEndAndRecordsNothing) {
     EXPECT_EQ(stepper->doubleValue(), 2.0);  // 2 s is the end of the clip: still a frame
     const auto frame = test::ffmpegFrame(clip(), 1.9);
     ASSERT_TRUE(frame);
-    EXPECT_LT(test::meanDifference(controller->snapshot, *frame), 3.0);
+    EXPECT_LT(test::meanDifference(*controller->snapshot, *frame), 3.0);
     EXPECT_EQ(controller->history().count(), 1);  // a new frame records nothing
 
     stepper->stepUp();  // 3 s: past the end
@@ -300,18 +301,18 @@ TEST_F(EditorTest, TheWatermarkPictureKeepsThePreviousOneWhenUnreadable) {
 
     dialogs.openPaths.push_back(QString::fromStdString((dir / "logo.png").string()));
     click("buttonSelectImage");
-    EXPECT_EQ(controller->logo.width(), 40);
+    EXPECT_EQ(controller->logo->width(), 40);
     EXPECT_EQ(outlet<QLineEdit>("textFieldImage")->text(), "logo.png");
 
     dialogs.openPaths.push_back(QString::fromStdString((dir / "broken.png").string()));
     click("buttonSelectImage");
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].text, "The image could not be loaded.");
-    EXPECT_EQ(controller->logo.width(), 40);
+    EXPECT_EQ(controller->logo->width(), 40);
     EXPECT_EQ(outlet<QLineEdit>("textFieldImage")->text(), "logo.png");
 
     click("buttonResetImageWatermark");
-    EXPECT_TRUE(controller->logo.isEmpty());
+    EXPECT_TRUE(controller->logo->isEmpty());
     EXPECT_TRUE(outlet<QLineEdit>("textFieldImage")->text().isEmpty());
 }
 

@@ -113,7 +113,7 @@ TEST_F(MainWindowTest, StartsAtTheDefaultsWithOneHistoryRecord) {
     const auto& image = outlets().get<VideoImageView>("imageViewVideo")->image();
     ASSERT_TRUE(image.has_value());
     EXPECT_TRUE(image->isNull());
-    EXPECT_TRUE(controller->snapshot.isEmpty());
+    EXPECT_TRUE(controller->snapshot->isEmpty());
     EXPECT_TRUE(controller->videoPath.isEmpty());
 }
 

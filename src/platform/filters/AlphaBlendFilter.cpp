@@ -18,7 +18,7 @@ Image AlphaBlendFilter::apply(const Image& base, const Image& overlay) const {
     if (overlay.width() != base.width() || overlay.height() != base.height())
         return apply(base, resized(overlay, base.width(), base.height()));
     const float weight = static_cast<float>(mix_) / 255.0f;
-    Image out(base.width(), base.height());
+    Image out = Image::forOverwrite(base.width(), base.height());
     forEachRowBlock(base.height(), [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             std::uint8_t* d = out.row(y);
@@ -35,8 +35,8 @@ Image AlphaBlendFilter::apply(const Image& base, const Image& overlay) const {
 }
 
 Image resized(const Image& image, int width, int height) {
-    Image out(width, height);
-    if (image.isEmpty() || out.isEmpty()) return out;
+    if (image.isEmpty() || width <= 0 || height <= 0) return Image(width, height);
+    Image out = Image::forOverwrite(width, height);
     const float sx = static_cast<float>(image.width()) / width;
     const float sy = static_cast<float>(image.height()) / height;
     forEachRowBlock(height, [&](int y0, int y1) {

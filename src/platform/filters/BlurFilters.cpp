@@ -34,70 +34,121 @@ std::uint8_t roundLevel(float v) {
     return static_cast<std::uint8_t>(std::min(v + 0.5f, 255.0f));
 }
 
-// One output row of the separable blur: the vertical pass into `line`
-// (padded by r edge pixels on both sides), then the horizontal pass.
-void blurRow(const Image& in, const std::vector<float>& k, int y, std::vector<float>& line,
-             std::vector<float>& sum, std::uint8_t* dst) {
+// Columns [x0, x1) of row y of the blurred picture into `dst` (pixel x0
+// first): the vertical pass into `line` over the columns the horizontal
+// pass reads, with the edge pixels repeated beyond the picture, then the
+// horizontal pass into `sum`. Only the columns asked for are computed, and
+// each is computed exactly as a whole-row blur would.
+TINTREEL_VECTOR_KERNEL void blurSpan(const Image& in, const std::vector<float>& k, int y, int x0, int x1,
+                                     std::span<float> line, std::span<float> sum, std::uint8_t* dst) {
     const int r = static_cast<int>(k.size()) - 1;
-    const std::size_t n = in.stride();
-    const std::size_t pad = static_cast<std::size_t>(r) * 4;
-    float* acc = line.data() + pad;
-    const std::uint8_t* centre = in.row(y);
+    const int c0 = std::max(x0 - r, 0), c1 = std::min(x1 + r, in.width());  // columns inside the picture
+    const std::size_t n = static_cast<std::size_t>(c1 - c0) * 4, first = static_cast<std::size_t>(c0) * 4;
+    float* acc = line.data() + static_cast<std::size_t>(c0 - (x0 - r)) * 4;
+    const std::uint8_t* centre = in.row(y) + first;
     for (std::size_t i = 0; i < n; ++i) acc[i] = k[0] * centre[i];
     for (int t = 1; t <= r; ++t) {
-        const std::uint8_t* a = in.row(std::max(y - t, 0));
-        const std::uint8_t* b = in.row(std::min(y + t, in.height() - 1));
+        const std::uint8_t* a = in.row(std::max(y - t, 0)) + first;
+        const std::uint8_t* b = in.row(std::min(y + t, in.height() - 1)) + first;
         const float wt = k[t];
-        for (std::size_t i = 0; i < n; ++i) acc[i] += wt * (static_cast<float>(a[i]) + b[i]);
+        // The integer sum converts once and equals the sum of the two converted levels.
+        for (std::size_t i = 0; i < n; ++i) acc[i] += wt * static_cast<float>(a[i] + b[i]);
     }
-    for (std::size_t p = 0; p < pad; ++p) {
-        line[p] = acc[p % 4];
-        acc[n + p] = acc[n - 4 + p % 4];
-    }
-    for (std::size_t i = 0; i < n; ++i) sum[i] = k[0] * acc[i];
+    for (float* p = line.data(); p < acc; p += 4) std::copy(acc, acc + 4, p);
+    const std::size_t end = static_cast<std::size_t>(x1 - x0 + 2 * r) * 4;
+    for (std::size_t p = (acc - line.data()) + n; p < end; p += 4)
+        std::copy(acc + n - 4, acc + n, line.data() + p);
+    const float* mid = line.data() + static_cast<std::size_t>(r) * 4;
+    const std::size_t m = static_cast<std::size_t>(x1 - x0) * 4;
+    for (std::size_t i = 0; i < m; ++i) sum[i] = k[0] * mid[i];
     for (int t = 1; t <= r; ++t) {
         const float wt = k[t];
-        const float* left = acc - 4 * t;
-        const float* right = acc + 4 * t;
-        for (std::size_t i = 0; i < n; ++i) sum[i] += wt * (left[i] + right[i]);
+        const float* left = mid - 4 * t;
+        const float* right = mid + 4 * t;
+        for (std::size_t i = 0; i < m; ++i) sum[i] += wt * (left[i] + right[i]);
     }
-    for (std::size_t i = 0; i < n; ++i) dst[i] = roundLevel(sum[i]);
+    for (std::size_t i = 0; i < m; ++i) dst[i] = roundLevel(sum[i]);
 }
+
+std::vector<float> blurKernel(double sigma) {
+    return halfGaussian(std::min(sigma, GaussianBlurFilter::kMaxSigma));
+}
+
+// Scratch for blurSpan on rows of this picture.
+struct SpanScratch {
+    std::span<float> line, sum;
+    SpanScratch(const Image& in, const std::vector<float>& k)
+        : line(threadScratch<float, 0>(in.stride() + 8 * (k.size() - 1))),
+          sum(threadScratch<float, 1>(in.stride())) {}
+};
 
 Image gaussianBlur(const Image& in, double sigma) {
     if (in.isEmpty() || !(sigma > 0.0)) return in;
-    const std::vector<float> k = halfGaussian(std::min(sigma, GaussianBlurFilter::kMaxSigma));
-    const std::size_t pad = (k.size() - 1) * 4;
-    Image out(in.width(), in.height());
+    const std::vector<float> k = blurKernel(sigma);
+    Image out = Image::forOverwrite(in.width(), in.height());
     forEachRowBlock(in.height(), [&](int y0, int y1) {
-        std::vector<float> line(in.stride() + 2 * pad);
-        std::vector<float> sum(in.stride());
-        for (int y = y0; y < y1; ++y) blurRow(in, k, y, line, sum, out.row(y));
+        const SpanScratch scratch(in, k);
+        for (int y = y0; y < y1; ++y)
+            blurSpan(in, k, y, 0, in.width(), scratch.line, scratch.sum, out.row(y));
     });
     return out;
 }
 
-// Distance of pixel (x, y)'s centre from the picture's centre in normalised
+// The blur's share in each pixel of row y for the circle-centred filters:
+// smoothstep(inner, outer, d), or one minus it with `inside`, where d is the
+// distance of the pixel's centre from the picture's centre in normalised
 // units, with y scaled by height / width so that circles stay round.
-float aspectDistance(int x, int y, int w, int h) {
-    const float dx = (x + 0.5f) / w - 0.5f;
+struct Ring {
+    float inner, outer;
+    bool inside;
+};
+
+TINTREEL_VECTOR_KERNEL void ringWeights(const Ring& ring, int y, int w, int h, float* weight) {
     const float dy = ((y + 0.5f) / h - 0.5f) * h / w;
-    return std::sqrt(dx * dx + dy * dy);
+    for (int x = 0; x < w; ++x) {
+        const float dx = (x + 0.5f) / w - 0.5f;
+        weight[x] = std::sqrt(dx * dx + dy * dy);
+    }
+    for (int x = 0; x < w; ++x) weight[x] = smoothstep(ring.inner, ring.outer, weight[x]);
+    if (ring.inside)
+        for (int x = 0; x < w; ++x) weight[x] = 1.0f - weight[x];
 }
 
-// mix(sharp, blurred, weight(x, y)) per pixel, all four channels.
-template <typename Weight>
-Image mixByWeight(const Image& sharp, const Image& blurred, Weight weight) {
-    Image out(sharp.width(), sharp.height());
-    forEachRowBlock(sharp.height(), [&](int y0, int y1) {
+// One row of mix(sharp, blurred, weight): the blur is computed only over the
+// runs of pixels whose weight is not zero; the others keep the sharp pixel,
+// which is what the mix gives them anyway.
+void mixRow(const Image& in, const std::vector<float>& k, int y, std::span<const float> weight,
+            std::span<std::uint8_t> blurred, std::uint8_t* dst) {
+    const int w = in.width();
+    const std::uint8_t* s = in.row(y);
+    std::memcpy(dst, s, in.stride());
+    const SpanScratch scratch(in, k);
+    for (int a = 0; a < w;) {
+        if (weight[a] == 0.0f) {
+            ++a;
+            continue;
+        }
+        int b = a;
+        while (b < w && weight[b] != 0.0f) ++b;
+        blurSpan(in, k, y, a, b, scratch.line, scratch.sum, blurred.data());
+        for (int x = a; x < b; ++x) {
+            const Float4 sharp = loadTexel(s + x * 4), soft = loadTexel(blurred.data() + (x - a) * 4);
+            storeTexel(dst + x * 4, sharp + (soft - sharp) * weight[x]);
+        }
+        a = b;
+    }
+}
+
+// mix(sharp, blurred with sigma, the ring's weight) per pixel, all four channels.
+Image blurInRing(const Image& in, double sigma, const Ring& ring) {
+    const std::vector<float> k = blurKernel(sigma);
+    Image out = Image::forOverwrite(in.width(), in.height());
+    forEachRowBlock(in.height(), [&](int y0, int y1) {
+        const std::span<float> weights = threadScratch<float, 2>(static_cast<std::size_t>(in.width()));
+        const std::span<std::uint8_t> blurred = threadScratch<std::uint8_t, 3>(in.stride());
         for (int y = y0; y < y1; ++y) {
-            const std::uint8_t* s = sharp.row(y);
-            const std::uint8_t* b = blurred.row(y);
-            std::uint8_t* d = out.row(y);
-            for (int x = 0; x < sharp.width(); ++x, s += 4, b += 4, d += 4) {
-                const float t = weight(x, y);
-                for (int c = 0; c < 4; ++c) d[c] = roundLevel(s[c] + (b[c] - s[c]) * t);
-            }
+            ringWeights(ring, y, in.width(), in.height(), weights.data());
+            mixRow(in, k, y, weights, blurred, out.row(y));
         }
     });
     return out;
@@ -106,7 +157,7 @@ Image mixByWeight(const Image& sharp, const Image& blurred, Weight weight) {
 // A fixed set of integer offsets with weights, applied with edge clamping.
 using Taps = std::vector<std::pair<std::pair<int, int>, float>>;
 
-void convolveRow(const Image& in, const Taps& taps, int y, std::vector<float>& acc, std::uint8_t* dst) {
+void convolveRow(const Image& in, const Taps& taps, int y, std::span<float> acc, std::uint8_t* dst) {
     const int w = in.width();
     std::fill(acc.begin(), acc.end(), 0.0f);
     for (const auto& [offset, wt] : taps) {
@@ -126,9 +177,9 @@ void convolveRow(const Image& in, const Taps& taps, int y, std::vector<float>& a
 }
 
 Image convolve(const Image& in, const Taps& taps) {
-    Image out(in.width(), in.height());
+    Image out = Image::forOverwrite(in.width(), in.height());
     forEachRowBlock(in.height(), [&](int y0, int y1) {
-        std::vector<float> acc(in.stride());
+        const std::span<float> acc = threadScratch<float, 0>(in.stride());
         for (int y = y0; y < y1; ++y) convolveRow(in, taps, y, acc, out.row(y));
     });
     return out;
@@ -169,7 +220,7 @@ struct ZoomGeometry {
 // sample from the same input row position, so the vertical half of that
 // bilinear sample is done once per row (a blend of two input rows into
 // `blended`, one padded row per tap) and only the horizontal half per pixel.
-void zoomRow(const Image& in, const ZoomGeometry& g, int y, std::vector<float>& blended, std::uint8_t* dst) {
+void zoomRow(const Image& in, const ZoomGeometry& g, int y, std::span<float> blended, std::uint8_t* dst) {
     const int w = in.width(), h = in.height();
     const std::size_t n = in.stride(), span = n + 4;
     for (int k = -4; k <= 4; ++k) {
@@ -219,11 +270,9 @@ void GaussianBlurPositionFilter::setBlurRadius(double radius) {
 
 Image GaussianBlurPositionFilter::apply(const Image& input) const {
     if (isIdentity() || input.isEmpty()) return input;
-    const Image blurred = gaussianBlur(input, size_);
-    const int w = input.width(), h = input.height();
+    // A hard edge: smoothstep with equal edges is 0 inside and 1 from the radius on.
     const float radius = static_cast<float>(radius_);
-    return mixByWeight(input, blurred,
-                       [=](int x, int y) { return aspectDistance(x, y, w, h) < radius ? 1.0f : 0.0f; });
+    return blurInRing(input, size_, {radius, radius, true});
 }
 
 void GaussianSelectiveBlurFilter::setBlurRadiusInPixels(double sigma) {
@@ -238,11 +287,8 @@ void GaussianSelectiveBlurFilter::setExcludeBlurSize(double size) {
 
 Image GaussianSelectiveBlurFilter::apply(const Image& input) const {
     if (isIdentity() || input.isEmpty()) return input;
-    const Image blurred = gaussianBlur(input, sigma_);
-    const int w = input.width(), h = input.height();
-    const float inner = static_cast<float>(radius_ - edge_), outer = static_cast<float>(radius_);
-    return mixByWeight(input, blurred,
-                       [=](int x, int y) { return smoothstep(inner, outer, aspectDistance(x, y, w, h)); });
+    return blurInRing(input, sigma_,
+                      {static_cast<float>(radius_ - edge_), static_cast<float>(radius_), false});
 }
 
 void MotionBlurFilter::setBlurSize(double pixels) {
@@ -270,7 +316,7 @@ Image ZoomBlurFilter::apply(const Image& input) const {
                          static_cast<float>(size_ / 100.0)};
     Image out = Image::forOverwrite(input.width(), input.height());
     forEachRowBlock(input.height(), [&](int y0, int y1) {
-        std::vector<float> blended(kZoomTaps * (input.stride() + 4));
+        const std::span<float> blended = threadScratch<float, 0>(kZoomTaps * (input.stride() + 4));
         for (int y = y0; y < y1; ++y) zoomRow(input, g, y, blended, out.row(y));
     });
     return out;

@@ -23,7 +23,7 @@ Lut makeLut(F f) {
 }
 
 Image applyLuts(const Image& input, const Lut& red, const Lut& green, const Lut& blue) {
-    Image out(input.width(), input.height());
+    Image out = Image::forOverwrite(input.width(), input.height());
     forEachRowBlock(input.height(), [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             const std::uint8_t* s = input.row(y);
@@ -50,7 +50,7 @@ using ColorMatrix = std::array<double, 9>;
 Image applyMatrix(const Image& input, const ColorMatrix& m) {
     std::array<float, 9> f{};
     for (std::size_t i = 0; i < 9; ++i) f[i] = static_cast<float>(m[i]);
-    Image out(input.width(), input.height());
+    Image out = Image::forOverwrite(input.width(), input.height());
     forEachRowBlock(input.height(), [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             const std::uint8_t* s = input.row(y);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 #include "platform/filters/Parallel.h"
@@ -12,6 +13,34 @@ namespace tintreel {
 namespace {
 
 using Matrix3 = std::array<double, 9>;
+
+// The geometric filters work in two passes over a run of output pixels:
+// first where each pixel takes its sample from, a loop of pure arithmetic
+// that the compiler vectorises, then the bilinear samples themselves. A
+// pixel whose x coordinate is kNoSample is left as the output has it.
+constexpr float kNoSample = std::numeric_limits<float>::quiet_NaN();
+
+// Per-thread coordinates (and highlights) of one run of pixels.
+struct SampleRun {
+    float* xs;
+    float* ys;
+    float* lift;
+    explicit SampleRun(int count)
+        : xs(threadScratch<float, 0>(static_cast<std::size_t>(count)).data()),
+          ys(threadScratch<float, 1>(static_cast<std::size_t>(count)).data()),
+          lift(threadScratch<float, 2>(static_cast<std::size_t>(count)).data()) {}
+};
+
+// The samples of the first `count` pixels of the run into dst, each
+// brightened by its highlight when `lifted`.
+void sampleRun(const Image& in, const SampleRun& run, int count, std::uint8_t* dst, bool lifted = false) {
+    for (int i = 0; i < count; ++i, dst += 4) {
+        if (std::isnan(run.xs[i])) continue;
+        const Float4 t = sampleBilinear(in, run.xs[i], run.ys[i]);
+        const float l = lifted ? run.lift[i] : 0.0f;
+        storeTexel(dst, t + Float4{l, l, l, 0.0f});
+    }
+}
 
 // Since every corner has z = 0, the quad's projection is the plane
 // homography [x y 1] * H with H built from columns 1, 2, 4 and rows 1, 2, 4.
@@ -59,16 +88,16 @@ RowMapping rowMapping(const Image& in, const Matrix3& inv, int py) {
     return {first[0], first[1], first[2], next[0] - first[0], next[1] - first[1], next[2] - first[2]};
 }
 
-void transformRow(const Image& in, const Matrix3& inv, int py, std::uint8_t* dst) {
-    const RowMapping m = rowMapping(in, inv, py);
-    const double maxU = in.width() - 0.5, maxV = in.height() - 0.5;
-    for (int px = 0; px < in.width(); ++px, dst += 4) {
+// Where each pixel of columns [x0, x1) of a row takes its sample from.
+TINTREEL_VECTOR_KERNEL void transformCoordinates(const RowMapping& m, double maxU, double maxV, int x0,
+                                                 int x1, float* xs, float* ys) {
+    for (int px = x0; px < x1; ++px) {
         const double q = m.q + px * m.dq;
-        // q = 1 / w of the source point: a point behind the eye (w <= 0) is not drawn.
-        if (!(q > 0.0)) continue;
         const double u = (m.u + px * m.du) / q, v = (m.v + px * m.dv) / q;
-        if (!(u >= -0.5 && u <= maxU && v >= -0.5 && v <= maxV)) continue;
-        storeTexel(dst, sampleBilinear(in, static_cast<float>(u), static_cast<float>(v)));
+        // q = 1 / w of the source point: a point behind the eye (w <= 0) is not drawn.
+        const bool covered = q > 0.0 && u >= -0.5 && u <= maxU && v >= -0.5 && v <= maxV;
+        xs[px - x0] = covered ? static_cast<float>(u) : kNoSample;
+        ys[px - x0] = static_cast<float>(v);
     }
 }
 
@@ -79,11 +108,41 @@ Image TransformFilter::apply(const Image& input) const {
     Image out(input.width(), input.height());
     const std::optional<Matrix3> inv = inverted(planeHomography(transform_));
     if (!inv) return out;
+    const double maxU = input.width() - 0.5, maxV = input.height() - 0.5;
     forEachRowBlock(input.height(), [&](int y0, int y1) {
-        for (int y = y0; y < y1; ++y) transformRow(input, *inv, y, out.row(y));
+        const SampleRun run(input.width());
+        forEachTile(y0, y1, input.width(), [&](int y, int x0, int x1) {
+            transformCoordinates(rowMapping(input, *inv, y), maxU, maxV, x0, x1, run.xs, run.ys);
+            sampleRun(input, run, x1 - x0, out.pixel(x0, y));
+        });
     });
     return out;
 }
+
+namespace {
+
+struct SwirlShape {
+    float radius, angle;
+    int w, h;
+};
+
+// Where each pixel of columns [x0, x1) of row y takes its sample from: the
+// point turned about the centre; pixels outside the radius keep their own.
+TINTREEL_VECTOR_KERNEL void swirlCoordinates(const SwirlShape& g, int y, int x0, int x1, float* xs,
+                                             float* ys) {
+    const float dy = (y + 0.5f) / g.h - 0.5f;
+    for (int x = x0; x < x1; ++x) {
+        const float dx = (x + 0.5f) / g.w - 0.5f;
+        const float d = std::sqrt(dx * dx + dy * dy);
+        const float fall = (g.radius - d) / g.radius;
+        const SinCos turn = sinCos(8.0f * g.angle * fall * fall);
+        const float tx = dx * turn.cos - dy * turn.sin + 0.5f, ty = dx * turn.sin + dy * turn.cos + 0.5f;
+        xs[x - x0] = d < g.radius ? tx * g.w - 0.5f : kNoSample;
+        ys[x - x0] = ty * g.h - 0.5f;
+    }
+}
+
+}  // namespace
 
 void SwirlFilter::setRadius(double radius) {
     setFinite(radius_, radius);
@@ -95,22 +154,14 @@ void SwirlFilter::setAngle(double angle) {
 Image SwirlFilter::apply(const Image& input) const {
     if (isIdentity() || input.isEmpty()) return input;
     const int w = input.width(), h = input.height();
-    const float radius = static_cast<float>(radius_), angle = static_cast<float>(angle_);
     Image out = input;
+    const SwirlShape shape{static_cast<float>(radius_), static_cast<float>(angle_), w, h};
     forEachRowBlock(h, [&](int y0, int y1) {
-        for (int y = y0; y < y1; ++y) {
-            const float dy = (y + 0.5f) / h - 0.5f;
-            for (int x = 0; x < w; ++x) {
-                const float dx = (x + 0.5f) / w - 0.5f;
-                const float d = std::sqrt(dx * dx + dy * dy);
-                if (d >= radius) continue;
-                const float fall = (radius - d) / radius;
-                const float turn = 8.0f * angle * fall * fall;
-                const float c = std::cos(turn), s = std::sin(turn);
-                const float tx = dx * c - dy * s + 0.5f, ty = dx * s + dy * c + 0.5f;
-                storeTexel(out.pixel(x, y), sampleBilinear(input, tx * w - 0.5f, ty * h - 0.5f));
-            }
-        }
+        const SampleRun run(input.width());
+        forEachTile(y0, y1, w, [&](int y, int x0, int x1) {
+            swirlCoordinates(shape, y, x0, x1, run.xs, run.ys);
+            sampleRun(input, run, x1 - x0, out.pixel(x0, y));
+        });
     });
     return out;
 }
@@ -130,7 +181,7 @@ struct Refraction {
     float dx, dy, highlight;
 };
 
-Refraction refractThroughBall(float nx, float ny, float eta) {
+inline Refraction refractThroughBall(float nx, float ny, float eta) {
     const float nz = std::sqrt(std::max(0.0f, 1.0f - nx * nx - ny * ny));
     // Incident ray (0, 0, -1); the refracted ray by Snell's law with ratio eta.
     const float cosi = -nz;
@@ -144,27 +195,39 @@ Refraction refractThroughBall(float nx, float ny, float eta) {
     return {along * nx, along * ny, 0.35f * l8 * l8 * l8};
 }
 
+struct GlassShape {
+    float radius, eta, aspect;
+    int w, h;
+};
+
+// Where each pixel of row y takes its sample from, and its highlight; pixels
+// outside the ball take none.
+TINTREEL_VECTOR_KERNEL void glassCoordinates(const GlassShape& g, int y, float* xs, float* ys, float* lift) {
+    const float dy = ((y + 0.5f) / g.h - 0.5f) * g.aspect;
+    for (int x = 0; x < g.w; ++x) {
+        const float dx = (x + 0.5f) / g.w - 0.5f;
+        const Refraction r = refractThroughBall(dx / g.radius, -dy / g.radius, g.eta);
+        // Offsets are in half widths; rows run downward.
+        xs[x] = dx * dx + dy * dy < g.radius * g.radius ? (0.5f + 0.5f * r.dx) * g.w - 0.5f : kNoSample;
+        ys[x] = (0.5f - 0.5f * r.dy / g.aspect) * g.h - 0.5f;
+        lift[x] = 255.0f * r.highlight;
+    }
+}
+
 }  // namespace
 
 Image GlassSphereFilter::apply(const Image& input) const {
     const int w = input.width(), h = input.height();
     const float radius = static_cast<float>(radius_), eta = static_cast<float>(index_);
     const float aspect = static_cast<float>(h) / std::max(w, 1);
-    Image out(w, h);
+    Image out(w, h);  // what the ball does not cover stays transparent black
     if (!(radius > 0.0f)) return out;
+    const GlassShape shape{radius, eta, aspect, w, h};
     forEachRowBlock(h, [&](int y0, int y1) {
+        const SampleRun run(input.width());
         for (int y = y0; y < y1; ++y) {
-            const float dy = ((y + 0.5f) / h - 0.5f) * aspect;
-            for (int x = 0; x < w; ++x) {
-                const float dx = (x + 0.5f) / w - 0.5f;
-                if (dx * dx + dy * dy >= radius * radius) continue;
-                const Refraction r = refractThroughBall(dx / radius, -dy / radius, eta);
-                // Offsets are in half widths; rows run downward.
-                const Float4 t = sampleBilinear(input, (0.5f + 0.5f * r.dx) * w - 0.5f,
-                                                (0.5f - 0.5f * r.dy / aspect) * h - 0.5f);
-                const float lift = 255.0f * r.highlight;
-                storeTexel(out.pixel(x, y), t + Float4{lift, lift, lift, 0.0f});
-            }
+            glassCoordinates(shape, y, run.xs, run.ys, run.lift);
+            sampleRun(input, run, w, out.row(y), true);
         }
     });
     return out;

@@ -16,9 +16,10 @@ class FramePool {
 public:
     static constexpr std::size_t kSmallestPooled = std::size_t{1} << 20;
 
+    // The most recently freed buffer of that size, whose pages are likeliest in cache.
     std::uint8_t* take(std::size_t n) {
         std::lock_guard lock(mutex_);
-        for (std::size_t i = 0; i < count_; ++i) {
+        for (std::size_t i = count_; i-- > 0;) {
             if (free_[i].size != n) continue;
             std::uint8_t* p = free_[i].data;
             bytes_ -= n;

@@ -11,7 +11,7 @@ namespace {
 // Copies pixel by pixel: destination (x, y) takes source (sx, sy) as given by map.
 template <typename Map>
 Image remap(const Image& src, int width, int height, Map map) {
-    Image out(width, height);
+    Image out = Image::forOverwrite(width, height);
     forEachRowBlock(height, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             std::uint8_t* d = out.row(y);

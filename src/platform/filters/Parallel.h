@@ -4,21 +4,58 @@
 //
 // The body receives a half-open range of rows [y0, y1) and must only write
 // rows of that range; it runs concurrently with other blocks, so it takes no
-// locks and shares nothing mutable.
+// locks and shares nothing mutable but per-thread scratch memory.
 
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <span>
+#include <utility>
+#include <vector>
+
 namespace tintreel {
+
+// Blocks of a few rows keep the scheduling overhead small while leaving
+// enough pieces for the threads to balance uneven rows (a circle, a dot).
+inline constexpr int kRowGrain = 8;
+
+// Splits [0, height) into blocks of at least `grain` rows.
+template <typename Body>
+void forEachRowBlock(int height, int grain, Body&& body) {
+    if (height <= 0) return;
+    tbb::parallel_for(tbb::blocked_range<int>(0, height, std::max(grain, 1)),
+                      [&body](const tbb::blocked_range<int>& r) { body(r.begin(), r.end()); });
+}
 
 template <typename Body>
 void forEachRowBlock(int height, Body&& body) {
-    if (height <= 0) return;
-    // Blocks of a few rows keep the scheduling overhead small while leaving
-    // enough pieces for the threads to balance uneven rows (a circle, a dot).
-    constexpr int kGrain = 8;
-    tbb::parallel_for(tbb::blocked_range<int>(0, height, kGrain),
-                      [&body](const tbb::blocked_range<int>& r) { body(r.begin(), r.end()); });
+    forEachRowBlock(height, kRowGrain, std::forward<Body>(body));
+}
+
+// Rows [y0, y1) of a block in tiles a few cache lines wide, row by row within
+// each tile. Kernels whose samples wander across the input (a turn, a swirl)
+// then read a compact patch of it while that patch is still in cache.
+inline constexpr int kTileWidth = 64;
+
+template <typename Body>
+void forEachTile(int y0, int y1, int width, Body&& body) {
+    for (int x0 = 0; x0 < width; x0 += kTileWidth)
+        for (int y = y0; y < y1; ++y) body(y, x0, std::min(x0 + kTileWidth, width));
+}
+
+// Working memory for one block of rows, kept per thread and per `Slot` and
+// reused by later blocks and later pictures: allocating it afresh for every
+// block makes the allocator hand memory back to the system and fault it in
+// again, which costs more than the kernels themselves. The contents are
+// left from earlier use; callers initialise what they read. A body must not
+// hold two spans of the same slot, and nothing it calls may use its slots.
+template <typename T, int Slot = 0>
+std::span<T> threadScratch(std::size_t count) {
+    thread_local std::vector<T> buffer;
+    if (buffer.size() < count) buffer.resize(count);
+    return {buffer.data(), count};
 }
 
 }  // namespace tintreel

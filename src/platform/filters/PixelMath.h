@@ -17,6 +17,16 @@
 
 namespace tintreel {
 
+// Marks a kernel whose loops the compiler vectorises: on x86-64 it is built
+// twice, for the baseline and for AVX2, and the loader picks the version the
+// processor runs. Both versions do the same arithmetic in the same order, so
+// the results are identical; only the width of the vector registers differs.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__)
+#define TINTREEL_VECTOR_KERNEL __attribute__((target_clones("avx2", "default")))
+#else
+#define TINTREEL_VECTOR_KERNEL
+#endif
+
 // Filter setters keep their previous value when given something that is
 // not a finite number, so no parameter can poison a kernel.
 inline void setFinite(double& field, double value) {
@@ -39,10 +49,35 @@ inline std::uint8_t levelToByte(float v) {
 
 // Hermite step from 0 at e0 to 1 at e1. When the edges coincide or are
 // reversed the step is a hard threshold at e1, never a division by zero.
+// Written with selects rather than branches so that loops over it vectorise.
 inline float smoothstep(float e0, float e1, float x) {
     if (!(e1 > e0)) return x < e1 ? 0.0f : 1.0f;
-    const float t = std::clamp((x - e0) / (e1 - e0), 0.0f, 1.0f);
+    float t = (x - e0) / (e1 - e0);
+    t = t > 0.0f ? t : 0.0f;
+    t = t < 1.0f ? t : 1.0f;
     return t * t * (3.0f - 2.0f * t);
+}
+
+// Sine and cosine together, within a few units in the last place of
+// single precision for angles up to a few hundred radians. A polynomial
+// rather than a library call, so that loops over it vectorise.
+struct SinCos {
+    float sin, cos;
+};
+
+inline SinCos sinCos(float a) {
+    // a = q pi/2 + r with |r| <= pi/4; pi/2 in three parts keeps q pi/2 exact enough.
+    const int q = static_cast<int>(a * 0.636619772f + (a < 0.0f ? -0.5f : 0.5f));
+    const float qf = static_cast<float>(q);
+    const float r = ((a - qf * 1.5703125f) - qf * 4.8375129699707031e-4f) - qf * 7.5497899548918821e-8f;
+    const float z = r * r;
+    const float s = r + r * z * (-1.6666654611e-1f + z * (8.3321608736e-3f + z * -1.9515295891e-4f));
+    const float c =
+        1.0f - 0.5f * z +
+        z * z * (4.166664568298827e-2f + z * (-1.388731625493765e-3f + z * 2.443315711809948e-5f));
+    // Quadrants 0 ... 3 give (s, c), (c, -s), (-s, -c), (-c, s).
+    const float sine = (q & 1) ? c : s, cosine = (q & 1) ? s : c;
+    return {(q & 2) ? -sine : sine, ((q + 1) & 2) ? -cosine : cosine};
 }
 
 // One straight RGBA texel in levels 0 ... 255, the four channels in one

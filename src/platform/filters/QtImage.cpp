@@ -15,7 +15,7 @@ Image fromQImage(const QImage& image) {
     if (image.isNull()) return {};
     const QImage rgba =
         image.format() == QImage::Format_RGBA8888 ? image : image.convertToFormat(QImage::Format_RGBA8888);
-    Image out(rgba.width(), rgba.height());
+    Image out = Image::forOverwrite(rgba.width(), rgba.height());
     for (int y = 0; y < rgba.height(); ++y) std::memcpy(out.row(y), rgba.constScanLine(y), out.stride());
     return out;
 }

@@ -67,7 +67,7 @@ Image SmoothToonFilter::apply(const Image& input) const {
         quantised[i] = unitToByte(static_cast<float>(std::floor(i / 255.0 * levels + 0.5) / levels));
     const float threshold = static_cast<float>(threshold_);
     const int w = input.width(), h = input.height();
-    Image out(w, h);
+    Image out = Image::forOverwrite(w, h);
     forEachRowBlock(h, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             const std::uint8_t* s = blurred.row(y);
@@ -92,7 +92,7 @@ void VignetteFilter::setVignetteEnd(double end) {
 Image VignetteFilter::apply(const Image& input) const {
     const int w = input.width(), h = input.height();
     const float start = static_cast<float>(start_), end = static_cast<float>(end_);
-    Image out(w, h);
+    Image out = Image::forOverwrite(w, h);
     forEachRowBlock(h, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             const std::uint8_t* s = input.row(y);
@@ -122,7 +122,7 @@ void PixellateFilter::setFractionalWidthOfAPixel(double fraction) {
 Image PixellateFilter::apply(const Image& input) const {
     const int w = input.width(), h = input.height();
     const int cell = cellSizeInPixels(fraction_, w);
-    Image out(w, h);
+    Image out = Image::forOverwrite(w, h);
     forEachRowBlock(h, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             const int sy = std::min((y / cell) * cell + cell / 2, h - 1);
@@ -144,7 +144,7 @@ Image HalftoneFilter::apply(const Image& input) const {
     const int w = input.width(), h = input.height();
     const int cell = cellSizeInPixels(fraction_, w);
     const float half = cell * 0.5f;
-    Image out(w, h);
+    Image out = Image::forOverwrite(w, h);
     forEachRowBlock(h, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             const int cy = (y / cell) * cell;
@@ -155,7 +155,8 @@ Image HalftoneFilter::apply(const Image& input) const {
                                                                  std::min(cy + cell / 2, h - 1)));
                 // The dot's area is the cell's area times the darkness.
                 const float radius = cell * std::sqrt(darkness / std::numbers::pi_v<float>);
-                const float dist = std::hypot(x + 0.5f - (cx + half), y + 0.5f - (cy + half));
+                const float ox = x + 0.5f - (cx + half), oy = y + 0.5f - (cy + half);
+                const float dist = std::sqrt(ox * ox + oy * oy);  // within a cell: no overflow to guard
                 // One pixel of anti-aliasing at the rim, faded out for dots
                 // thinner than a pixel so that a white cell stays white.
                 const float ink =
