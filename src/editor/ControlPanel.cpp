@@ -142,7 +142,9 @@ QWidget* makeGroup(Outlets& outlets, Dialogs& dialogs, const GroupSpec& group) {
     for (const ControlSpec& control : controlCatalogue()) {
         if (control.group != group.id || control.outlet == group.checkOutlet || control.kind == ControlKind::MatrixCell)
             continue;
-        if (control.kind != ControlKind::Check) grid->addWidget(new QLabel(qs(control.label)), row, 0);
+        // Check boxes and push buttons carry their own caption.
+        if (control.kind != ControlKind::Check && control.kind != ControlKind::Button)
+            grid->addWidget(new QLabel(qs(control.label)), row, 0);
         grid->addWidget(makeValueWidget(outlets, dialogs, control), row, 1);
         ++row;
     }

@@ -199,11 +199,13 @@ void ViewController::showProgressIndicator(bool visible) {
     outlets_.find("progressIndicator")->setVisible(visible);
 }
 
-// Back from the rendered movie to the still preview and its zoom buttons.
-void ViewController::showStillPreview() {
-    for (std::string_view name : {"imageViewVideo", "buttonZoomIn", "buttonZoomOut", "buttonResetZoom"})
-        outlets_.find(name)->show();
-    outlets_.find("playerViewVideo")->hide();
+// Switches the preview box between the still preview (with its zoom
+// buttons) and the player of the rendered movie.
+void ViewController::showStillPreview(bool still) {
+    for (std::string_view name :
+         {"customViewImage", "imageViewVideo", "buttonZoomIn", "buttonZoomOut", "buttonResetZoom"})
+        outlets_.find(name)->setVisible(still);
+    outlets_.find("playerViewVideo")->setVisible(!still);
 }
 
 void ViewController::updateBrowseTime() {

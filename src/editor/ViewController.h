@@ -141,7 +141,7 @@ private:
     QWidget* buildCommandBar();
     void setInterfaceEnabled(bool enabled);
     void showProgressIndicator(bool visible);
-    void showStillPreview();
+    void showStillPreview(bool still = true);
     void pausePlayer();
     void updateBrowseTime();
 

@@ -143,9 +143,7 @@ void ViewController::endRenderWithoutMovie() {
 void ViewController::ShowVideoPlayer() {
     hideRenderProgress();
     if (newVideoPath.isEmpty()) return dialogs_.alert(QStringLiteral("Could not generate video."));
-    for (std::string_view name : {"imageViewVideo", "buttonZoomIn", "buttonZoomOut", "buttonResetZoom"})
-        outlets_.find(name)->hide();
-    outlets_.find("playerViewVideo")->show();
+    showStillPreview(false);
     previewButton()->setEnabled(false);
     outlets_.find("buttonSaveVideo")->setEnabled(true);
     outlets_.get<PlayerView>("playerViewVideo")->setMovie(newVideoPath);

@@ -10,7 +10,10 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <QVideoWidget>
+#include <QVideoFrame>
+#include <QVideoSink>
+
+#include "preview/ImageCanvas.h"
 
 namespace tintreel {
 namespace {
@@ -26,13 +29,15 @@ PlayerView::PlayerView(QWidget* parent)
     : QWidget(parent),
       player_(new QMediaPlayer(this)),
       audio_(new QAudioOutput(this)),
-      video_(new QVideoWidget),
+      sink_(new QVideoSink(this)),
+      screen_(new ImageCanvas),
       playButton_(new QToolButton),
       seekBar_(new QSlider(Qt::Horizontal)),
       time_(new QLabel(QStringLiteral("0:00 / 0:00"))),
       volume_(new QSlider(Qt::Horizontal)) {
     player_->setAudioOutput(audio_);
-    player_->setVideoOutput(video_);
+    player_->setVideoSink(sink_);
+    screen_->setObjectName(QStringLiteral("playerScreen"));
     playButton_->setObjectName(QStringLiteral("playerPlayPause"));
     playButton_->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
     playButton_->setToolTip(tr("Play or pause (Space)"));
@@ -52,7 +57,7 @@ PlayerView::PlayerView(QWidget* parent)
     controls->addWidget(volume_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 4);
-    layout->addWidget(video_, 1);
+    layout->addWidget(screen_, 1);
     layout->addLayout(controls);
     setFocusPolicy(Qt::StrongFocus);
 
@@ -67,6 +72,14 @@ PlayerView::PlayerView(QWidget* parent)
         if (!seekBar_->isSliderDown()) seekBar_->setValue(static_cast<int>(position));
         updateTime();
     });
+    connect(sink_, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
+        if (frame.isValid()) screen_->setImage(frame.toImage());
+    });
+    // Show the first picture as soon as the movie is ready, before Play.
+    connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
+        if (status == QMediaPlayer::LoadedMedia && player_->playbackState() == QMediaPlayer::StoppedState)
+            player_->pause();
+    });
     connect(player_, &QMediaPlayer::playbackStateChanged, this, [this](QMediaPlayer::PlaybackState state) {
         const bool playing = state == QMediaPlayer::PlayingState;
         playButton_->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
@@ -77,6 +90,7 @@ PlayerView::~PlayerView() { player_->stop(); }
 
 void PlayerView::setMovie(const QString& path) {
     player_->stop();
+    screen_->clearImage();
     player_->setSource(path.isEmpty() ? QUrl() : QUrl::fromLocalFile(path));
 }
 

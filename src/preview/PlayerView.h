@@ -1,7 +1,8 @@
 #pragma once
 // PlayerView: plays the rendered preview movie inside the window, with the
 // controls a user expects: play/pause (also the space bar), a seek bar with
-// the time, and the volume.
+// the time, and the volume. Frames come through a video sink and are drawn
+// like the still preview, which works the same on every display back end.
 //
 // GUI thread only.
 
@@ -12,9 +13,11 @@ class QLabel;
 class QMediaPlayer;
 class QSlider;
 class QToolButton;
-class QVideoWidget;
+class QVideoSink;
 
 namespace tintreel {
+
+class ImageCanvas;
 
 class PlayerView : public QWidget {
     Q_OBJECT
@@ -38,7 +41,8 @@ private:
 
     QMediaPlayer* player_;
     QAudioOutput* audio_;
-    QVideoWidget* video_;
+    QVideoSink* sink_;
+    ImageCanvas* screen_;
     QToolButton* playButton_;
     QSlider* seekBar_;
     QLabel* time_;

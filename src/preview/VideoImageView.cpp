@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QUrl>
 
 #include "platform/media/FrameImage.h"
@@ -16,30 +15,11 @@ namespace tintreel {
 
 const QStringList VideoImageView::acceptedTypes{"mov", "m4v", "mp4", "3gp", "3g2"};
 
-VideoImageView::VideoImageView(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setAcceptDrops(true);
-}
-
-void VideoImageView::setImage(QImage image) {
-    image_ = std::move(image);
-    update();
-}
-
-void VideoImageView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
-    if (!image_ || image_->isNull()) return;
-    QSize fitted = image_->size().scaled(size(), Qt::KeepAspectRatio);
-    QRect target(QPoint(0, 0), fitted);
-    target.moveCenter(rect().center());
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, *image_);
-}
+VideoImageView::VideoImageView(QWidget* parent) : ImageCanvas(parent) { setAcceptDrops(true); }
 
 bool VideoImageView::shouldAskBeforeReplacing() const {
     // Only the empty image of a reset (after start-up or New) skips the question.
-    return !image_ || image_->width() != 0 || image_->height() != 0;
+    return !image() || image()->width() != 0 || image()->height() != 0;
 }
 
 bool VideoImageView::performDragOperation(const QMimeData* data) {

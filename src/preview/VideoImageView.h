@@ -1,9 +1,7 @@
 #pragma once
 // VideoImageView: shows the still preview and accepts a dropped movie.
 //
-// Drawing: the whole area black, then the picture fitted into the view with
-// its proportions kept, so whatever the picture leaves uncovered shows black.
-// The view's frame inside the visible preview area is the zoom and pan state.
+// Drawing is the canvas's: black, then the picture fitted in. The view's frame inside the visible preview area is the zoom and pan state.
 // The view distinguishes holding no image at all from holding an empty one
 // (what a reset gives it): only an image, even an empty one, lets the zoom
 // buttons act, and only an empty one lets a drop skip its question.
@@ -14,9 +12,7 @@
 // "DragPerformed" with {"path": file} is posted on the default centre.
 // GUI thread only.
 
-#include <QImage>
-#include <QWidget>
-#include <optional>
+#include "preview/ImageCanvas.h"
 
 class QMimeData;
 
@@ -24,16 +20,13 @@ namespace tintreel {
 
 class Dialogs;
 
-class VideoImageView : public QWidget {
+class VideoImageView : public ImageCanvas {
     Q_OBJECT
 public:
     explicit VideoImageView(QWidget* parent = nullptr);
 
     // The movie extensions a drop accepts, in order.
     static const QStringList acceptedTypes;
-
-    void setImage(QImage image);
-    const std::optional<QImage>& image() const { return image_; }
 
     // Where the drop's question is asked.
     void setDialogs(Dialogs* dialogs) { dialogs_ = dialogs; }
@@ -46,7 +39,6 @@ Q_SIGNALS:
     void dragged(const QPointF& delta, const QPointF& windowPosition);
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -56,7 +48,6 @@ protected:
 private:
     bool shouldAskBeforeReplacing() const;
 
-    std::optional<QImage> image_;
     Dialogs* dialogs_ = nullptr;
     QPointF lastDragPosition_;
 };

@@ -246,7 +246,8 @@ TEST(KernelAccuracy, RecycledFrameBuffersStartTransparentBlack) {
         Image dirty = Image::forOverwrite(1920, 1080);
         std::fill(dirty.data(), dirty.data() + dirty.byteCount(), std::uint8_t{0xAB});
         const std::uint8_t* buffer = dirty.data();
-        dirty = Image();  // back to the pool
+        { const Image taken = std::move(dirty); }  // back to the pool at the end of the block
+        EXPECT_TRUE(dirty.isEmpty());              // NOLINT(bugprone-use-after-move): moved-from is empty
         const Image fresh(1920, 1080);
         EXPECT_EQ(fresh.data(), buffer);  // the same memory came back
         EXPECT_TRUE(std::all_of(fresh.data(), fresh.data() + fresh.byteCount(),

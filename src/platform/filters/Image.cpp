@@ -40,8 +40,10 @@ public:
     }
 
 private:
-    static constexpr std::size_t kMaxBuffers = 8;
-    static constexpr std::size_t kMaxBytes = std::size_t{320} << 20;
+    // Enough for a chain's input, its current picture and the step being
+    // made, at up to 4K, without holding much beyond what is in use.
+    static constexpr std::size_t kMaxBuffers = 4;
+    static constexpr std::size_t kMaxBytes = std::size_t{160} << 20;
 
     struct Block {
         std::uint8_t* data;
@@ -78,6 +80,19 @@ void PixelAllocator::deallocate(std::uint8_t* p, std::size_t n) noexcept {
 
 Image::Image(int width, int height) : Image(forOverwrite(width, height)) {
     std::fill(pixels_.begin(), pixels_.end(), 0);
+}
+
+Image::Image(const Image& other) : Image(forOverwrite(other.width_, other.height_)) {
+    std::copy(other.pixels_.begin(), other.pixels_.end(), pixels_.begin());
+}
+
+Image& Image::operator=(const Image& other) {
+    if (this == &other) return *this;
+    if (other.byteCount() != byteCount()) return *this = Image(other);
+    width_ = other.width_;
+    height_ = other.height_;
+    std::copy(other.pixels_.begin(), other.pixels_.end(), pixels_.begin());
+    return *this;
 }
 
 Image Image::forOverwrite(int width, int height) {

@@ -38,10 +38,6 @@ struct PixelAllocator {
     void construct(U* p) noexcept {
         ::new (static_cast<void*>(p)) U;
     }
-    template <typename U, typename... Args>
-    void construct(U* p, Args&&... args) {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
     bool operator==(const PixelAllocator&) const = default;
 };
 
@@ -56,6 +52,21 @@ public:
     // A width x height picture whose pixels are left unspecified, for kernels
     // that write every pixel: it saves zero-filling a frame only to overwrite it.
     static Image forOverwrite(int width, int height);
+
+    // Copies take their buffer from the pool and copy the bytes in one go; a
+    // moved-from Image is empty.
+    Image(const Image& other);
+    Image& operator=(const Image& other);
+    Image(Image&& other) noexcept
+        : width_(std::exchange(other.width_, 0)),
+          height_(std::exchange(other.height_, 0)),
+          pixels_(std::move(other.pixels_)) {}
+    Image& operator=(Image&& other) noexcept {
+        width_ = std::exchange(other.width_, 0);
+        height_ = std::exchange(other.height_, 0);
+        pixels_ = std::move(other.pixels_);
+        return *this;
+    }
 
     int width() const { return width_; }
     int height() const { return height_; }

@@ -1,6 +1,8 @@
 #pragma once
 // Small numeric helpers shared by the filter kernels: conversion back to
-// bytes, smoothstep, and clamped bilinear sampling.
+// bytes, smoothstep, a vectorisable sine and cosine, RGBA texels as one
+// vector of four floats, clamped bilinear sampling, and the marker for
+// kernels built for both baseline x86-64 and AVX2.
 //
 // Pure inline functions; callable from any thread.
 

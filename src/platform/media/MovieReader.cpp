@@ -19,10 +19,10 @@ namespace {
 constexpr int kQueuedFrames = 3;
 constexpr int kQueuedPackets = 512;
 
-// Stages of the frame being delivered, each worth part of a frame in progress().
-enum Stage : int64_t { kWaiting = 0, kTaken = 1, kOperating = 2, kWriting = 3, kStages = 4 };
-constexpr double kTakenShare = 0.1;
-constexpr double kOperatingShare = 0.6;
+// Stages of the frame being delivered; each covers part of a frame in progress():
+// waiting for the decoder [0, 0.1), the frame operation [0.1, 0.6), the writer [0.6, 1).
+enum Stage : int64_t { kWaiting = 0, kOperating = 1, kWriting = 2, kStages = 3 };
+constexpr double kStageStart[kStages + 1] = {0.0, 0.1, 0.6, 1.0};
 
 int64_t nowNanos() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -54,9 +54,12 @@ struct MovieReader::Impl {
 
     // Frames delivered times kStages plus the stage of the current frame.
     std::atomic<int64_t> position{0};
-    std::atomic<int64_t> operationStart{0};
-    std::atomic<int64_t> typicalOperation{50'000'000};
+    std::atomic<int64_t> stageStart{0};
+    std::atomic<int64_t> typicalFrame{50'000'000};
+    std::atomic<bool> decoderBusy{false};
     std::atomic<bool> finished{false};
+    // The highest progress reported so far: what progress() returns never goes back.
+    mutable std::atomic<float> reported{0.0f};
 
     static int interrupted(void* self) { return static_cast<Impl*>(self)->stopping.load() ? 1 : 0; }
 
@@ -68,6 +71,10 @@ struct MovieReader::Impl {
     void deliveryLoop(const FrameOperation& operation, MovieWriter& writer,
                       const std::function<void()>& onAdvance);
     bool deliverFrame(Sample& sample, const FrameOperation& operation, MovieWriter& writer);
+    void enterStage(int64_t base, Stage stage) {
+        stageStart = nowNanos();
+        position = base + stage;
+    }
     double partOfCurrentFrame(Stage stage) const;
 };
 
@@ -87,7 +94,9 @@ void MovieReader::Impl::decodeLoop() {
 bool MovieReader::Impl::routePacket(AVPacket& packet, AVFrame& frame) {
     const int stream = packet.stream_index;
     if (stream == videoIndex) {
+        decoderBusy = true;
         const int status = decoder.send(&packet);
+        decoderBusy = false;
         av_packet_unref(&packet);
         // A damaged packet is skipped, as players do; anything else ends the movie as a failure.
         if (status < 0 && status != AVERROR_INVALIDDATA) {
@@ -109,7 +118,9 @@ bool MovieReader::Impl::queueDecodedFrames(AVFrame& frame) {
     while (true) {
         const int status = decoder.receive(&frame);
         if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return true;
+        decoderBusy = true;
         std::optional<Image> image = status < 0 ? std::nullopt : converter.convert(frame);
+        decoderBusy = false;
         const int64_t timestamp = frameTimestamp(frame);
         av_frame_unref(&frame);
         if (!image) {
@@ -143,35 +154,26 @@ void MovieReader::Impl::deliveryLoop(const FrameOperation& operation, MovieWrite
 
 bool MovieReader::Impl::deliverFrame(Sample& sample, const FrameOperation& operation, MovieWriter& writer) {
     const int64_t base = position.load() - position.load() % kStages;
-    position = base + kTaken;
-    const int64_t start = nowNanos();
-    operationStart = start;
-    position = base + kOperating;
+    const int64_t frameStart = stageStart.load();
+    enterStage(base, kOperating);
     const Image result = operation ? operation(sample.frame) : std::move(sample.frame);
-    // A running average of the operation's time sets how fast progress creeps during the next one.
-    typicalOperation = (typicalOperation.load() * 7 + (nowNanos() - start)) / 8;
-    position = base + kWriting;
+    enterStage(base, kWriting);
     const bool written = writer.appendFrame(result, sample.timestamp);
-    if (written) position = base + kStages;
+    // A running average of a frame's time sets how fast progress creeps within the next one.
+    typicalFrame = (typicalFrame.load() * 7 + (nowNanos() - frameStart)) / 8;
+    if (written) enterStage(base + kStages, kWaiting);
     return written;
 }
 
 double MovieReader::Impl::partOfCurrentFrame(Stage stage) const {
-    switch (stage) {
-        case kTaken:
-            return kTakenShare;
-        case kOperating: {
-            // Work in progress on one frame: creeps toward the end of its share and never
-            // reaches it, so a long computation keeps moving while a stuck writer does not.
-            const double elapsed = static_cast<double>(nowNanos() - operationStart.load());
-            const double typical = static_cast<double>(std::max<int64_t>(typicalOperation.load(), 1));
-            return kTakenShare + kOperatingShare * elapsed / (elapsed + typical);
-        }
-        case kWriting:
-            return kTakenShare + kOperatingShare;
-        default:
-            return 0.0;
-    }
+    const double start = kStageStart[stage], width = kStageStart[stage + 1] - start;
+    // Waiting counts as work only while the decoder is decoding, not while it reads or is stuck.
+    if (stopping || (stage == kWaiting && !decoderBusy)) return start;
+    // Work under way creeps toward the end of its stage and never reaches it, so a frame
+    // that takes long keeps moving while a stopped reader or a failed writer does not.
+    const double elapsed = static_cast<double>(nowNanos() - stageStart.load());
+    const double typical = static_cast<double>(std::max<int64_t>(typicalFrame.load(), 1));
+    return start + width * elapsed / (elapsed + typical);
 }
 
 std::unique_ptr<MovieReader> MovieReader::open(const std::filesystem::path& path, std::string* error) {
@@ -204,6 +206,7 @@ bool MovieReader::startProcessing(FrameOperation operation, MovieWriter& writer,
                                   std::function<void()> onAdvance) {
     Impl& d = *impl_;
     if (d.decodeThread.joinable() || d.stopping) return false;
+    d.stageStart = nowNanos();
     d.decodeThread = std::thread([&d] { d.decodeLoop(); });
     d.deliveryThread =
         std::thread([&d, &writer, operation = std::move(operation), onAdvance = std::move(onAdvance)] {
@@ -228,7 +231,11 @@ float MovieReader::progress() const {
         static_cast<double>(position / kStages) + d.partOfCurrentFrame(Stage(position % kStages));
     // An estimate that falls short of the real count still leaves room below 1.
     const double total = std::max(static_cast<double>(d.expectedFrames), units + 1.0);
-    return std::min(static_cast<float>(units / total), std::nextafter(1.0f, 0.0f));
+    const float now = std::min(static_cast<float>(units / total), std::nextafter(1.0f, 0.0f));
+    float highest = d.reported.load();
+    while (now > highest && !d.reported.compare_exchange_weak(highest, now)) {
+    }
+    return std::max(now, highest);
 }
 
 const AVFormatContext& MovieReader::input() const {
