@@ -111,6 +111,8 @@ void ViewController::startRender(RenderRequest request) {
 
 void ViewController::finishRender(const RenderResult& result) {
     if (renderThread_.joinable()) renderThread_.join();
+    // A cancel pressed after the last pass had already finished is moot now.
+    settingsManager.generatePreviewCanceledByUser = false;
     switch (result.outcome) {
         case RenderOutcome::Succeeded:
             newVideoPath = QString::fromStdString(result.newVideoPath);
@@ -128,8 +130,9 @@ void ViewController::finishRender(const RenderResult& result) {
     Q_EMIT renderFinished();
 }
 
-// The failed and cancelled endings: the interface back, nothing to save. A
-// cancel pressed while the render was already failing is forgotten too.
+// The failed and cancelled endings: the interface back (the button enabled
+// even when a cancel arrived while the render was already failing), nothing
+// to save.
 void ViewController::endRenderWithoutMovie() {
     newVideoPath.clear();
     EnableInterface();
@@ -137,7 +140,6 @@ void ViewController::endRenderWithoutMovie() {
     previewButton()->setEnabled(true);
     hideRenderProgress();
     outlets_.find("buttonSaveVideo")->setEnabled(false);
-    settingsManager.generatePreviewCanceledByUser = false;
 }
 
 void ViewController::ShowVideoPlayer() {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/Lines.h"
+
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -13,13 +15,6 @@ namespace fs = std::filesystem;
 
 void touch(const fs::path& path) { std::ofstream(path) << "x"; }
 
-int countLines(const std::string& text, const std::string& prefix) {
-    std::istringstream in(text);
-    int count = 0;
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind(prefix, 0) == 0) ++count;
-    return count;
-}
 
 TEST(TemporaryDirectory, IsPrivateUniqueAndRemovedWithItsOwner) {
     fs::path first;
@@ -83,7 +78,7 @@ TEST(TemporaryDirectory, DeletesFilesAndSubdirectoriesButNotWhatLinksPointAt) {
 
     std::ostringstream out;
     DeleteTemporaryFiles(dir->path(), out);
-    const bool oneLine = countLines(out.str(), "Could not delete video: ") == 1;
+    const bool oneLine = test::countLinesStartingWith(out.str(), "Could not delete video: ") == 1;
     const bool restRemoved = !fs::exists(dir->path() / "a.mov") && !fs::exists(dir->path() / "z.mov");
     fs::permissions(dir->path() / "locked", fs::perms::owner_all);
     std::_Exit(oneLine && restRemoved ? 0 : 1);
@@ -97,7 +92,7 @@ TEST(TemporaryDirectoryDeathTest, AnEntryThatCannotBeRemovedIsReportedOnceAndThe
 TEST(TemporaryDirectory, AMissingDirectoryPrintsOneErrorLine) {
     std::ostringstream out;
     DeleteTemporaryFiles("/nonexistent/tintreel-test", out);
-    EXPECT_EQ(countLines(out.str(), "Error: "), 1);
+    EXPECT_EQ(test::countLinesStartingWith(out.str(), "Error: "), 1);
 }
 
 }  // namespace

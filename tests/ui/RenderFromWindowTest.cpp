@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <fstream>
 #include <iostream>
+#include <random>
 #include <sstream>
 #include <csignal>
 #include <sys/resource.h>
@@ -15,6 +16,7 @@
 #include "editor/ControlCatalogue.h"
 #include "platform/ui/FloatSlider.h"
 #include "preview/PlayerView.h"
+#include "support/Lines.h"
 #include "ui/EditorFixture.h"
 
 namespace tintreel {
@@ -32,13 +34,6 @@ private:
     std::streambuf* old_;
 };
 
-int countPrefixed(const std::string& text, const std::string& prefix) {
-    std::istringstream in(text);
-    int count = 0;
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind(prefix, 0) == 0) ++count;
-    return count;
-}
 
 class RenderFromWindowTest : public EditorFixture {
 protected:
@@ -175,6 +170,37 @@ TEST_F(RenderFromWindowTest, CancelDuringTheSecondOfThreePassesLeavesNothingBehi
     EXPECT_TRUE(dialogs.alerts.empty());
 }
 
+TEST_F(RenderFromWindowTest, TwentyCancelsAtRandomMomentsLeaveNothingBehind) {
+    load(longerClip());
+    outlet<QCheckBox>("checkSepia")->setChecked(true);
+    outlet<QCheckBox>("checkBlur")->setChecked(true);
+    std::mt19937 random(20261206);
+    int cancelled = 0;
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_TRUE(previewButton()->isEnabled()) << "round " << round;
+        QSignalSpy finished(controller, &ViewController::renderFinished);
+        controller->OnGeneratePreview();
+        QTest::qWait(std::uniform_int_distribution<int>(0, 1500)(random));
+        if (controller->isRendering()) {
+            controller->OnGeneratePreview();
+            ++cancelled;
+        }
+        ASSERT_TRUE(finished.count() > 0 || finished.wait(30000)) << "round " << round;
+        if (controller->newVideoPath.isEmpty()) {
+            EXPECT_TRUE(std::filesystem::is_empty(directory.path())) << "round " << round;
+        } else {  // finished before the cancel: back to the still preview for the next round
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory.path()), {}), 1);
+            controller->UpdateImageEffect();
+            ASSERT_TRUE(settle());
+        }
+        EXPECT_EQ(previewButton()->text(), "Generate Preview");
+        EXPECT_TRUE(outlets().find("sliderBrightness")->isEnabled());
+        EXPECT_FALSE(SettingsManager::shared().generatePreviewCanceledByUser);
+    }
+    EXPECT_GE(cancelled, 5);  // most rounds are still running when the cancel comes
+    EXPECT_TRUE(dialogs.alerts.empty());
+}
+
 TEST_F(RenderFromWindowTest, AStaleCancelDoesNotCancelTheNextRender) {
     load(clip());
     SettingsManager::shared().generatePreviewCanceledByUser = true;  // left over from a finished render
@@ -199,7 +225,7 @@ TEST_F(RenderFromWindowTest, SavingCopiesNewReplacesExistingAndNeverLosesTheOldF
     {
         StdoutCapture out;
         controller->OnSaveVideo();
-        EXPECT_EQ(countPrefixed(out.text(), "Remove failed: "), 1);
+        EXPECT_EQ(test::countLinesStartingWith(out.text(), "Remove failed: "), 1);
     }
     EXPECT_EQ(dialogs.suggestedNames.back(), QString::fromStdString(clip().stem().string()) + "_processed.mp4");
     EXPECT_EQ(dialogs.alerts.back().text, "Video saved successfully.");
@@ -211,7 +237,7 @@ TEST_F(RenderFromWindowTest, SavingCopiesNewReplacesExistingAndNeverLosesTheOldF
     {
         StdoutCapture out;
         controller->OnSaveVideo();
-        EXPECT_EQ(countPrefixed(out.text(), "Remove failed: "), 0);
+        EXPECT_EQ(test::countLinesStartingWith(out.text(), "Remove failed: "), 0);
     }
     EXPECT_EQ(std::filesystem::file_size(dir / "old.mp4"), rendered);
 
@@ -220,8 +246,8 @@ TEST_F(RenderFromWindowTest, SavingCopiesNewReplacesExistingAndNeverLosesTheOldF
     {
         StdoutCapture out;
         controller->OnSaveVideo();
-        EXPECT_EQ(countPrefixed(out.text(), "Remove failed: "), 1);
-        EXPECT_EQ(countPrefixed(out.text(), "Copy failed: "), 1);
+        EXPECT_EQ(test::countLinesStartingWith(out.text(), "Remove failed: "), 1);
+        EXPECT_EQ(test::countLinesStartingWith(out.text(), "Copy failed: "), 1);
     }
     EXPECT_EQ(dialogs.alerts.back().text, "Could not save the video.");
 
@@ -240,7 +266,7 @@ TEST_F(RenderFromWindowTest, SavingCopiesNewReplacesExistingAndNeverLosesTheOldF
         controller->OnSaveVideo();
         ::setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, previous);
-        EXPECT_EQ(countPrefixed(out.text(), "Copy failed: "), 1);
+        EXPECT_EQ(test::countLinesStartingWith(out.text(), "Copy failed: "), 1);
     }
     EXPECT_EQ(dialogs.alerts.back().text, "Could not save the video.");
     std::ifstream kept(dir / "keep.mp4");
