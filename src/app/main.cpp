@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/AppDelegate.h"
+#include "app/QuitOnSignal.h"
 #include "app/Theme.h"
 
 int main(int argc, char* argv[]) {
@@ -10,6 +11,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Tintreel"));
     QApplication::setApplicationVersion(QStringLiteral(TINTREEL_VERSION));
     tintreel::applyDarkTheme(app);
+    tintreel::quitOnTerminationSignals(&app);
     tintreel::AppDelegate delegate;
     if (!delegate.applicationDidFinishLaunching()) return 1;
     return QApplication::exec();
