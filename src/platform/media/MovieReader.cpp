@@ -57,6 +57,7 @@ struct MovieReader::Impl {
     std::atomic<int64_t> stageStart{0};
     std::atomic<int64_t> typicalFrame{50'000'000};
     std::atomic<bool> decoderBusy{false};
+    std::atomic<bool> delivering{false};  // false once delivery has ended, for whatever reason
     std::atomic<bool> finished{false};
     // The highest progress reported so far: what progress() returns never goes back.
     mutable std::atomic<float> reported{0.0f};
@@ -168,7 +169,7 @@ bool MovieReader::Impl::deliverFrame(Sample& sample, const FrameOperation& opera
 double MovieReader::Impl::partOfCurrentFrame(Stage stage) const {
     const double start = kStageStart[stage], width = kStageStart[stage + 1] - start;
     // Waiting counts as work only while the decoder is decoding, not while it reads or is stuck.
-    if (stopping || (stage == kWaiting && !decoderBusy)) return start;
+    if (!delivering || (stage == kWaiting && !decoderBusy)) return start;
     // Work under way creeps toward the end of its stage and never reaches it, so a frame
     // that takes long keeps moving while a stopped reader or a failed writer does not.
     const double elapsed = static_cast<double>(nowNanos() - stageStart.load());
@@ -207,10 +208,12 @@ bool MovieReader::startProcessing(FrameOperation operation, MovieWriter& writer,
     Impl& d = *impl_;
     if (d.decodeThread.joinable() || d.stopping) return false;
     d.stageStart = nowNanos();
+    d.delivering = true;
     d.decodeThread = std::thread([&d] { d.decodeLoop(); });
     d.deliveryThread =
         std::thread([&d, &writer, operation = std::move(operation), onAdvance = std::move(onAdvance)] {
             d.deliveryLoop(operation, writer, onAdvance);
+            d.delivering = false;
         });
     return true;
 }
