@@ -5,17 +5,16 @@
 #include <array>
 #include <atomic>
 #include <cctype>
-#include <cmath>
 #include <csignal>
-#include <cstdio>
 #include <iostream>
 #include <system_error>
 
 #include "cli/StillCommand.h"
+#include "editor/ProgressText.h"
 #include "imaging/EffectSteps.h"
-#include "platform/filters/Picture.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
+#include "platform/media/MovieTypes.h"
 #include "platform/system/TemporaryDirectory.h"
 #include "render/RenderWorker.h"
 #include "render/VideoTools.h"
@@ -25,7 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::array<std::string_view, 5> kMovieExtensions{"mov", "m4v", "mp4", "3gp", "3g2"};
 
 // Set from the signal handler: a lock-free atomic store is safe there.
 std::atomic<bool> cancelRequested{false};
@@ -72,23 +70,17 @@ int checkMovieInput(const fs::path& input) {
     return kExitSuccess;
 }
 
-// The window's progress label: phrase, percentage with one decimal, "%".
-std::string progressLabel(float progress, float effect) {
-    const float percent = progress * 100.0f;
-    std::array<char, 32> text{};
-    std::snprintf(text.data(), text.size(), "%.1f", std::isnan(percent) ? 0.0 : static_cast<double>(percent));
-    return std::string(progressPhrase(static_cast<EffectCode>(static_cast<int>(effect)))) + text.data() + "%";
-}
-
 void showProgress(const Notification& notification, bool terminal) {
     const auto progress = notification.value<float>("progress");
     const auto effect = notification.value<float>("effect");
     if (!progress || !effect) return;
-    const std::string label = progressLabel(*progress, *effect);
+    // The window's label; an unknown code prints nothing.
+    const std::optional<std::string> label = progressLabel(*effect, formatProgressPercent(*progress));
+    if (!label) return;
     if (terminal)
-        std::cerr << "\r" << label << "\033[K" << std::flush;
+        std::cerr << "\r" << *label << "\033[K" << std::flush;
     else
-        std::cerr << label << std::endl;
+        std::cerr << *label << std::endl;
 }
 
 // Copies beside the target and renames into place: OUTPUT is either complete or untouched.
@@ -157,16 +149,7 @@ int runStillFrame(const CliOptions& options, const EffectSettings& settings) {
     const double seconds = options.stillSeconds.value_or(0.0);
     const std::optional<Image> frame = FrameImageAtTime(options.input, seconds);
     if (!frame) return refuse(options.input, "no frame at " + std::to_string(seconds) + " s");
-    std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();
-    std::string error;
-    if (!directory || !savePng(*frame, (directory->path() / "frame.png").string(), &error)) {
-        std::cerr << "tintreel-render: cannot keep the frame: " << error << std::endl;
-        return kExitRenderFailed;
-    }
-    // The frame is now a picture; the still mode does the rest (logo, chain, PNG).
-    CliOptions still = options;
-    still.input = directory->path() / "frame.png";
-    return runStillPicture(still, settings);
+    return writeStill(options, settings, *frame);
 }
 
 }  // namespace tintreel

@@ -7,6 +7,7 @@
 
 #include "cli/CliOptions.h"
 #include "imaging/EffectSettings.h"
+#include "platform/filters/Image.h"
 
 namespace tintreel {
 
@@ -15,5 +16,9 @@ namespace tintreel {
 // after a one-line error on standard error for an unreadable picture or
 // logo, or kExitRenderFailed when the PNG cannot be written.
 int runStillPicture(const CliOptions& options, const EffectSettings& settings);
+
+// The still of `picture` (a loaded picture or a movie frame): the logo of
+// the options, the chain, and the PNG at options.output; the same statuses.
+int writeStill(const CliOptions& options, const EffectSettings& settings, const Image& picture);
 
 }  // namespace tintreel

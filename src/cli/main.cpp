@@ -34,6 +34,12 @@ int run(const tintreel::CliOptions& options) {
     return options.still ? tintreel::runStillFrame(options, settings) : tintreel::runMovie(options, settings);
 }
 
+// Qt's own warnings (a missing runtime directory, font fallbacks) are not
+// this tool's messages: its errors are one line each, on standard error.
+void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << message.toStdString() << std::endl;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -45,6 +51,7 @@ int main(int argc, char* argv[]) {
     }
     // Text drawing needs a GUI application object; no display is needed.
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(quietQtMessages);
     QGuiApplication app(argc, argv);
     return run(std::get<tintreel::CliOptions>(parsed));
 }

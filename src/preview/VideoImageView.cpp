@@ -8,12 +8,17 @@
 #include <QUrl>
 
 #include "platform/media/FrameImage.h"
+#include "platform/media/MovieTypes.h"
 #include "platform/system/NotificationCenter.h"
 #include "platform/ui/Dialogs.h"
 
 namespace tintreel {
 
-const QStringList VideoImageView::acceptedTypes{"mov", "m4v", "mp4", "3gp", "3g2"};
+const QStringList VideoImageView::acceptedTypes = [] {
+    QStringList types;
+    for (std::string_view extension : kMovieExtensions) types << QString::fromLatin1(extension.data(), extension.size());
+    return types;
+}();
 
 VideoImageView::VideoImageView(QWidget* parent) : ImageCanvas(parent) { setAcceptDrops(true); }
 
