@@ -12,6 +12,7 @@
 #include "cli/StillCommand.h"
 #include "editor/ProgressText.h"
 #include "imaging/EffectSteps.h"
+#include "platform/filters/Picture.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieTypes.h"
