@@ -16,7 +16,9 @@ using Matrix3 = std::array<double, 9>;
 
 // The geometric filters work in two passes over a run of output pixels:
 // first where each pixel takes its sample from, a loop of pure arithmetic
-// that the compiler vectorises, then the bilinear samples themselves. A
+// that the compiler vectorises (its parameters come by value, so that no
+// store through the output pointers can alias them), then the bilinear
+// samples themselves. A
 // pixel whose x coordinate is kNoSample is left as the output has it.
 constexpr float kNoSample = std::numeric_limits<float>::quiet_NaN();
 
@@ -89,13 +91,13 @@ RowMapping rowMapping(const Image& in, const Matrix3& inv, int py) {
 }
 
 // Where each pixel of columns [x0, x1) of a row takes its sample from.
-TINTREEL_VECTOR_KERNEL void transformCoordinates(const RowMapping& m, double maxU, double maxV, int x0,
-                                                 int x1, float* xs, float* ys) {
+TINTREEL_VECTOR_KERNEL void transformCoordinates(RowMapping m, double maxU, double maxV, int x0, int x1,
+                                                 float* xs, float* ys) {
     for (int px = x0; px < x1; ++px) {
         const double q = m.q + px * m.dq;
         const double u = (m.u + px * m.du) / q, v = (m.v + px * m.dv) / q;
         // q = 1 / w of the source point: a point behind the eye (w <= 0) is not drawn.
-        const bool covered = q > 0.0 && u >= -0.5 && u <= maxU && v >= -0.5 && v <= maxV;
+        const bool covered = (q > 0.0) & (u >= -0.5) & (u <= maxU) & (v >= -0.5) & (v <= maxV);
         xs[px - x0] = covered ? static_cast<float>(u) : kNoSample;
         ys[px - x0] = static_cast<float>(v);
     }
@@ -128,8 +130,7 @@ struct SwirlShape {
 
 // Where each pixel of columns [x0, x1) of row y takes its sample from: the
 // point turned about the centre; pixels outside the radius keep their own.
-TINTREEL_VECTOR_KERNEL void swirlCoordinates(const SwirlShape& g, int y, int x0, int x1, float* xs,
-                                             float* ys) {
+TINTREEL_VECTOR_KERNEL void swirlCoordinates(SwirlShape g, int y, int x0, int x1, float* xs, float* ys) {
     const float dy = (y + 0.5f) / g.h - 0.5f;
     for (int x = x0; x < x1; ++x) {
         const float dx = (x + 0.5f) / g.w - 0.5f;
@@ -202,7 +203,7 @@ struct GlassShape {
 
 // Where each pixel of row y takes its sample from, and its highlight; pixels
 // outside the ball take none.
-TINTREEL_VECTOR_KERNEL void glassCoordinates(const GlassShape& g, int y, float* xs, float* ys, float* lift) {
+TINTREEL_VECTOR_KERNEL void glassCoordinates(GlassShape g, int y, float* xs, float* ys, float* lift) {
     const float dy = ((y + 0.5f) / g.h - 0.5f) * g.aspect;
     for (int x = 0; x < g.w; ++x) {
         const float dx = (x + 0.5f) / g.w - 0.5f;

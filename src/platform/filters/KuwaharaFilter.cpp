@@ -12,100 +12,114 @@ namespace {
 // Per-column sums of r, g, b and r² + g² + b² over a band of rows, kept as
 // the band slides down one row at a time, and their running totals along
 // the row, so that any window of the band costs two look-ups per sum. The
-// cost per pixel is the same whatever the radius. Sums are exact integers;
-// unsigned wrap-around in the running totals cancels in every difference.
-// Both spans come from per-thread scratch memory and are cleared here.
+// cost per pixel is the same whatever the radius. The totals are held as
+// doubles, one plane per sum: whole numbers below 2^53 (a 4K picture's
+// totals stay below 2^41), so every window sum is exact, and the pixel loop
+// vectorises. Both spans come from per-thread scratch memory.
 class Band {
 public:
-    Band(std::span<std::uint64_t> columns, std::span<std::uint64_t> prefix)
-        : columns_(columns), prefix_(prefix) {
+    Band(int width, std::span<std::int64_t> columns, std::span<double> totals)
+        : width_(width), columns_(columns), totals_(totals) {
         std::fill(columns_.begin(), columns_.end(), 0);
-        std::fill(prefix_.begin(), prefix_.begin() + 4, 0);
     }
 
     void add(const std::uint8_t* row) { update(row, +1); }
     void remove(const std::uint8_t* row) { update(row, -1); }
 
     void total() {
-        for (std::size_t i = 0; i < columns_.size(); ++i) prefix_[i + 4] = prefix_[i] + columns_[i];
+        for (int c = 0; c < 4; ++c) {
+            double* t = plane(c);
+            t[0] = 0.0;
+            for (int x = 0; x < width_; ++x) t[x + 1] = t[x] + static_cast<double>(columns_[x * 4 + c]);
+        }
     }
-    // Sum number c (r, g, b, squares) over columns [x0, x1).
-    std::uint64_t sum(int x0, int x1, int c) const { return prefix_[x1 * 4 + c] - prefix_[x0 * 4 + c]; }
+    // Running totals of sum number c (r, g, b, squares): columns [x0, x1) sum to t[x1] - t[x0].
+    const double* plane(int c) const { return totals_.data() + static_cast<std::size_t>(c) * (width_ + 1); }
 
 private:
-    void update(const std::uint8_t* row, int sign) {
-        const std::uint64_t s = static_cast<std::uint64_t>(sign);
+    double* plane(int c) { return totals_.data() + static_cast<std::size_t>(c) * (width_ + 1); }
+
+    void update(const std::uint8_t* row, std::int64_t sign) {
         for (std::size_t i = 0; i < columns_.size(); i += 4, row += 4) {
-            const std::uint64_t r = row[0], g = row[1], b = row[2];
-            columns_[i] += s * r, columns_[i + 1] += s * g, columns_[i + 2] += s * b;
-            columns_[i + 3] += s * (r * r + g * g + b * b);
+            const std::int64_t r = row[0], g = row[1], b = row[2];
+            columns_[i] += sign * r, columns_[i + 1] += sign * g, columns_[i + 2] += sign * b;
+            columns_[i + 3] += sign * (r * r + g * g + b * b);
         }
     }
 
-    std::span<std::uint64_t> columns_;  // four sums per column
-    std::span<std::uint64_t> prefix_;   // their running totals, one column longer
+    int width_;
+    std::span<std::int64_t> columns_;  // four sums per column
+    std::span<double> totals_;         // four planes of width + 1 running totals
 };
 
+// One band as the pixel loop reads it.
+struct Totals {
+    const double* sum[4];
+    double rows;
+    explicit Totals(const Band& band, int rows)
+        : sum{band.plane(0), band.plane(1), band.plane(2), band.plane(3)}, rows(rows) {}
+};
+
+// A window of n pixels with sums s and sum of squares q: n² times its
+// variance is the spread n q - Σ s², and variances compare as
+// spread_a n_b² < spread_b n_a², exactly while those products stay below
+// 2^53, that is for every radius up to 24.
 struct Window {
-    std::uint64_t sum[3];
-    std::uint64_t count;
-    std::uint64_t spread;  // n q - Σ s² = n² times the variance, exact
+    double sum[3], count, spread;
 };
 
-// Statistics of columns [x0, x1) of a band of `rows` rows.
-inline Window windowStats(const Band& band, int rows, int x0, int x1) {
-    Window w{{band.sum(x0, x1, 0), band.sum(x0, x1, 1), band.sum(x0, x1, 2)},
-             static_cast<std::uint64_t>(rows) * static_cast<std::uint64_t>(x1 - x0),
-             0};
-    w.spread =
-        w.count * band.sum(x0, x1, 3) - w.sum[0] * w.sum[0] - w.sum[1] * w.sum[1] - w.sum[2] * w.sum[2];
+inline Window window(const Totals& t, int x0, int x1) {
+    Window w{{t.sum[0][x1] - t.sum[0][x0], t.sum[1][x1] - t.sum[1][x0], t.sum[2][x1] - t.sum[2][x0]},
+             t.rows * (x1 - x0),
+             0.0};
+    w.spread = w.count * (t.sum[3][x1] - t.sum[3][x0]) -
+               (w.sum[0] * w.sum[0] + w.sum[1] * w.sum[1] + w.sum[2] * w.sum[2]);
     return w;
 }
 
-// Window sums stay far below 2^63, where the signed conversion is one instruction.
-inline double toDouble(std::uint64_t v) {
-    return static_cast<double>(static_cast<std::int64_t>(v));
+// `c` when its variance is smaller than `best`'s, else `best`.
+inline Window lessVaried(const Window& best, const Window& c) {
+    const bool better = c.spread * (best.count * best.count) < best.spread * (c.count * c.count);
+    return {
+        {better ? c.sum[0] : best.sum[0], better ? c.sum[1] : best.sum[1], better ? c.sum[2] : best.sum[2]},
+        better ? c.count : best.count,
+        better ? c.spread : best.spread};
 }
 
-// The window with the smallest variance, the first one on a tie. Windows of
-// equal size compare their exact spreads; near the picture's edges, where
-// sizes differ, the variances are compared.
-const Window& leastVaried(const Window (&w)[4]) {
-    const Window* best = &w[0];
-    const bool sameSize = w[0].count == w[1].count && w[0].count == w[2].count && w[0].count == w[3].count;
-    for (const Window& c : w) {
-        const bool less = sameSize
-                              ? c.spread < best->spread
-                              : toDouble(c.spread) / (toDouble(c.count) * toDouble(c.count)) <
-                                    toDouble(best->spread) / (toDouble(best->count) * toDouble(best->count));
-        if (less) best = &c;
-    }
-    return *best;
+// The pixel at x, whose windows span columns [left, x + 1) and [x, right) of
+// the bands above and below: the mean colour of the window with the smallest
+// variance, the first on a tie, rounded half up.
+inline void kuwaharaPixel(const Totals& above, const Totals& below, int x, int left, int right,
+                          std::uint8_t alpha, std::uint8_t* d) {
+    Window best = window(above, left, x + 1);
+    best = lessVaried(best, window(above, x, right));
+    best = lessVaried(best, window(below, left, x + 1));
+    best = lessVaried(best, window(below, x, right));
+    for (int c = 0; c < 3; ++c) d[c] = static_cast<std::uint8_t>(best.sum[c] / best.count + 0.5);
+    d[3] = alpha;
 }
 
-// One output row from the bands above (rows y - r ... y) and below (y ... y + r).
-void kuwaharaRow(const Image& in, const Band& above, int rowsAbove, const Band& below, int rowsBelow, int r,
-                 int y, std::uint8_t* d) {
-    const int w = in.width();
-    const std::uint8_t* s = in.row(y);
-    for (int x = 0; x < w; ++x, d += 4, s += 4) {
-        const int left = std::max(x - r, 0), right = std::min(x + r, w - 1) + 1;
-        const Window corners[4] = {
-            windowStats(above, rowsAbove, left, x + 1), windowStats(above, rowsAbove, x, right),
-            windowStats(below, rowsBelow, left, x + 1), windowStats(below, rowsBelow, x, right)};
-        const Window& best = leastVaried(corners);
-        const double n = toDouble(best.count);
-        for (int k = 0; k < 3; ++k) d[k] = static_cast<std::uint8_t>(toDouble(best.sum[k]) / n + 0.5);
-        d[3] = s[3];
-    }
+// One output row. Away from the left and right edges every window has r + 1
+// columns, and that stretch runs without clamping.
+void kuwaharaRow(const Totals& above, const Totals& below, int r, int w, const std::uint8_t* s,
+                 std::uint8_t* d) {
+    const int inner0 = std::min(r, w), inner1 = std::max(w - r, inner0);
+    auto edge = [&](int x) {
+        kuwaharaPixel(above, below, x, std::max(x - r, 0), std::min(x + r, w - 1) + 1, s[x * 4 + 3],
+                      d + x * 4);
+    };
+    for (int x = 0; x < inner0; ++x) edge(x);
+    for (int x = inner0; x < inner1; ++x)
+        kuwaharaPixel(above, below, x, x - r, x + r + 1, s[x * 4 + 3], d + x * 4);
+    for (int x = inner1; x < w; ++x) edge(x);
 }
 
 // Output rows [y0, y1): the two bands are filled for y0 and then slide.
 void kuwaharaRows(const Image& in, int r, int y0, int y1, Image& out) {
-    const int h = in.height();
-    const std::size_t n = in.stride();
-    Band above(threadScratch<std::uint64_t, 0>(n), threadScratch<std::uint64_t, 1>(n + 4));
-    Band below(threadScratch<std::uint64_t, 2>(n), threadScratch<std::uint64_t, 3>(n + 4));
+    const int w = in.width(), h = in.height();
+    const std::size_t n = in.stride(), planes = 4 * (static_cast<std::size_t>(w) + 1);
+    Band above(w, threadScratch<std::int64_t, 0>(n), threadScratch<double, 1>(planes));
+    Band below(w, threadScratch<std::int64_t, 2>(n), threadScratch<double, 3>(planes));
     for (int y = std::max(y0 - r, 0); y <= y0; ++y) above.add(in.row(y));
     for (int y = y0; y <= std::min(y0 + r, h - 1); ++y) below.add(in.row(y));
     for (int y = y0; y < y1; ++y) {
@@ -118,7 +132,7 @@ void kuwaharaRows(const Image& in, int r, int y0, int y1, Image& out) {
         above.total();
         below.total();
         const int rowsAbove = y - std::max(y - r, 0) + 1, rowsBelow = std::min(y + r, h - 1) - y + 1;
-        kuwaharaRow(in, above, rowsAbove, below, rowsBelow, r, y, out.row(y));
+        kuwaharaRow(Totals(above, rowsAbove), Totals(below, rowsBelow), r, w, in.row(y), out.row(y));
     }
 }
 
