@@ -82,8 +82,8 @@ fs::path withRotationTag(const fs::path& clip, int degrees) {
 
 std::optional<StreamFacts> probeStream(const fs::path& file, const std::string& selector) {
     const auto text =
-        runCommand("ffprobe -v error -count_packets -select_streams " + selector +
-                   " -show_entries stream=codec_name,width,height,pix_fmt,nb_read_packets,duration"
+        runCommand("ffprobe -v error -count_packets -count_frames -select_streams " + selector +
+                   " -show_entries stream=codec_name,width,height,pix_fmt,nb_read_packets,nb_read_frames,duration"
                    ":stream_side_data=rotation -of default=nw=1 " +
                    quoted(file));
     if (!text || text->empty()) return std::nullopt;
@@ -92,6 +92,7 @@ std::optional<StreamFacts> probeStream(const fs::path& file, const std::string& 
                        static_cast<int>(number(field(*text, "height"))),
                        field(*text, "pix_fmt"),
                        static_cast<long>(number(field(*text, "nb_read_packets"))),
+                       static_cast<long>(number(field(*text, "nb_read_frames"))),
                        number(field(*text, "duration")),
                        field(*text, "rotation")};
 }
@@ -101,6 +102,7 @@ void expectSameMovie(const fs::path& source, const fs::path& output) {
     ASSERT_TRUE(in && out) << output;
     EXPECT_EQ(out->codec, "h264");
     EXPECT_EQ(out->packets, in->packets);
+    EXPECT_EQ(out->frames, in->frames) << "frames a player shows";
     EXPECT_NEAR(out->duration, in->duration, 0.05);
     EXPECT_EQ(out->rotation, "");
     const auto inAudio = probeStream(source, "a:0"), outAudio = probeStream(output, "a:0");

@@ -32,6 +32,7 @@ struct StreamFacts {
     int height = 0;
     std::string pixelFormat;
     long packets = 0;      // counted by reading the whole stream
+    long frames = 0;       // decoded, as a player shows them (edit lists applied)
     double duration = 0;   // seconds
     std::string rotation;  // display-matrix rotation, empty when none
 };

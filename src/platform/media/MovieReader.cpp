@@ -46,6 +46,7 @@ struct MovieReader::Impl {
     VideoDecoder decoder;
     RgbaConverter converter;
     int64_t expectedFrames = 0;
+    int64_t sizeAtOpen = -1;  // bytes of the file when it was opened, when known
 
     SampleQueue queue{kQueuedFrames, kQueuedPackets};
     std::atomic<bool> stopping{false};
@@ -65,6 +66,7 @@ struct MovieReader::Impl {
     static int interrupted(void* self) { return static_cast<Impl*>(self)->stopping.load() ? 1 : 0; }
 
     void decodeLoop();
+    bool inputShrank() const;
     bool routePacket(AVPacket& packet, AVFrame& frame);
     bool queueDecodedFrames(AVFrame& frame);
     void queueError() { queue.push(Sample{Sample::Kind::Error, {}, AV_NOPTS_VALUE, nullptr}); }
@@ -84,12 +86,20 @@ void MovieReader::Impl::decodeLoop() {
     FramePtr frame = makeFrame();
     while (!stopping) {
         const int status = av_read_frame(input.get(), packet.get());
+        if (status == AVERROR_EOF && inputShrank()) return queueError();
         if (status == AVERROR_EOF) break;
         if (status < 0) return queueError();
         if (!routePacket(*packet, *frame)) return;
     }
     if (stopping || decoder.send(nullptr) < 0 || !queueDecodedFrames(*frame)) return;
     queue.push(Sample{Sample::Kind::End, {}, AV_NOPTS_VALUE, nullptr});
+}
+
+// A file cut short while it is being read ends early where its end now is,
+// which the demuxer reports as a normal end: a movie that shrank under us is
+// a failure, not a shorter movie.
+bool MovieReader::Impl::inputShrank() const {
+    return sizeAtOpen > 0 && input->pb && avio_size(input->pb) < sizeAtOpen;
 }
 
 bool MovieReader::Impl::routePacket(AVPacket& packet, AVFrame& frame) {
@@ -194,6 +204,7 @@ std::unique_ptr<MovieReader> MovieReader::open(const std::filesystem::path& path
     for (unsigned i = 0; i < input.nb_streams; ++i)
         impl->isAudio.push_back(input.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO);
     impl->expectedFrames = expectedFrameCount(input, *input.streams[impl->videoIndex]);
+    if (input.pb) impl->sizeAtOpen = avio_size(input.pb);
     return std::make_unique<MovieReader>(OpenKey{}, std::move(impl));
 }
 

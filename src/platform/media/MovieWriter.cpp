@@ -66,10 +66,21 @@ struct MovieWriter::Impl {
     std::vector<int> audioMap;  // source stream index -> output stream index, or -1
     std::vector<AVRational> sourceTimeBases;
     int64_t lastPts = AV_NOPTS_VALUE;
+    // How long the latest frame lasts, in the encoder's time base. The encoder
+    // leaves packet durations empty, and the container would then give the
+    // last frame no time at all and drop it from the movie's length.
+    int64_t frameDuration = 0;
     int firstError = 0;
     bool recording = false;
     bool finished = false;
     bool finishResult = false;
+
+    // One frame at the source's average rate (one tick when it has none).
+    int64_t nominalFrameDuration() const {
+        const AVRational rate = encoder->framerate;
+        if (rate.num <= 0 || rate.den <= 0) return 1;
+        return std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), encoder->time_base));
+    }
 
     bool fail(int error) {
         if (firstError == 0) firstError = error;
@@ -177,6 +188,7 @@ bool MovieWriter::Impl::writeEncodedPackets() {
         const int status = avcodec_receive_packet(encoder.get(), packet.get());
         if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return true;
         if (status < 0) return fail(status);
+        if (packet->duration <= 0) packet->duration = frameDuration;
         av_packet_rescale_ts(packet.get(), encoder->time_base, videoStream->time_base);
         packet->stream_index = videoStream->index;
         if (int error = av_interleaved_write_frame(output.get(), packet.get()); error < 0) return fail(error);
@@ -225,6 +237,7 @@ bool MovieWriter::appendFrame(const Image& image, long long timestamp) {
     // Timestamps must rise strictly; a missing or repeated one follows its predecessor.
     if (d.lastPts != AV_NOPTS_VALUE && (pts == AV_NOPTS_VALUE || pts <= d.lastPts)) pts = d.lastPts + 1;
     if (pts == AV_NOPTS_VALUE) pts = 0;
+    d.frameDuration = d.lastPts != AV_NOPTS_VALUE ? pts - d.lastPts : d.nominalFrameDuration();
     d.lastPts = pts;
     d.frame->pts = pts;
     if (int error = avcodec_send_frame(d.encoder.get(), d.frame.get()); error < 0) return d.fail(error);
