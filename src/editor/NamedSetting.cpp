@@ -2,28 +2,19 @@
 
 #include <QColor>
 #include <QString>
-#include <charconv>
 #include <cmath>
 #include <sstream>
 
 #include "editor/ControlCatalogue.h"
+#include "editor/WholeNumber.h"
 
 namespace tintreel {
 namespace {
 
-template <typename Number>
-std::optional<Number> parseWhole(std::string_view text) {
-    Number value{};
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end) return std::nullopt;
-    return value;
-}
-
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 std::optional<std::string> assignNumber(const ControlSpec& control, EffectSettings& s, std::string_view value) {
-    const auto number = parseWhole<float>(value);
+    const auto number = parseWholeNumber<float>(value);
     if (!number || std::isnan(*number)) return quoted(value) + " is not a number";
     if (*number < control.minimum || *number > control.maximum) {
         std::ostringstream reason;
@@ -42,7 +33,7 @@ std::optional<std::string> assignIndex(const ControlSpec& control, EffectSetting
             return std::nullopt;
         }
     }
-    const auto index = parseWhole<int>(value);
+    const auto index = parseWholeNumber<int>(value);
     if (!index || *index < control.minimum || *index > control.maximum)
         return quoted(value) + (control.kind == ControlKind::Check ? " is not 0 or 1" : " is not one of the choices");
     s.*control.state = *index;
@@ -60,7 +51,7 @@ std::optional<RgbColor> parseColor(std::string_view value) {
     for (int i = 0; i < 3; ++i) {
         const std::size_t comma = value.find(',', start);
         if ((i < 2) == (comma == std::string_view::npos)) return std::nullopt;
-        const auto part = parseWhole<double>(value.substr(start, comma - start));
+        const auto part = parseWholeNumber<double>(value.substr(start, comma - start));
         if (!part || !(*part >= 0.0 && *part <= 1.0)) return std::nullopt;
         components[i] = *part;
         start = comma + 1;

@@ -1,12 +1,12 @@
 #include "editor/SettingsRecord.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <optional>
 
 #include "editor/ControlCatalogue.h"
+#include "editor/WholeNumber.h"
 
 namespace tintreel {
 namespace {
@@ -40,15 +40,6 @@ void renderRow(const ControlSpec& control, const EffectSettings& s, std::string&
         }
         case ControlKind::Button: break;
     }
-}
-
-template <typename Number>
-std::optional<Number> parseWhole(std::string_view text) {
-    Number value{};
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end) return std::nullopt;
-    return value;
 }
 
 // Walks the record's lines against the catalogue, collecting problems.
@@ -99,7 +90,7 @@ private:
     bool readFloat(std::string_view outlet, float& target, float low, float high) {
         auto line = next();
         if (!line) return false;
-        auto value = parseWhole<float>(*line);
+        auto value = parseWholeNumber<float>(*line);
         if (!value || std::isnan(*value)) {
             report(outlet, *line, "is not a number");
             return false;
@@ -127,7 +118,7 @@ private:
     void readIndex(const ControlSpec& control) {
         auto line = next();
         if (!line) return;
-        auto value = parseWhole<int>(*line);
+        auto value = parseWholeNumber<int>(*line);
         if (!value || *value < control.minimum || *value > control.maximum) {
             report(control.outlet, *line, "is not one of the choices");
             return;
@@ -140,7 +131,7 @@ private:
         for (double* component : {&color.red, &color.green, &color.blue}) {
             auto line = next();
             if (!line) continue;
-            auto value = parseWhole<double>(*line);
+            auto value = parseWholeNumber<double>(*line);
             if (!value || std::isnan(*value)) {
                 report(control.outlet, *line, "is not a number");
                 continue;
