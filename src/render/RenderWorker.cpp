@@ -1,6 +1,7 @@
 #include "render/RenderWorker.h"
 
 #include <iostream>
+#include <optional>
 #include <system_error>
 
 #include "imaging/EffectSteps.h"
@@ -34,7 +35,10 @@ void dropIntermediate(const fs::path& previous, const RenderRequest& request) {
 }
 
 // Success: the last movie becomes "movie." + extension, the intermediates go.
-std::string finishRender(const std::string& lastMovie, long long passes, const RenderRequest& request) {
+// Nothing when the final movie could not be put in place (a full disk, the
+// directory gone): that render has no result to show.
+std::optional<std::string> finishRender(const std::string& lastMovie, long long passes,
+                                        const RenderRequest& request) {
     const fs::path last(lastMovie);
     const fs::path final = request.temporaryDirectory / ("movie." + pathExtension(last));
     removeQuietlyIfGone(final);
@@ -47,6 +51,7 @@ std::string finishRender(const std::string& lastMovie, long long passes, const R
     if (error) printFailure("Could copy final video: ", error);
     for (long long i = 1; i <= passes; ++i)
         removeQuietlyIfGone(VideoTools::OutputPath(i, request.videoPath, request.temporaryDirectory));
+    if (error) return std::nullopt;
     return final.string();
 }
 
@@ -61,7 +66,11 @@ int countMoviePasses(const EffectSettings& settings) {
 void GeneratePreviewVideo(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
                           const NotificationCenter& notifications, const RenderCompletion& completion) {
     const int passCount = countMoviePasses(request.settings);
-    std::string newVideoPath = request.videoPath.string();
+    // A directory removed under an earlier render is made again, so one
+    // failure does not fail every render after it.
+    std::string newVideoPath = restoreTemporaryDirectory(request.temporaryDirectory)
+                                   ? request.videoPath.string()
+                                   : std::string(kPassFailed);
     long long counter = 0;
     for (const EffectStep& step : effectSteps()) {
         if (!step.runsOnMovie(request.settings) || isSentinel(newVideoPath)) continue;
@@ -79,8 +88,11 @@ void GeneratePreviewVideo(const RenderRequest& request, const std::atomic<bool>&
         if (!isSentinel(result)) dropIntermediate(newVideoPath, request);
         newVideoPath = result;
     }
-    if (!isSentinel(newVideoPath))
-        return completion({RenderOutcome::Succeeded, finishRender(newVideoPath, counter, request)});
+    if (!isSentinel(newVideoPath)) {
+        if (std::optional<std::string> final = finishRender(newVideoPath, counter, request))
+            return completion({RenderOutcome::Succeeded, *final});
+        newVideoPath = kPassFailed;
+    }
     const bool failed = newVideoPath == kPassFailed;
     DeleteTemporaryFiles(request.temporaryDirectory);
     completion({failed ? RenderOutcome::Failed : RenderOutcome::Canceled, newVideoPath});

@@ -2,8 +2,9 @@
 // The render worker: turns the loaded video into the preview movie, one
 // movie pass per enabled effect in the catalogue's order, each pass reading
 // the file the previous one wrote. On success the last file becomes
-// "movie." + extension in the temporary directory; on failure or cancel the
-// temporary directory is emptied. Exactly one completion ends every render.
+// "movie." + extension in the temporary directory; on failure (including a
+// final movie that cannot be put in place) or cancel the temporary directory
+// is emptied. Exactly one completion ends every render.
 //
 // Ownership: the request (settings, watermark picture, paths) is the
 // worker's own copy, taken when the render was queued; the cancel flag, the
@@ -34,7 +35,8 @@ enum class RenderOutcome { Succeeded, Failed, Canceled };
 
 struct RenderResult {
     RenderOutcome outcome;
-    // The final movie on success (also when its copy failed), else "failed" or "canceled".
+    // The final movie on success, else "failed" or "canceled". A final movie
+    // that could not be put in place ends the render as failed.
     std::string newVideoPath;
 };
 

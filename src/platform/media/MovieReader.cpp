@@ -127,9 +127,14 @@ bool MovieReader::Impl::routePacket(AVPacket& packet, AVFrame& frame) {
 
 bool MovieReader::Impl::queueDecodedFrames(AVFrame& frame) {
     while (true) {
-        const int status = decoder.receive(&frame);
-        if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return true;
+        // Receiving can block while the decoder's threads finish a frame (a
+        // very large one takes seconds): that is work under way, not a stall.
         decoderBusy = true;
+        const int status = decoder.receive(&frame);
+        if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) {
+            decoderBusy = false;
+            return true;
+        }
         std::optional<Image> image = status < 0 ? std::nullopt : converter.convert(frame);
         decoderBusy = false;
         const int64_t timestamp = frameTimestamp(frame);

@@ -1,5 +1,7 @@
 #include "platform/system/TemporaryDirectory.h"
 
+#include <sys/stat.h>
+#include <cerrno>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -51,6 +53,12 @@ void TemporaryDirectory::removeAll() noexcept {
     std::error_code ec;
     fs::remove_all(path_, ec);
     path_.clear();
+}
+
+bool restoreTemporaryDirectory(const fs::path& directory) {
+    struct stat info {};
+    if (::lstat(directory.c_str(), &info) == 0) return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid();
+    return errno == ENOENT && ::mkdir(directory.c_str(), 0700) == 0;
 }
 
 void DeleteTemporaryFiles(const fs::path& directory) { DeleteTemporaryFiles(directory, std::cout); }

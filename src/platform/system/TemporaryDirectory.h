@@ -37,6 +37,11 @@ private:
     std::filesystem::path path_;
 };
 
+// Makes `directory` again (mode 0700) when something removed it while we ran;
+// true when it is there and ours. A path taken over by someone else (another
+// owner, or not a directory) is never used.
+bool restoreTemporaryDirectory(const std::filesystem::path& directory);
+
 // Removes every direct entry of `directory` (directories whole, hidden
 // entries included), in listing order. A listing failure prints
 // "Error: " + description and deletes nothing; each entry that cannot be

@@ -1,0 +1,197 @@
+// Faults during a render, from the window and from tintreel-render: the
+// disk fills up (a file-size limit with SIGXFSZ ignored stands in for it, so
+// writes fail with EFBIG as on a full disk), the input is truncated or
+// deleted while it is being read, and the private temporary directory is
+// removed under the running render. A fault never ends as success with a
+// damaged movie, and nothing is left behind.
+#include <sys/resource.h>
+#include <QCheckBox>
+#include <QLabel>
+#include <QSignalSpy>
+#include <csignal>
+
+#include "hardening/HostileCorpus.h"
+#include "hardening/RenderProgram.h"
+#include "ui/EditorFixture.h"
+
+namespace tintreel {
+namespace {
+
+namespace fs = std::filesystem;
+
+const QString kCouldNotGenerate = QStringLiteral("Could not generate preview.");
+
+// 1280x720 for three seconds with a tone: its first pass lasts long enough to
+// be interrupted.
+fs::path longClip() {
+    return test::makeClip(
+        "-f lavfi -i testsrc2=s=1280x720:r=30:d=3 -f lavfi -i sine=f=440:d=3 -pix_fmt yuv420p "
+        "-c:v libx264 -preset ultrafast -c:a aac -shortest",
+        "mov");
+}
+
+// A private copy of `clip` that a test may damage.
+fs::path copyToScratch(const fs::path& clip, const std::string& name) {
+    const fs::path copy = test::scratchDirectory(name) / clip.filename();
+    fs::copy_file(clip, copy);
+    return copy;
+}
+
+// Lowers the process's file-size limit for its lifetime.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : previousHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit small = previous_;
+        small.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int);
+};
+
+class RenderFaultInWindow : public EditorFixture {
+protected:
+    // Starts a render with sepia and blur and returns once the first pass reports progress.
+    void startTwoPassRender() {
+        outlet<QCheckBox>("checkSepia")->setChecked(true);
+        outlet<QCheckBox>("checkBlur")->setChecked(true);
+        controller->OnGeneratePreview();
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return !outlet<QLabel>("labelProgress")->text().isEmpty(); }, 30000));
+    }
+
+    bool waitForRender() {
+        QSignalSpy finished(controller, &ViewController::renderFinished);
+        return finished.count() > 0 || finished.wait(120000);
+    }
+
+    void expectFailedAndEmpty() {
+        ASSERT_EQ(dialogs.alerts.size(), 1u);
+        EXPECT_EQ(dialogs.alerts[0].text, kCouldNotGenerate);
+        EXPECT_TRUE(controller->newVideoPath.isEmpty());
+        EXPECT_TRUE(outlets().find("playerViewVideo")->isHidden());
+        EXPECT_TRUE(test::entriesOf(directory.path()).empty()) << "a failed render left files behind";
+    }
+};
+
+TEST_F(RenderFaultInWindow, AFullDiskFailsTheRenderAndItsFinalCopy) {
+    const fs::path clip = test::healthyClip();
+    load(clip);
+    outlet<QCheckBox>("checkSepia")->setChecked(true);
+    {
+        const FileSizeLimit full(4096);
+        controller->OnGeneratePreview();
+        ASSERT_TRUE(waitForRender());
+    }
+    expectFailedAndEmpty();
+
+    // No effect: the render is a copy of the movie, and the copy runs out of room.
+    outlet<QCheckBox>("checkSepia")->setChecked(false);
+    dialogs.alerts.clear();
+    {
+        const FileSizeLimit full(fs::file_size(clip) / 2);
+        controller->OnGeneratePreview();
+        ASSERT_TRUE(waitForRender());
+    }
+    expectFailedAndEmpty();
+}
+
+TEST_F(RenderFaultInWindow, AnInputTruncatedWhileReadFailsTheRender) {
+    const fs::path input = copyToScratch(longClip(), "fault-truncated");
+    load(input);
+    startTwoPassRender();
+    fs::resize_file(input, fs::file_size(input) / 5);
+    ASSERT_TRUE(waitForRender());
+    expectFailedAndEmpty();
+}
+
+// An unlinked file stays readable through the descriptor the first pass holds,
+// so the render still sees the whole movie: it ends with a complete movie, and
+// the next render of the vanished file is refused.
+TEST_F(RenderFaultInWindow, AnInputDeletedWhileReadStillRendersWholeThenIsRefused) {
+    const fs::path input = copyToScratch(longClip(), "fault-deleted");
+    load(input);
+    startTwoPassRender();
+    fs::remove(input);
+    ASSERT_TRUE(waitForRender());
+    ASSERT_FALSE(controller->newVideoPath.isEmpty()) << "the descriptor kept the whole movie readable";
+    test::expectSameMovie(longClip(), controller->newVideoPath.toStdString());
+    EXPECT_TRUE(dialogs.alerts.empty());
+
+    controller->UpdateImageEffect();  // back to the still preview
+    ASSERT_TRUE(settle());
+    controller->OnGeneratePreview();
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].text, kCouldNotGenerate);
+}
+
+TEST_F(RenderFaultInWindow, RemovingTheTemporaryDirectoryFailsTheRenderAndTheNextOneWorks) {
+    load(longClip());
+    startTwoPassRender();
+    fs::remove_all(directory.path());
+    ASSERT_TRUE(waitForRender());
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].text, kCouldNotGenerate);
+    EXPECT_TRUE(test::entriesOf(directory.path()).empty());
+
+    outlet<QCheckBox>("checkBlur")->setChecked(false);
+    controller->OnGeneratePreview();
+    ASSERT_TRUE(waitForRender());
+    EXPECT_FALSE(controller->newVideoPath.isEmpty()) << "the private directory is made again";
+    EXPECT_EQ(dialogs.alerts.size(), 1u);
+}
+
+class RenderFaultInProgram : public ::testing::Test {
+protected:
+    // Renders `input` with sepia and blur into `dir`; expects exit status 1
+    // with the failure line, no OUTPUT and an empty runtime directory.
+    void expectFailure(const fs::path& input, test::ProgramLimits limits, const std::string& name) {
+        const fs::path dir = test::scratchDirectory(name);
+        limits.runtimeDirectory = dir / "runtime";
+        const fs::path output = dir / ("out" + input.extension().string());
+        const test::ProgramRun run = test::runRenderProgram(
+            {"-o", test::qpath(output), "--set", "checkSepia=1", "--set", "checkBlur=1", test::qpath(input)},
+            limits);
+        ASSERT_TRUE(run.finished) << "hung";
+        ASSERT_FALSE(run.crashed) << run.errors;
+        EXPECT_EQ(run.status, 1) << run.errors;
+        EXPECT_NE(run.errors.find("Could not generate preview."), std::string::npos) << run.errors;
+        EXPECT_FALSE(fs::exists(output));
+        EXPECT_EQ(test::entriesOf(dir).size(), 1u) << "only the runtime directory stays";
+        EXPECT_TRUE(test::entriesOf(limits.runtimeDirectory).empty())
+            << "the private directory was left behind";
+    }
+};
+
+TEST_F(RenderFaultInProgram, AFullDiskExitsWithStatusOne) {
+    expectFailure(test::healthyClip(), {.fileSizeLimit = 4096}, "fault-cli-full");
+}
+
+TEST_F(RenderFaultInProgram, AnInputTruncatedWhileReadExitsWithStatusOne) {
+    const fs::path input = copyToScratch(longClip(), "fault-cli-truncated-input");
+    expectFailure(input,
+                  {.actAfter = "Applying Sepia Effect",
+                   .act = [&] { fs::resize_file(input, fs::file_size(input) / 5); }},
+                  "fault-cli-truncated");
+}
+
+TEST_F(RenderFaultInProgram, RemovingTheTemporaryDirectoryExitsWithStatusOne) {
+    const fs::path runtime = test::scratchDirectory("fault-cli-removed") / "runtime";
+    const auto removePrivateDirectory = [&] {
+        for (const fs::path& entry : test::entriesOf(runtime)) fs::remove_all(entry);
+    };
+    expectFailure(longClip(), {.actAfter = "Applying Sepia Effect", .act = removePrivateDirectory},
+                  "fault-cli-removed");
+}
+
+}  // namespace
+}  // namespace tintreel
