@@ -15,6 +15,8 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libtbb-dev
   # tests, benchmarks, fixtures
   libgtest-dev libgmock-dev googletest libbenchmark-dev ffmpeg
+  # the fuzz targets (libFuzzer comes with clang's runtime libraries)
+  clang-14 libclang-rt-14-dev
   # fonts for the text watermark and the interface
   fonts-dejavu-core fonts-liberation2 fonts-freefont-ttf fontconfig
   # running the window without a display

@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "editor/ControlCatalogue.h"
 #include "editor/Outlets.h"
@@ -135,7 +136,9 @@ QWidget* makeGroup(Outlets& outlets, Dialogs& dialogs, const GroupSpec& group) {
     auto* layout = new QVBoxLayout(frame);
     layout->setContentsMargins(10, 8, 10, 8);
     layout->addWidget(makeGroupHeader(outlets, group));
-    auto* grid = new QGridLayout;
+    // A group with nothing but its check box gets no grid; until it is added
+    // to the frame's layout nothing else owns it.
+    auto grid = std::make_unique<QGridLayout>();
     grid->setColumnMinimumWidth(0, 84);
     grid->setColumnStretch(1, 1);
     int row = 0;
@@ -149,7 +152,7 @@ QWidget* makeGroup(Outlets& outlets, Dialogs& dialogs, const GroupSpec& group) {
         ++row;
     }
     if (group.id == GroupId::Transform3D) grid->addWidget(makeMatrix(outlets, group), row++, 0, 1, 2);
-    if (row > 0) layout->addLayout(grid);
+    if (row > 0) layout->addLayout(grid.release());
     return frame;
 }
 

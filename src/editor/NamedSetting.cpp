@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "editor/ControlCatalogue.h"
+#include "editor/SettingsRecord.h"
 #include "editor/WholeNumber.h"
 
 namespace tintreel {
@@ -59,6 +60,17 @@ std::optional<RgbColor> parseColor(std::string_view value) {
     return RgbColor{components[0], components[1], components[2], 1.0};
 }
 
+// A text is one line of the settings record: a line break in it would shift
+// every later line of a profile saved with it. The value is not repeated in
+// the reason, which stays one line.
+std::optional<std::string> assignText(const ControlSpec& control, EffectSettings& s, std::string_view value) {
+    const std::vector<std::string> lines = splitRecordLines(value);
+    if (!value.empty() && (lines.size() != 1 || lines.front() != value))
+        return "a text cannot hold a line break";
+    control.text.of(s) = std::string(value);
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> assignNamedSetting(EffectSettings& s, std::string_view name, std::string_view value) {
@@ -70,7 +82,7 @@ std::optional<std::string> assignNamedSetting(EffectSettings& s, std::string_vie
         case ControlKind::MatrixCell: return assignNumber(*control, s, value);
         case ControlKind::Check:
         case ControlKind::PopUp: return assignIndex(*control, s, value);
-        case ControlKind::Text: control->text.of(s) = std::string(value); return std::nullopt;
+        case ControlKind::Text: return assignText(*control, s, value);
         case ControlKind::ColorWell: {
             const auto color = parseColor(value);
             if (!color) return quoted(value) + " is not a colour (#rrggbb or r,g,b in 0..1)";

@@ -5,7 +5,8 @@
 // Numbers must parse whole and lie in the control's range; a check box takes
 // 0 or 1; a pop-up takes an index or one of its item names; the colour takes
 // "#rrggbb" or three components in 0..1 ("1,0.5,0"); either name of a numeric
-// pair sets its number and the text the field would show for it.
+// pair sets its number and the text the field would show for it; a text
+// takes anything but a line break.
 
 #include <optional>
 #include <string>

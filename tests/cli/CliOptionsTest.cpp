@@ -99,6 +99,9 @@ TEST(CliOptions, BadSettingsAreOneLineErrors) {
     EXPECT_NE(error({{"comboTextPosition", "Middle"}}).find("choices"), std::string::npos);
     EXPECT_NE(error({{"colorWellTextColor", "1,2,3"}}).find("colour"), std::string::npos);
     EXPECT_NE(error({{"buttonSelectImage", "x"}}).find("no value"), std::string::npos);
+    // A line break of any kind would shift the later lines of a saved profile.
+    for (const char* text : {"two\nlines", "form\ffeed", "next\u2028line", "end\r"})
+        EXPECT_EQ(error({{"textFieldText", text}}), "--set textFieldText: a text cannot hold a line break");
     EXPECT_NE(error({}, "/nonexistent/look.tintreel").find("cannot read"), std::string::npos);
 }
 

@@ -20,7 +20,9 @@ namespace fs = std::filesystem;
 class StillCommand : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::path(TINTREEL_TEST_WORK_DIR) / "still-command";
+        // One directory per test: CTest runs the cases of this fixture side by side.
+        dir_ = fs::path(TINTREEL_TEST_WORK_DIR) / "still-command" /
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         Image picture(64, 48);

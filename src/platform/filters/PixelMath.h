@@ -23,7 +23,10 @@ namespace tintreel {
 // twice, for the baseline and for AVX2, and the loader picks the version the
 // processor runs. Both versions do the same arithmetic in the same order, so
 // the results are identical; only the width of the vector registers differs.
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__)
+// ThreadSanitizer builds keep the baseline only: the loader runs the version
+// picker before the sanitizer's runtime is ready, and the instrumented picker
+// crashes the program at start.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__SANITIZE_THREAD__)
 #define TINTREEL_VECTOR_KERNEL __attribute__((target_clones("avx2", "default")))
 #else
 #define TINTREEL_VECTOR_KERNEL
