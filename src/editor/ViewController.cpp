@@ -180,18 +180,20 @@ void ViewController::ResetInterface() {
     outlets_.find("buttonSaveVideo")->setEnabled(false);
     outlets_.get<VideoImageView>("imageViewVideo")->setImage(QImage());
 
-    history_.reset(renderSettingsRecord(currentSettings()));
+    history_.reset(currentRecord());
     Q_EMIT commandsChanged();
 }
 
 EffectSettings ViewController::currentSettings() const { return readSettings(outlets_); }
 
+std::string ViewController::currentRecord() const { return renderSettingsRecord(currentSettings()); }
+
 void ViewController::AppendSettingsRecord() {
-    history_.stateImagesPath.push_back(renderSettingsRecord(currentSettings()));
+    history_.stateImagesPath.push_back(currentRecord());
 }
 
 void ViewController::SaveState() {
-    history_.saveState([this] { return renderSettingsRecord(currentSettings()); });
+    history_.saveState([this] { return currentRecord(); });
     Q_EMIT commandsChanged();
 }
 

@@ -44,6 +44,7 @@ struct RenderResult;
 class SettingsManager;
 class VideoImageView;
 struct ControlSpec;
+enum class GroupId;
 struct GroupSpec;
 struct Notification;
 
@@ -66,6 +67,8 @@ public:
     void ResetInterface();
     // The settings as the controls hold them now.
     EffectSettings currentSettings() const;
+    // The settings record of the controls as they are now.
+    std::string currentRecord() const;
     // Appends the record of the current settings to the history.
     void AppendSettingsRecord();
     // The recording step after a shown refresh.
@@ -155,11 +158,13 @@ private:
     void OnTextChanged();
     void onGroupReset(const GroupSpec& group);
     void refreshIf(int gateState);
+    // A group's check box state (1 for the adjustments, which have none),
+    // read from that one control rather than from all of them.
+    int groupCheckState(GroupId group) const;
     bool differsFromCurrentRecord(const QString& text, std::string_view outlet) const;
 
     // ViewControllerPreview.cpp
     void DragPerformed(const Notification& notification);
-    void beginLoad(const QString& path);
     void finishLoad(const QString& path, std::optional<Image> frame);
     void finishBrowse(std::optional<Image> frame);
     void finishRefresh(QImage result);

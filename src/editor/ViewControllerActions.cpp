@@ -63,6 +63,12 @@ void ViewController::connectControl(const ControlSpec& control) {
     }
 }
 
+int ViewController::groupCheckState(GroupId group) const {
+    const std::string_view check = groupSpec(group).checkOutlet;
+    if (check.empty()) return 1;
+    return outlets_.get<QCheckBox>(check)->checkState() == Qt::Checked ? 1 : 0;
+}
+
 void ViewController::refreshIf(int gateState) {
     if (gateState == 1) UpdateImageEffect();
 }
@@ -73,13 +79,13 @@ void ViewController::refreshIf(int gateState) {
 void ViewController::onControlAction(const ControlSpec& control) {
     const GroupSpec& group = groupSpec(control.group);
     if (control.group == GroupId::Adjustments || control.outlet == group.checkOutlet) return UpdateImageEffect();
-    refreshIf(groupState(currentSettings(), control.group));
+    refreshIf(groupCheckState(control.group));
 }
 
 void ViewController::onPairStepper(const ControlSpec& control) {
     const float value = outlets_.get<Stepper>(control.outlet)->floatValue();
     outlets_.get<QLineEdit>(control.textOutlet)->setText(QString::fromStdString(formatFieldNumber(value)));
-    refreshIf(groupState(currentSettings(), control.group));
+    refreshIf(groupCheckState(control.group));
 }
 
 void ViewController::onPairTextEdited(const ControlSpec& control) {
@@ -87,7 +93,7 @@ void ViewController::onPairTextEdited(const ControlSpec& control) {
     const PairEdit edit = editPair(control, field->text().toStdString());
     if (edit.replacementText) field->setText(QString::fromStdString(*edit.replacementText));
     outlets_.get<Stepper>(control.outlet)->setDoubleValue(edit.value);
-    if (groupState(currentSettings(), control.group) != 1) return;
+    if (groupCheckState(control.group) != 1) return;
     if (!control.rule.comparesWithRecord || differsFromCurrentRecord(field->text(), control.textOutlet))
         UpdateImageEffect();
 }
@@ -95,11 +101,11 @@ void ViewController::onPairTextEdited(const ControlSpec& control) {
 void ViewController::onMatrixCell(const ControlSpec& control) {
     const float value = outlets_.get<Stepper>(control.outlet)->floatValue();
     outlets_.get<QLineEdit>(control.textOutlet)->setText(QString::fromStdString(FloatToFormattedString(value)));
-    refreshIf(currentSettings().check3DTransform);
+    refreshIf(groupCheckState(GroupId::Transform3D));
 }
 
 void ViewController::OnTextChanged() {
-    if (currentSettings().checkTextWatermark != 1) return;
+    if (groupCheckState(GroupId::TextWatermark) != 1) return;
     if (differsFromCurrentRecord(outlets_.get<QLineEdit>("textFieldText")->text(), "textFieldText"))
         UpdateImageEffect();
 }

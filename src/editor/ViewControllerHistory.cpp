@@ -35,7 +35,7 @@ bool ViewController::writeProfile(const QString& path) {
     // Written beside the destination and renamed into place: a failed save
     // never leaves half a profile where a good one was.
     QSaveFile file(path);
-    const std::string record = renderSettingsRecord(currentSettings());
+    const std::string record = currentRecord();
     if (!file.open(QIODevice::WriteOnly) || file.write(record.data(), static_cast<qint64>(record.size())) < 0 ||
         !file.commit()) {
         dialogs_.alert(QStringLiteral("The profile could not be saved."));

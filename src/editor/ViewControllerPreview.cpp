@@ -6,7 +6,6 @@
 #include <QPushButton>
 
 #include "editor/ControlCatalogue.h"
-#include "editor/SettingsRecord.h"
 #include "editor/ViewController.h"
 #include "imaging/ImageTools.h"
 #include "platform/filters/QtImage.h"
@@ -49,9 +48,7 @@ void ViewController::DragPerformed(const Notification& notification) {
 // A load takes effect only once its first frame has been extracted: a movie
 // whose frame cannot be read leaves the editor as it was (the previous movie,
 // or none) and says so, rather than a loaded state with nothing to show.
-void ViewController::LoadVideo(const QString& path) { beginLoad(path); }
-
-void ViewController::beginLoad(const QString& path) {
+void ViewController::LoadVideo(const QString& path) {
     showProgressIndicator(true);
     const int generation = ++loadGeneration_;
     runInBackground(
@@ -74,7 +71,7 @@ void ViewController::finishLoad(const QString& path, std::optional<Image> frame)
     showStillPreview();
     outlets_.find("buttonGeneratePreview")->setEnabled(true);
     outlets_.find("buttonSaveVideo")->setEnabled(false);
-    history_.reset(renderSettingsRecord(currentSettings()));
+    history_.reset(currentRecord());
     Q_EMIT commandsChanged();
     snapshot = std::make_shared<const Image>(std::move(*frame));
     showProgressIndicator(false);
@@ -154,7 +151,7 @@ void ViewController::OnSelectImage() {
     if (picture.isNull()) return dialogs_.alert(QStringLiteral("The image could not be loaded."));
     logo = std::make_shared<const Image>(fromQImage(picture));
     outlets_.get<QLineEdit>("textFieldImage")->setText(QFileInfo(*path).fileName());
-    if (currentSettings().checkImageWatermark == 1) UpdateImageEffect();
+    refreshIf(groupCheckState(GroupId::ImageWatermark));
 }
 
 void ViewController::ZoomPreview(double factor) { previewArea()->zoom(factor); }
