@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <malloc.h>
 #include <iostream>
 #include <random>
 #include <thread>
@@ -40,6 +41,10 @@ long countEntries(const fs::path& directory) {
 }
 
 long residentKiB() {
+    // Freed memory that the allocator keeps cached in its per-thread arenas
+    // (each render has its own thread) is handed back first, so what is
+    // counted is memory still in use, not allocator caching.
+    ::malloc_trim(0);
     std::ifstream statm("/proc/self/statm");
     long size = 0, resident = 0;
     statm >> size >> resident;
