@@ -117,8 +117,10 @@ TEST_F(Endurance, TwoHundredRendersHalfCancelledLeaveNoTrace) {
               << after.threads << ", files " << before.files << " -> " << after.files << std::endl;
     EXPECT_GE(cancelled, 50) << "most cancels land while the render runs";
     EXPECT_EQ(after.descriptors, before.descriptors);
-    // Codec and pool threads of the warm-up may have ended since; none may be added.
-    EXPECT_LE(after.threads, before.threads);
+    // Codec and pool threads of the warm-up may have ended since. A library's
+    // worker pool may start one more worker late; a thread left behind per
+    // render would add a hundred.
+    EXPECT_LE(after.threads, before.threads + 1);
     EXPECT_EQ(after.files, 0);
     // Allocator caching moves the resident size a little (about 2 MiB measured
     // here over 200 renders); a leak of one decoded frame per render (75 KiB
