@@ -52,7 +52,7 @@ void ViewController::LoadVideo(const QString& path) {
     showProgressIndicator(true);
     const int generation = ++loadGeneration_;
     runInBackground(
-        pool_, this, [path] { return FrameImageAtTime(path.toStdString(), 0.0); },
+        pool_, this, [file = path.toStdString()] { return FrameImageAtTime(file, 0.0); },
         [this, path, generation](std::optional<Image> frame) {
             if (generation == loadGeneration_) finishLoad(path, std::move(frame));
         });
@@ -83,9 +83,8 @@ void ViewController::OnBrowseFrames() {
     if (!browse.request()) return;
     showProgressIndicator(true);
     const double position = outlets_.get<Stepper>("stepperBrowseFrames")->doubleValue();
-    const QString path = videoPath;
     runInBackground(
-        pool_, this, [path, position] { return FrameImageAtTime(path.toStdString(), position); },
+        pool_, this, [file = videoPath.toStdString(), position] { return FrameImageAtTime(file, position); },
         [this](std::optional<Image> frame) { finishBrowse(std::move(frame)); });
 }
 

@@ -18,6 +18,7 @@
 #include "editor/ViewController.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/ui/Dialogs.h"
+#include "preview/BackgroundTask.h"
 #include "preview/PlayerView.h"
 #include "preview/VideoImageView.h"
 #include "render/RenderWorker.h"
@@ -52,9 +53,7 @@ void ViewController::UpdateProgress(const Notification& notification) {
     const int pass = static_cast<int>(notification.value<float>("pass").value_or(0));
     const int passCount = static_cast<int>(notification.value<float>("passCount").value_or(0));
     const float fraction = *progress;
-    QMetaObject::invokeMethod(
-        this, [this, label, pass, passCount, fraction] { showProgress(label, pass, passCount, fraction); },
-        Qt::QueuedConnection);
+    postToThreadOf(this, [this, label, pass, passCount, fraction] { showProgress(label, pass, passCount, fraction); });
 }
 
 void ViewController::showProgress(const std::optional<std::string>& label, int pass, int passCount, float fraction) {
@@ -103,8 +102,7 @@ void ViewController::startRender(RenderRequest request) {
     renderThread_ = std::thread([this, request = std::move(request)] {
         GeneratePreviewVideo(request, settingsManager.generatePreviewCanceledByUser,
                              NotificationCenter::defaultCenter(), [this](const RenderResult& result) {
-                                 QMetaObject::invokeMethod(
-                                     this, [this, result] { finishRender(result); }, Qt::QueuedConnection);
+                                 postToThreadOf(this, [this, result] { finishRender(result); });
                              });
     });
 }
