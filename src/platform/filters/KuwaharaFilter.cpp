@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <span>
 
 #include "platform/filters/Parallel.h"
@@ -67,93 +68,58 @@ struct Totals {
         : sum{band.plane(0), band.plane(1), band.plane(2), band.plane(3)}, rows(rows) {}
 };
 
-// A window of n pixels with sums s and sum of squares q: n² times its
-// variance is the spread n q - Σ s², and variances compare as
-// spread_a n_b² < spread_b n_a², exactly while those products stay below
-// 2^53, that is for every radius up to 24.
-struct Window {
-    double sum[3], count, spread;
-};
-
-inline Window window(const Totals& t, int x0, int x1) {
-    Window w{{t.sum[0][x1] - t.sum[0][x0], t.sum[1][x1] - t.sum[1][x0], t.sum[2][x1] - t.sum[2][x0]},
-             t.rows * (x1 - x0),
-             0.0};
-    w.spread = w.count * (t.sum[3][x1] - t.sum[3][x0]) -
-               (w.sum[0] * w.sum[0] + w.sum[1] * w.sum[1] + w.sum[2] * w.sum[2]);
-    return w;
+// The mean colour, plus one half ready to truncate, of the least varied of
+// pixel x's four windows: columns [left, x + 1) and [x, right) of the bands
+// above and below, the first on a tie. A window of n pixels with sums s and
+// sum of squares q has n² times its variance as its spread n q - Σ s², and
+// variances compare as spread_a n_b² < spread_b n_a², exactly while those
+// products stay below 2^53, that is for every radius up to 24. Written lane
+// by lane (selects, no branches) so a loop over x vectorises.
+inline void leastVariedMean(const Totals& above, const Totals& below, int x, int left, int right,
+                            double& m0, double& m1, double& m2) {
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, n = 1.0, spread = std::numeric_limits<double>::infinity();
+    const auto consider = [&](const Totals& t, int from, int to) {
+        const double c0 = t.sum[0][to] - t.sum[0][from], c1 = t.sum[1][to] - t.sum[1][from],
+                     c2 = t.sum[2][to] - t.sum[2][from], count = t.rows * (to - from);
+        const double cs = count * (t.sum[3][to] - t.sum[3][from]) - (c0 * c0 + c1 * c1 + c2 * c2);
+        const bool better = cs * (n * n) < spread * (count * count);
+        s0 = better ? c0 : s0, s1 = better ? c1 : s1, s2 = better ? c2 : s2;
+        n = better ? count : n, spread = better ? cs : spread;
+    };
+    consider(above, left, x + 1);
+    consider(above, x, right);
+    consider(below, left, x + 1);
+    consider(below, x, right);
+    m0 = s0 / n + 0.5, m1 = s1 / n + 0.5, m2 = s2 / n + 0.5;
 }
 
-// `c` when its variance is smaller than `best`'s, else `best`.
-inline Window lessVaried(const Window& best, const Window& c) {
-    const bool better = c.spread * (best.count * best.count) < best.spread * (c.count * c.count);
-    return {
-        {better ? c.sum[0] : best.sum[0], better ? c.sum[1] : best.sum[1], better ? c.sum[2] : best.sum[2]},
-        better ? c.count : best.count,
-        better ? c.spread : best.spread};
-}
-
-// The pixel at x, whose windows span columns [left, x + 1) and [x, right) of
-// the bands above and below: the mean colour of the window with the smallest
-// variance, the first on a tie, rounded half up.
-inline void kuwaharaPixel(const Totals& above, const Totals& below, int x, int left, int right,
-                          std::uint8_t alpha, std::uint8_t* d) {
-    Window best = window(above, left, x + 1);
-    best = lessVaried(best, window(above, x, right));
-    best = lessVaried(best, window(below, left, x + 1));
-    best = lessVaried(best, window(below, x, right));
-    for (int c = 0; c < 3; ++c) d[c] = static_cast<std::uint8_t>(best.sum[c] / best.count + 0.5);
-    d[3] = alpha;
-}
-
-// The means (plus one half, ready to truncate) of the least varied window of
-// the pixels [x0, x1), all away from the left and right edges, where every
-// window has r + 1 columns. The same arithmetic as kuwaharaPixel in the same
-// order, written lane by lane so the compiler vectorises it.
+// Pixels [x0, x1), all at least r from the left and right edges, where
+// every window has r + 1 columns and the loop needs no clamping.
 TINTREEL_VECTOR_KERNEL void innerMeans(const Totals& above, const Totals& below, int r, int x0, int x1,
                                        double* __restrict m0, double* __restrict m1, double* __restrict m2) {
-    const double* a[4] = {above.sum[0], above.sum[1], above.sum[2], above.sum[3]};
-    const double* b[4] = {below.sum[0], below.sum[1], below.sum[2], below.sum[3]};
-    const double na = above.rows * (r + 1), nb = below.rows * (r + 1);
-    for (int x = x0; x < x1; ++x) {
-        const int left = x - r, right = x + r + 1;
-        double s0 = a[0][x + 1] - a[0][left], s1 = a[1][x + 1] - a[1][left], s2 = a[2][x + 1] - a[2][left];
-        double n = na;
-        double spread = n * (a[3][x + 1] - a[3][left]) - (s0 * s0 + s1 * s1 + s2 * s2);
-        auto consider = [&](const double* const* t, int from, int to, double count) {
-            const double c0 = t[0][to] - t[0][from], c1 = t[1][to] - t[1][from], c2 = t[2][to] - t[2][from];
-            const double cs = count * (t[3][to] - t[3][from]) - (c0 * c0 + c1 * c1 + c2 * c2);
-            const bool better = cs * (n * n) < spread * (count * count);
-            s0 = better ? c0 : s0, s1 = better ? c1 : s1, s2 = better ? c2 : s2;
-            n = better ? count : n, spread = better ? cs : spread;
-        };
-        consider(a, x, right, na);
-        consider(b, left, x + 1, nb);
-        consider(b, x, right, nb);
-        m0[x] = s0 / n + 0.5, m1[x] = s1 / n + 0.5, m2[x] = s2 / n + 0.5;
-    }
+    const Totals a = above, b = below;
+    for (int x = x0; x < x1; ++x) leastVariedMean(a, b, x, x - r, x + r + 1, m0[x], m1[x], m2[x]);
 }
 
-// One output row. The stretch away from the left and right edges runs
-// without clamping, vectorised through `means` (three planes of w).
+// One output row, through `means` (three planes of w).
 void kuwaharaRow(const Totals& above, const Totals& below, int r, int w, const std::uint8_t* s,
                  std::uint8_t* d, std::span<double> means) {
-    const int inner0 = std::min(r, w), inner1 = std::max(w - r, inner0);
-    auto edge = [&](int x) {
-        kuwaharaPixel(above, below, x, std::max(x - r, 0), std::min(x + r, w - 1) + 1, s[x * 4 + 3],
-                      d + x * 4);
-    };
-    for (int x = 0; x < inner0; ++x) edge(x);
     double* m0 = means.data();
     double* m1 = m0 + w;
     double* m2 = m1 + w;
+    const auto edgeMeans = [&](int x0, int x1) {
+        for (int x = x0; x < x1; ++x)
+            leastVariedMean(above, below, x, std::max(x - r, 0), std::min(x + r, w - 1) + 1, m0[x], m1[x], m2[x]);
+    };
+    const int inner0 = std::min(r, w), inner1 = std::max(w - r, inner0);
+    edgeMeans(0, inner0);
     innerMeans(above, below, r, inner0, inner1, m0, m1, m2);
-    for (int x = inner0; x < inner1; ++x) {
+    edgeMeans(inner1, w);
+    for (int x = 0; x < w; ++x) {
         std::uint8_t* p = d + x * 4;
         p[0] = static_cast<std::uint8_t>(m0[x]), p[1] = static_cast<std::uint8_t>(m1[x]);
         p[2] = static_cast<std::uint8_t>(m2[x]), p[3] = s[x * 4 + 3];
     }
-    for (int x = inner1; x < w; ++x) edge(x);
 }
 
 // Output rows [y0, y1): the two bands are filled for y0 and then slide.
