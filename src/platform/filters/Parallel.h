@@ -6,6 +6,8 @@
 // rows of that range; it runs concurrently with other blocks, so it takes no
 // locks and shares nothing mutable but per-thread scratch memory.
 
+#include "platform/system/HandOver.h"
+
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
 
@@ -22,11 +24,24 @@ namespace tintreel {
 inline constexpr int kRowGrain = 8;
 
 // Splits [0, height) into blocks of at least `grain` rows.
+// oneTBB orders the blocks after the caller's writes, and the caller's
+// return after the blocks, through atomics inside its library where
+// ThreadSanitizer cannot see them; the hand-over marks state that order (two
+// channels per call, so the blocks stay unordered among themselves and
+// still checked against each other).
 template <typename Body>
 void forEachRowBlock(int height, int grain, Body&& body) {
     if (height <= 0) return;
+    alignas(8) const char started = 0;
+    alignas(8) const char finished = 0;
+    publishHandOver(&started);
     tbb::parallel_for(tbb::blocked_range<int>(0, height, std::max(grain, 1)),
-                      [&body](const tbb::blocked_range<int>& r) { body(r.begin(), r.end()); });
+                      [&body, &started, &finished](const tbb::blocked_range<int>& r) {
+                          receiveHandOver(&started);
+                          body(r.begin(), r.end());
+                          publishHandOver(&finished);
+                      });
+    receiveHandOver(&finished);
 }
 
 template <typename Body>

@@ -25,6 +25,20 @@
 
 namespace tintreel {
 
+// Everything this thread wrote so far is seen by any thread that later
+// receives from the same channel (any address standing for the hand-over).
+inline void publishHandOver([[maybe_unused]] const void* channel) {
+#ifdef TINTREEL_THREAD_SANITIZER
+    __tsan_release(const_cast<void*>(channel));
+#endif
+}
+
+inline void receiveHandOver([[maybe_unused]] const void* channel) {
+#ifdef TINTREEL_THREAD_SANITIZER
+    __tsan_acquire(const_cast<void*>(channel));
+#endif
+}
+
 template <typename Call>
 class HandedOver {
 public:
@@ -46,16 +60,8 @@ public:
 private:
     // One channel per call site (each wrapped lambda has a type of its own),
     // found without reading the call's storage before it is received.
-    static void publish() {
-#ifdef TINTREEL_THREAD_SANITIZER
-        __tsan_release(&channel_);
-#endif
-    }
-    static void receive() {
-#ifdef TINTREEL_THREAD_SANITIZER
-        __tsan_acquire(&channel_);
-#endif
-    }
+    static void publish() { publishHandOver(&channel_); }
+    static void receive() { receiveHandOver(&channel_); }
 
     static inline char channel_ = 0;
     Call call_;
