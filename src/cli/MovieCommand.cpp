@@ -25,7 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 // Set from the signal handler: a lock-free atomic store is safe there.
 std::atomic<bool> cancelRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);

@@ -64,9 +64,7 @@ std::optional<RgbColor> parseColor(std::string_view value) {
 // every later line of a profile saved with it. The value is not repeated in
 // the reason, which stays one line.
 std::optional<std::string> assignText(const ControlSpec& control, EffectSettings& s, std::string_view value) {
-    const std::vector<std::string> lines = splitRecordLines(value);
-    if (!value.empty() && (lines.size() != 1 || lines.front() != value))
-        return "a text cannot hold a line break";
+    if (hasRecordLineBreak(value)) return "a text cannot hold a line break";
     control.text.of(s) = std::string(value);
     return std::nullopt;
 }

@@ -206,6 +206,12 @@ std::vector<std::string> splitRecordLines(std::string_view text) {
     return lines;
 }
 
+bool hasRecordLineBreak(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (lineBreakLength(text, i) > 0) return true;
+    return false;
+}
+
 std::optional<int> settingsRecordLine(std::string_view outlet) {
     int line = 0;
     for (const ControlSpec& control : controlCatalogue()) {

@@ -35,6 +35,9 @@ std::optional<int> settingsRecordLine(std::string_view outlet);
 // and PS. A final line break does not start another line.
 std::vector<std::string> splitRecordLines(std::string_view text);
 
+// True when `text` holds any of those line breaks.
+bool hasRecordLineBreak(std::string_view text);
+
 struct RecordParseResult {
     EffectSettings settings;
     // One sentence per line that could not be used as it stood; empty when the

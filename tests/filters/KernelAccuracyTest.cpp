@@ -204,9 +204,11 @@ TEST(KernelAccuracy, CircleLimitedBlursEqualTheWholeBlurMixed) {
 
 // Kuwahara window by window in exact integers: the smallest variance (the
 // first window on a tie) and its mean rounded half up.
+__extension__ typedef __int128 WideInteger;  // a compiler extension; products need more than 64 bits
+
 Rgba exactKuwahara(const Image& img, int px, int py, int r) {
     std::int64_t bestSpread = -1, bestCount = 1, bestSum[3] = {0, 0, 0};
-    for (const auto [wx, wy] : {std::pair{-1, -1}, {1, -1}, {-1, 1}, {1, 1}}) {
+    for (const auto& [wx, wy] : {std::pair{-1, -1}, {1, -1}, {-1, 1}, {1, 1}}) {
         std::int64_t sum[3] = {0, 0, 0}, squares = 0, n = 0;
         for (int y = std::max(std::min(py, py + wy * r), 0);
              y <= std::min(std::max(py, py + wy * r), img.height() - 1); ++y)
@@ -216,8 +218,8 @@ Rgba exactKuwahara(const Image& img, int px, int py, int r) {
                     sum[c] += img.pixel(x, y)[c], squares += img.pixel(x, y)[c] * img.pixel(x, y)[c];
         const std::int64_t spread = n * squares - sum[0] * sum[0] - sum[1] * sum[1] - sum[2] * sum[2];
         // spread / n² < bestSpread / bestCount², cross-multiplied
-        if (bestSpread < 0 || static_cast<__int128>(spread) * bestCount * bestCount <
-                                  static_cast<__int128>(bestSpread) * n * n) {
+        if (bestSpread < 0 || static_cast<WideInteger>(spread) * bestCount * bestCount <
+                                  static_cast<WideInteger>(bestSpread) * n * n) {
             bestSpread = spread, bestCount = n;
             std::copy(sum, sum + 3, bestSum);
         }

@@ -143,8 +143,7 @@ TEST_P(HostileMovieInProgram, MovieAndStillModesEndCleanly) {
 
     const test::ProgramRun render = test::runRenderProgram(
         {"-o", test::qpath(movie), "--set", "checkSepia=1", test::qpath(path)}, limits);
-    ASSERT_TRUE(render.finished) << "hung";
-    ASSERT_FALSE(render.crashed) << render.errors;
+    ASSERT_TRUE(test::endedOnItsOwn(render));
     expectVerdict(input, render.status == 0, "tintreel-render");
     if (render.status == 0) {
         expectPlayableMovie(movie);
@@ -157,8 +156,7 @@ TEST_P(HostileMovieInProgram, MovieAndStillModesEndCleanly) {
 
     const test::ProgramRun frame =
         test::runRenderProgram({"--still", "0", "-o", test::qpath(still), test::qpath(path)}, limits);
-    ASSERT_TRUE(frame.finished) << "hung";
-    ASSERT_FALSE(frame.crashed) << frame.errors;
+    ASSERT_TRUE(test::endedOnItsOwn(frame));
     expectVerdict(input, frame.status == 0, "tintreel-render --still");
     EXPECT_EQ(frame.status == 0, test::probeStream(still, "v:0").has_value()) << frame.errors;
     EXPECT_TRUE(frame.status == 0 || frame.status == 2) << frame.errors;

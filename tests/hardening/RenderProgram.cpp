@@ -53,6 +53,12 @@ ProgramRun runRenderProgram(const QStringList& arguments, const ProgramLimits& l
     return run;
 }
 
+::testing::AssertionResult endedOnItsOwn(const ProgramRun& run) {
+    if (!run.finished) return ::testing::AssertionFailure() << "hung";
+    if (run.crashed) return ::testing::AssertionFailure() << "crashed: " << run.errors;
+    return ::testing::AssertionSuccess();
+}
+
 std::vector<fs::path> entriesOf(const fs::path& directory) {
     std::vector<fs::path> entries;
     std::error_code ec;

@@ -5,6 +5,8 @@
 // for a full disk, and a time limit after which it is killed and counted as
 // hung.
 
+#include <gtest/gtest.h>
+
 #include <QStringList>
 #include <filesystem>
 #include <functional>
@@ -31,6 +33,10 @@ struct ProgramLimits {
 };
 
 ProgramRun runRenderProgram(const QStringList& arguments, const ProgramLimits& limits);
+
+// Success when the program ended by itself: neither killed as hung nor
+// ended by a signal (the failure names which, with its standard error).
+::testing::AssertionResult endedOnItsOwn(const ProgramRun& run);
 
 // The entries directly inside `directory` (empty when it does not exist).
 std::vector<std::filesystem::path> entriesOf(const std::filesystem::path& directory);

@@ -16,6 +16,7 @@
 #endif
 
 #include "platform/filters/Image.h"
+#include "platform/system/SanitizerBuild.h"
 
 namespace tintreel {
 
@@ -26,7 +27,7 @@ namespace tintreel {
 // ThreadSanitizer builds keep the baseline only: the loader runs the version
 // picker before the sanitizer's runtime is ready, and the instrumented picker
 // crashes the program at start.
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__SANITIZE_THREAD__)
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(TINTREEL_THREAD_SANITIZER)
 #define TINTREEL_VECTOR_KERNEL __attribute__((target_clones("avx2", "default")))
 #else
 #define TINTREEL_VECTOR_KERNEL

@@ -11,13 +11,7 @@
 
 #include <utility>
 
-#if defined(__SANITIZE_THREAD__)
-#define TINTREEL_THREAD_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define TINTREEL_THREAD_SANITIZER 1
-#endif
-#endif
+#include "platform/system/SanitizerBuild.h"
 
 #ifdef TINTREEL_THREAD_SANITIZER
 #include <sanitizer/tsan_interface.h>
