@@ -12,7 +12,7 @@
 #include <cmath>
 #include <string>
 
-#include "editor/ControlCatalogue.h"
+#include "settings/ControlCatalogue.h"
 #include "imaging/EffectSteps.h"
 #include "imaging/ImageTools.h"
 

@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "editor/ControlCatalogue.h"
-#include "editor/NamedSetting.h"
-#include "editor/SettingsRecord.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/NamedSetting.h"
+#include "settings/SettingsRecord.h"
 
 namespace tintreel {
 namespace {

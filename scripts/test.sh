@@ -20,6 +20,7 @@ run_suite() {
   (cd "$build_dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 600)
 }
 
+stage "include layers" bash "$root/scripts/check-layers.sh"
 stage "build and test" run_suite
 [ "${TINTREEL_QUICK:-0}" = 1 ] && exit 0
 stage "address and undefined-behaviour sanitizers" bash "$root/scripts/sanitize.sh" address

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "editor/ControlCatalogue.h"
-#include "editor/NamedSetting.h"
-#include "editor/SettingsRecord.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/NamedSetting.h"
+#include "settings/SettingsRecord.h"
 
 namespace tintreel {
 namespace {

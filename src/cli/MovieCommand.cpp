@@ -10,7 +10,7 @@
 #include <system_error>
 
 #include "cli/StillCommand.h"
-#include "editor/ProgressText.h"
+#include "settings/ProgressText.h"
 #include "imaging/EffectSteps.h"
 #include "platform/filters/Picture.h"
 #include "platform/media/FrameImage.h"

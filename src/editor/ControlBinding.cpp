@@ -4,7 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "editor/ControlCatalogue.h"
+#include "settings/ControlCatalogue.h"
 #include "editor/Outlets.h"
 #include "platform/ui/ColorWell.h"
 #include "platform/ui/FloatSlider.h"

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "editor/ControlCatalogue.h"
+#include "settings/ControlCatalogue.h"
 #include "editor/Outlets.h"
 #include "platform/ui/ColorWell.h"
 #include "platform/ui/FloatSlider.h"

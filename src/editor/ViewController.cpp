@@ -15,11 +15,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/SettingsManager.h"
+#include "render/SettingsManager.h"
 #include "editor/ControlBinding.h"
-#include "editor/ControlCatalogue.h"
+#include "settings/ControlCatalogue.h"
 #include "editor/ControlPanel.h"
-#include "editor/SettingsRecord.h"
+#include "settings/SettingsRecord.h"
 #include "platform/system/TemporaryDirectory.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Stepper.h"

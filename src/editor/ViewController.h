@@ -27,7 +27,7 @@
 #include <thread>
 
 #include "editor/Outlets.h"
-#include "editor/SettingsHistory.h"
+#include "settings/SettingsHistory.h"
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
 #include "platform/system/NotificationCenter.h"

@@ -8,9 +8,9 @@
 #include <QPushButton>
 
 #include "editor/ControlBinding.h"
-#include "editor/ControlCatalogue.h"
-#include "editor/PairInput.h"
-#include "editor/SettingsRecord.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/PairInput.h"
+#include "settings/SettingsRecord.h"
 #include "editor/ViewController.h"
 #include "platform/ui/ColorWell.h"
 #include "platform/ui/FloatSlider.h"

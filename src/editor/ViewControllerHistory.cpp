@@ -4,7 +4,7 @@
 #include <QSaveFile>
 
 #include "editor/ControlBinding.h"
-#include "editor/SettingsRecord.h"
+#include "settings/SettingsRecord.h"
 #include "editor/ViewController.h"
 #include "platform/ui/Dialogs.h"
 

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "editor/ControlCatalogue.h"
+#include "settings/ControlCatalogue.h"
 #include "editor/ViewController.h"
 #include "imaging/ImageTools.h"
 #include "platform/filters/QtImage.h"

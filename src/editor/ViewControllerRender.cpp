@@ -13,8 +13,8 @@
 #include <system_error>
 #include <unistd.h>
 
-#include "app/SettingsManager.h"
-#include "editor/ProgressText.h"
+#include "render/SettingsManager.h"
+#include "settings/ProgressText.h"
 #include "editor/ViewController.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/ui/Dialogs.h"

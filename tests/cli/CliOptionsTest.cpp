@@ -3,8 +3,8 @@
 #include <fstream>
 
 #include "cli/CliOptions.h"
-#include "editor/ControlCatalogue.h"
-#include "editor/SettingsRecord.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/SettingsRecord.h"
 #include "platform/system/TemporaryDirectory.h"
 
 namespace tintreel {

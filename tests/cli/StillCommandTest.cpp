@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "cli/StillCommand.h"
-#include "editor/ControlCatalogue.h"
+#include "settings/ControlCatalogue.h"
 #include "imaging/ImageTools.h"
 #include "platform/filters/Picture.h"
 

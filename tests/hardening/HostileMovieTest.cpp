@@ -14,7 +14,7 @@
 #include "hardening/RenderProgram.h"
 #include "platform/ui/Stepper.h"
 #include "preview/VideoImageView.h"
-#include "ui/EditorFixture.h"
+#include "support/EditorFixture.h"
 
 namespace tintreel {
 namespace {

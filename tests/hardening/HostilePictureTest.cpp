@@ -8,7 +8,7 @@
 
 #include "hardening/HostileCorpus.h"
 #include "hardening/RenderProgram.h"
-#include "ui/EditorFixture.h"
+#include "support/EditorFixture.h"
 
 namespace tintreel {
 namespace {

@@ -6,8 +6,8 @@
 #include <limits>
 #include <vector>
 
-#include "editor/ControlCatalogue.h"
-#include "filters/TestImages.h"
+#include "settings/ControlCatalogue.h"
+#include "support/TestImages.h"
 #include "imaging/EffectSteps.h"
 #include "imaging/ImageTools.h"
 #include "platform/filters/StylizeFilters.h"

@@ -3,7 +3,7 @@
 // that must leave the frame unchanged.
 #include <gtest/gtest.h>
 
-#include "filters/TestImages.h"
+#include "support/TestImages.h"
 #include "imaging/FontFamilies.h"
 #include "imaging/ImageTools.h"
 #include "imaging/WatermarkPosition.h"

@@ -2,7 +2,7 @@
 // and notifications, and what repeated passes do to the picture.
 #include <gtest/gtest.h>
 
-#include "editor/ControlCatalogue.h"
+#include "settings/ControlCatalogue.h"
 #include "platform/media/FrameImage.h"
 #include "render/RenderFixtures.h"
 #include "support/Clips.h"

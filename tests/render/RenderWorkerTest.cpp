@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "editor/ControlCatalogue.h"
+#include "settings/ControlCatalogue.h"
 #include "render/RenderFixtures.h"
 #include "render/RenderWorker.h"
 

@@ -2,7 +2,7 @@
 // vignette and smooth toon by hand, and their degenerate values.
 #include <limits>
 
-#include "filters/TestImages.h"
+#include "support/TestImages.h"
 #include "platform/filters/StylizeFilters.h"
 
 namespace tintreel {

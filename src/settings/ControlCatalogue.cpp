@@ -1,4 +1,4 @@
-#include "editor/ControlCatalogue.h"
+#include "settings/ControlCatalogue.h"
 
 #include <algorithm>
 #include <cmath>

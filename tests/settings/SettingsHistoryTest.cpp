@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "editor/SettingsHistory.h"
+#include "settings/SettingsHistory.h"
 
 namespace tintreel {
 namespace {

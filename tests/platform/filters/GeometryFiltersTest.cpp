@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "filters/TestImages.h"
+#include "support/TestImages.h"
 #include "platform/filters/AlphaBlendFilter.h"
 #include "platform/filters/DistortionFilters.h"
 #include "platform/filters/InputRotation.h"

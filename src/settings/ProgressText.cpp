@@ -1,4 +1,4 @@
-#include "editor/ProgressText.h"
+#include "settings/ProgressText.h"
 
 #include <cmath>
 #include <cstdio>

@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "editor/ControlCatalogue.h"
+#include "settings/ControlCatalogue.h"
 
 namespace tintreel {
 namespace {

@@ -13,15 +13,15 @@
 #include <map>
 
 #include "app/MainWindow.h"
-#include "editor/ControlCatalogue.h"
-#include "editor/SettingsRecord.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/SettingsRecord.h"
 #include "editor/ViewController.h"
 #include "platform/system/TemporaryDirectory.h"
 #include "platform/ui/ColorWell.h"
 #include "platform/ui/FloatSlider.h"
 #include "platform/ui/Stepper.h"
 #include "preview/VideoImageView.h"
-#include "ui/FakeDialogs.h"
+#include "support/FakeDialogs.h"
 
 namespace tintreel {
 namespace {

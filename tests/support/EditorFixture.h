@@ -10,7 +10,7 @@
 #include "editor/ViewController.h"
 #include "platform/system/TemporaryDirectory.h"
 #include "support/Clips.h"
-#include "ui/FakeDialogs.h"
+#include "support/FakeDialogs.h"
 
 namespace tintreel {
 

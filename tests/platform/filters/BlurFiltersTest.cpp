@@ -2,7 +2,7 @@
 // weights, the circle limits, and degenerate sizes.
 #include <cmath>
 
-#include "filters/TestImages.h"
+#include "support/TestImages.h"
 #include "platform/filters/BlurFilters.h"
 
 namespace tintreel {

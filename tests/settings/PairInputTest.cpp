@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "editor/ControlCatalogue.h"
-#include "editor/PairInput.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/PairInput.h"
 
 namespace tintreel {
 namespace {

@@ -1,7 +1,7 @@
 // Colour filters on one-pixel pictures whose results are worked out by hand
 // (tolerance: one level, for rounding), and near-neutral values that must
 // reproduce the input exactly.
-#include "filters/TestImages.h"
+#include "support/TestImages.h"
 #include "platform/filters/ColorFilters.h"
 
 namespace tintreel {

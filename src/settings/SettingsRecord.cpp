@@ -1,12 +1,12 @@
-#include "editor/SettingsRecord.h"
+#include "settings/SettingsRecord.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
 
-#include "editor/ControlCatalogue.h"
-#include "editor/WholeNumber.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/WholeNumber.h"
 
 namespace tintreel {
 namespace {

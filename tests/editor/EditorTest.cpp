@@ -5,15 +5,15 @@
 #include <QUrl>
 #include <fstream>
 
-#include "editor/ControlCatalogue.h"
-#include "editor/SettingsRecord.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/SettingsRecord.h"
 #include "imaging/ImageTools.h"
 #include "platform/filters/QtImage.h"
 #include "platform/ui/FloatSlider.h"
 #include "platform/ui/Stepper.h"
 #include "preview/PreviewArea.h"
 #include "preview/VideoImageView.h"
-#include "ui/EditorFixture.h"
+#include "support/EditorFixture.h"
 
 namespace tintreel {
 namespace {

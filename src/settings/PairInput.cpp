@@ -1,4 +1,4 @@
-#include "editor/PairInput.h"
+#include "settings/PairInput.h"
 
 #include <charconv>
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "editor/ControlCatalogue.h"
+#include "settings/ControlCatalogue.h"
 
 namespace tintreel {
 namespace {

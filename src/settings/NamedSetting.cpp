@@ -1,13 +1,13 @@
-#include "editor/NamedSetting.h"
+#include "settings/NamedSetting.h"
 
 #include <QColor>
 #include <QString>
 #include <cmath>
 #include <sstream>
 
-#include "editor/ControlCatalogue.h"
-#include "editor/SettingsRecord.h"
-#include "editor/WholeNumber.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/SettingsRecord.h"
+#include "settings/WholeNumber.h"
 
 namespace tintreel {
 namespace {

@@ -1,4 +1,4 @@
-#include "editor/SettingsHistory.h"
+#include "settings/SettingsHistory.h"
 
 namespace tintreel {
 

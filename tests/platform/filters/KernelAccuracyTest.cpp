@@ -7,7 +7,7 @@
 #include <cmath>
 #include <random>
 
-#include "filters/TestImages.h"
+#include "support/TestImages.h"
 #include "platform/filters/BlurFilters.h"
 #include "platform/filters/DistortionFilters.h"
 #include "platform/filters/PixelMath.h"

@@ -1,4 +1,4 @@
-#include "app/SettingsManager.h"
+#include "render/SettingsManager.h"
 
 namespace tintreel {
 

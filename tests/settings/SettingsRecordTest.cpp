@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "editor/ControlCatalogue.h"
-#include "editor/SettingsRecord.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/SettingsRecord.h"
 
 namespace tintreel {
 namespace {

@@ -12,12 +12,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/SettingsManager.h"
-#include "editor/ControlCatalogue.h"
+#include "render/SettingsManager.h"
+#include "settings/ControlCatalogue.h"
 #include "platform/ui/FloatSlider.h"
 #include "preview/PlayerView.h"
 #include "support/Lines.h"
-#include "ui/EditorFixture.h"
+#include "support/EditorFixture.h"
 
 namespace tintreel {
 namespace {
