@@ -4,15 +4,14 @@
 // deleted while it is being read, and the private temporary directory is
 // removed under the running render. A fault never ends as success with a
 // damaged movie, and nothing is left behind.
-#include <sys/resource.h>
 #include <QCheckBox>
 #include <QLabel>
 #include <QSignalSpy>
-#include <csignal>
 
 #include "hardening/HostileCorpus.h"
 #include "hardening/RenderProgram.h"
 #include "support/EditorFixture.h"
+#include "support/FileSizeLimit.h"
 
 namespace tintreel {
 namespace {
@@ -36,27 +35,6 @@ fs::path copyToScratch(const fs::path& clip, const std::string& name) {
     fs::copy_file(clip, copy);
     return copy;
 }
-
-// Lowers the process's file-size limit for its lifetime.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) : previousHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
-        ::getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit small = previous_;
-        small.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int);
-};
 
 class RenderFaultInWindow : public EditorFixture {
 protected:
@@ -88,7 +66,7 @@ TEST_F(RenderFaultInWindow, AFullDiskFailsTheRenderAndItsFinalCopy) {
     load(clip);
     outlet<QCheckBox>("checkSepia")->setChecked(true);
     {
-        const FileSizeLimit full(4096);
+        const test::FileSizeLimit full(4096);
         controller->OnGeneratePreview();
         ASSERT_TRUE(waitForRender());
     }
@@ -98,7 +76,7 @@ TEST_F(RenderFaultInWindow, AFullDiskFailsTheRenderAndItsFinalCopy) {
     outlet<QCheckBox>("checkSepia")->setChecked(false);
     dialogs.alerts.clear();
     {
-        const FileSizeLimit full(fs::file_size(clip) / 2);
+        const test::FileSizeLimit full(fs::file_size(clip) / 2);
         controller->OnGeneratePreview();
         ASSERT_TRUE(waitForRender());
     }

@@ -3,11 +3,12 @@
 #include <sys/stat.h>
 #include <cerrno>
 #include <cstdlib>
-#include <iostream>
 #include <string>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
+
+#include "platform/system/Log.h"
 
 namespace tintreel {
 namespace fs = std::filesystem;
@@ -61,8 +62,6 @@ bool restoreTemporaryDirectory(const fs::path& directory) {
     return errno == ENOENT && ::mkdir(directory.c_str(), 0700) == 0;
 }
 
-void DeleteTemporaryFiles(const fs::path& directory) { DeleteTemporaryFiles(directory, std::cout); }
-
 namespace {
 
 // The direct entries of `directory`, or the error that stopped the listing.
@@ -75,11 +74,11 @@ std::vector<fs::path> listEntries(const fs::path& directory, std::error_code& ec
 
 }  // namespace
 
-void DeleteTemporaryFiles(const fs::path& directory, std::ostream& out) {
+void DeleteTemporaryFiles(const fs::path& directory) {
     std::error_code ec;
     const std::vector<fs::path> entries = listEntries(directory, ec);
     if (ec) {
-        out << "Error: " << directory.string() << ": " << ec.message() << std::endl;
+        logLine("Error: " + directory.string() + ": " + ec.message());
         return;
     }
     for (const fs::path& entry : entries) {
@@ -87,7 +86,7 @@ void DeleteTemporaryFiles(const fs::path& directory, std::ostream& out) {
         // remove_all never follows a symbolic link: a link is removed, not its target.
         fs::remove_all(entry, removeError);
         if (removeError)
-            out << "Could not delete video: " << entry.string() << ": " << removeError.message() << std::endl;
+            logLine("Could not delete video: " + entry.string() + ": " + removeError.message());
     }
 }
 

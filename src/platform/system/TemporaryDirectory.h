@@ -12,7 +12,6 @@
 // any thread; DeleteTemporaryFiles may run on any thread.
 
 #include <filesystem>
-#include <iosfwd>
 #include <optional>
 
 namespace tintreel {
@@ -46,8 +45,7 @@ bool restoreTemporaryDirectory(const std::filesystem::path& directory);
 // entries included), in listing order. A listing failure prints
 // "Error: " + description and deletes nothing; each entry that cannot be
 // removed prints "Could not delete video: " + description and the rest go on.
-// Lines go to `out` (standard output by default).
+// Lines go to the log.
 void DeleteTemporaryFiles(const std::filesystem::path& directory);
-void DeleteTemporaryFiles(const std::filesystem::path& directory, std::ostream& out);
 
 }  // namespace tintreel

@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "support/Lines.h"
-
 #include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/system/Log.h"
 #include "platform/system/TemporaryDirectory.h"
 
 namespace tintreel {
@@ -31,8 +29,7 @@ TEST(TemporaryDirectory, IsPrivateUniqueAndRemovedWithItsOwner) {
         touch(a->path() / "movie1.mov");
         touch(b->path() / "movie1.mov");
         // Emptying one instance's directory leaves the other's files alone.
-        std::ostringstream out;
-        DeleteTemporaryFiles(a->path(), out);
+        DeleteTemporaryFiles(a->path());
         EXPECT_TRUE(fs::is_empty(a->path()));
         EXPECT_TRUE(fs::exists(b->path() / "movie1.mov"));
         touch(a->path() / "left-behind");
@@ -51,15 +48,12 @@ TEST(TemporaryDirectory, DeletesFilesAndSubdirectoriesButNotWhatLinksPointAt) {
     touch(outside->path() / "precious");
     fs::create_directory_symlink(outside->path(), dir->path() / "link");
 
-    std::ostringstream out;
-    DeleteTemporaryFiles(dir->path(), out);
+    const ScopedLogCapture log;
+    DeleteTemporaryFiles(dir->path());
     EXPECT_TRUE(fs::is_empty(dir->path()));
     EXPECT_TRUE(fs::exists(outside->path() / "precious"));
-    EXPECT_EQ(out.str(), "");
-
-    std::ostringstream quiet;
-    DeleteTemporaryFiles(dir->path(), quiet);
-    EXPECT_EQ(quiet.str(), "");
+    DeleteTemporaryFiles(dir->path());
+    EXPECT_TRUE(log.lines().empty());
 }
 
 // Builds a directory with one entry its owner cannot remove, empties it and
@@ -76,9 +70,9 @@ TEST(TemporaryDirectory, DeletesFilesAndSubdirectoriesButNotWhatLinksPointAt) {
     touch(dir->path() / "z.mov");
     fs::permissions(dir->path() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
 
-    std::ostringstream out;
-    DeleteTemporaryFiles(dir->path(), out);
-    const bool oneLine = test::countLinesStartingWith(out.str(), "Could not delete video: ") == 1;
+    const ScopedLogCapture log;
+    DeleteTemporaryFiles(dir->path());
+    const bool oneLine = log.lines().size() == 1 && log.countStartingWith("Could not delete video: ") == 1;
     const bool restRemoved = !fs::exists(dir->path() / "a.mov") && !fs::exists(dir->path() / "z.mov");
     fs::permissions(dir->path() / "locked", fs::perms::owner_all);
     dir.reset();  // _Exit runs no destructors
@@ -91,9 +85,9 @@ TEST(TemporaryDirectoryDeathTest, AnEntryThatCannotBeRemovedIsReportedOnceAndThe
 }
 
 TEST(TemporaryDirectory, AMissingDirectoryPrintsOneErrorLine) {
-    std::ostringstream out;
-    DeleteTemporaryFiles("/nonexistent/tintreel-test", out);
-    EXPECT_EQ(test::countLinesStartingWith(out.str(), "Error: "), 1);
+    const ScopedLogCapture log;
+    DeleteTemporaryFiles("/nonexistent/tintreel-test");
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"Error: /nonexistent/tintreel-test: No such file or directory"});
 }
 
 }  // namespace

@@ -1,0 +1,120 @@
+#include "platform/system/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+namespace tintreel {
+namespace fs = std::filesystem;
+
+namespace {
+
+Error systemError(int code) {
+    return Error{std::error_code(code, std::system_category()).message()};
+}
+
+// An open file descriptor, closed when the holder goes.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
+    ~FileDescriptor() {
+        if (descriptor_ >= 0) ::close(descriptor_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return descriptor_; }
+    bool valid() const { return descriptor_ >= 0; }
+    // Closes now: some file systems report a failed write only here. 0 or the errno.
+    int close() { return ::close(std::exchange(descriptor_, -1)) == 0 ? 0 : errno; }
+
+private:
+    int descriptor_;
+};
+
+// Creates a file beside `destination` under a name nobody else uses and
+// sets `name` to it; a name left over from an earlier process is skipped.
+int createBeside(const fs::path& destination, fs::path& name) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = destination;
+        name += "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".partial";
+        const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor >= 0 || errno != EEXIST) return descriptor;
+    }
+    return -1;
+}
+
+// A file being replaced keeps its permissions. 0 or the errno.
+int keepPermissions(const fs::path& destination, int descriptor) {
+    struct stat existing {};
+    if (::stat(destination.c_str(), &existing) != 0 || !S_ISREG(existing.st_mode)) return 0;
+    return ::fchmod(descriptor, existing.st_mode & 07777) == 0 ? 0 : errno;
+}
+
+// Writes everything `input` still holds to `output`. 0 or the errno.
+int copyContent(int input, int output) {
+    std::vector<char> buffer(1 << 20);
+    while (true) {
+        const ssize_t got = ::read(input, buffer.data(), buffer.size());
+        if (got == 0) return 0;
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return errno;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(output, buffer.data() + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno == EINTR) continue;
+            if (put < 0) return errno;
+            done += put;
+        }
+    }
+}
+
+// The rename itself reaches the disk only with its folder.
+void syncFolderOf(const fs::path& file) {
+    const FileDescriptor folder(::open(file.parent_path().empty() ? "." : file.parent_path().c_str(),
+                                       O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid()) ::fsync(folder.get());
+}
+
+// Fills a new file beside `destination` with `fill` (0 or an errno) and renames it into place.
+template <class Fill>
+Status replaceWith(const fs::path& destination, Fill&& fill) {
+    fs::path temporary;
+    FileDescriptor output(createBeside(destination, temporary));
+    if (!output.valid()) return systemError(errno);
+    int error = keepPermissions(destination, output.get());
+    if (!error) error = fill(output.get());
+    if (!error && ::fsync(output.get()) != 0) error = errno;
+    if (!error) error = output.close();
+    if (!error && ::rename(temporary.c_str(), destination.c_str()) != 0) error = errno;
+    if (!error) {
+        syncFolderOf(destination);
+        return {};
+    }
+    ::unlink(temporary.c_str());
+    return systemError(error);
+}
+
+}  // namespace
+
+Status copyFileAtomically(const fs::path& from, const fs::path& to) {
+    const FileDescriptor input(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!input.valid()) return systemError(errno);
+    return replaceWith(to, [&](int output) { return copyContent(input.get(), output); });
+}
+
+Status moveFileAtomically(const fs::path& from, const fs::path& to) {
+    if (::rename(from.c_str(), to.c_str()) == 0) return {};
+    if (errno != EXDEV) return systemError(errno);
+    Status copied = copyFileAtomically(from, to);
+    if (copied) ::unlink(from.c_str());
+    return copied;
+}
+
+}  // namespace tintreel

@@ -1,0 +1,27 @@
+#pragma once
+// Putting a file in place whole or not at all: the content goes to a
+// temporary file beside the destination (unique name, same folder, so the
+// final rename stays on one file system), is flushed to the disk, and only
+// then renamed over the destination. On any failure the temporary file is
+// removed and a file already at the destination is left exactly as it was.
+// A destination that existed keeps its permissions; a new one gets the
+// usual ones for a new file (0666 less the umask).
+//
+// Threads: any thread; two calls for one destination race only in which
+// complete file ends up there. Error messages are the system's description
+// of the failure ("No such file or directory", "File too large").
+
+#include <filesystem>
+
+#include "platform/system/Result.h"
+
+namespace tintreel {
+
+// Copies `from` to `to` byte for byte.
+Status copyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Moves `from` to `to`: a rename when both are on one file system, else a copy
+// as above followed by removing `from`. `from` is kept when the move fails.
+Status moveFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to);
+
+}  // namespace tintreel

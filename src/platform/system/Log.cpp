@@ -1,0 +1,48 @@
+#include "platform/system/Log.h"
+
+#include <algorithm>
+#include <iostream>
+
+namespace tintreel {
+namespace {
+
+// Guards the choice of sink and keeps lines from different threads whole.
+std::mutex sinkMutex;
+ScopedLogCapture* innermostCapture = nullptr;
+
+}  // namespace
+
+void logLine(std::string_view line) {
+    std::lock_guard lock(sinkMutex);
+    if (innermostCapture) return innermostCapture->append(line);
+    std::cout << line << std::endl;
+}
+
+ScopedLogCapture::ScopedLogCapture() {
+    std::lock_guard lock(sinkMutex);
+    outer_ = innermostCapture;
+    innermostCapture = this;
+}
+
+ScopedLogCapture::~ScopedLogCapture() {
+    std::lock_guard lock(sinkMutex);
+    innermostCapture = outer_;
+}
+
+void ScopedLogCapture::append(std::string_view line) {
+    std::lock_guard lock(mutex_);
+    lines_.emplace_back(line);
+}
+
+std::vector<std::string> ScopedLogCapture::lines() const {
+    std::lock_guard lock(mutex_);
+    return lines_;
+}
+
+int ScopedLogCapture::countStartingWith(std::string_view prefix) const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(std::count_if(lines_.begin(), lines_.end(),
+                                          [&](const std::string& line) { return line.starts_with(prefix); }));
+}
+
+}  // namespace tintreel
