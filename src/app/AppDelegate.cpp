@@ -1,10 +1,10 @@
 #include "app/AppDelegate.h"
 
 #include <QApplication>
-#include <iostream>
 
 #include "app/MainWindow.h"
 #include "editor/ViewController.h"
+#include "platform/system/Log.h"
 #include "platform/ui/Dialogs.h"
 
 namespace tintreel {
@@ -18,7 +18,7 @@ AppDelegate::~AppDelegate() {
 bool AppDelegate::applicationDidFinishLaunching() {
     temporaryDirectory_ = TemporaryDirectory::create();
     if (!temporaryDirectory_) {
-        std::cout << "Error: could not create a private temporary directory" << std::endl;
+        logLine("Error: could not create a private temporary directory");
         return false;
     }
     dialogs_ = std::make_unique<QtDialogs>(nullptr);

@@ -16,6 +16,7 @@
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieTypes.h"
+#include "platform/system/AtomicFile.h"
 #include "platform/system/TemporaryDirectory.h"
 #include "render/RenderWorker.h"
 #include "render/VideoTools.h"
@@ -83,18 +84,11 @@ void showProgress(const Notification& notification, bool terminal) {
         std::cerr << *label << std::endl;
 }
 
-// Copies beside the target and renames into place: OUTPUT is either complete or untouched.
+// OUTPUT is either complete or untouched.
 bool publish(const fs::path& movie, const fs::path& output) {
-    fs::path partial = output;
-    partial += ".partial";
-    std::error_code error;
-    fs::copy_file(movie, partial, fs::copy_options::overwrite_existing, error);
-    if (!error) fs::rename(partial, output, error);
-    if (!error) return true;
-    std::error_code ignored;
-    fs::remove(partial, ignored);
-    std::cerr << "tintreel-render: cannot write " << output << ": " << error.message() << std::endl;
-    return false;
+    const Status copied = copyFileAtomically(movie, output);
+    if (!copied) std::cerr << "tintreel-render: cannot write " << output << ": " << copied.error() << std::endl;
+    return copied.ok();
 }
 
 std::optional<Image> loadLogo(const CliOptions& options) {

@@ -6,10 +6,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 #include <system_error>
 #include <unistd.h>
 
@@ -17,6 +15,8 @@
 #include "settings/ProgressText.h"
 #include "editor/ViewController.h"
 #include "platform/media/MediaAsset.h"
+#include "platform/system/AtomicFile.h"
+#include "platform/system/Log.h"
 #include "platform/ui/Dialogs.h"
 #include "preview/BackgroundTask.h"
 #include "preview/PlayerView.h"
@@ -113,7 +113,7 @@ void ViewController::finishRender(const RenderResult& result) {
     settingsManager.generatePreviewCanceledByUser = false;
     switch (result.outcome) {
         case RenderOutcome::Succeeded:
-            newVideoPath = QString::fromStdString(result.newVideoPath);
+            newVideoPath = QString::fromStdString(result.newVideoPath.string());
             EnableInterface();
             previewButton()->setText(kGeneratePreview);
             ShowVideoPlayer();
@@ -173,31 +173,20 @@ void ViewController::OnSaveVideo() {
         dialogs_.alert(QStringLiteral("Could not save the video."));
 }
 
-// Copies the rendered movie byte for byte to a temporary name beside the
-// destination and renames it into place only when complete, so a failed
+// Copies the rendered movie whole into place (see AtomicFile.h), so a failed
 // save never costs the user the file that was there before.
 bool ViewController::copyRenderedMovie(const QString& destination) {
     const QFileInfo target(destination);
+    const auto removeFailed = [&](std::errc reason) {
+        logLine("Remove failed: " + destination.toStdString() + ": " + std::make_error_code(reason).message());
+    };
     if (!target.exists())
-        std::cout << "Remove failed: " << destination.toStdString() << ": "
-                  << std::make_error_code(std::errc::no_such_file_or_directory).message() << std::endl;
+        removeFailed(std::errc::no_such_file_or_directory);
     else if (::access(target.absolutePath().toLocal8Bit().constData(), W_OK) != 0)
-        std::cout << "Remove failed: " << destination.toStdString() << ": "
-                  << std::make_error_code(std::errc::permission_denied).message() << std::endl;
-    QFile input(newVideoPath);
-    QSaveFile output(destination);
-    output.setDirectWriteFallback(false);
-    const bool opened = input.open(QIODevice::ReadOnly) && output.open(QIODevice::WriteOnly);
-    bool copied = opened;
-    for (QByteArray chunk; copied && !(chunk = input.read(1 << 20)).isEmpty();)
-        copied = output.write(chunk) == chunk.size();
-    copied = copied && input.error() == QFileDevice::NoError && output.commit();
-    if (!copied) {
-        const QString reason = input.error() != QFileDevice::NoError ? input.errorString() : output.errorString();
-        std::cout << "Copy failed: " << reason.toStdString() << std::endl;
-        output.cancelWriting();
-    }
-    return copied;
+        removeFailed(std::errc::permission_denied);
+    const Status copied = copyFileAtomically(newVideoPath.toStdString(), destination.toStdString());
+    if (!copied) logLine("Copy failed: " + copied.error());
+    return copied.ok();
 }
 
 }  // namespace tintreel

@@ -4,7 +4,8 @@
 // the file the previous one wrote. On success the last file becomes
 // "movie." + extension in the temporary directory; on failure (including a
 // final movie that cannot be put in place) or cancel the temporary directory
-// is emptied. Exactly one completion ends every render.
+// is emptied. Exactly one completion ends every render; its result carries
+// the final movie, or why the render failed.
 //
 // Ownership: the request (settings, watermark picture, paths) is the
 // worker's own copy, taken when the render was queued; the cancel flag, the
@@ -16,11 +17,11 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
-#include <string>
 
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
 #include "platform/system/NotificationCenter.h"
+#include "render/RenderResult.h"
 
 namespace tintreel {
 
@@ -29,15 +30,6 @@ struct RenderRequest {
     Image logo;  // the image watermark's picture
     std::filesystem::path videoPath;
     std::filesystem::path temporaryDirectory;
-};
-
-enum class RenderOutcome { Succeeded, Failed, Canceled };
-
-struct RenderResult {
-    RenderOutcome outcome;
-    // The final movie on success, else "failed" or "canceled". A final movie
-    // that could not be put in place ends the render as failed.
-    std::string newVideoPath;
 };
 
 using RenderCompletion = std::function<void(const RenderResult&)>;

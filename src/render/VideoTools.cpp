@@ -2,17 +2,18 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <iostream>
 #include <mutex>
+#include <optional>
 
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieReader.h"
+#include "platform/system/Log.h"
 
 namespace tintreel {
 namespace {
 
-// Wakes the waiting pass early when the movie completes or a cancel is seen;
-// the delivery thread rings it after every frame.
+// Wakes the waiting pass early when the movie completes, fails or a cancel is
+// seen; the delivery thread rings it.
 class PassSignal {
 public:
     void ring() {
@@ -33,15 +34,14 @@ private:
     bool rung_ = false;
 };
 
-std::string setupFailed(const std::string& what) {
-    std::cout << "Could not start movie pass: " << what << std::endl;
-    return std::string(kPassFailed);
+RenderResult setupFailed(const std::string& what) {
+    logLine("Could not start movie pass: " + what);
+    return RenderResult::failed(what);
 }
 
-// Ends processing: no frame reaches the writer after this, and the file is closed.
-bool detachAndFinish(MovieReader& reader, MovieWriter& writer) {
-    reader.stopProcessing();
-    return writer.finishRecording();
+RenderResult passFailed(const std::string& why) {
+    logLine("Movie pass failed: " + why);
+    return RenderResult::failed(why);
 }
 
 UserInfo progressRecord(float progress, EffectCode code, const PassEnvironment& environment) {
@@ -51,26 +51,38 @@ UserInfo progressRecord(float progress, EffectCode code, const PassEnvironment& 
             {"passCount", static_cast<float>(environment.passCount)}};
 }
 
-std::string waitForPass(MovieReader& reader, MovieWriter& writer, PassSignal& signal, EffectCode code,
-                        const std::filesystem::path& output, const PassEnvironment& environment) {
+// How the pass ends in this cycle, if it does. An ending stops processing:
+// no frame reaches the writer after it, and the file is closed.
+std::optional<RenderResult> passEnding(MovieReader& reader, MovieWriter& writer, float progress,
+                                       float lastReported, const std::filesystem::path& output,
+                                       const std::atomic<bool>& cancelFlag) {
+    std::optional<RenderResult> ending;
+    if (progress == 1.0f)
+        ending = RenderResult::succeeded(output);
+    else if (cancelFlag)
+        ending = RenderResult::canceled();
+    else if (const std::optional<Error> failure = reader.failure())
+        ending = passFailed(failure->message);
+    else if (progress == lastReported)
+        ending = passFailed("no progress for a second");
+    if (!ending) return ending;
+    reader.stopProcessing();
+    const Status finished = writer.finishRecording();
+    // A file that cannot be completed is no result to hand on.
+    if (ending->outcome == RenderOutcome::Succeeded && !finished) return passFailed(finished.error());
+    return ending;
+}
+
+RenderResult waitForPass(MovieReader& reader, MovieWriter& writer, PassSignal& signal, EffectCode code,
+                         const std::filesystem::path& output, const PassEnvironment& environment) {
     float lastReported = -1.0f;
     while (true) {
-        if (reader.progress() == 1.0f) {
-            // A file that cannot be completed is no result to hand on.
-            return detachAndFinish(reader, writer) ? output.string() : std::string(kPassFailed);
-        }
-        const UserInfo record = progressRecord(reader.progress(), code, environment);
-        if (environment.cancelFlag) {
-            detachAndFinish(reader, writer);
-            return std::string(kPassCanceled);
-        }
         const float progress = reader.progress();
-        if (progress == lastReported) {
-            detachAndFinish(reader, writer);
-            return std::string(kPassFailed);
-        }
+        if (std::optional<RenderResult> ending =
+                passEnding(reader, writer, progress, lastReported, output, environment.cancelFlag))
+            return *ending;
         lastReported = progress;
-        environment.notifications.post(std::string(kUpdateProgress), record);
+        environment.notifications.post(std::string(kUpdateProgress), progressRecord(progress, code, environment));
         signal.waitOneSecond();
     }
 }
@@ -87,26 +99,28 @@ std::filesystem::path VideoTools::OutputPath(long long index, const std::filesys
     return temporaryDirectory / ("movie" + std::to_string(index) + "." + pathExtension(inputPath));
 }
 
-std::string VideoTools::RenderPass(long long index, const std::filesystem::path& inputPath, EffectCode code,
-                                   FrameEffect& effect, const PassEnvironment& environment) {
+RenderResult VideoTools::RenderPass(long long index, const std::filesystem::path& inputPath, EffectCode code,
+                                    FrameEffect& effect, const PassEnvironment& environment) {
     const std::optional<VideoTrack> track = MediaAsset::open(inputPath).firstVideoTrack();
-    std::string error = "no video track";
-    auto reader = track ? MovieReader::open(inputPath, &error) : nullptr;
-    if (!reader) return setupFailed(inputPath.string() + ": " + error);
+    if (!track) return setupFailed(inputPath.string() + ": no video track");
+    Result<std::unique_ptr<MovieReader>> opened = MovieReader::open(inputPath);
+    if (!opened) return setupFailed(inputPath.string() + ": " + opened.error());
+    MovieReader& reader = **opened;
     const Orientation upright = uprightOrientation(*track);
     const std::filesystem::path output = OutputPath(index, inputPath, environment.temporaryDirectory);
     MovieWriter writer(output, upright.width, upright.height, environment.role);
-    if (!writer.startRecording(*reader)) return setupFailed(output.string() + ": " + writer.lastError());
+    if (const Status started = writer.startRecording(reader); !started)
+        return setupFailed(output.string() + ": " + started.error());
 
     PassSignal signal;
     const auto operation = [&effect, rotation = upright.rotation](const Image& frame) {
         return rotation == InputRotation::None ? effect.apply(frame) : effect.apply(rotated(frame, rotation));
     };
     const auto onAdvance = [&] {
-        if (reader->progress() == 1.0f || environment.cancelFlag) signal.ring();
+        if (reader.progress() == 1.0f || environment.cancelFlag || reader.failure()) signal.ring();
     };
-    reader->startProcessing(operation, writer, onAdvance);
-    return waitForPass(*reader, writer, signal, code, output, environment);
+    reader.startProcessing(operation, writer, onAdvance);
+    return waitForPass(reader, writer, signal, code, output, environment);
 }
 
 }  // namespace tintreel

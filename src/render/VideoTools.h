@@ -21,12 +21,9 @@
 #include "imaging/EffectSteps.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/NotificationCenter.h"
+#include "render/RenderResult.h"
 
 namespace tintreel {
-
-// A pass returns the absolute path of the movie it wrote, or one of these.
-inline constexpr std::string_view kPassFailed = "failed";
-inline constexpr std::string_view kPassCanceled = "canceled";
 
 inline constexpr std::string_view kUpdateProgress = "UpdateProgress";
 
@@ -45,13 +42,16 @@ std::string pathExtension(const std::filesystem::path& path);
 
 class VideoTools {
 public:
-    // Renders `inputPath` through `effect`, posting `code` as "effect". The
-    // wait loop: completion first, then cancel, then a stall (no progress
-    // since the previous cycle) fails the pass, then one notification, then a
-    // wait of one second that ends early when the movie completes or the
-    // cancel flag is seen.
-    static std::string RenderPass(long long index, const std::filesystem::path& inputPath, EffectCode code,
-                                  FrameEffect& effect, const PassEnvironment& environment);
+    // Renders `inputPath` through `effect`, posting `code` as "effect", and
+    // on success hands back the absolute path of the movie written. The wait
+    // loop: completion first, then cancel, then a failure the reader saw (the
+    // writer's first error, an unreadable input) fails the pass, then a stall
+    // (no progress since the previous cycle, for a reader or writer that
+    // hangs without an error) does, then one notification, then a wait of one
+    // second that ends early when the movie completes, fails or the cancel
+    // flag is seen. A failure prints one line saying why.
+    static RenderResult RenderPass(long long index, const std::filesystem::path& inputPath, EffectCode code,
+                                   FrameEffect& effect, const PassEnvironment& environment);
 
     // "movie" + index + "." + the input's extension, in the temporary directory.
     static std::filesystem::path OutputPath(long long index, const std::filesystem::path& inputPath,

@@ -4,11 +4,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <fstream>
-#include <iostream>
 #include <random>
-#include <sstream>
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,24 +12,12 @@
 #include "settings/ControlCatalogue.h"
 #include "platform/ui/FloatSlider.h"
 #include "preview/PlayerView.h"
-#include "support/Lines.h"
+#include "platform/system/Log.h"
 #include "support/EditorFixture.h"
+#include "support/FileSizeLimit.h"
 
 namespace tintreel {
 namespace {
-
-// Captures standard output for the lines the editor prints.
-class StdoutCapture {
-public:
-    StdoutCapture() : old_(std::cout.rdbuf(buffer_.rdbuf())) {}
-    ~StdoutCapture() { std::cout.rdbuf(old_); }
-    std::string text() const { return buffer_.str(); }
-
-private:
-    std::ostringstream buffer_;
-    std::streambuf* old_;
-};
-
 
 class RenderFromWindowTest : public EditorFixture {
 protected:
@@ -223,9 +207,9 @@ TEST_F(RenderFromWindowTest, SavingCopiesNewReplacesExistingAndNeverLosesTheOldF
 
     dialogs.savePaths.push_back(QString::fromStdString((dir / "new.mp4").string()));
     {
-        StdoutCapture out;
+        const ScopedLogCapture out;
         controller->OnSaveVideo();
-        EXPECT_EQ(test::countLinesStartingWith(out.text(), "Remove failed: "), 1);
+        EXPECT_EQ(out.countStartingWith("Remove failed: "), 1);
     }
     EXPECT_EQ(dialogs.suggestedNames.back(), QString::fromStdString(clip().stem().string()) + "_processed.mp4");
     EXPECT_EQ(dialogs.alerts.back().text, "Video saved successfully.");
@@ -235,19 +219,19 @@ TEST_F(RenderFromWindowTest, SavingCopiesNewReplacesExistingAndNeverLosesTheOldF
     std::ofstream(dir / "old.mp4") << "an older file";
     dialogs.savePaths.push_back(QString::fromStdString((dir / "old.mp4").string()));
     {
-        StdoutCapture out;
+        const ScopedLogCapture out;
         controller->OnSaveVideo();
-        EXPECT_EQ(test::countLinesStartingWith(out.text(), "Remove failed: "), 0);
+        EXPECT_EQ(out.countStartingWith("Remove failed: "), 0);
     }
     EXPECT_EQ(std::filesystem::file_size(dir / "old.mp4"), rendered);
 
     // A folder that does not exist: both lines, the failure alert.
     dialogs.savePaths.push_back(QString::fromStdString((dir / "missing" / "x.mp4").string()));
     {
-        StdoutCapture out;
+        const ScopedLogCapture out;
         controller->OnSaveVideo();
-        EXPECT_EQ(test::countLinesStartingWith(out.text(), "Remove failed: "), 1);
-        EXPECT_EQ(test::countLinesStartingWith(out.text(), "Copy failed: "), 1);
+        EXPECT_EQ(out.countStartingWith("Remove failed: "), 1);
+        EXPECT_EQ(out.countStartingWith("Copy failed: "), 1);
     }
     EXPECT_EQ(dialogs.alerts.back().text, "Could not save the video.");
 
@@ -256,17 +240,12 @@ TEST_F(RenderFromWindowTest, SavingCopiesNewReplacesExistingAndNeverLosesTheOldF
     std::ofstream(dir / "keep.mp4") << "keep me";
     dialogs.savePaths.push_back(QString::fromStdString((dir / "keep.mp4").string()));
     {
-        StdoutCapture out;
-        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = 4096;
-        ::setrlimit(RLIMIT_FSIZE, &small);
-        controller->OnSaveVideo();
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, previous);
-        EXPECT_EQ(test::countLinesStartingWith(out.text(), "Copy failed: "), 1);
+        const ScopedLogCapture out;
+        {
+            const test::FileSizeLimit full(4096);
+            controller->OnSaveVideo();
+        }
+        EXPECT_EQ(out.countStartingWith("Copy failed: "), 1);
     }
     EXPECT_EQ(dialogs.alerts.back().text, "Could not save the video.");
     std::ifstream kept(dir / "keep.mp4");

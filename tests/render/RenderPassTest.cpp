@@ -4,8 +4,10 @@
 
 #include "settings/ControlCatalogue.h"
 #include "platform/media/FrameImage.h"
+#include "platform/system/Log.h"
 #include "render/RenderFixtures.h"
 #include "support/Clips.h"
+#include "support/FileSizeLimit.h"
 
 namespace tintreel {
 namespace {
@@ -34,17 +36,22 @@ private:
 };
 
 struct PassRun {
-    std::string result;
+    RenderResult result;
     std::vector<test::Posted> posts;
+    std::vector<std::string> printed;
+    std::chrono::steady_clock::time_point ended;
 };
 
 PassRun runPass(long long index, const fs::path& input, EffectCode code, FrameEffect& effect,
                 const fs::path& dir, bool cancelled = false, EncodingRole role = EncodingRole::Final) {
     ProgressLog log;
+    const ScopedLogCapture printed;
     const std::atomic<bool> cancel{cancelled};
     const PassEnvironment environment{dir, cancel, log.center, role, 1, 1};
-    PassRun run{VideoTools::RenderPass(index, input, code, effect, environment), {}};
+    PassRun run{VideoTools::RenderPass(index, input, code, effect, environment), {}, {}, {}};
+    run.ended = std::chrono::steady_clock::now();
     run.posts = log.posts();
+    run.printed = printed.lines();
     return run;
 }
 
@@ -58,8 +65,10 @@ TEST(VideoTools, OutputIsNamedByIndexAndTheInputsExtension) {
     fs::copy_file(test::barsWithTone("m4v", 0.5), input);
     SizeRecorder identity;
     const PassRun run = runPass(12, input, EffectCode::Sepia, identity, dir);
-    EXPECT_EQ(run.result, (dir / "movie12.m4v").string());
-    test::expectSameMovie(input, run.result);
+    ASSERT_EQ(run.result.outcome, RenderOutcome::Succeeded);
+    EXPECT_EQ(run.result.newVideoPath, dir / "movie12.m4v");
+    test::expectSameMovie(input, run.result.newVideoPath);
+    EXPECT_TRUE(run.printed.empty());
 }
 
 TEST(VideoTools, PortraitSourcesAreWrittenUprightByEffectAndWatermarkPasses) {
@@ -67,14 +76,14 @@ TEST(VideoTools, PortraitSourcesAreWrittenUprightByEffectAndWatermarkPasses) {
     const fs::path portrait = test::withRotationTag(test::barsWithTone("mov"), 270);
     SizeRecorder effect;
     const PassRun run = runPass(1, portrait, EffectCode::Brightness, effect, dir);
-    ASSERT_EQ(run.result, (dir / "movie1.mov").string());
+    ASSERT_EQ(run.result.newVideoPath, dir / "movie1.mov");
     EXPECT_EQ(effect.sizes.front(), std::make_pair(90, 160));
-    const auto facts = test::probeStream(run.result, "v:0");
+    const auto facts = test::probeStream(run.result.newVideoPath, "v:0");
     EXPECT_EQ(facts->width, 90);
     EXPECT_EQ(facts->height, 160);
     EXPECT_EQ(facts->rotation, "");
     // Turned right: the picture ffmpeg shows for the tagged source, not the one turned left.
-    const Image ours = *FrameImageAtTime(run.result, 0.5);
+    const Image ours = *FrameImageAtTime(run.result.newVideoPath, 0.5);
     const Image right = *test::ffmpegFrame(portrait, 0.5);
     const Image left = *test::ffmpegFrame(portrait, 0.5, "hflip,vflip");
     ASSERT_EQ(ours.width(), right.width());
@@ -83,7 +92,7 @@ TEST(VideoTools, PortraitSourcesAreWrittenUprightByEffectAndWatermarkPasses) {
 
     // A later pass finds no tag and turns nothing.
     SizeRecorder second;
-    runPass(2, run.result, EffectCode::Sepia, second, dir);
+    runPass(2, run.result.newVideoPath, EffectCode::Sepia, second, dir);
     EXPECT_EQ(second.sizes.front(), std::make_pair(90, 160));
 
     EffectSettings settings = defaultEffectSettings();
@@ -92,7 +101,7 @@ TEST(VideoTools, PortraitSourcesAreWrittenUprightByEffectAndWatermarkPasses) {
     SizeRecorder watermark(stepFor(EffectCode::TextWatermark).make(settings, Image()));
     const PassRun marked = runPass(1, portrait, EffectCode::TextWatermark, watermark, dir);
     EXPECT_EQ(watermark.sizes.front(), std::make_pair(90, 160));
-    EXPECT_EQ(test::probeStream(marked.result, "v:0")->height, 160);
+    EXPECT_EQ(test::probeStream(marked.result.newVideoPath, "v:0")->height, 160);
 }
 
 TEST(VideoTools, WaitLoopOutcomesAndNotifications) {
@@ -100,31 +109,66 @@ TEST(VideoTools, WaitLoopOutcomesAndNotifications) {
     SizeRecorder identity;
     // Cancelled before it starts: answered in the first cycle, nothing posted.
     const PassRun cancelled = runPass(1, test::barsWithTone("mov"), EffectCode::Sepia, identity, dir, true);
-    EXPECT_EQ(cancelled.result, kPassCanceled);
+    EXPECT_EQ(cancelled.result.outcome, RenderOutcome::Canceled);
     EXPECT_TRUE(cancelled.posts.empty());
+    EXPECT_TRUE(cancelled.printed.empty());
 
     // Shorter than a second: one post, near 0, with the pass's code and numbers.
     const PassRun quick = runPass(1, test::barsWithTone("mov", 0.5), EffectCode::Sepia, identity, dir);
-    EXPECT_EQ(quick.result, (dir / "movie1.mov").string());
+    EXPECT_EQ(quick.result.newVideoPath, dir / "movie1.mov");
     ASSERT_EQ(quick.posts.size(), 1u);
     EXPECT_LT(quick.posts[0].progress, 0.5f);
     EXPECT_EQ(quick.posts[0].effect, 9.0f);
     EXPECT_EQ(quick.posts[0].pass, 1.0f);
     EXPECT_EQ(quick.posts[0].passCount, 1.0f);
 
-    // A writer that can take no more frames stops the movie: judged stalled, "failed".
+    // A writer that refuses a frame fails the pass with its reason and a line saying so.
     struct WrongSize : FrameEffect {
         Image apply(const Image&) override { return Image(8, 8); }
     } broken;
-    EXPECT_EQ(runPass(1, test::barsWithTone("mov"), EffectCode::Sepia, broken, dir).result, kPassFailed);
+    const PassRun refused = runPass(1, test::barsWithTone("mov"), EffectCode::Sepia, broken, dir);
+    EXPECT_EQ(refused.result.outcome, RenderOutcome::Failed);
+    EXPECT_EQ(refused.result.failure, "Invalid argument");
+    EXPECT_EQ(refused.printed, std::vector<std::string>{"Movie pass failed: Invalid argument"});
 
-    // No video track: "failed" with a line saying why.
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(
-        runPass(1, test::makeClip("-f lavfi -i sine=d=1 -c:a aac", "mp4"), EffectCode::Sepia, identity, dir)
-            .result,
-        kPassFailed);
-    EXPECT_EQ(testing::internal::GetCapturedStdout().rfind("Could not start movie pass: ", 0), 0u);
+    // No video track: failed with a line saying why.
+    const PassRun silent =
+        runPass(1, test::makeClip("-f lavfi -i sine=d=1 -c:a aac", "mp4"), EffectCode::Sepia, identity, dir);
+    EXPECT_EQ(silent.result.outcome, RenderOutcome::Failed);
+    ASSERT_EQ(silent.printed.size(), 1u);
+    EXPECT_EQ(silent.printed[0].rfind("Could not start movie pass: ", 0), 0u);
+    EXPECT_TRUE(silent.printed[0].ends_with(": no video track")) << silent.printed[0];
+}
+
+// Records when it last handed a frame on: the writer fails on the frame after.
+class LastFrameClock : public FrameEffect {
+public:
+    Image apply(const Image& frame) override {
+        last = std::chrono::steady_clock::now();
+        ++frames;
+        return frame;
+    }
+    std::chrono::steady_clock::time_point last;
+    int frames = 0;
+};
+
+TEST(VideoTools, AWriterErrorFailsThePassAtOnceNotAfterTheStallTest) {
+    const fs::path input = test::barsWithTone("mov", 4);
+    const fs::path dir = test::scratchDirectory("pass-writer-error");
+    LastFrameClock clock;
+    PassRun run;
+    {
+        // The disk fills up a few frames into the movie.
+        const test::FileSizeLimit full(256 * 1024);
+        run = runPass(1, input, EffectCode::Sepia, clock, dir, false, EncodingRole::Intermediate);
+    }
+    ASSERT_EQ(run.result.outcome, RenderOutcome::Failed);
+    EXPECT_EQ(run.result.failure, "File too large");
+    EXPECT_EQ(run.printed, std::vector<std::string>{"Movie pass failed: File too large"});
+    EXPECT_GT(clock.frames, 1);
+    EXPECT_LT(clock.frames, 120) << "the limit was reached before the end";
+    const auto afterError = std::chrono::duration_cast<std::chrono::milliseconds>(run.ended - clock.last);
+    EXPECT_LT(afterError.count(), 400) << "the pass waited for the stall test";
 }
 
 TEST(VideoTools, TenInvisiblePassesStayAbove40DbPsnr) {
@@ -138,8 +182,8 @@ TEST(VideoTools, TenInvisiblePassesStayAbove40DbPsnr) {
         auto effect = stepFor(EffectCode::RGB).make(settings, Image());
         const PassRun run = runPass(pass, current, EffectCode::RGB, *effect, dir, false,
                                     pass == 10 ? EncodingRole::Final : EncodingRole::Intermediate);
-        ASSERT_EQ(run.result, VideoTools::OutputPath(pass, source, dir).string());
-        current = run.result;
+        ASSERT_EQ(run.result.newVideoPath, VideoTools::OutputPath(pass, source, dir));
+        current = run.result.newVideoPath;
     }
     const double psnr = test::psnrRgb(source, current).value_or(0);
     std::cout << "PSNR after ten passes: " << psnr << " dB" << std::endl;

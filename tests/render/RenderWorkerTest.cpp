@@ -5,6 +5,7 @@
 #include <map>
 
 #include "settings/ControlCatalogue.h"
+#include "platform/system/Log.h"
 #include "render/RenderFixtures.h"
 #include "render/RenderWorker.h"
 
@@ -18,7 +19,7 @@ using test::ProgressLog;
 struct WorkerRun {
     std::vector<RenderResult> completions;
     std::vector<test::Posted> posts;
-    std::string printed;
+    std::vector<std::string> printed;
 };
 
 WorkerRun render(const EffectSettings& settings, const fs::path& video, const fs::path& dir,
@@ -26,10 +27,10 @@ WorkerRun render(const EffectSettings& settings, const fs::path& video, const fs
     std::atomic<bool> ownFlag{false};
     ProgressLog log(std::move(onPost));
     WorkerRun run;
-    testing::internal::CaptureStdout();
+    const ScopedLogCapture printed;
     GeneratePreviewVideo({settings, Image(), video, dir}, cancel ? *cancel : ownFlag, log.center,
                          [&](const RenderResult& result) { run.completions.push_back(result); });
-    run.printed = testing::internal::GetCapturedStdout();
+    run.printed = printed.lines();
     run.posts = log.posts();
     return run;
 }
@@ -58,11 +59,11 @@ TEST(RenderWorker, DefaultsCopyTheSource) {
     const WorkerRun run = render(defaultEffectSettings(), video, dir);
     ASSERT_EQ(run.completions.size(), 1u);
     EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Succeeded);
-    EXPECT_EQ(run.completions[0].newVideoPath, (dir / "movie.mp4").string());
+    EXPECT_EQ(run.completions[0].newVideoPath, dir / "movie.mp4");
     EXPECT_TRUE(run.posts.empty());
     EXPECT_EQ(entriesOf(dir), std::vector<std::string>{"movie.mp4"});
     EXPECT_EQ(fs::file_size(dir / "movie.mp4"), fs::file_size(video));
-    EXPECT_EQ(run.printed, "");
+    EXPECT_TRUE(run.printed.empty());
 }
 
 TEST(RenderWorker, ThreePassesInOrderLeaveOnlyTheFinalMovie) {
@@ -88,7 +89,7 @@ TEST(RenderWorker, ThreePassesInOrderLeaveOnlyTheFinalMovie) {
     }
     EXPECT_EQ(entriesOf(dir), std::vector<std::string>{"movie.3gp"});
     test::expectSameMovie(video, dir / "movie.3gp");
-    EXPECT_EQ(run.printed, "");
+    EXPECT_TRUE(run.printed.empty());
 }
 
 TEST(RenderWorker, TransformsRunAsSeparatePassesInTheirOrder) {
@@ -111,7 +112,9 @@ TEST(RenderWorker, AFailedSecondPassSkipsTheRestAndEmptiesTheDirectory) {
                                  [&](const test::Posted&) { fs::create_directories(dir / "movie2.mov"); });
     ASSERT_EQ(run.completions.size(), 1u);
     EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Failed);
-    EXPECT_EQ(run.completions[0].newVideoPath, "failed");
+    EXPECT_EQ(run.completions[0].newVideoPath, fs::path());
+    EXPECT_EQ(run.completions[0].failure, (dir / "movie2.mov").string() + ": Is a directory");
+    EXPECT_EQ(run.printed, std::vector<std::string>{"Could not start movie pass: " + run.completions[0].failure});
     EXPECT_EQ(codesInOrder(run.posts), (std::vector<float>{1}));
     EXPECT_TRUE(entriesOf(dir).empty());
 }
@@ -128,7 +131,8 @@ TEST(RenderWorker, CancelDuringTheThirdPassEndsCancelled) {
         &cancel);
     ASSERT_EQ(run.completions.size(), 1u);
     EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Canceled);
-    EXPECT_EQ(run.completions[0].newVideoPath, "canceled");
+    EXPECT_EQ(run.completions[0].newVideoPath, fs::path());
+    EXPECT_TRUE(run.printed.empty());
     EXPECT_EQ(codesInOrder(run.posts), (std::vector<float>{1, 8, 9}));
     EXPECT_TRUE(entriesOf(dir).empty());
     EXPECT_TRUE(cancel);  // the worker never clears the flag

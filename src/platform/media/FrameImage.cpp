@@ -1,9 +1,9 @@
 #include "platform/media/FrameImage.h"
 
 #include <cmath>
-#include <iostream>
 
 #include "platform/media/MediaInput.h"
+#include "platform/system/Log.h"
 
 namespace tintreel {
 namespace {
@@ -11,7 +11,7 @@ namespace {
 using namespace media;
 
 std::optional<Image> reportFailure(int error) {
-    std::cout << "Image generation failed with error " << errorText(error) << std::endl;
+    logLine("Image generation failed with error " + errorText(error));
     return std::nullopt;
 }
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -62,6 +63,10 @@ struct MovieReader::Impl {
     std::atomic<bool> finished{false};
     // The highest progress reported so far: what progress() returns never goes back.
     mutable std::atomic<float> reported{0.0f};
+    // Why the decoder gave up; written before its error sample is queued, read after it is taken.
+    std::string decodeFailure;
+    mutable std::mutex failureMutex;
+    std::optional<Error> failure;  // set once, by the delivery thread
 
     static int interrupted(void* self) { return static_cast<Impl*>(self)->stopping.load() ? 1 : 0; }
 
@@ -69,16 +74,24 @@ struct MovieReader::Impl {
     bool inputShrank() const;
     bool routePacket(AVPacket& packet, AVFrame& frame);
     bool queueDecodedFrames(AVFrame& frame);
-    void queueError() { queue.push(Sample{Sample::Kind::Error, {}, AV_NOPTS_VALUE, nullptr}); }
+    void queueError(std::string why) {
+        decodeFailure = std::move(why);
+        queue.push(Sample{Sample::Kind::Error, {}, AV_NOPTS_VALUE, nullptr});
+    }
 
     void deliveryLoop(const FrameOperation& operation, MovieWriter& writer,
                       const std::function<void()>& onAdvance);
-    bool deliverFrame(Sample& sample, const FrameOperation& operation, MovieWriter& writer);
+    Status deliver(Sample& sample, const FrameOperation& operation, MovieWriter& writer);
+    Status deliverFrame(Sample& sample, const FrameOperation& operation, MovieWriter& writer);
     void enterStage(int64_t base, Stage stage) {
         stageStart = nowNanos();
         position = base + stage;
     }
     double partOfCurrentFrame(Stage stage) const;
+    void recordFailure(const std::string& why) {
+        std::lock_guard lock(failureMutex);
+        failure = Error{why};
+    }
 };
 
 void MovieReader::Impl::decodeLoop() {
@@ -86,9 +99,9 @@ void MovieReader::Impl::decodeLoop() {
     FramePtr frame = makeFrame();
     while (!stopping) {
         const int status = av_read_frame(input.get(), packet.get());
-        if (status == AVERROR_EOF && inputShrank()) return queueError();
+        if (status == AVERROR_EOF && inputShrank()) return queueError("the file became shorter while it was read");
         if (status == AVERROR_EOF) break;
-        if (status < 0) return queueError();
+        if (status < 0) return queueError(errorText(status));
         if (!routePacket(*packet, *frame)) return;
     }
     if (stopping || decoder.send(nullptr) < 0 || !queueDecodedFrames(*frame)) return;
@@ -111,7 +124,7 @@ bool MovieReader::Impl::routePacket(AVPacket& packet, AVFrame& frame) {
         av_packet_unref(&packet);
         // A damaged packet is skipped, as players do; anything else ends the movie as a failure.
         if (status < 0 && status != AVERROR_INVALIDDATA) {
-            queueError();
+            queueError(errorText(status));
             return false;
         }
         return queueDecodedFrames(frame);
@@ -140,7 +153,7 @@ bool MovieReader::Impl::queueDecodedFrames(AVFrame& frame) {
         const int64_t timestamp = frameTimestamp(frame);
         av_frame_unref(&frame);
         if (!image) {
-            queueError();
+            queueError(status < 0 ? errorText(status) : "a decoded frame could not be converted");
             return false;
         }
         if (!queue.push(Sample{Sample::Kind::Video, std::move(*image), timestamp, nullptr})) return false;
@@ -150,31 +163,31 @@ bool MovieReader::Impl::queueDecodedFrames(AVFrame& frame) {
 void MovieReader::Impl::deliveryLoop(const FrameOperation& operation, MovieWriter& writer,
                                      const std::function<void()>& onAdvance) {
     while (std::optional<Sample> sample = queue.pop()) {
-        switch (sample->kind) {
-            case Sample::Kind::Video:
-                if (!deliverFrame(*sample, operation, writer)) return;
-                break;
-            case Sample::Kind::Audio:
-                if (!writer.appendAudioPacket(*sample->packet)) return;
-                continue;
-            case Sample::Kind::End:
-                finished = true;
-                break;
-            case Sample::Kind::Error:
-                return;
-        }
-        if (onAdvance) onAdvance();
-        if (finished) return;
+        const Status delivered = deliver(*sample, operation, writer);
+        if (!delivered) recordFailure(delivered.error());
+        // Audio packets move no progress; frames, the end and a failure do.
+        if (onAdvance && (sample->kind != Sample::Kind::Audio || !delivered)) onAdvance();
+        if (finished || !delivered) return;
     }
 }
 
-bool MovieReader::Impl::deliverFrame(Sample& sample, const FrameOperation& operation, MovieWriter& writer) {
+Status MovieReader::Impl::deliver(Sample& sample, const FrameOperation& operation, MovieWriter& writer) {
+    switch (sample.kind) {
+        case Sample::Kind::Video: return deliverFrame(sample, operation, writer);
+        case Sample::Kind::Audio: return writer.appendAudioPacket(*sample.packet);
+        case Sample::Kind::End: finished = true; return {};
+        case Sample::Kind::Error: break;
+    }
+    return Error{decodeFailure};
+}
+
+Status MovieReader::Impl::deliverFrame(Sample& sample, const FrameOperation& operation, MovieWriter& writer) {
     const int64_t base = position.load() - position.load() % kStages;
     const int64_t frameStart = stageStart.load();
     enterStage(base, kOperating);
     const Image result = operation ? operation(sample.frame) : std::move(sample.frame);
     enterStage(base, kWriting);
-    const bool written = writer.appendFrame(result, sample.timestamp);
+    Status written = writer.appendFrame(result, sample.timestamp);
     // A running average of a frame's time sets how fast progress creeps within the next one.
     typicalFrame = (typicalFrame.load() * 7 + (nowNanos() - frameStart)) / 8;
     if (written) enterStage(base + kStages, kWaiting);
@@ -192,7 +205,7 @@ double MovieReader::Impl::partOfCurrentFrame(Stage stage) const {
     return start + width * elapsed / (elapsed + typical);
 }
 
-std::unique_ptr<MovieReader> MovieReader::open(const std::filesystem::path& path, std::string* error) {
+Result<std::unique_ptr<MovieReader>> MovieReader::open(const std::filesystem::path& path) {
     auto impl = std::make_unique<Impl>();
     const AVIOInterruptCB interrupt{&Impl::interrupted, impl.get()};
     int status = openInput(path, impl->input, &interrupt);
@@ -201,10 +214,7 @@ std::unique_ptr<MovieReader> MovieReader::open(const std::filesystem::path& path
         status = impl->videoIndex < 0 ? AVERROR_STREAM_NOT_FOUND
                                       : impl->decoder.open(*impl->input->streams[impl->videoIndex]);
     }
-    if (status < 0) {
-        if (error) *error = errorText(status);
-        return nullptr;
-    }
+    if (status < 0) return Error{errorText(status)};
     const AVFormatContext& input = *impl->input;
     for (unsigned i = 0; i < input.nb_streams; ++i)
         impl->isAudio.push_back(input.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO);
@@ -255,6 +265,11 @@ float MovieReader::progress() const {
     while (now > highest && !d.reported.compare_exchange_weak(highest, now)) {
     }
     return std::max(now, highest);
+}
+
+std::optional<Error> MovieReader::failure() const {
+    std::lock_guard lock(impl_->failureMutex);
+    return impl_->failure;
 }
 
 const AVFormatContext& MovieReader::input() const {

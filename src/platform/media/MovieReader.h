@@ -8,20 +8,22 @@
 // progress() is the fraction of the movie delivered: it advances within a
 // frame (taking it, working on it, writing it) and is exactly 1.0 once every
 // frame and packet has reached the writer. It stops changing when decoding
-// or writing is stuck or has failed.
+// or writing is stuck or has failed; a failure also ends delivery at once and
+// is readable as failure().
 //
 // Ownership: the reader owns its threads and its file; the writer and the
 // operation handed to startProcessing must outlive processing (until
 // stopProcessing or the reader's destruction). Threads: one controlling
 // thread calls open, startProcessing, stopProcessing and the destructor;
-// progress() may be read from any thread.
+// progress() and failure() may be read from any thread.
 
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <string>
+#include <optional>
 
 #include "platform/filters/Image.h"
+#include "platform/system/Result.h"
 
 struct AVFormatContext;
 
@@ -35,20 +37,24 @@ using FrameOperation = std::function<Image(const Image&)>;
 
 class MovieReader {
 public:
-    // Nothing when the file cannot be opened, has no video track or its video
-    // cannot be decoded; `error` then receives the library's description.
-    static std::unique_ptr<MovieReader> open(const std::filesystem::path& path, std::string* error = nullptr);
+    // The library's description of the failure when the file cannot be
+    // opened, has no video track or its video cannot be decoded.
+    static Result<std::unique_ptr<MovieReader>> open(const std::filesystem::path& path);
     ~MovieReader();
     MovieReader(const MovieReader&) = delete;
     MovieReader& operator=(const MovieReader&) = delete;
 
     // Starts decoding and delivery and returns at once. `onAdvance` runs on
-    // the delivery thread after each delivered frame and after the last one.
-    // False when processing was already started.
+    // the delivery thread after each delivered frame, after the last one, and
+    // once when a failure ends delivery. False when processing was already
+    // started.
     bool startProcessing(FrameOperation operation, MovieWriter& writer, std::function<void()> onAdvance = {});
     // Stops both threads; once it returns nothing more reaches the writer.
     void stopProcessing();
     float progress() const;
+    // Why delivery ended early: the writer's first error, or the input that
+    // could not be read or decoded. Nothing while all is well or once stopped.
+    std::optional<Error> failure() const;
 
 private:
     friend class MovieWriter;  // reads the stream layout it copies

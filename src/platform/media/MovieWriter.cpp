@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iostream>
 #include <vector>
 
 extern "C" {
@@ -11,6 +10,7 @@ extern "C" {
 
 #include "platform/media/FfmpegHandles.h"
 #include "platform/media/MovieReader.h"
+#include "platform/system/Log.h"
 
 namespace tintreel {
 using namespace media;
@@ -73,7 +73,6 @@ struct MovieWriter::Impl {
     int firstError = 0;
     bool recording = false;
     bool finished = false;
-    bool finishResult = false;
 
     // One frame at the source's average rate (one tick when it has none).
     int64_t nominalFrameDuration() const {
@@ -86,6 +85,7 @@ struct MovieWriter::Impl {
         if (firstError == 0) firstError = error;
         return false;
     }
+    Status status() const { return firstError == 0 ? Status() : Error{errorText(firstError)}; }
     int encodedWidth() const { return role == EncodingRole::Final ? roundUpToEven(width) : width; }
     int encodedHeight() const { return role == EncodingRole::Final ? roundUpToEven(height) : height; }
 
@@ -94,6 +94,9 @@ struct MovieWriter::Impl {
     void addAudioTracks(const AVFormatContext& source);
     bool prepareFrame(const Image& image);
     bool writeEncodedPackets();
+    bool start(const AVFormatContext& input, int videoIndex);
+    bool append(const Image& image, long long timestamp);
+    bool appendAudio(AVPacket& packet);
     bool finish();
 };
 
@@ -145,8 +148,8 @@ void MovieWriter::Impl::addAudioTracks(const AVFormatContext& source) {
         const AVStream& in = *source.streams[i];
         if (in.codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
         if (avformat_query_codec(output->oformat, in.codecpar->codec_id, FF_COMPLIANCE_NORMAL) != 1) {
-            std::cout << "Audio track not copied: " << avcodec_get_name(in.codecpar->codec_id)
-                      << " is not accepted by " << output->oformat->name << std::endl;
+            logLine(std::string("Audio track not copied: ") + avcodec_get_name(in.codecpar->codec_id) +
+                    " is not accepted by " + output->oformat->name);
             continue;
         }
         AVStream* out = avformat_new_stream(output.get(), nullptr);
@@ -197,11 +200,50 @@ bool MovieWriter::Impl::writeEncodedPackets() {
 
 bool MovieWriter::Impl::finish() {
     if (!recording) return fail(AVERROR(EINVAL));
+    if (firstError != 0) return false;
     if (int error = avcodec_send_frame(encoder.get(), nullptr); error < 0) return fail(error);
     if (!writeEncodedPackets()) return false;
     if (int error = av_write_trailer(output.get()); error < 0) return fail(error);
     if (int error = avio_closep(&output->pb); error < 0) return fail(error);
     return firstError == 0;
+}
+
+bool MovieWriter::Impl::start(const AVFormatContext& input, int videoIndex) {
+    if (recording || width <= 0 || height <= 0) return fail(AVERROR(EINVAL));
+    if (!openOutput() || !openEncoder(*input.streams[videoIndex])) return false;
+    addAudioTracks(input);
+    if (int error = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE); error < 0) return fail(error);
+    if (int error = avformat_write_header(output.get(), nullptr); error < 0) return fail(error);
+    recording = true;
+    return true;
+}
+
+bool MovieWriter::Impl::append(const Image& image, long long timestamp) {
+    // A writer that failed once takes nothing more: its file is lost already.
+    if (!recording || finished || firstError != 0) return fail(AVERROR(EINVAL));
+    if (!prepareFrame(image)) return false;
+    int64_t pts =
+        timestamp == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : av_rescale_q(timestamp, sourceVideoTimeBase, encoder->time_base);
+    // Timestamps must rise strictly; a missing or repeated one follows its predecessor.
+    if (lastPts != AV_NOPTS_VALUE && (pts == AV_NOPTS_VALUE || pts <= lastPts)) pts = lastPts + 1;
+    if (pts == AV_NOPTS_VALUE) pts = 0;
+    frameDuration = lastPts != AV_NOPTS_VALUE ? pts - lastPts : nominalFrameDuration();
+    lastPts = pts;
+    frame->pts = pts;
+    if (int error = avcodec_send_frame(encoder.get(), frame.get()); error < 0) return fail(error);
+    return writeEncodedPackets();
+}
+
+bool MovieWriter::Impl::appendAudio(AVPacket& packet) {
+    if (!recording || finished || firstError != 0) return fail(AVERROR(EINVAL));
+    const int source = packet.stream_index;
+    if (source < 0 || source >= static_cast<int>(audioMap.size()) || audioMap[source] < 0) return true;
+    const int target = audioMap[source];
+    av_packet_rescale_ts(&packet, sourceTimeBases[source], output->streams[target]->time_base);
+    packet.stream_index = target;
+    packet.pos = -1;
+    if (int error = av_interleaved_write_frame(output.get(), &packet); error < 0) return fail(error);
+    return true;
 }
 
 MovieWriter::MovieWriter(std::filesystem::path path, int width, int height, EncodingRole role)
@@ -215,60 +257,27 @@ MovieWriter::MovieWriter(std::filesystem::path path, int width, int height, Enco
 
 MovieWriter::~MovieWriter() = default;
 
-bool MovieWriter::startRecording(const MovieReader& source) {
-    Impl& d = *impl_;
-    if (d.recording || d.width <= 0 || d.height <= 0) return d.fail(AVERROR(EINVAL));
-    const AVFormatContext& input = source.input();
-    if (!d.openOutput() || !d.openEncoder(*input.streams[source.videoStreamIndex()])) return false;
-    d.addAudioTracks(input);
-    if (int error = avio_open(&d.output->pb, d.path.c_str(), AVIO_FLAG_WRITE); error < 0)
-        return d.fail(error);
-    if (int error = avformat_write_header(d.output.get(), nullptr); error < 0) return d.fail(error);
-    d.recording = true;
-    return true;
+Status MovieWriter::startRecording(const MovieReader& source) {
+    impl_->start(source.input(), source.videoStreamIndex());
+    return impl_->status();
 }
 
-bool MovieWriter::appendFrame(const Image& image, long long timestamp) {
-    Impl& d = *impl_;
-    if (!d.recording || d.finished || !d.prepareFrame(image)) return false;
-    int64_t pts = timestamp == AV_NOPTS_VALUE
-                      ? AV_NOPTS_VALUE
-                      : av_rescale_q(timestamp, d.sourceVideoTimeBase, d.encoder->time_base);
-    // Timestamps must rise strictly; a missing or repeated one follows its predecessor.
-    if (d.lastPts != AV_NOPTS_VALUE && (pts == AV_NOPTS_VALUE || pts <= d.lastPts)) pts = d.lastPts + 1;
-    if (pts == AV_NOPTS_VALUE) pts = 0;
-    d.frameDuration = d.lastPts != AV_NOPTS_VALUE ? pts - d.lastPts : d.nominalFrameDuration();
-    d.lastPts = pts;
-    d.frame->pts = pts;
-    if (int error = avcodec_send_frame(d.encoder.get(), d.frame.get()); error < 0) return d.fail(error);
-    return d.writeEncodedPackets();
+Status MovieWriter::appendFrame(const Image& image, long long timestamp) {
+    impl_->append(image, timestamp);
+    return impl_->status();
 }
 
-bool MovieWriter::appendAudioPacket(AVPacket& packet) {
-    Impl& d = *impl_;
-    if (!d.recording || d.finished) return false;
-    const int source = packet.stream_index;
-    if (source < 0 || source >= static_cast<int>(d.audioMap.size()) || d.audioMap[source] < 0) return true;
-    const int target = d.audioMap[source];
-    av_packet_rescale_ts(&packet, d.sourceTimeBases[source], d.output->streams[target]->time_base);
-    packet.stream_index = target;
-    packet.pos = -1;
-    if (int error = av_interleaved_write_frame(d.output.get(), &packet); error < 0) return d.fail(error);
-    return true;
+Status MovieWriter::appendAudioPacket(AVPacket& packet) {
+    impl_->appendAudio(packet);
+    return impl_->status();
 }
 
-bool MovieWriter::finishRecording() {
-    Impl& d = *impl_;
-    if (!d.finished) {
-        d.finishResult = d.finish();
-        d.finished = true;
-    }
-    return d.finishResult;
+Status MovieWriter::finishRecording() {
+    if (!impl_->finished) impl_->finish();
+    impl_->finished = true;
+    return impl_->status();
 }
 
-std::string MovieWriter::lastError() const {
-    return impl_->firstError ? errorText(impl_->firstError) : std::string();
-}
 int MovieWriter::encodedWidth() const {
     return impl_->encodedWidth();
 }

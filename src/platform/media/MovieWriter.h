@@ -18,9 +18,9 @@
 
 #include <filesystem>
 #include <memory>
-#include <string>
 
 #include "platform/filters/Image.h"
+#include "platform/system/Result.h"
 
 struct AVPacket;
 
@@ -42,13 +42,13 @@ public:
     MovieWriter& operator=(const MovieWriter&) = delete;
 
     // Creates the file, the encoder and one copied track per audio track of
-    // `source` that the container accepts. False on failure (see lastError).
-    bool startRecording(const MovieReader& source);
-    // Flushes the encoder and completes the file; once it returns true the
-    // file can be opened by the next reader. Later calls repeat the result.
-    bool finishRecording();
-    // The library's description of the first failure, empty if none.
-    std::string lastError() const;
+    // `source` that the container accepts. Every failure here and later
+    // carries the library's description of the writer's first error.
+    Status startRecording(const MovieReader& source);
+    // Flushes the encoder and completes the file; once it succeeds the file
+    // can be opened by the next reader. A writer that has already failed is
+    // not flushed: its file is no result. Later calls repeat the result.
+    Status finishRecording();
 
     // The frame size the file will have (odd sizes rounded up in the final role).
     int encodedWidth() const;
@@ -57,8 +57,8 @@ public:
 private:
     friend class MovieReader;  // delivers frames and audio packets
     // `timestamp` is in the source video stream's time base.
-    bool appendFrame(const Image& frame, long long timestamp);
-    bool appendAudioPacket(AVPacket& packet);
+    Status appendFrame(const Image& frame, long long timestamp);
+    Status appendAudioPacket(AVPacket& packet);
 
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -6,6 +6,7 @@
 
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
+#include "platform/system/Log.h"
 #include "support/Clips.h"
 
 namespace tintreel {
@@ -95,18 +96,20 @@ TEST(FrameImageAtTime, TurnsPortraitClipsUpright) {
 }
 
 TEST(FrameImageAtTime, PastTheEndIsSilentAndFailuresArePrinted) {
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(FrameImageAtTime(barsClip(), 2.5));
-    EXPECT_TRUE(FrameImageAtTime(barsClip(), MediaAsset::open(barsClip()).durationSeconds()));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-
-    testing::internal::CaptureStdout();
+    const std::filesystem::path noVideo = makeClip("-f lavfi -i sine=d=1 -c:a aac", "mp4");
+    {
+        const ScopedLogCapture log;
+        EXPECT_FALSE(FrameImageAtTime(barsClip(), 2.5));
+        EXPECT_TRUE(FrameImageAtTime(barsClip(), MediaAsset::open(barsClip()).durationSeconds()));
+        EXPECT_TRUE(log.lines().empty());
+    }
+    const ScopedLogCapture log;
     EXPECT_FALSE(FrameImageAtTime("/nonexistent/clip.mov", 0.0));
-    EXPECT_FALSE(FrameImageAtTime(makeClip("-f lavfi -i sine=d=1 -c:a aac", "mp4"), 0.0));
-    const std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(printed.rfind("Image generation failed with error No such file or directory\n", 0), 0u)
-        << printed;
-    EXPECT_NE(printed.find("\nImage generation failed with error "), std::string::npos) << printed;
+    EXPECT_FALSE(FrameImageAtTime(noVideo, 0.0));
+    const std::vector<std::string> lines = log.lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "Image generation failed with error No such file or directory");
+    EXPECT_EQ(log.countStartingWith("Image generation failed with error "), 2);
 }
 
 }  // namespace

@@ -28,9 +28,10 @@ struct Outcome {
 Outcome transcode(const fs::path& source, const fs::path& target, EncodingRole role,
                   FrameOperation operation = {}) {
     Outcome outcome;
-    auto reader = MovieReader::open(source);
+    auto opened = MovieReader::open(source);
     const auto track = MediaAsset::open(source).firstVideoTrack();
-    if (!reader || !track) return outcome;
+    if (!opened || !track) return outcome;
+    MovieReader* reader = opened->get();
     MovieWriter writer(target, track->width, track->height, role);
     if (!writer.startRecording(*reader)) return outcome;
     std::mutex mutex;
@@ -42,8 +43,10 @@ Outcome transcode(const fs::path& source, const fs::path& target, EncodingRole r
     while (reader->progress() != 1.0f && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     reader->stopProcessing();
-    outcome.finished = writer.finishRecording() && reader->progress() == 1.0f;
-    if (!outcome.finished) ADD_FAILURE() << "writer: " << writer.lastError();
+    const Status finished = writer.finishRecording();
+    outcome.finished = finished && reader->progress() == 1.0f;
+    if (!finished) ADD_FAILURE() << "writer: " << finished.error();
+    EXPECT_FALSE(reader->failure());
     return outcome;
 }
 
@@ -132,7 +135,7 @@ TEST(MovieTranscode, ProgressRisesToExactlyOneAndStopLeavesAPlayableFile) {
     EXPECT_EQ(outcome.progress.back(), 1.0f);
 
     // Stopping part way: nothing more reaches the writer, and the part written is a valid movie.
-    auto reader = MovieReader::open(source);
+    auto reader = std::move(*MovieReader::open(source));
     MovieWriter writer(dir / "part.mov", 160, 90, EncodingRole::Final);
     ASSERT_TRUE(writer.startRecording(*reader));
     reader->startProcessing(
@@ -157,7 +160,7 @@ TEST(MovieTranscode, ProgressRisesToExactlyOneAndStopLeavesAPlayableFile) {
 
 TEST(MovieTranscode, ProgressMovesWhileASlowOperationWorksOnOneFrame) {
     const fs::path source = makeClip(kBars + kH264 + "-an", "mov");
-    auto reader = MovieReader::open(source);
+    auto reader = std::move(*MovieReader::open(source));
     MovieWriter writer(test::scratchDirectory("slow") / "out.mov", 160, 90, EncodingRole::Intermediate);
     ASSERT_TRUE(writer.startRecording(*reader));
     reader->startProcessing(
@@ -177,11 +180,12 @@ TEST(MovieTranscode, ProgressMovesWhileASlowOperationWorksOnOneFrame) {
 }
 
 TEST(MovieTranscode, UnreadableSourcesAreRefused) {
-    std::string error;
-    EXPECT_FALSE(MovieReader::open("/nonexistent/clip.mov", &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(MovieReader::open(makeClip("-f lavfi -i sine=d=1 -c:a aac", "mp4"), &error));
-    EXPECT_FALSE(error.empty());
+    const auto missing = MovieReader::open("/nonexistent/clip.mov");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error(), "No such file or directory");
+    const auto noVideo = MovieReader::open(makeClip("-f lavfi -i sine=d=1 -c:a aac", "mp4"));
+    ASSERT_FALSE(noVideo);
+    EXPECT_FALSE(noVideo.error().empty());
 }
 
 }  // namespace
