@@ -52,8 +52,9 @@ public:
     // Stops both threads; once it returns nothing more reaches the writer.
     void stopProcessing();
     float progress() const;
-    // Why delivery ended early: the writer's first error, or the input that
-    // could not be read or decoded. Nothing while all is well or once stopped.
+    // Why delivery ended early: the writer's first error, or why the input
+    // could not be read or decoded. Nothing while all is well; stopping is no
+    // failure.
     std::optional<Error> failure() const;
 
 private:

@@ -2,6 +2,7 @@
 // and ffmpeg, and how progress behaves on the way.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -156,6 +157,51 @@ TEST(MovieTranscode, ProgressRisesToExactlyOneAndStopLeavesAPlayableFile) {
     ASSERT_TRUE(part);
     EXPECT_GT(part->packets, 0);
     EXPECT_LT(part->packets, 45);
+}
+
+// Starts `reader` into `writer` and waits until delivery ends with a failure.
+std::optional<Error> failureOf(MovieReader& reader, MovieWriter& writer, FrameOperation operation) {
+    std::atomic<int> advancesAfterFailure{0};
+    reader.startProcessing(std::move(operation), writer, [&] {
+        if (reader.failure()) ++advancesAfterFailure;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (advancesAfterFailure == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const float stoppedAt = reader.progress();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(reader.progress(), stoppedAt) << "progress moved after the failure";
+    EXPECT_LT(stoppedAt, 1.0f);
+    EXPECT_EQ(advancesAfterFailure, 1) << "a failure rings the caller once";
+    reader.stopProcessing();
+    return reader.failure();
+}
+
+TEST(MovieTranscode, FailuresEndDeliveryAndSayWhy) {
+    const fs::path dir = test::scratchDirectory("failures");
+    const fs::path source = makeClip("-f lavfi -i testsrc2=s=320x180:r=30:d=4" + kH264 + "-an", "mov");
+    {
+        // A frame of the wrong size: the writer refuses it.
+        auto reader = std::move(*MovieReader::open(source));
+        MovieWriter writer(dir / "refused.mov", 320, 180, EncodingRole::Intermediate);
+        ASSERT_TRUE(writer.startRecording(*reader));
+        const auto failure = failureOf(*reader, writer, [](const Image&) { return Image(8, 8); });
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->message, "Invalid argument");
+        const Status finished = writer.finishRecording();
+        ASSERT_FALSE(finished);
+        EXPECT_EQ(finished.error(), "Invalid argument");
+    }
+    // The input is cut short after it was opened.
+    const fs::path shrinking = dir / "shrinking.mov";
+    fs::copy_file(source, shrinking, fs::copy_options::overwrite_existing);
+    auto reader = std::move(*MovieReader::open(shrinking));
+    MovieWriter writer(dir / "cut.mov", 320, 180, EncodingRole::Intermediate);
+    ASSERT_TRUE(writer.startRecording(*reader));
+    fs::resize_file(shrinking, fs::file_size(shrinking) / 5);
+    const auto failure = failureOf(*reader, writer, {});
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->message, "the file became shorter while it was read");
 }
 
 TEST(MovieTranscode, ProgressMovesWhileASlowOperationWorksOnOneFrame) {
