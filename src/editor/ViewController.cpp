@@ -220,7 +220,7 @@ void ViewController::updateBrowseTime() {
 void ViewController::DeleteTemporaryFiles() { tintreel::DeleteTemporaryFiles(temporaryDirectory_); }
 
 void ViewController::setInterfaceEnabled(bool enabled) {
-    for (std::string_view name : interfaceSwitchOrder()) outlets_.find(name)->setEnabled(enabled);
+    for (std::string_view name : interfaceSwitchedControls()) outlets_.find(name)->setEnabled(enabled);
 }
 
 bool ViewController::windowShouldClose() {
