@@ -27,28 +27,30 @@
 #include <thread>
 
 #include "editor/Outlets.h"
+#include "editor/WindowControls.h"
 #include "settings/SettingsHistory.h"
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
 #include "platform/system/NotificationCenter.h"
 #include "preview/CoalescingGate.h"
 
-class QPushButton;
-
 namespace tintreel {
 
 class Dialogs;
-class PreviewArea;
 struct RenderRequest;
 struct RenderResult;
 class SettingsManager;
-class VideoImageView;
 struct ControlSpec;
 enum class GroupId;
 struct GroupSpec;
 struct Notification;
 
 using SharedImage = std::shared_ptr<const Image>;
+
+// Where a render from the window stands. The preview button follows it:
+// "Generate Preview" when idle, "Cancel" while rendering, "Cancelling..."
+// (switched off) once a cancel was asked for until the render ends.
+enum class RenderState { Idle, Rendering, Cancelling };
 
 class ViewController : public QWidget {
     Q_OBJECT
@@ -82,8 +84,8 @@ public:
     // Window delegate: stops a running render, empties the temporary
     // directory; closing is never refused.
     bool windowShouldClose();
-    // Whether a render is running (the preview button reads "Cancel" or "Cancelling...").
-    bool isRendering() const;
+    RenderState renderState() const { return renderState_; }
+    bool isRendering() const { return renderState_ != RenderState::Idle; }
     void ShowVideoPlayer();
 
     // Loading and previewing.
@@ -145,6 +147,14 @@ private:
     void setInterfaceEnabled(bool enabled);
     void showProgressIndicator(bool visible);
     void showStillPreview(bool still = true);
+    // Back from a rendered movie to the still preview: the movie is
+    // forgotten, so there is nothing to save and a new render may start.
+    void returnToStillPreview();
+    void setRenderState(RenderState state);
+    // The preview and save buttons as the render state and the session
+    // allow: a render may start with a video loaded and no rendered movie on
+    // show; a rendered movie on show may be saved.
+    void updateMovieButtons();
     void pausePlayer();
     void updateBrowseTime();
 
@@ -169,10 +179,8 @@ private:
     void finishBrowse(std::optional<Image> frame);
     void finishRefresh(QImage result);
     void onPreviewDragged(const QPointF& delta, const QPointF& windowPosition);
-    PreviewArea* previewArea() const;
 
     // ViewControllerRender.cpp
-    QPushButton* previewButton() const;
     void UpdateProgress(const Notification& notification);
     void showProgress(const std::optional<std::string>& label, int pass, int passCount, float fraction);
     void hideRenderProgress();
@@ -189,6 +197,8 @@ private:
     std::filesystem::path temporaryDirectory_;
     Dialogs& dialogs_;
     Outlets outlets_;
+    WindowControls controls_;  // resolved once, right after the window is built
+    RenderState renderState_ = RenderState::Idle;
     SettingsHistory history_;
     QString profilePath_;
     int loadGeneration_ = 0;  // only the newest load's frame is installed
