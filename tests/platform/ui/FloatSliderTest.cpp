@@ -44,5 +44,30 @@ TEST(Stepper, StepsWithinItsRangeAndEmitsOnEveryPress) {
     EXPECT_EQ(stepper.doubleValue(), 0.0);
 }
 
+// Both number controls keep one rule: a narrowed range pulls the value in, a
+// range given upside down collapses to its minimum, NaN becomes the minimum.
+TEST(NumberControls, KeepTheirValueWithinTheRangeTheSameWay) {
+    FloatSlider slider;
+    slider.setFloatRange(0.0f, 10.0f);
+    slider.setFloatValue(8.0f);
+    slider.setFloatRange(-2.0f, 4.0f);
+    EXPECT_EQ(slider.floatValue(), 4.0f);
+    slider.setFloatRange(3.0f, 1.0f);
+    EXPECT_EQ(slider.floatMaximum(), 3.0f);
+    EXPECT_EQ(slider.floatValue(), 3.0f);
+
+    Stepper stepper;
+    stepper.setRange(0, 10);
+    stepper.setDoubleValue(8);
+    stepper.setRange(-2, 4);
+    EXPECT_EQ(stepper.doubleValue(), 4.0);
+    stepper.setRange(3, 1);
+    EXPECT_EQ(stepper.maximum(), 3.0);
+    EXPECT_EQ(stepper.doubleValue(), 3.0);
+    stepper.setRange(-1, 1);
+    stepper.setDoubleValue(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(stepper.doubleValue(), -1.0);
+}
+
 }  // namespace
 }  // namespace tintreel
