@@ -2,6 +2,7 @@
 
 #include <QSignalSpy>
 
+#include "platform/ui/BoundedNumber.h"
 #include "platform/ui/FloatSlider.h"
 #include "platform/ui/Stepper.h"
 
@@ -44,29 +45,19 @@ TEST(Stepper, StepsWithinItsRangeAndEmitsOnEveryPress) {
     EXPECT_EQ(stepper.doubleValue(), 0.0);
 }
 
-// Both number controls keep one rule: a narrowed range pulls the value in, a
+// The rule both number controls keep: a narrowed range pulls the value in, a
 // range given upside down collapses to its minimum, NaN becomes the minimum.
-TEST(NumberControls, KeepTheirValueWithinTheRangeTheSameWay) {
-    FloatSlider slider;
-    slider.setFloatRange(0.0f, 10.0f);
-    slider.setFloatValue(8.0f);
-    slider.setFloatRange(-2.0f, 4.0f);
-    EXPECT_EQ(slider.floatValue(), 4.0f);
-    slider.setFloatRange(3.0f, 1.0f);
-    EXPECT_EQ(slider.floatMaximum(), 3.0f);
-    EXPECT_EQ(slider.floatValue(), 3.0f);
-
-    Stepper stepper;
-    stepper.setRange(0, 10);
-    stepper.setDoubleValue(8);
-    stepper.setRange(-2, 4);
-    EXPECT_EQ(stepper.doubleValue(), 4.0);
-    stepper.setRange(3, 1);
-    EXPECT_EQ(stepper.maximum(), 3.0);
-    EXPECT_EQ(stepper.doubleValue(), 3.0);
-    stepper.setRange(-1, 1);
-    stepper.setDoubleValue(std::numeric_limits<double>::quiet_NaN());
-    EXPECT_EQ(stepper.doubleValue(), -1.0);
+TEST(BoundedNumber, NarrowedAndUpsideDownRangesAndNaN) {
+    BoundedNumber<double> number(0, 10);
+    number.set(8);
+    number.setRange(-2, 4);
+    EXPECT_EQ(number.value(), 4.0);
+    number.setRange(3, 1);
+    EXPECT_EQ(number.maximum(), 3.0);
+    EXPECT_EQ(number.value(), 3.0);
+    number.setRange(-1, 1);
+    number.set(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(number.value(), -1.0);
 }
 
 }  // namespace
