@@ -2,8 +2,10 @@
 // ViewController: the controller of the editor's single window. It owns the
 // session (the loaded movie, the still frame, the watermark picture, the
 // settings history, the rendered preview, the gates that keep background
-// work from overlapping) and holds every control through its outlets; the
-// controls themselves are the store of the effect settings.
+// work from overlapping, where a render stands) and holds every control
+// through its outlets; the ones its own code names are resolved once, when
+// the window is built, into typed members. The controls themselves are the
+// store of the effect settings.
 //
 // Its operations live in files by concern: the window and its commands
 // (ViewController.cpp), the control actions and resets
@@ -84,6 +86,8 @@ public:
     // Window delegate: stops a running render, empties the temporary
     // directory; closing is never refused.
     bool windowShouldClose();
+    // Whether a render is running or being cancelled: the controller's own
+    // state, which the preview button only shows.
     RenderState renderState() const { return renderState_; }
     bool isRendering() const { return renderState_ != RenderState::Idle; }
     void ShowVideoPlayer();
