@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QString>
 #include <QWidget>
+#include <cstdlib>
 #include <string_view>
 
 namespace tintreel {
@@ -16,27 +17,42 @@ public:
     // Registers `widget` under its objectName.
     template <typename W>
     W* add(W* widget, std::string_view name) {
-        widget->setObjectName(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+        widget->setObjectName(qName(name));
         widgets_.insert(widget->objectName(), widget);
         return widget;
     }
 
-    QWidget* find(std::string_view name) const {
-        return widgets_.value(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
-    }
+    // The outlet, or null when there is none of that name.
+    QWidget* find(std::string_view name) const { return widgets_.value(qName(name)); }
 
-    // The outlet as its widget type; the name must exist with that type.
+    // The outlet as its widget type. A name that is missing or of another
+    // type is a fault of the program, not of its input: it ends the process
+    // with the name, in every build, rather than hand back a null pointer.
     template <typename W>
     W* get(std::string_view name) const {
-        auto* widget = qobject_cast<W*>(find(name));
-        Q_ASSERT_X(widget, "Outlets::get", name.data());
-        return widget;
+        QWidget* widget = find(name);
+        auto* typed = qobject_cast<W*>(widget);
+        if (!typed) fail(name, W::staticMetaObject.className(), widget);
+        return typed;
     }
 
     qsizetype count() const { return widgets_.size(); }
     QList<QWidget*> all() const { return widgets_.values(); }
 
 private:
+    static QString qName(std::string_view name) {
+        return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    }
+
+    [[noreturn]] static void fail(std::string_view name, const char* wanted, const QWidget* found) {
+        const QString message = found ? QStringLiteral("Outlets: \"%1\" is a %2, not a %3")
+                                            .arg(qName(name), found->metaObject()->className(), wanted)
+                                      : QStringLiteral("Outlets: no control named \"%1\" (wanted a %2)")
+                                            .arg(qName(name), wanted);
+        qFatal("%s", qPrintable(message));
+        std::abort();  // qFatal has already ended the process; this tells the compiler so
+    }
+
     QHash<QString, QWidget*> widgets_;
 };
 

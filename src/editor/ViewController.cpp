@@ -47,6 +47,10 @@ QPushButton* makeZoomButton(Outlets& outlets, std::string_view name, const QStri
     return button;
 }
 
+const QString kGeneratePreview = QStringLiteral("Generate Preview");
+const QString kCancel = QStringLiteral("Cancel");
+const QString kCancelling = QStringLiteral("Cancelling...");
+
 // The help page ships with the program: <prefix>/share/tintreel/help next to bin/.
 QUrl tutorialUrl() {
     const QDir bin(QCoreApplication::applicationDirPath());
@@ -64,6 +68,7 @@ ViewController::ViewController(std::filesystem::path temporaryDirectory, Dialogs
     setObjectName(QStringLiteral("rootView"));
     setAttribute(Qt::WA_StyledBackground);
     buildInterface();
+    controls_ = resolveWindowControls(outlets_);
     connectControls();
     ResetInterface();
     dragObserver_ = NotificationCenter::defaultCenter().addObserver(
@@ -165,20 +170,17 @@ void ViewController::ResetInterface() {
     snapshot = std::make_shared<const Image>();
     logo = std::make_shared<const Image>();
 
-    outlets_.get<QTabWidget>("tabView")->setCurrentIndex(0);
-    outlets_.get<Stepper>("stepperBrowseFrames")->setDoubleValue(0);
+    controls_.tabs->setCurrentIndex(0);
+    controls_.browseStepper->setDoubleValue(0);
     updateBrowseTime();
     showProgressIndicator(false);
-    outlets_.get<QPushButton>("buttonGeneratePreview")->setText(QStringLiteral("Generate Preview"));
 
     writeSettings(outlets_, defaultEffectSettings());
 
     hideRenderProgress();
     showStillPreview();
-
-    outlets_.find("buttonGeneratePreview")->setEnabled(false);
-    outlets_.find("buttonSaveVideo")->setEnabled(false);
-    outlets_.get<VideoImageView>("imageViewVideo")->setImage(QImage());
+    updateMovieButtons();
+    controls_.imageView->setImage(QImage());
 
     history_.reset(currentRecord());
     Q_EMIT commandsChanged();
@@ -197,30 +199,57 @@ void ViewController::SaveState() {
     Q_EMIT commandsChanged();
 }
 
-void ViewController::showProgressIndicator(bool visible) {
-    outlets_.find("progressIndicator")->setVisible(visible);
-}
+void ViewController::showProgressIndicator(bool visible) { controls_.busyIndicator->setVisible(visible); }
 
 // Switches the preview box between the still preview (with its zoom
 // buttons) and the player of the rendered movie.
 void ViewController::showStillPreview(bool still) {
-    for (std::string_view name :
-         {"customViewImage", "imageViewVideo", "buttonZoomIn", "buttonZoomOut", "buttonResetZoom"})
-        outlets_.find(name)->setVisible(still);
-    outlets_.find("playerViewVideo")->setVisible(!still);
+    for (QWidget* part : std::initializer_list<QWidget*>{controls_.previewArea, controls_.imageView, controls_.zoomIn,
+                                                         controls_.zoomOut, controls_.resetZoom})
+        part->setVisible(still);
+    controls_.player->setVisible(!still);
+}
+
+void ViewController::returnToStillPreview() {
+    newVideoPath.clear();
+    pausePlayer();
+    showStillPreview();
+    updateMovieButtons();
+}
+
+void ViewController::setRenderState(RenderState state) {
+    renderState_ = state;
+    updateMovieButtons();
+}
+
+void ViewController::updateMovieButtons() {
+    QPushButton* preview = controls_.generatePreview;
+    switch (renderState_) {
+        case RenderState::Idle:
+            preview->setText(kGeneratePreview);
+            preview->setEnabled(!videoPath.isEmpty() && newVideoPath.isEmpty());
+            break;
+        case RenderState::Rendering:
+            preview->setText(kCancel);
+            preview->setEnabled(true);
+            break;
+        case RenderState::Cancelling:
+            preview->setText(kCancelling);
+            preview->setEnabled(false);
+            break;
+    }
+    controls_.saveVideo->setEnabled(renderState_ == RenderState::Idle && !newVideoPath.isEmpty());
 }
 
 void ViewController::updateBrowseTime() {
-    const double seconds = outlets_.get<Stepper>("stepperBrowseFrames")->doubleValue();
-    const int whole = static_cast<int>(seconds);
-    outlets_.get<QLabel>("labelBrowseTime")
-        ->setText(QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0')));
+    const int whole = static_cast<int>(controls_.browseStepper->doubleValue());
+    controls_.browseTime->setText(QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0')));
 }
 
 void ViewController::DeleteTemporaryFiles() { tintreel::DeleteTemporaryFiles(temporaryDirectory_); }
 
 void ViewController::setInterfaceEnabled(bool enabled) {
-    for (std::string_view name : interfaceSwitchOrder()) outlets_.find(name)->setEnabled(enabled);
+    for (std::string_view name : interfaceSwitchedControls()) outlets_.get<QWidget>(name)->setEnabled(enabled);
 }
 
 bool ViewController::windowShouldClose() {

@@ -2,8 +2,10 @@
 // ViewController: the controller of the editor's single window. It owns the
 // session (the loaded movie, the still frame, the watermark picture, the
 // settings history, the rendered preview, the gates that keep background
-// work from overlapping) and holds every control through its outlets; the
-// controls themselves are the store of the effect settings.
+// work from overlapping, where a render stands) and holds every control
+// through its outlets; the ones its own code names are resolved once, when
+// the window is built, into typed members. The controls themselves are the
+// store of the effect settings.
 //
 // Its operations live in files by concern: the window and its commands
 // (ViewController.cpp), the control actions and resets
@@ -27,28 +29,30 @@
 #include <thread>
 
 #include "editor/Outlets.h"
+#include "editor/WindowControls.h"
 #include "settings/SettingsHistory.h"
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
 #include "platform/system/NotificationCenter.h"
 #include "preview/CoalescingGate.h"
 
-class QPushButton;
-
 namespace tintreel {
 
 class Dialogs;
-class PreviewArea;
 struct RenderRequest;
 struct RenderResult;
 class SettingsManager;
-class VideoImageView;
 struct ControlSpec;
 enum class GroupId;
 struct GroupSpec;
 struct Notification;
 
 using SharedImage = std::shared_ptr<const Image>;
+
+// Where a render from the window stands. The preview button follows it:
+// "Generate Preview" when idle, "Cancel" while rendering, "Cancelling..."
+// (switched off) once a cancel was asked for until the render ends.
+enum class RenderState { Idle, Rendering, Cancelling };
 
 class ViewController : public QWidget {
     Q_OBJECT
@@ -82,8 +86,10 @@ public:
     // Window delegate: stops a running render, empties the temporary
     // directory; closing is never refused.
     bool windowShouldClose();
-    // Whether a render is running (the preview button reads "Cancel" or "Cancelling...").
-    bool isRendering() const;
+    // Whether a render is running or being cancelled: the controller's own
+    // state, which the preview button only shows.
+    RenderState renderState() const { return renderState_; }
+    bool isRendering() const { return renderState_ != RenderState::Idle; }
     void ShowVideoPlayer();
 
     // Loading and previewing.
@@ -145,6 +151,14 @@ private:
     void setInterfaceEnabled(bool enabled);
     void showProgressIndicator(bool visible);
     void showStillPreview(bool still = true);
+    // Back from a rendered movie to the still preview: the movie is
+    // forgotten, so there is nothing to save and a new render may start.
+    void returnToStillPreview();
+    void setRenderState(RenderState state);
+    // The preview and save buttons as the render state and the session
+    // allow: a render may start with a video loaded and no rendered movie on
+    // show; a rendered movie on show may be saved.
+    void updateMovieButtons();
     void pausePlayer();
     void updateBrowseTime();
 
@@ -169,10 +183,8 @@ private:
     void finishBrowse(std::optional<Image> frame);
     void finishRefresh(QImage result);
     void onPreviewDragged(const QPointF& delta, const QPointF& windowPosition);
-    PreviewArea* previewArea() const;
 
     // ViewControllerRender.cpp
-    QPushButton* previewButton() const;
     void UpdateProgress(const Notification& notification);
     void showProgress(const std::optional<std::string>& label, int pass, int passCount, float fraction);
     void hideRenderProgress();
@@ -189,6 +201,8 @@ private:
     std::filesystem::path temporaryDirectory_;
     Dialogs& dialogs_;
     Outlets outlets_;
+    WindowControls controls_;  // resolved once, right after the window is built
+    RenderState renderState_ = RenderState::Idle;
     SettingsHistory history_;
     QString profilePath_;
     int loadGeneration_ = 0;  // only the newest load's frame is installed

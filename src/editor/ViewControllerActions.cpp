@@ -25,17 +25,13 @@ void ViewController::connectControls() {
         connect(outlets_.get<QPushButton>(group.resetOutlet), &QPushButton::clicked, this,
                 [this, &group] { onGroupReset(group); });
     }
-    const auto onClick = [this](std::string_view name, void (ViewController::*action)()) {
-        connect(outlets_.get<QPushButton>(name), &QPushButton::clicked, this, action);
-    };
-    onClick("buttonSelectVideo", &ViewController::OnSelectVideo);
-    onClick("buttonGeneratePreview", &ViewController::OnGeneratePreview);
-    onClick("buttonSaveVideo", &ViewController::OnSaveVideo);
-    onClick("buttonZoomIn", &ViewController::OnZoomIn);
-    onClick("buttonZoomOut", &ViewController::OnZoomOut);
-    onClick("buttonResetZoom", &ViewController::OnResetZoom);
-    connect(outlets_.get<Stepper>("stepperBrowseFrames"), &Stepper::activated, this,
-            &ViewController::OnBrowseFrames);
+    connect(controls_.selectVideo, &QPushButton::clicked, this, &ViewController::OnSelectVideo);
+    connect(controls_.generatePreview, &QPushButton::clicked, this, &ViewController::OnGeneratePreview);
+    connect(controls_.saveVideo, &QPushButton::clicked, this, &ViewController::OnSaveVideo);
+    connect(controls_.zoomIn, &QPushButton::clicked, this, &ViewController::OnZoomIn);
+    connect(controls_.zoomOut, &QPushButton::clicked, this, &ViewController::OnZoomOut);
+    connect(controls_.resetZoom, &QPushButton::clicked, this, &ViewController::OnResetZoom);
+    connect(controls_.browseStepper, &Stepper::activated, this, &ViewController::OnBrowseFrames);
 }
 
 void ViewController::connectControl(const ControlSpec& control) {
@@ -53,12 +49,14 @@ void ViewController::connectControl(const ControlSpec& control) {
         case ControlKind::MatrixCell:
             connect(outlets_.get<Stepper>(control.outlet), &Stepper::activated, this, [this, &control] { onMatrixCell(control); });
             break;
-        case ControlKind::Text:
-            if (control.outlet == "textFieldText")
-                connect(outlets_.get<QLineEdit>(control.outlet), &QLineEdit::editingFinished, this, &ViewController::OnTextChanged);
+        case ControlKind::Text: {
+            auto* field = outlets_.get<QLineEdit>(control.outlet);
+            if (field == controls_.watermarkText)
+                connect(field, &QLineEdit::editingFinished, this, &ViewController::OnTextChanged);
             else
-                outlets_.get<QLineEdit>(control.outlet)->setReadOnly(true);  // shows the chosen picture's name
+                field->setReadOnly(true);  // shows the chosen picture's name
             break;
+        }
         case ControlKind::Button: connect(outlets_.get<QPushButton>(control.outlet), &QPushButton::clicked, this, &ViewController::OnSelectImage); break;
     }
 }
@@ -106,7 +104,7 @@ void ViewController::onMatrixCell(const ControlSpec& control) {
 
 void ViewController::OnTextChanged() {
     if (groupCheckState(GroupId::TextWatermark) != 1) return;
-    if (differsFromCurrentRecord(outlets_.get<QLineEdit>("textFieldText")->text(), "textFieldText"))
+    if (differsFromCurrentRecord(controls_.watermarkText->text(), "textFieldText"))
         UpdateImageEffect();
 }
 

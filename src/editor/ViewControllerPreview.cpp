@@ -30,8 +30,6 @@ QImage displayImage(const Image& image) {
 
 }  // namespace
 
-PreviewArea* ViewController::previewArea() const { return outlets_.get<PreviewArea>("customViewImage"); }
-
 void ViewController::OnSelectVideo() {
     const std::optional<QString> path = dialogs_.openFile(tr("Select Video"), VideoImageView::acceptedTypes);
     if (!path) return;
@@ -64,13 +62,9 @@ void ViewController::finishLoad(const QString& path, std::optional<Image> frame)
         return dialogs_.alert(kVideoNotLoaded);
     }
     videoPath = path;
-    outlets_.get<Stepper>("stepperBrowseFrames")->setDoubleValue(0);
+    controls_.browseStepper->setDoubleValue(0);
     updateBrowseTime();
-    newVideoPath.clear();
-    pausePlayer();
-    showStillPreview();
-    outlets_.find("buttonGeneratePreview")->setEnabled(true);
-    outlets_.find("buttonSaveVideo")->setEnabled(false);
+    returnToStillPreview();
     history_.reset(currentRecord());
     Q_EMIT commandsChanged();
     snapshot = std::make_shared<const Image>(std::move(*frame));
@@ -82,7 +76,7 @@ void ViewController::OnBrowseFrames() {
     updateBrowseTime();
     if (!browse.request()) return;
     showProgressIndicator(true);
-    const double position = outlets_.get<Stepper>("stepperBrowseFrames")->doubleValue();
+    const double position = controls_.browseStepper->doubleValue();
     runInBackground(
         pool_, this, [file = videoPath.toStdString(), position] { return FrameImageAtTime(file, position); },
         [this](std::optional<Image> frame) { finishBrowse(std::move(frame)); });
@@ -92,8 +86,7 @@ void ViewController::finishBrowse(std::optional<Image> frame) {
     if (browse.finish()) return OnBrowseFrames();
     if (!frame) {
         showProgressIndicator(false);
-        auto* stepper = outlets_.get<Stepper>("stepperBrowseFrames");
-        stepper->setDoubleValue(stepper->doubleValue() - 1.0);
+        controls_.browseStepper->setDoubleValue(controls_.browseStepper->doubleValue() - 1.0);
         return updateBrowseTime();
     }
     snapshot = std::make_shared<const Image>(std::move(*frame));
@@ -120,7 +113,7 @@ void ViewController::UpdateImageEffect() {
 // freeze until the drag ends, so an overtaken result is still put on screen
 // (without recording it) when nothing has been shown for a while.
 void ViewController::finishRefresh(QImage result) {
-    auto* view = outlets_.get<VideoImageView>("imageViewVideo");
+    VideoImageView* view = controls_.imageView;
     if (refresh.finish()) {
         if (uptime_.elapsed() - lastShownAt_ >= kInterimImageAfterMs && !view->isHidden()) {
             view->setImage(std::move(result));
@@ -130,13 +123,7 @@ void ViewController::finishRefresh(QImage result) {
         return UpdateImageEffect();
     }
     showProgressIndicator(browse.running);
-    if (outlets_.find("imageViewVideo")->isHidden()) {
-        pausePlayer();
-        showStillPreview();
-        outlets_.find("buttonGeneratePreview")->setEnabled(true);
-        outlets_.find("buttonSaveVideo")->setEnabled(false);
-        newVideoPath.clear();
-    }
+    if (view->isHidden()) returnToStillPreview();
     view->setImage(std::move(result));
     lastShownAt_ = uptime_.elapsed();
     SaveState();
@@ -149,23 +136,23 @@ void ViewController::OnSelectImage() {
     const QImage picture(*path);
     if (picture.isNull()) return dialogs_.alert(QStringLiteral("The image could not be loaded."));
     logo = std::make_shared<const Image>(fromQImage(picture));
-    outlets_.get<QLineEdit>("textFieldImage")->setText(QFileInfo(*path).fileName());
+    controls_.pictureName->setText(QFileInfo(*path).fileName());
     refreshIf(groupCheckState(GroupId::ImageWatermark));
 }
 
-void ViewController::ZoomPreview(double factor) { previewArea()->zoom(factor); }
-void ViewController::RepositionImageInVisibleArea() { previewArea()->reposition(); }
+void ViewController::ZoomPreview(double factor) { controls_.previewArea->zoom(factor); }
+void ViewController::RepositionImageInVisibleArea() { controls_.previewArea->reposition(); }
 void ViewController::OnZoomIn() { ZoomPreview(kZoomInFactor); }
 void ViewController::OnZoomOut() { ZoomPreview(kZoomOutFactor); }
-void ViewController::OnResetZoom() { previewArea()->ResetZoom(); }
+void ViewController::OnResetZoom() { controls_.previewArea->ResetZoom(); }
 
 // Drags pan the zoomed preview while the pointer stays inside the preview box.
 void ViewController::onPreviewDragged(const QPointF& delta, const QPointF& windowPosition) {
-    QWidget* box = outlets_.find("boxImage");
+    const QWidget* box = controls_.previewBox;
     const QRectF boxFrame(box->mapTo(window(), QPoint(0, 0)), box->size());
     const bool inside = windowPosition.x() >= boxFrame.left() && windowPosition.x() <= boxFrame.right() &&
                         windowPosition.y() >= boxFrame.top() && windowPosition.y() <= boxFrame.bottom();
-    if (inside) previewArea()->pan(delta);
+    if (inside) controls_.previewArea->pan(delta);
 }
 
 }  // namespace tintreel

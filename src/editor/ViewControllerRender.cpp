@@ -26,9 +26,6 @@
 namespace tintreel {
 namespace {
 
-const QString kGeneratePreview = QStringLiteral("Generate Preview");
-const QString kCancel = QStringLiteral("Cancel");
-const QString kCancelling = QStringLiteral("Cancelling...");
 const QString kCouldNotGenerate = QStringLiteral("Could not generate preview.");
 
 // Whether the larger stored dimension is a multiple of 16.
@@ -38,10 +35,6 @@ bool hasStandardDimensions(const VideoTrack& track) {
 }
 
 }  // namespace
-
-QPushButton* ViewController::previewButton() const { return outlets_.get<QPushButton>("buttonGeneratePreview"); }
-
-bool ViewController::isRendering() const { return previewButton()->text() != kGeneratePreview; }
 
 void ViewController::UpdateProgress(const Notification& notification) {
     // Runs on the render thread: read and format here, touch widgets only on
@@ -75,8 +68,7 @@ void ViewController::hideRenderProgress() {
 
 void ViewController::OnGeneratePreview() {
     if (isRendering()) {
-        previewButton()->setText(kCancelling);
-        previewButton()->setEnabled(false);
+        setRenderState(RenderState::Cancelling);
         settingsManager.generatePreviewCanceledByUser = true;
         return;
     }
@@ -94,7 +86,7 @@ void ViewController::OnGeneratePreview() {
 
 void ViewController::startRender(RenderRequest request) {
     DisableInterface();
-    previewButton()->setText(kCancel);
+    setRenderState(RenderState::Rendering);
     Q_EMIT commandsChanged();
     // A cancel that came after the last render's final pass must not cancel this one.
     settingsManager.generatePreviewCanceledByUser = false;
@@ -115,7 +107,7 @@ void ViewController::finishRender(const RenderResult& result) {
         case RenderOutcome::Succeeded:
             newVideoPath = QString::fromStdString(result.newVideoPath.string());
             EnableInterface();
-            previewButton()->setText(kGeneratePreview);
+            setRenderState(RenderState::Idle);
             ShowVideoPlayer();
             break;
         case RenderOutcome::Failed:
@@ -134,18 +126,14 @@ void ViewController::finishRender(const RenderResult& result) {
 void ViewController::endRenderWithoutMovie() {
     newVideoPath.clear();
     EnableInterface();
-    previewButton()->setText(kGeneratePreview);
-    previewButton()->setEnabled(true);
+    setRenderState(RenderState::Idle);
     hideRenderProgress();
-    outlets_.find("buttonSaveVideo")->setEnabled(false);
 }
 
 void ViewController::ShowVideoPlayer() {
     hideRenderProgress();
     if (newVideoPath.isEmpty()) return dialogs_.alert(QStringLiteral("Could not generate video."));
     showStillPreview(false);
-    previewButton()->setEnabled(false);
-    outlets_.find("buttonSaveVideo")->setEnabled(true);
     outlets_.get<PlayerView>("playerViewVideo")->setMovie(newVideoPath);
 }
 

@@ -31,14 +31,14 @@ const std::array<GroupSpec, 20> kGroups{{
     {G::FocusBlur, "Focus Blur", "checkFocusBlur", "buttonResetFocusBlur", T::Effects, true},
     {G::MotionBlur, "Motion Blur", "checkMotionBlur", "buttonResetMotionBlur", T::Effects, true},
     {G::ZoomBlur, "Zoom Blur", "checkZoomBlur", "buttonResetZoomBlur", T::Effects, true},
-    {G::Scale, "Scale", "checkScale", "buttonResetScale", T::Transform, false, true},
-    {G::Rotate, "Rotate", "checkRotate", "buttonResetRotate", T::Transform, false, true},
+    {G::Scale, "Scale", "checkScale", "buttonResetScale", T::Transform},
+    {G::Rotate, "Rotate", "checkRotate", "buttonResetRotate", T::Transform},
     {G::Transform3D, "3D Transform (4x4 Matrix)", "check3DTransform", "buttonReset3DTransform", T::Transform},
     {G::Swirl, "Swirl", "checkSwirl", "buttonResetSwirl", T::Transform},
     {G::GlassSphere, "Glass Sphere", "checkGlassSphere", "buttonResetGlassSphere", T::Transform},
     {G::TextWatermark, "Text Watermark", "checkTextWatermark", "buttonResetTextWatermark", T::TextWatermark},
     {G::ImageWatermark, "Image Watermark", "checkImageWatermark", "buttonResetImageWatermark",
-     T::ImageWatermark, false, false, true},
+     T::ImageWatermark, false, true},
 }};
 
 // Row builders: one call per control keeps the table below readable.
@@ -320,26 +320,16 @@ std::string pairText(const ControlSpec& control, float value) {
 
 std::string GetTextFontTypeWithFontType(int index) { return std::string(fontFamilyName(index)); }
 
-std::vector<std::string_view> interfaceSwitchOrder() {
-    std::vector<std::string_view> order{"buttonZoomIn",      "buttonZoomOut",   "buttonResetZoom",
+std::vector<std::string_view> interfaceSwitchedControls() {
+    std::vector<std::string_view> names{"buttonZoomIn",      "buttonZoomOut",   "buttonResetZoom",
                                         "buttonSelectVideo", "buttonSaveVideo", "stepperBrowseFrames"};
-    std::vector<std::string_view> pendingResets;  // resets switched right after their run of groups
-    std::vector<std::string_view> trailingResets;
-    for (const GroupSpec& group : controlGroups()) {
-        if (!group.resetSwitchedWithEffects) {
-            order.insert(order.end(), pendingResets.begin(), pendingResets.end());
-            pendingResets.clear();
-        }
-        for (const ControlSpec& control : controlCatalogue()) {
-            if (control.group != group.id) continue;
-            if (control.kind == ControlKind::Pair) order.push_back(control.textOutlet);
-            order.push_back(control.outlet);
-        }
-        if (!group.resetOutlet.empty())
-            (group.resetSwitchedWithEffects ? pendingResets : trailingResets).push_back(group.resetOutlet);
+    for (const ControlSpec& control : controlCatalogue()) {
+        if (control.kind == ControlKind::Pair) names.push_back(control.textOutlet);
+        names.push_back(control.outlet);
     }
-    order.insert(order.end(), trailingResets.begin(), trailingResets.end());
-    return order;
+    for (const GroupSpec& group : controlGroups())
+        if (!group.resetOutlet.empty()) names.push_back(group.resetOutlet);
+    return names;
 }
 
 }  // namespace tintreel

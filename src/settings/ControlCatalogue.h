@@ -48,9 +48,6 @@ struct GroupSpec {
     SettingsTab tab;
     // The reset does nothing at all when every value already equals its default.
     bool resetSkipsWhenDefault = false;
-    // The reset button is switched on and off together with the effect
-    // controls rather than with the other reset buttons.
-    bool resetSwitchedWithEffects = false;
     // The reset leaves the check box alone but touches extra session state
     // (the watermark picture): only the image watermark.
     bool resetClearsLogo = false;
@@ -127,7 +124,10 @@ std::string pairText(const ControlSpec& control, float value);
 // The name of the font family at `index` of the font pop-up; "" outside it.
 std::string GetTextFontTypeWithFontType(int index);
 
-// The controls switched off during a render and on again after it, in order.
-std::vector<std::string_view> interfaceSwitchOrder();
+// The controls switched off during a render and on again after it: every
+// catalogue control (a pair with its field, never the display-only matrix
+// fields), every reset button and the window's own commands but the preview
+// button, which becomes Cancel.
+std::vector<std::string_view> interfaceSwitchedControls();
 
 }  // namespace tintreel

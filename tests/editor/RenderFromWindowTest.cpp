@@ -154,6 +154,34 @@ TEST_F(RenderFromWindowTest, CancelDuringTheSecondOfThreePassesLeavesNothingBehi
     EXPECT_TRUE(dialogs.alerts.empty());
 }
 
+// Whether a render runs is the controller's own state; the preview button
+// only shows it. A caption changed behind its back decides nothing, and each
+// transition puts the caption and the button's enabled state right again.
+TEST_F(RenderFromWindowTest, TheRenderStateDecidesAndThePreviewButtonFollowsIt) {
+    load(longerClip());
+    outlet<QCheckBox>("checkSepia")->setChecked(true);
+    EXPECT_EQ(controller->renderState(), RenderState::Idle);
+    controller->OnGeneratePreview();
+    EXPECT_EQ(controller->renderState(), RenderState::Rendering);
+    EXPECT_FALSE(window.command("OnFileNew")->isEnabled());
+
+    previewButton()->setText("Generate Preview");
+    EXPECT_TRUE(controller->isRendering());
+    controller->OnGeneratePreview();  // still a cancel, whatever the caption says
+    EXPECT_EQ(controller->renderState(), RenderState::Cancelling);
+    EXPECT_EQ(previewButton()->text(), "Cancelling...");
+    EXPECT_FALSE(previewButton()->isEnabled());
+
+    previewButton()->setText("Cancel");
+    ASSERT_TRUE(waitForRender(10000));
+    EXPECT_EQ(controller->renderState(), RenderState::Idle);
+    EXPECT_EQ(previewButton()->text(), "Generate Preview");
+    EXPECT_TRUE(previewButton()->isEnabled());
+    EXPECT_FALSE(outlets().find("buttonSaveVideo")->isEnabled());
+    EXPECT_TRUE(window.command("OnFileNew")->isEnabled());
+    EXPECT_TRUE(std::filesystem::is_empty(directory.path()));
+}
+
 TEST_F(RenderFromWindowTest, TwentyCancelsAtRandomMomentsLeaveNothingBehind) {
     load(longerClip());
     outlet<QCheckBox>("checkSepia")->setChecked(true);

@@ -1,6 +1,5 @@
 #include "platform/ui/FloatSlider.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace tintreel {
@@ -12,28 +11,30 @@ FloatSlider::FloatSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
 }
 
 void FloatSlider::setFloatRange(float minimum, float maximum) {
-    minimum_ = minimum;
-    maximum_ = std::max(minimum, maximum);
-    setFloatValue(value_);
+    number_.setRange(minimum, maximum);
+    setFloatValue(number_.value());
 }
 
 void FloatSlider::setFloatValue(float value) {
-    value_ = std::isnan(value) ? minimum_ : std::clamp(value, minimum_, maximum_);
+    number_.set(value);
     settingProgrammatically_ = true;
-    setValue(trackPosition(value_));
+    setValue(trackPosition(number_.value()));
     settingProgrammatically_ = false;
 }
 
 int FloatSlider::trackPosition(float value) const {
-    if (maximum_ <= minimum_) return 0;
-    const double fraction = (static_cast<double>(value) - minimum_) / (static_cast<double>(maximum_) - minimum_);
+    const double minimum = number_.minimum();
+    const double maximum = number_.maximum();
+    if (maximum <= minimum) return 0;
+    const double fraction = (static_cast<double>(value) - minimum) / (maximum - minimum);
     return static_cast<int>(std::lround(fraction * kTrackSteps));
 }
 
 void FloatSlider::onTrackMoved(int position) {
     if (settingProgrammatically_) return;
     const double fraction = static_cast<double>(position) / kTrackSteps;
-    value_ = static_cast<float>(minimum_ + fraction * (static_cast<double>(maximum_) - minimum_));
+    const double minimum = number_.minimum();
+    number_.set(static_cast<float>(minimum + fraction * (number_.maximum() - minimum)));
     Q_EMIT activated();
 }
 

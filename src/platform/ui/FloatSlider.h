@@ -8,6 +8,8 @@
 
 #include <QSlider>
 
+#include "platform/ui/BoundedNumber.h"
+
 namespace tintreel {
 
 class FloatSlider : public QSlider {
@@ -16,10 +18,10 @@ public:
     explicit FloatSlider(QWidget* parent = nullptr);
 
     void setFloatRange(float minimum, float maximum);
-    float floatMinimum() const { return minimum_; }
-    float floatMaximum() const { return maximum_; }
+    float floatMinimum() const { return number_.minimum(); }
+    float floatMaximum() const { return number_.maximum(); }
 
-    float floatValue() const { return value_; }
+    float floatValue() const { return number_.value(); }
     // Sets the value exactly (clamped into the range) without emitting `activated`.
     void setFloatValue(float value);
 
@@ -32,9 +34,7 @@ private:
     int trackPosition(float value) const;
     void onTrackMoved(int position);
 
-    float minimum_ = 0.0f;
-    float maximum_ = 1.0f;
-    float value_ = 0.0f;
+    BoundedNumber<float> number_{0.0f, 1.0f};
     bool settingProgrammatically_ = false;
 };
 

@@ -3,8 +3,6 @@
 #include <QKeyEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <cmath>
 
 namespace tintreel {
 namespace {
@@ -36,18 +34,12 @@ Stepper::Stepper(QWidget* parent)
     connect(down_, &QToolButton::clicked, this, &Stepper::stepDown);
 }
 
-void Stepper::setRange(double minimum, double maximum) {
-    minimum_ = minimum;
-    maximum_ = std::max(minimum, maximum);
-    setDoubleValue(value_);
-}
+void Stepper::setRange(double minimum, double maximum) { number_.setRange(minimum, maximum); }
 
-void Stepper::setDoubleValue(double value) {
-    value_ = std::isnan(value) ? minimum_ : std::clamp(value, minimum_, maximum_);
-}
+void Stepper::setDoubleValue(double value) { number_.set(value); }
 
 void Stepper::step(int direction) {
-    setDoubleValue(value_ + direction * increment_);
+    number_.set(number_.value() + direction * increment_);
     Q_EMIT activated();
 }
 

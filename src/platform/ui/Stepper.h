@@ -8,6 +8,8 @@
 
 #include <QWidget>
 
+#include "platform/ui/BoundedNumber.h"
+
 class QToolButton;
 
 namespace tintreel {
@@ -19,12 +21,12 @@ public:
 
     void setRange(double minimum, double maximum);
     void setIncrement(double increment) { increment_ = increment; }
-    double minimum() const { return minimum_; }
-    double maximum() const { return maximum_; }
+    double minimum() const { return number_.minimum(); }
+    double maximum() const { return number_.maximum(); }
     double increment() const { return increment_; }
 
-    double doubleValue() const { return value_; }
-    float floatValue() const { return static_cast<float>(value_); }
+    double doubleValue() const { return number_.value(); }
+    float floatValue() const { return static_cast<float>(number_.value()); }
     // Sets the value (clamped into the range) without emitting `activated`.
     void setDoubleValue(double value);
 
@@ -42,10 +44,8 @@ private:
 
     QToolButton* up_;
     QToolButton* down_;
-    double minimum_ = 0.0;
-    double maximum_ = 100.0;
+    BoundedNumber<double> number_{0.0, 100.0};
     double increment_ = 1.0;
-    double value_ = 0.0;
 };
 
 }  // namespace tintreel

@@ -2,6 +2,7 @@
 
 #include <QSignalSpy>
 
+#include "platform/ui/BoundedNumber.h"
 #include "platform/ui/FloatSlider.h"
 #include "platform/ui/Stepper.h"
 
@@ -42,6 +43,21 @@ TEST(Stepper, StepsWithinItsRangeAndEmitsOnEveryPress) {
     EXPECT_EQ(activated.count(), 3);
     stepper.setDoubleValue(-3);
     EXPECT_EQ(stepper.doubleValue(), 0.0);
+}
+
+// The rule both number controls keep: a narrowed range pulls the value in, a
+// range given upside down collapses to its minimum, NaN becomes the minimum.
+TEST(BoundedNumber, NarrowedAndUpsideDownRangesAndNaN) {
+    BoundedNumber<double> number(0, 10);
+    number.set(8);
+    number.setRange(-2, 4);
+    EXPECT_EQ(number.value(), 4.0);
+    number.setRange(3, 1);
+    EXPECT_EQ(number.maximum(), 3.0);
+    EXPECT_EQ(number.value(), 3.0);
+    number.setRange(-1, 1);
+    number.set(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(number.value(), -1.0);
 }
 
 }  // namespace
