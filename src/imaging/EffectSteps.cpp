@@ -1,25 +1,31 @@
 #include "imaging/EffectSteps.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
 #include <limits>
 
 #include "imaging/ImageTools.h"
+#include "platform/filters/AlphaBlendFilter.h"
+#include "platform/filters/BlurFilters.h"
+#include "platform/filters/ColorFilters.h"
+#include "platform/filters/DistortionFilters.h"
+#include "platform/filters/StylizeFilters.h"
 
 namespace tintreel {
 
 namespace {
 
-// A step whose work is one ImageTools operation with values fixed at set-up.
-class OperationEffect : public FrameEffect {
+// A step whose work is one filter, configured once when the effect is made.
+template <typename Filter>
+class FilterEffect : public FrameEffect {
 public:
-    explicit OperationEffect(std::function<Image(const Image&)> operation)
-        : operation_(std::move(operation)) {}
-    Image apply(const Image& frame) override { return operation_(frame); }
+    explicit FilterEffect(Filter filter) : filter_(std::move(filter)) {}
+    Image apply(const Image& frame) override { return filter_.apply(frame); }
 
 private:
-    std::function<Image(const Image&)> operation_;
+    Filter filter_;
 };
 
 // A watermark step: the overlay canvas is drawn for a frame size once and
@@ -27,27 +33,30 @@ private:
 class OverlayEffect : public FrameEffect {
 public:
     using Draw = std::function<Image(int width, int height)>;
-    OverlayEffect(Draw draw, double mix) : draw_(std::move(draw)), mix_(mix) {}
+    OverlayEffect(Draw draw, double mix) : draw_(std::move(draw)) { blend_.setMix(mix); }
 
     Image apply(const Image& frame) override {
         if (canvas_.width() != frame.width() || canvas_.height() != frame.height())
             canvas_ = draw_(frame.width(), frame.height());
-        return ImageTools::Blend(frame, canvas_, mix_);
+        return blend_.apply(frame, canvas_);
     }
 
 private:
     Draw draw_;
-    double mix_;
+    AlphaBlendFilter blend_;
     Image canvas_;
 };
 
-template <typename F>
-std::unique_ptr<FrameEffect> operation(F f) {
-    return std::make_unique<OperationEffect>(std::move(f));
+// Builds a filter, lets `configure` call its setters, and wraps it.
+template <typename Filter, typename Configure>
+std::unique_ptr<FrameEffect> filterEffect(Configure configure) {
+    Filter filter;
+    configure(filter);
+    return std::make_unique<FilterEffect<Filter>>(std::move(filter));
 }
 
-std::unique_ptr<FrameEffect> transformEffect(const Transform3D& t) {
-    return operation([t](const Image& f) { return ImageTools::ApplyTransform3D(f, t); });
+std::unique_ptr<FrameEffect> transformEffect(const Transform3D& transform) {
+    return filterEffect<TransformFilter>([&](TransformFilter& f) { f.setTransform3D(transform); });
 }
 
 using S = const EffectSettings&;
@@ -55,129 +64,148 @@ using L = const Image&;
 using Made = std::unique_ptr<FrameEffect>;
 
 const std::array<EffectStep, 26> kSteps = {{
-    {EffectCode::Brightness, true, [](S s) { return s.sliderBrightness != 0.0f; },
+    {EffectCode::Brightness, "Brightness", "Adjusting Brightness... ", true,
+     [](S s) { return s.sliderBrightness != 0.0f; },
      [](S s, L) -> Made {
-         return operation(
-             [v = s.sliderBrightness](const Image& f) { return ImageTools::ApplyBrightness(f, v); });
+         return filterEffect<BrightnessFilter>([&](auto& f) { f.setBrightness(s.sliderBrightness); });
      }},
-    {EffectCode::Exposure, true, [](S s) { return s.sliderExposure != 0.0f; },
+    {EffectCode::Exposure, "Exposure", "Adjusting Exposure... ", true,
+     [](S s) { return s.sliderExposure != 0.0f; },
      [](S s, L) -> Made {
-         return operation([v = s.sliderExposure](const Image& f) { return ImageTools::ApplyExposure(f, v); });
+         return filterEffect<ExposureFilter>([&](auto& f) { f.setExposure(s.sliderExposure); });
      }},
-    {EffectCode::Contrast, true, [](S s) { return s.sliderContrast != 1.0f; },
+    {EffectCode::Contrast, "Contrast", "Adjusting Contrast... ", true,
+     [](S s) { return s.sliderContrast != 1.0f; },
      [](S s, L) -> Made {
-         return operation([v = s.sliderContrast](const Image& f) { return ImageTools::ApplyContrast(f, v); });
+         return filterEffect<ContrastFilter>([&](auto& f) { f.setContrast(s.sliderContrast); });
      }},
-    {EffectCode::Saturation, true, [](S s) { return s.sliderSaturation != 1.0f; },
+    {EffectCode::Saturation, "Saturation", "Adjusting Saturation... ", true,
+     [](S s) { return s.sliderSaturation != 1.0f; },
      [](S s, L) -> Made {
-         return operation(
-             [v = s.sliderSaturation](const Image& f) { return ImageTools::ApplySaturation(f, v); });
+         return filterEffect<SaturationFilter>([&](auto& f) { f.setSaturation(s.sliderSaturation); });
      }},
-    {EffectCode::Gamma, true, [](S s) { return s.sliderGamma != 1.0f; },
-     [](S s, L) -> Made {
-         return operation([v = s.sliderGamma](const Image& f) { return ImageTools::ApplyGamma(f, v); });
-     }},
-    {EffectCode::Hue, true, [](S s) { return s.sliderHue != 0.0f; },
-     [](S s, L) -> Made {
-         return operation([v = s.sliderHue](const Image& f) { return ImageTools::ApplyHue(f, v); });
-     }},
-    {EffectCode::RGB, true,
+    {EffectCode::Gamma, "Gamma", "Adjusting Gamma... ", true, [](S s) { return s.sliderGamma != 1.0f; },
+     [](S s, L) -> Made { return filterEffect<GammaFilter>([&](auto& f) { f.setGamma(s.sliderGamma); }); }},
+    {EffectCode::Hue, "Hue", "Adjusting Hue... ", true, [](S s) { return s.sliderHue != 0.0f; },
+     [](S s, L) -> Made { return filterEffect<HueFilter>([&](auto& f) { f.setHue(s.sliderHue); }); }},
+    {EffectCode::RGB, "RGB", "Adjusting RGB... ", true,
      [](S s) { return s.sliderRed != 1.0f || s.sliderGreen != 1.0f || s.sliderBlue != 1.0f; },
      [](S s, L) -> Made {
-         return operation([r = s.sliderRed, g = s.sliderGreen, b = s.sliderBlue](const Image& f) {
-             return ImageTools::ApplyRGB(f, r, g, b);
+         return filterEffect<RGBFilter>([&](auto& f) {
+             f.setRed(s.sliderRed);
+             f.setGreen(s.sliderGreen);
+             f.setBlue(s.sliderBlue);
          });
      }},
-    {EffectCode::BlackAndWhite, false, [](S s) { return s.checkBlackWhite == 1; },
-     [](S, L) -> Made {
-         return operation([](const Image& f) { return ImageTools::ApplyBlackAndWhite(f); });
-     }},
-    {EffectCode::Sepia, false, [](S s) { return s.checkSepia == 1; },
+    {EffectCode::BlackAndWhite, "Black & White", "Applying Black & White Effect... ", false,
+     [](S s) { return s.checkBlackWhite == 1; },
+     [](S, L) -> Made { return filterEffect<GrayscaleFilter>([](auto&) {}); }},
+    {EffectCode::Sepia, "Sepia", "Applying Sepia Effect... ", false, [](S s) { return s.checkSepia == 1; },
      [](S s, L) -> Made {
-         return operation(
-             [v = s.sliderSepiaIntensity](const Image& f) { return ImageTools::ApplySepia(f, v); });
+         return filterEffect<SepiaFilter>([&](auto& f) { f.setIntensity(s.sliderSepiaIntensity); });
      }},
-    {EffectCode::Cartoon, false, [](S s) { return s.checkCartoon == 1; },
+    {EffectCode::Cartoon, "Cartoon", "Applying Cartoon Effect... ", false,
+     [](S s) { return s.checkCartoon == 1; },
      [](S s, L) -> Made {
-         return operation([b = s.sliderCartoonBlur, t = s.sliderCartoonThreshold,
-                           q = s.sliderCartoonQuantization](const Image& f) {
-             return ImageTools::ApplyCartoon(f, b, t, q);
+         return filterEffect<SmoothToonFilter>([&](auto& f) {
+             f.setBlurRadiusInPixels(s.sliderCartoonBlur);
+             f.setThreshold(s.sliderCartoonThreshold);
+             f.setQuantizationLevels(s.sliderCartoonQuantization);
          });
      }},
-    {EffectCode::OilPainting, false, [](S s) { return s.checkOilPainting == 1; },
+    {EffectCode::OilPainting, "Oil Painting", "Applying Oil Painting Effect... ", false,
+     [](S s) { return s.checkOilPainting == 1; },
      [](S s, L) -> Made {
-         return operation([r = oilPaintingRadius(s.sliderOilPaintingIntensity)](const Image& f) {
-             return ImageTools::ApplyOilPainting(f, r);
+         return filterEffect<KuwaharaFilter>(
+             [&](auto& f) { f.setRadius(oilPaintingRadius(s.sliderOilPaintingIntensity)); });
+     }},
+    {EffectCode::Vignette, "Vignette", "Applying Vignette Effect... ", false,
+     [](S s) { return s.checkVignette == 1; },
+     [](S s, L) -> Made {
+         return filterEffect<VignetteFilter>([&](auto& f) {
+             const double radius = s.sliderVignetteRadius;
+             f.setVignetteStart(0.5 + radius);
+             f.setVignetteEnd(radius + 0.75);
          });
      }},
-    {EffectCode::Vignette, false, [](S s) { return s.checkVignette == 1; },
+    {EffectCode::Pixellate, "Pixellate", "Applying Pixellate Effect... ", false,
+     [](S s) { return s.checkPixellate == 1; },
      [](S s, L) -> Made {
-         return operation(
-             [r = s.sliderVignetteRadius](const Image& f) { return ImageTools::ApplyVignette(f, r); });
+         return filterEffect<PixellateFilter>(
+             [&](auto& f) { f.setFractionalWidthOfAPixel(s.sliderPixellatePixelSize); });
      }},
-    {EffectCode::Pixellate, false, [](S s) { return s.checkPixellate == 1; },
+    {EffectCode::Halftone, "Halftone", "Applying Halftone Effect... ", false,
+     [](S s) { return s.checkHalftone == 1; },
      [](S s, L) -> Made {
-         return operation(
-             [v = s.sliderPixellatePixelSize](const Image& f) { return ImageTools::ApplyPixellate(f, v); });
+         return filterEffect<HalftoneFilter>(
+             [&](auto& f) { f.setFractionalWidthOfAPixel(s.sliderHalftoneDotSize); });
      }},
-    {EffectCode::Halftone, false, [](S s) { return s.checkHalftone == 1; },
+    {EffectCode::Blur, "Blur", "Applying Blur Effect... ", false, [](S s) { return s.checkBlur == 1; },
      [](S s, L) -> Made {
-         return operation(
-             [v = s.sliderHalftoneDotSize](const Image& f) { return ImageTools::ApplyHalftone(f, v); });
+         return filterEffect<GaussianBlurFilter>(
+             [&](auto& f) { f.setBlurRadiusInPixels(s.sliderBlurIntensity); });
      }},
-    {EffectCode::Blur, false, [](S s) { return s.checkBlur == 1; },
+    {EffectCode::CircleBlur, "Circle Blur", "Applying Circle Blur Effect... ", false,
+     [](S s) { return s.checkCircleBlur == 1; },
      [](S s, L) -> Made {
-         return operation(
-             [v = s.sliderBlurIntensity](const Image& f) { return ImageTools::ApplyBlur(f, v); });
-     }},
-    {EffectCode::CircleBlur, false, [](S s) { return s.checkCircleBlur == 1; },
-     [](S s, L) -> Made {
-         return operation([i = s.sliderCircleBlurIntensity, r = s.sliderCircleBlurRadius](const Image& f) {
-             return ImageTools::ApplyCircleBlur(f, i, r);
+         return filterEffect<GaussianBlurPositionFilter>([&](auto& f) {
+             f.setBlurSize(s.sliderCircleBlurIntensity);
+             f.setBlurRadius(s.sliderCircleBlurRadius);
          });
      }},
-    {EffectCode::FocusBlur, false, [](S s) { return s.checkFocusBlur == 1; },
+    {EffectCode::FocusBlur, "Focus Blur", "Applying Focus Blur Effect... ", false,
+     [](S s) { return s.checkFocusBlur == 1; },
      [](S s, L) -> Made {
-         return operation(
-             [i = s.sliderFocusBlurIntensity, r = s.sliderFocusBlurRadius,
-              e = s.sliderFocusBlurEdge](const Image& f) { return ImageTools::ApplyFocusBlur(f, i, r, e); });
-     }},
-    {EffectCode::MotionBlur, false, [](S s) { return s.checkMotionBlur == 1; },
-     [](S s, L) -> Made {
-         return operation([i = s.sliderMotionBlurIntensity, a = s.sliderMotionBlurAngle](const Image& f) {
-             return ImageTools::ApplyMotionBlur(f, i, a);
+         return filterEffect<GaussianSelectiveBlurFilter>([&](auto& f) {
+             f.setBlurRadiusInPixels(s.sliderFocusBlurIntensity);
+             f.setExcludeCircleRadius(s.sliderFocusBlurRadius);
+             f.setExcludeBlurSize(s.sliderFocusBlurEdge);
          });
      }},
-    {EffectCode::ZoomBlur, false, [](S s) { return s.checkZoomBlur == 1; },
+    {EffectCode::MotionBlur, "Motion Blur", "Applying Motion Blur Effect... ", false,
+     [](S s) { return s.checkMotionBlur == 1; },
      [](S s, L) -> Made {
-         return operation(
-             [v = s.sliderZoomBlurIntensity](const Image& f) { return ImageTools::ApplyZoomBlur(f, v); });
+         return filterEffect<MotionBlurFilter>([&](auto& f) {
+             f.setBlurSize(s.sliderMotionBlurIntensity);
+             f.setBlurAngle(s.sliderMotionBlurAngle);
+         });
      }},
-    {EffectCode::Scale, false, [](S s) { return s.checkScale == 1; },
+    {EffectCode::ZoomBlur, "Zoom Blur", "Applying Zoom Blur Effect... ", false,
+     [](S s) { return s.checkZoomBlur == 1; },
+     [](S s, L) -> Made {
+         return filterEffect<ZoomBlurFilter>([&](auto& f) { f.setBlurSize(s.sliderZoomBlurIntensity); });
+     }},
+    {EffectCode::Scale, "Scale", "Scaling... ", false, [](S s) { return s.checkScale == 1; },
      [](S s, L) -> Made { return transformEffect(scaleTransform(s.stepperScale)); }},
-    {EffectCode::Rotate, false, [](S s) { return s.checkRotate == 1; },
+    {EffectCode::Rotate, "Rotate", "Rotating... ", false, [](S s) { return s.checkRotate == 1; },
      [](S s, L) -> Made { return transformEffect(rotationTransform(s.sliderRotateAngle)); }},
-    {EffectCode::Transform3D, false, [](S s) { return s.check3DTransform == 1; },
+    {EffectCode::Transform3D, "3D Transform", "Performing 3D Transformation... ", false,
+     [](S s) { return s.check3DTransform == 1; },
      [](S s, L) -> Made { return transformEffect(matrixTransform(s)); }},
-    {EffectCode::Swirl, false, [](S s) { return s.checkSwirl == 1; },
+    {EffectCode::Swirl, "Swirl", "Applying Swirl Effect... ", false, [](S s) { return s.checkSwirl == 1; },
      [](S s, L) -> Made {
-         return operation([r = s.sliderSwirlRadius, a = s.sliderSwirlAngle](const Image& f) {
-             return ImageTools::ApplySwirl(f, r, a);
+         return filterEffect<SwirlFilter>([&](auto& f) {
+             f.setRadius(s.sliderSwirlRadius);
+             f.setAngle(s.sliderSwirlAngle);
          });
      }},
-    {EffectCode::GlassSphere, false, [](S s) { return s.checkGlassSphere == 1; },
+    {EffectCode::GlassSphere, "Glass Sphere", "Applying Glass Sphere Effect... ", false,
+     [](S s) { return s.checkGlassSphere == 1; },
      [](S s, L) -> Made {
-         return operation([r = s.sliderGlassSphereRadius, n = s.sliderGlassSphereRefraction](const Image& f) {
-             return ImageTools::ApplyGlassSphere(f, r, n);
+         return filterEffect<GlassSphereFilter>([&](auto& f) {
+             f.setRadius(s.sliderGlassSphereRadius);
+             f.setRefractiveIndex(s.sliderGlassSphereRefraction);
          });
      }},
-    {EffectCode::TextWatermark, false, [](S s) { return s.checkTextWatermark == 1; },
+    {EffectCode::TextWatermark, "Text Watermark", "Applying Text Watermark... ", false,
+     [](S s) { return s.checkTextWatermark == 1; },
      [](S s, L) -> Made {
          return std::make_unique<OverlayEffect>(
              [style = textWatermarkStyle(s)](int w, int h) { return DrawTextWatermark(style, w, h); },
              percentToFraction(s.stepperTextOpacity));
      }},
-    {EffectCode::ImageWatermark, false, [](S s) { return s.checkImageWatermark == 1; },
+    {EffectCode::ImageWatermark, "Image Watermark", "Applying Image Watermark... ", false,
+     [](S s) { return s.checkImageWatermark == 1; },
      [](S s, L logo) -> Made {
          return std::make_unique<OverlayEffect>(
              [logo, placement = imageWatermarkPlacement(s)](int w, int h) {
@@ -187,45 +215,21 @@ const std::array<EffectStep, 26> kSteps = {{
      }},
 }};
 
-constexpr std::array<std::string_view, 26> kPhrases = {
-    "Adjusting Brightness... ",
-    "Adjusting Exposure... ",
-    "Adjusting Contrast... ",
-    "Adjusting Saturation... ",
-    "Adjusting Gamma... ",
-    "Adjusting Hue... ",
-    "Adjusting RGB... ",
-    "Applying Black & White Effect... ",
-    "Applying Sepia Effect... ",
-    "Applying Cartoon Effect... ",
-    "Applying Oil Painting Effect... ",
-    "Applying Vignette Effect... ",
-    "Applying Pixellate Effect... ",
-    "Applying Halftone Effect... ",
-    "Applying Blur Effect... ",
-    "Applying Circle Blur Effect... ",
-    "Applying Focus Blur Effect... ",
-    "Applying Motion Blur Effect... ",
-    "Applying Zoom Blur Effect... ",
-    "Performing 3D Transformation... ",
-    "Applying Swirl Effect... ",
-    "Applying Glass Sphere Effect... ",
-    "Applying Text Watermark... ",
-    "Applying Image Watermark... ",
-    "Scaling... ",
-    "Rotating... ",
-};
-
 }  // namespace
-
-std::string_view progressPhrase(EffectCode code) {
-    const int index = static_cast<int>(code) - 1;
-    if (index < 0 || index >= static_cast<int>(kPhrases.size())) return {};
-    return kPhrases[static_cast<std::size_t>(index)];
-}
 
 std::span<const EffectStep> effectSteps() {
     return kSteps;
+}
+
+const EffectStep* findEffectStep(EffectCode code) {
+    const auto found =
+        std::find_if(kSteps.begin(), kSteps.end(), [code](const EffectStep& s) { return s.code == code; });
+    return found == kSteps.end() ? nullptr : &*found;
+}
+
+std::string_view progressPhrase(EffectCode code) {
+    const EffectStep* step = findEffectStep(code);
+    return step ? step->phrase : std::string_view();
 }
 
 Transform3D scaleTransform(float percent) {

@@ -1,8 +1,9 @@
 #pragma once
 // The effect catalogue: the 26 steps of the effect chain in their fixed
-// order, each with its code, its progress phrase, when it runs on the still
-// preview and in a movie render, and how the settings become a per-frame
-// operation. Declared once; the still chain and the movie passes read it.
+// order, each with its code, its name and progress phrase, when it runs on
+// the still preview and in a movie render, and how the settings become a
+// configured per-frame effect. Declared once; the still chain, the one-pass
+// render and the per-effect passes read it.
 //
 // The table is constant data (any thread). A FrameEffect made from it is
 // owned by its caller and used on one thread at a time.
@@ -46,11 +47,9 @@ enum class EffectCode {
     Rotate,
 };
 
-// "Adjusting Brightness... ", ... "Rotating... "; "" for a value outside 1 ... 26.
-std::string_view progressPhrase(EffectCode code);
-
-// One operation applied to frame after frame. Watermark effects draw their
-// overlay for the first frame size they see and reuse it while the size stays.
+// One configured effect applied to frame after frame: its filter is set up
+// once when it is made. Watermark effects draw their overlay for the first
+// frame size they see and reuse it while the size stays.
 class FrameEffect {
 public:
     virtual ~FrameEffect() = default;
@@ -59,6 +58,8 @@ public:
 
 struct EffectStep {
     EffectCode code;
+    std::string_view name;    // "Sepia", "Text Watermark": how a label lists the step
+    std::string_view phrase;  // "Applying Sepia Effect... ": the per-effect pass's label
     // An adjustment runs on every still preview; in a movie render it runs
     // only when its value differs from neutral (exact float comparison).
     bool adjustment;
@@ -73,6 +74,11 @@ struct EffectStep {
 // The 26 steps in chain order: adjustments 1-7, effects 8-19, scale 25,
 // rotate 26, matrix 20, swirl 21, glass sphere 22, text 23, image 24.
 std::span<const EffectStep> effectSteps();
+
+// The step with this code, or nothing for a value outside 1 ... 26.
+const EffectStep* findEffectStep(EffectCode code);
+// The step's phrase; "" for a value outside 1 ... 26.
+std::string_view progressPhrase(EffectCode code);
 
 // Value conversions, shared by both paths.
 Transform3D scaleTransform(float percent);             // identity with m44 = 100 / percent (single precision)

@@ -6,11 +6,14 @@
 #include <limits>
 #include <vector>
 
-#include "settings/ControlCatalogue.h"
-#include "support/TestImages.h"
+#include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
 #include "imaging/ImageTools.h"
+#include "platform/filters/ColorFilters.h"
+#include "platform/filters/DistortionFilters.h"
 #include "platform/filters/StylizeFilters.h"
+#include "settings/ControlCatalogue.h"
+#include "support/TestImages.h"
 
 namespace tintreel {
 namespace {
@@ -72,7 +75,9 @@ TEST(EffectChain, VignetteRadiusBecomesStartAndEnd) {
     VignetteFilter expected;
     expected.setVignetteStart(0.25);
     expected.setVignetteEnd(0.5);
-    EXPECT_EQ(ImageTools::ApplyVignette(input, -0.25f), expected.apply(input));
+    EffectSettings s = defaultEffectSettings();
+    s.sliderVignetteRadius = -0.25f;
+    EXPECT_EQ(findEffectStep(EffectCode::Vignette)->make(s, Image())->apply(input), expected.apply(input));
 }
 
 TEST(EffectChain, AllOffGivesTheSnapshotAndAdjustmentsApply) {
@@ -81,7 +86,11 @@ TEST(EffectChain, AllOffGivesTheSnapshotAndAdjustmentsApply) {
     EXPECT_EQ(ApplyEffectChain(s, snapshot, Image()), snapshot);
     s.sliderBrightness = 0.2f;
     s.sliderGamma = 1.5f;
-    const Image expected = ImageTools::ApplyGamma(ImageTools::ApplyBrightness(snapshot, 0.2f), 1.5f);
+    BrightnessFilter brightness;
+    brightness.setBrightness(0.2f);
+    GammaFilter gamma;
+    gamma.setGamma(1.5f);
+    const Image expected = gamma.apply(brightness.apply(snapshot));
     EXPECT_EQ(ApplyEffectChain(s, snapshot, Image()), expected);
 }
 
@@ -93,10 +102,13 @@ TEST(EffectChain, TransformsRunScaleThenRotateThenMatrix) {
     s.check3DTransform = 1;
     s.stepper3DTransform[12] = 0.5f;  // m41: move right by a quarter width
     const Transform3D matrix = matrixTransform(s);
-    const Image scaleFirst =
-        ImageTools::ApplyTransform3D(ImageTools::ApplyTransform3D(snapshot, scaleTransform(50.0f)), matrix);
-    const Image matrixFirst =
-        ImageTools::ApplyTransform3D(ImageTools::ApplyTransform3D(snapshot, matrix), scaleTransform(50.0f));
+    const auto transformed = [](const Image& image, const Transform3D& transform) {
+        TransformFilter filter;
+        filter.setTransform3D(transform);
+        return filter.apply(image);
+    };
+    const Image scaleFirst = transformed(transformed(snapshot, scaleTransform(50.0f)), matrix);
+    const Image matrixFirst = transformed(transformed(snapshot, matrix), scaleTransform(50.0f));
     ASSERT_NE(scaleFirst, matrixFirst);
     EXPECT_EQ(ApplyEffectChain(s, snapshot, Image()), scaleFirst);
 }
@@ -130,6 +142,33 @@ TEST(EffectChain, MovieEffectsReuseTheirOverlayAndFollowTheFrameSize) {
     const Image larger = effect->apply(test::solid(20, 8, {0, 0, 255, 255}));
     EXPECT_EQ(test::at(larger, 19, 7), (test::Rgba{255, 0, 0, 255}));
     EXPECT_EQ(test::at(larger, 15, 7), (test::Rgba{0, 0, 255, 255}));
+}
+
+TEST(EffectChain, MovieRulesRunOnlyWhatARenderRunsAndMakeEveryLinkOpaque) {
+    EffectSettings s = defaultEffectSettings();
+    s.sliderBrightness = 0.1f;
+    s.checkRotate = 1;
+    s.sliderRotateAngle = 30.0f;
+    s.checkScale = 1;
+    s.stepperScale = 80.0f;
+    const std::vector<EffectCode> expectedCodes = {EffectCode::Brightness, EffectCode::Scale,
+                                                   EffectCode::Rotate};
+    EffectChain movie(s, Image(), ChainRules::Movie);
+    EXPECT_EQ(movie.codes(), expectedCodes);
+    EXPECT_TRUE(EffectChain(defaultEffectSettings(), Image(), ChainRules::Movie).empty());
+
+    // The rotation leaves transparent corners; a movie between two steps keeps
+    // them as opaque black, and so must the chain.
+    const Image frame = test::noise(40, 24);
+    Image expected = frame;
+    for (EffectCode code : expectedCodes) {
+        expected = findEffectStep(code)->make(s, Image())->apply(expected);
+        if (code != expectedCodes.back()) makeOpaque(expected);
+    }
+    EXPECT_EQ(movie.apply(frame), expected);
+    const Image last = movie.apply(frame);  // a chain is applied frame after frame
+    EXPECT_EQ(last, expected);
+    EXPECT_EQ(test::at(last, 0, 0)[3], 0);  // the last step's own transparency reaches the encoder as it is
 }
 
 }  // namespace

@@ -3,16 +3,33 @@
 // that must leave the frame unchanged.
 #include <gtest/gtest.h>
 
-#include "support/TestImages.h"
 #include "imaging/FontFamilies.h"
 #include "imaging/ImageTools.h"
 #include "imaging/WatermarkPosition.h"
+#include "platform/filters/AlphaBlendFilter.h"
+#include "support/TestImages.h"
 
 namespace tintreel {
 namespace {
 
 using test::at;
 using test::Rgba;
+
+// A watermark canvas laid over a frame the way the watermark steps do it.
+Image blendOver(const Image& frame, const Image& canvas, double mix) {
+    AlphaBlendFilter blend;
+    blend.setMix(mix);
+    return blend.apply(frame, canvas);
+}
+
+Image withImageWatermark(const Image& frame, const Image& logo, const ImageWatermarkPlacement& placement,
+                         double mix) {
+    return blendOver(frame, DrawImageWatermark(logo, placement, frame.width(), frame.height()), mix);
+}
+
+Image withTextWatermark(const Image& frame, const TextWatermarkStyle& style, double mix) {
+    return blendOver(frame, DrawTextWatermark(style, frame.width(), frame.height()), mix);
+}
 
 TEST(WatermarkPosition, AnchorsAndOffsetsInYUpCoordinates) {
     EXPECT_EQ(*placeWatermark(4, 1920, 1080, 400, 100, 0, 0), (WatermarkBox{760, 490, 400, 100}));
@@ -58,12 +75,11 @@ TEST(ImageWatermark, PlacesThePictureAtItsPixelSize) {
 TEST(ImageWatermark, NothingToDrawLeavesTheFrameUnchanged) {
     const Image frame = test::noise(12, 8);
     const Image logo = test::solid(4, 2, {255, 0, 0, 255});
-    EXPECT_EQ(ImageTools::ApplyImageWatermark(frame, Image(), {1, 1.0, 0, 0}, 0.7), frame);
-    EXPECT_EQ(ImageTools::ApplyImageWatermark(frame, logo, {-1, 1.0, 0, 0}, 0.7), frame);
-    EXPECT_EQ(ImageTools::ApplyImageWatermark(frame, logo, {1, 1.0, 0, 0}, 0.0), frame);
-    EXPECT_EQ(ImageTools::ApplyImageWatermark(frame, logo, {1, 0.0, 0, 0}, 0.7), frame);
-    const Image blended =
-        ImageTools::ApplyImageWatermark(test::solid(12, 8, {0, 0, 0, 255}), logo, {1, 1.0, 0, 0}, 0.7);
+    EXPECT_EQ(withImageWatermark(frame, Image(), {1, 1.0, 0, 0}, 0.7), frame);
+    EXPECT_EQ(withImageWatermark(frame, logo, {-1, 1.0, 0, 0}, 0.7), frame);
+    EXPECT_EQ(withImageWatermark(frame, logo, {1, 1.0, 0, 0}, 0.0), frame);
+    EXPECT_EQ(withImageWatermark(frame, logo, {1, 0.0, 0, 0}, 0.7), frame);
+    const Image blended = withImageWatermark(test::solid(12, 8, {0, 0, 0, 255}), logo, {1, 1.0, 0, 0}, 0.7);
     EXPECT_TRUE(test::near(at(blended, 11, 7), {179, 0, 0, 255}, 1));  // 70 % of the picture
 }
 
@@ -143,13 +159,13 @@ TEST(TextWatermark, ShadowAndOutlineAreBlackAndOnlyWhenAsked) {
 
 TEST(TextWatermark, NothingToDrawLeavesTheFrameUnchanged) {
     const Image frame = test::noise(64, 32);
-    EXPECT_EQ(ImageTools::ApplyTextWatermark(frame, style("", 0), 1.0), frame);
-    EXPECT_EQ(ImageTools::ApplyTextWatermark(frame, style("abc", -1), 1.0), frame);
-    EXPECT_EQ(ImageTools::ApplyTextWatermark(frame, style("abc", 0), 0.0), frame);
+    EXPECT_EQ(withTextWatermark(frame, style("", 0), 1.0), frame);
+    EXPECT_EQ(withTextWatermark(frame, style("abc", -1), 1.0), frame);
+    EXPECT_EQ(withTextWatermark(frame, style("abc", 0), 0.0), frame);
     TextWatermarkStyle zero = style("abc", 0);
     zero.fontSize = 0;
-    EXPECT_EQ(ImageTools::ApplyTextWatermark(frame, zero, 1.0), frame);
-    EXPECT_NE(ImageTools::ApplyTextWatermark(frame, style("abc", 0), 1.0), frame);
+    EXPECT_EQ(withTextWatermark(frame, zero, 1.0), frame);
+    EXPECT_NE(withTextWatermark(frame, style("abc", 0), 1.0), frame);
 }
 
 }  // namespace

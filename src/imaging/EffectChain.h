@@ -1,0 +1,51 @@
+#pragma once
+// EffectChain: the enabled steps of the effect catalogue, each configured
+// once, applied in the catalogue's order to frame after frame. Built once per
+// still refresh or once per render, never per frame.
+//
+// Two rule sets, one per road:
+// - Still: every adjustment and every ticked effect; a neutral adjustment is
+//   passed over (it would return an exact copy) and a step whose result does
+//   not have the frame's size is passed over.
+// - Movie: the steps a render runs (adjustments only off their neutral
+//   value). Between two steps every pixel is made opaque, which is exactly
+//   what a lossless intermediate movie does to a frame, so one pass through
+//   the chain hands the encoder the same pictures as one pass per step.
+//
+// Ownership: the chain owns its effects (and the watermark picture it was
+// given). Threads: build on any thread; apply on one thread at a time.
+
+#include <memory>
+#include <vector>
+
+#include "imaging/EffectSettings.h"
+#include "imaging/EffectSteps.h"
+#include "platform/filters/Image.h"
+
+namespace tintreel {
+
+enum class ChainRules { Still, Movie };
+
+class EffectChain {
+public:
+    EffectChain(const EffectSettings& settings, const Image& logo, ChainRules rules);
+
+    // The codes of the steps that run, in order.
+    std::vector<EffectCode> codes() const;
+    bool empty() const { return links_.empty(); }
+
+    Image apply(const Image& frame);
+
+private:
+    struct Link {
+        EffectCode code;
+        std::unique_ptr<FrameEffect> effect;
+    };
+    std::vector<Link> links_;
+    ChainRules rules_;
+};
+
+// What a lossless RGB movie keeps of a frame: every pixel opaque, colours as they are.
+void makeOpaque(Image& image);
+
+}  // namespace tintreel
