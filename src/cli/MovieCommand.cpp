@@ -72,11 +72,8 @@ int checkMovieInput(const fs::path& input) {
 }
 
 void showProgress(const Notification& notification, bool terminal) {
-    const auto progress = notification.value<float>("progress");
-    const auto effect = notification.value<float>("effect");
-    if (!progress || !effect) return;
     // The window's label; an unknown code prints nothing.
-    const std::optional<std::string> label = progressLabel(*effect, formatProgressPercent(*progress));
+    const std::optional<std::string> label = progressLabel(notification);
     if (!label) return;
     if (terminal)
         std::cerr << "\r" << *label << "\033[K" << std::flush;

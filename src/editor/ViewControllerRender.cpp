@@ -39,12 +39,11 @@ bool hasStandardDimensions(const VideoTrack& track) {
 void ViewController::UpdateProgress(const Notification& notification) {
     // Runs on the render thread: read and format here, touch widgets only on
     // the GUI thread, in posting order.
-    const auto progress = notification.value<float>("progress");
-    const auto effect = notification.value<float>("effect");
-    if (!progress || !effect) return;
-    const std::optional<std::string> label = progressLabel(*effect, formatProgressPercent(*progress));
-    const int pass = static_cast<int>(notification.value<float>("pass").value_or(0));
-    const int passCount = static_cast<int>(notification.value<float>("passCount").value_or(0));
+    const auto progress = notification.value<float>(progress_key::kProgress);
+    if (!progress || !notification.value<float>(progress_key::kEffect)) return;
+    const std::optional<std::string> label = progressLabel(notification);
+    const int pass = static_cast<int>(notification.value<float>(progress_key::kPass).value_or(0));
+    const int passCount = static_cast<int>(notification.value<float>(progress_key::kPassCount).value_or(0));
     const float fraction = *progress;
     postToThreadOf(this, [this, label, pass, passCount, fraction] { showProgress(label, pass, passCount, fraction); });
 }
