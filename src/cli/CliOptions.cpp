@@ -45,6 +45,10 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
     if (arg == "-o" || arg == "--output") o.output = *value;
     else if (arg == "-s" || arg == "--settings") o.settingsFile = *value;
     else if (arg == "--logo") o.logo = *value;
+    else if (arg == "--passes") {
+        if (*value != "one" && *value != "each") return error("--passes takes one or each, got \"" + *value + "\"");
+        o.passes = *value == "one" ? PassMode::One : PassMode::Each;
+    }
     else if (arg == "--set") {
         const std::size_t equals = value->find('=');
         if (equals == std::string::npos || equals == 0) return error("--set takes NAME=VALUE, got \"" + *value + "\"");
@@ -54,7 +58,7 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
 }
 
 bool isValuedOption(const std::string& arg) {
-    for (const char* option : {"-o", "--output", "-s", "--settings", "--logo", "--set", "--still"})
+    for (const char* option : {"-o", "--output", "-s", "--settings", "--logo", "--set", "--passes", "--still"})
         if (arg == option) return true;
     return false;
 }
@@ -71,7 +75,7 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
 }  // namespace
 
 std::string usageText() {
-    return "Usage: tintreel-render -o OUTPUT [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT\n"
+    return "Usage: tintreel-render -o OUTPUT [--passes one|each] [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT\n"
            "       tintreel-render --still [SECONDS] -o OUT.png [-s SETTINGS] [--set NAME=VALUE]... "
            "[--logo IMAGE] INPUT\n"
            "\n"
@@ -84,6 +88,8 @@ std::string usageText() {
            "      --set NAME=VALUE   one control by its name, e.g. --set checkSepia=1 --set sliderSepiaIntensity=0.8;\n"
            "                         later --set wins over the file, which wins over the defaults\n"
            "      --logo IMAGE       the picture of the image watermark (PNG or JPEG)\n"
+           "      --passes one|each  one: every effect on each frame in one decode and encode (default);\n"
+           "                         each: one whole pass over the movie per effect\n"
            "      --still [SECONDS]  write a still preview instead of a movie\n"
            "  -h, --help             show this help\n"
            "      --version          show the version\n"

@@ -2,7 +2,7 @@
 // The command line of tintreel-render: what was asked for, and the settings
 // it resolves to (defaults, then the settings file, then each --set in order).
 //
-//   tintreel-render -o OUTPUT [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT
+//   tintreel-render -o OUTPUT [--passes one|each] [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT
 //   tintreel-render --still [SECONDS] -o OUT.png [...] INPUT
 //
 // Exit statuses shared by every mode live here too.
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "imaging/EffectSettings.h"
+#include "render/PassMode.h"
 
 namespace tintreel {
 
@@ -29,6 +30,7 @@ struct CliOptions {
     std::optional<std::filesystem::path> settingsFile;
     std::vector<std::pair<std::string, std::string>> assignments;  // --set NAME=VALUE, in order
     std::optional<std::filesystem::path> logo;
+    PassMode passes = PassMode::One;
     bool still = false;                 // write a PNG still instead of a movie
     std::optional<double> stillSeconds;  // the movie time of the still
 };

@@ -32,6 +32,9 @@ TEST(CliOptions, ParsesModesOptionsAndAssignmentsInOrder) {
     ASSERT_EQ(movie.assignments.size(), 2u);
     EXPECT_EQ(movie.assignments[1], (std::pair<std::string, std::string>{"sliderSepiaIntensity", "0.8"}));
     EXPECT_FALSE(movie.still);
+    EXPECT_EQ(movie.passes, PassMode::One);
+    EXPECT_EQ(parsed({"--passes", "each", "-o", "x", "y"}).passes, PassMode::Each);
+    EXPECT_EQ(parsed({"--passes", "each", "--passes", "one", "-o", "x", "y"}).passes, PassMode::One);
 
     const CliOptions picture = parsed({"--still", "-o", "out.png", "photo.jpg"});
     EXPECT_TRUE(picture.still);
@@ -48,7 +51,8 @@ TEST(CliOptions, HelpVersionAndMistakes) {
     EXPECT_NE(exited({"--version"}).message.find(TINTREEL_VERSION), std::string::npos);
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"in.mov"}, {"-o", "out.mp4"}, {"-o", "out.mp4", "a.mov", "b.mov"}, {"--bogus", "-o", "x", "in.mov"},
-             {"-o"}, {"--set", "noequals", "-o", "x", "in.mov"}, {"--set", "=1", "-o", "x", "in.mov"}}) {
+             {"-o"}, {"--set", "noequals", "-o", "x", "in.mov"}, {"--set", "=1", "-o", "x", "in.mov"},
+             {"--passes", "two", "-o", "x", "in.mov"}, {"-o", "x", "in.mov", "--passes"}}) {
         const CliExit exit = exited(args);
         EXPECT_EQ(exit.status, kExitBadInput);
         EXPECT_EQ(exit.message.find('\n'), std::string::npos) << "one line: " << exit.message;
