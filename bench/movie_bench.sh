@@ -3,8 +3,10 @@
 # least any render must do (decode, convert to RGBA and back, encode with our
 # final pass's settings, copy the audio), timed in the same run as
 # tintreel-render passes on the same clip, each printed as a ratio to it.
-# Then peak memory of one 4K pass against ffmpeg doing the same at 4K, and
-# the peak size of the private temporary directory during a 3-pass render.
+# Then five looks in one pass against the ffmpeg program's own one-pass
+# filter chain for the same looks; peak memory of a 4K render against ffmpeg
+# doing the same at 4K; and the peak size of the private temporary directory
+# during a 3-effect render in each pass mode.
 #
 # usage: bench/movie_bench.sh BUILD_DIR [SECONDS_1080P] [SECONDS_4K]
 set -euo pipefail
@@ -45,9 +47,10 @@ declare -A cases=(
     [b_brightness]="--set sliderBrightness=0.1"
     [c_sepia]="--set checkSepia=1"
     [d_text_watermark]="--set checkTextWatermark=1 --set textFieldText=Tintreel"
-    [e_three_passes]="--set sliderBrightness=0.1 --set checkSepia=1 --set checkTextWatermark=1 --set textFieldText=Tintreel"
+    [e_three_effects]="--set sliderBrightness=0.1 --set checkSepia=1 --set checkTextWatermark=1 --set textFieldText=Tintreel"
+    [f_three_effects_each]="--passes each --set sliderBrightness=0.1 --set checkSepia=1 --set checkTextWatermark=1 --set textFieldText=Tintreel"
 )
-for name in b_brightness c_sepia d_text_watermark e_three_passes; do
+for name in b_brightness c_sepia d_text_watermark e_three_effects f_three_effects_each; do
     # shellcheck disable=SC2086
     t=$(seconds_of "$render" -o "$out" ${cases[$name]} "$clip")
     # shellcheck disable=SC2046
@@ -57,22 +60,48 @@ for name in b_brightness c_sepia d_text_watermark e_three_passes; do
     a=$after
 done
 
-# Peak of the private temporary directory during the three-pass render.
-peak=0
-# shellcheck disable=SC2086
-"$render" -o "$out" ${cases[e_three_passes]} "$clip" >/dev/null 2>&1 &
-pid=$!
-while kill -0 "$pid" 2>/dev/null; do
-    size=$( (du -sck "$work"/tintreel-* 2>/dev/null || true) | tail -1 | cut -f1)
-    [ "${size:-0}" -gt "$peak" ] && peak=$size
-    sleep 0.2
+# Five looks: brightness, sepia, vignette, blur and a text watermark, as the
+# ffmpeg program's own filters in one chain and as ours in one pass and in
+# one pass per effect.
+font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+sepia_matrix=.393:.769:.189:0:.349:.686:.168:0:.272:.534:.131
+ffmpeg_chain="eq=brightness=0.1,colorchannelmixer=$sepia_matrix,vignette,gblur=sigma=3"
+ffmpeg_chain+=",drawtext=fontfile=$font:text=Tintreel:fontsize=80:fontcolor=white:x=20:y=h-th-20"
+five_looks=(--set sliderBrightness=0.1 --set checkSepia=1 --set checkVignette=1 --set checkBlur=1
+            --set checkTextWatermark=1 --set textFieldText=Tintreel)
+chain=$(seconds_of ffmpeg -nostdin -loglevel error -y -i "$clip" -vf "$ffmpeg_chain" \
+        "${final_pass[@]}" -c:a copy "$out")
+one=$(seconds_of "$render" -o "$out" "${five_looks[@]}" "$clip")
+each=$(seconds_of "$render" -o "$out" --passes each "${five_looks[@]}" "$clip")
+# shellcheck disable=SC2046
+plain=$(seconds_of $(baseline "$clip" "$out"))
+echo "(five looks) ffmpeg chain ${chain} s, plain transcode ${plain} s;" \
+     "tintreel one pass ${one} s: $(ratio "$one" "$chain") x the chain, $(ratio "$one" "$plain") x the transcode;" \
+     "per-effect passes ${each} s: $(ratio "$each" "$chain") x the chain"
+
+# Peak of the private temporary directory (and of anything beside OUTPUT)
+# during a three-effect render, in each pass mode.
+temporary_peak() {  # render arguments...
+    local peak=0 size pid
+    "$render" -o "$out" "$@" "$clip" >/dev/null 2>&1 &
+    pid=$!
+    while kill -0 "$pid" 2>/dev/null; do
+        size=$( (du -sck "$work"/tintreel-* 2>/dev/null || true) | tail -1 | cut -f1)
+        [ "${size:-0}" -gt "$peak" ] && peak=$size
+        sleep 0.2
+    done
+    echo "$peak"
+}
+for mode in one each; do
+    # shellcheck disable=SC2086
+    peak=$(temporary_peak --passes "$mode" ${cases[e_three_effects]})
+    echo "temporary directory peak (3 effects, --passes $mode, ${seconds} s 1080p): ${peak} KiB" \
+         "= $(awk -v k="$peak" -v s="$seconds" 'BEGIN { printf "%.1f", k / s / 1024 }') MiB per second of movie"
 done
-echo "temporary directory peak (3 passes, ${seconds} s 1080p): ${peak} KiB" \
-     "= $(awk -v k="$peak" -v s="$seconds" 'BEGIN { printf "%.1f", k / s / 1024 }') MiB per second of movie"
 
 clip4k="$work/clip4k.mp4"
 make_clip 3840x2160 "$seconds4k" "$clip4k"
 # shellcheck disable=SC2046
 ma=$(peak_kib_of $(baseline "$clip4k" "$out"))
-mb=$(peak_kib_of "$render" -o "$out" --set sliderBrightness=0.1 "$clip4k")
-echo "4K peak memory: ffmpeg ${ma} KiB, tintreel-render one pass ${mb} KiB, ratio $(ratio "$mb" "$ma")"
+mb=$(peak_kib_of "$render" -o "$out" "${five_looks[@]}" "$clip4k")
+echo "4K peak memory: ffmpeg ${ma} KiB, tintreel-render five looks in one pass ${mb} KiB, ratio $(ratio "$mb" "$ma")"
