@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 
+#include "app/RenderPreferences.h"
 #include "editor/ViewController.h"
 
 namespace tintreel {
@@ -56,10 +57,27 @@ void MainWindow::buildMenus() {
 
     QMenu* render = menuBar()->addMenu(tr("&Render"));
     add(render, "OnGeneratePreview", tr("&Generate Preview / Cancel"), tr("Ctrl+R"), &VC::OnGeneratePreview);
+    render->addSeparator();
+    addPassModeChoice(render);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     add(help, "OnHowToAddWatermarkOnVideo", tr("How to Add a Watermark on Video"), tr("F1"),
         &VC::OnHowToAddWatermarkOnVideo);
+}
+
+// A checkable choice, remembered between runs: one pass over the movie per
+// effect instead of all of them in one.
+void MainWindow::addPassModeChoice(QMenu* menu) {
+    QAction* each =
+        addCommand(menu, QStringLiteral("OnRenderEachEffectInItsOwnPass"), tr("Render &Each Effect in Its Own Pass"), {});
+    each->setCheckable(true);
+    controller_->setPassMode(savedPassMode());
+    each->setChecked(controller_->passMode() == PassMode::Each);
+    connect(each, &QAction::toggled, this, [this](bool checked) {
+        const PassMode mode = checked ? PassMode::Each : PassMode::One;
+        controller_->setPassMode(mode);
+        savePassMode(mode);
+    });
 }
 
 QAction* MainWindow::command(const QString& name) const { return findChild<QAction*>(name); }
@@ -71,7 +89,8 @@ void MainWindow::updateCommands() {
     command(QStringLiteral("OnUndo"))->setEnabled(idle && controller_->history().canUndo());
     command(QStringLiteral("OnRedo"))->setEnabled(idle && controller_->history().canRedo());
     for (const char* name : {"OnFileNew", "OnSelectVideo", "OnSaveVideo", "OnLoadProfile", "OnSaveProfile",
-                             "OnSaveProfileAs", "OnZoomIn", "OnZoomOut", "OnResetZoom"})
+                             "OnSaveProfileAs", "OnZoomIn", "OnZoomOut", "OnResetZoom",
+                             "OnRenderEachEffectInItsOwnPass"})
         command(QString::fromLatin1(name))->setEnabled(idle);
 }
 

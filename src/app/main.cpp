@@ -8,6 +8,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Tintreel"));
     QApplication::setApplicationName(QStringLiteral("Tintreel"));
     QApplication::setApplicationVersion(QStringLiteral(TINTREEL_VERSION));
     tintreel::applyDarkTheme(app);

@@ -104,15 +104,23 @@ int renderTo(const CliOptions& options, const EffectSettings& settings, const Im
     const ObserverToken token = notifications.addObserver(
         std::string(kUpdateProgress), [terminal](const Notification& n) { showProgress(n, terminal); });
     const CancelOnSignals cancelOnSignals;
+    // One pass writes its movie beside OUTPUT and renames it into place; the
+    // per-effect passes work in the temporary directory and are copied.
+    const bool onePass = options.passes == PassMode::One;
+    const RenderRequest request{settings,
+                                logo,
+                                fs::absolute(options.input),
+                                temporaryDirectory,
+                                options.passes,
+                                onePass ? fs::absolute(options.output) : fs::path()};
     std::optional<RenderResult> result;
-    GeneratePreviewVideo({settings, logo, fs::absolute(options.input), temporaryDirectory}, cancelRequested,
-                         notifications, [&](const RenderResult& r) { result = r; });
+    GeneratePreviewVideo(request, cancelRequested, notifications, [&](const RenderResult& r) { result = r; });
     if (terminal) std::cerr << std::endl;
     if (result->outcome == RenderOutcome::Failed) {
         std::cerr << "Could not generate preview." << std::endl;
         return kExitRenderFailed;
     }
-    if (result->outcome == RenderOutcome::Succeeded && !publish(result->newVideoPath, options.output))
+    if (result->outcome == RenderOutcome::Succeeded && !onePass && !publish(result->newVideoPath, options.output))
         return kExitRenderFailed;
     // A cancel that arrives after the last pass still leaves nothing at OUTPUT.
     if (!cancelRequested) return kExitSuccess;

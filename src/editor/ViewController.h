@@ -35,6 +35,7 @@
 #include "platform/filters/Image.h"
 #include "platform/system/NotificationCenter.h"
 #include "preview/CoalescingGate.h"
+#include "render/PassMode.h"
 
 namespace tintreel {
 
@@ -97,6 +98,10 @@ public:
     void UpdateImageEffect();
     void ZoomPreview(double factor);
     void RepositionImageInVisibleArea();
+
+    // How the next render runs its effects: one pass (the default) or one per effect.
+    void setPassMode(PassMode mode) { passMode_ = mode; }
+    PassMode passMode() const { return passMode_; }
 
     // How many refreshes and frame extractions have started (for tests and
     // the responsiveness benchmark).
@@ -204,6 +209,7 @@ private:
     WindowControls controls_;  // resolved once, right after the window is built
     RenderState renderState_ = RenderState::Idle;
     SettingsHistory history_;
+    PassMode passMode_ = PassMode::One;
     QString profilePath_;
     int loadGeneration_ = 0;  // only the newest load's frame is installed
     int refreshesStarted_ = 0;

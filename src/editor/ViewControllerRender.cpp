@@ -80,7 +80,7 @@ void ViewController::OnGeneratePreview() {
         !dialogs_.question(QStringLiteral("The current video does not have standard dimensions and applying a "
                                           "watermark may cause artifacts. Do you want to continue anyway?")))
         return;
-    startRender(RenderRequest{settings, *logo, videoPath.toStdString(), temporaryDirectory_});
+    startRender(RenderRequest{settings, *logo, videoPath.toStdString(), temporaryDirectory_, passMode_});
 }
 
 void ViewController::startRender(RenderRequest request) {

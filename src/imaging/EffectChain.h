@@ -26,7 +26,7 @@ namespace tintreel {
 
 enum class ChainRules { Still, Movie };
 
-class EffectChain {
+class EffectChain : public FrameEffect {
 public:
     EffectChain(const EffectSettings& settings, const Image& logo, ChainRules rules);
 
@@ -34,7 +34,7 @@ public:
     std::vector<EffectCode> codes() const;
     bool empty() const { return links_.empty(); }
 
-    Image apply(const Image& frame);
+    Image apply(const Image& frame) override;
 
 private:
     struct Link {

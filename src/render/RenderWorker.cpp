@@ -1,7 +1,10 @@
 #include "render/RenderWorker.h"
 
+#include <algorithm>
+#include <chrono>
 #include <system_error>
 
+#include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Log.h"
@@ -26,12 +29,18 @@ void dropIntermediate(const fs::path& previous, const RenderRequest& request) {
         removeQuietlyIfGone(previous);
 }
 
-// Success: the last movie becomes "movie." + extension, replacing an earlier
+// Where a successful render's movie ends up.
+fs::path finalPath(const fs::path& lastMovie, const RenderRequest& request) {
+    if (!request.destination.empty()) return request.destination;
+    return request.temporaryDirectory / ("movie." + pathExtension(lastMovie));
+}
+
+// Success: the last movie becomes the final one, replacing an earlier
 // render's, and the intermediates go. A failure when the final movie could
 // not be put in place (a full disk, the directory gone): that render has no
 // result to show.
 RenderResult finishRender(const fs::path& lastMovie, long long passes, const RenderRequest& request) {
-    const fs::path final = request.temporaryDirectory / ("movie." + pathExtension(lastMovie));
+    const fs::path final = finalPath(lastMovie, request);
     // Our own last pass is moved into place; the user's file (no pass ran) is copied.
     const Status placed = passes > 0 ? moveFileAtomically(lastMovie, final) : copyFileAtomically(lastMovie, final);
     if (!placed) logLine("Could copy final video: " + placed.error());
@@ -40,21 +49,30 @@ RenderResult finishRender(const fs::path& lastMovie, long long passes, const Ren
     return placed ? RenderResult::succeeded(final) : RenderResult::failed(placed.error());
 }
 
+PassEnvironment passEnvironment(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
+                                const NotificationCenter& notifications, int pass, int passCount,
+                                std::chrono::steady_clock::time_point renderStart) {
+    return {request.temporaryDirectory,
+            cancelFlag,
+            notifications,
+            pass == passCount ? EncodingRole::Final : EncodingRole::Intermediate,
+            pass,
+            passCount,
+            renderStart};
+}
+
 // Runs one pass per enabled effect, each reading what the previous one wrote.
-RenderResult runPasses(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
-                       const NotificationCenter& notifications, int passCount) {
+RenderResult runEachEffect(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
+                           const NotificationCenter& notifications) {
+    const int passCount = countMoviePasses(request.settings, PassMode::Each);
+    const auto renderStart = std::chrono::steady_clock::now();
     RenderResult current = RenderResult::succeeded(request.videoPath);
     int counter = 0;
     for (const EffectStep& step : effectSteps()) {
         if (!step.runsOnMovie(request.settings)) continue;
         ++counter;
-        const PassEnvironment environment{
-            request.temporaryDirectory,
-            cancelFlag,
-            notifications,
-            counter == passCount ? EncodingRole::Final : EncodingRole::Intermediate,
-            counter,
-            passCount};
+        const PassEnvironment environment =
+            passEnvironment(request, cancelFlag, notifications, counter, passCount, renderStart);
         const std::unique_ptr<FrameEffect> effect = step.make(request.settings, request.logo);
         RenderResult result = VideoTools::RenderPass(counter, current.newVideoPath, step.code, *effect, environment);
         if (result.outcome != RenderOutcome::Succeeded) return result;
@@ -64,23 +82,45 @@ RenderResult runPasses(const RenderRequest& request, const std::atomic<bool>& ca
     return current;
 }
 
+// The one pass's movie: where the per-effect mode's first pass would write
+// it, or beside the destination, in the container of the source's name.
+fs::path onePassOutput(const RenderRequest& request) {
+    if (request.destination.empty()) return VideoTools::OutputPath(1, request.videoPath, request.temporaryDirectory);
+    return partialNameBeside(request.destination, pathExtension(request.videoPath));
+}
+
+// Runs every enabled effect on each frame in one decode and encode.
+RenderResult runOnePass(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
+                        const NotificationCenter& notifications) {
+    EffectChain chain(request.settings, request.logo, ChainRules::Movie);
+    if (chain.empty()) return RenderResult::succeeded(request.videoPath);
+    const fs::path output = onePassOutput(request);
+    RenderResult result = VideoTools::RenderChain(
+        request.videoPath, chain, output,
+        passEnvironment(request, cancelFlag, notifications, 1, 1, std::chrono::steady_clock::now()));
+    // A movie left beside the destination is nobody's once the render failed.
+    if (result.outcome != RenderOutcome::Succeeded && !request.destination.empty()) removeQuietlyIfGone(output);
+    return result;
+}
+
 }  // namespace
 
-int countMoviePasses(const EffectSettings& settings) {
+int countMoviePasses(const EffectSettings& settings, PassMode mode) {
     int passes = 0;
     for (const EffectStep& step : effectSteps()) passes += step.runsOnMovie(settings) ? 1 : 0;
-    return passes;
+    return mode == PassMode::One ? std::min(passes, 1) : passes;
 }
 
 void GeneratePreviewVideo(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
                           const NotificationCenter& notifications, const RenderCompletion& completion) {
-    const int passCount = countMoviePasses(request.settings);
     // A directory removed under an earlier render is made again, so one
     // failure does not fail every render after it.
-    RenderResult result = restoreTemporaryDirectory(request.temporaryDirectory)
-                              ? runPasses(request, cancelFlag, notifications, passCount)
-                              : RenderResult::failed("the temporary directory cannot be used");
-    if (result.outcome == RenderOutcome::Succeeded) result = finishRender(result.newVideoPath, passCount, request);
+    RenderResult result = RenderResult::failed("the temporary directory cannot be used");
+    if (restoreTemporaryDirectory(request.temporaryDirectory))
+        result = request.passMode == PassMode::One ? runOnePass(request, cancelFlag, notifications)
+                                                   : runEachEffect(request, cancelFlag, notifications);
+    if (result.outcome == RenderOutcome::Succeeded)
+        result = finishRender(result.newVideoPath, countMoviePasses(request.settings, request.passMode), request);
     if (result.outcome != RenderOutcome::Succeeded) DeleteTemporaryFiles(request.temporaryDirectory);
     completion(result);
 }

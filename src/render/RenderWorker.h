@@ -1,11 +1,14 @@
 #pragma once
-// The render worker: turns the loaded video into the preview movie, one
-// movie pass per enabled effect in the catalogue's order, each pass reading
-// the file the previous one wrote. On success the last file becomes
-// "movie." + extension in the temporary directory; on failure (including a
-// final movie that cannot be put in place) or cancel the temporary directory
-// is emptied. Exactly one completion ends every render; its result carries
-// the final movie, or why the render failed.
+// The render worker: turns the loaded video into the preview movie, either in
+// one pass (every enabled effect on each frame, one decode and one encode) or
+// in one movie pass per enabled effect in the catalogue's order, each pass
+// reading the file the previous one wrote. Both give the encoder the same
+// pictures. On success the last file becomes "movie." + extension in the
+// temporary directory, or, when the request names a destination, is put in
+// place there whole; on failure (including a final movie that cannot be put
+// in place) or cancel the temporary directory is emptied and nothing is left
+// at the destination. Exactly one completion ends every render; its result
+// carries the final movie, or why the render failed.
 //
 // Ownership: the request (settings, watermark picture, paths) is the
 // worker's own copy, taken when the render was queued; the cancel flag, the
@@ -21,6 +24,7 @@
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
 #include "platform/system/NotificationCenter.h"
+#include "render/PassMode.h"
 #include "render/RenderResult.h"
 
 namespace tintreel {
@@ -30,12 +34,19 @@ struct RenderRequest {
     Image logo;  // the image watermark's picture
     std::filesystem::path videoPath;
     std::filesystem::path temporaryDirectory;
+    PassMode passMode = PassMode::One;
+    // Where the finished movie goes; empty for "movie." + extension in the
+    // temporary directory. A one-pass render writes it beside the
+    // destination and renames it into place.
+    std::filesystem::path destination;
 };
 
 using RenderCompletion = std::function<void(const RenderResult&)>;
 
-// How many passes the settings ask for (one per effect that runs on a movie).
-int countMoviePasses(const EffectSettings& settings);
+// How many movie passes a render of these settings runs in this mode: in
+// per-effect mode one per effect that runs on a movie, in one-pass mode one
+// when any does; none when no effect runs (the source is copied).
+int countMoviePasses(const EffectSettings& settings, PassMode mode);
 
 void GeneratePreviewVideo(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
                           const NotificationCenter& notifications, const RenderCompletion& completion);

@@ -8,12 +8,21 @@
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieReader.h"
 #include "platform/system/Log.h"
+#include "settings/ProgressText.h"
 
 namespace tintreel {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// The label's speed and time left appear once the render has run this long:
+// earlier numbers jump about too much to read.
+constexpr auto kMeasuredAfter = std::chrono::seconds(3);
+// How often a waiting pass looks at the cancel flag between two rings.
+constexpr auto kCancelLook = std::chrono::milliseconds(20);
+
 // Wakes the waiting pass early when the movie completes, fails or a cancel is
-// seen; the delivery thread rings it.
+// seen; the writing thread rings it.
 class PassSignal {
 public:
     void ring() {
@@ -21,10 +30,12 @@ public:
         rung_ = true;
         bell_.notify_all();
     }
-    // Waits up to one second or until rung; forgets the ring.
-    void waitOneSecond() {
+    // Waits up to one second, until rung or until `cancel` is raised; forgets the ring.
+    void waitOneSecond(const std::atomic<bool>& cancel) {
+        const Clock::time_point end = Clock::now() + std::chrono::seconds(1);
         std::unique_lock lock(mutex_);
-        bell_.wait_for(lock, std::chrono::seconds(1), [&] { return rung_; });
+        while (!rung_ && !cancel && Clock::now() < end)
+            bell_.wait_until(lock, std::min(end, Clock::now() + kCancelLook), [&] { return rung_; });
         rung_ = false;
     }
 
@@ -32,6 +43,13 @@ private:
     std::mutex mutex_;
     std::condition_variable bell_;
     bool rung_ = false;
+};
+
+// What a pass's progress names: one step's code, or the whole render with
+// the names of its steps.
+struct PassSubject {
+    float code;
+    std::string steps;
 };
 
 RenderResult setupFailed(const std::string& what) {
@@ -44,15 +62,41 @@ RenderResult passFailed(const std::string& why) {
     return RenderResult::failed(why);
 }
 
-UserInfo progressRecord(float progress, EffectCode code, const PassEnvironment& environment) {
-    return {{"progress", progress},
-            {"effect", static_cast<float>(code)},
-            {"pass", static_cast<float>(environment.passNumber)},
-            {"passCount", static_cast<float>(environment.passCount)}};
+std::string stepNames(const EffectChain& chain) {
+    std::string names;
+    for (EffectCode code : chain.codes()) {
+        if (!names.empty()) names += ", ";
+        names += findEffectStep(code)->name;
+    }
+    return names;
+}
+
+UserInfo progressRecord(float progress, const PassSubject& subject, const PassEnvironment& environment) {
+    UserInfo record{{progress_key::kProgress, progress},
+                    {progress_key::kEffect, subject.code},
+                    {progress_key::kPass, static_cast<float>(environment.passNumber)},
+                    {progress_key::kPassCount, static_cast<float>(environment.passCount)}};
+    if (!subject.steps.empty()) record[progress_key::kSteps] = subject.steps;
+    return record;
+}
+
+// Adds the speed of this pass and the time the whole render has left, once
+// the render has run long enough to measure them.
+void addSpeed(UserInfo& record, float progress, long long frames, Clock::time_point passStart,
+              const PassEnvironment& environment) {
+    const Clock::time_point now = Clock::now();
+    if (now - environment.renderStart < kMeasuredAfter || frames <= 0) return;
+    const double passSeconds = std::chrono::duration<double>(now - passStart).count();
+    const double renderSeconds = std::chrono::duration<double>(now - environment.renderStart).count();
+    const double done = (environment.passNumber - 1 + static_cast<double>(progress)) / environment.passCount;
+    if (passSeconds <= 0 || done <= 0) return;
+    record[progress_key::kFramesPerSecond] = static_cast<float>(static_cast<double>(frames) / passSeconds);
+    record[progress_key::kSecondsLeft] = static_cast<float>(renderSeconds * (1.0 - done) / done);
 }
 
 // How the pass ends in this cycle, if it does. An ending stops processing:
-// no frame reaches the writer after it, and the file is closed.
+// no frame reaches the writer after it. Only a finished movie is completed;
+// after a cancel or a failure its file is no result and is not flushed.
 std::optional<RenderResult> passEnding(MovieReader& reader, MovieWriter& writer, float progress,
                                        float lastReported, const std::filesystem::path& output,
                                        const std::atomic<bool>& cancelFlag) {
@@ -67,14 +111,15 @@ std::optional<RenderResult> passEnding(MovieReader& reader, MovieWriter& writer,
         ending = passFailed("no progress for a second");
     if (!ending) return ending;
     reader.stopProcessing();
-    const Status finished = writer.finishRecording();
+    if (ending->outcome != RenderOutcome::Succeeded) return ending;
     // A file that cannot be completed is no result to hand on.
-    if (ending->outcome == RenderOutcome::Succeeded && !finished) return passFailed(finished.error());
+    if (const Status finished = writer.finishRecording(); !finished) return passFailed(finished.error());
     return ending;
 }
 
-RenderResult waitForPass(MovieReader& reader, MovieWriter& writer, PassSignal& signal, EffectCode code,
+RenderResult waitForPass(MovieReader& reader, MovieWriter& writer, PassSignal& signal, const PassSubject& subject,
                          const std::filesystem::path& output, const PassEnvironment& environment) {
+    const Clock::time_point passStart = Clock::now();
     float lastReported = -1.0f;
     while (true) {
         const float progress = reader.progress();
@@ -82,9 +127,34 @@ RenderResult waitForPass(MovieReader& reader, MovieWriter& writer, PassSignal& s
                 passEnding(reader, writer, progress, lastReported, output, environment.cancelFlag))
             return *ending;
         lastReported = progress;
-        environment.notifications.post(std::string(kUpdateProgress), progressRecord(progress, code, environment));
-        signal.waitOneSecond();
+        UserInfo record = progressRecord(progress, subject, environment);
+        addSpeed(record, progress, reader.framesDelivered(), passStart, environment);
+        environment.notifications.post(std::string(kUpdateProgress), record);
+        signal.waitOneSecond(environment.cancelFlag);
     }
+}
+
+RenderResult runPass(const std::filesystem::path& inputPath, FrameEffect& effect, const PassSubject& subject,
+                     const std::filesystem::path& output, const PassEnvironment& environment) {
+    const std::optional<VideoTrack> track = MediaAsset::open(inputPath).firstVideoTrack();
+    if (!track) return setupFailed(inputPath.string() + ": no video track");
+    Result<std::unique_ptr<MovieReader>> opened = MovieReader::open(inputPath);
+    if (!opened) return setupFailed(inputPath.string() + ": " + opened.error());
+    MovieReader& reader = **opened;
+    const Orientation upright = uprightOrientation(*track);
+    MovieWriter writer(output, upright.width, upright.height, environment.role);
+    if (const Status started = writer.startRecording(reader); !started)
+        return setupFailed(output.string() + ": " + started.error());
+
+    PassSignal signal;
+    const auto operation = [&effect, rotation = upright.rotation](const Image& frame) {
+        return rotation == InputRotation::None ? effect.apply(frame) : effect.apply(rotated(frame, rotation));
+    };
+    const auto onAdvance = [&] {
+        if (reader.progress() == 1.0f || environment.cancelFlag || reader.failure()) signal.ring();
+    };
+    reader.startProcessing(operation, writer, onAdvance);
+    return waitForPass(reader, writer, signal, subject, output, environment);
 }
 
 }  // namespace
@@ -101,26 +171,13 @@ std::filesystem::path VideoTools::OutputPath(long long index, const std::filesys
 
 RenderResult VideoTools::RenderPass(long long index, const std::filesystem::path& inputPath, EffectCode code,
                                     FrameEffect& effect, const PassEnvironment& environment) {
-    const std::optional<VideoTrack> track = MediaAsset::open(inputPath).firstVideoTrack();
-    if (!track) return setupFailed(inputPath.string() + ": no video track");
-    Result<std::unique_ptr<MovieReader>> opened = MovieReader::open(inputPath);
-    if (!opened) return setupFailed(inputPath.string() + ": " + opened.error());
-    MovieReader& reader = **opened;
-    const Orientation upright = uprightOrientation(*track);
-    const std::filesystem::path output = OutputPath(index, inputPath, environment.temporaryDirectory);
-    MovieWriter writer(output, upright.width, upright.height, environment.role);
-    if (const Status started = writer.startRecording(reader); !started)
-        return setupFailed(output.string() + ": " + started.error());
+    return runPass(inputPath, effect, {static_cast<float>(code), {}},
+                   OutputPath(index, inputPath, environment.temporaryDirectory), environment);
+}
 
-    PassSignal signal;
-    const auto operation = [&effect, rotation = upright.rotation](const Image& frame) {
-        return rotation == InputRotation::None ? effect.apply(frame) : effect.apply(rotated(frame, rotation));
-    };
-    const auto onAdvance = [&] {
-        if (reader.progress() == 1.0f || environment.cancelFlag || reader.failure()) signal.ring();
-    };
-    reader.startProcessing(operation, writer, onAdvance);
-    return waitForPass(reader, writer, signal, code, output, environment);
+RenderResult VideoTools::RenderChain(const std::filesystem::path& inputPath, EffectChain& chain,
+                                     const std::filesystem::path& output, const PassEnvironment& environment) {
+    return runPass(inputPath, chain, {kWholeRenderCode, stepNames(chain)}, output, environment);
 }
 
 }  // namespace tintreel

@@ -1,23 +1,26 @@
 #pragma once
 // VideoTools: one movie pass. Reads a movie, runs every frame (turned upright
-// first) through one effect, writes "movie" + index + "." + the input's
-// extension into the render's temporary directory, and reports progress
-// about once a second as the "UpdateProgress" notification.
-//
-// Every effect code goes through the one procedure RenderPass; the effect
-// itself is a FrameEffect made from the effect catalogue.
+// first) through an effect, writes the result, and reports progress about
+// once a second as the "UpdateProgress" notification. The effect is one step
+// of the effect table (a per-effect pass, written as "movie" + index + "." +
+// the input's extension in the render's temporary directory) or the whole
+// chain of enabled steps (the one pass of a one-pass render, written where
+// the render says).
 //
 // Ownership: a pass builds its own reader and writer and drops them before it
 // returns; the effect, the cancel flag and the notification centre belong to
 // the caller. Threads: a pass blocks its calling thread (the render worker's)
 // and posts its notifications there; decoding, the effect and encoding run on
-// the reader's threads.
+// the reader's threads, the effect under the cancel flag so that a cancel
+// stops the frame in hand.
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
+#include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/NotificationCenter.h"
@@ -35,6 +38,8 @@ struct PassEnvironment {
     EncodingRole role = EncodingRole::Final;
     int passNumber = 1;  // posted as "pass", for the window's progress bar
     int passCount = 1;   // posted as "passCount"
+    // When the whole render began: its speed and time left are measured from here.
+    std::chrono::steady_clock::time_point renderStart = std::chrono::steady_clock::now();
 };
 
 // A path's extension without its dot ("" when it has none).
@@ -42,16 +47,23 @@ std::string pathExtension(const std::filesystem::path& path);
 
 class VideoTools {
 public:
-    // Renders `inputPath` through `effect`, posting `code` as "effect", and
-    // on success hands back the absolute path of the movie written. The wait
-    // loop: completion first, then cancel, then a failure the reader saw (the
-    // writer's first error, an unreadable input) fails the pass, then a stall
-    // (no progress since the previous cycle, for a reader or writer that
-    // hangs without an error) does, then one notification, then a wait of one
-    // second that ends early when the movie completes, fails or the cancel
-    // flag is seen. A failure prints one line saying why.
+    // Renders `inputPath` through one step's `effect`, posting `code` as
+    // "effect", and on success hands back the absolute path of the movie
+    // written. The wait loop: completion first, then cancel, then a failure
+    // the reader saw (the writer's first error, an unreadable input) fails
+    // the pass, then a stall (no progress since the previous cycle, for a
+    // reader or writer that hangs without an error) does, then one
+    // notification, then a wait of one second that ends early when the movie
+    // completes, fails or the cancel flag is seen. A failure prints one line
+    // saying why.
     static RenderResult RenderPass(long long index, const std::filesystem::path& inputPath, EffectCode code,
                                    FrameEffect& effect, const PassEnvironment& environment);
+
+    // Renders `inputPath` through every step of `chain` in one pass into
+    // `output`, posting the whole-render code and the steps' names; otherwise
+    // as RenderPass.
+    static RenderResult RenderChain(const std::filesystem::path& inputPath, EffectChain& chain,
+                                    const std::filesystem::path& output, const PassEnvironment& environment);
 
     // "movie" + index + "." + the input's extension, in the temporary directory.
     static std::filesystem::path OutputPath(long long index, const std::filesystem::path& inputPath,

@@ -22,13 +22,14 @@ struct WorkerRun {
     std::vector<std::string> printed;
 };
 
+// These tests pin the per-effect mode; the one-pass mode has its own.
 WorkerRun render(const EffectSettings& settings, const fs::path& video, const fs::path& dir,
                  std::function<void(const test::Posted&)> onPost = {}, std::atomic<bool>* cancel = nullptr) {
     std::atomic<bool> ownFlag{false};
     ProgressLog log(std::move(onPost));
     WorkerRun run;
     const ScopedLogCapture printed;
-    GeneratePreviewVideo({settings, Image(), video, dir}, cancel ? *cancel : ownFlag, log.center,
+    GeneratePreviewVideo({settings, Image(), video, dir, PassMode::Each}, cancel ? *cancel : ownFlag, log.center,
                          [&](const RenderResult& result) { run.completions.push_back(result); });
     run.printed = printed.lines();
     run.posts = log.posts();
@@ -55,7 +56,7 @@ EffectSettings fourPasses() {
 TEST(RenderWorker, DefaultsCopyTheSource) {
     const fs::path dir = test::scratchDirectory("worker-defaults");
     const fs::path video = test::barsWithTone("mp4");
-    EXPECT_EQ(countMoviePasses(defaultEffectSettings()), 0);
+    EXPECT_EQ(countMoviePasses(defaultEffectSettings(), PassMode::Each), 0);
     const WorkerRun run = render(defaultEffectSettings(), video, dir);
     ASSERT_EQ(run.completions.size(), 1u);
     EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Succeeded);

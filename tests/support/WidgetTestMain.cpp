@@ -1,10 +1,14 @@
 // Entry point of the widget tests: a QApplication on the offscreen platform,
-// so real windows are built without a display.
+// so real windows are built without a display, and remembered choices
+// (QSettings) in a folder of this run's own, never the user's.
 #include <QApplication>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QTemporaryDir configuration;
+    qputenv("XDG_CONFIG_HOME", configuration.path().toLocal8Bit());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

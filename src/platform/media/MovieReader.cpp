@@ -16,20 +16,38 @@ using namespace media;
 
 namespace {
 
-// A few decoded frames in flight keep both threads busy; more would only cost memory.
-constexpr int kQueuedFrames = 3;
+// A few frames in flight between the stages keep every thread busy; more
+// would only cost memory.
+constexpr int kDecodedFrames = 3;   // decoded, waiting for the frame operation
+constexpr int kFinishedFrames = 2;  // worked on, waiting for the encoder
 constexpr int kQueuedPackets = 512;
-
-// Stages of the frame being delivered; each covers part of a frame in progress():
-// waiting for the decoder [0, 0.1), the frame operation [0.1, 0.6), the writer [0.6, 1).
-enum Stage : int64_t { kWaiting = 0, kOperating = 1, kWriting = 2, kStages = 3 };
-constexpr double kStageStart[kStages + 1] = {0.0, 0.1, 0.6, 1.0};
 
 int64_t nowNanos() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
+
+// Whether one stage of the pipeline is inside a piece of work, and since when.
+class BusyClock {
+public:
+    void begin() {
+        since_ = nowNanos();
+        busy_ = true;
+    }
+    void end() { busy_ = false; }
+    bool busy() const { return busy_; }
+    // Work under way creeps toward 1 and never reaches it, so a frame that
+    // takes long keeps moving while a stopped stage does not.
+    double creep(int64_t typicalNanos) const {
+        const double elapsed = static_cast<double>(nowNanos() - since_.load());
+        return elapsed / (elapsed + static_cast<double>(std::max<int64_t>(typicalNanos, 1)));
+    }
+
+private:
+    std::atomic<bool> busy_{false};
+    std::atomic<int64_t> since_{0};
+};
 
 int64_t expectedFrameCount(const AVFormatContext& input, const AVStream& stream) {
     if (stream.nb_frames > 0) return stream.nb_frames;
@@ -49,16 +67,17 @@ struct MovieReader::Impl {
     int64_t expectedFrames = 0;
     int64_t sizeAtOpen = -1;  // bytes of the file when it was opened, when known
 
-    SampleQueue queue{kQueuedFrames, kQueuedPackets};
+    SampleQueue decoded{kDecodedFrames, kQueuedPackets};
+    SampleQueue finishedFrames{kFinishedFrames, kQueuedPackets};
     std::atomic<bool> stopping{false};
     std::thread decodeThread;
-    std::thread deliveryThread;
+    std::thread operateThread;
+    std::thread writeThread;
 
-    // Frames delivered times kStages plus the stage of the current frame.
-    std::atomic<int64_t> position{0};
-    std::atomic<int64_t> stageStart{0};
+    std::atomic<int64_t> framesWritten{0};
+    std::atomic<int64_t> lastWritten{0};  // when the latest frame was written
     std::atomic<int64_t> typicalFrame{50'000'000};
-    std::atomic<bool> decoderBusy{false};
+    BusyClock decoding, operating, writing;
     std::atomic<bool> delivering{false};  // false once delivery has ended, for whatever reason
     std::atomic<bool> finished{false};
     // The highest progress reported so far: what progress() returns never goes back.
@@ -76,18 +95,14 @@ struct MovieReader::Impl {
     bool queueDecodedFrames(AVFrame& frame);
     void queueError(std::string why) {
         decodeFailure = std::move(why);
-        queue.push(Sample{Sample::Kind::Error, {}, AV_NOPTS_VALUE, nullptr});
+        decoded.push(Sample{Sample::Kind::Error, {}, AV_NOPTS_VALUE, nullptr});
     }
 
-    void deliveryLoop(const FrameOperation& operation, MovieWriter& writer,
-                      const std::function<void()>& onAdvance);
-    Status deliver(Sample& sample, const FrameOperation& operation, MovieWriter& writer);
-    Status deliverFrame(Sample& sample, const FrameOperation& operation, MovieWriter& writer);
-    void enterStage(int64_t base, Stage stage) {
-        stageStart = nowNanos();
-        position = base + stage;
-    }
-    double partOfCurrentFrame(Stage stage) const;
+    void operateLoop(const FrameOperation& operation);
+    void writeLoop(MovieWriter& writer, const std::function<void()>& onAdvance);
+    Status write(Sample& sample, MovieWriter& writer);
+    Status writeFrame(Sample& sample, MovieWriter& writer);
+    double partOfNextFrame() const;
     void recordFailure(const std::string& why) {
         std::lock_guard lock(failureMutex);
         failure = Error{why};
@@ -105,7 +120,7 @@ void MovieReader::Impl::decodeLoop() {
         if (!routePacket(*packet, *frame)) return;
     }
     if (stopping || decoder.send(nullptr) < 0 || !queueDecodedFrames(*frame)) return;
-    queue.push(Sample{Sample::Kind::End, {}, AV_NOPTS_VALUE, nullptr});
+    decoded.push(Sample{Sample::Kind::End, {}, AV_NOPTS_VALUE, nullptr});
 }
 
 // A file cut short while it is being read ends early where its end now is,
@@ -118,9 +133,9 @@ bool MovieReader::Impl::inputShrank() const {
 bool MovieReader::Impl::routePacket(AVPacket& packet, AVFrame& frame) {
     const int stream = packet.stream_index;
     if (stream == videoIndex) {
-        decoderBusy = true;
+        decoding.begin();
         const int status = decoder.send(&packet);
-        decoderBusy = false;
+        decoding.end();
         av_packet_unref(&packet);
         // A damaged packet is skipped, as players do; anything else ends the movie as a failure.
         if (status < 0 && status != AVERROR_INVALIDDATA) {
@@ -132,7 +147,7 @@ bool MovieReader::Impl::routePacket(AVPacket& packet, AVFrame& frame) {
     if (stream >= 0 && stream < static_cast<int>(isAudio.size()) && isAudio[stream]) {
         Sample sample{Sample::Kind::Audio, {}, AV_NOPTS_VALUE, makePacket()};
         av_packet_move_ref(sample.packet.get(), &packet);
-        return queue.push(std::move(sample));
+        return decoded.push(std::move(sample));
     }
     av_packet_unref(&packet);
     return true;
@@ -142,38 +157,50 @@ bool MovieReader::Impl::queueDecodedFrames(AVFrame& frame) {
     while (true) {
         // Receiving can block while the decoder's threads finish a frame (a
         // very large one takes seconds): that is work under way, not a stall.
-        decoderBusy = true;
+        decoding.begin();
         const int status = decoder.receive(&frame);
         if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) {
-            decoderBusy = false;
+            decoding.end();
             return true;
         }
         std::optional<Image> image = status < 0 ? std::nullopt : converter.convert(frame);
-        decoderBusy = false;
+        decoding.end();
         const int64_t timestamp = frameTimestamp(frame);
         av_frame_unref(&frame);
         if (!image) {
             queueError(status < 0 ? errorText(status) : "a decoded frame could not be converted");
             return false;
         }
-        if (!queue.push(Sample{Sample::Kind::Video, std::move(*image), timestamp, nullptr})) return false;
+        if (!decoded.push(Sample{Sample::Kind::Video, std::move(*image), timestamp, nullptr})) return false;
     }
 }
 
-void MovieReader::Impl::deliveryLoop(const FrameOperation& operation, MovieWriter& writer,
-                                     const std::function<void()>& onAdvance) {
-    while (std::optional<Sample> sample = queue.pop()) {
-        const Status delivered = deliver(*sample, operation, writer);
-        if (!delivered) recordFailure(delivered.error());
+// The middle stage: every frame through the operation, everything else
+// passed on in file order.
+void MovieReader::Impl::operateLoop(const FrameOperation& operation) {
+    while (std::optional<Sample> sample = decoded.pop()) {
+        if (sample->kind == Sample::Kind::Video && operation) {
+            operating.begin();
+            sample->frame = operation(sample->frame);
+            operating.end();
+        }
+        if (!finishedFrames.push(std::move(*sample))) return;
+    }
+}
+
+void MovieReader::Impl::writeLoop(MovieWriter& writer, const std::function<void()>& onAdvance) {
+    while (std::optional<Sample> sample = finishedFrames.pop()) {
+        const Status written = write(*sample, writer);
+        if (!written) recordFailure(written.error());
         // Audio packets move no progress; frames, the end and a failure do.
-        if (onAdvance && (sample->kind != Sample::Kind::Audio || !delivered)) onAdvance();
-        if (finished || !delivered) return;
+        if (onAdvance && (sample->kind != Sample::Kind::Audio || !written)) onAdvance();
+        if (finished || !written) return;
     }
 }
 
-Status MovieReader::Impl::deliver(Sample& sample, const FrameOperation& operation, MovieWriter& writer) {
+Status MovieReader::Impl::write(Sample& sample, MovieWriter& writer) {
     switch (sample.kind) {
-        case Sample::Kind::Video: return deliverFrame(sample, operation, writer);
+        case Sample::Kind::Video: return writeFrame(sample, writer);
         case Sample::Kind::Audio: return writer.appendAudioPacket(*sample.packet);
         case Sample::Kind::End: finished = true; return {};
         case Sample::Kind::Error: break;
@@ -181,28 +208,30 @@ Status MovieReader::Impl::deliver(Sample& sample, const FrameOperation& operatio
     return Error{decodeFailure};
 }
 
-Status MovieReader::Impl::deliverFrame(Sample& sample, const FrameOperation& operation, MovieWriter& writer) {
-    const int64_t base = position.load() - position.load() % kStages;
-    const int64_t frameStart = stageStart.load();
-    enterStage(base, kOperating);
-    const Image result = operation ? operation(sample.frame) : std::move(sample.frame);
-    enterStage(base, kWriting);
-    Status written = writer.appendFrame(result, sample.timestamp);
-    // A running average of a frame's time sets how fast progress creeps within the next one.
-    typicalFrame = (typicalFrame.load() * 7 + (nowNanos() - frameStart)) / 8;
-    if (written) enterStage(base + kStages, kWaiting);
+Status MovieReader::Impl::writeFrame(Sample& sample, MovieWriter& writer) {
+    writing.begin();
+    Status written = writer.appendFrame(sample.frame, sample.timestamp);
+    writing.end();
+    if (!written) return written;
+    // The pipeline's pace: a running average of the time between two written
+    // frames sets how fast progress creeps within the next one.
+    const int64_t now = nowNanos();
+    typicalFrame = (typicalFrame.load() * 7 + (now - lastWritten.load())) / 8;
+    lastWritten = now;
+    ++framesWritten;
     return written;
 }
 
-double MovieReader::Impl::partOfCurrentFrame(Stage stage) const {
-    const double start = kStageStart[stage], width = kStageStart[stage + 1] - start;
-    // Waiting counts as work only while the decoder is decoding, not while it reads or is stuck.
-    if (!delivering || (stage == kWaiting && !decoderBusy)) return start;
-    // Work under way creeps toward the end of its stage and never reaches it, so a frame
-    // that takes long keeps moving while a stopped reader or a failed writer does not.
-    const double elapsed = static_cast<double>(nowNanos() - stageStart.load());
-    const double typical = static_cast<double>(std::max<int64_t>(typicalFrame.load(), 1));
-    return start + width * elapsed / (elapsed + typical);
+// How far the next frame to be written has come: waiting for the decoder
+// [0, 0.1), the operation [0.1, 0.6), the encoder [0.6, 1). Waiting counts
+// as work only while a stage before is working, not while it reads or is stuck.
+double MovieReader::Impl::partOfNextFrame() const {
+    if (!delivering) return 0.0;
+    const int64_t typical = typicalFrame.load();
+    if (writing.busy()) return 0.6 + 0.4 * writing.creep(typical);
+    if (operating.busy()) return 0.1 + 0.5 * operating.creep(typical);
+    if (decoding.busy()) return 0.1 * decoding.creep(typical);
+    return 0.0;
 }
 
 Result<std::unique_ptr<MovieReader>> MovieReader::open(const std::filesystem::path& path) {
@@ -233,31 +262,30 @@ bool MovieReader::startProcessing(FrameOperation operation, MovieWriter& writer,
                                   std::function<void()> onAdvance) {
     Impl& d = *impl_;
     if (d.decodeThread.joinable() || d.stopping) return false;
-    d.stageStart = nowNanos();
+    d.lastWritten = nowNanos();
     d.delivering = true;
     d.decodeThread = std::thread([&d] { d.decodeLoop(); });
-    d.deliveryThread =
-        std::thread([&d, &writer, operation = std::move(operation), onAdvance = std::move(onAdvance)] {
-            d.deliveryLoop(operation, writer, onAdvance);
-            d.delivering = false;
-        });
+    d.operateThread = std::thread([&d, operation = std::move(operation)] { d.operateLoop(operation); });
+    d.writeThread = std::thread([&d, &writer, onAdvance = std::move(onAdvance)] {
+        d.writeLoop(writer, onAdvance);
+        d.delivering = false;
+    });
     return true;
 }
 
 void MovieReader::stopProcessing() {
     Impl& d = *impl_;
     d.stopping = true;
-    d.queue.close();
-    if (d.deliveryThread.joinable()) d.deliveryThread.join();
-    if (d.decodeThread.joinable()) d.decodeThread.join();
+    d.decoded.close();
+    d.finishedFrames.close();
+    for (std::thread* stage : {&d.writeThread, &d.operateThread, &d.decodeThread})
+        if (stage->joinable()) stage->join();
 }
 
 float MovieReader::progress() const {
     const Impl& d = *impl_;
     if (d.finished) return 1.0f;
-    const int64_t position = d.position.load();
-    const double units =
-        static_cast<double>(position / kStages) + d.partOfCurrentFrame(Stage(position % kStages));
+    const double units = static_cast<double>(d.framesWritten.load()) + d.partOfNextFrame();
     // An estimate that falls short of the real count still leaves room below 1.
     const double total = std::max(static_cast<double>(d.expectedFrames), units + 1.0);
     const float now = std::min(static_cast<float>(units / total), std::nextafter(1.0f, 0.0f));
@@ -265,6 +293,10 @@ float MovieReader::progress() const {
     while (now > highest && !d.reported.compare_exchange_weak(highest, now)) {
     }
     return std::max(now, highest);
+}
+
+long long MovieReader::framesDelivered() const {
+    return impl_->framesWritten.load();
 }
 
 std::optional<Error> MovieReader::failure() const {

@@ -1,10 +1,12 @@
 #pragma once
-// MovieReader: decodes a movie on its own thread and, once processing starts,
-// hands every frame through a frame operation to a MovieWriter on a delivery
-// thread, together with the source's audio packets, in file order.
+// MovieReader: decodes a movie and, once processing starts, hands every frame
+// through a frame operation to a MovieWriter, together with the source's
+// audio packets, in file order. Decoding, the operation and encoding are a
+// pipeline of three threads, so they overlap.
 //
-// Decoded frames wait in a bounded queue, so the decoder runs at most a few
-// frames ahead of the writer and memory stays flat however long the movie.
+// Frames wait between the stages in small bounded queues, so the decoder runs
+// at most a few frames ahead of the writer and memory stays flat however long
+// the movie.
 // progress() is the fraction of the movie delivered: it advances within a
 // frame (taking it, working on it, writing it) and is exactly 1.0 once every
 // frame and packet has reached the writer. It stops changing when decoding
@@ -31,8 +33,8 @@ namespace tintreel {
 
 class MovieWriter;
 
-// Applied to each decoded frame on the delivery thread; the result goes to
-// the writer and must have the size the writer was made for.
+// Applied to each decoded frame on the operation's own thread; the result
+// goes to the writer and must have the size the writer was made for.
 using FrameOperation = std::function<Image(const Image&)>;
 
 class MovieReader {
@@ -44,14 +46,16 @@ public:
     MovieReader(const MovieReader&) = delete;
     MovieReader& operator=(const MovieReader&) = delete;
 
-    // Starts decoding and delivery and returns at once. `onAdvance` runs on
-    // the delivery thread after each delivered frame, after the last one, and
+    // Starts the pipeline and returns at once. `onAdvance` runs on the
+    // writing thread after each delivered frame, after the last one, and
     // once when a failure ends delivery. False when processing was already
     // started.
     bool startProcessing(FrameOperation operation, MovieWriter& writer, std::function<void()> onAdvance = {});
-    // Stops both threads; once it returns nothing more reaches the writer.
+    // Stops every thread; once it returns nothing more reaches the writer.
     void stopProcessing();
     float progress() const;
+    // Frames the writer has taken so far.
+    long long framesDelivered() const;
     // Why delivery ended early: the writer's first error, or why the input
     // could not be read or decoded. Nothing while all is well; stopping is no
     // failure.

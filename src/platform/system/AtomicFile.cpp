@@ -38,13 +38,23 @@ private:
     int descriptor_;
 };
 
+}  // namespace
+
+fs::path partialNameBeside(const fs::path& destination, std::string_view extension) {
+    static std::atomic<unsigned> counter{0};
+    fs::path name = destination;
+    name += "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".partial";
+    if (!extension.empty()) name += "." + std::string(extension);
+    return name;
+}
+
+namespace {
+
 // Creates a file beside `destination` under a name nobody else uses and
 // sets `name` to it; a name left over from an earlier process is skipped.
 int createBeside(const fs::path& destination, fs::path& name) {
-    static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = destination;
-        name += "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".partial";
+        name = partialNameBeside(destination);
         const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (descriptor >= 0 || errno != EEXIST) return descriptor;
     }

@@ -12,6 +12,7 @@
 // of the failure ("No such file or directory", "File too large").
 
 #include <filesystem>
+#include <string_view>
 
 #include "platform/system/Result.h"
 
@@ -23,5 +24,11 @@ Status copyFileAtomically(const std::filesystem::path& from, const std::filesyst
 // Moves `from` to `to`: a rename when both are on one file system, else a copy
 // as above followed by removing `from`. `from` is kept when the move fails.
 Status moveFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// A name beside `destination` that this process has not used before, for a
+// file that is filled in place and then moved over `destination`. It ends in
+// `extension` (without its dot) when one is given, for writers that choose
+// the file's format by its name.
+std::filesystem::path partialNameBeside(const std::filesystem::path& destination, std::string_view extension = {});
 
 }  // namespace tintreel
