@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <fstream>
 #include <random>
@@ -130,8 +131,33 @@ TEST_F(RenderFromWindowTest, AFullRenderEndsInThePlayerWithSaveEnabled) {
     EXPECT_FALSE(outlets().find("buttonSaveVideo")->isEnabled());
 }
 
+// One pass by default: one label naming every step, "1 / 1", and a cancel
+// that ends the render at once, leaving nothing behind.
+TEST_F(RenderFromWindowTest, OnePassShowsOneLabelAndACancelEndsItAtOnce) {
+    load(longerClip());
+    ASSERT_FALSE(window.command("OnRenderEachEffectInItsOwnPass")->isChecked());
+    outlet<FloatSlider>("sliderBrightness")->setFloatValue(0.2f);
+    outlet<QCheckBox>("checkSepia")->setChecked(true);
+    outlet<QCheckBox>("checkOilPainting")->setChecked(true);
+    controller->OnGeneratePreview();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return label().startsWith("Rendering: "); }, 20000)) << label().toStdString();
+    EXPECT_TRUE(label().startsWith("Rendering: Brightness, Sepia, Oil Painting... ")) << label().toStdString();
+    EXPECT_EQ(outlet<QLabel>("labelPass")->text(), "1 / 1");
+    controller->OnGeneratePreview();
+    EXPECT_EQ(previewButton()->text(), "Cancelling...");
+    ASSERT_TRUE(waitForRender(10000));
+    EXPECT_TRUE(controller->newVideoPath.isEmpty());
+    EXPECT_EQ(previewButton()->text(), "Generate Preview");
+    EXPECT_TRUE(std::filesystem::is_empty(directory.path()));
+    EXPECT_FALSE(SettingsManager::shared().generatePreviewCanceledByUser);
+}
+
 TEST_F(RenderFromWindowTest, CancelDuringTheSecondOfThreePassesLeavesNothingBehind) {
     load(longerClip());
+    // The menu's choice, which the window remembers for the next run.
+    window.command("OnRenderEachEffectInItsOwnPass")->trigger();
+    EXPECT_EQ(controller->passMode(), PassMode::Each);
+    EXPECT_EQ(QSettings().value("render/eachEffectInItsOwnPass").toBool(), true);
     outlet<FloatSlider>("sliderBrightness")->setFloatValue(0.2f);
     outlet<QCheckBox>("checkSepia")->setChecked(true);
     outlet<QCheckBox>("checkBlur")->setChecked(true);
@@ -152,6 +178,8 @@ TEST_F(RenderFromWindowTest, CancelDuringTheSecondOfThreePassesLeavesNothingBehi
     EXPECT_TRUE(std::filesystem::is_empty(directory.path()));
     EXPECT_TRUE(outlets().find("sliderBrightness")->isEnabled());
     EXPECT_TRUE(dialogs.alerts.empty());
+    window.command("OnRenderEachEffectInItsOwnPass")->trigger();
+    EXPECT_EQ(controller->passMode(), PassMode::One);
 }
 
 // Whether a render runs is the controller's own state; the preview button

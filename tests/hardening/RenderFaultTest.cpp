@@ -132,12 +132,14 @@ class RenderFaultInProgram : public ::testing::Test {
 protected:
     // Renders `input` with sepia and blur into `dir`; expects exit status 1
     // with the failure line, no OUTPUT and an empty runtime directory.
-    void expectFailure(const fs::path& input, test::ProgramLimits limits, const std::string& name) {
+    void expectFailure(const fs::path& input, test::ProgramLimits limits, const std::string& name,
+                       const QStringList& passes = {"--passes", "one"}) {
         const fs::path dir = test::scratchDirectory(name);
         limits.runtimeDirectory = dir / "runtime";
         const fs::path output = dir / ("out" + input.extension().string());
         const test::ProgramRun run = test::runRenderProgram(
-            {"-o", test::qpath(output), "--set", "checkSepia=1", "--set", "checkBlur=1", test::qpath(input)},
+            passes + QStringList{"-o", test::qpath(output), "--set", "checkSepia=1", "--set", "checkBlur=1",
+                                 test::qpath(input)},
             limits);
         ASSERT_TRUE(test::endedOnItsOwn(run));
         EXPECT_EQ(run.status, 1) << run.errors;
@@ -151,12 +153,13 @@ protected:
 
 TEST_F(RenderFaultInProgram, AFullDiskExitsWithStatusOne) {
     expectFailure(test::healthyClip(), {.fileSizeLimit = 4096}, "fault-cli-full");
+    expectFailure(test::healthyClip(), {.fileSizeLimit = 4096}, "fault-cli-full-each", {"--passes", "each"});
 }
 
 TEST_F(RenderFaultInProgram, AnInputTruncatedWhileReadExitsWithStatusOne) {
     const fs::path input = copyToScratch(longClip(), "fault-cli-truncated-input");
     expectFailure(input,
-                  {.actAfter = "Applying Sepia Effect",
+                  {.actAfter = "Sepia",  // in the label of either pass mode
                    .act = [&] { fs::resize_file(input, fs::file_size(input) / 5); }},
                   "fault-cli-truncated");
 }
@@ -166,8 +169,10 @@ TEST_F(RenderFaultInProgram, RemovingTheTemporaryDirectoryExitsWithStatusOne) {
     const auto removePrivateDirectory = [&] {
         for (const fs::path& entry : test::entriesOf(runtime)) fs::remove_all(entry);
     };
+    // Only the per-effect passes work in the private directory; one pass
+    // writes beside OUTPUT.
     expectFailure(longClip(), {.actAfter = "Applying Sepia Effect", .act = removePrivateDirectory},
-                  "fault-cli-removed");
+                  "fault-cli-removed", {"--passes", "each"});
 }
 
 }  // namespace
