@@ -67,7 +67,8 @@ std::vector<Image> readFrames(const std::string& path, int width, int height) {
     std::vector<Image> frames;
     while (file) {
         Image frame = Image::forOverwrite(width, height);
-        if (!file.read(reinterpret_cast<char*>(frame.data()), static_cast<std::streamsize>(frame.byteCount())))
+        if (!file.read(reinterpret_cast<char*>(frame.data()),
+                       static_cast<std::streamsize>(frame.byteCount())))
             break;
         frames.push_back(std::move(frame));
     }

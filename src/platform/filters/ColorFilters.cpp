@@ -46,23 +46,25 @@ Image applyLut(const Image& input, const Lut& lut) {
 // out.rgb = M * in.rgb, row by row; linear without offset, so it works on
 // levels 0 ... 255 directly.
 using ColorMatrix = std::array<double, 9>;
+using FloatMatrix = std::array<float, 9>;
+
+// One row; the matrix comes by value so that no store to the row can alias it.
+TINTREEL_VECTOR_KERNEL void matrixRow(FloatMatrix f, const std::uint8_t* s, std::uint8_t* d, int width) {
+    for (int x = 0; x < width; ++x, s += 4, d += 4) {
+        const float r = s[0], g = s[1], b = s[2];
+        d[0] = levelToByte(f[0] * r + f[1] * g + f[2] * b);
+        d[1] = levelToByte(f[3] * r + f[4] * g + f[5] * b);
+        d[2] = levelToByte(f[6] * r + f[7] * g + f[8] * b);
+        d[3] = s[3];
+    }
+}
 
 Image applyMatrix(const Image& input, const ColorMatrix& m) {
-    std::array<float, 9> f{};
+    FloatMatrix f{};
     for (std::size_t i = 0; i < 9; ++i) f[i] = static_cast<float>(m[i]);
     Image out = Image::forOverwrite(input.width(), input.height());
     forEachRowBlock(input.height(), [&](int y0, int y1) {
-        for (int y = y0; y < y1; ++y) {
-            const std::uint8_t* s = input.row(y);
-            std::uint8_t* d = out.row(y);
-            for (int x = 0; x < input.width(); ++x, s += 4, d += 4) {
-                const float r = s[0], g = s[1], b = s[2];
-                d[0] = levelToByte(f[0] * r + f[1] * g + f[2] * b);
-                d[1] = levelToByte(f[3] * r + f[4] * g + f[5] * b);
-                d[2] = levelToByte(f[6] * r + f[7] * g + f[8] * b);
-                d[3] = s[3];
-            }
-        }
+        for (int y = y0; y < y1; ++y) matrixRow(f, input.row(y), out.row(y), input.width());
     });
     return out;
 }
