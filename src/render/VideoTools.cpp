@@ -5,6 +5,7 @@
 #include <iostream>
 #include <mutex>
 
+#include "platform/filters/CancelScope.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieReader.h"
 
@@ -99,7 +100,10 @@ std::string VideoTools::RenderPass(long long index, const std::filesystem::path&
     if (!writer.startRecording(*reader)) return setupFailed(output.string() + ": " + writer.lastError());
 
     PassSignal signal;
-    const auto operation = [&effect, rotation = upright.rotation](const Image& frame) {
+    // A cancel stops the effect between row blocks; the frame it leaves
+    // half-made goes only into this pass's file, which a cancel discards.
+    const auto operation = [&effect, &environment, rotation = upright.rotation](const Image& frame) {
+        const CancelScope scope(environment.cancelFlag);
         return rotation == InputRotation::None ? effect.apply(frame) : effect.apply(rotated(frame, rotation));
     };
     const auto onAdvance = [&] {
