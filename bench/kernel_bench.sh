@@ -66,12 +66,12 @@ for ((round = 1; round <= repeats; ++round)); do
 done
 
 echo "CPU milliseconds per 1080p frame, median of $repeats rounds of $frames frames; load: $(cut -d' ' -f1-3 /proc/loadavg)"
-printf "%-9s %-10s %9s %9s %11s %6s  %s\n" case ffmpeg ffmpeg_ms ours_ms ours_1thr_ms ratio work
+printf "%-9s %-18s %9s %9s %11s %6s  %s\n" case ffmpeg ffmpeg_ms ours_ms ours_1thr_ms ratio work
 for entry in "${cases[@]}"; do
     IFS='|' read -r name format filter comparable <<<"$entry"
     f=$(median <<<"${ffmpeg_ms[$name]}")
     o=$(median <<<"${ours_ms[$name]}")
     o1=$(median <<<"${ours1_ms[$name]}")
-    printf "%-9s %-10s %9.2f %9.2f %11.2f %6.2f  %s\n" "$name" "${filter%%=*}" "$f" "$o" "$o1" \
+    printf "%-9s %-18s %9.2f %9.2f %11.2f %6.2f  %s\n" "$name" "${filter%%=*}" "$f" "$o" "$o1" \
         "$(awk -v a="$o" -v b="$f" 'BEGIN { print a / b }')" "$comparable"
 done
