@@ -103,12 +103,16 @@ std::vector<float> blurKernel(double sigma) {
     return halfGaussian(std::min(sigma, GaussianBlurFilter::kMaxSigma));
 }
 
+// Levels in a line: a row and the radius's worth of pixels on either side.
+std::size_t lineLength(const Image& in, const std::vector<float>& k) {
+    return in.stride() + 8 * (k.size() - 1);
+}
+
 // Scratch for blurSpan on rows of this picture.
 struct SpanScratch {
     std::span<float> line, sum;
     SpanScratch(const Image& in, const std::vector<float>& k)
-        : line(threadScratch<float, 0>(in.stride() + 8 * (k.size() - 1))),
-          sum(threadScratch<float, 1>(in.stride())) {}
+        : line(threadScratch<float, 0>(lineLength(in, k))), sum(threadScratch<float, 1>(in.stride())) {}
 };
 
 // The whole picture runs the vertical pass of a few rows together, strip by
@@ -119,13 +123,13 @@ constexpr std::size_t kStripLevels = 256;
 
 void blurBand(const Image& in, const std::vector<float>& k, int y0, int y1, std::span<float> lines,
               std::span<float> sum, Image& out) {
-    const std::size_t n = in.stride(), lineLength = n + 8 * (k.size() - 1), lo = 4 * (k.size() - 1);
+    const std::size_t n = in.stride(), length = lineLength(in, k), lo = 4 * (k.size() - 1);
     for (std::size_t first = 0; first < n; first += kStripLevels)
         for (int y = y0; y < y1; ++y)
             verticalPass(in, k, y, first, std::min(kStripLevels, n - first),
-                         lines.data() + (y - y0) * lineLength + lo + first);
+                         lines.data() + (y - y0) * length + lo + first);
     for (int y = y0; y < y1; ++y)
-        horizontalPass(k, lines.data() + (y - y0) * lineLength, lo, lo + n, n, sum.data(), out.row(y));
+        horizontalPass(k, lines.data() + (y - y0) * length, lo, lo + n, n, sum.data(), out.row(y));
 }
 
 Image gaussianBlur(const Image& in, double sigma) {
@@ -133,8 +137,7 @@ Image gaussianBlur(const Image& in, double sigma) {
     const std::vector<float> k = blurKernel(sigma);
     Image out = Image::forOverwrite(in.width(), in.height());
     forEachRowBlock(in.height(), [&](int y0, int y1) {
-        const std::size_t lineLength = in.stride() + 8 * (k.size() - 1);
-        const std::span<float> lines = threadScratch<float, 0>(kBandRows * lineLength);
+        const std::span<float> lines = threadScratch<float, 0>(kBandRows * lineLength(in, k));
         const std::span<float> sum = threadScratch<float, 1>(in.stride());
         for (int y = y0; y < y1; y += kBandRows)
             blurBand(in, k, y, std::min(y + kBandRows, y1), lines, sum, out);
