@@ -14,14 +14,15 @@ suppressions="$root/scripts/sanitizers"
 jobs="$(nproc)"
 
 # The threaded parts: the movie reader's decoding and delivery threads with
-# the writer, the pass's wait loop, the render worker and its cancel, the
-# command line's interrupt, the notification centre,
+# the writer, the pass's wait loop, the render worker and its cancel, filter
+# row blocks stopping on a cancel flag, the command line's interrupt, the
+# notification centre,
 # and the window's hand-overs between the GUI thread and its workers (loading,
 # refresh coalescing, frame browsing, progress and a render's end). The
 # window's full renders are left to the other stages: under this sanitizer
 # they run too slowly for the pass's one-second stall test.
-threaded_tests='^(RenderWorker\.|VideoTools\.|MovieTranscode\.|MovieCommand\.InterruptCancels|NotificationCenter\.|EditorTest\.|MainWindowTest\.|RenderFromWindowTest\.(ProgressLabels|AStaleCancel|Saving))'
-threaded_targets=(tintreel_tests_render tintreel_tests_platform_media tintreel_tests_platform_system tintreel_tests_cli
+threaded_tests='^(RenderWorker\.|CancelScope\.|VideoTools\.|MovieTranscode\.|MovieCommand\.InterruptCancels|NotificationCenter\.|EditorTest\.|MainWindowTest\.|RenderFromWindowTest\.(ProgressLabels|AStaleCancel|Saving))'
+threaded_targets=(tintreel_tests_render tintreel_tests_platform_filters tintreel_tests_platform_media tintreel_tests_platform_system tintreel_tests_cli
                   tintreel_tests_editor tintreel_tests_app)
 
 case "${1:-}" in

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/filters/CancelScope.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieReader.h"
 #include "platform/system/Log.h"
@@ -147,7 +148,10 @@ RenderResult runPass(const std::filesystem::path& inputPath, FrameEffect& effect
         return setupFailed(output.string() + ": " + started.error());
 
     PassSignal signal;
-    const auto operation = [&effect, rotation = upright.rotation](const Image& frame) {
+    // A cancel stops the effect between row blocks; the frame it leaves
+    // half-made goes only into this pass's file, which a cancel discards.
+    const auto operation = [&effect, &environment, rotation = upright.rotation](const Image& frame) {
+        const CancelScope scope(environment.cancelFlag);
         return rotation == InputRotation::None ? effect.apply(frame) : effect.apply(rotated(frame, rotation));
     };
     const auto onAdvance = [&] {

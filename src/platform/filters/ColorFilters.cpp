@@ -2,7 +2,10 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <numbers>
+#include <optional>
 
 #include "platform/filters/Parallel.h"
 #include "platform/filters/PixelMath.h"
@@ -22,47 +25,119 @@ Lut makeLut(F f) {
     return lut;
 }
 
-Image applyLuts(const Image& input, const Lut& red, const Lut& green, const Lut& blue) {
+// Most tables follow a line (brightness, contrast, exposure, gains): such a
+// table is applied as clamp((scale * level + offset) >> 16) in integer lanes
+// the compiler vectorises, which a byte lookup cannot be. The scale and
+// offset are fitted to the table and checked against all of its entries, so
+// the picture is the table's, byte for byte; a table that no such pair fits
+// is looked up as it is.
+struct Affine {
+    std::int32_t scale, offset;
+};
+
+// Scales stay below 2^22 and offsets below 2^30 in size, so no sum overflows.
+constexpr double kMaxSlope = 63.0;
+constexpr std::int64_t kMaxOffset = std::int64_t{1} << 30;
+
+// An offset that fits every entry for this scale, if there is one.
+std::optional<std::int32_t> fitOffset(const Lut& lut, std::int64_t scale) {
+    std::int64_t lo = -kMaxOffset, hi = kMaxOffset;
+    for (std::int64_t i = 0; i < 256; ++i) {
+        // floor((scale i + offset) / 2^16) must be the entry, or beyond it where the entry is clamped.
+        if (lut[i] > 0) lo = std::max(lo, lut[i] * 65536 - scale * i);
+        if (lut[i] < 255) hi = std::min(hi, (lut[i] + 1) * 65536 - 1 - scale * i);
+    }
+    if (lo > hi) return std::nullopt;
+    return static_cast<std::int32_t>(lo);
+}
+
+std::optional<Affine> fitAffine(const Lut& lut, double slope) {
+    if (!(std::abs(slope) <= kMaxSlope)) return std::nullopt;
+    const std::int64_t guess = std::llround(slope * 65536.0);
+    for (std::int64_t scale = guess - 2; scale <= guess + 2; ++scale)
+        if (const auto offset = fitOffset(lut, scale))
+            return Affine{static_cast<std::int32_t>(scale), *offset};
+    return std::nullopt;
+}
+
+// A channel's table and the slope of the line it follows, in levels out per
+// level in (NaN when it follows none).
+struct ChannelTable {
+    Lut lut;
+    double slope;
+};
+
+template <typename F>
+ChannelTable linearTable(F f, double slope) {
+    return {makeLut(f), slope};
+}
+
+using Lanes = std::array<std::int32_t, 4>;  // r, g, b, a
+
+// One row; the lanes come by value so that no store to the row can alias them.
+TINTREEL_VECTOR_KERNEL void affineRow(Lanes scale, Lanes offset, const std::uint8_t* s, std::uint8_t* d,
+                                      int width) {
+    for (int x = 0; x < width; ++x, s += 4, d += 4)
+        for (int c = 0; c < 4; ++c) {
+            std::int32_t v = (scale[c] * s[c] + offset[c]) >> 16;
+            v = v > 0 ? v : 0;
+            d[c] = static_cast<std::uint8_t>(v < 255 ? v : 255);
+        }
+}
+
+void lookUpRow(const Lut& red, const Lut& green, const Lut& blue, const std::uint8_t* s, std::uint8_t* d,
+               int width) {
+    for (int x = 0; x < width; ++x, s += 4, d += 4) {
+        d[0] = red[s[0]];
+        d[1] = green[s[1]];
+        d[2] = blue[s[2]];
+        d[3] = s[3];
+    }
+}
+
+Image applyTables(const Image& input, const ChannelTable& red, const ChannelTable& green,
+                  const ChannelTable& blue) {
+    const auto r = fitAffine(red.lut, red.slope), g = fitAffine(green.lut, green.slope),
+               b = fitAffine(blue.lut, blue.slope);
     Image out = Image::forOverwrite(input.width(), input.height());
     forEachRowBlock(input.height(), [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
-            const std::uint8_t* s = input.row(y);
-            std::uint8_t* d = out.row(y);
-            for (int x = 0; x < input.width(); ++x, s += 4, d += 4) {
-                d[0] = red[s[0]];
-                d[1] = green[s[1]];
-                d[2] = blue[s[2]];
-                d[3] = s[3];
-            }
+            if (r && g && b)  // alpha: 2^16 a >> 16 is a
+                affineRow({r->scale, g->scale, b->scale, 65536}, {r->offset, g->offset, b->offset, 0},
+                          input.row(y), out.row(y), input.width());
+            else
+                lookUpRow(red.lut, green.lut, blue.lut, input.row(y), out.row(y), input.width());
         }
     });
     return out;
 }
 
-Image applyLut(const Image& input, const Lut& lut) {
-    return applyLuts(input, lut, lut, lut);
+Image applyTable(const Image& input, const ChannelTable& table) {
+    return applyTables(input, table, table, table);
 }
 
 // out.rgb = M * in.rgb, row by row; linear without offset, so it works on
 // levels 0 ... 255 directly.
 using ColorMatrix = std::array<double, 9>;
+using FloatMatrix = std::array<float, 9>;
+
+// One row; the matrix comes by value so that no store to the row can alias it.
+TINTREEL_VECTOR_KERNEL void matrixRow(FloatMatrix f, const std::uint8_t* s, std::uint8_t* d, int width) {
+    for (int x = 0; x < width; ++x, s += 4, d += 4) {
+        const float r = s[0], g = s[1], b = s[2];
+        d[0] = levelToByte(f[0] * r + f[1] * g + f[2] * b);
+        d[1] = levelToByte(f[3] * r + f[4] * g + f[5] * b);
+        d[2] = levelToByte(f[6] * r + f[7] * g + f[8] * b);
+        d[3] = s[3];
+    }
+}
 
 Image applyMatrix(const Image& input, const ColorMatrix& m) {
-    std::array<float, 9> f{};
+    FloatMatrix f{};
     for (std::size_t i = 0; i < 9; ++i) f[i] = static_cast<float>(m[i]);
     Image out = Image::forOverwrite(input.width(), input.height());
     forEachRowBlock(input.height(), [&](int y0, int y1) {
-        for (int y = y0; y < y1; ++y) {
-            const std::uint8_t* s = input.row(y);
-            std::uint8_t* d = out.row(y);
-            for (int x = 0; x < input.width(); ++x, s += 4, d += 4) {
-                const float r = s[0], g = s[1], b = s[2];
-                d[0] = levelToByte(f[0] * r + f[1] * g + f[2] * b);
-                d[1] = levelToByte(f[3] * r + f[4] * g + f[5] * b);
-                d[2] = levelToByte(f[6] * r + f[7] * g + f[8] * b);
-                d[3] = s[3];
-            }
-        }
+        for (int y = y0; y < y1; ++y) matrixRow(f, input.row(y), out.row(y), input.width());
     });
     return out;
 }
@@ -105,7 +180,7 @@ void BrightnessFilter::setBrightness(double brightness) {
 
 Image BrightnessFilter::apply(const Image& input) const {
     if (isIdentity()) return input;
-    return applyLut(input, makeLut([b = brightness_](double v) { return v + b; }));
+    return applyTable(input, linearTable([b = brightness_](double v) { return v + b; }, 1.0));
 }
 
 void ExposureFilter::setExposure(double exposure) {
@@ -115,7 +190,7 @@ void ExposureFilter::setExposure(double exposure) {
 Image ExposureFilter::apply(const Image& input) const {
     if (isIdentity()) return input;
     const double gain = std::exp2(exposure_);
-    return applyLut(input, makeLut([gain](double v) { return v * gain; }));
+    return applyTable(input, linearTable([gain](double v) { return v * gain; }, gain));
 }
 
 void ContrastFilter::setContrast(double contrast) {
@@ -124,7 +199,8 @@ void ContrastFilter::setContrast(double contrast) {
 
 Image ContrastFilter::apply(const Image& input) const {
     if (isIdentity()) return input;
-    return applyLut(input, makeLut([c = contrast_](double v) { return (v - 0.5) * c + 0.5; }));
+    return applyTable(input,
+                      linearTable([c = contrast_](double v) { return (v - 0.5) * c + 0.5; }, contrast_));
 }
 
 void SaturationFilter::setSaturation(double saturation) {
@@ -142,7 +218,8 @@ void GammaFilter::setGamma(double gamma) {
 
 Image GammaFilter::apply(const Image& input) const {
     if (isIdentity()) return input;
-    return applyLut(input, makeLut([g = gamma_](double v) { return std::pow(v, g); }));
+    const auto power = [g = gamma_](double v) { return std::pow(v, g); };
+    return applyTable(input, {makeLut(power), std::numeric_limits<double>::quiet_NaN()});
 }
 
 void HueFilter::setHue(double degrees) {
@@ -169,8 +246,8 @@ void RGBFilter::setBlue(double gain) {
 
 Image RGBFilter::apply(const Image& input) const {
     if (isIdentity()) return input;
-    auto gainLut = [](double gain) { return makeLut([gain](double v) { return v * gain; }); };
-    return applyLuts(input, gainLut(red_), gainLut(green_), gainLut(blue_));
+    auto gain = [](double g) { return linearTable([g](double v) { return v * g; }, g); };
+    return applyTables(input, gain(red_), gain(green_), gain(blue_));
 }
 
 Image GrayscaleFilter::apply(const Image& input) const {

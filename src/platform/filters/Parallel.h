@@ -6,6 +6,7 @@
 // rows of that range; it runs concurrently with other blocks, so it takes no
 // locks and shares nothing mutable but per-thread scratch memory.
 
+#include "platform/filters/CancelScope.h"
 #include "platform/system/HandOver.h"
 
 #include <tbb/blocked_range.h>
@@ -29,16 +30,24 @@ inline constexpr int kRowGrain = 8;
 // ThreadSanitizer cannot see them; the hand-over marks state that order (two
 // channels per call, so the blocks stay unordered among themselves and
 // still checked against each other).
+// The calling thread's cancel flag (CancelScope.h) is checked before each
+// block: once it is raised, blocks not yet begun are skipped. Each block runs
+// under the flag its kernel started with (a worker thread may take blocks of
+// several kernels in turn), so rows split again inside a block stop alike.
 template <typename Body>
 void forEachRowBlock(int height, int grain, Body&& body) {
     if (height <= 0) return;
     alignas(8) const char started = 0;
     alignas(8) const char finished = 0;
+    const std::atomic<bool>* const cancel = CancelScope::current();
     publishHandOver(&started);
     tbb::parallel_for(tbb::blocked_range<int>(0, height, std::max(grain, 1)),
-                      [&body, &started, &finished](const tbb::blocked_range<int>& r) {
+                      [&body, &started, &finished, cancel](const tbb::blocked_range<int>& r) {
                           receiveHandOver(&started);
-                          body(r.begin(), r.end());
+                          if (!CancelScope::isRaised(cancel)) {
+                              const CancelScope sameFlag(cancel);
+                              body(r.begin(), r.end());
+                          }
                           publishHandOver(&finished);
                       });
     receiveHandOver(&finished);

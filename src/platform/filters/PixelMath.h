@@ -41,11 +41,12 @@ inline void setFinite(double& field, double value) {
 
 // A value in [0, 1] to a byte, rounded; out-of-range values are clamped and
 // NaN becomes 0, so no parameter can produce an undefined conversion.
+// Selects rather than branches, so that loops over it vectorise.
 inline std::uint8_t unitToByte(float v) {
-    const float scaled = v * 255.0f + 0.5f;
-    if (!(scaled > 0.0f)) return 0;
-    if (scaled >= 255.0f) return 255;
-    return static_cast<std::uint8_t>(scaled);
+    float scaled = v * 255.0f + 0.5f;
+    scaled = scaled > 0.0f ? scaled : 0.0f;
+    scaled = scaled < 255.0f ? scaled : 255.0f;
+    return static_cast<std::uint8_t>(static_cast<int>(scaled));
 }
 
 // A value in [0, 255] to a byte, rounded and clamped; NaN becomes 0.

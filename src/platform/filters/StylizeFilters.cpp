@@ -89,21 +89,55 @@ void VignetteFilter::setVignetteEnd(double end) {
     setFinite(end_, end);
 }
 
+namespace {
+
+// How much of each pixel of a row the vignette keeps, from the squared
+// horizontal distances of the columns (the same for every row): one square
+// root and a smoothstep per pixel, with the step's division turned into a
+// product by its reciprocal.
+struct VignetteShape {
+    float start, end;
+};
+
+TINTREEL_VECTOR_KERNEL void vignetteShares(VignetteShape v, float dy, const float* dx2, int w, float* keep) {
+    const float dy2 = dy * dy;
+    if (!(v.end > v.start)) {  // a hard circle
+        for (int x = 0; x < w; ++x) keep[x] = std::sqrt(dx2[x] + dy2) < v.end ? 1.0f : 0.0f;
+        return;
+    }
+    const float reciprocal = 1.0f / (v.end - v.start);
+    for (int x = 0; x < w; ++x) {
+        float t = (std::sqrt(dx2[x] + dy2) - v.start) * reciprocal;
+        t = t > 0.0f ? t : 0.0f;
+        t = t < 1.0f ? t : 1.0f;
+        keep[x] = 1.0f - t * t * (3.0f - 2.0f * t);
+    }
+}
+
+// Every colour channel of a row scaled by its pixel's share, alpha copied.
+TINTREEL_VECTOR_KERNEL void scaleColours(const std::uint8_t* s, const float* keep, int w, std::uint8_t* d) {
+    for (int x = 0; x < w; ++x, s += 4, d += 4) {
+        for (int c = 0; c < 3; ++c) d[c] = levelToByte(s[c] * keep[x]);
+        d[3] = s[3];
+    }
+}
+
+}  // namespace
+
 Image VignetteFilter::apply(const Image& input) const {
     const int w = input.width(), h = input.height();
-    const float start = static_cast<float>(start_), end = static_cast<float>(end_);
+    const VignetteShape shape{static_cast<float>(start_), static_cast<float>(end_)};
+    std::vector<float> dx2(static_cast<std::size_t>(std::max(w, 0)));
+    for (int x = 0; x < w; ++x) {
+        const float dx = (x + 0.5f) / w - 0.5f;
+        dx2[x] = dx * dx;
+    }
     Image out = Image::forOverwrite(w, h);
     forEachRowBlock(h, [&](int y0, int y1) {
+        const std::span<float> keep = threadScratch<float>(static_cast<std::size_t>(w));
         for (int y = y0; y < y1; ++y) {
-            const std::uint8_t* s = input.row(y);
-            std::uint8_t* d = out.row(y);
-            const float dy = (y + 0.5f) / h - 0.5f;
-            for (int x = 0; x < w; ++x, s += 4, d += 4) {
-                const float dx = (x + 0.5f) / w - 0.5f;
-                const float keep = 1.0f - smoothstep(start, end, std::sqrt(dx * dx + dy * dy));
-                for (int c = 0; c < 3; ++c) d[c] = levelToByte(s[c] * keep);
-                d[3] = s[3];
-            }
+            vignetteShares(shape, (y + 0.5f) / h - 0.5f, dx2.data(), w, keep.data());
+            scaleColours(input.row(y), keep.data(), w, out.row(y));
         }
     });
     return out;

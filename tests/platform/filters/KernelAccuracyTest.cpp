@@ -1,17 +1,18 @@
 // The fast kernels against the slow obvious computation of the same
 // definition: the vector sampler, the polynomial sine and cosine, the row
-// walk of the transform, the sampling filters, the blurs that blur only
-// where the circle needs it, Kuwahara's sliding bands, and recycled frames.
+// walk of the transform, the sampling filters, the vignette's shares, the
+// blurs that blur only where the circle needs it, Kuwahara's sliding bands,
+// and recycled frames.
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <random>
 
-#include "support/TestImages.h"
 #include "platform/filters/BlurFilters.h"
 #include "platform/filters/DistortionFilters.h"
 #include "platform/filters/PixelMath.h"
 #include "platform/filters/StylizeFilters.h"
+#include "support/TestImages.h"
 
 namespace tintreel {
 namespace {
@@ -146,6 +147,24 @@ TEST(KernelAccuracy, SwirlAndGlassSphereMatchTheLibraryMath) {
         return rounded(t);
     });
     EXPECT_EQ(test::at(ball, 0, 0), (Rgba{0, 0, 0, 0}));
+}
+
+TEST(KernelAccuracy, VignetteSharesMatchTheDefinition) {
+    const Image input = test::noise(71, 45);
+    for (const auto& [start, end] : {std::pair{0.5, 0.75}, {0.1, 0.4}, {0.3, 0.3}}) {
+        VignetteFilter f;
+        f.setVignetteStart(start);
+        f.setVignetteEnd(end);
+        expectWithinOneLevel(f.apply(input), [&](int x, int y) {
+            const double dx = (x + 0.5) / 71 - 0.5, dy = (y + 0.5) / 45 - 0.5;
+            const double d = std::sqrt(dx * dx + dy * dy);
+            const double t =
+                end > start ? std::clamp((d - start) / (end - start), 0.0, 1.0) : (d < end ? 0 : 1);
+            Rgba p = test::at(input, x, y);
+            for (int c = 0; c < 3; ++c) p[c] = static_cast<int>(p[c] * (1.0 - t * t * (3 - 2 * t)) + 0.5);
+            return p;
+        });
+    }
 }
 
 TEST(KernelAccuracy, ZoomBlurRowBlendMatchesNineBilinearSamples) {
