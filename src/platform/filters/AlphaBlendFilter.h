@@ -18,7 +18,7 @@ public:
     Image apply(const Image& base, const Image& overlay) const;
 
 private:
-    double mix_ = 0.5;
+    double mix_ = 0.0;
 };
 
 // The picture scaled to width x height by bilinear sampling; an empty

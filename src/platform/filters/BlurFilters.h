@@ -6,6 +6,11 @@
 // thread; it spreads rows over oneTBB's workers. All four channels are
 // blurred alike (straight alpha). Degenerate parameters (zero, negative or
 // non-finite sizes) leave the picture unchanged rather than failing.
+//
+// A filter has no look of its own: every parameter starts at the value that
+// leaves the picture unchanged where there is one, and at zero where there is
+// none (toon, halftone, glass sphere, vignette); the effect steps set every
+// parameter from the control catalogue, the one source of defaults.
 
 #include "platform/filters/Image.h"
 
@@ -24,7 +29,7 @@ public:
     Image apply(const Image& input) const;
 
 private:
-    double sigma_ = 2.0;
+    double sigma_ = 0.0;
 };
 
 // "Circle blur": the inside of a circle centred on the picture is blurred.
@@ -36,8 +41,8 @@ public:
     Image apply(const Image& input) const;
 
 private:
-    double size_ = 1.0;
-    double radius_ = 1.0;
+    double size_ = 0.0;
+    double radius_ = 0.0;
 };
 
 // "Focus blur": the picture blurred, and kept sharp inside a soft-edged circle.
@@ -50,9 +55,9 @@ public:
     Image apply(const Image& input) const;
 
 private:
-    double sigma_ = 5.0;
-    double radius_ = 0.25;
-    double edge_ = 1.0 / 320.0;
+    double sigma_ = 0.0;
+    double radius_ = 0.0;
+    double edge_ = 0.0;
 };
 
 class MotionBlurFilter {
@@ -63,7 +68,7 @@ public:
     Image apply(const Image& input) const;
 
 private:
-    double size_ = 2.5;
+    double size_ = 0.0;
     double angle_ = 0.0;
 };
 
@@ -75,7 +80,7 @@ public:
     Image apply(const Image& input) const;
 
 private:
-    double size_ = 1.0;
+    double size_ = 0.0;
 };
 
 // Weights of the nine samples of the motion and zoom blurs, for offsets

@@ -106,7 +106,7 @@ public:
     Image apply(const Image& input) const;
 
 private:
-    double intensity_ = 1.0;
+    double intensity_ = 0.0;
 };
 
 // The luma weights shared by every filter that needs a grey value.

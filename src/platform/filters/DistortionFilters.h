@@ -4,6 +4,11 @@
 //
 // Plain values: set up on one thread, then `apply` may be called from any
 // thread; it spreads rows over oneTBB's workers.
+//
+// A filter has no look of its own: every parameter starts at the value that
+// leaves the picture unchanged where there is one, and at zero where there is
+// none (toon, halftone, glass sphere, vignette); the effect steps set every
+// parameter from the control catalogue, the one source of defaults.
 
 #include "platform/filters/Image.h"
 #include "platform/filters/Transform3D.h"
@@ -37,8 +42,8 @@ public:
     Image apply(const Image& input) const;
 
 private:
-    double radius_ = 0.5;
-    double angle_ = 1.0;
+    double radius_ = 0.0;
+    double angle_ = 0.0;
 };
 
 // The picture seen through a glass ball centred on it: inside the
@@ -53,8 +58,8 @@ public:
     Image apply(const Image& input) const;
 
 private:
-    double radius_ = 0.25;
-    double index_ = 0.71;
+    double radius_ = 0.0;
+    double index_ = 0.0;
 };
 
 }  // namespace tintreel

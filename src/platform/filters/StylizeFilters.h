@@ -6,6 +6,11 @@
 // thread; it spreads rows over oneTBB's workers. Alpha passes through.
 // Degenerate parameters (a cell of 0, a radius of 0, non-finite values)
 // give a defined picture, never a division by zero or a hang.
+//
+// A filter has no look of its own: every parameter starts at the value that
+// leaves the picture unchanged where there is one, and at zero where there is
+// none (toon, halftone, glass sphere, vignette); the effect steps set every
+// parameter from the control catalogue, the one source of defaults.
 
 #include "platform/filters/Image.h"
 
@@ -20,9 +25,9 @@ public:
     Image apply(const Image& input) const;
 
 private:
-    double sigma_ = 0.5;
-    double threshold_ = 0.2;
-    double levels_ = 10.0;
+    double sigma_ = 0.0;
+    double threshold_ = 0.0;
+    double levels_ = 0.0;
 };
 
 class KuwaharaFilter {
@@ -35,7 +40,7 @@ public:
     Image apply(const Image& input) const;
 
 private:
-    unsigned radius_ = 3;
+    unsigned radius_ = 0;
 };
 
 class VignetteFilter {
@@ -48,8 +53,8 @@ public:
     Image apply(const Image& input) const;
 
 private:
-    double start_ = 0.3;
-    double end_ = 0.75;
+    double start_ = 0.0;
+    double end_ = 0.0;
 };
 
 class PixellateFilter {
@@ -60,7 +65,7 @@ public:
     Image apply(const Image& input) const;
 
 private:
-    double fraction_ = 0.05;
+    double fraction_ = 0.0;
 };
 
 class HalftoneFilter {
@@ -71,7 +76,7 @@ public:
     Image apply(const Image& input) const;
 
 private:
-    double fraction_ = 0.01;
+    double fraction_ = 0.0;
 };
 
 // Side of the square cells of pixellate and halftone, in pixels.

@@ -1,8 +1,13 @@
 // Blur filters on small pictures: hand-computed Gaussian and nine-tap
 // weights, the circle limits, and degenerate sizes.
 #include <cmath>
+#include <typeinfo>
 
 #include "support/TestImages.h"
+#include "platform/filters/AlphaBlendFilter.h"
+#include "platform/filters/ColorFilters.h"
+#include "platform/filters/DistortionFilters.h"
+#include "platform/filters/StylizeFilters.h"
 #include "platform/filters/BlurFilters.h"
 
 namespace tintreel {
@@ -108,6 +113,33 @@ TEST(BlurFilters, ZoomBlurLeavesTheCentreAndUniformPicturesAlone) {
     EXPECT_EQ(f.apply(grey), grey);
     f.setBlurSize(0.0);
     EXPECT_EQ(f.apply(input), input);
+}
+
+}  // namespace
+}  // namespace tintreel
+
+namespace tintreel {
+namespace {
+
+// The engine has no looks of its own: a filter made and not yet set leaves
+// the picture as it is wherever one of its settings does.
+template <typename Filter>
+void expectUnchangedUntilSet(const Image& input) {
+    EXPECT_EQ(Filter().apply(input), input) << typeid(Filter).name();
+}
+
+template <typename... Filters>
+void expectEachUnchangedUntilSet(const Image& input) {
+    (expectUnchangedUntilSet<Filters>(input), ...);
+}
+
+TEST(FilterDefaults, AFilterNotYetSetLeavesThePictureUnchanged) {
+    const Image input = test::noise(37, 23);
+    expectEachUnchangedUntilSet<BrightnessFilter, ExposureFilter, ContrastFilter, SaturationFilter, GammaFilter,
+                            HueFilter, RGBFilter, SepiaFilter, GaussianBlurFilter, GaussianSelectiveBlurFilter,
+                            MotionBlurFilter, ZoomBlurFilter, KuwaharaFilter, PixellateFilter, TransformFilter,
+                            SwirlFilter>(input);
+    EXPECT_EQ(AlphaBlendFilter().apply(input, test::noise(37, 23)), input);
 }
 
 }  // namespace

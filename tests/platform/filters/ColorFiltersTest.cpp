@@ -53,7 +53,9 @@ TEST(ColorFilters, LumaBasedFiltersGiveHandComputedPixels) {
     saturation.setSaturation(2.0);  // 2 rgb - luma
     EXPECT_TRUE(near(applyTo(saturation, {100, 150, 200, 40}), {57, 157, 255, 40}, 1));
 
-    SepiaFilter sepia;  // the standard sepia matrix at full intensity
+    SepiaFilter sepia;
+    EXPECT_TRUE(sepia.isIdentity());  // no look of its own until set
+    sepia.setIntensity(1.0);  // the standard sepia matrix at full intensity
     EXPECT_TRUE(near(applyTo(sepia, {100, 150, 200, 255}), {192, 171, 134, 255}, 1));
     sepia.setIntensity(0.5);  // half way between the colour and its tone
     EXPECT_TRUE(near(applyTo(sepia, {100, 150, 200, 255}), {146, 161, 167, 255}, 1));

@@ -119,6 +119,7 @@ TEST(KernelAccuracy, SwirlAndGlassSphereMatchTheLibraryMath) {
     const Image input = test::noise(64, 40);
     const int w = input.width(), h = input.height();
     SwirlFilter swirl;
+    swirl.setRadius(0.5);
     swirl.setAngle(3.5);
     expectWithinOneLevel(swirl.apply(input), [&](int x, int y) {
         const float dx = (x + 0.5f) / w - 0.5f, dy = (y + 0.5f) / h - 0.5f;
@@ -131,6 +132,7 @@ TEST(KernelAccuracy, SwirlAndGlassSphereMatchTheLibraryMath) {
     });
     GlassSphereFilter glass;
     glass.setRadius(0.4);
+    glass.setRefractiveIndex(0.71);
     const Image ball = glass.apply(input);
     const float aspect = static_cast<float>(h) / w;
     expectWithinOneLevel(ball, [&](int x, int y) -> Rgba {
