@@ -75,15 +75,17 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
 }  // namespace
 
 std::string usageText() {
-    return "Usage: tintreel-render -o OUTPUT [--passes one|each] [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT\n"
-           "       tintreel-render --still [SECONDS] -o OUT.png [-s SETTINGS] [--set NAME=VALUE]... "
+    return "Usage: tintreel-render -o OUTPUT [-y] [--passes one|each] [-s SETTINGS] [--set NAME=VALUE]... "
+           "[--logo IMAGE] INPUT\n"
+           "       tintreel-render --still [SECONDS] -o OUT.png [-y] [-s SETTINGS] [--set NAME=VALUE]... "
            "[--logo IMAGE] INPUT\n"
            "\n"
            "Renders INPUT (a .mov, .m4v, .mp4, .3gp or .3g2 movie) through the effects the settings enable\n"
            "and writes the result to OUTPUT. With --still, writes the still preview as a PNG instead: of a\n"
            "PNG or JPEG picture INPUT, or of the movie frame at SECONDS (default 0).\n"
            "\n"
-           "  -o, --output PATH      where to write the result\n"
+           "  -o, --output PATH      where to write the result; its folder must exist and be writable\n"
+           "  -y, --overwrite        replace OUTPUT when it exists (never when it is INPUT itself)\n"
            "  -s, --settings FILE    a settings file saved by the editor (a profile)\n"
            "      --set NAME=VALUE   one control by its name, e.g. --set checkSepia=1 --set sliderSepiaIntensity=0.8;\n"
            "                         later --set wins over the file, which wins over the defaults\n"
@@ -94,7 +96,8 @@ std::string usageText() {
            "  -h, --help             show this help\n"
            "      --version          show the version\n"
            "\n"
-           "Exit status: 0 done, 1 the render failed, 2 bad arguments or input, 130 cancelled.\n";
+           "Exit status: 0 done, 1 the render failed, 2 bad arguments, INPUT or OUTPUT (nothing written),\n"
+           "130 cancelled.\n";
 }
 
 std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& args) {
@@ -104,6 +107,10 @@ std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string
         const std::string& arg = args[i];
         if (arg == "-h" || arg == "--help") return CliExit{kExitSuccess, usageText()};
         if (arg == "--version") return CliExit{kExitSuccess, std::string("tintreel-render ") + TINTREEL_VERSION};
+        if (arg == "-y" || arg == "--overwrite") {
+            options.overwrite = true;
+            continue;
+        }
         if (isValuedOption(arg)) {
             if (auto failure = takeOption(args, i, options)) return *failure;
         } else if (arg.size() > 1 && arg[0] == '-') {
