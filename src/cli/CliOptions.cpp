@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/media/MovieTypes.h"
 #include "settings/ControlCatalogue.h"
 #include "settings/NamedSetting.h"
 #include "settings/SettingsRecord.h"
@@ -72,6 +73,12 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
     return text.str();
 }
 
+std::string movieExtensions() {
+    std::string list;
+    for (std::string_view extension : kMovieExtensions) list += (list.empty() ? "." : " .") + std::string(extension);
+    return list;
+}
+
 }  // namespace
 
 std::string usageText() {
@@ -80,9 +87,13 @@ std::string usageText() {
            "       tintreel-render --still [SECONDS] -o OUT.png [-y] [-s SETTINGS] [--set NAME=VALUE]... "
            "[--logo IMAGE] INPUT\n"
            "\n"
-           "Renders INPUT (a .mov, .m4v, .mp4, .3gp or .3g2 movie) through the effects the settings enable\n"
-           "and writes the result to OUTPUT. With --still, writes the still preview as a PNG instead: of a\n"
-           "PNG or JPEG picture INPUT, or of the movie frame at SECONDS (default 0).\n"
+           "Renders INPUT, a movie with a video track, through the effects the settings enable and writes\n"
+           "the result to OUTPUT, H.264 in the container of INPUT when that is .mov .m4v .mp4 .3gp or .3g2,\n"
+           "else in MP4. With --still, writes the still preview as a PNG instead: of a PNG or JPEG picture\n"
+           "INPUT, or of the movie frame at SECONDS (default 0).\n"
+           "Movies: " +
+           movieExtensions() +
+           "\n"
            "\n"
            "  -o, --output PATH      where to write the result; its folder must exist and be writable\n"
            "  -y, --overwrite        replace OUTPUT when it exists (never when it is INPUT itself)\n"

@@ -23,7 +23,8 @@ CliRun runCli(const QStringList& arguments, const fs::path& runtimeDirectory, in
         ::kill(static_cast<pid_t>(process.processId()), SIGINT);
     }
     process.waitForFinished(120000);
-    return {process.exitCode(), process.readAllStandardError().toStdString()};
+    return {process.exitCode(), process.readAllStandardError().toStdString(),
+            process.readAllStandardOutput().toStdString()};
 }
 
 QString q(const fs::path& path) {

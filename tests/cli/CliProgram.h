@@ -12,6 +12,7 @@ namespace tintreel::test {
 struct CliRun {
     int status;
     std::string errors;  // standard error
+    std::string output;  // standard output: the log lines
 };
 
 // Runs the program with `arguments`; SIGINT after `signalAfterMs` when not negative.

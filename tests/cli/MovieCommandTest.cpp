@@ -45,7 +45,7 @@ TEST(MovieCommand, RendersToOutputWithProgressOnStandardError) {
 
 TEST(MovieCommand, RefusesInputsThatAreNotMovies) {
     const fs::path dir = test::scratchDirectory("cli-refused");
-    const fs::path wrongExtension = dir / "clip.avi";
+    const fs::path wrongExtension = dir / "clip.txt";
     fs::copy_file(clip("mov", 0.5), wrongExtension);
     for (const fs::path& input :
          {wrongExtension, dir / "missing.mov", test::makeClip("-f lavfi -i sine=d=1 -c:a aac", "mp4")}) {

@@ -41,8 +41,7 @@ protected:
             test::makeClip("-f lavfi -i testsrc2=s=160x90:r=30:d=1 -pix_fmt yuv420p -c:v libx264", "mov"),
             input_);
         picture_ = dir_ / "photo.png";
-        ASSERT_TRUE(test::runCommand(
-            "ffmpeg -nostdin -loglevel error -f lavfi -i testsrc2=s=64x48 -frames:v 1 " + picture_.string()));
+        ASSERT_TRUE(test::writePicture(picture_));
     }
 
     // Runs the program and expects a refusal that changed nothing and rendered nothing.
