@@ -52,7 +52,7 @@ declare -A cases=(
 )
 for name in b_brightness c_sepia d_text_watermark e_three_effects f_three_effects_each; do
     # shellcheck disable=SC2086
-    t=$(seconds_of "$render" -o "$out" ${cases[$name]} "$clip")
+    t=$(seconds_of "$render" -y -o "$out" ${cases[$name]} "$clip")
     # shellcheck disable=SC2046
     after=$(seconds_of $(baseline "$clip" "$out"))
     mean=$(awk -v x="$a" -v y="$after" 'BEGIN { print (x + y) / 2 }')
@@ -71,8 +71,8 @@ five_looks=(--set sliderBrightness=0.1 --set checkSepia=1 --set checkVignette=1 
             --set checkTextWatermark=1 --set textFieldText=Tintreel)
 chain=$(seconds_of ffmpeg -nostdin -loglevel error -y -i "$clip" -vf "$ffmpeg_chain" \
         "${final_pass[@]}" -c:a copy "$out")
-one=$(seconds_of "$render" -o "$out" "${five_looks[@]}" "$clip")
-each=$(seconds_of "$render" -o "$out" --passes each "${five_looks[@]}" "$clip")
+one=$(seconds_of "$render" -y -o "$out" "${five_looks[@]}" "$clip")
+each=$(seconds_of "$render" -y -o "$out" --passes each "${five_looks[@]}" "$clip")
 # shellcheck disable=SC2046
 plain=$(seconds_of $(baseline "$clip" "$out"))
 echo "(five looks) ffmpeg chain ${chain} s, plain transcode ${plain} s;" \
@@ -83,7 +83,7 @@ echo "(five looks) ffmpeg chain ${chain} s, plain transcode ${plain} s;" \
 # during a three-effect render, in each pass mode.
 temporary_peak() {  # render arguments...
     local peak=0 size pid
-    "$render" -o "$out" "$@" "$clip" >/dev/null 2>&1 &
+    "$render" -y -o "$out" "$@" "$clip" >/dev/null 2>&1 &
     pid=$!
     while kill -0 "$pid" 2>/dev/null; do
         size=$( (du -sck "$work"/tintreel-* 2>/dev/null || true) | tail -1 | cut -f1)
@@ -103,5 +103,5 @@ clip4k="$work/clip4k.mp4"
 make_clip 3840x2160 "$seconds4k" "$clip4k"
 # shellcheck disable=SC2046
 ma=$(peak_kib_of $(baseline "$clip4k" "$out"))
-mb=$(peak_kib_of "$render" -o "$out" "${five_looks[@]}" "$clip4k")
+mb=$(peak_kib_of "$render" -y -o "$out" "${five_looks[@]}" "$clip4k")
 echo "4K peak memory: ffmpeg ${ma} KiB, tintreel-render five looks in one pass ${mb} KiB, ratio $(ratio "$mb" "$ma")"

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/media/MovieTypes.h"
 #include "settings/ControlCatalogue.h"
 #include "settings/NamedSetting.h"
 #include "settings/SettingsRecord.h"
@@ -72,18 +73,30 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
     return text.str();
 }
 
+std::string movieExtensions() {
+    std::string list;
+    for (std::string_view extension : kMovieExtensions) list += (list.empty() ? "." : " .") + std::string(extension);
+    return list;
+}
+
 }  // namespace
 
 std::string usageText() {
-    return "Usage: tintreel-render -o OUTPUT [--passes one|each] [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT\n"
-           "       tintreel-render --still [SECONDS] -o OUT.png [-s SETTINGS] [--set NAME=VALUE]... "
+    return "Usage: tintreel-render -o OUTPUT [-y] [--passes one|each] [-s SETTINGS] [--set NAME=VALUE]... "
+           "[--logo IMAGE] INPUT\n"
+           "       tintreel-render --still [SECONDS] -o OUT.png [-y] [-s SETTINGS] [--set NAME=VALUE]... "
            "[--logo IMAGE] INPUT\n"
            "\n"
-           "Renders INPUT (a .mov, .m4v, .mp4, .3gp or .3g2 movie) through the effects the settings enable\n"
-           "and writes the result to OUTPUT. With --still, writes the still preview as a PNG instead: of a\n"
-           "PNG or JPEG picture INPUT, or of the movie frame at SECONDS (default 0).\n"
+           "Renders INPUT, a movie with a video track, through the effects the settings enable and writes\n"
+           "the result to OUTPUT, H.264 in the container of INPUT when that is .mov .m4v .mp4 .3gp or .3g2,\n"
+           "else in MP4. With --still, writes the still preview as a PNG instead: of a PNG or JPEG picture\n"
+           "INPUT, or of the movie frame at SECONDS (default 0).\n"
+           "Movies: " +
+           movieExtensions() +
            "\n"
-           "  -o, --output PATH      where to write the result\n"
+           "\n"
+           "  -o, --output PATH      where to write the result; its folder must exist and be writable\n"
+           "  -y, --overwrite        replace OUTPUT when it exists (never when it is INPUT itself)\n"
            "  -s, --settings FILE    a settings file saved by the editor (a profile)\n"
            "      --set NAME=VALUE   one control by its name, e.g. --set checkSepia=1 --set sliderSepiaIntensity=0.8;\n"
            "                         later --set wins over the file, which wins over the defaults\n"
@@ -94,7 +107,8 @@ std::string usageText() {
            "  -h, --help             show this help\n"
            "      --version          show the version\n"
            "\n"
-           "Exit status: 0 done, 1 the render failed, 2 bad arguments or input, 130 cancelled.\n";
+           "Exit status: 0 done, 1 the render failed, 2 bad arguments, INPUT or OUTPUT (nothing written),\n"
+           "130 cancelled.\n";
 }
 
 std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& args) {
@@ -104,6 +118,10 @@ std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string
         const std::string& arg = args[i];
         if (arg == "-h" || arg == "--help") return CliExit{kExitSuccess, usageText()};
         if (arg == "--version") return CliExit{kExitSuccess, std::string("tintreel-render ") + TINTREEL_VERSION};
+        if (arg == "-y" || arg == "--overwrite") {
+            options.overwrite = true;
+            continue;
+        }
         if (isValuedOption(arg)) {
             if (auto failure = takeOption(args, i, options)) return *failure;
         } else if (arg.size() > 1 && arg[0] == '-') {

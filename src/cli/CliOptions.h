@@ -2,8 +2,8 @@
 // The command line of tintreel-render: what was asked for, and the settings
 // it resolves to (defaults, then the settings file, then each --set in order).
 //
-//   tintreel-render -o OUTPUT [--passes one|each] [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT
-//   tintreel-render --still [SECONDS] -o OUT.png [...] INPUT
+//   tintreel-render -o OUTPUT [-y] [--passes one|each] [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT
+//   tintreel-render --still [SECONDS] -o OUT.png [-y] [...] INPUT
 //
 // Exit statuses shared by every mode live here too.
 
@@ -31,6 +31,7 @@ struct CliOptions {
     std::vector<std::pair<std::string, std::string>> assignments;  // --set NAME=VALUE, in order
     std::optional<std::filesystem::path> logo;
     PassMode passes = PassMode::One;
+    bool overwrite = false;             // -y: an existing OUTPUT may be replaced
     bool still = false;                 // write a PNG still instead of a movie
     std::optional<double> stillSeconds;  // the movie time of the still
 };

@@ -1,10 +1,7 @@
 #include "cli/MovieCommand.h"
 
 #include <unistd.h>
-#include <algorithm>
-#include <array>
 #include <atomic>
-#include <cctype>
 #include <csignal>
 #include <iostream>
 #include <system_error>
@@ -59,12 +56,9 @@ int refuse(const fs::path& input, const std::string& why) {
     return kExitBadInput;
 }
 
-// kExitSuccess when INPUT is a readable movie with a video track and one of the five extensions.
+// kExitSuccess when INPUT has a movie extension and is a readable movie with a video track.
 int checkMovieInput(const fs::path& input) {
-    std::string extension = pathExtension(input);
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (std::find(kMovieExtensions.begin(), kMovieExtensions.end(), extension) == kMovieExtensions.end())
-        return refuse(input, "not a movie (mov, m4v, mp4, 3gp or 3g2)");
+    if (!hasMovieExtension(input)) return refuse(input, "not a movie (see --help for the extensions)");
     const MediaAsset asset = MediaAsset::open(input);
     if (!asset.isReadable()) return refuse(input, asset.openError());
     if (!asset.firstVideoTrack()) return refuse(input, "no video track");

@@ -1,6 +1,6 @@
 #pragma once
-// The movie modes of tintreel-render for a movie INPUT (mov, m4v, mp4, 3gp,
-// 3g2): the whole movie rendered through the render worker and copied to
+// The movie modes of tintreel-render for a movie INPUT (any extension of
+// MovieTypes.h that FFmpeg opens with a video track): the whole movie rendered through the render worker and copied to
 // OUTPUT, or one frame of it run through the still chain as a PNG.
 //
 // Runs on the main thread of the command line process; a QGuiApplication
@@ -15,8 +15,8 @@ namespace tintreel {
 // Renders options.input with the settings and copies the result to
 // options.output (through a temporary name beside it, renamed into place).
 // Progress goes to standard error as the window's label. Returns
-// kExitSuccess, kExitBadInput (one-line error) for an INPUT that is not a
-// readable movie with a video track and one of the five extensions,
+// kExitSuccess, kExitBadInput (one-line error) for an INPUT without a movie
+// extension or that is not a readable movie with a video track,
 // kExitRenderFailed ("Could not generate preview.") and kExitCancelled after
 // SIGINT/SIGTERM, with nothing left at OUTPUT.
 int runMovie(const CliOptions& options, const EffectSettings& settings);

@@ -1,12 +1,13 @@
 // tintreel-render: the headless front end over the same engine as the editor.
-// It parses the command line, resolves the settings and hands over to the
-// still or the movie mode.
+// It parses the command line, checks OUTPUT, resolves the settings and hands
+// over to the still or the movie mode.
 #include <QGuiApplication>
 #include <algorithm>
 #include <iostream>
 
 #include "cli/CliOptions.h"
 #include "cli/MovieCommand.h"
+#include "cli/OutputTarget.h"
 #include "cli/StillCommand.h"
 
 namespace {
@@ -18,6 +19,12 @@ bool isPicture(const std::filesystem::path& path) {
 }
 
 int run(const tintreel::CliOptions& options) {
+    // Before anything is read: a run that would lose a file or cannot write
+    // its result does nothing.
+    if (const auto problem = tintreel::outputProblem(options)) {
+        std::cerr << "tintreel-render: " << *problem << std::endl;
+        return tintreel::kExitBadInput;
+    }
     const auto resolved = tintreel::resolveSettings(options);
     if (const auto* problem = std::get_if<std::string>(&resolved)) {
         std::cerr << "tintreel-render: " << *problem << std::endl;

@@ -10,6 +10,7 @@
 #include "imaging/ImageTools.h"
 #include "platform/filters/QtImage.h"
 #include "platform/media/FrameImage.h"
+#include "platform/media/MovieTypes.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Stepper.h"
 #include "preview/BackgroundTask.h"
@@ -33,7 +34,8 @@ QImage displayImage(const Image& image) {
 void ViewController::OnSelectVideo() {
     const std::optional<QString> path = dialogs_.openFile(tr("Select Video"), VideoImageView::acceptedTypes);
     if (!path) return;
-    if (path->isEmpty()) return dialogs_.alert(kVideoNotLoaded);
+    // The panel's "All files" lets any file through; only movies load.
+    if (path->isEmpty() || !hasMovieExtension(path->toStdString())) return dialogs_.alert(kVideoNotLoaded);
     LoadVideo(*path);
 }
 

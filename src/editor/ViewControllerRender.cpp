@@ -149,8 +149,9 @@ void ViewController::OnSaveVideo() {
     if (newVideoPath.isEmpty())
         return dialogs_.alert(
             QStringLiteral("There is no video to save. Please generate a video preview and try again."));
-    const QFileInfo source(videoPath);
-    const QString suggested = source.completeBaseName() + QStringLiteral("_processed.") + source.suffix();
+    // The rendered movie's own extension names its container (see renderedExtensionFor).
+    const QString suggested = QFileInfo(videoPath).completeBaseName() + QStringLiteral("_processed.") +
+                              QFileInfo(newVideoPath).suffix();
     const std::optional<QString> destination =
         dialogs_.saveFile(tr("Save Video"), suggested, VideoImageView::acceptedTypes);
     if (!destination || destination->isEmpty()) return;

@@ -32,8 +32,7 @@ bool VideoImageView::performDragOperation(const QMimeData* data) {
     const QUrl url = data->urls().constFirst();
     if (!url.isLocalFile()) return false;
     const QString path = url.toLocalFile();
-    const QString extension = QFileInfo(path).suffix().toLower();
-    if (path.isEmpty() || extension.isEmpty() || !acceptedTypes.contains(extension)) return false;
+    if (path.isEmpty() || !hasMovieExtension(path.toStdString())) return false;
     if (QFileInfo(path).isDir()) return false;
     if (shouldAskBeforeReplacing()) {
         const QString question =

@@ -6,7 +6,7 @@
 // (what a reset gives it): only an image, even an empty one, lets the zoom
 // buttons act, and only an empty one lets a drop skip its question.
 //
-// Dropping: a file with one of the five movie extensions (any case), after the
+// Dropping: a file with one of the movie extensions of MovieTypes.h (any case), after the
 // question "All unsaved changes will be lost..." unless the preview is empty,
 // and only when a frame can be extracted at time 0; then the notification
 // "DragPerformed" with {"path": file} is posted on the default centre.
@@ -25,7 +25,7 @@ class VideoImageView : public ImageCanvas {
 public:
     explicit VideoImageView(QWidget* parent = nullptr);
 
-    // The movie extensions a drop accepts, in order.
+    // The movie extensions a drop and the open panel accept, in order.
     static const QStringList acceptedTypes;
 
     // Where the drop's question is asked.

@@ -6,6 +6,7 @@
 
 #include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
+#include "platform/media/MovieTypes.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Log.h"
 #include "platform/system/TemporaryDirectory.h"
@@ -29,7 +30,9 @@ void dropIntermediate(const fs::path& previous, const RenderRequest& request) {
         removeQuietlyIfGone(previous);
 }
 
-// Where a successful render's movie ends up.
+// Where a successful render's movie ends up. The extension is that of the
+// movie in hand: a pass's (the rendered extension) or, when no effect ran, the
+// source's own, as the source is copied unchanged.
 fs::path finalPath(const fs::path& lastMovie, const RenderRequest& request) {
     if (!request.destination.empty()) return request.destination;
     return request.temporaryDirectory / ("movie." + pathExtension(lastMovie));
@@ -83,10 +86,10 @@ RenderResult runEachEffect(const RenderRequest& request, const std::atomic<bool>
 }
 
 // The one pass's movie: where the per-effect mode's first pass would write
-// it, or beside the destination, in the container of the source's name.
+// it, or beside the destination, in the container a render of the source writes.
 fs::path onePassOutput(const RenderRequest& request) {
     if (request.destination.empty()) return VideoTools::OutputPath(1, request.videoPath, request.temporaryDirectory);
-    return partialNameBeside(request.destination, pathExtension(request.videoPath));
+    return partialNameBeside(request.destination, renderedExtensionFor(request.videoPath));
 }
 
 // Runs every enabled effect on each frame in one decode and encode.

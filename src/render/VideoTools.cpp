@@ -8,6 +8,7 @@
 #include "platform/filters/CancelScope.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieReader.h"
+#include "platform/media/MovieTypes.h"
 #include "platform/system/Log.h"
 #include "settings/ProgressText.h"
 
@@ -170,7 +171,7 @@ std::string pathExtension(const std::filesystem::path& path) {
 
 std::filesystem::path VideoTools::OutputPath(long long index, const std::filesystem::path& inputPath,
                                              const std::filesystem::path& temporaryDirectory) {
-    return temporaryDirectory / ("movie" + std::to_string(index) + "." + pathExtension(inputPath));
+    return temporaryDirectory / ("movie" + std::to_string(index) + "." + renderedExtensionFor(inputPath));
 }
 
 RenderResult VideoTools::RenderPass(long long index, const std::filesystem::path& inputPath, EffectCode code,

@@ -3,7 +3,7 @@
 // first) through an effect, writes the result, and reports progress about
 // once a second as the "UpdateProgress" notification. The effect is one step
 // of the effect table (a per-effect pass, written as "movie" + index + "." +
-// the input's extension in the render's temporary directory) or the whole
+// the input's rendered extension in the render's temporary directory) or the whole
 // chain of enabled steps (the one pass of a one-pass render, written where
 // the render says).
 //
@@ -65,7 +65,8 @@ public:
     static RenderResult RenderChain(const std::filesystem::path& inputPath, EffectChain& chain,
                                     const std::filesystem::path& output, const PassEnvironment& environment);
 
-    // "movie" + index + "." + the input's extension, in the temporary directory.
+    // "movie" + index + "." + the rendered extension of the input (see
+    // MovieTypes.h), in the temporary directory.
     static std::filesystem::path OutputPath(long long index, const std::filesystem::path& inputPath,
                                             const std::filesystem::path& temporaryDirectory);
 };

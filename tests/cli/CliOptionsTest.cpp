@@ -33,6 +33,9 @@ TEST(CliOptions, ParsesModesOptionsAndAssignmentsInOrder) {
     EXPECT_EQ(movie.assignments[1], (std::pair<std::string, std::string>{"sliderSepiaIntensity", "0.8"}));
     EXPECT_FALSE(movie.still);
     EXPECT_EQ(movie.passes, PassMode::One);
+    EXPECT_FALSE(movie.overwrite);
+    EXPECT_TRUE(parsed({"-o", "x", "-y", "y"}).overwrite);
+    EXPECT_TRUE(parsed({"--overwrite", "-o", "x", "y"}).overwrite);
     EXPECT_EQ(parsed({"--passes", "each", "-o", "x", "y"}).passes, PassMode::Each);
     EXPECT_EQ(parsed({"--passes", "each", "--passes", "one", "-o", "x", "y"}).passes, PassMode::One);
 

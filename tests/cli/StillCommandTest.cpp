@@ -97,8 +97,9 @@ TEST_F(StillCommand, ProgramReportsErrorsOnOneLine) {
     EXPECT_TRUE(fs::exists(dir_ / "cli.png"));
     const QString broken = QString::fromStdString((dir_ / "broken.png").string());
     for (const QStringList& args :
-         {QStringList{"--still", "-o", out, broken}, QStringList{"--still", "-o", out, "--logo", broken, in},
-          QStringList{"--still", "-o", out, "--set", "noSuchControl=1", in}}) {
+         {QStringList{"--still", "-y", "-o", out, broken},
+          QStringList{"--still", "-y", "-o", out, "--logo", broken, in},
+          QStringList{"--still", "-y", "-o", out, "--set", "noSuchControl=1", in}}) {
         auto [status, err] = runProgram(args);
         EXPECT_EQ(status, 2) << args.join(' ').toStdString();
         // Exactly one line of ours (Qt may add its own environment notices).

@@ -69,6 +69,16 @@ TEST_F(EditorTest, AMovieWithoutAFrameLeavesTheEditorAsItWas) {
     dialogs.openPaths.push_back(std::nullopt);  // the panel cancelled: nothing happens
     controller->OnSelectVideo();
     EXPECT_EQ(dialogs.alerts.size(), 2u);
+    // The panel offers the movie extensions; through "All files" a picture is refused.
+    ASSERT_FALSE(dialogs.openedWith.empty());
+    EXPECT_EQ(dialogs.openedWith.back().mid(0, 6), QStringList({"mov", "m4v", "mp4", "3gp", "3g2", "mkv"}));
+    EXPECT_TRUE(dialogs.openedWith.back().contains("wmv"));
+    const auto photo = dir / "photo.png";
+    ASSERT_TRUE(test::writePicture(photo));
+    dialogs.openPaths.push_back(QString::fromStdString(photo.string()));
+    controller->OnSelectVideo();
+    EXPECT_EQ(dialogs.alerts.size(), 3u);
+    EXPECT_EQ(controller->videoPath, loaded);
 }
 
 TEST_F(EditorTest, ABurstOfChangesDuringARefreshEndsInOneRefreshWithTheFinalValue) {
@@ -290,6 +300,18 @@ TEST_F(EditorTest, DropsCheckTheFileAskOnlyOverAPreviewAndLoad) {
     EXPECT_TRUE(drop(clip()));
     ASSERT_TRUE(settle());
     EXPECT_EQ(controller->videoPath, QString::fromStdString(clip().string()));
+
+    // Any container FFmpeg reads loads; a picture wearing a movie name does not.
+    const auto mkv = test::otherContainerClips().front().path;
+    ASSERT_EQ(mkv.extension(), ".mkv");
+    dialogs.answers.push_back(true);
+    EXPECT_TRUE(drop(mkv));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(controller->videoPath, QString::fromStdString(mkv.string()));
+    ASSERT_TRUE(test::writePicture(dir / "photo.mp4"));
+    dialogs.answers.push_back(true);
+    EXPECT_FALSE(drop(dir / "photo.mp4"));
+    EXPECT_EQ(controller->videoPath, QString::fromStdString(mkv.string()));
 }
 
 TEST_F(EditorTest, TheWatermarkPictureKeepsThePreviousOneWhenUnreadable) {

@@ -60,9 +60,9 @@ ModeRun renderIn(PassMode mode, const EffectSettings& settings, const fs::path& 
 // Renders in both modes and expects the same decoded frames.
 void expectSamePictures(const EffectSettings& settings, const fs::path& video, const std::string& what) {
     SCOPED_TRACE(what);
-    // A directory of this test's own: the oracle tests run side by side.
-    const fs::path dir =
-        test::scratchDirectory(std::string("one-pass-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    // One directory per test: CTest runs the tests of this file side by side.
+    const fs::path dir = test::scratchDirectory(std::string("one-pass-oracle-") +
+                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
     const ModeRun each = renderIn(PassMode::Each, settings, video, dir);
     ASSERT_EQ(each.result.outcome, RenderOutcome::Succeeded);
     const fs::path eachMovie = dir / "each.mp4";

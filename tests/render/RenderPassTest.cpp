@@ -55,10 +55,12 @@ PassRun runPass(long long index, const fs::path& input, EffectCode code, FrameEf
     return run;
 }
 
-TEST(VideoTools, OutputIsNamedByIndexAndTheInputsExtension) {
+TEST(VideoTools, OutputIsNamedByIndexAndTheRenderedExtension) {
     EXPECT_EQ(VideoTools::OutputPath(12, "/tmp/x/movie11.m4v", "/run/t"), fs::path("/run/t/movie12.m4v"));
     EXPECT_EQ(VideoTools::OutputPath(3, "/tmp/in/clip.mov", "/run/t"), fs::path("/run/t/movie3.mov"));
-    EXPECT_EQ(VideoTools::OutputPath(3, "/tmp/in/clip", "/run/t"), fs::path("/run/t/movie3."));
+    // Containers our writer does not write, and a name without one, give MP4.
+    EXPECT_EQ(VideoTools::OutputPath(3, "/tmp/in/clip.mkv", "/run/t"), fs::path("/run/t/movie3.mp4"));
+    EXPECT_EQ(VideoTools::OutputPath(3, "/tmp/in/clip", "/run/t"), fs::path("/run/t/movie3.mp4"));
 
     const fs::path dir = test::scratchDirectory("pass-naming");
     const fs::path input = dir / "movie11.m4v";

@@ -50,6 +50,14 @@ double number(const std::string& text) {
     return text.empty() ? 0.0 : std::atof(text.c_str());
 }
 
+// ffmpeg's muxer for a file extension, where the two names differ.
+std::string muxerFor(const std::string& extension) {
+    if (extension == "m4v") return "ipod";
+    if (extension == "mkv") return "matroska";
+    if (extension == "ts") return "mpegts";
+    return extension;
+}
+
 }  // namespace
 
 std::optional<std::string> runCommand(const std::string& command) {
@@ -66,9 +74,24 @@ fs::path makeClip(const std::string& arguments, const std::string& extension) {
     const fs::path target =
         clipDirectory() / (std::to_string(std::hash<std::string>{}(arguments)) + "." + extension);
     return cached(target, [&](const fs::path& partial) {
-        return "ffmpeg -nostdin -y -loglevel error " + arguments + " -f " +
-               (extension == "m4v" ? "ipod" : extension) + " " + quoted(partial);
+        return "ffmpeg -nostdin -y -loglevel error " + arguments + " -f " + muxerFor(extension) + " " +
+               quoted(partial);
     });
+}
+
+std::vector<NamedClip> otherContainerClips() {
+    const std::string sources = "-f lavfi -i testsrc2=s=160x90:r=25:d=1 -f lavfi -i sine=r=48000:d=1 -pix_fmt yuv420p ";
+    return {{"mkv_opus", makeClip(sources + "-c:v libx264 -c:a libopus", "mkv")},
+            {"mkv_flac", makeClip(sources + "-c:v mpeg4 -c:a flac", "mkv")},
+            {"webm", makeClip(sources + "-c:v libvpx-vp9 -deadline realtime -c:a libopus", "webm")},
+            {"avi", makeClip(sources + "-c:v mpeg4 -c:a libmp3lame", "avi")},
+            {"ts", makeClip(sources + "-c:v mpeg2video -c:a aac", "ts")}};
+}
+
+bool writePicture(const fs::path& file) {
+    const std::string source = "-f lavfi -i testsrc2=s=64x48 -frames:v 1";
+    return runCommand("ffmpeg -nostdin -y -loglevel error " + source + " -f image2 -c:v png " + quoted(file))
+        .has_value();
 }
 
 fs::path withRotationTag(const fs::path& clip, int degrees) {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/filters/Image.h"
 
@@ -17,6 +18,18 @@ namespace tintreel::test {
 
 // A clip made by `ffmpeg <arguments> OUTPUT.<extension>`; empty path when ffmpeg failed.
 std::filesystem::path makeClip(const std::string& arguments, const std::string& extension);
+
+// Movies in containers our writer does not write, one second at 160x90 and
+// 25 fps with a tone: Matroska with Opus and with FLAC audio, WebM (VP9 and
+// Opus), AVI (MPEG-4 part 2 and MP3) and MPEG-TS (MPEG-2 and AAC).
+struct NamedClip {
+    std::string name;
+    std::filesystem::path path;
+};
+std::vector<NamedClip> otherContainerClips();
+
+// Writes a 64x48 PNG picture at `file`, whatever its extension says; false when ffmpeg failed.
+bool writePicture(const std::filesystem::path& file);
 
 // A copy of `clip` whose video track carries the rotation tag `degrees`
 // (270 writes the matrix (0, 1, -1, 0) of a portrait phone clip).

@@ -52,27 +52,65 @@ int64_t streamTimeOf(const AVStream& stream, double seconds) {
     return start + av_rescale_q(sixtieths, AVRational{1, 60}, stream.time_base);
 }
 
+// One attempt at the frame shown at `seconds`: opens the file and decodes
+// forward, after a seek or from the start.
+class FrameLookup {
+public:
+    enum Outcome { Found, PastTheEnd, Failed, LandedLate };
+
+    FrameLookup(const std::filesystem::path& path, double seconds) : path_(path), seconds_(seconds) {}
+
+    Outcome run(bool seek) {
+        if ((error_ = openInput(path_, input_)) < 0) return Failed;
+        if (seconds_ > media::durationSeconds(*input_)) return PastTheEnd;
+        streamIndex_ = firstVideoStream(*input_);
+        if (streamIndex_ < 0) return fail(AVERROR_STREAM_NOT_FOUND);
+        const AVStream& stream = *input_->streams[streamIndex_];
+        VideoDecoder decoder;
+        if ((error_ = decoder.open(stream)) < 0) return Failed;
+        const int64_t target = streamTimeOf(stream, std::max(0.0, seconds_));
+        // A failed seek leaves the position at the start, from where decoding forward still finds the frame.
+        if (seek) av_seek_frame(input_.get(), streamIndex_, target, AVSEEK_FLAG_BACKWARD);
+        if ((error_ = decodeFrameAt(*input_, streamIndex_, decoder, target, chosen_)) < 0) return Failed;
+        const int64_t time = frameTimestamp(*chosen_);
+        if (seek && time != AV_NOPTS_VALUE && time > target) return LandedLate;
+        return Found;
+    }
+
+    std::optional<Image> picture() const {
+        std::optional<Image> converted = RgbaConverter().convert(*chosen_);
+        if (!converted) return reportFailure(AVERROR(EINVAL));
+        return rotated(*converted, uprightOrientation(describeTrack(*input_->streams[streamIndex_])).rotation);
+    }
+    int error() const { return error_; }
+
+private:
+    Outcome fail(int error) {
+        error_ = error;
+        return Failed;
+    }
+
+    std::filesystem::path path_;
+    double seconds_;
+    InputContextPtr input_;
+    int streamIndex_ = -1;
+    int error_ = 0;
+    FramePtr chosen_;
+};
+
 }  // namespace
 
 std::optional<Image> FrameImageAtTime(const std::filesystem::path& path, double seconds) {
-    InputContextPtr input;
-    if (int error = openInput(path, input); error < 0) return reportFailure(error);
-    if (seconds > media::durationSeconds(*input)) return std::nullopt;
-    const int streamIndex = firstVideoStream(*input);
-    if (streamIndex < 0) return reportFailure(AVERROR_STREAM_NOT_FOUND);
-    const AVStream& stream = *input->streams[streamIndex];
-    VideoDecoder decoder;
-    if (int error = decoder.open(stream); error < 0) return reportFailure(error);
-
-    const int64_t target = streamTimeOf(stream, std::max(0.0, seconds));
-    // A failed seek leaves the position at the start, from where decoding forward still finds the frame.
-    av_seek_frame(input.get(), streamIndex, target, AVSEEK_FLAG_BACKWARD);
-    FramePtr chosen;
-    if (int error = decodeFrameAt(*input, streamIndex, decoder, target, chosen); error < 0)
-        return reportFailure(error);
-    std::optional<Image> picture = RgbaConverter().convert(*chosen);
-    if (!picture) return reportFailure(AVERROR(EINVAL));
-    return rotated(*picture, uprightOrientation(describeTrack(stream)).rotation);
+    switch (FrameLookup lookup(path, seconds); lookup.run(true)) {
+    case FrameLookup::Found: return lookup.picture();
+    case FrameLookup::PastTheEnd: return std::nullopt;
+    case FrameLookup::Failed: return reportFailure(lookup.error());
+    case FrameLookup::LandedLate: break;
+    }
+    // The container seeks only roughly (MPEG-TS, for one): decode from the start instead.
+    FrameLookup fromStart(path, seconds);
+    if (fromStart.run(false) != FrameLookup::Found) return reportFailure(fromStart.error());
+    return fromStart.picture();
 }
 
 }  // namespace tintreel

@@ -1,6 +1,7 @@
 #include "platform/media/MediaInput.h"
 
 #include <cmath>
+#include <string_view>
 
 namespace tintreel::media {
 
@@ -15,7 +16,19 @@ int openInput(const std::filesystem::path& path, InputContextPtr& input, const A
     return std::min(0, avformat_find_stream_info(raw, nullptr));
 }
 
+namespace {
+
+// A picture file (PNG, JPEG, GIF, ...) probes as a one-frame video whatever
+// its name; it is a still here, never a movie.
+bool isStillPictureFile(const AVInputFormat& format) {
+    const std::string_view name = format.name;
+    return name == "image2" || name == "gif" || name == "apng" || name.ends_with("_pipe");
+}
+
+}  // namespace
+
 int firstVideoStream(const AVFormatContext& input) {
+    if (isStillPictureFile(*input.iformat)) return -1;
     for (unsigned i = 0; i < input.nb_streams; ++i) {
         const AVStream& stream = *input.streams[i];
         if (stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&

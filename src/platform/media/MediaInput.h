@@ -20,7 +20,8 @@ namespace tintreel::media {
 int openInput(const std::filesystem::path& path, InputContextPtr& input,
               const AVIOInterruptCB* interrupt = nullptr);
 
-// Index of the first real video stream (cover pictures excluded), or -1.
+// Index of the first real video stream, or -1: cover pictures do not count,
+// and a still picture file has none.
 int firstVideoStream(const AVFormatContext& input);
 
 VideoTrack describeTrack(const AVStream& stream);

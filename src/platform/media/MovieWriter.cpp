@@ -17,6 +17,17 @@ using namespace media;
 
 namespace {
 
+// Whether the container takes this audio as it is. The MPEG-4 muxer lists
+// FLAC and TrueHD but writes them only when asked for experimental output,
+// which players need not read: those count as not accepted.
+bool acceptsAudio(const AVOutputFormat& format, AVCodecID codec) {
+    if (avformat_query_codec(&format, codec, FF_COMPLIANCE_NORMAL) != 1) return false;
+    const bool mpeg4Family = std::strcmp(format.name, "mp4") == 0 || std::strcmp(format.name, "mov") == 0 ||
+                             std::strcmp(format.name, "ipod") == 0 || std::strcmp(format.name, "3gp") == 0 ||
+                             std::strcmp(format.name, "3g2") == 0;
+    return !(mpeg4Family && (codec == AV_CODEC_ID_FLAC || codec == AV_CODEC_ID_TRUEHD));
+}
+
 struct EncoderChoice {
     const char* codec;
     AVPixelFormat format;
@@ -147,7 +158,7 @@ void MovieWriter::Impl::addAudioTracks(const AVFormatContext& source) {
     for (unsigned i = 0; i < source.nb_streams; ++i) {
         const AVStream& in = *source.streams[i];
         if (in.codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
-        if (avformat_query_codec(output->oformat, in.codecpar->codec_id, FF_COMPLIANCE_NORMAL) != 1) {
+        if (!acceptsAudio(*output->oformat, in.codecpar->codec_id)) {
             logLine(std::string("Audio track not copied: ") + avcodec_get_name(in.codecpar->codec_id) +
                     " is not accepted by " + output->oformat->name);
             continue;

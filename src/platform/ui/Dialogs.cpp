@@ -12,7 +12,7 @@ namespace {
 QString nameFilter(const QStringList& extensions) {
     QStringList patterns;
     for (const QString& extension : extensions) patterns << "*." + extension;
-    return QStringLiteral("Supported files (%1)").arg(patterns.join(' '));
+    return QStringLiteral("Movies (%1);;All files (*)").arg(patterns.join(' '));
 }
 
 QMessageBox::Icon iconFor(AlertStyle style) {

@@ -86,6 +86,28 @@ TEST(FrameImageAtTime, GivesTheFrameShownAtThatTime) {
     EXPECT_NE(*FrameImageAtTime(barsClip(), 0.65), *FrameImageAtTime(barsClip(), 0.6));
 }
 
+TEST(MediaAsset, OpensEveryContainerFfmpegReadsButNotPictures) {
+    for (const test::NamedClip& clip : test::otherContainerClips()) {
+        SCOPED_TRACE(clip.name);
+        ASSERT_FALSE(clip.path.empty()) << "fixture not generated";
+        const MediaAsset asset = MediaAsset::open(clip.path);
+        ASSERT_TRUE(asset.firstVideoTrack()) << asset.openError();
+        EXPECT_EQ(asset.firstVideoTrack()->width, 160);
+        EXPECT_NEAR(asset.durationSeconds(), 1.0, 0.1);
+        const auto first = FrameImageAtTime(clip.path, 0.0);
+        ASSERT_TRUE(first);
+        // Lossy codecs differ from the source more than H.264 does, but not by a frame.
+        EXPECT_LT(meanDifference(*first, *test::ffmpegFrame(clip.path, 0.0)), 3.0);
+    }
+    // A picture probes as a one-frame video whatever its name: it is no movie.
+    const std::filesystem::path picture = test::scratchDirectory("media-picture") / "photo.mp4";
+    ASSERT_TRUE(test::writePicture(picture));
+    const ScopedLogCapture log;
+    EXPECT_TRUE(MediaAsset::open(picture).isReadable());
+    EXPECT_FALSE(MediaAsset::open(picture).firstVideoTrack());
+    EXPECT_FALSE(FrameImageAtTime(picture, 0.0));
+}
+
 TEST(FrameImageAtTime, TurnsPortraitClipsUpright) {
     const auto portrait = test::withRotationTag(barsClip(), 270);
     const auto ours = FrameImageAtTime(portrait, 0.4);

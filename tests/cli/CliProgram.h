@@ -1,0 +1,24 @@
+#pragma once
+// Runs the real tintreel-render for the command-line tests, with its private
+// temporary directory (XDG_RUNTIME_DIR) in a directory of the test's choosing
+// so that the test sees anything it leaves behind.
+
+#include <QStringList>
+#include <filesystem>
+#include <string>
+
+namespace tintreel::test {
+
+struct CliRun {
+    int status;
+    std::string errors;  // standard error
+    std::string output;  // standard output: the log lines
+};
+
+// Runs the program with `arguments`; SIGINT after `signalAfterMs` when not negative.
+CliRun runCli(const QStringList& arguments, const std::filesystem::path& runtimeDirectory,
+              int signalAfterMs = -1);
+
+QString q(const std::filesystem::path& path);
+
+}  // namespace tintreel::test

@@ -1,0 +1,140 @@
+// The checks on OUTPUT, run as the real program: a run that would replace
+// INPUT, replace an existing file without -y, or write into a folder that is
+// missing or read-only ends with status 2 and one line, before anything is
+// read or rendered, and leaves every file as it was.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "cli/CliProgram.h"
+#include "support/Clips.h"
+
+namespace tintreel {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Every file under `dir` with its contents: what a refused run must leave alone.
+std::map<fs::path, std::string> snapshot(const fs::path& dir) {
+    std::map<fs::path, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        files[entry.path()] = entry.is_regular_file() ? contents(entry.path()) : std::string("<not a file>");
+    return files;
+}
+
+class OutputSafety : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = test::scratchDirectory(std::string("cli-output-") +
+                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        input_ = dir_ / "clip.mov";
+        fs::copy_file(
+            test::makeClip("-f lavfi -i testsrc2=s=160x90:r=30:d=1 -pix_fmt yuv420p -c:v libx264", "mov"),
+            input_);
+        picture_ = dir_ / "photo.png";
+        ASSERT_TRUE(test::writePicture(picture_));
+    }
+
+    // Runs the program and expects a refusal that changed nothing and rendered nothing.
+    void expectRefused(const QStringList& arguments, const std::string& why) {
+        const auto before = snapshot(dir_);
+        const test::CliRun run = test::runCli(arguments, dir_);
+        EXPECT_EQ(run.status, 2) << arguments.join(' ').toStdString() << "\n" << run.errors;
+        EXPECT_EQ(run.errors.rfind("tintreel-render: ", 0), 0u) << run.errors;
+        EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1)
+            << "one line, no progress: " << run.errors;
+        EXPECT_NE(run.errors.find(why), std::string::npos) << run.errors;
+        EXPECT_EQ(snapshot(dir_), before) << "a refused run wrote or changed a file";
+    }
+
+    fs::path dir_;
+    fs::path input_;
+    fs::path picture_;
+    const QStringList sepia_{"--set", "checkSepia=1"};
+};
+
+TEST_F(OutputSafety, OutputThatIsAFileTheRunReadsIsRefusedEvenWithOverwrite) {
+    fs::create_directory(dir_ / "sub");
+    fs::create_symlink(input_, dir_ / "link.mov");
+    fs::create_hard_link(input_, dir_ / "hard.mov");
+    for (const fs::path& output :
+         {input_, dir_ / "sub" / ".." / "clip.mov", dir_ / "link.mov", dir_ / "hard.mov"}) {
+        expectRefused({"-o", test::q(output), test::q(input_)}, "this run reads");
+        expectRefused({"-y", "-o", test::q(output), test::q(input_)}, "this run reads");
+        expectRefused({"--passes", "each", "--overwrite", "-o", test::q(output), test::q(input_)},
+                      "this run reads");
+        expectRefused({"--still", "0", "-y", "-o", test::q(output), test::q(input_)}, "this run reads");
+    }
+    // A still of a picture, and the logo: both are read too.
+    expectRefused({"--still", "-y", "-o", test::q(picture_), test::q(picture_)}, "this run reads");
+    expectRefused({"-y", "--logo", test::q(picture_), "-o", test::q(picture_), test::q(input_)},
+                  "this run reads");
+}
+
+TEST_F(OutputSafety, ExistingOutputIsKeptUnlessOverwriteIsGiven) {
+    const fs::path movie = dir_ / "out.mov";
+    const fs::path still = dir_ / "out.png";
+    std::ofstream(movie) << "an earlier result";
+    std::ofstream(still) << "an earlier still";
+    expectRefused(sepia_ + QStringList{"-o", test::q(movie), test::q(input_)}, "-y");
+    expectRefused(sepia_ + QStringList{"--passes", "each", "-o", test::q(movie), test::q(input_)}, "-y");
+    expectRefused({"--still", "0", "-o", test::q(still), test::q(input_)}, "-y");
+    expectRefused({"--still", "-o", test::q(still), test::q(picture_)}, "-y");
+    expectRefused({"-o", test::q(dir_), test::q(input_)}, "is a folder");
+    expectRefused({"-y", "-o", test::q(dir_), test::q(input_)}, "is a folder");
+
+    for (const QStringList& passes : {QStringList{"--passes", "one"}, QStringList{"--passes", "each"}}) {
+        const test::CliRun replaced =
+            test::runCli(passes + sepia_ + QStringList{"-y", "-o", test::q(movie), test::q(input_)}, dir_);
+        ASSERT_EQ(replaced.status, 0) << replaced.errors;
+        test::expectSameMovie(input_, movie);
+    }
+    const test::CliRun frame =
+        test::runCli({"--still", "0", "--overwrite", "-o", test::q(still), test::q(input_)}, dir_);
+    ASSERT_EQ(frame.status, 0) << frame.errors;
+    EXPECT_EQ(test::probeStream(still, "v:0")->codec, "png");
+    const test::CliRun picture =
+        test::runCli({"--still", "-y", "-o", test::q(still), test::q(picture_)}, dir_);
+    ASSERT_EQ(picture.status, 0) << picture.errors;
+    EXPECT_EQ(test::probeStream(still, "v:0")->width, 64);
+}
+
+TEST_F(OutputSafety, MissingFolderIsRefusedBeforeRendering) {
+    for (const QStringList& mode :
+         {sepia_, sepia_ + QStringList{"--passes", "each"}, QStringList{"--still", "0"}}) {
+        const QString extension = mode.contains("--still") ? ".png" : ".mov";
+        expectRefused(
+            mode + QStringList{"-o", test::q(dir_ / "no" / "such") + "/out" + extension, test::q(input_)},
+            "no folder");
+    }
+    expectRefused({"--still", "-y", "-o", test::q(dir_ / "no" / "out.png"), test::q(picture_)}, "no folder");
+}
+
+TEST_F(OutputSafety, ReadOnlyFolderIsRefusedBeforeRendering) {
+    const fs::path locked = dir_ / "locked";
+    fs::create_directory(locked);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+    // Permissions do not bind a privileged user: nothing to test then.
+    if (::access(locked.c_str(), W_OK) == 0) {
+        fs::permissions(locked, fs::perms::owner_all, fs::perm_options::replace);
+        GTEST_SKIP() << "this user may write into a read-only folder";
+    }
+    expectRefused(sepia_ + QStringList{"-o", test::q(locked / "out.mov"), test::q(input_)}, "not writable");
+    expectRefused(
+        sepia_ + QStringList{"--passes", "each", "-o", test::q(locked / "out.mov"), test::q(input_)},
+        "not writable");
+    expectRefused({"--still", "-o", test::q(locked / "out.png"), test::q(picture_)}, "not writable");
+    fs::permissions(locked, fs::perms::owner_all, fs::perm_options::replace);
+}
+
+}  // namespace
+}  // namespace tintreel
