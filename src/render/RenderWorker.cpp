@@ -58,7 +58,7 @@ PassEnvironment passEnvironment(const RenderRequest& request, const std::atomic<
     return {request.temporaryDirectory,
             cancelFlag,
             notifications,
-            pass == passCount ? EncodingRole::Final : EncodingRole::Intermediate,
+            pass == passCount ? request.finalEncoding : EncodingRole::Intermediate,
             pass,
             passCount,
             renderStart};

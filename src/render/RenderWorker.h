@@ -23,6 +23,7 @@
 
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
+#include "platform/media/MovieWriter.h"
 #include "platform/system/NotificationCenter.h"
 #include "render/PassMode.h"
 #include "render/RenderResult.h"
@@ -39,6 +40,9 @@ struct RenderRequest {
     // temporary directory. A one-pass render writes it beside the
     // destination and renames it into place.
     std::filesystem::path destination;
+    // How the last pass encodes: for players (the default), or losslessly,
+    // which keeps exactly the pictures the effects made.
+    EncodingRole finalEncoding = EncodingRole::Final;
 };
 
 using RenderCompletion = std::function<void(const RenderResult&)>;
