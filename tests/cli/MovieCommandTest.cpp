@@ -29,7 +29,7 @@ TEST(MovieCommand, RendersToOutputWithProgressOnStandardError) {
         {"-o", q(dir / "out.3g2"), "--set", "sliderBrightness=0.1", "--set", "checkSepia=1", q(input)}, dir);
     ASSERT_EQ(run.status, 0) << run.errors;
     test::expectSameMovie(input, dir / "out.3g2");
-    EXPECT_NE(run.errors.find("Rendering: Brightness, Sepia... 0.0%\n"), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find("Rendering: Brightness, Sepia... "), std::string::npos) << run.errors;
     // Nothing but OUTPUT is left: the private temporary directory went with the process.
     EXPECT_EQ(test::runCommand("ls -A " + dir.string()), "out.3g2\n");
 
@@ -38,7 +38,7 @@ TEST(MovieCommand, RendersToOutputWithProgressOnStandardError) {
                                dir);
     ASSERT_EQ(each.status, 0) << each.errors;
     test::expectSameMovie(input, dir / "each.3g2");
-    EXPECT_NE(each.errors.find("Adjusting Brightness... 0.0%\n"), std::string::npos) << each.errors;
+    EXPECT_NE(each.errors.find("Adjusting Brightness... "), std::string::npos) << each.errors;
     EXPECT_NE(each.errors.find("Applying Sepia Effect... "), std::string::npos) << each.errors;
     EXPECT_EQ(test::runCommand("ls -A " + dir.string()), "each.3g2\nout.3g2\n");
 }

@@ -74,6 +74,12 @@ struct MovieReader::Impl {
     std::thread operateThread;
     std::thread writeThread;
 
+    // Frames that have left each stage, in order: decoded, worked on, written.
+    std::atomic<int64_t> framesDecoded{0};
+    // Video packets fed to the decoder since it last gave a frame: a decoder
+    // that needs several packets per picture is still working on it.
+    std::atomic<int64_t> packetsSinceFrame{0};
+    std::atomic<int64_t> framesOperated{0};
     std::atomic<int64_t> framesWritten{0};
     std::atomic<int64_t> lastWritten{0};  // when the latest frame was written
     std::atomic<int64_t> typicalFrame{50'000'000};
@@ -135,6 +141,7 @@ bool MovieReader::Impl::routePacket(AVPacket& packet, AVFrame& frame) {
     if (stream == videoIndex) {
         decoding.begin();
         const int status = decoder.send(&packet);
+        ++packetsSinceFrame;
         decoding.end();
         av_packet_unref(&packet);
         // A damaged packet is skipped, as players do; anything else ends the movie as a failure.
@@ -171,6 +178,9 @@ bool MovieReader::Impl::queueDecodedFrames(AVFrame& frame) {
             queueError(status < 0 ? errorText(status) : "a decoded frame could not be converted");
             return false;
         }
+        // Counted before it is handed on, so the stage after never has it uncounted.
+        packetsSinceFrame = 0;
+        ++framesDecoded;
         if (!decoded.push(Sample{Sample::Kind::Video, std::move(*image), timestamp, nullptr})) return false;
     }
 }
@@ -179,11 +189,13 @@ bool MovieReader::Impl::queueDecodedFrames(AVFrame& frame) {
 // passed on in file order.
 void MovieReader::Impl::operateLoop(const FrameOperation& operation) {
     while (std::optional<Sample> sample = decoded.pop()) {
-        if (sample->kind == Sample::Kind::Video && operation) {
+        const bool isFrame = sample->kind == Sample::Kind::Video;
+        if (isFrame && operation) {
             operating.begin();
             sample->frame = operation(sample->frame);
             operating.end();
         }
+        if (isFrame) ++framesOperated;  // before the writer can take it
         if (!finishedFrames.push(std::move(*sample))) return;
     }
 }
@@ -222,16 +234,21 @@ Status MovieReader::Impl::writeFrame(Sample& sample, MovieWriter& writer) {
     return written;
 }
 
-// How far the next frame to be written has come: waiting for the decoder
-// [0, 0.1), the operation [0.1, 0.6), the encoder [0.6, 1). Waiting counts
-// as work only while a stage before is working, not while it reads or is stuck.
+// How far the next frame to be written has come: decoding [0, 0.1), the
+// operation [0.1, 0.6), the encoder [0.6, 1). A frame handed on keeps the
+// start of its next stage, so the gaps between two stages never look like a
+// step back; inside a stage only work done or under way moves it (packets
+// fed to the decoder, time inside a call), never waiting on a stage that
+// reads nothing or is stuck.
 double MovieReader::Impl::partOfNextFrame() const {
     if (!delivering) return 0.0;
     const int64_t typical = typicalFrame.load();
-    if (writing.busy()) return 0.6 + 0.4 * writing.creep(typical);
-    if (operating.busy()) return 0.1 + 0.5 * operating.creep(typical);
-    if (decoding.busy()) return 0.1 * decoding.creep(typical);
-    return 0.0;
+    const int64_t next = framesWritten.load();
+    if (framesOperated.load() > next) return 0.6 + (writing.busy() ? 0.4 * writing.creep(typical) : 0.0);
+    if (framesDecoded.load() > next) return 0.1 + (operating.busy() ? 0.5 * operating.creep(typical) : 0.0);
+    // Decoding counts the packets fed for this picture and creeps while one is decoded.
+    const double fed = static_cast<double>(packetsSinceFrame.load()) + (decoding.busy() ? decoding.creep(typical) : 0.0);
+    return 0.1 * fed / (fed + 4.0);
 }
 
 Result<std::unique_ptr<MovieReader>> MovieReader::open(const std::filesystem::path& path) {
