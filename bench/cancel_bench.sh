@@ -9,18 +9,8 @@
 set -euo pipefail
 
 build=${1:?usage: cancel_bench.sh BUILD_DIR}
-render="$build/bin/tintreel-render"
-work="$build/bench-work"
-mkdir -p "$work" && chmod 700 "$work"
-export XDG_RUNTIME_DIR="$work"
-
-make_clip() {  # size seconds output
-    [ -f "$3" ] || ffmpeg -nostdin -loglevel error -y -f lavfi -i "testsrc2=s=$1:r=30:d=$2,noise=alls=4:allf=t" \
-        -f lavfi -i "sine=f=440:d=$2" -pix_fmt yuv420p -c:v libx264 -preset veryfast -crf 18 -c:a aac "$3"
-}
-
-five_looks=(--set sliderBrightness=0.1 --set checkSepia=1 --set checkVignette=1 --set checkBlur=1
-            --set checkTextWatermark=1 --set textFieldText=Tintreel)
+# shellcheck source=bench/movie_common.sh
+source "$(dirname "$0")/movie_common.sh"
 
 cancel_latency() {  # clip label
     local out="$work/cancelled.mp4" pid started ended

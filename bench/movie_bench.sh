@@ -14,17 +14,10 @@ set -euo pipefail
 build=${1:?usage: movie_bench.sh BUILD_DIR [SECONDS_1080P] [SECONDS_4K]}
 seconds=${2:-10}
 seconds4k=${3:-3}
-render="$build/bin/tintreel-render"
-work="$build/bench-work"
-mkdir -p "$work" && chmod 700 "$work"
-export XDG_RUNTIME_DIR="$work"
+# shellcheck source=bench/movie_common.sh
+source "$(dirname "$0")/movie_common.sh"
 # The encoder settings of our final pass (src/platform/media/MovieWriter.cpp).
 final_pass=(-c:v libx264 -preset medium -crf 16 -pix_fmt yuv420p)
-
-make_clip() {  # size seconds output
-    [ -f "$3" ] || ffmpeg -nostdin -loglevel error -y -f lavfi -i "testsrc2=s=$1:r=30:d=$2,noise=alls=4:allf=t" \
-        -f lavfi -i "sine=f=440:d=$2" -pix_fmt yuv420p -c:v libx264 -preset veryfast -crf 18 -c:a aac "$3"
-}
 
 seconds_of() { /usr/bin/time -f %e -o "$work/time" "$@" >/dev/null 2>&1; cat "$work/time"; }
 peak_kib_of() { /usr/bin/time -f %M -o "$work/mem" "$@" >/dev/null 2>&1; cat "$work/mem"; }
@@ -67,8 +60,6 @@ font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 sepia_matrix=.393:.769:.189:0:.349:.686:.168:0:.272:.534:.131
 ffmpeg_chain="eq=brightness=0.1,colorchannelmixer=$sepia_matrix,vignette,gblur=sigma=3"
 ffmpeg_chain+=",drawtext=fontfile=$font:text=Tintreel:fontsize=80:fontcolor=white:x=20:y=h-th-20"
-five_looks=(--set sliderBrightness=0.1 --set checkSepia=1 --set checkVignette=1 --set checkBlur=1
-            --set checkTextWatermark=1 --set textFieldText=Tintreel)
 chain=$(seconds_of ffmpeg -nostdin -loglevel error -y -i "$clip" -vf "$ffmpeg_chain" \
         "${final_pass[@]}" -c:a copy "$out")
 one=$(seconds_of "$render" -y -o "$out" "${five_looks[@]}" "$clip")

@@ -11,6 +11,7 @@
 
 #include "render/SettingsManager.h"
 #include "settings/ControlCatalogue.h"
+#include "settings/ProgressText.h"
 #include "platform/ui/FloatSlider.h"
 #include "preview/PlayerView.h"
 #include "platform/system/Log.h"
@@ -29,7 +30,7 @@ protected:
     void postProgress(float progress, float effect) {
         std::thread([=] {
             NotificationCenter::defaultCenter().post(
-                "UpdateProgress", UserInfo{{"progress", progress}, {"effect", effect}});
+                "UpdateProgress", UserInfo{{progress_key::kProgress, progress}, {progress_key::kEffect, effect}});
         }).join();
         QCoreApplication::processEvents();
     }
@@ -66,7 +67,7 @@ TEST_F(RenderFromWindowTest, ProgressLabelsFormatOnTheGuiThreadInPostingOrder) {
     std::thread poster([] {
         for (int i = 0; i <= 200; ++i)
             NotificationCenter::defaultCenter().post(
-                "UpdateProgress", UserInfo{{"progress", i / 400.0f}, {"effect", static_cast<float>(1 + i % 26)}});
+                "UpdateProgress", UserInfo{{progress_key::kProgress, i / 400.0f}, {progress_key::kEffect, static_cast<float>(1 + i % 26)}});
     });
     poster.join();
     QCoreApplication::processEvents();

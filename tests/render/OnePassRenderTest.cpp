@@ -160,7 +160,7 @@ TEST(OnePassRender, OneLabelForTheWholeRenderAndOneMovieAtTheEnd) {
     std::vector<std::string> steps;
     test::ProgressLog log;
     const ObserverToken token = log.center.addObserver(std::string(kUpdateProgress), [&](const Notification& n) {
-        steps.push_back(n.value<std::string>("steps").value_or("?"));
+        steps.push_back(n.value<std::string>(progress_key::kSteps).value_or("?"));
     });
     std::optional<RenderResult> result;
     const std::atomic<bool> cancel{false};

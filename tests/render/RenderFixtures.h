@@ -9,6 +9,7 @@
 
 #include "platform/system/NotificationCenter.h"
 #include "render/VideoTools.h"
+#include "settings/ProgressText.h"
 #include "support/Clips.h"
 
 namespace tintreel::test {
@@ -30,8 +31,8 @@ class ProgressLog {
 public:
     explicit ProgressLog(std::function<void(const Posted&)> also = {}) {
         token_ = center.addObserver(std::string(kUpdateProgress), [this, also](const Notification& n) {
-            const Posted posted{*n.value<float>("progress"), *n.value<float>("effect"),
-                                *n.value<float>("pass"), *n.value<float>("passCount")};
+            const Posted posted{*n.value<float>(progress_key::kProgress), *n.value<float>(progress_key::kEffect),
+                                *n.value<float>(progress_key::kPass), *n.value<float>(progress_key::kPassCount)};
             {
                 std::lock_guard lock(mutex_);
                 posts_.push_back(posted);

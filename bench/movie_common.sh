@@ -1,0 +1,17 @@
+# Shared by the movie benchmarks (sourced, not run): the work folder in the
+# build tree, which also serves as the renders' private runtime directory,
+# the generated clips, and the five looks the one-pass targets name.
+# Expects $build to be set.
+render="$build/bin/tintreel-render"
+work="$build/bench-work"
+mkdir -p "$work" && chmod 700 "$work"
+export XDG_RUNTIME_DIR="$work"
+
+make_clip() {  # size seconds output: noisy test pattern with a tone, made once
+    [ -f "$3" ] || ffmpeg -nostdin -loglevel error -y -f lavfi -i "testsrc2=s=$1:r=30:d=$2,noise=alls=4:allf=t" \
+        -f lavfi -i "sine=f=440:d=$2" -pix_fmt yuv420p -c:v libx264 -preset veryfast -crf 18 -c:a aac "$3"
+}
+
+# Brightness, sepia, vignette, blur and a text watermark.
+five_looks=(--set sliderBrightness=0.1 --set checkSepia=1 --set checkVignette=1 --set checkBlur=1
+            --set checkTextWatermark=1 --set textFieldText=Tintreel)
