@@ -22,6 +22,7 @@ run_suite() {
 
 stage "include layers" bash "$root/scripts/check-layers.sh"
 stage "build and test" run_suite
+stage "desktop files and package" bash "$root/scripts/check-desktop.sh"
 [ "${TINTREEL_QUICK:-0}" = 1 ] && exit 0
 stage "address and undefined-behaviour sanitizers" bash "$root/scripts/sanitize.sh" address
 stage "thread sanitizer" bash "$root/scripts/sanitize.sh" thread

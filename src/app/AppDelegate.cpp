@@ -15,7 +15,7 @@ AppDelegate::~AppDelegate() {
     window_.reset();  // the window goes before the directory it renders into
 }
 
-bool AppDelegate::applicationDidFinishLaunching() {
+bool AppDelegate::applicationDidFinishLaunching(const QString& file) {
     temporaryDirectory_ = TemporaryDirectory::create();
     if (!temporaryDirectory_) {
         logLine("Error: could not create a private temporary directory");
@@ -26,6 +26,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
     window_ = std::make_unique<MainWindow>(controller);
     QApplication::setQuitOnLastWindowClosed(true);
     window_->show();
+    if (!file.isEmpty()) controller->OpenVideo(file);
     return true;
 }
 

@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+#include <QString>
+
 #include "platform/system/TemporaryDirectory.h"
 
 namespace tintreel {
@@ -20,9 +22,10 @@ public:
     AppDelegate();
     ~AppDelegate();
 
-    // Builds and shows the window; false when the private temporary
+    // Builds and shows the window and opens `file` when one is given, as if
+    // it had been chosen in the open panel; false when the private temporary
     // directory could not be made (a message has been printed).
-    bool applicationDidFinishLaunching();
+    bool applicationDidFinishLaunching(const QString& file = {});
     MainWindow* window() const { return window_.get(); }
 
 private:

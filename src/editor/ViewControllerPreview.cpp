@@ -33,10 +33,14 @@ QImage displayImage(const Image& image) {
 
 void ViewController::OnSelectVideo() {
     const std::optional<QString> path = dialogs_.openFile(tr("Select Video"), VideoImageView::acceptedTypes);
-    if (!path) return;
-    // The panel's "All files" lets any file through; only movies load.
-    if (path->isEmpty() || !hasMovieExtension(path->toStdString())) return dialogs_.alert(kVideoNotLoaded);
-    LoadVideo(*path);
+    if (path) OpenVideo(*path);
+}
+
+// The panel's "All files" and the command line let any file through; only
+// movies load.
+void ViewController::OpenVideo(const QString& path) {
+    if (path.isEmpty() || !hasMovieExtension(path.toStdString())) return dialogs_.alert(kVideoNotLoaded);
+    LoadVideo(path);
 }
 
 void ViewController::DragPerformed(const Notification& notification) {
