@@ -64,7 +64,6 @@ ViewController::ViewController(std::filesystem::path temporaryDirectory, Dialogs
       settingsManager(SettingsManager::shared()),
       temporaryDirectory_(std::move(temporaryDirectory)),
       dialogs_(dialogs) {
-    uptime_.start();
     setObjectName(QStringLiteral("rootView"));
     setAttribute(Qt::WA_StyledBackground);
     buildInterface();

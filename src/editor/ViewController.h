@@ -18,7 +18,6 @@
 // reports back through queued calls; the pool it runs on is owned here, so
 // destroying the controller waits for it.
 
-#include <QElapsedTimer>
 #include <QImage>
 #include <QThreadPool>
 #include <QWidget>
@@ -216,8 +215,6 @@ private:
     QString profilePath_;
     int loadGeneration_ = 0;  // only the newest load's frame is installed
     int refreshesStarted_ = 0;
-    QElapsedTimer uptime_;    // started with the controller
-    qint64 lastShownAt_ = 0;  // when a refresh result was last put on screen
     ObserverToken dragObserver_;
     ObserverToken progressObserver_;
     std::thread renderThread_;  // the running render; joined at its end

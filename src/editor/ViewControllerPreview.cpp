@@ -22,7 +22,6 @@ namespace tintreel {
 namespace {
 
 const QString kVideoNotLoaded = QStringLiteral("The video could not be loaded.");
-constexpr qint64 kInterimImageAfterMs = 100;
 
 // Premultiplied ARGB is what QPainter draws fastest.
 QImage displayImage(const Image& image) {
@@ -114,16 +113,15 @@ void ViewController::UpdateImageEffect() {
         [this](QImage result) { finishRefresh(std::move(result)); });
 }
 
-// A result overtaken by newer settings is normally dropped. During a long
-// continuous drag every result would be overtaken and the preview would
-// freeze until the drag ends, so an overtaken result is still put on screen
-// (without recording it) when nothing has been shown for a while.
+// Every result is newer than the picture on screen, so every one is shown:
+// the preview follows a slider drag at the speed of the chain. Only a
+// result that nothing has overtaken is a settled value, which the history
+// records; an overtaken one is shown and the refresh runs again at once.
 void ViewController::finishRefresh(QImage result) {
     VideoImageView* view = controls_.imageView;
     if (refresh.finish()) {
-        if (uptime_.elapsed() - lastShownAt_ >= kInterimImageAfterMs && !view->isHidden()) {
+        if (!view->isHidden()) {
             view->setImage(std::move(result));
-            lastShownAt_ = uptime_.elapsed();
             Q_EMIT previewShown();
         }
         return UpdateImageEffect();
@@ -131,7 +129,6 @@ void ViewController::finishRefresh(QImage result) {
     showProgressIndicator(browse.running);
     if (view->isHidden()) returnToStillPreview();
     view->setImage(std::move(result));
-    lastShownAt_ = uptime_.elapsed();
     SaveState();
     Q_EMIT previewShown();
 }

@@ -98,16 +98,22 @@ TEST_F(EditorTest, AMovieWithoutAFrameLeavesTheEditorAsItWas) {
     EXPECT_EQ(controller->videoPath, loaded);
 }
 
-TEST_F(EditorTest, ABurstOfChangesDuringARefreshEndsInOneRefreshWithTheFinalValue) {
+// The first change starts a refresh; the burst behind it collapses into one
+// re-run. Both results reach the screen (the first one is overtaken but still
+// newer than what was shown), and only the settled one is recorded.
+TEST_F(EditorTest, ABurstOfChangesShowsEveryResultAndRecordsOnlyTheSettledOne) {
     load(clip());
     const int before = controller->refreshesStarted();
+    int shown = 0;
+    QObject::connect(controller, &ViewController::previewShown, [&shown] { ++shown; });
     auto* slider = outlet<FloatSlider>("sliderBrightness");
     for (int i = 0; i < 21; ++i) slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     ASSERT_TRUE(settle());
     EXPECT_EQ(controller->refreshesStarted(), before + 2);
+    EXPECT_EQ(shown, 2);
     EXPECT_NEAR(controller->currentSettings().sliderBrightness, 21 * 0.002f, 1e-5);
     EXPECT_EQ(shownImage(), expectedImage());
-    EXPECT_EQ(controller->history().count(), 2);  // one record for the one image shown
+    EXPECT_EQ(controller->history().count(), 2);  // the loaded frame and the one settled value
 }
 
 TEST_F(EditorTest, ParametersRefreshOnlyWhileTheirGroupIsOn) {
