@@ -16,6 +16,7 @@
 #include "editor/Outlets.h"
 #include "platform/ui/ColorWell.h"
 #include "platform/ui/FloatSlider.h"
+#include "platform/ui/SliderValueField.h"
 #include "platform/ui/Stepper.h"
 
 namespace tintreel {
@@ -53,14 +54,28 @@ Stepper* makeStepper(Outlets& outlets, const ControlSpec& control) {
     return stepper;
 }
 
+// A slider with its value beside it, typed or shown in the slider's units.
+QWidget* makeSliderRow(Outlets& outlets, const ControlSpec& control) {
+    auto* slider = outlets.add(new FloatSlider, control.outlet);
+    slider->setFloatRange(control.minimum, control.maximum);
+    slider->setDefaultValue(control.defaultValue);
+    const SliderDisplay& display = control.display;
+    auto* field = outlets.add(new SliderValueField(slider, display.scale, qs(display.unit), display.decimals),
+                              sliderFieldName(control.outlet));
+    field->setFixedWidth(72);
+    auto* box = new QWidget;
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+    row->addWidget(slider, 1);
+    row->addWidget(field);
+    return box;
+}
+
 // One value row: the control, or the text field and stepper of a pair.
 QWidget* makeValueWidget(Outlets& outlets, Dialogs& dialogs, const ControlSpec& control) {
     switch (control.kind) {
-        case ControlKind::Slider: {
-            auto* slider = outlets.add(new FloatSlider, control.outlet);
-            slider->setFloatRange(control.minimum, control.maximum);
-            return slider;
-        }
+        case ControlKind::Slider: return makeSliderRow(outlets, control);
         case ControlKind::Pair: {
             auto* box = new QWidget;
             auto* row = new QHBoxLayout(box);

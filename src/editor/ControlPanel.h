@@ -5,6 +5,9 @@
 //
 // GUI thread only.
 
+#include <string>
+#include <string_view>
+
 class QTabWidget;
 class QWidget;
 
@@ -14,5 +17,9 @@ class Dialogs;
 class Outlets;
 
 QTabWidget* buildSettingsTabs(Outlets& outlets, Dialogs& dialogs, QWidget* parent);
+
+// The outlet name of the value field beside a slider ("sliderHue" gives
+// "sliderHueField").
+inline std::string sliderFieldName(std::string_view sliderOutlet) { return std::string(sliderOutlet) + "Field"; }
 
 }  // namespace tintreel

@@ -53,13 +53,24 @@ ControlSpec row(std::string_view outlet, std::string_view textOutlet, ControlKin
     return s;
 }
 
+// The units sliders are shown in.
+constexpr SliderDisplay kPercent{100, "%", 0};
+constexpr SliderDisplay kFinePercent{100, "%", 1};  // small fractions of the frame
+constexpr SliderDisplay kDegrees{1, "°", 0};
+constexpr SliderDisplay kPixels{1, " px", 1};
+constexpr SliderDisplay kWholePixels{1, " px", 0};
+constexpr SliderDisplay kStops{1, " EV", 2};
+constexpr SliderDisplay kNumber{1, "", 2};
+constexpr SliderDisplay kWholeNumber{1, "", 0};
+
 ControlSpec slider(std::string_view outlet, G group, std::string_view label, float ES::* member,
-                   float defaultValue, float minimum, float maximum) {
+                   float defaultValue, float minimum, float maximum, SliderDisplay display) {
     ControlSpec s = row(outlet, {}, ControlKind::Slider, group, label);
     s.defaultValue = defaultValue;
     s.minimum = minimum;
     s.maximum = maximum;
     s.number = {member};
+    s.display = display;
     return s;
 }
 
@@ -136,61 +147,61 @@ PairRule offsetRule() { return integerRule(-kOffsetLimit, -kOffsetLimit, kOffset
 
 std::vector<ControlSpec> buildCatalogue() {
     std::vector<ControlSpec> rows{
-        slider("sliderBrightness", G::Adjustments, "Brightness", &ES::sliderBrightness, 0.0f, -1, 1),
-        slider("sliderExposure", G::Adjustments, "Exposure", &ES::sliderExposure, 0.0f, -4, 4),
-        slider("sliderContrast", G::Adjustments, "Contrast", &ES::sliderContrast, 1.0f, 0, 4),
-        slider("sliderSaturation", G::Adjustments, "Saturation", &ES::sliderSaturation, 1.0f, 0, 2),
-        slider("sliderGamma", G::Adjustments, "Gamma", &ES::sliderGamma, 1.0f, 0, 3),
-        slider("sliderHue", G::Adjustments, "Hue", &ES::sliderHue, 0.0f, -180, 180),
-        slider("sliderRed", G::Adjustments, "Red", &ES::sliderRed, 1.0f, 0, 2),
-        slider("sliderGreen", G::Adjustments, "Green", &ES::sliderGreen, 1.0f, 0, 2),
-        slider("sliderBlue", G::Adjustments, "Blue", &ES::sliderBlue, 1.0f, 0, 2),
+        slider("sliderBrightness", G::Adjustments, "Brightness", &ES::sliderBrightness, 0.0f, -1, 1, kPercent),
+        slider("sliderExposure", G::Adjustments, "Exposure", &ES::sliderExposure, 0.0f, -4, 4, kStops),
+        slider("sliderContrast", G::Adjustments, "Contrast", &ES::sliderContrast, 1.0f, 0, 4, kPercent),
+        slider("sliderSaturation", G::Adjustments, "Saturation", &ES::sliderSaturation, 1.0f, 0, 2, kPercent),
+        slider("sliderGamma", G::Adjustments, "Gamma", &ES::sliderGamma, 1.0f, 0, 3, kNumber),
+        slider("sliderHue", G::Adjustments, "Hue", &ES::sliderHue, 0.0f, -180, 180, kDegrees),
+        slider("sliderRed", G::Adjustments, "Red", &ES::sliderRed, 1.0f, 0, 2, kPercent),
+        slider("sliderGreen", G::Adjustments, "Green", &ES::sliderGreen, 1.0f, 0, 2, kPercent),
+        slider("sliderBlue", G::Adjustments, "Blue", &ES::sliderBlue, 1.0f, 0, 2, kPercent),
         groupCheck(G::BlackWhite, &ES::checkBlackWhite),
         groupCheck(G::Sepia, &ES::checkSepia),
-        slider("sliderSepiaIntensity", G::Sepia, "Intensity", &ES::sliderSepiaIntensity, 1.0f, 0, 1),
+        slider("sliderSepiaIntensity", G::Sepia, "Intensity", &ES::sliderSepiaIntensity, 1.0f, 0, 1, kPercent),
         groupCheck(G::Cartoon, &ES::checkCartoon),
-        slider("sliderCartoonBlur", G::Cartoon, "Blur", &ES::sliderCartoonBlur, 2.0f, 0, 10),
-        slider("sliderCartoonThreshold", G::Cartoon, "Threshold", &ES::sliderCartoonThreshold, 0.2f, 0, 1),
-        slider("sliderCartoonQuantization", G::Cartoon, "Levels", &ES::sliderCartoonQuantization, 10.0f, 2, 50),
+        slider("sliderCartoonBlur", G::Cartoon, "Blur", &ES::sliderCartoonBlur, 2.0f, 0, 10, kPixels),
+        slider("sliderCartoonThreshold", G::Cartoon, "Threshold", &ES::sliderCartoonThreshold, 0.2f, 0, 1, kNumber),
+        slider("sliderCartoonQuantization", G::Cartoon, "Levels", &ES::sliderCartoonQuantization, 10.0f, 2, 50, kWholeNumber),
         groupCheck(G::OilPainting, &ES::checkOilPainting),
-        slider("sliderOilPaintingIntensity", G::OilPainting, "Radius", &ES::sliderOilPaintingIntensity, 4.0f, 0, 10),
+        slider("sliderOilPaintingIntensity", G::OilPainting, "Radius", &ES::sliderOilPaintingIntensity, 4.0f, 0, 10, kWholePixels),
         groupCheck(G::Vignette, &ES::checkVignette),
-        slider("sliderVignetteRadius", G::Vignette, "Radius", &ES::sliderVignetteRadius, 0.0f, -0.25f, 0.25f),
+        slider("sliderVignetteRadius", G::Vignette, "Radius", &ES::sliderVignetteRadius, 0.0f, -0.25f, 0.25f, kNumber),
         groupCheck(G::Pixellate, &ES::checkPixellate),
         slider("sliderPixellatePixelSize", G::Pixellate, "Pixel Size", &ES::sliderPixellatePixelSize, 0.02f, 0,
-               0.2f),
+               0.2f, kFinePercent),
         groupCheck(G::Halftone, &ES::checkHalftone),
-        slider("sliderHalftoneDotSize", G::Halftone, "Dot Size", &ES::sliderHalftoneDotSize, 0.02f, 0, 0.2f),
+        slider("sliderHalftoneDotSize", G::Halftone, "Dot Size", &ES::sliderHalftoneDotSize, 0.02f, 0, 0.2f, kFinePercent),
         groupCheck(G::Blur, &ES::checkBlur),
-        slider("sliderBlurIntensity", G::Blur, "Radius", &ES::sliderBlurIntensity, 3.0f, 0, 20),
+        slider("sliderBlurIntensity", G::Blur, "Radius", &ES::sliderBlurIntensity, 3.0f, 0, 20, kPixels),
         groupCheck(G::CircleBlur, &ES::checkCircleBlur),
-        slider("sliderCircleBlurIntensity", G::CircleBlur, "Blur", &ES::sliderCircleBlurIntensity, 3.0f, 0, 10),
-        slider("sliderCircleBlurRadius", G::CircleBlur, "Radius", &ES::sliderCircleBlurRadius, 0.2f, 0, 1),
+        slider("sliderCircleBlurIntensity", G::CircleBlur, "Blur", &ES::sliderCircleBlurIntensity, 3.0f, 0, 10, kNumber),
+        slider("sliderCircleBlurRadius", G::CircleBlur, "Radius", &ES::sliderCircleBlurRadius, 0.2f, 0, 1, kPercent),
         groupCheck(G::FocusBlur, &ES::checkFocusBlur),
-        slider("sliderFocusBlurIntensity", G::FocusBlur, "Blur", &ES::sliderFocusBlurIntensity, 5.0f, 0, 20),
-        slider("sliderFocusBlurRadius", G::FocusBlur, "Radius", &ES::sliderFocusBlurRadius, 0.6f, 0, 1),
-        slider("sliderFocusBlurEdge", G::FocusBlur, "Edge", &ES::sliderFocusBlurEdge, 0.4f, 0, 1),
+        slider("sliderFocusBlurIntensity", G::FocusBlur, "Blur", &ES::sliderFocusBlurIntensity, 5.0f, 0, 20, kPixels),
+        slider("sliderFocusBlurRadius", G::FocusBlur, "Radius", &ES::sliderFocusBlurRadius, 0.6f, 0, 1, kPercent),
+        slider("sliderFocusBlurEdge", G::FocusBlur, "Edge", &ES::sliderFocusBlurEdge, 0.4f, 0, 1, kPercent),
         groupCheck(G::MotionBlur, &ES::checkMotionBlur),
-        slider("sliderMotionBlurIntensity", G::MotionBlur, "Blur", &ES::sliderMotionBlurIntensity, 4.0f, 0, 20),
-        slider("sliderMotionBlurAngle", G::MotionBlur, "Angle", &ES::sliderMotionBlurAngle, 0.0f, 0, 360),
+        slider("sliderMotionBlurIntensity", G::MotionBlur, "Blur", &ES::sliderMotionBlurIntensity, 4.0f, 0, 20, kPixels),
+        slider("sliderMotionBlurAngle", G::MotionBlur, "Angle", &ES::sliderMotionBlurAngle, 0.0f, 0, 360, kDegrees),
         groupCheck(G::ZoomBlur, &ES::checkZoomBlur),
-        slider("sliderZoomBlurIntensity", G::ZoomBlur, "Blur", &ES::sliderZoomBlurIntensity, 1.0f, 0, 5),
+        slider("sliderZoomBlurIntensity", G::ZoomBlur, "Blur", &ES::sliderZoomBlurIntensity, 1.0f, 0, 5, kNumber),
         groupCheck(G::Scale, &ES::checkScale),
         pair("stepperScale", "textFieldScale", G::Scale, "Scale (%)", &ES::stepperScale, &ES::textFieldScale, 100,
              clampOnly(1, 999)),
         groupCheck(G::Rotate, &ES::checkRotate),
-        slider("sliderRotateAngle", G::Rotate, "Angle", &ES::sliderRotateAngle, 0.0f, -180, 180),
+        slider("sliderRotateAngle", G::Rotate, "Angle", &ES::sliderRotateAngle, 0.0f, -180, 180, kDegrees),
         groupCheck(G::Transform3D, &ES::check3DTransform),
     };
     for (int cell = 0; cell < kMatrixCells; ++cell) rows.push_back(matrixCell(cell));
     const std::vector<ControlSpec> tail{
         groupCheck(G::Swirl, &ES::checkSwirl),
-        slider("sliderSwirlRadius", G::Swirl, "Radius", &ES::sliderSwirlRadius, 0.5f, 0, 1),
-        slider("sliderSwirlAngle", G::Swirl, "Angle", &ES::sliderSwirlAngle, 1.0f, -5, 5),
+        slider("sliderSwirlRadius", G::Swirl, "Radius", &ES::sliderSwirlRadius, 0.5f, 0, 1, kPercent),
+        slider("sliderSwirlAngle", G::Swirl, "Angle", &ES::sliderSwirlAngle, 1.0f, -5, 5, kNumber),
         groupCheck(G::GlassSphere, &ES::checkGlassSphere),
-        slider("sliderGlassSphereRadius", G::GlassSphere, "Radius", &ES::sliderGlassSphereRadius, 0.25f, 0, 1),
+        slider("sliderGlassSphereRadius", G::GlassSphere, "Radius", &ES::sliderGlassSphereRadius, 0.25f, 0, 1, kPercent),
         slider("sliderGlassSphereRefraction", G::GlassSphere, "Refraction", &ES::sliderGlassSphereRefraction, 0.71f,
-               0, 2),
+               0, 2, kNumber),
         groupCheck(G::TextWatermark, &ES::checkTextWatermark),
         text("textFieldText", G::TextWatermark, "Text", &ES::textFieldText, kDefaultWatermarkText),
         [] {

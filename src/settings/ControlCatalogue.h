@@ -77,6 +77,15 @@ struct TextField {
     }
 };
 
+// How a slider's value is shown and typed beside it, in the units a user
+// thinks in: the stored value times `scale`, with `decimals` places and the
+// unit after it ("%", "°", " px", or none for a plain number).
+struct SliderDisplay {
+    float scale = 1;
+    std::string_view unit;
+    int decimals = 2;
+};
+
 struct ControlSpec {
     std::string_view outlet;      // the control's name (the stepper, for pairs and cells)
     std::string_view textOutlet;  // the paired text field of a Pair or MatrixCell
@@ -90,6 +99,7 @@ struct ControlSpec {
     std::span<const std::string_view> items;  // pop-up items
     PairRule rule;
     std::string_view defaultText;  // Text rows
+    SliderDisplay display;         // Slider rows
 
     FloatField number;                    // Slider, Pair, MatrixCell
     int EffectSettings::* state = nullptr;  // Check, PopUp

@@ -1,5 +1,6 @@
 #include "platform/ui/FloatSlider.h"
 
+#include <QMouseEvent>
 #include <cmath>
 
 namespace tintreel {
@@ -20,6 +21,18 @@ void FloatSlider::setFloatValue(float value) {
     settingProgrammatically_ = true;
     setValue(trackPosition(number_.value()));
     settingProgrammatically_ = false;
+    Q_EMIT floatValueChanged(number_.value());
+}
+
+void FloatSlider::setFloatValueByUser(float value) {
+    const float before = number_.value();
+    setFloatValue(value);
+    if (number_.value() != before) Q_EMIT activated();
+}
+
+void FloatSlider::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+    setFloatValueByUser(defaultValue_);
 }
 
 int FloatSlider::trackPosition(float value) const {
@@ -35,6 +48,7 @@ void FloatSlider::onTrackMoved(int position) {
     const double fraction = static_cast<double>(position) / kTrackSteps;
     const double minimum = number_.minimum();
     number_.set(static_cast<float>(minimum + fraction * (number_.maximum() - minimum)));
+    Q_EMIT floatValueChanged(number_.value());
     Q_EMIT activated();
 }
 
