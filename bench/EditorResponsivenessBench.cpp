@@ -54,7 +54,7 @@ public:
     explicit BenchDialogs(QString clip) : clip_(std::move(clip)) {}
     void alert(const QString& text, AlertStyle) override { std::fprintf(stderr, "alert: %s\n", qPrintable(text)); }
     bool question(const QString&) override { return true; }
-    std::optional<QString> openFile(const QString&, const QStringList&) override { return clip_; }
+    std::optional<QString> openFile(const QString&, const QStringList&, const QString&) override { return clip_; }
     std::optional<QString> saveFile(const QString&, const QString&, const QStringList&) override { return {}; }
     std::optional<QColor> chooseColor(const QColor&) override { return {}; }
     void openUrl(const QUrl&) override {}

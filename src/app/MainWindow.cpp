@@ -1,10 +1,14 @@
 #include "app/MainWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QMenuBar>
 
+#include "app/DesktopNotice.h"
 #include "app/RenderPreferences.h"
+#include "editor/RecentVideos.h"
 #include "editor/ViewController.h"
 
 namespace tintreel {
@@ -15,6 +19,7 @@ MainWindow::MainWindow(ViewController* controller) : controller_(controller) {
     buildMenus();
     connect(controller_, &ViewController::titleChanged, this, &MainWindow::setWindowTitle);
     connect(controller_, &ViewController::commandsChanged, this, &MainWindow::updateCommands);
+    connect(controller_, &ViewController::renderFinished, this, &MainWindow::tellUserRenderEnded);
     updateCommands();
     resize(1280, 800);
     setMinimumSize(960, 640);
@@ -38,6 +43,7 @@ void MainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     add(file, "OnFileNew", tr("&New"), tr("Ctrl+N"), &VC::OnFileNew);
     add(file, "OnSelectVideo", tr("&Open Video..."), tr("Ctrl+O"), &VC::OnSelectVideo);
+    addRecentVideos(file);
     add(file, "OnSaveVideo", tr("&Save Video..."), tr("Ctrl+S"), &VC::OnSaveVideo);
     file->addSeparator();
     add(file, "OnLoadProfile", tr("&Load Profile..."), tr("Ctrl+L"), &VC::OnLoadProfile);
@@ -80,6 +86,39 @@ void MainWindow::addPassModeChoice(QMenu* menu) {
     });
 }
 
+// File > Open Recent: the videos opened lately, newest first, rebuilt each
+// time it opens so files removed meanwhile are not offered.
+void MainWindow::addRecentVideos(QMenu* file) {
+    QMenu* recent = file->addMenu(tr("Open &Recent"));
+    recent->menuAction()->setObjectName(QStringLiteral("OnOpenRecent"));
+    connect(recent, &QMenu::aboutToShow, this, [this, recent] { fillRecentVideos(recent); });
+    fillRecentVideos(recent);
+}
+
+void MainWindow::fillRecentVideos(QMenu* menu) {
+    menu->clear();
+    const QStringList paths = RecentVideos().paths();
+    for (const QString& path : paths) {
+        QAction* open = menu->addAction(QFileInfo(path).fileName());
+        open->setToolTip(path);
+        connect(open, &QAction::triggered, controller_, [this, path] { controller_->OpenVideo(path); });
+    }
+    if (paths.isEmpty()) menu->addAction(tr("No Recent Videos"))->setEnabled(false);
+    menu->addSeparator();
+    QAction* clear = menu->addAction(tr("&Clear Menu"));
+    clear->setEnabled(!paths.isEmpty());
+    connect(clear, &QAction::triggered, this, [] { RecentVideos().clear(); });
+}
+
+// A render can take minutes; a user who went to another window hears of its
+// end: the window asks for attention and the desktop shows a notice.
+void MainWindow::tellUserRenderEnded(bool succeeded) {
+    if (isActiveWindow()) return;
+    QApplication::alert(this);
+    showDesktopNotice(succeeded ? tr("The render is done") : tr("The render ended without a movie"),
+                      windowTitle());
+}
+
 QAction* MainWindow::command(const QString& name) const { return findChild<QAction*>(name); }
 
 void MainWindow::updateCommands() {
@@ -88,7 +127,7 @@ void MainWindow::updateCommands() {
     const bool idle = !controller_->isRendering();
     command(QStringLiteral("OnUndo"))->setEnabled(idle && controller_->history().canUndo());
     command(QStringLiteral("OnRedo"))->setEnabled(idle && controller_->history().canRedo());
-    for (const char* name : {"OnFileNew", "OnSelectVideo", "OnSaveVideo", "OnLoadProfile", "OnSaveProfile",
+    for (const char* name : {"OnFileNew", "OnSelectVideo", "OnOpenRecent", "OnSaveVideo", "OnLoadProfile", "OnSaveProfile",
                              "OnSaveProfileAs", "OnZoomIn", "OnZoomOut", "OnResetZoom",
                              "OnRenderEachEffectInItsOwnPass"})
         command(QString::fromLatin1(name))->setEnabled(idle);

@@ -29,6 +29,9 @@ protected:
 private:
     void buildMenus();
     void addPassModeChoice(QMenu* menu);
+    void addRecentVideos(QMenu* file);
+    void fillRecentVideos(QMenu* menu);
+    void tellUserRenderEnded(bool succeeded);
     QAction* addCommand(QMenu* menu, const QString& name, const QString& text, const QKeySequence& shortcut);
     void updateCommands();
 

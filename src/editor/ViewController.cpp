@@ -124,6 +124,12 @@ QWidget* ViewController::buildCommandBar() {
     commands->addWidget(makeZoomButton(outlets_, "buttonZoomOut", QStringLiteral("\u2212"), tr("Zoom out")));
     commands->addWidget(makeZoomButton(outlets_, "buttonZoomIn", QStringLiteral("+"), tr("Zoom in")));
     commands->addWidget(makeZoomButton(outlets_, "buttonResetZoom", QStringLiteral("1:1"), tr("Fit the preview")));
+    auto* compare = outlets_.add(new QPushButton(tr("Compare")), "buttonCompare");
+    compare->setToolTip(tr("Show the frame without effects while pressed (or hold the \\ key)"));
+    compare->setFocusPolicy(Qt::NoFocus);
+    connect(compare, &QPushButton::pressed, this, [this] { compareWithSource(true); });
+    connect(compare, &QPushButton::released, this, [this] { compareWithSource(false); });
+    commands->addWidget(compare);
     rows->addLayout(commands);
 
     auto* status = new QHBoxLayout;
@@ -180,6 +186,7 @@ void ViewController::ResetInterface() {
     showStillPreview();
     updateMovieButtons();
     controls_.imageView->setImage(QImage());
+    controls_.imageView->setReferenceImage(QImage());
 
     history_.reset(currentRecord());
     Q_EMIT commandsChanged();

@@ -144,11 +144,19 @@ Q_SIGNALS:
     void titleChanged(const QString& title);
     // Undo, redo or a profile command became available or unavailable.
     void commandsChanged();
-    // A refresh result was put on screen (the final one of a burst, or an
-    // interim one during a long drag).
+    // A refresh result was put on screen (every result of a burst is).
     void previewShown();
-    // A render ended, with any of its three endings.
-    void renderFinished();
+    // A render ended, with any of its three endings; `succeeded` when it
+    // made a movie.
+    void renderFinished(bool succeeded);
+    // A video was loaded and shows its first frame.
+    void videoOpened(const QString& path);
+
+protected:
+    // Holding the backslash key compares with the frame without effects; a
+    // text field that takes the key keeps it.
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     // ViewController.cpp
@@ -187,6 +195,10 @@ private:
     // ViewControllerPreview.cpp
     void DragPerformed(const Notification& notification);
     void finishLoad(const QString& path, std::optional<Image> frame);
+    void takeSnapshot(Image frame);
+    // Shows the frame without effects while `comparing` (the Compare button,
+    // or the backslash key held down outside a text field).
+    void compareWithSource(bool comparing);
     void finishBrowse(std::optional<Image> frame);
     void finishRefresh(QImage result);
     void onPreviewDragged(const QPointF& delta, const QPointF& windowPosition);

@@ -2,11 +2,13 @@
 // preview and zooming it. Frame extraction and the effect chain run on the
 // controller's pool; only their results come back to the GUI thread.
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "settings/ControlCatalogue.h"
 #include "editor/ViewController.h"
+#include "editor/RecentVideos.h"
 #include "imaging/ImageTools.h"
 #include "platform/filters/QtImage.h"
 #include "platform/media/FrameImage.h"
@@ -31,8 +33,11 @@ QImage displayImage(const Image& image) {
 }  // namespace
 
 void ViewController::OnSelectVideo() {
-    const std::optional<QString> path = dialogs_.openFile(tr("Select Video"), VideoImageView::acceptedTypes);
-    if (path) OpenVideo(*path);
+    const std::optional<QString> path =
+        dialogs_.openFile(tr("Select Video"), VideoImageView::acceptedTypes, RecentVideos().lastFolder());
+    if (!path) return;
+    RecentVideos().rememberFolderOf(*path);
+    OpenVideo(*path);
 }
 
 // The panel's "All files" and the command line let any file through; only
@@ -72,9 +77,30 @@ void ViewController::finishLoad(const QString& path, std::optional<Image> frame)
     returnToStillPreview();
     history_.reset(currentRecord());
     Q_EMIT commandsChanged();
-    snapshot = std::make_shared<const Image>(std::move(*frame));
+    takeSnapshot(std::move(*frame));
     showProgressIndicator(false);
     UpdateImageEffect();
+    RecentVideos().add(path);
+    Q_EMIT videoOpened(path);
+}
+
+// The frame the effects work on; the preview keeps it unprocessed as well,
+// for the Compare button.
+void ViewController::takeSnapshot(Image frame) {
+    snapshot = std::make_shared<const Image>(std::move(frame));
+    controls_.imageView->setReferenceImage(displayImage(*snapshot));
+}
+
+void ViewController::compareWithSource(bool comparing) { controls_.imageView->setShowingReference(comparing); }
+
+void ViewController::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Backslash) return QWidget::keyPressEvent(event);
+    if (!event->isAutoRepeat()) compareWithSource(true);
+}
+
+void ViewController::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Backslash) return QWidget::keyReleaseEvent(event);
+    if (!event->isAutoRepeat()) compareWithSource(false);
 }
 
 void ViewController::OnBrowseFrames() {
@@ -94,7 +120,7 @@ void ViewController::finishBrowse(std::optional<Image> frame) {
         controls_.browseStepper->setDoubleValue(controls_.browseStepper->doubleValue() - 1.0);
         return updateBrowseTime();
     }
-    snapshot = std::make_shared<const Image>(std::move(*frame));
+    takeSnapshot(std::move(*frame));
     history_.needToSaveState = false;
     UpdateImageEffect();
 }

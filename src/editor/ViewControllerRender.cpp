@@ -2,6 +2,7 @@
 // button that doubles as Cancel, the progress display, the three endings),
 // the embedded player, and saving the rendered movie.
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
@@ -116,7 +117,7 @@ void ViewController::finishRender(const RenderResult& result) {
         case RenderOutcome::Canceled: endRenderWithoutMovie(); break;
     }
     Q_EMIT commandsChanged();
-    Q_EMIT renderFinished();
+    Q_EMIT renderFinished(result.outcome == RenderOutcome::Succeeded);
 }
 
 // The failed and cancelled endings: the interface back (the button enabled
@@ -150,8 +151,10 @@ void ViewController::OnSaveVideo() {
         return dialogs_.alert(
             QStringLiteral("There is no video to save. Please generate a video preview and try again."));
     // The rendered movie's own extension names its container (see renderedExtensionFor).
-    const QString suggested = QFileInfo(videoPath).completeBaseName() + QStringLiteral("_processed.") +
-                              QFileInfo(newVideoPath).suffix();
+    // Beside the source video, so the panel opens in its folder.
+    const QFileInfo source(videoPath);
+    const QString suggested =
+        source.dir().filePath(source.completeBaseName() + QStringLiteral("_processed.") + QFileInfo(newVideoPath).suffix());
     const std::optional<QString> destination =
         dialogs_.saveFile(tr("Save Video"), suggested, VideoImageView::acceptedTypes);
     if (!destination || destination->isEmpty()) return;

@@ -20,7 +20,10 @@ const QStringList VideoImageView::acceptedTypes = [] {
     return types;
 }();
 
-VideoImageView::VideoImageView(QWidget* parent) : ImageCanvas(parent) { setAcceptDrops(true); }
+VideoImageView::VideoImageView(QWidget* parent) : ImageCanvas(parent) {
+    setAcceptDrops(true);
+    setPlaceholderText(QStringLiteral("Drop a video here, or choose Select Video\u2026"));
+}
 
 bool VideoImageView::shouldAskBeforeReplacing() const {
     // Only the empty image of a reset (after start-up or New) skips the question.

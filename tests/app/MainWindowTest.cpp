@@ -19,6 +19,7 @@
 #include "platform/system/TemporaryDirectory.h"
 #include "platform/ui/ColorWell.h"
 #include "platform/ui/FloatSlider.h"
+#include "platform/ui/SliderValueField.h"
 #include "platform/ui/Stepper.h"
 #include "preview/VideoImageView.h"
 #include "support/FakeDialogs.h"
@@ -50,6 +51,7 @@ std::map<std::string, int> countByKind(const Outlets& outlets) {
         else if (qobject_cast<ColorWell*>(w)) ++counts["colorWell"];
         else if (qobject_cast<QAbstractButton*>(w)) ++counts["button"];
         else if (qobject_cast<QLineEdit*>(w)) ++counts["textField"];
+        else if (qobject_cast<SliderValueField*>(w)) ++counts["sliderField"];
         else if (qobject_cast<QComboBox*>(w)) ++counts["popUp"];
     }
     return counts;
@@ -75,10 +77,11 @@ TEST_F(MainWindowTest, BuildsEveryOutletOfTheCatalogueAndTheWindow) {
 
     const auto counts = countByKind(outlets());
     EXPECT_EQ(counts.at("slider"), 31);
+    EXPECT_EQ(counts.at("sliderField"), 31);  // each slider's value beside it
     EXPECT_EQ(counts.at("stepper"), 26);
     EXPECT_EQ(counts.at("colorWell"), 1);
     EXPECT_EQ(counts.at("popUp"), 3);
-    EXPECT_EQ(counts.at("button"), 47);
+    EXPECT_EQ(counts.at("button"), 48);  // with Compare
     EXPECT_EQ(counts.at("textField"), 27);  // with labelProgress, the 28 text fields of the window
     for (QWidget* w : outlets().all()) EXPECT_FALSE(w->objectName().isEmpty());
 

@@ -268,7 +268,9 @@ TEST_F(RenderFromWindowTest, SavingCopiesNewReplacesExistingAndNeverLosesTheOldF
         controller->OnSaveVideo();
         EXPECT_EQ(out.countStartingWith("Remove failed: "), 1);
     }
-    EXPECT_EQ(dialogs.suggestedNames.back(), QString::fromStdString(clip().stem().string()) + "_processed.mp4");
+    // The panel opens beside the source video.
+    EXPECT_EQ(dialogs.suggestedNames.back(),
+              QString::fromStdString((clip().parent_path() / clip().stem()).string()) + "_processed.mp4");
     EXPECT_EQ(dialogs.alerts.back().text, "Video saved successfully.");
     EXPECT_EQ(dialogs.alerts.back().style, AlertStyle::Informational);
     EXPECT_EQ(std::filesystem::file_size(dir / "new.mp4"), rendered);

@@ -24,8 +24,9 @@ public:
         answers.pop_front();
         return answer;
     }
-    std::optional<QString> openFile(const QString&, const QStringList& extensions) override {
+    std::optional<QString> openFile(const QString&, const QStringList& extensions, const QString& folder) override {
         openedWith.push_back(extensions);
+        openedIn.push_back(folder);
         return takeFront(openPaths);
     }
     std::optional<QString> saveFile(const QString&, const QString& suggestedName, const QStringList&) override {
@@ -45,6 +46,7 @@ public:
     std::vector<Alert> alerts;
     std::vector<QString> questions;
     std::vector<QStringList> openedWith;
+    std::vector<QString> openedIn;  // the folder each open panel started in
     std::vector<QString> suggestedNames;
     std::vector<QUrl> openedUrls;
 

@@ -37,8 +37,9 @@ bool QtDialogs::question(const QString& text) {
     return box.clickedButton() == static_cast<QAbstractButton*>(yes);
 }
 
-std::optional<QString> QtDialogs::openFile(const QString& title, const QStringList& extensions) {
-    const QString path = QFileDialog::getOpenFileName(parent_, title, QString(), nameFilter(extensions));
+std::optional<QString> QtDialogs::openFile(const QString& title, const QStringList& extensions,
+                                           const QString& folder) {
+    const QString path = QFileDialog::getOpenFileName(parent_, title, folder, nameFilter(extensions));
     if (path.isEmpty()) return std::nullopt;
     return path;
 }

@@ -25,9 +25,12 @@ public:
     virtual void alert(const QString& text, AlertStyle style = AlertStyle::Warning) = 0;
     // True when the user answered "Yes".
     virtual bool question(const QString& text) = 0;
-    // A file to open of one of `extensions` (without dots); nothing when cancelled.
-    virtual std::optional<QString> openFile(const QString& title, const QStringList& extensions) = 0;
-    // A path to save to, suggesting `suggestedName`; nothing when cancelled.
+    // A file to open of one of `extensions` (without dots), the panel opening
+    // in `folder` when one is given; nothing when cancelled.
+    virtual std::optional<QString> openFile(const QString& title, const QStringList& extensions,
+                                            const QString& folder = {}) = 0;
+    // A path to save to, suggesting `suggestedName` (a name, or a path whose
+    // folder the panel opens in); nothing when cancelled.
     virtual std::optional<QString> saveFile(const QString& title, const QString& suggestedName,
                                             const QStringList& extensions) = 0;
     virtual std::optional<QColor> chooseColor(const QColor& initial) = 0;
@@ -42,7 +45,8 @@ public:
 
     void alert(const QString& text, AlertStyle style) override;
     bool question(const QString& text) override;
-    std::optional<QString> openFile(const QString& title, const QStringList& extensions) override;
+    std::optional<QString> openFile(const QString& title, const QStringList& extensions,
+                                    const QString& folder) override;
     std::optional<QString> saveFile(const QString& title, const QString& suggestedName,
                                     const QStringList& extensions) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;
