@@ -14,8 +14,8 @@ void showDesktopNotice(const QString& summary, const QString& body) {
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     const uint replacesNone = 0;
     const int serverDefaultTimeout = -1;
-    notify << QStringLiteral("Tintreel") << replacesNone << QStringLiteral("org.tintreel.Tintreel") << summary << body
-           << QStringList() << QVariantMap() << serverDefaultTimeout;
+    notify << QStringLiteral("Tintreel") << replacesNone << QStringLiteral("org.tintreel.Tintreel") << summary
+           << body << QStringList() << QVariantMap() << serverDefaultTimeout;
     bus.call(notify, QDBus::NoBlock);
 }
 

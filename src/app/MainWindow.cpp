@@ -74,8 +74,8 @@ void MainWindow::buildMenus() {
 // A checkable choice, remembered between runs: one pass over the movie per
 // effect instead of all of them in one.
 void MainWindow::addPassModeChoice(QMenu* menu) {
-    QAction* each =
-        addCommand(menu, QStringLiteral("OnRenderEachEffectInItsOwnPass"), tr("Render &Each Effect in Its Own Pass"), {});
+    QAction* each = addCommand(menu, QStringLiteral("OnRenderEachEffectInItsOwnPass"),
+                               tr("Render &Each Effect in Its Own Pass"), {});
     each->setCheckable(true);
     controller_->setPassMode(savedPassMode());
     each->setChecked(controller_->passMode() == PassMode::Each);
@@ -119,7 +119,9 @@ void MainWindow::tellUserRenderEnded(bool succeeded) {
                       windowTitle());
 }
 
-QAction* MainWindow::command(const QString& name) const { return findChild<QAction*>(name); }
+QAction* MainWindow::command(const QString& name) const {
+    return findChild<QAction*>(name);
+}
 
 void MainWindow::updateCommands() {
     // While a render runs only the render command (as Cancel), viewing and
@@ -127,15 +129,17 @@ void MainWindow::updateCommands() {
     const bool idle = !controller_->isRendering();
     command(QStringLiteral("OnUndo"))->setEnabled(idle && controller_->history().canUndo());
     command(QStringLiteral("OnRedo"))->setEnabled(idle && controller_->history().canRedo());
-    for (const char* name : {"OnFileNew", "OnSelectVideo", "OnOpenRecent", "OnSaveVideo", "OnLoadProfile", "OnSaveProfile",
-                             "OnSaveProfileAs", "OnZoomIn", "OnZoomOut", "OnResetZoom",
-                             "OnRenderEachEffectInItsOwnPass"})
+    for (const char* name :
+         {"OnFileNew", "OnSelectVideo", "OnOpenRecent", "OnSaveVideo", "OnLoadProfile", "OnSaveProfile",
+          "OnSaveProfileAs", "OnZoomIn", "OnZoomOut", "OnResetZoom", "OnRenderEachEffectInItsOwnPass"})
         command(QString::fromLatin1(name))->setEnabled(idle);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (controller_->windowShouldClose()) event->accept();
-    else event->ignore();
+    if (controller_->windowShouldClose())
+        event->accept();
+    else
+        event->ignore();
 }
 
 }  // namespace tintreel

@@ -17,10 +17,12 @@ namespace {
 // print and exit here.
 QString fileToOpen(const QApplication& app) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Adjust colours, add effects and watermarks to a video."));
+    parser.setApplicationDescription(
+        QStringLiteral("Adjust colours, add effects and watermarks to a video."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A video to open."), QStringLiteral("[FILE]"));
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A video to open."),
+                                 QStringLiteral("[FILE]"));
     parser.process(app);
     const QStringList files = parser.positionalArguments();
     return files.isEmpty() ? QString() : QFileInfo(files.first()).absoluteFilePath();
@@ -29,7 +31,8 @@ QString fileToOpen(const QApplication& app) {
 // The installed theme icon when there is one, else the copy built in.
 QIcon applicationIcon() {
     QIcon builtIn;
-    for (const QString& name : QDir(QStringLiteral(":/icons")).entryList()) builtIn.addFile(QStringLiteral(":/icons/") + name);
+    for (const QString& name : QDir(QStringLiteral(":/icons")).entryList())
+        builtIn.addFile(QStringLiteral(":/icons/") + name);
     return QIcon::fromTheme(QStringLiteral("org.tintreel.Tintreel"), builtIn);
 }
 

@@ -12,17 +12,20 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "settings/ControlCatalogue.h"
 #include "editor/Outlets.h"
 #include "platform/ui/ColorWell.h"
 #include "platform/ui/FloatSlider.h"
 #include "platform/ui/SliderValueField.h"
 #include "platform/ui/Stepper.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/ControlToolTips.h"
 
 namespace tintreel {
 namespace {
 
-QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 constexpr std::array<std::pair<SettingsTab, std::string_view>, 5> kTabTitles{{
     {SettingsTab::Adjustments, "Adjustments"},
@@ -35,7 +38,8 @@ constexpr std::array<std::pair<SettingsTab, std::string_view>, 5> kTabTitles{{
 // Check box captions share one look: white, 13 px "Skia", left-aligned.
 QCheckBox* makeCheck(Outlets& outlets, const ControlSpec& control) {
     // "&&" shows a literal ampersand rather than marking a keyboard mnemonic.
-    auto* check = outlets.add(new QCheckBox(qs(control.label).replace('&', QStringLiteral("&&"))), control.outlet);
+    auto* check =
+        outlets.add(new QCheckBox(qs(control.label).replace('&', QStringLiteral("&&"))), control.outlet);
     check->setProperty("role", "caption");
     return check;
 }
@@ -75,7 +79,8 @@ QWidget* makeSliderRow(Outlets& outlets, const ControlSpec& control) {
 // One value row: the control, or the text field and stepper of a pair.
 QWidget* makeValueWidget(Outlets& outlets, Dialogs& dialogs, const ControlSpec& control) {
     switch (control.kind) {
-        case ControlKind::Slider: return makeSliderRow(outlets, control);
+        case ControlKind::Slider:
+            return makeSliderRow(outlets, control);
         case ControlKind::Pair: {
             auto* box = new QWidget;
             auto* row = new QHBoxLayout(box);
@@ -86,16 +91,21 @@ QWidget* makeValueWidget(Outlets& outlets, Dialogs& dialogs, const ControlSpec& 
             row->addStretch();
             return box;
         }
-        case ControlKind::Text: return outlets.add(new QLineEdit, control.outlet);
-        case ControlKind::ColorWell: return outlets.add(new ColorWell(dialogs), control.outlet);
+        case ControlKind::Text:
+            return outlets.add(new QLineEdit, control.outlet);
+        case ControlKind::ColorWell:
+            return outlets.add(new ColorWell(dialogs), control.outlet);
         case ControlKind::PopUp: {
             auto* combo = outlets.add(new QComboBox, control.outlet);
             for (std::string_view item : control.items) combo->addItem(qs(item));
             return combo;
         }
-        case ControlKind::Button: return outlets.add(new QPushButton(qs(control.label)), control.outlet);
-        case ControlKind::Check: return makeCheck(outlets, control);
-        case ControlKind::MatrixCell: break;
+        case ControlKind::Button:
+            return outlets.add(new QPushButton(qs(control.label)), control.outlet);
+        case ControlKind::Check:
+            return makeCheck(outlets, control);
+        case ControlKind::MatrixCell:
+            break;
     }
     return nullptr;
 }
@@ -158,7 +168,8 @@ QWidget* makeGroup(Outlets& outlets, Dialogs& dialogs, const GroupSpec& group) {
     grid->setColumnStretch(1, 1);
     int row = 0;
     for (const ControlSpec& control : controlCatalogue()) {
-        if (control.group != group.id || control.outlet == group.checkOutlet || control.kind == ControlKind::MatrixCell)
+        if (control.group != group.id || control.outlet == group.checkOutlet ||
+            control.kind == ControlKind::MatrixCell)
             continue;
         // Check boxes and push buttons carry their own caption.
         if (control.kind != ControlKind::Check && control.kind != ControlKind::Button)
@@ -187,11 +198,23 @@ QWidget* makeTabPage(Outlets& outlets, Dialogs& dialogs, SettingsTab tab) {
     return scroll;
 }
 
+// Every control, and the field that goes with it, says what it does.
+void addToolTips(Outlets& outlets) {
+    for (const ControlSpec& control : controlCatalogue()) {
+        const QString tip = QString::fromStdString(controlToolTip(control));
+        outlets.find(control.outlet)->setToolTip(tip);
+        if (!control.textOutlet.empty()) outlets.find(control.textOutlet)->setToolTip(tip);
+        if (control.kind == ControlKind::Slider)
+            outlets.find(sliderFieldName(control.outlet))->setToolTip(tip);
+    }
+}
+
 }  // namespace
 
 QTabWidget* buildSettingsTabs(Outlets& outlets, Dialogs& dialogs, QWidget* parent) {
     auto* tabs = outlets.add(new QTabWidget(parent), "tabView");
     for (const auto& [tab, title] : kTabTitles) tabs->addTab(makeTabPage(outlets, dialogs, tab), qs(title));
+    addToolTips(outlets);
     return tabs;
 }
 

@@ -27,7 +27,9 @@ void RecentVideos::add(const QString& path) {
     rememberFolderOf(absolute);
 }
 
-void RecentVideos::clear() { QSettings().remove(kVideosKey); }
+void RecentVideos::clear() {
+    QSettings().remove(kVideosKey);
+}
 
 QString RecentVideos::lastFolder() const {
     const QString folder = QSettings().value(kFolderKey).toString();

@@ -4,7 +4,9 @@
 
 namespace tintreel {
 
-ImageCanvas::ImageCanvas(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+ImageCanvas::ImageCanvas(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void ImageCanvas::setImage(QImage image) {
     image_ = std::move(image);

@@ -18,27 +18,43 @@ constexpr std::string_view kDefaultWatermarkText = "\u00A9 Tintreel";
 constexpr float kOffsetLimit = 10000.0f;
 
 const std::array<GroupSpec, 20> kGroups{{
-    {G::Adjustments, "", "", "buttonResetAdjustments", T::Adjustments},
-    {G::BlackWhite, "Black & White", "checkBlackWhite", "", T::Effects},
-    {G::Sepia, "Sepia", "checkSepia", "buttonResetSepia", T::Effects},
-    {G::Cartoon, "Cartoon", "checkCartoon", "buttonResetCartoon", T::Effects},
-    {G::OilPainting, "Oil Painting", "checkOilPainting", "buttonResetOilPainting", T::Effects},
-    {G::Vignette, "Vignette", "checkVignette", "buttonResetVignette", T::Effects},
-    {G::Pixellate, "Pixellate", "checkPixellate", "buttonResetPixelate", T::Effects},
-    {G::Halftone, "Halftone", "checkHalftone", "buttonResetHalftone", T::Effects},
-    {G::Blur, "Blur", "checkBlur", "buttonResetBlur", T::Effects, true},
-    {G::CircleBlur, "Circle Blur", "checkCircleBlur", "buttonResetCircleBlur", T::Effects, true},
-    {G::FocusBlur, "Focus Blur", "checkFocusBlur", "buttonResetFocusBlur", T::Effects, true},
-    {G::MotionBlur, "Motion Blur", "checkMotionBlur", "buttonResetMotionBlur", T::Effects, true},
-    {G::ZoomBlur, "Zoom Blur", "checkZoomBlur", "buttonResetZoomBlur", T::Effects, true},
-    {G::Scale, "Scale", "checkScale", "buttonResetScale", T::Transform},
-    {G::Rotate, "Rotate", "checkRotate", "buttonResetRotate", T::Transform},
-    {G::Transform3D, "3D Transform (4x4 Matrix)", "check3DTransform", "buttonReset3DTransform", T::Transform},
-    {G::Swirl, "Swirl", "checkSwirl", "buttonResetSwirl", T::Transform},
-    {G::GlassSphere, "Glass Sphere", "checkGlassSphere", "buttonResetGlassSphere", T::Transform},
-    {G::TextWatermark, "Text Watermark", "checkTextWatermark", "buttonResetTextWatermark", T::TextWatermark},
-    {G::ImageWatermark, "Image Watermark", "checkImageWatermark", "buttonResetImageWatermark",
-     T::ImageWatermark, false, true},
+    {G::Adjustments, "", "Colour adjustments, always applied", "", "buttonResetAdjustments", T::Adjustments},
+    {G::BlackWhite, "Black & White", "Turns the picture into shades of grey", "checkBlackWhite", "",
+     T::Effects},
+    {G::Sepia, "Sepia", "Tones the picture brown like an old photograph", "checkSepia", "buttonResetSepia",
+     T::Effects},
+    {G::Cartoon, "Cartoon", "Flattens colours into bands with dark outlines", "checkCartoon",
+     "buttonResetCartoon", T::Effects},
+    {G::OilPainting, "Oil Painting", "Smooths areas into brush-like patches, keeping edges",
+     "checkOilPainting", "buttonResetOilPainting", T::Effects},
+    {G::Vignette, "Vignette", "Darkens the picture towards its corners", "checkVignette",
+     "buttonResetVignette", T::Effects},
+    {G::Pixellate, "Pixellate", "Shows the picture as large square cells", "checkPixellate",
+     "buttonResetPixelate", T::Effects},
+    {G::Halftone, "Halftone", "Prints the picture as black dots, as in a newspaper", "checkHalftone",
+     "buttonResetHalftone", T::Effects},
+    {G::Blur, "Blur", "Softens the whole picture", "checkBlur", "buttonResetBlur", T::Effects, true},
+    {G::CircleBlur, "Circle Blur", "Blurs a circle in the middle of the picture", "checkCircleBlur",
+     "buttonResetCircleBlur", T::Effects, true},
+    {G::FocusBlur, "Focus Blur", "Keeps a circle in the middle sharp and blurs around it", "checkFocusBlur",
+     "buttonResetFocusBlur", T::Effects, true},
+    {G::MotionBlur, "Motion Blur", "Smears the picture along a direction, as if moving", "checkMotionBlur",
+     "buttonResetMotionBlur", T::Effects, true},
+    {G::ZoomBlur, "Zoom Blur", "Smears the picture towards its middle, as if zooming", "checkZoomBlur",
+     "buttonResetZoomBlur", T::Effects, true},
+    {G::Scale, "Scale", "Shows the picture larger or smaller about its middle", "checkScale",
+     "buttonResetScale", T::Transform},
+    {G::Rotate, "Rotate", "Turns the picture about its middle", "checkRotate", "buttonResetRotate",
+     T::Transform},
+    {G::Transform3D, "3D Transform (4x4 Matrix)", "Moves the picture's corners with a 4 x 4 matrix",
+     "check3DTransform", "buttonReset3DTransform", T::Transform},
+    {G::Swirl, "Swirl", "Twists the middle of the picture", "checkSwirl", "buttonResetSwirl", T::Transform},
+    {G::GlassSphere, "Glass Sphere", "Shows the picture through a glass ball", "checkGlassSphere",
+     "buttonResetGlassSphere", T::Transform},
+    {G::TextWatermark, "Text Watermark", "Writes a line of text over the video", "checkTextWatermark",
+     "buttonResetTextWatermark", T::TextWatermark},
+    {G::ImageWatermark, "Image Watermark", "Lays a picture such as a logo over the video",
+     "checkImageWatermark", "buttonResetImageWatermark", T::ImageWatermark, false, true},
 }};
 
 // Row builders: one call per control keeps the table below readable.
@@ -63,7 +79,7 @@ constexpr SliderDisplay kStops{1, " EV", 2};
 constexpr SliderDisplay kNumber{1, "", 2};
 constexpr SliderDisplay kWholeNumber{1, "", 0};
 
-ControlSpec slider(std::string_view outlet, G group, std::string_view label, float ES::* member,
+ControlSpec slider(std::string_view outlet, G group, std::string_view label, float ES::*member,
                    float defaultValue, float minimum, float maximum, SliderDisplay display) {
     ControlSpec s = row(outlet, {}, ControlKind::Slider, group, label);
     s.defaultValue = defaultValue;
@@ -74,20 +90,20 @@ ControlSpec slider(std::string_view outlet, G group, std::string_view label, flo
     return s;
 }
 
-ControlSpec check(std::string_view outlet, G group, std::string_view label, int ES::* member) {
+ControlSpec check(std::string_view outlet, G group, std::string_view label, int ES::*member) {
     ControlSpec s = row(outlet, {}, ControlKind::Check, group, label);
     s.maximum = 1;
     s.state = member;
     return s;
 }
 
-ControlSpec groupCheck(G group, int ES::* member) {
+ControlSpec groupCheck(G group, int ES::*member) {
     const GroupSpec& g = kGroups[static_cast<std::size_t>(group)];
     return check(g.checkOutlet, group, g.caption, member);
 }
 
 ControlSpec pair(std::string_view stepper, std::string_view field, G group, std::string_view label,
-                 float ES::* member, std::string ES::* text, float defaultValue, PairRule rule) {
+                 float ES::*member, std::string ES::*text, float defaultValue, PairRule rule) {
     ControlSpec s = row(stepper, field, ControlKind::Pair, group, label);
     s.defaultValue = defaultValue;
     s.minimum = rule.lowerBound;
@@ -99,8 +115,8 @@ ControlSpec pair(std::string_view stepper, std::string_view field, G group, std:
     return s;
 }
 
-ControlSpec popUp(std::string_view outlet, G group, std::string_view label, int ES::* member,
-                  int defaultIndex, std::span<const std::string_view> items) {
+ControlSpec popUp(std::string_view outlet, G group, std::string_view label, int ES::*member, int defaultIndex,
+                  std::span<const std::string_view> items) {
     ControlSpec s = row(outlet, {}, ControlKind::PopUp, group, label);
     s.defaultValue = static_cast<float>(defaultIndex);
     s.maximum = static_cast<float>(items.size() - 1);
@@ -109,7 +125,7 @@ ControlSpec popUp(std::string_view outlet, G group, std::string_view label, int 
     return s;
 }
 
-ControlSpec text(std::string_view outlet, G group, std::string_view label, std::string ES::* member,
+ControlSpec text(std::string_view outlet, G group, std::string_view label, std::string ES::*member,
                  std::string_view defaultText) {
     ControlSpec s = row(outlet, {}, ControlKind::Text, group, label);
     s.defaultText = defaultText;
@@ -124,10 +140,12 @@ ControlSpec matrixCell(int cell) {
         "stepper3DTransformM31", "stepper3DTransformM32", "stepper3DTransformM33", "stepper3DTransformM34",
         "stepper3DTransformM41", "stepper3DTransformM42", "stepper3DTransformM43", "stepper3DTransformM44"};
     static constexpr std::array<std::string_view, kMatrixCells> kFields{
-        "textField3DTransformM11", "textField3DTransformM12", "textField3DTransformM13", "textField3DTransformM14",
-        "textField3DTransformM21", "textField3DTransformM22", "textField3DTransformM23", "textField3DTransformM24",
-        "textField3DTransformM31", "textField3DTransformM32", "textField3DTransformM33", "textField3DTransformM34",
-        "textField3DTransformM41", "textField3DTransformM42", "textField3DTransformM43", "textField3DTransformM44"};
+        "textField3DTransformM11", "textField3DTransformM12", "textField3DTransformM13",
+        "textField3DTransformM14", "textField3DTransformM21", "textField3DTransformM22",
+        "textField3DTransformM23", "textField3DTransformM24", "textField3DTransformM31",
+        "textField3DTransformM32", "textField3DTransformM33", "textField3DTransformM34",
+        "textField3DTransformM41", "textField3DTransformM42", "textField3DTransformM43",
+        "textField3DTransformM44"};
     const auto index = static_cast<std::size_t>(cell);
     ControlSpec s = row(kSteppers[index], kFields[index], ControlKind::MatrixCell, G::Transform3D, {});
     s.defaultValue = (cell % 5 == 0) ? 1.0f : 0.0f;  // the identity's diagonal
@@ -139,15 +157,20 @@ ControlSpec matrixCell(int cell) {
     return s;
 }
 
-PairRule clampOnly(float lower, float upper) { return {lower, lower, upper, upper, std::nullopt, false}; }
+PairRule clampOnly(float lower, float upper) {
+    return {lower, lower, upper, upper, std::nullopt, false};
+}
 PairRule integerRule(float lower, float lowerWritten, float upper, float invalid) {
     return {lower, lowerWritten, upper, upper, invalid, true};
 }
-PairRule offsetRule() { return integerRule(-kOffsetLimit, -kOffsetLimit, kOffsetLimit, 0); }
+PairRule offsetRule() {
+    return integerRule(-kOffsetLimit, -kOffsetLimit, kOffsetLimit, 0);
+}
 
 std::vector<ControlSpec> buildCatalogue() {
     std::vector<ControlSpec> rows{
-        slider("sliderBrightness", G::Adjustments, "Brightness", &ES::sliderBrightness, 0.0f, -1, 1, kPercent),
+        slider("sliderBrightness", G::Adjustments, "Brightness", &ES::sliderBrightness, 0.0f, -1, 1,
+               kPercent),
         slider("sliderExposure", G::Adjustments, "Exposure", &ES::sliderExposure, 0.0f, -4, 4, kStops),
         slider("sliderContrast", G::Adjustments, "Contrast", &ES::sliderContrast, 1.0f, 0, 4, kPercent),
         slider("sliderSaturation", G::Adjustments, "Saturation", &ES::sliderSaturation, 1.0f, 0, 2, kPercent),
@@ -158,37 +181,50 @@ std::vector<ControlSpec> buildCatalogue() {
         slider("sliderBlue", G::Adjustments, "Blue", &ES::sliderBlue, 1.0f, 0, 2, kPercent),
         groupCheck(G::BlackWhite, &ES::checkBlackWhite),
         groupCheck(G::Sepia, &ES::checkSepia),
-        slider("sliderSepiaIntensity", G::Sepia, "Intensity", &ES::sliderSepiaIntensity, 1.0f, 0, 1, kPercent),
+        slider("sliderSepiaIntensity", G::Sepia, "Intensity", &ES::sliderSepiaIntensity, 1.0f, 0, 1,
+               kPercent),
         groupCheck(G::Cartoon, &ES::checkCartoon),
         slider("sliderCartoonBlur", G::Cartoon, "Blur", &ES::sliderCartoonBlur, 2.0f, 0, 10, kPixels),
-        slider("sliderCartoonThreshold", G::Cartoon, "Threshold", &ES::sliderCartoonThreshold, 0.2f, 0, 1, kNumber),
-        slider("sliderCartoonQuantization", G::Cartoon, "Levels", &ES::sliderCartoonQuantization, 10.0f, 2, 50, kWholeNumber),
+        slider("sliderCartoonThreshold", G::Cartoon, "Threshold", &ES::sliderCartoonThreshold, 0.2f, 0, 1,
+               kNumber),
+        slider("sliderCartoonQuantization", G::Cartoon, "Levels", &ES::sliderCartoonQuantization, 10.0f, 2,
+               50, kWholeNumber),
         groupCheck(G::OilPainting, &ES::checkOilPainting),
-        slider("sliderOilPaintingIntensity", G::OilPainting, "Radius", &ES::sliderOilPaintingIntensity, 4.0f, 0, 10, kWholePixels),
+        slider("sliderOilPaintingIntensity", G::OilPainting, "Radius", &ES::sliderOilPaintingIntensity, 4.0f,
+               0, 10, kWholePixels),
         groupCheck(G::Vignette, &ES::checkVignette),
-        slider("sliderVignetteRadius", G::Vignette, "Radius", &ES::sliderVignetteRadius, 0.0f, -0.25f, 0.25f, kNumber),
+        slider("sliderVignetteRadius", G::Vignette, "Radius", &ES::sliderVignetteRadius, 0.0f, -0.25f, 0.25f,
+               kNumber),
         groupCheck(G::Pixellate, &ES::checkPixellate),
-        slider("sliderPixellatePixelSize", G::Pixellate, "Pixel Size", &ES::sliderPixellatePixelSize, 0.02f, 0,
-               0.2f, kFinePercent),
+        slider("sliderPixellatePixelSize", G::Pixellate, "Pixel Size", &ES::sliderPixellatePixelSize, 0.02f,
+               0, 0.2f, kFinePercent),
         groupCheck(G::Halftone, &ES::checkHalftone),
-        slider("sliderHalftoneDotSize", G::Halftone, "Dot Size", &ES::sliderHalftoneDotSize, 0.02f, 0, 0.2f, kFinePercent),
+        slider("sliderHalftoneDotSize", G::Halftone, "Dot Size", &ES::sliderHalftoneDotSize, 0.02f, 0, 0.2f,
+               kFinePercent),
         groupCheck(G::Blur, &ES::checkBlur),
         slider("sliderBlurIntensity", G::Blur, "Radius", &ES::sliderBlurIntensity, 3.0f, 0, 20, kPixels),
         groupCheck(G::CircleBlur, &ES::checkCircleBlur),
-        slider("sliderCircleBlurIntensity", G::CircleBlur, "Blur", &ES::sliderCircleBlurIntensity, 3.0f, 0, 10, kNumber),
-        slider("sliderCircleBlurRadius", G::CircleBlur, "Radius", &ES::sliderCircleBlurRadius, 0.2f, 0, 1, kPercent),
+        slider("sliderCircleBlurIntensity", G::CircleBlur, "Blur", &ES::sliderCircleBlurIntensity, 3.0f, 0,
+               10, kNumber),
+        slider("sliderCircleBlurRadius", G::CircleBlur, "Radius", &ES::sliderCircleBlurRadius, 0.2f, 0, 1,
+               kPercent),
         groupCheck(G::FocusBlur, &ES::checkFocusBlur),
-        slider("sliderFocusBlurIntensity", G::FocusBlur, "Blur", &ES::sliderFocusBlurIntensity, 5.0f, 0, 20, kPixels),
-        slider("sliderFocusBlurRadius", G::FocusBlur, "Radius", &ES::sliderFocusBlurRadius, 0.6f, 0, 1, kPercent),
+        slider("sliderFocusBlurIntensity", G::FocusBlur, "Blur", &ES::sliderFocusBlurIntensity, 5.0f, 0, 20,
+               kPixels),
+        slider("sliderFocusBlurRadius", G::FocusBlur, "Radius", &ES::sliderFocusBlurRadius, 0.6f, 0, 1,
+               kPercent),
         slider("sliderFocusBlurEdge", G::FocusBlur, "Edge", &ES::sliderFocusBlurEdge, 0.4f, 0, 1, kPercent),
         groupCheck(G::MotionBlur, &ES::checkMotionBlur),
-        slider("sliderMotionBlurIntensity", G::MotionBlur, "Blur", &ES::sliderMotionBlurIntensity, 4.0f, 0, 20, kPixels),
-        slider("sliderMotionBlurAngle", G::MotionBlur, "Angle", &ES::sliderMotionBlurAngle, 0.0f, 0, 360, kDegrees),
+        slider("sliderMotionBlurIntensity", G::MotionBlur, "Blur", &ES::sliderMotionBlurIntensity, 4.0f, 0,
+               20, kPixels),
+        slider("sliderMotionBlurAngle", G::MotionBlur, "Angle", &ES::sliderMotionBlurAngle, 0.0f, 0, 360,
+               kDegrees),
         groupCheck(G::ZoomBlur, &ES::checkZoomBlur),
-        slider("sliderZoomBlurIntensity", G::ZoomBlur, "Blur", &ES::sliderZoomBlurIntensity, 1.0f, 0, 5, kNumber),
+        slider("sliderZoomBlurIntensity", G::ZoomBlur, "Blur", &ES::sliderZoomBlurIntensity, 1.0f, 0, 5,
+               kNumber),
         groupCheck(G::Scale, &ES::checkScale),
-        pair("stepperScale", "textFieldScale", G::Scale, "Scale (%)", &ES::stepperScale, &ES::textFieldScale, 100,
-             clampOnly(1, 999)),
+        pair("stepperScale", "textFieldScale", G::Scale, "Scale (%)", &ES::stepperScale, &ES::textFieldScale,
+             100, clampOnly(1, 999)),
         groupCheck(G::Rotate, &ES::checkRotate),
         slider("sliderRotateAngle", G::Rotate, "Angle", &ES::sliderRotateAngle, 0.0f, -180, 180, kDegrees),
         groupCheck(G::Transform3D, &ES::check3DTransform),
@@ -199,9 +235,10 @@ std::vector<ControlSpec> buildCatalogue() {
         slider("sliderSwirlRadius", G::Swirl, "Radius", &ES::sliderSwirlRadius, 0.5f, 0, 1, kPercent),
         slider("sliderSwirlAngle", G::Swirl, "Angle", &ES::sliderSwirlAngle, 1.0f, -5, 5, kNumber),
         groupCheck(G::GlassSphere, &ES::checkGlassSphere),
-        slider("sliderGlassSphereRadius", G::GlassSphere, "Radius", &ES::sliderGlassSphereRadius, 0.25f, 0, 1, kPercent),
-        slider("sliderGlassSphereRefraction", G::GlassSphere, "Refraction", &ES::sliderGlassSphereRefraction, 0.71f,
-               0, 2, kNumber),
+        slider("sliderGlassSphereRadius", G::GlassSphere, "Radius", &ES::sliderGlassSphereRadius, 0.25f, 0, 1,
+               kPercent),
+        slider("sliderGlassSphereRefraction", G::GlassSphere, "Refraction", &ES::sliderGlassSphereRefraction,
+               0.71f, 0, 2, kNumber),
         groupCheck(G::TextWatermark, &ES::checkTextWatermark),
         text("textFieldText", G::TextWatermark, "Text", &ES::textFieldText, kDefaultWatermarkText),
         [] {
@@ -211,29 +248,31 @@ std::vector<ControlSpec> buildCatalogue() {
             return s;
         }(),
         popUp("comboTextFontType", G::TextWatermark, "Font", &ES::comboTextFontType, 12, kFontFamilies),
-        pair("stepperTextFontSize", "textFieldTextFontSize", G::TextWatermark, "Size", &ES::stepperTextFontSize,
-             &ES::textFieldTextFontSize, 80, integerRule(0, 0, 500, 0)),
-        pair("stepperTextOpacity", "textFieldTextOpacity", G::TextWatermark, "Opacity (%)", &ES::stepperTextOpacity,
-             &ES::textFieldTextOpacity, 70, integerRule(0, 1, 100, 1)),
+        pair("stepperTextFontSize", "textFieldTextFontSize", G::TextWatermark, "Size",
+             &ES::stepperTextFontSize, &ES::textFieldTextFontSize, 80, integerRule(0, 0, 500, 0)),
+        pair("stepperTextOpacity", "textFieldTextOpacity", G::TextWatermark, "Opacity (%)",
+             &ES::stepperTextOpacity, &ES::textFieldTextOpacity, 70, integerRule(0, 1, 100, 1)),
         check("checkTextShadow", G::TextWatermark, "Shadow", &ES::checkTextShadow),
-        popUp("comboTextPosition", G::TextWatermark, "Position", &ES::comboTextPosition, 0, kWatermarkPositions),
+        popUp("comboTextPosition", G::TextWatermark, "Position", &ES::comboTextPosition, 0,
+              kWatermarkPositions),
         check("checkTextStroke", G::TextWatermark, "Stroke", &ES::checkTextStroke),
-        pair("stepperTextXOffset", "textFieldTextXOffset", G::TextWatermark, "X Offset", &ES::stepperTextXOffset,
-             &ES::textFieldTextXOffset, 0, offsetRule()),
-        pair("stepperTextYOffset", "textFieldTextYOffset", G::TextWatermark, "Y Offset", &ES::stepperTextYOffset,
-             &ES::textFieldTextYOffset, 0, offsetRule()),
+        pair("stepperTextXOffset", "textFieldTextXOffset", G::TextWatermark, "X Offset",
+             &ES::stepperTextXOffset, &ES::textFieldTextXOffset, 0, offsetRule()),
+        pair("stepperTextYOffset", "textFieldTextYOffset", G::TextWatermark, "Y Offset",
+             &ES::stepperTextYOffset, &ES::textFieldTextYOffset, 0, offsetRule()),
         groupCheck(G::ImageWatermark, &ES::checkImageWatermark),
         text("textFieldImage", G::ImageWatermark, "Picture", &ES::textFieldImage, ""),
         row("buttonSelectImage", {}, ControlKind::Button, G::ImageWatermark, "Choose Picture..."),
-        pair("stepperImageScale", "textFieldImageScale", G::ImageWatermark, "Scale (%)", &ES::stepperImageScale,
-             &ES::textFieldImageScale, 100, integerRule(1, 1, 1000, 1)),
+        pair("stepperImageScale", "textFieldImageScale", G::ImageWatermark, "Scale (%)",
+             &ES::stepperImageScale, &ES::textFieldImageScale, 100, integerRule(1, 1, 1000, 1)),
         pair("stepperImageOpacity", "textFieldImageOpacity", G::ImageWatermark, "Opacity (%)",
              &ES::stepperImageOpacity, &ES::textFieldImageOpacity, 70, integerRule(0, 0, 100, 0)),
-        popUp("comboImagePosition", G::ImageWatermark, "Position", &ES::comboImagePosition, 1, kWatermarkPositions),
-        pair("stepperImageXOffset", "textFieldImageXOffset", G::ImageWatermark, "X Offset", &ES::stepperImageXOffset,
-             &ES::textFieldImageXOffset, 0, offsetRule()),
-        pair("stepperImageYOffset", "textFieldImageYOffset", G::ImageWatermark, "Y Offset", &ES::stepperImageYOffset,
-             &ES::textFieldImageYOffset, 0, offsetRule()),
+        popUp("comboImagePosition", G::ImageWatermark, "Position", &ES::comboImagePosition, 1,
+              kWatermarkPositions),
+        pair("stepperImageXOffset", "textFieldImageXOffset", G::ImageWatermark, "X Offset",
+             &ES::stepperImageXOffset, &ES::textFieldImageXOffset, 0, offsetRule()),
+        pair("stepperImageYOffset", "textFieldImageYOffset", G::ImageWatermark, "Y Offset",
+             &ES::stepperImageYOffset, &ES::textFieldImageYOffset, 0, offsetRule()),
     };
     rows.insert(rows.end(), tail.begin(), tail.end());
     return rows;
@@ -241,51 +280,73 @@ std::vector<ControlSpec> buildCatalogue() {
 
 void setDefault(const ControlSpec& control, EffectSettings& s) {
     switch (control.kind) {
-        case ControlKind::Slider: control.number.of(s) = control.defaultValue; break;
+        case ControlKind::Slider:
+            control.number.of(s) = control.defaultValue;
+            break;
         case ControlKind::Pair:
         case ControlKind::MatrixCell:
             control.number.of(s) = control.defaultValue;
             control.text.of(s) = pairText(control, control.defaultValue);
             break;
         case ControlKind::Check:
-        case ControlKind::PopUp: s.*control.state = static_cast<int>(control.defaultValue); break;
-        case ControlKind::Text: control.text.of(s) = std::string(control.defaultText); break;
-        case ControlKind::ColorWell: s.*control.color = control.defaultColor; break;
-        case ControlKind::Button: break;
+        case ControlKind::PopUp:
+            s.*control.state = static_cast<int>(control.defaultValue);
+            break;
+        case ControlKind::Text:
+            control.text.of(s) = std::string(control.defaultText);
+            break;
+        case ControlKind::ColorWell:
+            s.*control.color = control.defaultColor;
+            break;
+        case ControlKind::Button:
+            break;
     }
 }
 
 bool isAtDefault(const ControlSpec& control, const EffectSettings& s) {
     switch (control.kind) {
-        case ControlKind::Slider: return control.number.of(s) == control.defaultValue;
+        case ControlKind::Slider:
+            return control.number.of(s) == control.defaultValue;
         case ControlKind::Pair:
         case ControlKind::MatrixCell:
-            return control.number.of(s) == control.defaultValue && control.text.of(s) == pairText(control, control.defaultValue);
+            return control.number.of(s) == control.defaultValue &&
+                   control.text.of(s) == pairText(control, control.defaultValue);
         case ControlKind::Check:
-        case ControlKind::PopUp: return s.*control.state == static_cast<int>(control.defaultValue);
-        case ControlKind::Text: return control.text.of(s) == control.defaultText;
-        case ControlKind::ColorWell: return s.*control.color == control.defaultColor;
-        case ControlKind::Button: return true;
+        case ControlKind::PopUp:
+            return s.*control.state == static_cast<int>(control.defaultValue);
+        case ControlKind::Text:
+            return control.text.of(s) == control.defaultText;
+        case ControlKind::ColorWell:
+            return s.*control.color == control.defaultColor;
+        case ControlKind::Button:
+            return true;
     }
     return true;
 }
 
-bool isGroupCheck(const ControlSpec& control) { return control.outlet == groupSpec(control.group).checkOutlet; }
+bool isGroupCheck(const ControlSpec& control) {
+    return control.outlet == groupSpec(control.group).checkOutlet;
+}
 
 }  // namespace
 
-std::span<const GroupSpec> controlGroups() { return kGroups; }
+std::span<const GroupSpec> controlGroups() {
+    return kGroups;
+}
 
 std::span<const ControlSpec> controlCatalogue() {
     static const std::vector<ControlSpec> catalogue = buildCatalogue();
     return catalogue;
 }
 
-const GroupSpec& groupSpec(GroupId id) { return kGroups[static_cast<std::size_t>(id)]; }
+const GroupSpec& groupSpec(GroupId id) {
+    return kGroups[static_cast<std::size_t>(id)];
+}
 
 const ControlSpec* findControl(std::string_view name) {
     for (const ControlSpec& control : controlCatalogue())
-        if (control.outlet == name || (!control.textOutlet.empty() && control.textOutlet == name)) return &control;
+        if (control.outlet == name || (!control.textOutlet.empty() && control.textOutlet == name))
+            return &control;
     return nullptr;
 }
 
@@ -329,7 +390,9 @@ std::string pairText(const ControlSpec& control, float value) {
     return control.kind == ControlKind::MatrixCell ? FloatToFormattedString(value) : formatFieldNumber(value);
 }
 
-std::string GetTextFontTypeWithFontType(int index) { return std::string(fontFamilyName(index)); }
+std::string GetTextFontTypeWithFontType(int index) {
+    return std::string(fontFamilyName(index));
+}
 
 std::vector<std::string_view> interfaceSwitchedControls() {
     std::vector<std::string_view> names{"buttonZoomIn",      "buttonZoomOut",   "buttonResetZoom",

@@ -43,6 +43,7 @@ enum class SettingsTab { Adjustments, Effects, Transform, TextWatermark, ImageWa
 struct GroupSpec {
     GroupId id;
     std::string_view caption;      // the check box caption; empty for the adjustments
+    std::string_view purpose;      // what the group does, in a few words (for tool tips)
     std::string_view checkOutlet;  // empty when the group has no check box
     std::string_view resetOutlet;  // empty when the group has no reset button
     SettingsTab tab;

@@ -13,8 +13,6 @@
 #include <map>
 
 #include "app/MainWindow.h"
-#include "settings/ControlCatalogue.h"
-#include "settings/SettingsRecord.h"
 #include "editor/ViewController.h"
 #include "platform/system/TemporaryDirectory.h"
 #include "platform/ui/ColorWell.h"
@@ -22,6 +20,8 @@
 #include "platform/ui/SliderValueField.h"
 #include "platform/ui/Stepper.h"
 #include "preview/VideoImageView.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/SettingsRecord.h"
 #include "support/FakeDialogs.h"
 
 namespace tintreel {
@@ -46,13 +46,20 @@ protected:
 std::map<std::string, int> countByKind(const Outlets& outlets) {
     std::map<std::string, int> counts;
     for (QWidget* w : outlets.all()) {
-        if (qobject_cast<FloatSlider*>(w)) ++counts["slider"];
-        else if (qobject_cast<Stepper*>(w)) ++counts["stepper"];
-        else if (qobject_cast<ColorWell*>(w)) ++counts["colorWell"];
-        else if (qobject_cast<QAbstractButton*>(w)) ++counts["button"];
-        else if (qobject_cast<QLineEdit*>(w)) ++counts["textField"];
-        else if (qobject_cast<SliderValueField*>(w)) ++counts["sliderField"];
-        else if (qobject_cast<QComboBox*>(w)) ++counts["popUp"];
+        if (qobject_cast<FloatSlider*>(w))
+            ++counts["slider"];
+        else if (qobject_cast<Stepper*>(w))
+            ++counts["stepper"];
+        else if (qobject_cast<ColorWell*>(w))
+            ++counts["colorWell"];
+        else if (qobject_cast<QAbstractButton*>(w))
+            ++counts["button"];
+        else if (qobject_cast<QLineEdit*>(w))
+            ++counts["textField"];
+        else if (qobject_cast<SliderValueField*>(w))
+            ++counts["sliderField"];
+        else if (qobject_cast<QComboBox*>(w))
+            ++counts["popUp"];
     }
     return counts;
 }
@@ -69,7 +76,8 @@ TEST_F(MainWindowTest, BuildsEveryOutletOfTheCatalogueAndTheWindow) {
             EXPECT_NE(outlets().find(group.resetOutlet), nullptr) << group.resetOutlet;
         }
     }
-    for (std::string_view name : interfaceSwitchedControls()) EXPECT_NE(outlets().find(name), nullptr) << name;
+    for (std::string_view name : interfaceSwitchedControls())
+        EXPECT_NE(outlets().find(name), nullptr) << name;
     for (const char* name : {"tabView", "boxImage", "customViewImage", "imageViewVideo", "playerViewVideo",
                              "labelProgress", "progressIndicator", "buttonGeneratePreview"})
         EXPECT_NE(outlets().find(name), nullptr) << name;
@@ -81,7 +89,7 @@ TEST_F(MainWindowTest, BuildsEveryOutletOfTheCatalogueAndTheWindow) {
     EXPECT_EQ(counts.at("stepper"), 26);
     EXPECT_EQ(counts.at("colorWell"), 1);
     EXPECT_EQ(counts.at("popUp"), 3);
-    EXPECT_EQ(counts.at("button"), 48);  // with Compare
+    EXPECT_EQ(counts.at("button"), 48);     // with Compare
     EXPECT_EQ(counts.at("textField"), 27);  // with labelProgress, the 28 text fields of the window
     for (QWidget* w : outlets().all()) EXPECT_FALSE(w->objectName().isEmpty());
 
@@ -148,7 +156,8 @@ TEST_F(MainWindowTest, SwitchingTheInterfaceCoversEverySettingButLeavesThePrevie
     for (const ControlSpec& control : controlCatalogue()) {
         working.push_back(outlets().find(control.outlet));
         if (!control.textOutlet.empty())
-            (control.kind == ControlKind::Pair ? working : untouched).push_back(outlets().find(control.textOutlet));
+            (control.kind == ControlKind::Pair ? working : untouched)
+                .push_back(outlets().find(control.textOutlet));
     }
     for (const GroupSpec& group : controlGroups())
         if (!group.resetOutlet.empty()) working.push_back(outlets().find(group.resetOutlet));

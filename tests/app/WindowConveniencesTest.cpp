@@ -74,8 +74,8 @@ TEST_F(WindowConveniencesTest, TheOpenPanelStartsInTheLastFolderAndRecentVideosR
     load(second);
     ASSERT_EQ(dialogs.openedIn.size(), 2u);
     EXPECT_EQ(dialogs.openedIn[1], QString::fromStdString(first.parent_path().string()));
-    EXPECT_EQ(RecentVideos().paths(), QStringList({QString::fromStdString(second.string()),
-                                                   QString::fromStdString(first.string())}));
+    EXPECT_EQ(RecentVideos().paths(),
+              QStringList({QString::fromStdString(second.string()), QString::fromStdString(first.string())}));
 
     // The menu offers them newest first; choosing one opens it.
     Q_EMIT recentMenu()->aboutToShow();

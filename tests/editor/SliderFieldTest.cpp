@@ -32,8 +32,10 @@ TEST_F(SliderFieldTest, EverySliderShowsItsDefaultInItsUnits) {
     for (const ControlSpec& control : controlCatalogue()) {
         if (control.kind != ControlKind::Slider) continue;
         SliderValueField* shown = field(control.outlet);
-        EXPECT_EQ(shown->suffix(), QString::fromUtf8(control.display.unit.data(), control.display.unit.size()));
-        EXPECT_NEAR(shown->value(), control.defaultValue * control.display.scale, 0.5 * std::pow(10, -shown->decimals()))
+        EXPECT_EQ(shown->suffix(),
+                  QString::fromUtf8(control.display.unit.data(), control.display.unit.size()));
+        EXPECT_NEAR(shown->value(), control.defaultValue * control.display.scale,
+                    0.5 * std::pow(10, -shown->decimals()))
             << control.outlet;
     }
     EXPECT_EQ(field("sliderContrast")->text(), QStringLiteral("100%"));

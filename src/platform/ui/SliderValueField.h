@@ -20,7 +20,8 @@ class SliderValueField : public QDoubleSpinBox {
 public:
     // `scale` multiplies the slider's value for display; `unit` follows the
     // number; `decimals` places are shown and accepted.
-    SliderValueField(FloatSlider* slider, double scale, const QString& unit, int decimals, QWidget* parent = nullptr);
+    SliderValueField(FloatSlider* slider, double scale, const QString& unit, int decimals,
+                     QWidget* parent = nullptr);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
