@@ -1,15 +1,23 @@
 #pragma once
 // ImageCanvas: paints its whole area black, then a picture fitted into it
 // with its proportions kept; whatever the picture leaves uncovered shows
-// black. The still preview and the player both draw this way.
+// black. The still preview and the player both draw this way. A movie whose
+// pixels are not square (anamorphic) sets its display shape, and the picture
+// is drawn with that shape's proportions: the pixels stay as stored and the
+// drawing stretches them, as a player does.
 //
 // GUI thread only.
 
 #include <QImage>
 #include <QWidget>
+#include <filesystem>
 #include <optional>
 
 namespace tintreel {
+
+// The shape a player shows `movie`'s first video track with, upright (see
+// displaySize in MediaAsset.h); empty when the file has no video track.
+QSize movieDisplayShape(const std::filesystem::path& movie);
 
 class ImageCanvas : public QWidget {
     Q_OBJECT
@@ -20,12 +28,17 @@ public:
     void setImage(QImage image);
     void clearImage();
     const std::optional<QImage>& image() const { return image_; }
+    // The proportions pictures are drawn with; an empty size: the picture's own.
+    void setDisplayShape(QSize shape);
+    // Where the picture is drawn inside the canvas.
+    QRect pictureRect() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     std::optional<QImage> image_;
+    QSize displayShape_;
 };
 
 }  // namespace tintreel
