@@ -153,6 +153,35 @@ double meanDifference(const Image& a, const Image& b) {
     return sum / static_cast<double>(a.byteCount());
 }
 
+std::vector<std::string> probeValues(const fs::path& file, const std::string& arguments, const std::string& key) {
+    std::vector<std::string> values;
+    const auto text = runCommand("ffprobe -v error " + arguments + " -of default=nw=1 " + quoted(file));
+    if (!text) return values;
+    const std::string needle = key + "=";
+    std::istringstream lines(*text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(needle, 0) == 0) values.push_back(line.substr(needle.size()));
+    return values;
+}
+
+std::optional<std::array<double, 3>> meanPlaneDifference(const fs::path& a, const fs::path& b, int width,
+                                                         int height) {
+    const auto samples = [&](const fs::path& file) {
+        return runCommand("ffmpeg -nostdin -v error -i " + quoted(file) + " -map 0:v:0 -f rawvideo -");
+    };
+    const auto first = samples(a), second = samples(b);
+    const size_t luma = static_cast<size_t>(width) * height, chroma = luma / 4, frame = luma + 2 * chroma;
+    if (!first || !second || first->size() != second->size() || first->empty() || first->size() % frame) return {};
+    std::array<double, 3> sums{};
+    for (size_t i = 0; i < first->size(); ++i) {
+        const size_t at = i % frame;
+        const int plane = at < luma ? 0 : at < luma + chroma ? 1 : 2;
+        sums[plane] += std::abs(static_cast<unsigned char>((*first)[i]) - static_cast<unsigned char>((*second)[i]));
+    }
+    const double frames = static_cast<double>(first->size() / frame);
+    return std::array<double, 3>{sums[0] / (frames * luma), sums[1] / (frames * chroma), sums[2] / (frames * chroma)};
+}
+
 std::optional<double> psnrRgb(const fs::path& reference, const fs::path& distorted) {
     const auto text =
         runCommand("ffmpeg -nostdin -i " + quoted(reference) + " -i " + quoted(distorted) +

@@ -7,6 +7,7 @@
 // clip shares one file; a clip is written under a temporary name and renamed,
 // so test processes running side by side never see half a file.
 
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -62,6 +63,17 @@ std::optional<Image> ffmpegFrame(const std::filesystem::path& file, double secon
 
 // Mean difference per channel between two pictures of the same size.
 double meanDifference(const Image& a, const Image& b);
+
+// Every value of `key` in what `ffprobe -v error <arguments> -of default=nw=1 FILE`
+// prints (e.g. arguments "-show_entries chapter_tags=title", key "TAG:title").
+std::vector<std::string> probeValues(const std::filesystem::path& file, const std::string& arguments,
+                                     const std::string& key);
+
+// Mean absolute difference of the Y, U and V samples of two 8-bit 4:2:0
+// movies of the same size and frame count, decoded by ffmpeg as stored (no
+// conversion); none when they cannot be decoded or differ in size or length.
+std::optional<std::array<double, 3>> meanPlaneDifference(const std::filesystem::path& a,
+                                                         const std::filesystem::path& b, int width, int height);
 
 // Mean PSNR in dB (RGB) of `distorted` against `reference`, by ffmpeg's psnr filter.
 std::optional<double> psnrRgb(const std::filesystem::path& reference, const std::filesystem::path& distorted);

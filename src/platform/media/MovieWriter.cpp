@@ -208,7 +208,7 @@ bool MovieWriter::Impl::prepareFrame(const Image& image) {
     const Image& source = padded.isEmpty() ? image : padded;
     if (!scaler) {
         scaler.reset(sws_getContext(source.width(), source.height(), AV_PIX_FMT_RGBA, source.width(),
-                                    source.height(), encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr,
+                                    source.height(), encoder->pix_fmt, SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr,
                                     nullptr));
         if (!scaler || !useForEncoding(*scaler, colour)) return fail(AVERROR(EINVAL));
     }
