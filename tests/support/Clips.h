@@ -29,6 +29,13 @@ struct NamedClip {
 };
 std::vector<NamedClip> otherContainerClips();
 
+// A two-second 160x90 clip with a tone, a French subtitle track of two cues,
+// two chapters ("Opening", "Ending"), the title "Clip title" and the creation
+// time 2024-05-06T07:08:09Z, in `extension` with the `audio` and
+// `subtitleCodec` encoders; `video` adds options for the video stream.
+std::filesystem::path clipWithExtras(const std::string& extension, const std::string& audio,
+                                     const std::string& subtitleCodec, const std::string& video = "");
+
 // Writes a 64x48 PNG picture at `file`, whatever its extension says; false when ffmpeg failed.
 bool writePicture(const std::filesystem::path& file);
 
@@ -73,7 +80,8 @@ std::vector<std::string> probeValues(const std::filesystem::path& file, const st
 // movies of the same size and frame count, decoded by ffmpeg as stored (no
 // conversion); none when they cannot be decoded or differ in size or length.
 std::optional<std::array<double, 3>> meanPlaneDifference(const std::filesystem::path& a,
-                                                         const std::filesystem::path& b, int width, int height);
+                                                         const std::filesystem::path& b, int width,
+                                                         int height);
 
 // Mean PSNR in dB (RGB) of `distorted` against `reference`, by ffmpeg's psnr filter.
 std::optional<double> psnrRgb(const std::filesystem::path& reference, const std::filesystem::path& distorted);

@@ -14,7 +14,7 @@ namespace {
 // new file says its own.
 bool describesOldFile(std::string_view key) {
     constexpr std::array<std::string_view, 4> kOwnFacts{"encoder", "major_brand", "minor_version",
-                                                         "compatible_brands"};
+                                                        "compatible_brands"};
     for (std::string_view own : kOwnFacts)
         if (key == own) return true;
     return false;
@@ -84,7 +84,8 @@ int copyChaptersAndMetadata(AVFormatContext& output, const AVFormatContext& sour
     const AVDictionaryEntry* entry = nullptr;
     while ((entry = av_dict_get(source.metadata, "", entry, AV_DICT_IGNORE_SUFFIX)))
         if (!describesOldFile(entry->key))
-            if (int error = av_dict_set(&output.metadata, entry->key, entry->value, 0); error < 0) return error;
+            if (int error = av_dict_set(&output.metadata, entry->key, entry->value, 0); error < 0)
+                return error;
     return copyChapters(output, source);
 }
 

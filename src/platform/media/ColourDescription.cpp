@@ -10,14 +10,20 @@ namespace {
 // The converter's coefficient table for a matrix, or none for a matrix it does not know.
 std::optional<int> converterMatrix(AVColorSpace matrix) {
     switch (matrix) {
-        case AVCOL_SPC_BT709: return SWS_CS_ITU709;
+        case AVCOL_SPC_BT709:
+            return SWS_CS_ITU709;
         case AVCOL_SPC_SMPTE170M:
-        case AVCOL_SPC_BT470BG: return SWS_CS_ITU601;
-        case AVCOL_SPC_FCC: return SWS_CS_FCC;
-        case AVCOL_SPC_SMPTE240M: return SWS_CS_SMPTE240M;
+        case AVCOL_SPC_BT470BG:
+            return SWS_CS_ITU601;
+        case AVCOL_SPC_FCC:
+            return SWS_CS_FCC;
+        case AVCOL_SPC_SMPTE240M:
+            return SWS_CS_SMPTE240M;
         case AVCOL_SPC_BT2020_NCL:
-        case AVCOL_SPC_BT2020_CL: return SWS_CS_BT2020;
-        default: return std::nullopt;
+        case AVCOL_SPC_BT2020_CL:
+            return SWS_CS_BT2020;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -28,8 +34,10 @@ AVColorRange rangeOf(AVColorRange tagged, int format) {
         case AV_PIX_FMT_YUVJ422P:
         case AV_PIX_FMT_YUVJ444P:
         case AV_PIX_FMT_YUVJ440P:
-        case AV_PIX_FMT_YUVJ411P: return AVCOL_RANGE_JPEG;
-        default: return tagged;
+        case AV_PIX_FMT_YUVJ411P:
+            return AVCOL_RANGE_JPEG;
+        default:
+            return tagged;
     }
 }
 
@@ -49,7 +57,8 @@ ColourDescription ColourDescription::of(const AVCodecParameters& parameters) {
 }
 
 ColourDescription ColourDescription::of(const AVFrame& frame) {
-    return {frame.colorspace, frame.color_primaries, frame.color_trc, rangeOf(frame.color_range, frame.format)};
+    return {frame.colorspace, frame.color_primaries, frame.color_trc,
+            rangeOf(frame.color_range, frame.format)};
 }
 
 ColourDescription ColourDescription::completed(int width, int height) const {
@@ -77,8 +86,8 @@ void ColourDescription::tag(AVCodecContext& encoder) const {
 
 bool useForDecoding(SwsContext& scaler, const ColourDescription& colour) {
     const int* yuv = sws_getCoefficients(converterMatrix(colour.matrix).value_or(SWS_CS_DEFAULT));
-    return sws_setColorspaceDetails(&scaler, yuv, colour.isFullRange() ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT),
-                                    1, 0, 1 << 16, 1 << 16) >= 0;
+    return sws_setColorspaceDetails(&scaler, yuv, colour.isFullRange() ? 1 : 0,
+                                    sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16) >= 0;
 }
 
 bool useForEncoding(SwsContext& scaler, const ColourDescription& colour) {

@@ -22,7 +22,8 @@ void Deinterlacer::GraphDeleter::operator()(AVFilterGraph* graph) const {
 namespace {
 
 std::string sourceArguments(const AVFrame& first, AVRational timeBase) {
-    const AVRational aspect = first.sample_aspect_ratio.num > 0 ? first.sample_aspect_ratio : AVRational{1, 1};
+    const AVRational aspect =
+        first.sample_aspect_ratio.num > 0 ? first.sample_aspect_ratio : AVRational{1, 1};
     return "video_size=" + std::to_string(first.width) + "x" + std::to_string(first.height) +
            ":pix_fmt=" + std::to_string(first.format) + ":time_base=" + std::to_string(timeBase.num) + "/" +
            std::to_string(timeBase.den) + ":pixel_aspect=" + std::to_string(aspect.num) + "/" +
@@ -39,15 +40,16 @@ std::unique_ptr<Deinterlacer> Deinterlacer::make(const AVFrame& first, AVRationa
     graph->nb_threads = 1;  // the decoder around it already runs on every core
     AVFilterContext* deinterlace = nullptr;
     // send_frame: one picture per frame, so frame count and timestamps stay the source's.
-    const std::string options = std::string("mode=send_frame:parity=auto:deint=") + (everyFrame ? "all" : "interlaced");
+    const std::string options =
+        std::string("mode=send_frame:parity=auto:deint=") + (everyFrame ? "all" : "interlaced");
     if (avfilter_graph_create_filter(&made->source_, avfilter_get_by_name("buffer"), "in",
                                      sourceArguments(first, timeBase).c_str(), nullptr, graph) < 0 ||
-        avfilter_graph_create_filter(&deinterlace, avfilter_get_by_name("bwdif"), "deinterlace", options.c_str(),
+        avfilter_graph_create_filter(&deinterlace, avfilter_get_by_name("bwdif"), "deinterlace",
+                                     options.c_str(), nullptr, graph) < 0 ||
+        avfilter_graph_create_filter(&made->sink_, avfilter_get_by_name("buffersink"), "out", nullptr,
                                      nullptr, graph) < 0 ||
-        avfilter_graph_create_filter(&made->sink_, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,
-                                     graph) < 0 ||
-        avfilter_link(made->source_, 0, deinterlace, 0) < 0 || avfilter_link(deinterlace, 0, made->sink_, 0) < 0 ||
-        avfilter_graph_config(graph, nullptr) < 0)
+        avfilter_link(made->source_, 0, deinterlace, 0) < 0 ||
+        avfilter_link(deinterlace, 0, made->sink_, 0) < 0 || avfilter_graph_config(graph, nullptr) < 0)
         return nullptr;
     return made;
 }

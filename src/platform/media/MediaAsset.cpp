@@ -17,8 +17,8 @@ Orientation uprightOrientation(const VideoTrack& track) {
 }
 
 DisplaySize displaySize(const Orientation& upright) {
-    const long long stretched =
-        (2LL * upright.width * upright.sampleAspect.num + upright.sampleAspect.den) / (2LL * upright.sampleAspect.den);
+    const long long stretched = (2LL * upright.width * upright.sampleAspect.num + upright.sampleAspect.den) /
+                                (2LL * upright.sampleAspect.den);
     return {static_cast<int>(std::max(1LL, stretched)), upright.height};
 }
 

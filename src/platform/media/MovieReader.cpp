@@ -155,8 +155,8 @@ bool MovieReader::Impl::routePacket(AVPacket& packet, AVFrame& frame) {
     }
     const bool known = stream >= 0 && stream < static_cast<int>(isAudio.size());
     if (known && (isAudio[stream] || isSubtitle[stream])) {
-        Sample sample{isAudio[stream] ? Sample::Kind::Audio : Sample::Kind::Subtitle, {}, AV_NOPTS_VALUE,
-                      makePacket()};
+        Sample sample{
+            isAudio[stream] ? Sample::Kind::Audio : Sample::Kind::Subtitle, {}, AV_NOPTS_VALUE, makePacket()};
         av_packet_move_ref(sample.packet.get(), &packet);
         return decoded.push(std::move(sample));
     }

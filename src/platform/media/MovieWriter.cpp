@@ -79,7 +79,7 @@ struct MovieWriter::Impl {
     AVRational sourceVideoTimeBase{1, 1};
     std::vector<int> audioMap;  // source stream index -> output stream index, or -1
     std::vector<AVRational> sourceTimeBases;
-    std::vector<int> subtitleMap;  // source stream index -> output index, or -1
+    std::vector<int> subtitleMap;               // source stream index -> output index, or -1
     std::vector<AVRational> subtitleTimeBases;  // by source stream index
     int64_t lastPts = AV_NOPTS_VALUE;
     // How long the latest frame lasts, in the encoder's time base. The encoder
@@ -181,7 +181,8 @@ void MovieWriter::Impl::addAudioTracks(const AVFormatContext& source) {
 // says its frames are progressive, as they arrive deinterlaced.
 void MovieWriter::Impl::tagPicture(const AVStream& describedVideo) {
     const AVCodecParameters& source = *describedVideo.codecpar;
-    if (role == EncodingRole::Final) colour = ColourDescription::of(source).completed(source.width, source.height);
+    if (role == EncodingRole::Final)
+        colour = ColourDescription::of(source).completed(source.width, source.height);
     if (role == EncodingRole::Final) colour.tag(*encoder);
     encoder->sample_aspect_ratio = uprightSampleAspect(describedVideo);
     encoder->field_order = AV_FIELD_PROGRESSIVE;
@@ -189,7 +190,8 @@ void MovieWriter::Impl::tagPicture(const AVStream& describedVideo) {
 
 void MovieWriter::Impl::addSubtitleTracks(const AVFormatContext& source) {
     subtitleMap = addSubtitleStreams(*output, source);
-    for (unsigned i = 0; i < source.nb_streams; ++i) subtitleTimeBases.push_back(source.streams[i]->time_base);
+    for (unsigned i = 0; i < source.nb_streams; ++i)
+        subtitleTimeBases.push_back(source.streams[i]->time_base);
 }
 
 // Chapters and metadata belong to the movie the user sees: the final file
@@ -208,8 +210,8 @@ bool MovieWriter::Impl::prepareFrame(const Image& image) {
     const Image& source = padded.isEmpty() ? image : padded;
     if (!scaler) {
         scaler.reset(sws_getContext(source.width(), source.height(), AV_PIX_FMT_RGBA, source.width(),
-                                    source.height(), encoder->pix_fmt, SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr,
-                                    nullptr));
+                                    source.height(), encoder->pix_fmt, SWS_BICUBIC | SWS_ACCURATE_RND,
+                                    nullptr, nullptr, nullptr));
         if (!scaler || !useForEncoding(*scaler, colour)) return fail(AVERROR(EINVAL));
     }
     if (!frame->buf[0]) {
@@ -251,7 +253,8 @@ bool MovieWriter::Impl::start(const MovieReader& frames, const MovieReader& desc
     if (recording || width <= 0 || height <= 0) return fail(AVERROR(EINVAL));
     const AVFormatContext& input = frames.input();
     const AVStream& describedVideo = *described.input().streams[described.videoStreamIndex()];
-    if (!openOutput() || !openEncoder(*input.streams[frames.videoStreamIndex()], describedVideo)) return false;
+    if (!openOutput() || !openEncoder(*input.streams[frames.videoStreamIndex()], describedVideo))
+        return false;
     addAudioTracks(input);
     addSubtitleTracks(input);
     if (!copyMovieFacts(described.input())) return false;

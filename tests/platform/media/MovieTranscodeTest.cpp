@@ -6,12 +6,12 @@
 #include <chrono>
 #include <thread>
 
+#include "Transcode.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieReader.h"
 #include "platform/media/MovieWriter.h"
 #include "support/Clips.h"
-#include "Transcode.h"
 
 namespace tintreel {
 namespace {
@@ -19,9 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 using test::expectSameMovie;
 using test::makeClip;
+using test::Outcome;
 using test::probeStream;
 using test::transcode;
-using test::Outcome;
 
 const std::string kBars = "-f lavfi -i testsrc2=s=160x90:r=30:d=1.5 ";
 const std::string kH264 = " -pix_fmt yuv420p -c:v libx264 -g 30 ";

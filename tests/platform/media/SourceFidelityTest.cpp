@@ -5,13 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 
+#include "Transcode.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/system/Log.h"
 #include "support/Clips.h"
-#include "Transcode.h"
 
 namespace tintreel {
 namespace {
@@ -31,7 +30,8 @@ std::string colourTags(const fs::path& file) {
 }
 
 fs::path renderedUnchanged(const fs::path& source, const std::string& name) {
-    const fs::path output = test::scratchDirectory("fidelity-" + name) / ("out" + source.extension().string());
+    const fs::path output =
+        test::scratchDirectory("fidelity-" + name) / ("out" + source.extension().string());
     EXPECT_TRUE(test::transcode(source, output, EncodingRole::Final).finished) << name;
     return output;
 }
@@ -44,7 +44,8 @@ TEST(SourceFidelity, ColourDescriptionAndColoursSurviveARender) {
     // Each clip is made with the matrix it is read with, so that its colours are within RGB's range.
     const std::string as709 = "-vf scale=out_color_matrix=bt709 -pix_fmt yuv420p ";
     const std::string tagged709 = as709 + "-colorspace bt709 -color_primaries bt709 -color_trc bt709";
-    const std::string tagged601 = "-pix_fmt yuv420p -colorspace smpte170m -color_primaries smpte170m -color_trc smpte170m";
+    const std::string tagged601 =
+        "-pix_fmt yuv420p -colorspace smpte170m -color_primaries smpte170m -color_trc smpte170m";
     const Case cases[] = {
         // Tags win over the size rule both ways.
         {"bt709 at SD size", "320x180", tagged709, "bt709/bt709/bt709/tv", 320, 180},
@@ -55,8 +56,9 @@ TEST(SourceFidelity, ColourDescriptionAndColoursSurviveARender) {
         {"untagged SD", "640x360", "-pix_fmt yuv420p", "smpte170m/smpte170m/smpte170m/tv", 640, 360},
     };
     for (const Case& c : cases) {
-        const fs::path source =
-            makeClip("-f lavfi -i testsrc2=s=" + c.size + ":r=25:d=0.4 " + c.encoding + " -c:v libx264 -crf 10", "mp4");
+        const fs::path source = makeClip(
+            "-f lavfi -i testsrc2=s=" + c.size + ":r=25:d=0.4 " + c.encoding + " -c:v libx264 -crf 10",
+            "mp4");
         const fs::path output = renderedUnchanged(source, c.size);
         EXPECT_EQ(colourTags(output), c.expectedTags) << c.name;
         // The same samples up to the encoder's loss and the chroma's trip
@@ -78,8 +80,10 @@ TEST(SourceFidelity, StillFramesAreDecodedWithTheSourceMatrix) {
         "-color_trc bt709 -c:v libx264 -crf 10",
         "mp4");
     const std::optional<Image> ours = FrameImageAtTime(source, 0.0);
-    const auto as709 = test::ffmpegFrame(source, 0.0, "scale=in_color_matrix=bt709:flags=accurate_rnd+bicubic");
-    const auto as601 = test::ffmpegFrame(source, 0.0, "scale=in_color_matrix=bt601:flags=accurate_rnd+bicubic");
+    const auto as709 =
+        test::ffmpegFrame(source, 0.0, "scale=in_color_matrix=bt709:flags=accurate_rnd+bicubic");
+    const auto as601 =
+        test::ffmpegFrame(source, 0.0, "scale=in_color_matrix=bt601:flags=accurate_rnd+bicubic");
     ASSERT_TRUE(ours && as709 && as601);
     const double from709 = test::meanDifference(*ours, *as709), from601 = test::meanDifference(*ours, *as601);
     EXPECT_LT(from709, 1.0) << from601;
@@ -146,8 +150,8 @@ TEST(SourceFidelity, InterlacedSourcesComeOutProgressive) {
 }
 
 TEST(SourceFidelity, AnamorphicPixelsKeepTheirShape) {
-    const fs::path source =
-        makeClip("-f lavfi -i testsrc2=s=480x360:r=25:d=0.4 -vf setsar=4/3 -pix_fmt yuv420p -c:v libx264", "mp4");
+    const fs::path source = makeClip(
+        "-f lavfi -i testsrc2=s=480x360:r=25:d=0.4 -vf setsar=4/3 -pix_fmt yuv420p -c:v libx264", "mp4");
     const VideoTrack track = *MediaAsset::open(source).firstVideoTrack();
     EXPECT_EQ(track.sampleAspect, (SampleAspect{4, 3}));
     EXPECT_EQ(displaySize(uprightOrientation(track)), (DisplaySize{640, 360}));
@@ -197,31 +201,12 @@ CarriedFacts carriedFacts(const fs::path& file) {
             subtitle ? subtitle->packets : 0};
 }
 
-// A two-second clip with a French subtitle track of two cues, two chapters,
-// a title and a creation time, in `extension` with `subtitleCodec`.
-fs::path clipWithExtras(const std::string& extension, const std::string& audio, const std::string& subtitleCodec) {
-    const fs::path dir = fs::path(TINTREEL_TEST_WORK_DIR) / "clips";
-    const fs::path cues = dir / "cues.srt", chapters = dir / "chapters.txt";
-    {
-        std::ofstream(cues) << "1\n00:00:00,200 --> 00:00:00,800\nHello there\n\n"
-                               "2\n00:00:01,000 --> 00:00:01,800\nSecond line\n";
-        std::ofstream(chapters) << ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=Opening\n"
-                                   "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=2000\ntitle=Ending\n";
-    }
-    return makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=2 -f lavfi -i sine=d=2 -i '" + cues.string() + "' -i '" +
-                        chapters.string() +
-                        "' -map 0 -map 1 -map 2 -map_chapters 3 -metadata title='Clip title' "
-                        "-metadata creation_time=2024-05-06T07:08:09Z -metadata:s:s:0 language=fra "
-                        "-pix_fmt yuv420p -c:v libx264 -c:a " + audio + " -c:s " + subtitleCodec,
-                    extension);
-}
-
 TEST(SourceFidelity, SubtitlesChaptersAndCreationTimeAreKept) {
     const fs::path dir = test::scratchDirectory("extras");
     const std::pair<fs::path, fs::path> cases[] = {
-        {clipWithExtras("mp4", "aac", "mov_text"), dir / "from-mp4.mp4"},
-        {clipWithExtras("mp4", "aac", "mov_text"), dir / "from-mp4.mov"},
-        {clipWithExtras("mkv", "libopus", "srt"), dir / "from-mkv.mkv"},
+        {test::clipWithExtras("mp4", "aac", "mov_text"), dir / "from-mp4.mp4"},
+        {test::clipWithExtras("mp4", "aac", "mov_text"), dir / "from-mp4.mov"},
+        {test::clipWithExtras("mkv", "libopus", "srt"), dir / "from-mkv.mkv"},
     };
     for (const auto& [source, output] : cases) {
         ASSERT_TRUE(test::transcode(source, output, EncodingRole::Final).finished) << output;
@@ -239,7 +224,8 @@ TEST(SourceFidelity, SubtitlesChaptersAndCreationTimeAreKept) {
     // so, and keeps the rest.
     ScopedLogCapture log;
     const fs::path output = dir / "srt-into.mp4";
-    ASSERT_TRUE(test::transcode(clipWithExtras("mkv", "libopus", "srt"), output, EncodingRole::Final).finished);
+    ASSERT_TRUE(
+        test::transcode(test::clipWithExtras("mkv", "libopus", "srt"), output, EncodingRole::Final).finished);
     EXPECT_EQ(log.countStartingWith("Subtitle track not copied: subrip is not accepted by mp4"), 1);
     const CarriedFacts out = carriedFacts(output);
     EXPECT_TRUE(out.subtitleCodecs.empty());

@@ -22,8 +22,8 @@ struct Outcome {
 };
 
 // Runs `source` through `operation` into `target` and waits for the end.
-inline Outcome transcode(const std::filesystem::path& source, const std::filesystem::path& target, EncodingRole role,
-                  FrameOperation operation = {}) {
+inline Outcome transcode(const std::filesystem::path& source, const std::filesystem::path& target,
+                         EncodingRole role, FrameOperation operation = {}) {
     Outcome outcome;
     auto opened = MovieReader::open(source);
     const auto track = MediaAsset::open(source).firstVideoTrack();
