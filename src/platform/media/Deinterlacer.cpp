@@ -51,12 +51,16 @@ std::unique_ptr<Deinterlacer> Deinterlacer::make(const AVFrame& first, AVRationa
         avfilter_link(made->source_, 0, deinterlace, 0) < 0 ||
         avfilter_link(deinterlace, 0, made->sink_, 0) < 0 || avfilter_graph_config(graph, nullptr) < 0)
         return nullptr;
+    made->width_ = first.width;
+    made->height_ = first.height;
+    made->format_ = first.format;
     return made;
 }
 
 Deinterlacer::~Deinterlacer() = default;
 
 int Deinterlacer::push(AVFrame* frame) {
+    if (frame->width != width_ || frame->height != height_ || frame->format != format_) return AVERROR_INPUT_CHANGED;
     return av_buffersrc_add_frame_flags(source_, frame, 0);
 }
 

@@ -27,7 +27,9 @@ public:
     static std::unique_ptr<Deinterlacer> make(const AVFrame& first, AVRational timeBase, bool everyFrame);
     ~Deinterlacer();
 
-    // Takes the frame's picture (the frame is left empty); 0 or an error code.
+    // Takes the frame's picture (the frame is left empty); 0 or an error
+    // code, AVERROR_INPUT_CHANGED for a frame of another size or format than
+    // the first, which the filter cannot weave with its neighbours.
     int push(AVFrame* frame);
     // No more frames will come: the one held back is released.
     int flush();
@@ -43,6 +45,7 @@ private:
     std::unique_ptr<AVFilterGraph, GraphDeleter> graph_;
     AVFilterContext* source_ = nullptr;  // owned by the graph
     AVFilterContext* sink_ = nullptr;    // owned by the graph
+    int width_ = 0, height_ = 0, format_ = -1;
     bool flushed_ = false;
 };
 

@@ -180,10 +180,11 @@ void MovieWriter::Impl::addAudioTracks(const AVFormatContext& source) {
 // size rule) and converts with it; every file keeps the pixels' shape and
 // says its frames are progressive, as they arrive deinterlaced.
 void MovieWriter::Impl::tagPicture(const AVStream& describedVideo) {
-    const AVCodecParameters& source = *describedVideo.codecpar;
-    if (role == EncodingRole::Final)
+    if (role == EncodingRole::Final) {
+        const AVCodecParameters& source = *describedVideo.codecpar;
         colour = ColourDescription::of(source).completed(source.width, source.height);
-    if (role == EncodingRole::Final) colour.tag(*encoder);
+        colour.tag(*encoder);
+    }
     encoder->sample_aspect_ratio = uprightSampleAspect(describedVideo);
     encoder->field_order = AV_FIELD_PROGRESSIVE;
 }
@@ -210,8 +211,8 @@ bool MovieWriter::Impl::prepareFrame(const Image& image) {
     const Image& source = padded.isEmpty() ? image : padded;
     if (!scaler) {
         scaler.reset(sws_getContext(source.width(), source.height(), AV_PIX_FMT_RGBA, source.width(),
-                                    source.height(), encoder->pix_fmt, SWS_BICUBIC | SWS_ACCURATE_RND,
-                                    nullptr, nullptr, nullptr));
+                                    source.height(), encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr,
+                                    nullptr));
         if (!scaler || !useForEncoding(*scaler, colour)) return fail(AVERROR(EINVAL));
     }
     if (!frame->buf[0]) {
