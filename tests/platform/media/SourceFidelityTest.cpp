@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <tuple>
 
 #include "Transcode.h"
 #include "platform/media/FrameImage.h"
@@ -222,15 +223,19 @@ TEST(SourceFidelity, SubtitlesChaptersAndCreationTimeAreKept) {
     }
     // A container that cannot hold the subtitle codec drops that track, says
     // so, and keeps the rest.
-    ScopedLogCapture log;
-    const fs::path output = dir / "srt-into.mp4";
-    ASSERT_TRUE(
-        test::transcode(test::clipWithExtras("mkv", "libopus", "srt"), output, EncodingRole::Final).finished);
-    EXPECT_EQ(log.countStartingWith("Subtitle track not copied: subrip is not accepted by mp4"), 1);
-    const CarriedFacts out = carriedFacts(output);
-    EXPECT_TRUE(out.subtitleCodecs.empty());
-    EXPECT_EQ(out.chapterTitles.size(), 2u);
-    EXPECT_EQ(out.creationTime, "2024-05-06T07:08:09.000000Z");
+    const std::tuple<fs::path, std::string, std::string> refusals[] = {
+        {test::clipWithExtras("mkv", "libopus", "srt"), "srt-into.mp4", "subrip is not accepted by mp4"},
+        {test::clipWithExtras("mp4", "aac", "mov_text"), "mov_text-into.mkv", "mov_text is not accepted by matroska"},
+    };
+    for (const auto& [source, name, why] : refusals) {
+        ScopedLogCapture log;
+        ASSERT_TRUE(test::transcode(source, dir / name, EncodingRole::Final).finished) << name;
+        EXPECT_EQ(log.countStartingWith("Subtitle track not copied: " + why), 1) << name;
+        const CarriedFacts out = carriedFacts(dir / name);
+        EXPECT_TRUE(out.subtitleCodecs.empty()) << name;
+        EXPECT_EQ(out.chapterTitles, (std::vector<std::string>{"Opening", "Ending"})) << name;
+        EXPECT_EQ(out.creationTime, "2024-05-06T07:08:09.000000Z") << name;
+    }
 }
 
 }  // namespace
