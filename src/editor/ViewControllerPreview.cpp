@@ -72,6 +72,7 @@ void ViewController::finishLoad(const QString& path, std::optional<Image> frame)
         return dialogs_.alert(kVideoNotLoaded);
     }
     videoPath = path;
+    controls_.imageView->setDisplayShape(movieDisplayShape(path.toStdString()));
     controls_.browseStepper->setDoubleValue(0);
     updateBrowseTime();
     returnToStillPreview();

@@ -2,11 +2,18 @@
 
 #include <QPainter>
 
+#include "platform/media/MediaAsset.h"
+
 namespace tintreel {
 
-ImageCanvas::ImageCanvas(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
+QSize movieDisplayShape(const std::filesystem::path& movie) {
+    const std::optional<VideoTrack> track = MediaAsset::open(movie).firstVideoTrack();
+    if (!track) return {};
+    const DisplaySize shown = displaySize(uprightOrientation(*track));
+    return {shown.width, shown.height};
 }
+
+ImageCanvas::ImageCanvas(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
 void ImageCanvas::setImage(QImage image) {
     image_ = std::move(image);
@@ -38,15 +45,27 @@ const QImage* ImageCanvas::pictureToShow() const {
     return image_ && !image_->isNull() ? &*image_ : nullptr;
 }
 
+void ImageCanvas::setDisplayShape(QSize shape) {
+    displayShape_ = shape;
+    update();
+}
+
+QRect ImageCanvas::pictureRect() const {
+    const QImage* picture = pictureToShow();
+    if (!picture) return {};
+    const QSize shape = displayShape_.isEmpty() ? picture->size() : displayShape_;
+    QRect target(QPoint(0, 0), shape.scaled(size(), Qt::KeepAspectRatio));
+    target.moveCenter(rect().center());
+    return target;
+}
+
 void ImageCanvas::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
     const QImage* picture = pictureToShow();
     if (!picture) return paintPlaceholder(painter);
-    QRect target(QPoint(0, 0), picture->size().scaled(size(), Qt::KeepAspectRatio));
-    target.moveCenter(rect().center());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, *picture);
+    painter.drawImage(pictureRect(), *picture);
 }
 
 void ImageCanvas::paintPlaceholder(QPainter& painter) {

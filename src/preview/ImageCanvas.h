@@ -1,20 +1,28 @@
 #pragma once
 // ImageCanvas: paints its whole area black, then a picture fitted into it
 // with its proportions kept; whatever the picture leaves uncovered shows
-// black. The still preview and the player both draw this way. With no
-// picture it may show a hint in its middle; while comparing it shows a
-// reference picture (the unprocessed frame) in place of its own.
+// black. The still preview and the player both draw this way. A movie whose
+// pixels are not square (anamorphic) sets its display shape, and the picture
+// is drawn with that shape's proportions: the pixels stay as stored and the
+// drawing stretches them, as a player does. With no picture the canvas may
+// show a hint in its middle; while comparing it shows a reference picture
+// (the unprocessed frame) in place of its own.
 //
 // GUI thread only.
 
 #include <QImage>
 #include <QString>
 #include <QWidget>
+#include <filesystem>
 #include <optional>
 
 class QPainter;
 
 namespace tintreel {
+
+// The shape a player shows `movie`'s first video track with, upright (see
+// displaySize in MediaAsset.h); empty when the file has no video track.
+QSize movieDisplayShape(const std::filesystem::path& movie);
 
 class ImageCanvas : public QWidget {
     Q_OBJECT
@@ -25,6 +33,10 @@ public:
     void setImage(QImage image);
     void clearImage();
     const std::optional<QImage>& image() const { return image_; }
+    // The proportions pictures are drawn with; an empty size: the picture's own.
+    void setDisplayShape(QSize shape);
+    // Where the picture is drawn inside the canvas.
+    QRect pictureRect() const;
 
     // Shown, dimmed, while there is no picture to show.
     void setPlaceholderText(const QString& text);
@@ -42,6 +54,7 @@ private:
     void paintPlaceholder(QPainter& painter);
 
     std::optional<QImage> image_;
+    QSize displayShape_;
     QImage reference_;
     bool showingReference_ = false;
     QString placeholder_;

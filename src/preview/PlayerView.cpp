@@ -91,6 +91,7 @@ PlayerView::~PlayerView() { player_->stop(); }
 void PlayerView::setMovie(const QString& path) {
     player_->stop();
     screen_->clearImage();
+    screen_->setDisplayShape(movieDisplayShape(path.toStdString()));
     player_->setSource(path.isEmpty() ? QUrl() : QUrl::fromLocalFile(path));
 }
 

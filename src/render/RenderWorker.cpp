@@ -61,7 +61,8 @@ PassEnvironment passEnvironment(const RenderRequest& request, const std::atomic<
             pass == passCount ? request.finalEncoding : EncodingRole::Intermediate,
             pass,
             passCount,
-            renderStart};
+            renderStart,
+            request.videoPath};
 }
 
 // Runs one pass per enabled effect, each reading what the previous one wrote.

@@ -136,6 +136,16 @@ RenderResult waitForPass(MovieReader& reader, MovieWriter& writer, PassSignal& s
     }
 }
 
+// Starts `writer` on `reader`'s frames, describing the output as the render's original movie.
+Status startWriting(MovieWriter& writer, const MovieReader& reader, const std::filesystem::path& inputPath,
+                    const PassEnvironment& environment) {
+    if (environment.originalMovie.empty() || environment.originalMovie == inputPath)
+        return writer.startRecording(reader);
+    const Result<std::unique_ptr<MovieReader>> original = MovieReader::open(environment.originalMovie);
+    if (!original) return Error{environment.originalMovie.string() + ": " + original.error()};
+    return writer.startRecording(reader, **original);
+}
+
 RenderResult runPass(const std::filesystem::path& inputPath, FrameEffect& effect, const PassSubject& subject,
                      const std::filesystem::path& output, const PassEnvironment& environment) {
     const std::optional<VideoTrack> track = MediaAsset::open(inputPath).firstVideoTrack();
@@ -145,7 +155,7 @@ RenderResult runPass(const std::filesystem::path& inputPath, FrameEffect& effect
     MovieReader& reader = **opened;
     const Orientation upright = uprightOrientation(*track);
     MovieWriter writer(output, upright.width, upright.height, environment.role);
-    if (const Status started = writer.startRecording(reader); !started)
+    if (const Status started = startWriting(writer, reader, inputPath, environment); !started)
         return setupFailed(output.string() + ": " + started.error());
 
     PassSignal signal;

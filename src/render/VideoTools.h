@@ -40,6 +40,10 @@ struct PassEnvironment {
     int passCount = 1;   // posted as "passCount"
     // When the whole render began: its speed and time left are measured from here.
     std::chrono::steady_clock::time_point renderStart = std::chrono::steady_clock::now();
+    // The movie the render started from, when a pass reads another one (an
+    // intermediate): its colours, pixel shape, chapters and metadata are what
+    // the output carries. Empty: the pass's input itself.
+    std::filesystem::path originalMovie = {};
 };
 
 // A path's extension without its dot ("" when it has none).

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <array>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -36,6 +37,17 @@ fs::path cached(const fs::path& target, const std::function<std::string(const fs
     std::error_code ec;
     fs::rename(partial, target, ec);
     return ec ? fs::path() : target;
+}
+
+// A text file in the clip directory, written whole under a temporary name
+// and renamed, so that processes side by side never read half of it.
+fs::path writtenOnce(const std::string& name, const std::string& text) {
+    const fs::path target = clipDirectory() / name;
+    if (fs::exists(target)) return target;
+    const fs::path partial = target.parent_path() / ("partial-" + std::to_string(::getpid()) + "-" + name);
+    std::ofstream(partial) << text;
+    fs::rename(partial, target);
+    return target;
 }
 
 std::string field(const std::string& text, const std::string& key) {
@@ -86,6 +98,24 @@ std::vector<NamedClip> otherContainerClips() {
             {"webm", makeClip(sources + "-c:v libvpx-vp9 -deadline realtime -c:a libopus", "webm")},
             {"avi", makeClip(sources + "-c:v mpeg4 -c:a libmp3lame", "avi")},
             {"ts", makeClip(sources + "-c:v mpeg2video -c:a aac", "ts")}};
+}
+
+fs::path clipWithExtras(const std::string& extension, const std::string& audio,
+                        const std::string& subtitleCodec, const std::string& video) {
+    const fs::path cues = writtenOnce("cues.srt",
+                                      "1\n00:00:00,200 --> 00:00:00,800\nHello there\n\n"
+                                      "2\n00:00:01,000 --> 00:00:01,800\nSecond line\n");
+    const fs::path chapters = writtenOnce("chapters.txt",
+                                          ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\n"
+                                          "title=Opening\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=2000\n"
+                                          "title=Ending\n");
+    return makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=2 -f lavfi -i sine=d=2 -i " + quoted(cues) +
+                        " -i " + quoted(chapters) +
+                        " -map 0 -map 1 -map 2 -map_chapters 3 -metadata title='Clip title' "
+                        "-metadata creation_time=2024-05-06T07:08:09Z -metadata:s:s:0 language=fra "
+                        "-pix_fmt yuv420p -c:v libx264 " +
+                        video + " -c:a " + audio + " -c:s " + subtitleCodec,
+                    extension);
 }
 
 bool writePicture(const fs::path& file) {
@@ -151,6 +181,39 @@ double meanDifference(const Image& a, const Image& b) {
     double sum = 0;
     for (size_t i = 0; i < a.byteCount(); ++i) sum += std::abs(a.data()[i] - b.data()[i]);
     return sum / static_cast<double>(a.byteCount());
+}
+
+std::vector<std::string> probeValues(const fs::path& file, const std::string& arguments,
+                                     const std::string& key) {
+    std::vector<std::string> values;
+    const auto text = runCommand("ffprobe -v error " + arguments + " -of default=nw=1 " + quoted(file));
+    if (!text) return values;
+    const std::string needle = key + "=";
+    std::istringstream lines(*text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(needle, 0) == 0) values.push_back(line.substr(needle.size()));
+    return values;
+}
+
+std::optional<std::array<double, 3>> meanPlaneDifference(const fs::path& a, const fs::path& b, int width,
+                                                         int height) {
+    const auto samples = [&](const fs::path& file) {
+        return runCommand("ffmpeg -nostdin -v error -i " + quoted(file) + " -map 0:v:0 -f rawvideo -");
+    };
+    const auto first = samples(a), second = samples(b);
+    const size_t luma = static_cast<size_t>(width) * height, chroma = luma / 4, frame = luma + 2 * chroma;
+    if (!first || !second || first->size() != second->size() || first->empty() || first->size() % frame)
+        return {};
+    std::array<double, 3> sums{};
+    for (size_t i = 0; i < first->size(); ++i) {
+        const size_t at = i % frame;
+        const int plane = at < luma ? 0 : at < luma + chroma ? 1 : 2;
+        sums[plane] +=
+            std::abs(static_cast<unsigned char>((*first)[i]) - static_cast<unsigned char>((*second)[i]));
+    }
+    const double frames = static_cast<double>(first->size() / frame);
+    return std::array<double, 3>{sums[0] / (frames * luma), sums[1] / (frames * chroma),
+                                 sums[2] / (frames * chroma)};
 }
 
 std::optional<double> psnrRgb(const fs::path& reference, const fs::path& distorted) {

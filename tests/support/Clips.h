@@ -7,6 +7,7 @@
 // clip shares one file; a clip is written under a temporary name and renamed,
 // so test processes running side by side never see half a file.
 
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -27,6 +28,13 @@ struct NamedClip {
     std::filesystem::path path;
 };
 std::vector<NamedClip> otherContainerClips();
+
+// A two-second 160x90 clip with a tone, a French subtitle track of two cues,
+// two chapters ("Opening", "Ending"), the title "Clip title" and the creation
+// time 2024-05-06T07:08:09Z, in `extension` with the `audio` and
+// `subtitleCodec` encoders; `video` adds options for the video stream.
+std::filesystem::path clipWithExtras(const std::string& extension, const std::string& audio,
+                                     const std::string& subtitleCodec, const std::string& video = "");
 
 // Writes a 64x48 PNG picture at `file`, whatever its extension says; false when ffmpeg failed.
 bool writePicture(const std::filesystem::path& file);
@@ -62,6 +70,18 @@ std::optional<Image> ffmpegFrame(const std::filesystem::path& file, double secon
 
 // Mean difference per channel between two pictures of the same size.
 double meanDifference(const Image& a, const Image& b);
+
+// Every value of `key` in what `ffprobe -v error <arguments> -of default=nw=1 FILE`
+// prints (e.g. arguments "-show_entries chapter_tags=title", key "TAG:title").
+std::vector<std::string> probeValues(const std::filesystem::path& file, const std::string& arguments,
+                                     const std::string& key);
+
+// Mean absolute difference of the Y, U and V samples of two 8-bit 4:2:0
+// movies of the same size and frame count, decoded by ffmpeg as stored (no
+// conversion); none when they cannot be decoded or differ in size or length.
+std::optional<std::array<double, 3>> meanPlaneDifference(const std::filesystem::path& a,
+                                                         const std::filesystem::path& b, int width,
+                                                         int height);
 
 // Mean PSNR in dB (RGB) of `distorted` against `reference`, by ffmpeg's psnr filter.
 std::optional<double> psnrRgb(const std::filesystem::path& reference, const std::filesystem::path& distorted);

@@ -1,5 +1,7 @@
 #include "platform/media/MediaAsset.h"
 
+#include <algorithm>
+
 #include "platform/media/MediaInput.h"
 
 namespace tintreel {
@@ -7,10 +9,17 @@ namespace tintreel {
 Orientation uprightOrientation(const VideoTrack& track) {
     const PreferredTransform& t = track.transform;
     const int w = track.width, h = track.height;
-    if (t == PreferredTransform{-1, 0, 0, -1}) return {InputRotation::HalfTurn, w, h};
-    if (t == PreferredTransform{0, -1, 1, 0}) return {InputRotation::RotateLeft, h, w};
-    if (t == PreferredTransform{0, 1, -1, 0}) return {InputRotation::RotateRight, h, w};
-    return {InputRotation::None, w, h};
+    const SampleAspect aspect = track.sampleAspect, turned{aspect.den, aspect.num};
+    if (t == PreferredTransform{-1, 0, 0, -1}) return {InputRotation::HalfTurn, w, h, aspect};
+    if (t == PreferredTransform{0, -1, 1, 0}) return {InputRotation::RotateLeft, h, w, turned};
+    if (t == PreferredTransform{0, 1, -1, 0}) return {InputRotation::RotateRight, h, w, turned};
+    return {InputRotation::None, w, h, aspect};
+}
+
+DisplaySize displaySize(const Orientation& upright) {
+    const long long stretched = (2LL * upright.width * upright.sampleAspect.num + upright.sampleAspect.den) /
+                                (2LL * upright.sampleAspect.den);
+    return {static_cast<int>(std::max(1LL, stretched)), upright.height};
 }
 
 MediaAsset MediaAsset::open(const std::filesystem::path& path) {

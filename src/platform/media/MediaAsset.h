@@ -21,22 +21,43 @@ struct PreferredTransform {
     bool operator==(const PreferredTransform&) const = default;
 };
 
+// The shape of one stored pixel, width over height: 1:1 for square pixels
+// (and when the file does not say), 4:3 for a wide picture stored narrow.
+struct SampleAspect {
+    int num = 1;
+    int den = 1;
+    double value() const { return static_cast<double>(num) / den; }
+    bool operator==(const SampleAspect&) const = default;
+};
+
 struct VideoTrack {
     int width = 0;  // as stored, before orientation
     int height = 0;
     PreferredTransform transform;
+    SampleAspect sampleAspect;
 };
 
-// How a track's frames are turned to stand upright, and the size they have then.
+// How a track's frames are turned to stand upright, the size they have then
+// and the shape of their pixels then (a quarter turn inverts it).
 struct Orientation {
     InputRotation rotation = InputRotation::None;
     int width = 0;
     int height = 0;
+    SampleAspect sampleAspect;
 };
 
 // The four exact transforms a camera writes map to a quarter, half or no
 // turn; anything else (mirrors, shears, odd angles) is left as stored.
 Orientation uprightOrientation(const VideoTrack& track);
+
+// The upright picture's size as a player shows it: the width stretched (or
+// narrowed) by the pixels' shape, to the nearest pixel; the height as it is.
+struct DisplaySize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const DisplaySize&) const = default;
+};
+DisplaySize displaySize(const Orientation& upright);
 
 class MediaAsset {
 public:

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <string_view>
 
+#include "platform/system/Log.h"
+
 namespace tintreel::media {
 
 int openInput(const std::filesystem::path& path, InputContextPtr& input, const AVIOInterruptCB* interrupt) {
@@ -39,7 +41,13 @@ int firstVideoStream(const AVFormatContext& input) {
 }
 
 VideoTrack describeTrack(const AVStream& stream) {
-    VideoTrack track{stream.codecpar->width, stream.codecpar->height, {}};
+    VideoTrack track{stream.codecpar->width, stream.codecpar->height, {}, {}};
+    AVRational aspect = stream.sample_aspect_ratio;
+    if (aspect.num <= 0 || aspect.den <= 0) aspect = stream.codecpar->sample_aspect_ratio;
+    if (aspect.num > 0 && aspect.den > 0) {
+        av_reduce(&aspect.num, &aspect.den, aspect.num, aspect.den, 1 << 16);
+        track.sampleAspect = {aspect.num, aspect.den};
+    }
     const uint8_t* data = av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
     if (data) {
         // The display matrix holds the container's track matrix, 16.16 fixed point.
@@ -58,7 +66,12 @@ double durationSeconds(const AVFormatContext& input) {
     return static_cast<double>(stream.duration) * av_q2d(stream.time_base);
 }
 
+VideoDecoder::VideoDecoder() = default;
+VideoDecoder::~VideoDecoder() = default;
+
 int VideoDecoder::open(const AVStream& stream) {
+    interlacedStream_ = isInterlacedStream(stream);
+    timeBase_ = stream.time_base;
     const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
     if (!codec) return AVERROR_DECODER_NOT_FOUND;
     codec_.reset(avcodec_alloc_context3(codec));
@@ -74,7 +87,32 @@ int VideoDecoder::send(const AVPacket* packet) {
 }
 
 int VideoDecoder::receive(AVFrame* frame) {
-    return avcodec_receive_frame(codec_.get(), frame);
+    while (true) {
+        if (deinterlacer_) {
+            const int pulled = deinterlacer_->pull(frame);
+            if (pulled != AVERROR(EAGAIN)) return pulled;
+        }
+        const int status = avcodec_receive_frame(codec_.get(), frame);
+        if (status == AVERROR_EOF && deinterlacer_ && !deinterlacer_->flushed()) {
+            if (int error = deinterlacer_->flush(); error < 0) return error;
+            continue;
+        }
+        if (status < 0 || !deinterlaces(*frame)) return status;
+        if (int error = deinterlacer_->push(frame); error < 0) return error;
+    }
+}
+
+// Whether `decoded` goes through the deinterlacer, which is set up for the
+// first frame that needs it. A deinterlacer that cannot be set up leaves the
+// pictures as they are, said once.
+bool VideoDecoder::deinterlaces(AVFrame& decoded) {
+    if (deinterlacer_) return true;
+    if (deinterlacerFailed_ || !(interlacedStream_ || decoded.interlaced_frame)) return false;
+    deinterlacer_ = Deinterlacer::make(decoded, timeBase_, interlacedStream_);
+    if (deinterlacer_) return true;
+    deinterlacerFailed_ = true;
+    logLine("Interlaced pictures are used as they are: the deinterlacer could not be set up");
+    return false;
 }
 
 namespace {
@@ -82,28 +120,6 @@ namespace {
 // Interpolated chroma and exact rounding: also keeps the SIMD shortcuts that
 // leave the last pixels of rows whose width is not a multiple of 8 unwritten.
 constexpr int kScaleFlags = SWS_BICUBIC | SWS_ACCURATE_RND;
-
-int swsMatrixOf(const AVFrame& frame) {
-    switch (frame.colorspace) {
-        case AVCOL_SPC_BT709:
-            return SWS_CS_ITU709;
-        case AVCOL_SPC_FCC:
-            return SWS_CS_FCC;
-        case AVCOL_SPC_SMPTE240M:
-            return SWS_CS_SMPTE240M;
-        case AVCOL_SPC_BT2020_NCL:
-        case AVCOL_SPC_BT2020_CL:
-            return SWS_CS_BT2020;
-        default:
-            return SWS_CS_DEFAULT;
-    }
-}
-
-bool isFullRange(const AVFrame& frame) {
-    const auto format = static_cast<AVPixelFormat>(frame.format);
-    return frame.color_range == AVCOL_RANGE_JPEG || format == AV_PIX_FMT_YUVJ420P ||
-           format == AV_PIX_FMT_YUVJ422P || format == AV_PIX_FMT_YUVJ444P;
-}
 
 }  // namespace
 
@@ -114,11 +130,10 @@ std::optional<Image> RgbaConverter::convert(const AVFrame& frame) {
         frame.height, AV_PIX_FMT_RGBA, kScaleFlags, nullptr, nullptr, nullptr);
     scaler_.reset(scaler);
     if (!scaler) return std::nullopt;
-    if (scaler != previous) {
-        const int* table = sws_getCoefficients(swsMatrixOf(frame));
-        sws_setColorspaceDetails(scaler, table, isFullRange(frame) ? 1 : 0,
-                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-    }
+    // A frame without a description of its own is read by the size rule, as the writer will tag it.
+    const ColourDescription colour = ColourDescription::of(frame).completed(frame.width, frame.height);
+    if ((scaler != previous || colour != colour_) && !useForDecoding(*scaler, colour)) return std::nullopt;
+    colour_ = colour;
     Image image(frame.width, frame.height);
     uint8_t* planes[4] = {image.data(), nullptr, nullptr, nullptr};
     const int strides[4] = {static_cast<int>(image.stride()), 0, 0, 0};

@@ -10,6 +10,8 @@
 #include <optional>
 
 #include "platform/filters/Image.h"
+#include "platform/media/ColourDescription.h"
+#include "platform/media/Deinterlacer.h"
 #include "platform/media/FfmpegHandles.h"
 #include "platform/media/MediaAsset.h"
 
@@ -27,28 +29,40 @@ int firstVideoStream(const AVFormatContext& input);
 VideoTrack describeTrack(const AVStream& stream);
 double durationSeconds(const AVFormatContext& input);
 
-// A decoder for one video stream of an open input.
+// A decoder for one video stream of an open input. Interlaced pictures (the
+// stream says so, or a frame is marked) come out deinterlaced, one picture
+// per frame with the frame's timestamp.
 class VideoDecoder {
 public:
+    VideoDecoder();
+    ~VideoDecoder();
     // Returns 0 or an FFmpeg error code.
     int open(const AVStream& stream);
     // Feeds one packet (nullptr starts draining); 0 or an error code.
     int send(const AVPacket* packet);
-    // Next decoded frame: 0, AVERROR(EAGAIN) when it needs input, AVERROR_EOF when drained.
+    // Next picture: 0, AVERROR(EAGAIN) when it needs input, AVERROR_EOF when drained.
     int receive(AVFrame* frame);
 
 private:
+    bool deinterlaces(AVFrame& decoded);
+
     CodecContextPtr codec_;
+    bool interlacedStream_ = false;
+    bool deinterlacerFailed_ = false;
+    AVRational timeBase_{1, 1};
+    std::unique_ptr<Deinterlacer> deinterlacer_;
 };
 
 // Converts decoded frames of any pixel format to opaque RGBA Images, honouring
-// the frame's colour matrix and range. Keeps its scaler between calls.
+// the frame's colour matrix and range (ColourDescription's rules where it
+// has none). Keeps its scaler between calls.
 class RgbaConverter {
 public:
     std::optional<Image> convert(const AVFrame& frame);
 
 private:
     ScalerPtr scaler_;
+    ColourDescription colour_;
 };
 
 // The frame's timestamp in its stream's time base, or AV_NOPTS_VALUE.

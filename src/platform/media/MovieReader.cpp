@@ -10,6 +10,7 @@
 #include "platform/media/MediaInput.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/SampleQueue.h"
+#include "platform/system/Log.h"
 
 namespace tintreel {
 using namespace media;
@@ -62,6 +63,7 @@ struct MovieReader::Impl {
     InputContextPtr input;
     int videoIndex = -1;
     std::vector<bool> isAudio;
+    std::vector<bool> isSubtitle;
     VideoDecoder decoder;
     RgbaConverter converter;
     int64_t expectedFrames = 0;
@@ -151,8 +153,10 @@ bool MovieReader::Impl::routePacket(AVPacket& packet, AVFrame& frame) {
         }
         return queueDecodedFrames(frame);
     }
-    if (stream >= 0 && stream < static_cast<int>(isAudio.size()) && isAudio[stream]) {
-        Sample sample{Sample::Kind::Audio, {}, AV_NOPTS_VALUE, makePacket()};
+    const bool known = stream >= 0 && stream < static_cast<int>(isAudio.size());
+    if (known && (isAudio[stream] || isSubtitle[stream])) {
+        Sample sample{
+            isAudio[stream] ? Sample::Kind::Audio : Sample::Kind::Subtitle, {}, AV_NOPTS_VALUE, makePacket()};
         av_packet_move_ref(sample.packet.get(), &packet);
         return decoded.push(std::move(sample));
     }
@@ -204,8 +208,8 @@ void MovieReader::Impl::writeLoop(MovieWriter& writer, const std::function<void(
     while (std::optional<Sample> sample = finishedFrames.pop()) {
         const Status written = write(*sample, writer);
         if (!written) recordFailure(written.error());
-        // Audio packets move no progress; frames, the end and a failure do.
-        if (onAdvance && (sample->kind != Sample::Kind::Audio || !written)) onAdvance();
+        // Copied packets move no progress; frames, the end and a failure do.
+        if (onAdvance && (!sample->isPacket() || !written)) onAdvance();
         if (finished || !written) return;
     }
 }
@@ -214,6 +218,7 @@ Status MovieReader::Impl::write(Sample& sample, MovieWriter& writer) {
     switch (sample.kind) {
         case Sample::Kind::Video: return writeFrame(sample, writer);
         case Sample::Kind::Audio: return writer.appendAudioPacket(*sample.packet);
+        case Sample::Kind::Subtitle: return writer.appendSubtitlePacket(*sample.packet);
         case Sample::Kind::End: finished = true; return {};
         case Sample::Kind::Error: break;
     }
@@ -262,8 +267,10 @@ Result<std::unique_ptr<MovieReader>> MovieReader::open(const std::filesystem::pa
     }
     if (status < 0) return Error{errorText(status)};
     const AVFormatContext& input = *impl->input;
-    for (unsigned i = 0; i < input.nb_streams; ++i)
+    for (unsigned i = 0; i < input.nb_streams; ++i) {
         impl->isAudio.push_back(input.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO);
+        impl->isSubtitle.push_back(input.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE);
+    }
     impl->expectedFrames = expectedFrameCount(input, *input.streams[impl->videoIndex]);
     if (input.pb) impl->sizeAtOpen = avio_size(input.pb);
     return std::make_unique<MovieReader>(OpenKey{}, std::move(impl));
@@ -279,6 +286,7 @@ bool MovieReader::startProcessing(FrameOperation operation, MovieWriter& writer,
                                   std::function<void()> onAdvance) {
     Impl& d = *impl_;
     if (d.decodeThread.joinable() || d.stopping) return false;
+    if (const auto notice = eightBitNotice(*d.input->streams[d.videoIndex]->codecpar)) logLine(*notice);
     d.lastWritten = nowNanos();
     d.delivering = true;
     d.decodeThread = std::thread([&d] { d.decodeLoop(); });

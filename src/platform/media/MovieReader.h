@@ -1,7 +1,8 @@
 #pragma once
 // MovieReader: decodes a movie and, once processing starts, hands every frame
-// through a frame operation to a MovieWriter, together with the source's
-// audio packets, in file order. Decoding, the operation and encoding are a
+// (deinterlaced when the source is interlaced) through a frame operation to
+// a MovieWriter, together with the source's audio and subtitle packets, in
+// file order. Decoding, the operation and encoding are a
 // pipeline of three threads, so they overlap.
 //
 // Frames wait between the stages in small bounded queues, so the decoder runs
@@ -49,7 +50,8 @@ public:
     // Starts the pipeline and returns at once. `onAdvance` runs on the
     // writing thread after each delivered frame, after the last one, and
     // once when a failure ends delivery. False when processing was already
-    // started.
+    // started. Prints one line when the source has more than 8 bits per
+    // sample or is HDR: the frames are 8-bit RGBA.
     bool startProcessing(FrameOperation operation, MovieWriter& writer, std::function<void()> onAdvance = {});
     // Stops every thread; once it returns nothing more reaches the writer.
     void stopProcessing();

@@ -8,6 +8,8 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include "platform/media/CarriedOver.h"
+#include "platform/media/ColourDescription.h"
 #include "platform/media/FfmpegHandles.h"
 #include "platform/media/MovieReader.h"
 #include "platform/system/Log.h"
@@ -67,6 +69,7 @@ struct MovieWriter::Impl {
     std::filesystem::path path;
     int width, height;
     EncodingRole role;
+    ColourDescription colour;  // of the final file; the intermediates' RGB has none
     OutputContextPtr output;
     CodecContextPtr encoder;
     ScalerPtr scaler;
@@ -76,6 +79,8 @@ struct MovieWriter::Impl {
     AVRational sourceVideoTimeBase{1, 1};
     std::vector<int> audioMap;  // source stream index -> output stream index, or -1
     std::vector<AVRational> sourceTimeBases;
+    std::vector<int> subtitleMap;               // source stream index -> output index, or -1
+    std::vector<AVRational> subtitleTimeBases;  // by source stream index
     int64_t lastPts = AV_NOPTS_VALUE;
     // How long the latest frame lasts, in the encoder's time base. The encoder
     // leaves packet durations empty, and the container would then give the
@@ -101,13 +106,17 @@ struct MovieWriter::Impl {
     int encodedHeight() const { return role == EncodingRole::Final ? roundUpToEven(height) : height; }
 
     bool openOutput();
-    bool openEncoder(const AVStream& sourceVideo);
+    bool openEncoder(const AVStream& sourceVideo, const AVStream& describedVideo);
+    void tagPicture(const AVStream& describedVideo);
     void addAudioTracks(const AVFormatContext& source);
+    void addSubtitleTracks(const AVFormatContext& source);
+    bool copyMovieFacts(const AVFormatContext& described);
     bool prepareFrame(const Image& image);
     bool writeEncodedPackets();
-    bool start(const AVFormatContext& input, int videoIndex);
+    bool start(const MovieReader& frames, const MovieReader& described);
     bool append(const Image& image, long long timestamp);
     bool appendAudio(AVPacket& packet);
+    bool appendSubtitle(AVPacket& packet);
     bool finish();
 };
 
@@ -121,7 +130,7 @@ bool MovieWriter::Impl::openOutput() {
     return true;
 }
 
-bool MovieWriter::Impl::openEncoder(const AVStream& sourceVideo) {
+bool MovieWriter::Impl::openEncoder(const AVStream& sourceVideo, const AVStream& describedVideo) {
     const EncoderChoice choice = encoderFor(role);
     const AVCodec* codec = avcodec_find_encoder_by_name(choice.codec);
     if (!codec) return fail(AVERROR_ENCODER_NOT_FOUND);
@@ -132,13 +141,8 @@ bool MovieWriter::Impl::openEncoder(const AVStream& sourceVideo) {
     encoder->pix_fmt = choice.format;
     encoder->time_base = sourceVideo.time_base;
     encoder->framerate = sourceVideo.avg_frame_rate;
-    encoder->sample_aspect_ratio = sourceVideo.codecpar->sample_aspect_ratio;
     encoder->thread_count = 0;
-    if (role == EncodingRole::Final) {
-        // swscale's default matrix, said out loud so players do not guess BT.709 for HD sizes.
-        encoder->colorspace = AVCOL_SPC_SMPTE170M;
-        encoder->color_range = AVCOL_RANGE_MPEG;
-    }
+    tagPicture(describedVideo);
     if (output->oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(encoder->priv_data, "preset", choice.preset, 0);
     av_opt_set(encoder->priv_data, choice.rateOption, choice.rateValue, 0);
@@ -172,6 +176,33 @@ void MovieWriter::Impl::addAudioTracks(const AVFormatContext& source) {
     }
 }
 
+// The final file carries the source's colour description (completed by the
+// size rule) and converts with it; every file keeps the pixels' shape and
+// says its frames are progressive, as they arrive deinterlaced.
+void MovieWriter::Impl::tagPicture(const AVStream& describedVideo) {
+    if (role == EncodingRole::Final) {
+        const AVCodecParameters& source = *describedVideo.codecpar;
+        colour = ColourDescription::of(source).completed(source.width, source.height);
+        colour.tag(*encoder);
+    }
+    encoder->sample_aspect_ratio = uprightSampleAspect(describedVideo);
+    encoder->field_order = AV_FIELD_PROGRESSIVE;
+}
+
+void MovieWriter::Impl::addSubtitleTracks(const AVFormatContext& source) {
+    subtitleMap = addSubtitleStreams(*output, source);
+    for (unsigned i = 0; i < source.nb_streams; ++i)
+        subtitleTimeBases.push_back(source.streams[i]->time_base);
+}
+
+// Chapters and metadata belong to the movie the user sees: the final file
+// only, as an intermediate is read by the next pass and no one else.
+bool MovieWriter::Impl::copyMovieFacts(const AVFormatContext& described) {
+    if (role != EncodingRole::Final) return true;
+    const int error = copyChaptersAndMetadata(*output, described);
+    return error >= 0 || fail(error);
+}
+
 bool MovieWriter::Impl::prepareFrame(const Image& image) {
     if (image.width() != width || image.height() != height) return fail(AVERROR(EINVAL));
     const Image padded = (encodedWidth() != width || encodedHeight() != height)
@@ -182,7 +213,7 @@ bool MovieWriter::Impl::prepareFrame(const Image& image) {
         scaler.reset(sws_getContext(source.width(), source.height(), AV_PIX_FMT_RGBA, source.width(),
                                     source.height(), encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr,
                                     nullptr));
-        if (!scaler) return fail(AVERROR(EINVAL));
+        if (!scaler || !useForEncoding(*scaler, colour)) return fail(AVERROR(EINVAL));
     }
     if (!frame->buf[0]) {
         frame->format = encoder->pix_fmt;
@@ -219,10 +250,15 @@ bool MovieWriter::Impl::finish() {
     return firstError == 0;
 }
 
-bool MovieWriter::Impl::start(const AVFormatContext& input, int videoIndex) {
+bool MovieWriter::Impl::start(const MovieReader& frames, const MovieReader& described) {
     if (recording || width <= 0 || height <= 0) return fail(AVERROR(EINVAL));
-    if (!openOutput() || !openEncoder(*input.streams[videoIndex])) return false;
+    const AVFormatContext& input = frames.input();
+    const AVStream& describedVideo = *described.input().streams[described.videoStreamIndex()];
+    if (!openOutput() || !openEncoder(*input.streams[frames.videoStreamIndex()], describedVideo))
+        return false;
     addAudioTracks(input);
+    addSubtitleTracks(input);
+    if (!copyMovieFacts(described.input())) return false;
     if (int error = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE); error < 0) return fail(error);
     if (int error = avformat_write_header(output.get(), nullptr); error < 0) return fail(error);
     recording = true;
@@ -257,6 +293,18 @@ bool MovieWriter::Impl::appendAudio(AVPacket& packet) {
     return true;
 }
 
+bool MovieWriter::Impl::appendSubtitle(AVPacket& packet) {
+    if (!recording || finished || firstError != 0) return fail(AVERROR(EINVAL));
+    const int source = packet.stream_index;
+    if (source < 0 || source >= static_cast<int>(subtitleMap.size()) || subtitleMap[source] < 0) return true;
+    AVStream& target = *output->streams[subtitleMap[source]];
+    av_packet_rescale_ts(&packet, subtitleTimeBases[source], target.time_base);
+    packet.stream_index = target.index;
+    packet.pos = -1;
+    if (int error = av_interleaved_write_frame(output.get(), &packet); error < 0) return fail(error);
+    return true;
+}
+
 MovieWriter::MovieWriter(std::filesystem::path path, int width, int height, EncodingRole role)
     : impl_(std::make_unique<Impl>()) {
     quietLibraryLogs();
@@ -269,7 +317,11 @@ MovieWriter::MovieWriter(std::filesystem::path path, int width, int height, Enco
 MovieWriter::~MovieWriter() = default;
 
 Status MovieWriter::startRecording(const MovieReader& source) {
-    impl_->start(source.input(), source.videoStreamIndex());
+    return startRecording(source, source);
+}
+
+Status MovieWriter::startRecording(const MovieReader& frames, const MovieReader& describedBy) {
+    impl_->start(frames, describedBy);
     return impl_->status();
 }
 
@@ -280,6 +332,11 @@ Status MovieWriter::appendFrame(const Image& image, long long timestamp) {
 
 Status MovieWriter::appendAudioPacket(AVPacket& packet) {
     impl_->appendAudio(packet);
+    return impl_->status();
+}
+
+Status MovieWriter::appendSubtitlePacket(AVPacket& packet) {
+    impl_->appendSubtitle(packet);
     return impl_->status();
 }
 

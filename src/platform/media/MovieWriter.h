@@ -1,13 +1,16 @@
 #pragma once
 // MovieWriter: encodes the frames a MovieReader delivers as H.264 (libx264)
 // into the container the file extension names (mov, m4v, mp4, 3gp, 3g2) and
-// copies the reader's audio packets into it unchanged.
+// copies the reader's audio and subtitle packets into it unchanged.
 //
 // Frames keep the source's timestamps, so a variable frame rate stays in
-// step with its audio. No orientation is written: frames arrive upright.
+// step with its audio. No orientation is written: frames arrive upright (and
+// deinterlaced); the pixels' shape (sample aspect ratio) is kept.
 // Intermediate files are lossless RGB (no generation loss, no repeated 4:2:0
-// chroma resampling between passes); the final file is 4:2:0 (BT.601 matrix, tagged) for
-// players everywhere. 4:2:0 needs even sizes: an odd width or height is
+// chroma resampling between passes); the final file is 4:2:0 for players
+// everywhere, converted with and tagged with the source's colour description
+// (see ColourDescription.h for a source without one), and carries its
+// chapters and metadata. 4:2:0 needs even sizes: an odd width or height is
 // padded by one column or row repeating the edge pixels, so nothing of the
 // picture is lost.
 //
@@ -41,10 +44,16 @@ public:
     MovieWriter(const MovieWriter&) = delete;
     MovieWriter& operator=(const MovieWriter&) = delete;
 
-    // Creates the file, the encoder and one copied track per audio track of
-    // `source` that the container accepts. Every failure here and later
-    // carries the library's description of the writer's first error.
+    // Creates the file, the encoder and one copied track per audio and
+    // subtitle track of `source` that the container accepts. Every failure
+    // here and later carries the library's description of the writer's
+    // first error.
     Status startRecording(const MovieReader& source);
+    // As above, with the movie's description taken from `describedBy`
+    // instead: a later pass reading an intermediate file still tags the
+    // original's colours, pixel shape, chapters and metadata. `describedBy`
+    // is only read during the call.
+    Status startRecording(const MovieReader& frames, const MovieReader& describedBy);
     // Flushes the encoder and completes the file; once it succeeds the file
     // can be opened by the next reader. A writer that has already failed is
     // not flushed: its file is no result. Later calls repeat the result.
@@ -59,6 +68,7 @@ private:
     // `timestamp` is in the source video stream's time base.
     Status appendFrame(const Image& frame, long long timestamp);
     Status appendAudioPacket(AVPacket& packet);
+    Status appendSubtitlePacket(AVPacket& packet);
 
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -2,7 +2,7 @@
 // Internal to the media layer: the queue between a MovieReader's decoding
 // thread and its delivery thread. One FIFO (so audio and video stay in file
 // order) with separate limits for decoded frames, which are large, and for
-// audio packets, which are small but many.
+// copied packets (audio, subtitles), which are small but many.
 //
 // Threads: one producer, one consumer; close() from any thread wakes both.
 
@@ -18,11 +18,13 @@
 namespace tintreel::media {
 
 struct Sample {
-    enum class Kind { Video, Audio, End, Error };
+    enum class Kind { Video, Audio, Subtitle, End, Error };
     Kind kind = Kind::End;
     Image frame;                         // Video
     int64_t timestamp = AV_NOPTS_VALUE;  // Video, in the source stream's time base
-    PacketPtr packet;                    // Audio
+    PacketPtr packet;                    // Audio and Subtitle
+
+    bool isPacket() const { return kind == Kind::Audio || kind == Kind::Subtitle; }
 };
 
 class SampleQueue {
@@ -32,9 +34,9 @@ public:
     // Waits for room; false once the queue is closed.
     bool push(Sample sample) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return closed_ || hasRoomFor(sample.kind); });
+        changed_.wait(lock, [&] { return closed_ || hasRoomFor(sample); });
         if (closed_) return false;
-        count(sample.kind, +1);
+        count(sample, +1);
         items_.push_back(std::move(sample));
         changed_.notify_all();
         return true;
@@ -47,7 +49,7 @@ public:
         if (closed_) return std::nullopt;
         Sample sample = std::move(items_.front());
         items_.pop_front();
-        count(sample.kind, -1);
+        count(sample, -1);
         changed_.notify_all();
         return sample;
     }
@@ -60,14 +62,14 @@ public:
     }
 
 private:
-    bool hasRoomFor(Sample::Kind kind) const {
-        if (kind == Sample::Kind::Video) return frames_ < frameLimit_;
-        if (kind == Sample::Kind::Audio) return packets_ < packetLimit_;
+    bool hasRoomFor(const Sample& sample) const {
+        if (sample.kind == Sample::Kind::Video) return frames_ < frameLimit_;
+        if (sample.isPacket()) return packets_ < packetLimit_;
         return true;
     }
-    void count(Sample::Kind kind, int delta) {
-        if (kind == Sample::Kind::Video) frames_ += delta;
-        if (kind == Sample::Kind::Audio) packets_ += delta;
+    void count(const Sample& sample, int delta) {
+        if (sample.kind == Sample::Kind::Video) frames_ += delta;
+        if (sample.isPacket()) packets_ += delta;
     }
 
     const int frameLimit_;

@@ -58,7 +58,7 @@ TEST(MediaAsset, DescribesDurationSizeAndTransform) {
     const MediaAsset half = MediaAsset::open(test::withRotationTag(barsClip(), 180));
     EXPECT_EQ(uprightOrientation(*half.firstVideoTrack()).rotation, InputRotation::HalfTurn);
     // A mirror is not one of the four camera transforms: left as stored.
-    EXPECT_EQ(uprightOrientation({160, 90, {-1, 0, 0, 1}}).rotation, InputRotation::None);
+    EXPECT_EQ(uprightOrientation({160, 90, {-1, 0, 0, 1}, {}}).rotation, InputRotation::None);
 }
 
 TEST(MediaAsset, FileWithoutVideoOrMissingHasNoTrack) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "Transcode.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieReader.h"
@@ -18,38 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 using test::expectSameMovie;
 using test::makeClip;
+using test::Outcome;
 using test::probeStream;
-
-struct Outcome {
-    bool finished = false;
-    std::vector<float> progress;  // sampled on every advance
-};
-
-// Runs `source` through `operation` into `target` and waits for the end.
-Outcome transcode(const fs::path& source, const fs::path& target, EncodingRole role,
-                  FrameOperation operation = {}) {
-    Outcome outcome;
-    auto opened = MovieReader::open(source);
-    const auto track = MediaAsset::open(source).firstVideoTrack();
-    if (!opened || !track) return outcome;
-    MovieReader* reader = opened->get();
-    MovieWriter writer(target, track->width, track->height, role);
-    if (!writer.startRecording(*reader)) return outcome;
-    std::mutex mutex;
-    reader->startProcessing(std::move(operation), writer, [&] {
-        std::lock_guard lock(mutex);
-        outcome.progress.push_back(reader->progress());
-    });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (reader->progress() != 1.0f && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    reader->stopProcessing();
-    const Status finished = writer.finishRecording();
-    outcome.finished = finished && reader->progress() == 1.0f;
-    if (!finished) ADD_FAILURE() << "writer: " << finished.error();
-    EXPECT_FALSE(reader->failure());
-    return outcome;
-}
+using test::transcode;
 
 const std::string kBars = "-f lavfi -i testsrc2=s=160x90:r=30:d=1.5 ";
 const std::string kH264 = " -pix_fmt yuv420p -c:v libx264 -g 30 ";

@@ -1,0 +1,29 @@
+#pragma once
+// Internal to the media layer: what a rendered movie takes over from its
+// source besides pictures and sound: the pixels' shape (sample aspect
+// ratio), subtitle streams the output container accepts (copied packet for
+// packet), chapters, and the movie's metadata such as its creation time.
+// MovieWriter calls these while it sets up its file, before the header is
+// written. Any thread, one output at a time.
+
+#include <vector>
+
+#include "platform/media/FfmpegHandles.h"
+
+namespace tintreel::media {
+
+// The sample aspect ratio for upright frames of `video`: the stored one,
+// inverted when the picture is turned a quarter; 1:1 when the source has none.
+AVRational uprightSampleAspect(const AVStream& video);
+
+// Adds one output stream per subtitle stream of `source` whose codec the
+// container takes as it is; prints one line for each that it does not.
+// Returns source stream index -> output stream index, or -1.
+std::vector<int> addSubtitleStreams(AVFormatContext& output, const AVFormatContext& source);
+
+// Copies the chapters and the movie-level metadata (title, creation time,
+// ...) except the facts about the old file's own making (encoder, brands).
+// 0 or an error code.
+int copyChaptersAndMetadata(AVFormatContext& output, const AVFormatContext& source);
+
+}  // namespace tintreel::media

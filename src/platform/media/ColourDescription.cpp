@@ -1,0 +1,109 @@
+#include "platform/media/ColourDescription.h"
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
+namespace tintreel::media {
+namespace {
+
+// The converter's coefficient table for a matrix, or none for a matrix it does not know.
+std::optional<int> converterMatrix(AVColorSpace matrix) {
+    switch (matrix) {
+        case AVCOL_SPC_BT709:
+            return SWS_CS_ITU709;
+        case AVCOL_SPC_SMPTE170M:
+        case AVCOL_SPC_BT470BG:
+            return SWS_CS_ITU601;
+        case AVCOL_SPC_FCC:
+            return SWS_CS_FCC;
+        case AVCOL_SPC_SMPTE240M:
+            return SWS_CS_SMPTE240M;
+        case AVCOL_SPC_BT2020_NCL:
+        case AVCOL_SPC_BT2020_CL:
+            return SWS_CS_BT2020;
+        default:
+            return std::nullopt;
+    }
+}
+
+AVColorRange rangeOf(AVColorRange tagged, int format) {
+    // The JPEG pixel formats are full range whatever the tag says.
+    switch (static_cast<AVPixelFormat>(format)) {
+        case AV_PIX_FMT_YUVJ420P:
+        case AV_PIX_FMT_YUVJ422P:
+        case AV_PIX_FMT_YUVJ444P:
+        case AV_PIX_FMT_YUVJ440P:
+        case AV_PIX_FMT_YUVJ411P:
+            return AVCOL_RANGE_JPEG;
+        default:
+            return tagged;
+    }
+}
+
+bool isHighDynamicRange(AVColorTransferCharacteristic transfer) {
+    return transfer == AVCOL_TRC_SMPTE2084 || transfer == AVCOL_TRC_ARIB_STD_B67;
+}
+
+}  // namespace
+
+bool isHighDefinitionSize(int width, int height) {
+    return width >= 1280 || height >= 720;
+}
+
+ColourDescription ColourDescription::of(const AVCodecParameters& parameters) {
+    return {parameters.color_space, parameters.color_primaries, parameters.color_trc,
+            rangeOf(parameters.color_range, parameters.format)};
+}
+
+ColourDescription ColourDescription::of(const AVFrame& frame) {
+    return {frame.colorspace, frame.color_primaries, frame.color_trc,
+            rangeOf(frame.color_range, frame.format)};
+}
+
+ColourDescription ColourDescription::completed(int width, int height) const {
+    const bool silent = matrix == AVCOL_SPC_UNSPECIFIED && primaries == AVCOL_PRI_UNSPECIFIED &&
+                        transfer == AVCOL_TRC_UNSPECIFIED;
+    const bool hd = isHighDefinitionSize(width, height);
+    ColourDescription full = *this;
+    if (silent) {
+        full.primaries = hd ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
+        full.transfer = hd ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
+    }
+    // An RGB source's range says nothing about the YUV it becomes.
+    if (matrix == AVCOL_SPC_RGB) full.range = AVCOL_RANGE_UNSPECIFIED;
+    if (!converterMatrix(matrix)) full.matrix = hd ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+    if (full.range == AVCOL_RANGE_UNSPECIFIED) full.range = AVCOL_RANGE_MPEG;
+    return full;
+}
+
+void ColourDescription::tag(AVCodecContext& encoder) const {
+    encoder.colorspace = matrix;
+    encoder.color_primaries = primaries;
+    encoder.color_trc = transfer;
+    encoder.color_range = range;
+}
+
+bool useForDecoding(SwsContext& scaler, const ColourDescription& colour) {
+    const int* yuv = sws_getCoefficients(converterMatrix(colour.matrix).value_or(SWS_CS_DEFAULT));
+    return sws_setColorspaceDetails(&scaler, yuv, colour.isFullRange() ? 1 : 0,
+                                    sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16) >= 0;
+}
+
+bool useForEncoding(SwsContext& scaler, const ColourDescription& colour) {
+    const int* yuv = sws_getCoefficients(converterMatrix(colour.matrix).value_or(SWS_CS_DEFAULT));
+    return sws_setColorspaceDetails(&scaler, sws_getCoefficients(SWS_CS_DEFAULT), 1, yuv,
+                                    colour.isFullRange() ? 1 : 0, 0, 1 << 16, 1 << 16) >= 0;
+}
+
+std::optional<std::string> eightBitNotice(const AVCodecParameters& parameters) {
+    const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(parameters.format));
+    const int bits = format ? format->comp[0].depth : 8;
+    if (isHighDynamicRange(parameters.color_trc))
+        return "The source is HDR (" + std::string(av_color_transfer_name(parameters.color_trc)) + ", " +
+               std::to_string(bits) + " bits): rendered at 8 bits without tone mapping, its colour tags kept";
+    if (bits > 8) return "The source has " + std::to_string(bits) + " bits per sample: rendered at 8 bits";
+    return std::nullopt;
+}
+
+}  // namespace tintreel::media

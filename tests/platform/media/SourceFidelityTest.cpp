@@ -1,0 +1,242 @@
+// What a render keeps of its source besides pictures and sound: the colour
+// description and the colours themselves, the pixels' shape, progressive
+// pictures from interlaced ones, subtitles, chapters and metadata. Judged by
+// ffprobe and ffmpeg.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <tuple>
+
+#include "Transcode.h"
+#include "platform/media/FrameImage.h"
+#include "platform/media/MediaAsset.h"
+#include "platform/system/Log.h"
+#include "support/Clips.h"
+
+namespace tintreel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::makeClip;
+using test::probeValues;
+
+std::string videoFact(const fs::path& file, const std::string& key) {
+    const auto values = probeValues(file, "-select_streams v:0 -show_entries stream=" + key, key);
+    return values.empty() ? "" : values.front();
+}
+
+std::string colourTags(const fs::path& file) {
+    return videoFact(file, "color_space") + "/" + videoFact(file, "color_primaries") + "/" +
+           videoFact(file, "color_transfer") + "/" + videoFact(file, "color_range");
+}
+
+fs::path renderedUnchanged(const fs::path& source, const std::string& name) {
+    const fs::path output =
+        test::scratchDirectory("fidelity-" + name) / ("out" + source.extension().string());
+    EXPECT_TRUE(test::transcode(source, output, EncodingRole::Final).finished) << name;
+    return output;
+}
+
+TEST(SourceFidelity, ColourDescriptionAndColoursSurviveARender) {
+    struct Case {
+        std::string name, size, encoding, expectedTags;
+        int width, height;
+    };
+    // Each clip is made with the matrix it is read with, so that its colours are within RGB's range.
+    const std::string as709 = "-vf scale=out_color_matrix=bt709 -pix_fmt yuv420p ";
+    const std::string tagged709 = as709 + "-colorspace bt709 -color_primaries bt709 -color_trc bt709";
+    const std::string tagged601 =
+        "-pix_fmt yuv420p -colorspace smpte170m -color_primaries smpte170m -color_trc smpte170m";
+    const Case cases[] = {
+        // Tags win over the size rule both ways.
+        {"bt709 at SD size", "320x180", tagged709, "bt709/bt709/bt709/tv", 320, 180},
+        {"bt601 at HD size", "1280x720", tagged601, "smpte170m/smpte170m/smpte170m/tv", 1280, 720},
+        {"full range", "320x180", "-pix_fmt yuvj420p", "smpte170m/smpte170m/smpte170m/pc", 320, 180},
+        // Untagged: BT.709 from HD sizes on, BT.601 below.
+        {"untagged HD", "1280x720", as709, "bt709/bt709/bt709/tv", 1280, 720},
+        {"untagged SD", "640x360", "-pix_fmt yuv420p", "smpte170m/smpte170m/smpte170m/tv", 640, 360},
+    };
+    for (const Case& c : cases) {
+        const fs::path source = makeClip(
+            "-f lavfi -i testsrc2=s=" + c.size + ":r=25:d=0.4 " + c.encoding + " -c:v libx264 -crf 10",
+            "mp4");
+        const fs::path output = renderedUnchanged(source, c.size);
+        EXPECT_EQ(colourTags(output), c.expectedTags) << c.name;
+        // The same samples up to the encoder's loss and the chroma's trip
+        // through 4:4:4 (both under 2 levels on these bars); a matrix used in
+        // one direction only moves luma by about 17 levels, a range by more.
+        const auto difference = test::meanPlaneDifference(source, output, c.width, c.height);
+        ASSERT_TRUE(difference) << c.name;
+        EXPECT_LT((*difference)[0], 1.5) << c.name;
+        EXPECT_LT((*difference)[1], 3.0) << c.name;
+        EXPECT_LT((*difference)[2], 3.0) << c.name;
+    }
+}
+
+TEST(SourceFidelity, StillFramesAreDecodedWithTheSourceMatrix) {
+    // Saturated bars, where BT.601 and BT.709 give visibly different RGB.
+    const fs::path source = makeClip(
+        "-f lavfi -i smptehdbars=s=320x180:r=25:d=0.4 -vf scale=out_color_matrix=bt709 -pix_fmt yuv420p "
+        "-colorspace bt709 -color_primaries bt709 "
+        "-color_trc bt709 -c:v libx264 -crf 10",
+        "mp4");
+    const std::optional<Image> ours = FrameImageAtTime(source, 0.0);
+    const auto as709 =
+        test::ffmpegFrame(source, 0.0, "scale=in_color_matrix=bt709:flags=accurate_rnd+bicubic");
+    const auto as601 =
+        test::ffmpegFrame(source, 0.0, "scale=in_color_matrix=bt601:flags=accurate_rnd+bicubic");
+    ASSERT_TRUE(ours && as709 && as601);
+    const double from709 = test::meanDifference(*ours, *as709), from601 = test::meanDifference(*ours, *as601);
+    EXPECT_LT(from709, 1.0) << from601;
+    EXPECT_GT(from601, 3 * from709) << from709;
+}
+
+TEST(SourceFidelity, DeepAndHdrSourcesRenderAtEightBitsSayingSoOnce) {
+    const std::string bars = "-f lavfi -i testsrc2=s=320x180:r=25:d=0.4 -pix_fmt yuv420p10le -c:v libx264 ";
+    {
+        ScopedLogCapture log;
+        const fs::path output = renderedUnchanged(makeClip(bars, "mp4"), "ten-bit");
+        EXPECT_EQ(log.countStartingWith("The source has 10 bits per sample: rendered at 8 bits"), 1);
+        EXPECT_EQ(log.lines().size(), 1u);
+        EXPECT_EQ(videoFact(output, "pix_fmt"), "yuv420p");
+    }
+    ScopedLogCapture log;
+    const fs::path hdr =
+        makeClip(bars + "-colorspace bt2020nc -color_primaries bt2020 -color_trc smpte2084", "mov");
+    const fs::path output = renderedUnchanged(hdr, "hdr");
+    EXPECT_EQ(log.countStartingWith("The source is HDR (smpte2084, 10 bits): rendered at 8 bits"), 1);
+    EXPECT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(videoFact(output, "pix_fmt"), "yuv420p");
+    EXPECT_EQ(colourTags(output), "bt2020nc/bt2020/smpte2084/tv");
+}
+
+// Frames ffmpeg's field detector calls interlaced (top or bottom field first) and progressive.
+std::pair<int, int> interlacedAndProgressive(const fs::path& file) {
+    const auto text = test::runCommand("ffmpeg -nostdin -i '" + file.string() + "' -vf idet -f null - 2>&1");
+    const size_t at = text ? text->rfind("Multi frame detection:") : std::string::npos;
+    if (at == std::string::npos) return {-1, -1};
+    int top = 0, bottom = 0, progressive = 0;
+    std::sscanf(text->c_str() + at, "Multi frame detection: TFF: %d BFF: %d Progressive: %d", &top, &bottom,
+                &progressive);
+    return {top + bottom, progressive};
+}
+
+TEST(SourceFidelity, InterlacedSourcesComeOutProgressive) {
+    // Bars scrolling sideways, woven into fields, coded as interlaced, top field first.
+    const fs::path source = makeClip(
+        "-f lavfi -i testsrc2=s=320x240:r=50:d=1.2 -vf scroll=horizontal=0.02,interlace,setfield=tff "
+        "-flags +ilme+ildct -top 1 "
+        "-pix_fmt yuv420p -c:v libx264",
+        "mp4");
+    ASSERT_EQ(videoFact(source, "field_order"), "tt");
+    const auto [combedIn, progressiveIn] = interlacedAndProgressive(source);
+    ASSERT_GT(combedIn, 20) << "the fixture is not interlaced";
+
+    const fs::path output = renderedUnchanged(source, "interlaced");
+    EXPECT_EQ(videoFact(output, "field_order"), "progressive");
+    const auto [combedOut, progressiveOut] = interlacedAndProgressive(output);
+    EXPECT_GT(progressiveOut, 3 * combedOut);
+    EXPECT_EQ(test::probeStream(output, "v:0")->frames, test::probeStream(source, "v:0")->frames);
+
+    // The still preview is deinterlaced the same way: as ffmpeg's own bwdif shows the frame.
+    const std::optional<Image> still = FrameImageAtTime(source, 0.6);
+    const auto deinterlaced =
+        test::ffmpegFrame(source, 0.0, "'bwdif=mode=send_frame:parity=auto:deint=all,select=gte(t\\,0.6)'");
+    const auto woven = test::ffmpegFrame(source, 0.0, "'select=gte(t\\,0.6)'");
+    ASSERT_TRUE(still && deinterlaced && woven);
+    const double fromDeinterlaced = test::meanDifference(*still, *deinterlaced);
+    const double fromWoven = test::meanDifference(*still, *woven);
+    EXPECT_LT(fromDeinterlaced, 2.0) << fromWoven;
+    EXPECT_GT(fromWoven, 5 * fromDeinterlaced) << fromDeinterlaced;
+}
+
+TEST(SourceFidelity, AnamorphicPixelsKeepTheirShape) {
+    const fs::path source = makeClip(
+        "-f lavfi -i testsrc2=s=480x360:r=25:d=0.4 -vf setsar=4/3 -pix_fmt yuv420p -c:v libx264", "mp4");
+    const VideoTrack track = *MediaAsset::open(source).firstVideoTrack();
+    EXPECT_EQ(track.sampleAspect, (SampleAspect{4, 3}));
+    EXPECT_EQ(displaySize(uprightOrientation(track)), (DisplaySize{640, 360}));
+
+    for (const std::string extension : {"mp4", "mkv"}) {
+        const fs::path output = test::scratchDirectory("anamorphic") / ("out." + extension);
+        ASSERT_TRUE(test::transcode(source, output, EncodingRole::Final).finished);
+        EXPECT_EQ(videoFact(output, "sample_aspect_ratio"), "4:3") << extension;
+        EXPECT_EQ(videoFact(output, "width"), "480") << "the pixels stay as stored";
+    }
+}
+
+TEST(SourceFidelity, DisplaySizeFollowsThePixelsAndTheTurn) {
+    const auto shown = [](int width, int height, SampleAspect aspect, PreferredTransform transform = {}) {
+        return displaySize(uprightOrientation(VideoTrack{width, height, transform, aspect}));
+    };
+    EXPECT_EQ(shown(640, 360, {1, 1}), (DisplaySize{640, 360}));
+    EXPECT_EQ(shown(720, 576, {16, 15}), (DisplaySize{768, 576}));  // PAL 4:3
+    EXPECT_EQ(shown(720, 480, {32, 27}), (DisplaySize{853, 480}));  // NTSC 16:9, rounded
+    EXPECT_EQ(shown(1440, 1080, {4, 3}), (DisplaySize{1920, 1080}));
+    EXPECT_EQ(shown(3, 2, {1, 8}), (DisplaySize{1, 2})) << "never narrower than a pixel";
+    // A quarter turn: the stored 480x360 of 4:3 pixels stands as 360x480 of 3:4 pixels, 270 wide.
+    const PreferredTransform portrait{0, 1, -1, 0};
+    EXPECT_EQ(uprightOrientation(VideoTrack{480, 360, portrait, {4, 3}}).sampleAspect, (SampleAspect{3, 4}));
+    EXPECT_EQ(shown(480, 360, {4, 3}, portrait), (DisplaySize{270, 480}));
+    EXPECT_EQ(shown(480, 360, {4, 3}, {-1, 0, 0, -1}), (DisplaySize{640, 360}));
+}
+
+struct CarriedFacts {
+    std::vector<std::string> subtitleCodecs, subtitleLanguages, chapterTitles, chapterStarts;
+    std::string creationTime, title;
+    long subtitlePackets = 0;
+};
+
+CarriedFacts carriedFacts(const fs::path& file) {
+    const auto one = [&](const std::string& entries, const std::string& key) {
+        const auto values = probeValues(file, "-show_entries " + entries, key);
+        return values.empty() ? std::string() : values.front();
+    };
+    const auto subtitle = test::probeStream(file, "s:0");
+    return {probeValues(file, "-select_streams s -show_entries stream=codec_name", "codec_name"),
+            probeValues(file, "-select_streams s -show_entries stream_tags=language", "TAG:language"),
+            probeValues(file, "-show_entries chapter_tags=title", "TAG:title"),
+            probeValues(file, "-show_entries chapter=start_time", "start_time"),
+            one("format_tags=creation_time", "TAG:creation_time"),
+            one("format_tags=title", "TAG:title"),
+            subtitle ? subtitle->packets : 0};
+}
+
+TEST(SourceFidelity, SubtitlesChaptersAndCreationTimeAreKept) {
+    const fs::path dir = test::scratchDirectory("extras");
+    const std::pair<fs::path, fs::path> cases[] = {
+        {test::clipWithExtras("mp4", "aac", "mov_text"), dir / "from-mp4.mp4"},
+        {test::clipWithExtras("mp4", "aac", "mov_text"), dir / "from-mp4.mov"},
+        {test::clipWithExtras("mkv", "libopus", "srt"), dir / "from-mkv.mkv"},
+    };
+    for (const auto& [source, output] : cases) {
+        ASSERT_TRUE(test::transcode(source, output, EncodingRole::Final).finished) << output;
+        const CarriedFacts in = carriedFacts(source), out = carriedFacts(output);
+        ASSERT_EQ(in.subtitleCodecs.size(), 1u) << source;
+        EXPECT_EQ(out.subtitleCodecs, in.subtitleCodecs) << output;
+        EXPECT_EQ(out.subtitleLanguages, std::vector<std::string>{"fra"}) << output;
+        EXPECT_EQ(out.subtitlePackets, in.subtitlePackets) << output;
+        EXPECT_EQ(out.chapterTitles, (std::vector<std::string>{"Opening", "Ending"})) << output;
+        EXPECT_EQ(out.chapterStarts, in.chapterStarts) << output;
+        EXPECT_EQ(out.creationTime, "2024-05-06T07:08:09.000000Z") << output;
+        EXPECT_EQ(out.title, "Clip title") << output;
+    }
+    // A container that cannot hold the subtitle codec drops that track, says
+    // so, and keeps the rest.
+    const std::tuple<fs::path, std::string, std::string> refusals[] = {
+        {test::clipWithExtras("mkv", "libopus", "srt"), "srt-into.mp4", "subrip is not accepted by mp4"},
+        {test::clipWithExtras("mp4", "aac", "mov_text"), "mov_text-into.mkv", "mov_text is not accepted by matroska"},
+    };
+    for (const auto& [source, name, why] : refusals) {
+        ScopedLogCapture log;
+        ASSERT_TRUE(test::transcode(source, dir / name, EncodingRole::Final).finished) << name;
+        EXPECT_EQ(log.countStartingWith("Subtitle track not copied: " + why), 1) << name;
+        const CarriedFacts out = carriedFacts(dir / name);
+        EXPECT_TRUE(out.subtitleCodecs.empty()) << name;
+        EXPECT_EQ(out.chapterTitles, (std::vector<std::string>{"Opening", "Ending"})) << name;
+        EXPECT_EQ(out.creationTime, "2024-05-06T07:08:09.000000Z") << name;
+    }
+}
+
+}  // namespace
+}  // namespace tintreel
