@@ -56,15 +56,6 @@ int refuse(const fs::path& input, const std::string& why) {
     return kExitBadInput;
 }
 
-// kExitSuccess when INPUT has a movie extension and is a readable movie with a video track.
-int checkMovieInput(const fs::path& input) {
-    if (!hasMovieExtension(input)) return refuse(input, "not a movie (see --help for the extensions)");
-    const MediaAsset asset = MediaAsset::open(input);
-    if (!asset.isReadable()) return refuse(input, asset.openError());
-    if (!asset.firstVideoTrack()) return refuse(input, "no video track");
-    return kExitSuccess;
-}
-
 void showProgress(const Notification& notification, bool terminal) {
     // The window's label; an unknown code prints nothing.
     const std::optional<std::string> label = progressLabel(notification);
@@ -91,6 +82,13 @@ std::optional<Image> loadLogo(const CliOptions& options) {
     return logo;
 }
 
+// The slice --segment asks for: an equal share of INPUT's duration.
+std::optional<MovieSlice> sliceOf(const CliOptions& options) {
+    if (!options.segment) return std::nullopt;
+    const double duration = MediaAsset::open(options.input).durationSeconds();
+    return MovieSlice{*options.segment, sliceRange(*options.segment, duration)};
+}
+
 int renderTo(const CliOptions& options, const EffectSettings& settings, const Image& logo,
              const fs::path& temporaryDirectory) {
     NotificationCenter notifications;
@@ -106,7 +104,9 @@ int renderTo(const CliOptions& options, const EffectSettings& settings, const Im
                                 fs::absolute(options.input),
                                 temporaryDirectory,
                                 options.passes,
-                                onePass ? fs::absolute(options.output) : fs::path()};
+                                onePass ? fs::absolute(options.output) : fs::path(),
+                                EncodingRole::Final,
+                                sliceOf(options)};
     std::optional<RenderResult> result;
     GeneratePreviewVideo(request, cancelRequested, notifications, [&](const RenderResult& r) { result = r; });
     if (terminal) std::cerr << std::endl;
@@ -124,6 +124,14 @@ int renderTo(const CliOptions& options, const EffectSettings& settings, const Im
 }
 
 }  // namespace
+
+int checkMovieInput(const fs::path& input) {
+    if (!hasMovieExtension(input)) return refuse(input, "not a movie (see --help for the extensions)");
+    const MediaAsset asset = MediaAsset::open(input);
+    if (!asset.isReadable()) return refuse(input, asset.openError());
+    if (!asset.firstVideoTrack()) return refuse(input, "no video track");
+    return kExitSuccess;
+}
 
 int runMovie(const CliOptions& options, const EffectSettings& settings) {
     if (int status = checkMovieInput(options.input); status != kExitSuccess) return status;

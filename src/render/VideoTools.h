@@ -17,11 +17,13 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
+#include "platform/media/MovieSlice.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/NotificationCenter.h"
 #include "render/RenderResult.h"
@@ -40,6 +42,8 @@ struct PassEnvironment {
     int passCount = 1;   // posted as "passCount"
     // When the whole render began: its speed and time left are measured from here.
     std::chrono::steady_clock::time_point renderStart = std::chrono::steady_clock::now();
+    // When set, the pass renders only this slice's frames, without audio.
+    std::optional<MovieSlice> slice;
 };
 
 // A path's extension without its dot ("" when it has none).
