@@ -3,6 +3,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "cli/CancelOnSignals.h"
 #include "cli/MovieCommand.h"
 #include "platform/media/MovieJoin.h"
 #include "platform/system/AtomicFile.h"
@@ -19,14 +20,21 @@ int fail(int status, const std::string& why) {
 }
 
 // Writes the joined movie beside OUTPUT and moves it into place, so OUTPUT
-// is either complete or untouched.
+// is either complete or untouched, also after a cancel.
 int writeJoined(const std::vector<fs::path>& ordered, const CliOptions& options) {
+    const CancelOnSignals cancelOnSignals;
+    const std::atomic<bool>& cancelled = cancelOnSignals.flag();
     const fs::path partial = partialNameBeside(options.output, pathExtension(options.output));
-    Status done = joinSlices(ordered, *options.audioFrom, partial);
-    if (done) done = moveFileAtomically(partial, options.output);
-    if (done) return kExitSuccess;
+    Status done = joinSlices(ordered, *options.audioFrom, partial, cancelled);
+    const bool placed = done && !cancelled && (done = moveFileAtomically(partial, options.output));
     std::error_code ignored;
     fs::remove(partial, ignored);
+    if (cancelled) {
+        // A cancel that arrives after the move still leaves nothing at OUTPUT.
+        if (placed) fs::remove(options.output, ignored);
+        return kExitCancelled;
+    }
+    if (done) return kExitSuccess;
     return fail(kExitRenderFailed, "cannot join into " + options.output.string() + ": " + done.error());
 }
 

@@ -1,11 +1,10 @@
 #include "cli/MovieCommand.h"
 
 #include <unistd.h>
-#include <atomic>
-#include <csignal>
 #include <iostream>
 #include <system_error>
 
+#include "cli/CancelOnSignals.h"
 #include "cli/StillCommand.h"
 #include "settings/ProgressText.h"
 #include "imaging/EffectSteps.h"
@@ -22,34 +21,6 @@ namespace tintreel {
 namespace fs = std::filesystem;
 
 namespace {
-
-// Set from the signal handler: a lock-free atomic store is safe there.
-std::atomic<bool> cancelRequested{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void requestCancel(int) {
-    cancelRequested = true;
-}
-
-// Installs the cancel handlers for SIGINT and SIGTERM and restores the old ones.
-class CancelOnSignals {
-public:
-    CancelOnSignals() {
-        cancelRequested = false;
-        previousInterrupt_ = std::signal(SIGINT, requestCancel);
-        previousTerminate_ = std::signal(SIGTERM, requestCancel);
-    }
-    ~CancelOnSignals() {
-        std::signal(SIGINT, previousInterrupt_);
-        std::signal(SIGTERM, previousTerminate_);
-    }
-    CancelOnSignals(const CancelOnSignals&) = delete;
-    CancelOnSignals& operator=(const CancelOnSignals&) = delete;
-
-private:
-    void (*previousInterrupt_)(int) = SIG_DFL;
-    void (*previousTerminate_)(int) = SIG_DFL;
-};
 
 int refuse(const fs::path& input, const std::string& why) {
     std::cerr << "tintreel-render: cannot use " << input << ": " << why << std::endl;
@@ -96,6 +67,7 @@ int renderTo(const CliOptions& options, const EffectSettings& settings, const Im
     const ObserverToken token = notifications.addObserver(
         std::string(kUpdateProgress), [terminal](const Notification& n) { showProgress(n, terminal); });
     const CancelOnSignals cancelOnSignals;
+    const std::atomic<bool>& cancelRequested = cancelOnSignals.flag();
     // One pass writes its movie beside OUTPUT and renames it into place; the
     // per-effect passes work in the temporary directory and are copied.
     const bool onePass = options.passes == PassMode::One;

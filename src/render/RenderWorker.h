@@ -48,7 +48,7 @@ struct RenderRequest {
     // One slice of a movie split over workers: only its frames, encoded even
     // when no effect is enabled, without audio, into the destination's own
     // container. Needs a destination and the one-pass mode.
-    std::optional<MovieSlice> slice;
+    std::optional<MovieSlice> slice = std::nullopt;
 };
 
 using RenderCompletion = std::function<void(const RenderResult&)>;

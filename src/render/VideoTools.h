@@ -43,7 +43,7 @@ struct PassEnvironment {
     // When the whole render began: its speed and time left are measured from here.
     std::chrono::steady_clock::time_point renderStart = std::chrono::steady_clock::now();
     // When set, the pass renders only this slice's frames, without audio.
-    std::optional<MovieSlice> slice;
+    std::optional<MovieSlice> slice = std::nullopt;
 };
 
 // A path's extension without its dot ("" when it has none).

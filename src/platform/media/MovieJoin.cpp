@@ -158,6 +158,18 @@ struct PacketTimes {
     }
 };
 
+// A first read of the parts: the times their packets will get.
+Result<PacketTimes> scanPacketTimes(const std::vector<fs::path>& parts, const TimestampRestorer& restorer,
+                                    int reorderDepth) {
+    std::vector<int64_t> presentation;
+    const Status scanned = forEachSlicePacket(parts, restorer, [&](const AVPacket& packet) {
+        presentation.push_back(packet.pts);
+        return Status();
+    });
+    if (!scanned) return Error{scanned.error()};
+    return PacketTimes::of(presentation, reorderDepth);
+}
+
 // The source's audio packets in file order.
 Result<PacketPtr> nextAudio(AVFormatContext& source) {
     PacketPtr packet = makePacket();
@@ -180,11 +192,10 @@ struct JoinOutput {
     AVStream* video = nullptr;
     AudioCopy audio;
     AVRational sourceVideoTimeBase{1, 1};
+    PacketPtr pendingAudio;  // read from the source, not yet written
 
     Status open(const fs::path& path, const Part& first, const AVFormatContext& source,
                 AVRational videoTimeBase);
-    PacketPtr pendingAudio;  // read from the source, not yet written
-
     Status writeVideo(AVPacket& packet);
     Status writeAudioUntil(AVFormatContext& source, std::optional<int64_t> decodingTime);
 };
@@ -261,8 +272,8 @@ Result<std::vector<fs::path>> orderSlices(const std::vector<fs::path>& parts) {
     return ordered;
 }
 
-Status joinSlices(const std::vector<fs::path>& orderedParts, const fs::path& audioSource,
-                  const fs::path& output) {
+Status joinSlices(const std::vector<fs::path>& orderedParts, const fs::path& audioSource, const fs::path& output,
+                  const std::atomic<bool>& cancel) {
     quietLibraryLogs();
     if (orderedParts.empty()) return Error{"no slices to join"};
     Result<Part> first = openPart(orderedParts.front());
@@ -273,20 +284,16 @@ Status joinSlices(const std::vector<fs::path>& orderedParts, const fs::path& aud
     if (int error = openInput(audioSource, source); error < 0)
         return Error{"cannot read " + quoted(audioSource) + ": " + errorText(error)};
     const AVRational sourceVideoTimeBase = source->streams[firstVideoStream(*source)]->time_base;
-    std::vector<int64_t> presentation;
-    Status scanned = forEachSlicePacket(orderedParts, *restorer, [&](const AVPacket& packet) {
-        presentation.push_back(packet.pts);
-        return Status();
-    });
-    if (!scanned) return scanned;
-    const PacketTimes times = PacketTimes::of(presentation, first->format().video_delay);
+    const Result<PacketTimes> times = scanPacketTimes(orderedParts, *restorer, first->format().video_delay);
+    if (!times) return Error{times.error()};
     JoinOutput joined;
     if (Status opened = joined.open(output, *first, *source, sourceVideoTimeBase); !opened) return opened;
     std::size_t index = 0;
     Status written = forEachSlicePacket(orderedParts, *restorer, [&](AVPacket& packet) {
-        if (index >= times.decoding.size()) return Status(Error{"a slice changed while it was joined"});
-        packet.dts = times.decoding[index];
-        packet.duration = times.duration[index++];
+        if (cancel) return Status(Error{"cancelled"});
+        if (index >= times->decoding.size()) return Status(Error{"a slice changed while it was joined"});
+        packet.dts = times->decoding[index];
+        packet.duration = times->duration[index++];
         packet.pos = -1;
         if (Status audio = joined.writeAudioUntil(*source, packet.dts); !audio) return audio;
         return joined.writeVideo(packet);

@@ -11,6 +11,7 @@
 //
 // Threads: any one thread; reads and writes only the files named.
 
+#include <atomic>
 #include <filesystem>
 #include <vector>
 
@@ -27,8 +28,10 @@ Result<std::vector<std::filesystem::path>> orderSlices(const std::vector<std::fi
 // Writes `output` (its container by its extension): the video packets of
 // `orderedParts` in turn, unchanged, with the timestamps of the source's
 // frames, and every audio track of `audioSource` the container takes,
-// packet for packet. A failure leaves a partial file for the caller to remove.
+// packet for packet. Stops early, as a failure, once `cancel` is raised. A
+// failure leaves a partial file for the caller to remove.
 Status joinSlices(const std::vector<std::filesystem::path>& orderedParts,
-                  const std::filesystem::path& audioSource, const std::filesystem::path& output);
+                  const std::filesystem::path& audioSource, const std::filesystem::path& output,
+                  const std::atomic<bool>& cancel);
 
 }  // namespace tintreel
