@@ -139,7 +139,7 @@ std::string usageText() {
            "      --still [SECONDS]  write a still preview instead of a movie\n"
            "      --segment K/N      render only the K-th of N equal slices of INPUT's duration, without\n"
            "                         audio, into OUTPUT.mkv (for spreading one movie over several workers)\n"
-           "      --join             OUTPUT from the slices given instead of INPUT, without encoding again\n"
+           "      --join             write OUTPUT from the slices given instead of INPUT, without encoding again\n"
            "      --audio-from INPUT with --join: the movie the slices come from; its audio is copied\n"
            "  -h, --help             show this help\n"
            "      --version          show the version\n"

@@ -106,6 +106,7 @@ struct MovieReader::Impl {
     bool routePacket(AVPacket& packet, AVFrame& frame);
     bool queueDecodedFrames(AVFrame& frame);
     bool keepFrame(int64_t timestamp);
+    int64_t firstTimestamp() const;  // of the video stream, 0 when unknown
     int64_t streamTicks(double seconds) const;
     Status seekToKeyFrameBefore(int64_t timestamp);
     std::optional<int64_t> nextKeyFrameTimestamp();
@@ -204,20 +205,24 @@ bool MovieReader::Impl::queueDecodedFrames(AVFrame& frame) {
 }
 
 // Whether a decoded frame is in the selected range. A frame without a
-// timestamp is kept: it cannot be placed. Frames before the range are
-// dropped without counting as decoded, but the packets fed for them still
-// move progress, so a long run-up to a late start is no stall.
+// timestamp cannot be placed in a range: only a reader of the whole movie
+// keeps it. Frames before the range are dropped without counting as
+// decoded, but the packets fed for them still move progress, so a long
+// run-up to a late start is no stall.
 bool MovieReader::Impl::keepFrame(int64_t timestamp) {
-    if (timestamp == AV_NOPTS_VALUE) return true;
+    if (timestamp == AV_NOPTS_VALUE) return rangeStart == INT64_MIN && rangeEnd == INT64_MAX;
     if (timestamp >= rangeEnd) pastRange = true;
     return timestamp >= rangeStart && !pastRange;
 }
 
+int64_t MovieReader::Impl::firstTimestamp() const {
+    const int64_t start = input->streams[videoIndex]->start_time;
+    return start == AV_NOPTS_VALUE ? 0 : start;
+}
+
 // Seconds from the first frame's timestamp, as a timestamp of the video stream.
 int64_t MovieReader::Impl::streamTicks(double seconds) const {
-    const AVStream& stream = *input->streams[videoIndex];
-    const int64_t first = stream.start_time == AV_NOPTS_VALUE ? 0 : stream.start_time;
-    return first + std::llround(seconds / av_q2d(stream.time_base));
+    return firstTimestamp() + std::llround(seconds / av_q2d(input->streams[videoIndex]->time_base));
 }
 
 // The timestamp of the next video key frame the demuxer returns (its
@@ -240,9 +245,8 @@ std::optional<int64_t> MovieReader::Impl::nextKeyFrameTimestamp() {
 // one second, two, four, ..., until the key frame lies before the target or
 // the search reaches the start of the file.
 Status MovieReader::Impl::seekToKeyFrameBefore(int64_t timestamp) {
-    const AVStream& stream = *input->streams[videoIndex];
-    const int64_t first = stream.start_time == AV_NOPTS_VALUE ? 0 : stream.start_time;
-    int64_t step = std::max<int64_t>(1, std::llround(1.0 / av_q2d(stream.time_base)));
+    const int64_t first = firstTimestamp();
+    int64_t step = std::max<int64_t>(1, streamTicks(1.0) - first);
     for (int64_t target = timestamp;; target = std::max(first, target - step), step *= 2) {
         if (int error = av_seek_frame(input.get(), videoIndex, target, AVSEEK_FLAG_BACKWARD); error < 0)
             return Error{"cannot seek in the movie: " + errorText(error)};
