@@ -21,9 +21,8 @@ int fail(int status, const std::string& why) {
 
 // Writes the joined movie beside OUTPUT and moves it into place, so OUTPUT
 // is either complete or untouched, also after a cancel.
-int writeJoined(const std::vector<fs::path>& ordered, const CliOptions& options) {
-    const CancelOnSignals cancelOnSignals;
-    const std::atomic<bool>& cancelled = cancelOnSignals.flag();
+int writeJoined(const std::vector<fs::path>& ordered, const CliOptions& options,
+                const std::atomic<bool>& cancelled) {
     const fs::path partial = partialNameBeside(options.output, pathExtension(options.output));
     Status done = joinSlices(ordered, *options.audioFrom, partial, cancelled);
     const bool placed = done && !cancelled && (done = moveFileAtomically(partial, options.output));
@@ -41,10 +40,11 @@ int writeJoined(const std::vector<fs::path>& ordered, const CliOptions& options)
 }  // namespace
 
 int runJoin(const CliOptions& options) {
+    const CancelOnSignals cancelOnSignals;
     if (int status = checkMovieInput(*options.audioFrom); status != kExitSuccess) return status;
     const Result<std::vector<fs::path>> ordered = orderSlices(options.parts);
     if (!ordered) return fail(kExitBadInput, "cannot join: " + ordered.error());
-    return writeJoined(*ordered, options);
+    return writeJoined(*ordered, options, cancelOnSignals.flag());
 }
 
 }  // namespace tintreel

@@ -89,7 +89,8 @@ private:
     std::unordered_map<int64_t, int64_t> exact_;
 };
 
-Result<TimestampRestorer> learnSourceTimes(const fs::path& source, AVRational partTimeBase) {
+Result<TimestampRestorer> learnSourceTimes(const fs::path& source, AVRational partTimeBase,
+                                           const std::atomic<bool>& cancel) {
     InputContextPtr input;
     if (int error = openInput(source, input); error < 0)
         return Error{"cannot read " + quoted(source) + ": " + errorText(error)};
@@ -97,7 +98,7 @@ Result<TimestampRestorer> learnSourceTimes(const fs::path& source, AVRational pa
     if (video < 0) return Error{quoted(source) + " has no video"};
     TimestampRestorer restorer(partTimeBase, input->streams[video]->time_base);
     PacketPtr packet = makePacket();
-    while (av_read_frame(input.get(), packet.get()) >= 0) {
+    while (!cancel && av_read_frame(input.get(), packet.get()) >= 0) {
         const int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
         if (packet->stream_index == video && time != AV_NOPTS_VALUE) restorer.learn(time);
         av_packet_unref(packet.get());
@@ -118,7 +119,8 @@ Status forEachSlicePacket(const std::vector<fs::path>& parts, const TimestampRes
             if (status == AVERROR_EOF) break;
             if (status < 0) return Error{"cannot read " + quoted(path) + ": " + errorText(status)};
             if (packet->stream_index == part->video) {
-                if (packet->pts == AV_NOPTS_VALUE) return Error{quoted(path) + " has a frame without a timestamp"};
+                if (packet->pts == AV_NOPTS_VALUE)
+                    return Error{quoted(path) + " has a frame without a timestamp"};
                 packet->pts = restorer.restore(packet->pts);
                 if (Status used = use(*packet); !used) return used;
             }
@@ -152,7 +154,9 @@ struct PacketTimes {
             // Until the next frame is shown; the last frame lasts as long as the one before it.
             const auto at = std::upper_bound(sorted.begin(), sorted.end(), presentation[i]);
             const bool last = at == sorted.end();
-            times.duration.push_back(sorted.size() < 2 ? 0 : last ? sorted.back() - sorted.end()[-2] : *at - at[-1]);
+            times.duration.push_back(sorted.size() < 2 ? 0
+                                     : last            ? sorted.back() - sorted.end()[-2]
+                                                       : *at - at[-1]);
         }
         return times;
     }
@@ -160,9 +164,10 @@ struct PacketTimes {
 
 // A first read of the parts: the times their packets will get.
 Result<PacketTimes> scanPacketTimes(const std::vector<fs::path>& parts, const TimestampRestorer& restorer,
-                                    int reorderDepth) {
+                                    int reorderDepth, const std::atomic<bool>& cancel) {
     std::vector<int64_t> presentation;
     const Status scanned = forEachSlicePacket(parts, restorer, [&](const AVPacket& packet) {
+        if (cancel) return Status(Error{"cancelled"});
         presentation.push_back(packet.pts);
         return Status();
     });
@@ -272,19 +277,20 @@ Result<std::vector<fs::path>> orderSlices(const std::vector<fs::path>& parts) {
     return ordered;
 }
 
-Status joinSlices(const std::vector<fs::path>& orderedParts, const fs::path& audioSource, const fs::path& output,
-                  const std::atomic<bool>& cancel) {
+Status joinSlices(const std::vector<fs::path>& orderedParts, const fs::path& audioSource,
+                  const fs::path& output, const std::atomic<bool>& cancel) {
     quietLibraryLogs();
     if (orderedParts.empty()) return Error{"no slices to join"};
     Result<Part> first = openPart(orderedParts.front());
     if (!first) return Error{first.error()};
-    Result<TimestampRestorer> restorer = learnSourceTimes(audioSource, first->timeBase());
+    Result<TimestampRestorer> restorer = learnSourceTimes(audioSource, first->timeBase(), cancel);
     if (!restorer) return Error{restorer.error()};
     InputContextPtr source;
     if (int error = openInput(audioSource, source); error < 0)
         return Error{"cannot read " + quoted(audioSource) + ": " + errorText(error)};
     const AVRational sourceVideoTimeBase = source->streams[firstVideoStream(*source)]->time_base;
-    const Result<PacketTimes> times = scanPacketTimes(orderedParts, *restorer, first->format().video_delay);
+    const Result<PacketTimes> times =
+        scanPacketTimes(orderedParts, *restorer, first->format().video_delay, cancel);
     if (!times) return Error{times.error()};
     JoinOutput joined;
     if (Status opened = joined.open(output, *first, *source, sourceVideoTimeBase); !opened) return opened;
