@@ -16,7 +16,10 @@ namespace {
 namespace fs = std::filesystem;
 using test::q;
 
-const QStringList kLook{"--set", "checkSepia=1", "--set", "sliderBrightness=0.1"};
+// A light look: the PSNR against the source then measures the encoding and
+// falls by about 10 dB when the frames are one off, where a strong look
+// would hide both.
+const QStringList kLook{"--set", "sliderBrightness=0.02"};
 
 // Four seconds with one key frame at the start (like a screen recording),
 // reordered frames, and two audio tracks.
