@@ -11,6 +11,7 @@
 #include "platform/filters/Picture.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
+#include "platform/media/MovieSlice.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/TemporaryDirectory.h"
@@ -107,6 +108,9 @@ int checkMovieInput(const fs::path& input) {
 
 int runMovie(const CliOptions& options, const EffectSettings& settings) {
     if (int status = checkMovieInput(options.input); status != kExitSuccess) return status;
+    if (options.segment)
+        if (const std::optional<std::string> problem = sliceProblem(options.input))
+            return refuse(options.input, *problem);
     const std::optional<Image> logo = loadLogo(options);
     if (!logo) return kExitBadInput;
     std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();

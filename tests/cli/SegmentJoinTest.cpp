@@ -60,10 +60,11 @@ protected:
 
     test::CliRun run(const QStringList& arguments) { return test::runCli(arguments, dir_); }
 
-    fs::path renderSlice(int index, int count) {
+    fs::path renderSlice(int index, int count) { return renderSlice(index, count, source_); }
+    fs::path renderSlice(int index, int count, const fs::path& source) {
         const fs::path part = dir_ / ("part_" + std::to_string(index) + ".mkv");
         const QString slice = QString("%1/%2").arg(index).arg(count);
-        const test::CliRun slicing = run(kLook + QStringList{"--segment", slice, "-o", q(part), q(source_)});
+        const test::CliRun slicing = run(kLook + QStringList{"-y", "--segment", slice, "-o", q(part), q(source)});
         EXPECT_EQ(slicing.status, 0) << slicing.errors;
         return part;
     }
@@ -121,6 +122,32 @@ TEST_F(SegmentJoin, ThreeSlicesJoinIntoTheWholeRender) {
     EXPECT_NEAR(*joinedPsnr, *wholePsnr, 0.5);
 }
 
+// Frequent key frames with reordered frames, where the key frame a seek
+// lands on can be shown after the cut: at an NTSC rate whose frame times the
+// slices' millisecond clock cannot hold exactly, and in MPEG-TS, whose video
+// starts late and whose seeks go by file position.
+TEST_F(SegmentJoin, FrequentKeyFramesOddRatesAndLateStartsJoinExactly) {
+    const std::string sources = "-f lavfi -i testsrc2=s=160x90:r=30000/1001:d=3 -f lavfi -i sine=d=3 ";
+    for (const auto& [codec, extension] : {std::pair{"-c:v libx264 -g 7 -bf 3 -pix_fmt yuv420p", "mov"},
+                                           std::pair{"-c:v mpeg2video -g 12 -bf 2", "ts"}}) {
+        SCOPED_TRACE(extension);
+        const fs::path source = test::makeClip(sources + codec + " -c:a aac", extension);
+        ASSERT_FALSE(source.empty());
+        // Where a whole render of the source writes: MPEG-4 for MPEG-TS.
+        const std::string rendered = std::string(extension) == "ts" ? "mp4" : extension;
+        const fs::path whole = dir_ / ("whole." + rendered);
+        const fs::path joined = dir_ / ("joined." + rendered);
+        ASSERT_EQ(run(kLook + QStringList{"-y", "-o", q(whole), q(source)}).status, 0);
+        QStringList join{"--join", "-y", "-o", q(joined), "--audio-from", q(source)};
+        for (int index = 1; index <= 5; ++index) join << q(renderSlice(index, 5, source));
+        const test::CliRun joining = run(join);
+        ASSERT_EQ(joining.status, 0) << joining.errors;
+        EXPECT_EQ(frameTimes(whole).size(), 90u);
+        EXPECT_EQ(frameTimes(joined), frameTimes(whole));
+        EXPECT_EQ(audioPackets(joined), audioPackets(whole));
+    }
+}
+
 TEST_F(SegmentJoin, SlicesWithoutEffectsAreStillCutAndEncoded) {
     const fs::path part = dir_ / "plain.mkv";
     const test::CliRun slicing = run({"--segment", "2/2", "-o", q(part), q(source_)});
@@ -140,6 +167,10 @@ TEST_F(SegmentJoin, BadSliceNumbersAndOptionsAreRefused) {
                   dir_ / "part.mp4");
     expectRefused(run({"--segment", "1/2", "--passes", "each", "-o", q(part), q(source_)}), "one pass", part);
     expectRefused(run({"--join", "-o", q(dir_ / "out.mp4"), q(part)}), "--audio-from", dir_ / "out.mp4");
+    // B-frames packed in AVI have no presentation times to cut by.
+    const fs::path packed = test::makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=1 -c:v mpeg4 -bf 2", "avi");
+    ASSERT_FALSE(packed.empty());
+    expectRefused(run({"--segment", "2/2", "-o", q(part), q(packed)}), "no presentation times", part);
 }
 
 TEST_F(SegmentJoin, IncompleteOrForeignSetsOfSlicesAreRefused) {

@@ -240,22 +240,25 @@ std::optional<int64_t> MovieReader::Impl::nextKeyFrameTimestamp() {
 }
 
 // Positions the demuxer on a key frame shown no later than `timestamp`.
-// Demuxers seek by decoding time, and with reordered frames the key frame
+// Demuxers seek by decoding time or by file position, and the key frame
 // found can be shown after the target: then the search steps further back,
-// one second, two, four, ..., until the key frame lies before the target or
-// the search reaches the start of the file.
+// one second, two, four, ..., past the first frame if need be (a seek to the
+// first frame's own time does not always land before it). A movie in which
+// no key frame before the target can be found is not cut: that would lose
+// frames.
 Status MovieReader::Impl::seekToKeyFrameBefore(int64_t timestamp) {
     const int64_t first = firstTimestamp();
     int64_t step = std::max<int64_t>(1, streamTicks(1.0) - first);
-    for (int64_t target = timestamp;; target = std::max(first, target - step), step *= 2) {
+    for (int64_t target = timestamp;; target -= step, step *= 2) {
         if (int error = av_seek_frame(input.get(), videoIndex, target, AVSEEK_FLAG_BACKWARD); error < 0)
             return Error{"cannot seek in the movie: " + errorText(error)};
         const std::optional<int64_t> key = nextKeyFrameTimestamp();
-        const bool found = !key || *key == AV_NOPTS_VALUE || *key <= timestamp || target <= first;
-        if (found) {
-            const int error = av_seek_frame(input.get(), videoIndex, target, AVSEEK_FLAG_BACKWARD);
-            return error < 0 ? Status(Error{"cannot seek in the movie: " + errorText(error)}) : Status();
+        if (key && *key != AV_NOPTS_VALUE && *key > timestamp) {
+            if (target >= first) continue;
+            return Error{"no key frame found before the slice"};
         }
+        const int error = av_seek_frame(input.get(), videoIndex, target, AVSEEK_FLAG_BACKWARD);
+        return error < 0 ? Status(Error{"cannot seek in the movie: " + errorText(error)}) : Status();
     }
 }
 

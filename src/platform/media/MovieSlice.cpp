@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/media/MediaInput.h"
+
 namespace tintreel {
 namespace {
 
@@ -13,7 +15,26 @@ std::optional<int> wholeNumber(std::string_view text) {
     return value;
 }
 
+// Enough packets to pass the first reordered frames of any common encoder.
+constexpr int kPacketsLookedAt = 100;
+
 }  // namespace
+
+std::optional<std::string> sliceProblem(const std::filesystem::path& movie) {
+    using namespace media;
+    InputContextPtr input;
+    if (int error = openInput(movie, input); error < 0) return errorText(error);
+    const int video = firstVideoStream(*input);
+    if (video < 0) return "no video track";
+    PacketPtr packet = makePacket();
+    for (int seen = 0; seen < kPacketsLookedAt && av_read_frame(input.get(), packet.get()) >= 0;) {
+        const bool missing = packet->stream_index == video && packet->pts == AV_NOPTS_VALUE;
+        seen += packet->stream_index == video ? 1 : 0;
+        av_packet_unref(packet.get());
+        if (missing) return "its frames carry no presentation times, so it cannot be cut exactly: render it whole";
+    }
+    return std::nullopt;
+}
 
 std::string SliceNumber::text() const {
     return std::to_string(index) + "/" + std::to_string(count);

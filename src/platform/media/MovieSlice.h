@@ -7,6 +7,7 @@
 //
 // Plain values and pure functions: any thread.
 
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <string>
@@ -44,6 +45,12 @@ struct MovieSlice {
     SliceNumber number;
     FrameRange range;
 };
+
+// Why `movie` cannot be cut into slices exactly, or nothing when it can. A
+// slice places frames by their presentation times, so a video whose packets
+// lack them (B-frames packed in AVI, for one) cannot be cut: its decoder
+// guesses times that shift after a seek. Reads the first packets only.
+std::optional<std::string> sliceProblem(const std::filesystem::path& movie);
 
 // The file tag that carries a slice's number in the movie a worker wrote.
 inline constexpr std::string_view kSliceTag = "tintreel_slice";
