@@ -50,6 +50,11 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
         if (*value != "one" && *value != "each") return error("--passes takes one or each, got \"" + *value + "\"");
         o.passes = *value == "one" ? PassMode::One : PassMode::Each;
     }
+    else if (arg == "--audio-from") o.audioFrom = *value;
+    else if (arg == "--segment") {
+        o.segment = SliceNumber::parse(*value);
+        if (!o.segment) return error("--segment takes K/N with 1 <= K <= N, got \"" + *value + "\"");
+    }
     else if (arg == "--set") {
         const std::size_t equals = value->find('=');
         if (equals == std::string::npos || equals == 0) return error("--set takes NAME=VALUE, got \"" + *value + "\"");
@@ -59,7 +64,8 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
 }
 
 bool isValuedOption(const std::string& arg) {
-    for (const char* option : {"-o", "--output", "-s", "--settings", "--logo", "--set", "--passes", "--still"})
+    for (const char* option : {"-o", "--output", "-s", "--settings", "--logo", "--set", "--passes", "--still",
+                               "--segment", "--audio-from"})
         if (arg == option) return true;
     return false;
 }
@@ -79,6 +85,30 @@ std::string movieExtensions() {
     return list;
 }
 
+// The slice and join modes take only the options that make sense for them.
+std::optional<CliExit> checkSliceModes(const CliOptions& o) {
+    if (o.join && (o.segment || o.still)) return error("--join cannot be combined with --segment or --still");
+    if (o.join && !o.audioFrom) return error("--join needs --audio-from INPUT, the movie the slices come from");
+    if (!o.join && o.audioFrom) return error("--audio-from is an option of --join");
+    if (!o.segment) return std::nullopt;
+    if (o.still) return error("--segment cannot be combined with --still");
+    if (o.passes != PassMode::One) return error("--segment renders in one pass: drop --passes each");
+    if (o.output.extension() != ".mkv") return error("--segment writes Matroska: OUTPUT must end in .mkv");
+    return std::nullopt;
+}
+
+// The positional arguments: the one INPUT, or the slices of a join.
+std::optional<CliExit> takePositional(const std::vector<std::string>& positional, CliOptions& o) {
+    if (o.join) {
+        if (positional.empty()) return error("--join needs the slices to join (see --help)");
+        o.parts.assign(positional.begin(), positional.end());
+        return std::nullopt;
+    }
+    if (positional.size() != 1) return error(positional.empty() ? "no INPUT given (see --help)" : "more than one INPUT given");
+    o.input = positional.front();
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string usageText() {
@@ -86,6 +116,9 @@ std::string usageText() {
            "[--logo IMAGE] INPUT\n"
            "       tintreel-render --still [SECONDS] -o OUT.png [-y] [-s SETTINGS] [--set NAME=VALUE]... "
            "[--logo IMAGE] INPUT\n"
+           "       tintreel-render --segment K/N -o PART_K.mkv [-y] [-s SETTINGS] [--set NAME=VALUE]... "
+           "[--logo IMAGE] INPUT\n"
+           "       tintreel-render --join -o OUTPUT [-y] --audio-from INPUT PART_1.mkv ... PART_N.mkv\n"
            "\n"
            "Renders INPUT, a movie with a video track, through the effects the settings enable and writes\n"
            "the result to OUTPUT, H.264 in the container of INPUT when that is .mov .m4v .mp4 .3gp or .3g2,\n"
@@ -104,6 +137,10 @@ std::string usageText() {
            "      --passes one|each  one: every effect on each frame in one decode and encode (default);\n"
            "                         each: one whole pass over the movie per effect\n"
            "      --still [SECONDS]  write a still preview instead of a movie\n"
+           "      --segment K/N      render only the K-th of N equal slices of INPUT's duration, without\n"
+           "                         audio, into OUTPUT.mkv (for spreading one movie over several workers)\n"
+           "      --join             write OUTPUT from the slices given instead of INPUT, without encoding again\n"
+           "      --audio-from INPUT with --join: the movie the slices come from; its audio is copied\n"
            "  -h, --help             show this help\n"
            "      --version          show the version\n"
            "\n"
@@ -122,6 +159,10 @@ std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string
             options.overwrite = true;
             continue;
         }
+        if (arg == "--join") {
+            options.join = true;
+            continue;
+        }
         if (isValuedOption(arg)) {
             if (auto failure = takeOption(args, i, options)) return *failure;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -130,9 +171,9 @@ std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string
             positional.push_back(arg);
         }
     }
-    if (positional.size() != 1) return error(positional.empty() ? "no INPUT given (see --help)" : "more than one INPUT given");
+    if (auto failure = takePositional(positional, options)) return *failure;
     if (options.output.empty()) return error("no OUTPUT given: use -o PATH");
-    options.input = positional.front();
+    if (auto failure = checkSliceModes(options)) return *failure;
     return options;
 }
 

@@ -4,6 +4,8 @@
 //
 //   tintreel-render -o OUTPUT [-y] [--passes one|each] [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT
 //   tintreel-render --still [SECONDS] -o OUT.png [-y] [...] INPUT
+//   tintreel-render --segment K/N -o PART.mkv [-y] [...] INPUT
+//   tintreel-render --join -o OUTPUT [-y] --audio-from INPUT PART.mkv...
 //
 // Exit statuses shared by every mode live here too.
 
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "imaging/EffectSettings.h"
+#include "platform/media/MovieSlice.h"
 #include "render/PassMode.h"
 
 namespace tintreel {
@@ -34,6 +37,10 @@ struct CliOptions {
     bool overwrite = false;             // -y: an existing OUTPUT may be replaced
     bool still = false;                 // write a PNG still instead of a movie
     std::optional<double> stillSeconds;  // the movie time of the still
+    std::optional<SliceNumber> segment;  // render only this slice of INPUT, without audio
+    bool join = false;                   // join the slices `parts` instead of rendering INPUT
+    std::vector<std::filesystem::path> parts;
+    std::optional<std::filesystem::path> audioFrom;  // the source whose audio the join copies
 };
 
 // What the command line asks for: run with options, or leave at once with a

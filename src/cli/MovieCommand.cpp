@@ -1,17 +1,17 @@
 #include "cli/MovieCommand.h"
 
 #include <unistd.h>
-#include <atomic>
-#include <csignal>
 #include <iostream>
 #include <system_error>
 
+#include "cli/CancelOnSignals.h"
 #include "cli/StillCommand.h"
 #include "settings/ProgressText.h"
 #include "imaging/EffectSteps.h"
 #include "platform/filters/Picture.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
+#include "platform/media/MovieSlice.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/TemporaryDirectory.h"
@@ -23,46 +23,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Set from the signal handler: a lock-free atomic store is safe there.
-std::atomic<bool> cancelRequested{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void requestCancel(int) {
-    cancelRequested = true;
-}
-
-// Installs the cancel handlers for SIGINT and SIGTERM and restores the old ones.
-class CancelOnSignals {
-public:
-    CancelOnSignals() {
-        cancelRequested = false;
-        previousInterrupt_ = std::signal(SIGINT, requestCancel);
-        previousTerminate_ = std::signal(SIGTERM, requestCancel);
-    }
-    ~CancelOnSignals() {
-        std::signal(SIGINT, previousInterrupt_);
-        std::signal(SIGTERM, previousTerminate_);
-    }
-    CancelOnSignals(const CancelOnSignals&) = delete;
-    CancelOnSignals& operator=(const CancelOnSignals&) = delete;
-
-private:
-    void (*previousInterrupt_)(int) = SIG_DFL;
-    void (*previousTerminate_)(int) = SIG_DFL;
-};
-
 int refuse(const fs::path& input, const std::string& why) {
     std::cerr << "tintreel-render: cannot use " << input << ": " << why << std::endl;
     return kExitBadInput;
-}
-
-// kExitSuccess when INPUT has a movie extension and is a readable movie with a video track.
-int checkMovieInput(const fs::path& input) {
-    if (!hasMovieExtension(input)) return refuse(input, "not a movie (see --help for the extensions)");
-    const MediaAsset asset = MediaAsset::open(input);
-    if (!asset.isReadable()) return refuse(input, asset.openError());
-    if (!asset.firstVideoTrack()) return refuse(input, "no video track");
-    return kExitSuccess;
 }
 
 void showProgress(const Notification& notification, bool terminal) {
@@ -91,6 +54,13 @@ std::optional<Image> loadLogo(const CliOptions& options) {
     return logo;
 }
 
+// The slice --segment asks for: an equal share of INPUT's duration.
+std::optional<MovieSlice> sliceOf(const CliOptions& options) {
+    if (!options.segment) return std::nullopt;
+    const double duration = MediaAsset::open(options.input).durationSeconds();
+    return MovieSlice{*options.segment, sliceRange(*options.segment, duration)};
+}
+
 int renderTo(const CliOptions& options, const EffectSettings& settings, const Image& logo,
              const fs::path& temporaryDirectory) {
     NotificationCenter notifications;
@@ -98,6 +68,7 @@ int renderTo(const CliOptions& options, const EffectSettings& settings, const Im
     const ObserverToken token = notifications.addObserver(
         std::string(kUpdateProgress), [terminal](const Notification& n) { showProgress(n, terminal); });
     const CancelOnSignals cancelOnSignals;
+    const std::atomic<bool>& cancelRequested = cancelOnSignals.flag();
     // One pass writes its movie beside OUTPUT and renames it into place; the
     // per-effect passes work in the temporary directory and are copied.
     const bool onePass = options.passes == PassMode::One;
@@ -106,7 +77,9 @@ int renderTo(const CliOptions& options, const EffectSettings& settings, const Im
                                 fs::absolute(options.input),
                                 temporaryDirectory,
                                 options.passes,
-                                onePass ? fs::absolute(options.output) : fs::path()};
+                                onePass ? fs::absolute(options.output) : fs::path(),
+                                EncodingRole::Final,
+                                sliceOf(options)};
     std::optional<RenderResult> result;
     GeneratePreviewVideo(request, cancelRequested, notifications, [&](const RenderResult& r) { result = r; });
     if (terminal) std::cerr << std::endl;
@@ -125,8 +98,19 @@ int renderTo(const CliOptions& options, const EffectSettings& settings, const Im
 
 }  // namespace
 
+int checkMovieInput(const fs::path& input) {
+    if (!hasMovieExtension(input)) return refuse(input, "not a movie (see --help for the extensions)");
+    const MediaAsset asset = MediaAsset::open(input);
+    if (!asset.isReadable()) return refuse(input, asset.openError());
+    if (!asset.firstVideoTrack()) return refuse(input, "no video track");
+    return kExitSuccess;
+}
+
 int runMovie(const CliOptions& options, const EffectSettings& settings) {
     if (int status = checkMovieInput(options.input); status != kExitSuccess) return status;
+    if (options.segment)
+        if (const std::optional<std::string> problem = sliceProblem(options.input))
+            return refuse(options.input, *problem);
     const std::optional<Image> logo = loadLogo(options);
     if (!logo) return kExitBadInput;
     std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();

@@ -12,7 +12,11 @@
 
 namespace tintreel {
 
-// Renders options.input with the settings and copies the result to
+// kExitSuccess when `input` has a movie extension and is a readable movie
+// with a video track; else kExitBadInput after a one-line error.
+int checkMovieInput(const std::filesystem::path& input);
+
+// Renders options.input (only the slice options.segment, when given) with the settings and copies the result to
 // options.output (through a temporary name beside it, renamed into place).
 // Progress goes to standard error as the window's label. Returns
 // kExitSuccess, kExitBadInput (one-line error) for an INPUT without a movie

@@ -25,6 +25,8 @@ bool sameFile(const fs::path& a, const fs::path& b) {
 
 std::vector<fs::path> filesRead(const CliOptions& options) {
     std::vector<fs::path> files{options.input};
+    files.insert(files.end(), options.parts.begin(), options.parts.end());
+    if (options.audioFrom) files.push_back(*options.audioFrom);
     if (options.settingsFile) files.push_back(*options.settingsFile);
     if (options.logo) files.push_back(*options.logo);
     return files;

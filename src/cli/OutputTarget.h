@@ -2,7 +2,8 @@
 // The checks on OUTPUT that run before anything is read or rendered, so that
 // no run replaces a file by surprise or renders a whole movie only to find it
 // cannot be written: OUTPUT must not be any file the run reads (INPUT, the
-// settings file, the logo, also through a link or another path), must not
+// settings file, the logo, the slices of a join and their source, also
+// through a link or another path), must not
 // exist unless --overwrite is given, and must lie in an existing folder this
 // process may write into.
 //

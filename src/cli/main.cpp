@@ -1,11 +1,12 @@
 // tintreel-render: the headless front end over the same engine as the editor.
 // It parses the command line, checks OUTPUT, resolves the settings and hands
-// over to the still or the movie mode.
+// over to the still, the movie or the join mode.
 #include <QGuiApplication>
 #include <algorithm>
 #include <iostream>
 
 #include "cli/CliOptions.h"
+#include "cli/JoinCommand.h"
 #include "cli/MovieCommand.h"
 #include "cli/OutputTarget.h"
 #include "cli/StillCommand.h"
@@ -25,6 +26,7 @@ int run(const tintreel::CliOptions& options) {
         std::cerr << "tintreel-render: " << *problem << std::endl;
         return tintreel::kExitBadInput;
     }
+    if (options.join) return tintreel::runJoin(options);
     const auto resolved = tintreel::resolveSettings(options);
     if (const auto* problem = std::get_if<std::string>(&resolved)) {
         std::cerr << "tintreel-render: " << *problem << std::endl;

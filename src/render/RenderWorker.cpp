@@ -62,7 +62,8 @@ PassEnvironment passEnvironment(const RenderRequest& request, const std::atomic<
             pass,
             passCount,
             renderStart,
-            request.videoPath};
+            request.videoPath,
+            request.slice};
 }
 
 // Runs one pass per enabled effect, each reading what the previous one wrote.
@@ -90,6 +91,7 @@ RenderResult runEachEffect(const RenderRequest& request, const std::atomic<bool>
 // it, or beside the destination, in the container a render of the source writes.
 fs::path onePassOutput(const RenderRequest& request) {
     if (request.destination.empty()) return VideoTools::OutputPath(1, request.videoPath, request.temporaryDirectory);
+    if (request.slice) return partialNameBeside(request.destination, pathExtension(request.destination));
     return partialNameBeside(request.destination, renderedExtensionFor(request.videoPath));
 }
 
@@ -97,7 +99,8 @@ fs::path onePassOutput(const RenderRequest& request) {
 RenderResult runOnePass(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
                         const NotificationCenter& notifications) {
     EffectChain chain(request.settings, request.logo, ChainRules::Movie);
-    if (chain.empty()) return RenderResult::succeeded(request.videoPath);
+    // With nothing to apply the source is the result, except for a slice, which must be cut out of it.
+    if (chain.empty() && !request.slice) return RenderResult::succeeded(request.videoPath);
     const fs::path output = onePassOutput(request);
     RenderResult result = VideoTools::RenderChain(
         request.videoPath, chain, output,
@@ -105,6 +108,11 @@ RenderResult runOnePass(const RenderRequest& request, const std::atomic<bool>& c
     // A movie left beside the destination is nobody's once the render failed.
     if (result.outcome != RenderOutcome::Succeeded && !request.destination.empty()) removeQuietlyIfGone(output);
     return result;
+}
+
+// A slice is always encoded, even without effects.
+int passesRun(const RenderRequest& request) {
+    return request.slice ? 1 : countMoviePasses(request.settings, request.passMode);
 }
 
 }  // namespace
@@ -124,7 +132,7 @@ void GeneratePreviewVideo(const RenderRequest& request, const std::atomic<bool>&
         result = request.passMode == PassMode::One ? runOnePass(request, cancelFlag, notifications)
                                                    : runEachEffect(request, cancelFlag, notifications);
     if (result.outcome == RenderOutcome::Succeeded)
-        result = finishRender(result.newVideoPath, countMoviePasses(request.settings, request.passMode), request);
+        result = finishRender(result.newVideoPath, passesRun(request), request);
     if (result.outcome != RenderOutcome::Succeeded) DeleteTemporaryFiles(request.temporaryDirectory);
     completion(result);
 }

@@ -20,9 +20,11 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
+#include "platform/media/MovieSlice.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/NotificationCenter.h"
 #include "render/PassMode.h"
@@ -43,6 +45,10 @@ struct RenderRequest {
     // How the last pass encodes: for players (the default), or losslessly,
     // which keeps exactly the pictures the effects made.
     EncodingRole finalEncoding = EncodingRole::Final;
+    // One slice of a movie split over workers: only its frames, encoded even
+    // when no effect is enabled, without audio, into the destination's own
+    // container. Needs a destination and the one-pass mode.
+    std::optional<MovieSlice> slice = std::nullopt;
 };
 
 using RenderCompletion = std::function<void(const RenderResult&)>;

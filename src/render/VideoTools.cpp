@@ -155,6 +155,11 @@ RenderResult runPass(const std::filesystem::path& inputPath, FrameEffect& effect
     MovieReader& reader = **opened;
     const Orientation upright = uprightOrientation(*track);
     MovieWriter writer(output, upright.width, upright.height, environment.role);
+    if (environment.slice) {
+        if (const Status selected = reader.selectRange(environment.slice->range); !selected)
+            return setupFailed(inputPath.string() + ": " + selected.error());
+        writer.recordAsSlice(environment.slice->number);
+    }
     if (const Status started = startWriting(writer, reader, inputPath, environment); !started)
         return setupFailed(output.string() + ": " + started.error());
 

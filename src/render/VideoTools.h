@@ -17,11 +17,13 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
+#include "platform/media/MovieSlice.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/NotificationCenter.h"
 #include "render/RenderResult.h"
@@ -44,6 +46,8 @@ struct PassEnvironment {
     // intermediate): its colours, pixel shape, chapters and metadata are what
     // the output carries. Empty: the pass's input itself.
     std::filesystem::path originalMovie = {};
+    // When set, the pass renders only this slice's frames, without audio.
+    std::optional<MovieSlice> slice = std::nullopt;
 };
 
 // A path's extension without its dot ("" when it has none).

@@ -1,5 +1,6 @@
 #include "platform/media/MovieReader.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -68,6 +69,11 @@ struct MovieReader::Impl {
     RgbaConverter converter;
     int64_t expectedFrames = 0;
     int64_t sizeAtOpen = -1;  // bytes of the file when it was opened, when known
+    // The frames delivered, by timestamp in the video stream's time base:
+    // [rangeStart, rangeEnd). Decoding stops at the first frame past the end.
+    int64_t rangeStart = INT64_MIN;
+    int64_t rangeEnd = INT64_MAX;
+    bool pastRange = false;  // decoding thread only
 
     SampleQueue decoded{kDecodedFrames, kQueuedPackets};
     SampleQueue finishedFrames{kFinishedFrames, kQueuedPackets};
@@ -101,6 +107,11 @@ struct MovieReader::Impl {
     bool inputShrank() const;
     bool routePacket(AVPacket& packet, AVFrame& frame);
     bool queueDecodedFrames(AVFrame& frame);
+    bool keepFrame(int64_t timestamp);
+    int64_t firstTimestamp() const;  // of the video stream, 0 when unknown
+    int64_t streamTicks(double seconds) const;
+    Status seekToKeyFrameBefore(int64_t timestamp);
+    std::optional<int64_t> nextKeyFrameTimestamp();
     void queueError(std::string why) {
         decodeFailure = std::move(why);
         decoded.push(Sample{Sample::Kind::Error, {}, AV_NOPTS_VALUE, nullptr});
@@ -126,7 +137,9 @@ void MovieReader::Impl::decodeLoop() {
         if (status == AVERROR_EOF) break;
         if (status < 0) return queueError(errorText(status));
         if (!routePacket(*packet, *frame)) return;
+        if (pastRange) break;
     }
+    if (pastRange) return (void)decoded.push(Sample{Sample::Kind::End, {}, AV_NOPTS_VALUE, nullptr});
     if (stopping || decoder.send(nullptr) < 0 || !queueDecodedFrames(*frame)) return;
     decoded.push(Sample{Sample::Kind::End, {}, AV_NOPTS_VALUE, nullptr});
 }
@@ -174,9 +187,15 @@ bool MovieReader::Impl::queueDecodedFrames(AVFrame& frame) {
             decoding.end();
             return true;
         }
+        const int64_t timestamp = frameTimestamp(frame);
+        if (status >= 0 && !keepFrame(timestamp)) {
+            decoding.end();
+            av_frame_unref(&frame);
+            if (pastRange) return true;
+            continue;
+        }
         std::optional<Image> image = status < 0 ? std::nullopt : converter.convert(frame);
         decoding.end();
-        const int64_t timestamp = frameTimestamp(frame);
         av_frame_unref(&frame);
         if (!image) {
             queueError(status < 0 ? errorText(status) : "a decoded frame could not be converted");
@@ -186,6 +205,64 @@ bool MovieReader::Impl::queueDecodedFrames(AVFrame& frame) {
         packetsSinceFrame = 0;
         ++framesDecoded;
         if (!decoded.push(Sample{Sample::Kind::Video, std::move(*image), timestamp, nullptr})) return false;
+    }
+}
+
+// Whether a decoded frame is in the selected range. A frame without a
+// timestamp cannot be placed in a range: only a reader of the whole movie
+// keeps it. Frames before the range are dropped without counting as
+// decoded, but the packets fed for them still move progress, so a long
+// run-up to a late start is no stall.
+bool MovieReader::Impl::keepFrame(int64_t timestamp) {
+    if (timestamp == AV_NOPTS_VALUE) return rangeStart == INT64_MIN && rangeEnd == INT64_MAX;
+    if (timestamp >= rangeEnd) pastRange = true;
+    return timestamp >= rangeStart && !pastRange;
+}
+
+int64_t MovieReader::Impl::firstTimestamp() const {
+    const int64_t start = input->streams[videoIndex]->start_time;
+    return start == AV_NOPTS_VALUE ? 0 : start;
+}
+
+// Seconds from the first frame's timestamp, as a timestamp of the video stream.
+int64_t MovieReader::Impl::streamTicks(double seconds) const {
+    return firstTimestamp() + std::llround(seconds / av_q2d(input->streams[videoIndex]->time_base));
+}
+
+// The timestamp of the next video key frame the demuxer returns (its
+// decoding time when it has no presentation time), reading past everything
+// before it.
+std::optional<int64_t> MovieReader::Impl::nextKeyFrameTimestamp() {
+    PacketPtr packet = makePacket();
+    while (av_read_frame(input.get(), packet.get()) >= 0) {
+        const bool key = packet->stream_index == videoIndex && (packet->flags & AV_PKT_FLAG_KEY);
+        const int64_t timestamp = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+        av_packet_unref(packet.get());
+        if (key) return timestamp;
+    }
+    return std::nullopt;
+}
+
+// Positions the demuxer on a key frame shown no later than `timestamp`.
+// Demuxers seek by decoding time or by file position, and the key frame
+// found can be shown after the target: then the search steps further back,
+// one second, two, four, ..., past the first frame if need be (a seek to the
+// first frame's own time does not always land before it). A movie in which
+// no key frame before the target can be found is not cut: that would lose
+// frames.
+Status MovieReader::Impl::seekToKeyFrameBefore(int64_t timestamp) {
+    const int64_t first = firstTimestamp();
+    int64_t step = std::max<int64_t>(1, streamTicks(1.0) - first);
+    for (int64_t target = timestamp;; target -= step, step *= 2) {
+        if (int error = av_seek_frame(input.get(), videoIndex, target, AVSEEK_FLAG_BACKWARD); error < 0)
+            return Error{"cannot seek in the movie: " + errorText(error)};
+        const std::optional<int64_t> key = nextKeyFrameTimestamp();
+        if (key && *key != AV_NOPTS_VALUE && *key > timestamp) {
+            if (target >= first) continue;
+            return Error{"no key frame found before the slice"};
+        }
+        const int error = av_seek_frame(input.get(), videoIndex, target, AVSEEK_FLAG_BACKWARD);
+        return error < 0 ? Status(Error{"cannot seek in the movie: " + errorText(error)}) : Status();
     }
 }
 
@@ -280,6 +357,20 @@ MovieReader::MovieReader(OpenKey, std::unique_ptr<Impl> impl) : impl_(std::move(
 
 MovieReader::~MovieReader() {
     stopProcessing();
+}
+
+Status MovieReader::selectRange(const FrameRange& range) {
+    Impl& d = *impl_;
+    if (d.decodeThread.joinable()) return Error{"the range of a running reader cannot change"};
+    const double duration = durationSeconds(*d.input);
+    if (std::isfinite(range.end)) d.rangeEnd = d.streamTicks(range.end);
+    if (std::isfinite(range.start)) d.rangeStart = d.streamTicks(range.start);
+    // Progress counts the frames of the range, a share of the movie's.
+    if (duration > 0) {
+        const double share = (std::min(range.end, duration) - std::max(range.start, 0.0)) / duration;
+        d.expectedFrames = std::llround(static_cast<double>(d.expectedFrames) * std::clamp(share, 0.0, 1.0));
+    }
+    return std::isfinite(range.start) && range.start > 0 ? d.seekToKeyFrameBefore(d.rangeStart) : Status();
 }
 
 bool MovieReader::startProcessing(FrameOperation operation, MovieWriter& writer,

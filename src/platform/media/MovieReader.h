@@ -26,6 +26,7 @@
 #include <optional>
 
 #include "platform/filters/Image.h"
+#include "platform/media/MovieSlice.h"
 #include "platform/system/Result.h"
 
 struct AVFormatContext;
@@ -47,6 +48,13 @@ public:
     MovieReader(const MovieReader&) = delete;
     MovieReader& operator=(const MovieReader&) = delete;
 
+    // Limits delivery to the frames of `range` (measured from the first video
+    // frame's timestamp; frames keep their own timestamps). Decoding starts at
+    // the key frame before the range, so movies with few key frames split
+    // too; frames before the range are decoded and dropped, and decoding stops
+    // at the first frame past it. Call before startProcessing; fails when the
+    // file cannot be positioned.
+    Status selectRange(const FrameRange& range);
     // Starts the pipeline and returns at once. `onAdvance` runs on the
     // writing thread after each delivered frame, after the last one, and
     // once when a failure ends delivery. False when processing was already

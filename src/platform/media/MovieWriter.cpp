@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 extern "C" {
@@ -11,6 +12,7 @@ extern "C" {
 #include "platform/media/CarriedOver.h"
 #include "platform/media/ColourDescription.h"
 #include "platform/media/FfmpegHandles.h"
+#include "platform/media/MediaOutput.h"
 #include "platform/media/MovieReader.h"
 #include "platform/system/Log.h"
 
@@ -18,17 +20,6 @@ namespace tintreel {
 using namespace media;
 
 namespace {
-
-// Whether the container takes this audio as it is. The MPEG-4 muxer lists
-// FLAC and TrueHD but writes them only when asked for experimental output,
-// which players need not read: those count as not accepted.
-bool acceptsAudio(const AVOutputFormat& format, AVCodecID codec) {
-    if (avformat_query_codec(&format, codec, FF_COMPLIANCE_NORMAL) != 1) return false;
-    const bool mpeg4Family = std::strcmp(format.name, "mp4") == 0 || std::strcmp(format.name, "mov") == 0 ||
-                             std::strcmp(format.name, "ipod") == 0 || std::strcmp(format.name, "3gp") == 0 ||
-                             std::strcmp(format.name, "3g2") == 0;
-    return !(mpeg4Family && (codec == AV_CODEC_ID_FLAC || codec == AV_CODEC_ID_TRUEHD));
-}
 
 struct EncoderChoice {
     const char* codec;
@@ -77,8 +68,8 @@ struct MovieWriter::Impl {
     PacketPtr packet = makePacket();
     AVStream* videoStream = nullptr;
     AVRational sourceVideoTimeBase{1, 1};
-    std::vector<int> audioMap;  // source stream index -> output stream index, or -1
-    std::vector<AVRational> sourceTimeBases;
+    AudioCopy audio;
+    std::optional<SliceNumber> slice;           // a slice of a movie split over workers: no audio, tagged
     std::vector<int> subtitleMap;               // source stream index -> output index, or -1
     std::vector<AVRational> subtitleTimeBases;  // by source stream index
     int64_t lastPts = AV_NOPTS_VALUE;
@@ -108,7 +99,6 @@ struct MovieWriter::Impl {
     bool openOutput();
     bool openEncoder(const AVStream& sourceVideo, const AVStream& describedVideo);
     void tagPicture(const AVStream& describedVideo);
-    void addAudioTracks(const AVFormatContext& source);
     void addSubtitleTracks(const AVFormatContext& source);
     bool copyMovieFacts(const AVFormatContext& described);
     bool prepareFrame(const Image& image);
@@ -121,12 +111,8 @@ struct MovieWriter::Impl {
 };
 
 bool MovieWriter::Impl::openOutput() {
-    AVFormatContext* raw = nullptr;
-    int error = avformat_alloc_output_context2(&raw, nullptr, nullptr, path.c_str());
-    // A name without a known extension still gets a complete movie, in the QuickTime container.
-    if (error < 0) error = avformat_alloc_output_context2(&raw, nullptr, "mov", path.c_str());
-    if (error < 0) return fail(error);
-    output.reset(raw);
+    if (int error = allocateOutput(path, output); error < 0) return fail(error);
+    if (slice) av_dict_set(&output->metadata, kSliceTag.data(), slice->text().c_str(), 0);
     return true;
 }
 
@@ -154,26 +140,6 @@ bool MovieWriter::Impl::openEncoder(const AVStream& sourceVideo, const AVStream&
     sourceVideoTimeBase = sourceVideo.time_base;
     return avcodec_parameters_from_context(videoStream->codecpar, encoder.get()) >= 0 ||
            fail(AVERROR(EINVAL));
-}
-
-void MovieWriter::Impl::addAudioTracks(const AVFormatContext& source) {
-    audioMap.assign(source.nb_streams, -1);
-    sourceTimeBases.assign(source.nb_streams, AVRational{1, 1});
-    for (unsigned i = 0; i < source.nb_streams; ++i) {
-        const AVStream& in = *source.streams[i];
-        if (in.codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
-        if (!acceptsAudio(*output->oformat, in.codecpar->codec_id)) {
-            logLine(std::string("Audio track not copied: ") + avcodec_get_name(in.codecpar->codec_id) +
-                    " is not accepted by " + output->oformat->name);
-            continue;
-        }
-        AVStream* out = avformat_new_stream(output.get(), nullptr);
-        if (!out || avcodec_parameters_copy(out->codecpar, in.codecpar) < 0) continue;
-        out->codecpar->codec_tag = 0;
-        out->time_base = in.time_base;
-        audioMap[i] = out->index;
-        sourceTimeBases[i] = in.time_base;
-    }
 }
 
 // The final file carries the source's colour description (completed by the
@@ -256,8 +222,11 @@ bool MovieWriter::Impl::start(const MovieReader& frames, const MovieReader& desc
     const AVStream& describedVideo = *described.input().streams[described.videoStreamIndex()];
     if (!openOutput() || !openEncoder(*input.streams[frames.videoStreamIndex()], describedVideo))
         return false;
-    addAudioTracks(input);
-    addSubtitleTracks(input);
+    // A slice carries the picture only: the join copies the source's other tracks once.
+    if (!slice) {
+        audio.addTracks(*output, input);
+        addSubtitleTracks(input);
+    }
     if (!copyMovieFacts(described.input())) return false;
     if (int error = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE); error < 0) return fail(error);
     if (int error = avformat_write_header(output.get(), nullptr); error < 0) return fail(error);
@@ -283,13 +252,7 @@ bool MovieWriter::Impl::append(const Image& image, long long timestamp) {
 
 bool MovieWriter::Impl::appendAudio(AVPacket& packet) {
     if (!recording || finished || firstError != 0) return fail(AVERROR(EINVAL));
-    const int source = packet.stream_index;
-    if (source < 0 || source >= static_cast<int>(audioMap.size()) || audioMap[source] < 0) return true;
-    const int target = audioMap[source];
-    av_packet_rescale_ts(&packet, sourceTimeBases[source], output->streams[target]->time_base);
-    packet.stream_index = target;
-    packet.pos = -1;
-    if (int error = av_interleaved_write_frame(output.get(), &packet); error < 0) return fail(error);
+    if (int error = audio.write(*output, packet); error < 0) return fail(error);
     return true;
 }
 
@@ -315,6 +278,10 @@ MovieWriter::MovieWriter(std::filesystem::path path, int width, int height, Enco
 }
 
 MovieWriter::~MovieWriter() = default;
+
+void MovieWriter::recordAsSlice(const SliceNumber& slice) {
+    impl_->slice = slice;
+}
 
 Status MovieWriter::startRecording(const MovieReader& source) {
     return startRecording(source, source);

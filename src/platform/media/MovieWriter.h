@@ -23,6 +23,7 @@
 #include <memory>
 
 #include "platform/filters/Image.h"
+#include "platform/media/MovieSlice.h"
 #include "platform/system/Result.h"
 
 struct AVPacket;
@@ -44,6 +45,10 @@ public:
     MovieWriter(const MovieWriter&) = delete;
     MovieWriter& operator=(const MovieWriter&) = delete;
 
+    // Makes the file one slice of a movie rendered by several workers: no
+    // audio or subtitles (the join copies the source's once) and a file tag
+    // naming the slice (kSliceTag). Call before startRecording.
+    void recordAsSlice(const SliceNumber& slice);
     // Creates the file, the encoder and one copied track per audio and
     // subtitle track of `source` that the container accepts. Every failure
     // here and later carries the library's description of the writer's

@@ -1,0 +1,314 @@
+#include "platform/media/MovieJoin.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "platform/media/MediaInput.h"
+#include "platform/media/MediaOutput.h"
+#include "platform/media/MovieSlice.h"
+
+namespace tintreel {
+using namespace media;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string quoted(const fs::path& path) {
+    return "\"" + path.string() + "\"";
+}
+
+// One part, opened: its video stream and the slice it says it is.
+struct Part {
+    fs::path path;
+    InputContextPtr input;
+    int video = -1;
+    SliceNumber number;
+
+    const AVCodecParameters& format() const { return *input->streams[video]->codecpar; }
+    AVRational timeBase() const { return input->streams[video]->time_base; }
+};
+
+Result<Part> openPart(const fs::path& path) {
+    Part part{path, nullptr, -1, {}};
+    if (int error = openInput(path, part.input); error < 0)
+        return Error{"cannot read " + quoted(path) + ": " + errorText(error)};
+    part.video = firstVideoStream(*part.input);
+    if (part.video < 0) return Error{quoted(path) + " has no video"};
+    const AVDictionaryEntry* tag = av_dict_get(part.input->metadata, kSliceTag.data(), nullptr, 0);
+    const std::optional<SliceNumber> number = tag ? SliceNumber::parse(tag->value) : std::nullopt;
+    if (!number) return Error{quoted(path) + " is not a slice written with --segment"};
+    part.number = *number;
+    return part;
+}
+
+// Parts encoded with one set of settings share codec, size, time base and
+// decoder set-up; anything else would not play as one stream.
+bool sameEncoding(const Part& a, const Part& b) {
+    const AVCodecParameters& x = a.format();
+    const AVCodecParameters& y = b.format();
+    return x.codec_id == y.codec_id && x.width == y.width && x.height == y.height && x.format == y.format &&
+           av_cmp_q(a.timeBase(), b.timeBase()) == 0 && x.extradata_size == y.extradata_size &&
+           (x.extradata_size == 0 || std::memcmp(x.extradata, y.extradata, x.extradata_size) == 0);
+}
+
+std::optional<std::string> missingSlices(const std::map<int, const Part*>& byIndex, int count) {
+    std::string missing;
+    for (int index = 1; index <= count; ++index)
+        if (!byIndex.contains(index))
+            missing += (missing.empty() ? "" : ", ") + SliceNumber{index, count}.text();
+    if (missing.empty()) return std::nullopt;
+    return "slice " + missing + " is missing";
+}
+
+// The exact source timestamps behind the rounded ones of the slices: each
+// source video packet's timestamp, keyed by the value the slice's container
+// rounds it to (as the muxer rounds: to the nearest).
+class TimestampRestorer {
+public:
+    TimestampRestorer(AVRational partTimeBase, AVRational sourceTimeBase)
+        : partTimeBase_(partTimeBase), sourceTimeBase_(sourceTimeBase) {}
+
+    void learn(int64_t sourceTimestamp) {
+        exact_.emplace(av_rescale_q(sourceTimestamp, sourceTimeBase_, partTimeBase_), sourceTimestamp);
+    }
+    // A timestamp no source frame rounds to (a decoding time before the
+    // first frame) is converted as it is.
+    int64_t restore(int64_t partTimestamp) const {
+        if (partTimestamp == AV_NOPTS_VALUE) return partTimestamp;
+        const auto found = exact_.find(partTimestamp);
+        return found != exact_.end() ? found->second
+                                     : av_rescale_q(partTimestamp, partTimeBase_, sourceTimeBase_);
+    }
+
+private:
+    AVRational partTimeBase_, sourceTimeBase_;
+    std::unordered_map<int64_t, int64_t> exact_;
+};
+
+Result<TimestampRestorer> learnSourceTimes(const fs::path& source, AVRational partTimeBase,
+                                           const std::atomic<bool>& cancel) {
+    InputContextPtr input;
+    if (int error = openInput(source, input); error < 0)
+        return Error{"cannot read " + quoted(source) + ": " + errorText(error)};
+    const int video = firstVideoStream(*input);
+    if (video < 0) return Error{quoted(source) + " has no video"};
+    TimestampRestorer restorer(partTimeBase, input->streams[video]->time_base);
+    PacketPtr packet = makePacket();
+    while (!cancel && av_read_frame(input.get(), packet.get()) >= 0) {
+        const int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+        if (packet->stream_index == video && time != AV_NOPTS_VALUE) restorer.learn(time);
+        av_packet_unref(packet.get());
+    }
+    return restorer;
+}
+
+// Reads every video packet of the parts in turn, restored to the source's
+// time base, and hands each to `use`; stops at the first error.
+template <class Use>
+Status forEachSlicePacket(const std::vector<fs::path>& parts, const TimestampRestorer& restorer, Use use) {
+    PacketPtr packet = makePacket();
+    for (const fs::path& path : parts) {
+        Result<Part> part = openPart(path);
+        if (!part) return Error{part.error()};
+        while (true) {
+            const int status = av_read_frame(part->input.get(), packet.get());
+            if (status == AVERROR_EOF) break;
+            if (status < 0) return Error{"cannot read " + quoted(path) + ": " + errorText(status)};
+            if (packet->stream_index == part->video) {
+                if (packet->pts == AV_NOPTS_VALUE)
+                    return Error{quoted(path) + " has a frame without a timestamp"};
+                packet->pts = restorer.restore(packet->pts);
+                if (Status used = use(*packet); !used) return used;
+            }
+            av_packet_unref(packet.get());
+        }
+    }
+    return {};
+}
+
+// The decoding time and duration of each packet of the joined video, in
+// decoding order. The slices' container keeps only presentation times, so
+// the join works them out again as the encoder does: with a reordering
+// depth of D frames, packet i is decoded at the i-D-th presentation time
+// (the first D before the first frame, one depth of lead apart). Over the
+// whole joined movie these are the times a whole render gets.
+struct PacketTimes {
+    std::vector<int64_t> decoding;
+    std::vector<int64_t> duration;
+
+    static PacketTimes of(const std::vector<int64_t>& presentation, int reorderDepth) {
+        std::vector<int64_t> sorted = presentation;
+        std::sort(sorted.begin(), sorted.end());
+        // Deep enough that no packet is decoded after it is shown.
+        std::size_t depth = static_cast<std::size_t>(std::max(reorderDepth, 0));
+        for (std::size_t i = 0; i < presentation.size(); ++i)
+            while (depth < i && presentation[i] < sorted[i - depth]) ++depth;
+        const int64_t lead = depth < sorted.size() ? sorted[depth] - sorted.front() : 0;
+        PacketTimes times;
+        for (std::size_t i = 0; i < presentation.size(); ++i) {
+            times.decoding.push_back(i >= depth ? sorted[i - depth] : sorted[i] - lead);
+            // Until the next frame is shown; the last frame lasts as long as the one before it.
+            const auto at = std::upper_bound(sorted.begin(), sorted.end(), presentation[i]);
+            const bool last = at == sorted.end();
+            times.duration.push_back(sorted.size() < 2 ? 0
+                                     : last            ? sorted.back() - sorted.end()[-2]
+                                                       : *at - at[-1]);
+        }
+        return times;
+    }
+};
+
+// A first read of the parts: the times their packets will get.
+Result<PacketTimes> scanPacketTimes(const std::vector<fs::path>& parts, const TimestampRestorer& restorer,
+                                    int reorderDepth, const std::atomic<bool>& cancel) {
+    std::vector<int64_t> presentation;
+    const Status scanned = forEachSlicePacket(parts, restorer, [&](const AVPacket& packet) {
+        if (cancel) return Status(Error{"cancelled"});
+        presentation.push_back(packet.pts);
+        return Status();
+    });
+    if (!scanned) return Error{scanned.error()};
+    return PacketTimes::of(presentation, reorderDepth);
+}
+
+// The source's audio packets in file order.
+Result<PacketPtr> nextAudio(AVFormatContext& source) {
+    PacketPtr packet = makePacket();
+    while (true) {
+        const int status = av_read_frame(&source, packet.get());
+        if (status == AVERROR_EOF) return PacketPtr();
+        if (status < 0) return Error{errorText(status)};
+        if (source.streams[packet->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) return packet;
+        av_packet_unref(packet.get());
+    }
+}
+
+int64_t audioDecodingTime(const AVPacket& packet) {
+    return packet.dts != AV_NOPTS_VALUE ? packet.dts : packet.pts;
+}
+
+// The joined file while it is written.
+struct JoinOutput {
+    OutputContextPtr output;
+    AVStream* video = nullptr;
+    AudioCopy audio;
+    AVRational sourceVideoTimeBase{1, 1};
+    PacketPtr pendingAudio;  // read from the source, not yet written
+
+    Status open(const fs::path& path, const Part& first, const AVFormatContext& source,
+                AVRational videoTimeBase);
+    Status writeVideo(AVPacket& packet);
+    Status writeAudioUntil(AVFormatContext& source, std::optional<int64_t> decodingTime);
+};
+
+Status JoinOutput::open(const fs::path& path, const Part& first, const AVFormatContext& source,
+                        AVRational videoTimeBase) {
+    if (int error = allocateOutput(path, output); error < 0) return Error{errorText(error)};
+    video = avformat_new_stream(output.get(), nullptr);
+    if (!video || avcodec_parameters_copy(video->codecpar, &first.format()) < 0)
+        return Error{"out of memory"};
+    video->codecpar->codec_tag = 0;
+    video->time_base = videoTimeBase;
+    sourceVideoTimeBase = videoTimeBase;
+    audio.addTracks(*output, source);
+    if (int error = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE); error < 0)
+        return Error{errorText(error)};
+    if (int error = avformat_write_header(output.get(), nullptr); error < 0) return Error{errorText(error)};
+    return {};
+}
+
+Status JoinOutput::writeVideo(AVPacket& packet) {
+    av_packet_rescale_ts(&packet, sourceVideoTimeBase, video->time_base);
+    packet.stream_index = video->index;
+    if (int error = av_interleaved_write_frame(output.get(), &packet); error < 0)
+        return Error{errorText(error)};
+    return {};
+}
+
+// Writes the source's audio packets that come before `decodingTime` (in
+// the source video's time base), so the muxer interleaves video and audio
+// without holding the whole movie in memory.
+Status JoinOutput::writeAudioUntil(AVFormatContext& source, std::optional<int64_t> decodingTime) {
+    while (true) {
+        if (!pendingAudio) {
+            Result<PacketPtr> sound = nextAudio(source);
+            if (!sound) return Error{"cannot read the audio: " + sound.error()};
+            if (!*sound) return {};
+            pendingAudio = std::move(*sound);
+        }
+        const AVRational audioTimeBase = source.streams[pendingAudio->stream_index]->time_base;
+        if (decodingTime && av_compare_ts(audioDecodingTime(*pendingAudio), audioTimeBase, *decodingTime,
+                                          sourceVideoTimeBase) > 0)
+            return {};
+        if (int error = audio.write(*output, *pendingAudio); error < 0) return Error{errorText(error)};
+        pendingAudio.reset();
+    }
+}
+
+}  // namespace
+
+Result<std::vector<fs::path>> orderSlices(const std::vector<fs::path>& parts) {
+    std::vector<Part> opened;
+    for (const fs::path& path : parts) {
+        Result<Part> part = openPart(path);
+        if (!part) return Error{part.error()};
+        opened.push_back(std::move(*part));
+    }
+    if (opened.empty()) return Error{"no slices to join"};
+    std::map<int, const Part*> byIndex;
+    for (const Part& part : opened) {
+        if (part.number.count != opened.front().number.count)
+            return Error{quoted(part.path) + " is slice " + part.number.text() + " but " +
+                         quoted(opened.front().path) + " is slice " + opened.front().number.text()};
+        if (!sameEncoding(part, opened.front()))
+            return Error{quoted(part.path) + " is encoded differently from " + quoted(opened.front().path)};
+        const auto [where, added] = byIndex.emplace(part.number.index, &part);
+        if (!added)
+            return Error{quoted(where->second->path) + " and " + quoted(part.path) + " are both slice " +
+                         part.number.text()};
+    }
+    if (auto missing = missingSlices(byIndex, opened.front().number.count)) return Error{*missing};
+    std::vector<fs::path> ordered;
+    for (const auto& [index, part] : byIndex) ordered.push_back(part->path);
+    return ordered;
+}
+
+Status joinSlices(const std::vector<fs::path>& orderedParts, const fs::path& audioSource,
+                  const fs::path& output, const std::atomic<bool>& cancel) {
+    quietLibraryLogs();
+    if (orderedParts.empty()) return Error{"no slices to join"};
+    Result<Part> first = openPart(orderedParts.front());
+    if (!first) return Error{first.error()};
+    Result<TimestampRestorer> restorer = learnSourceTimes(audioSource, first->timeBase(), cancel);
+    if (!restorer) return Error{restorer.error()};
+    InputContextPtr source;
+    if (int error = openInput(audioSource, source); error < 0)
+        return Error{"cannot read " + quoted(audioSource) + ": " + errorText(error)};
+    const AVRational sourceVideoTimeBase = source->streams[firstVideoStream(*source)]->time_base;
+    const Result<PacketTimes> times =
+        scanPacketTimes(orderedParts, *restorer, first->format().video_delay, cancel);
+    if (!times) return Error{times.error()};
+    JoinOutput joined;
+    if (Status opened = joined.open(output, *first, *source, sourceVideoTimeBase); !opened) return opened;
+    std::size_t index = 0;
+    Status written = forEachSlicePacket(orderedParts, *restorer, [&](AVPacket& packet) {
+        if (cancel) return Status(Error{"cancelled"});
+        if (index >= times->decoding.size()) return Status(Error{"a slice changed while it was joined"});
+        packet.dts = times->decoding[index];
+        packet.duration = times->duration[index++];
+        packet.pos = -1;
+        if (Status audio = joined.writeAudioUntil(*source, packet.dts); !audio) return audio;
+        return joined.writeVideo(packet);
+    });
+    if (written) written = joined.writeAudioUntil(*source, std::nullopt);
+    if (!written) return written;
+    if (int error = av_write_trailer(joined.output.get()); error < 0) return Error{errorText(error)};
+    if (int error = avio_closep(&joined.output->pb); error < 0) return Error{errorText(error)};
+    return {};
+}
+
+}  // namespace tintreel

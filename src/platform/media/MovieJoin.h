@@ -1,0 +1,37 @@
+#pragma once
+// Joining the slices of one movie that workers rendered apart (a reader
+// limited to a FrameRange, a writer recording a slice) into one movie,
+// without encoding anything again: the slices' video packets one after the
+// other, and the audio of the source, which the slices leave out, copied
+// once. The joined movie has the frames and timestamps of a whole render.
+//
+// Slices are Matroska files, whose timestamps count milliseconds; the join
+// gives each packet back the exact timestamp of the source frame it was
+// rounded from, so the joined movie keeps the source's timing to the tick.
+//
+// Threads: any one thread; reads and writes only the files named.
+
+#include <atomic>
+#include <filesystem>
+#include <vector>
+
+#include "platform/system/Result.h"
+
+namespace tintreel {
+
+// The parts in slice order, or why they do not make one whole movie: a part
+// that cannot be read, has no video or no slice tag, a slice missing or
+// given twice, parts of different splits, or parts encoded differently
+// (codec, size, stream layout).
+Result<std::vector<std::filesystem::path>> orderSlices(const std::vector<std::filesystem::path>& parts);
+
+// Writes `output` (its container by its extension): the video packets of
+// `orderedParts` in turn, unchanged, with the timestamps of the source's
+// frames, and every audio track of `audioSource` the container takes,
+// packet for packet. Stops early, as a failure, once `cancel` is raised. A
+// failure leaves a partial file for the caller to remove.
+Status joinSlices(const std::vector<std::filesystem::path>& orderedParts,
+                  const std::filesystem::path& audioSource, const std::filesystem::path& output,
+                  const std::atomic<bool>& cancel);
+
+}  // namespace tintreel

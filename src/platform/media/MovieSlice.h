@@ -1,0 +1,58 @@
+#pragma once
+// One long movie split over several workers: each renders one slice, the
+// frames whose timestamps fall in a stretch of the video's time, and a join
+// puts the slices back together. The facts both sides must agree on live
+// here: how a slice is numbered and written in text ("2/3"), which stretch of
+// time it covers, and the tag that names it inside its file.
+//
+// Plain values and pure functions: any thread.
+
+#include <filesystem>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tintreel {
+
+// Seconds from the timestamp of the video's first frame; a frame belongs to
+// the range when its timestamp t satisfies start <= t < end. The open ends
+// let the first and the last slice take every frame before or after them.
+struct FrameRange {
+    double start = -std::numeric_limits<double>::infinity();
+    double end = std::numeric_limits<double>::infinity();
+};
+
+// The index-th of count slices, counted from 1.
+struct SliceNumber {
+    int index = 1;
+    int count = 1;
+
+    // "index/count"; the inverse of parse.
+    std::string text() const;
+    // Two whole numbers with 1 <= index <= count, as "K/N"; nothing otherwise.
+    static std::optional<SliceNumber> parse(std::string_view text);
+    bool operator==(const SliceNumber&) const = default;
+};
+
+// The stretch of a video of `durationSeconds` that slice `number` covers: one
+// of count equal parts. Neighbouring slices compute their shared boundary
+// with the same arithmetic, so every frame lands in exactly one slice.
+FrameRange sliceRange(const SliceNumber& number, double durationSeconds);
+
+// A slice to render: which one it is, and its frames.
+struct MovieSlice {
+    SliceNumber number;
+    FrameRange range;
+};
+
+// Why `movie` cannot be cut into slices exactly, or nothing when it can. A
+// slice places frames by their presentation times, so a video whose packets
+// lack them (B-frames packed in AVI, for one) cannot be cut: its decoder
+// guesses times that shift after a seek. Reads the first packets only.
+std::optional<std::string> sliceProblem(const std::filesystem::path& movie);
+
+// The file tag that carries a slice's number in the movie a worker wrote.
+inline constexpr std::string_view kSliceTag = "tintreel_slice";
+
+}  // namespace tintreel

@@ -1,0 +1,203 @@
+// One movie rendered in slices and joined, run as the real program: the
+// joined movie has the frames, timestamps and audio of a whole render of the
+// same input, looks as good, and bad slice numbers or incomplete sets of
+// slices are refused with status 2 and one line before anything is written.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "cli/CliProgram.h"
+#include "support/Clips.h"
+
+namespace tintreel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::q;
+
+// A light look: the PSNR against the source then measures the encoding and
+// falls by about 10 dB when the frames are one off, where a strong look
+// would hide both.
+const QStringList kLook{"--set", "sliderBrightness=0.02"};
+
+// Four seconds with one key frame at the start (like a screen recording),
+// reordered frames, and two audio tracks.
+fs::path fewKeyFramesClip() {
+    return test::makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=4 -f lavfi -i sine=f=440:d=4 "
+                          "-f lavfi -i sine=f=660:d=4 -map 0 -map 1 -map 2 -pix_fmt yuv420p "
+                          "-c:v libx264 -g 250 -bf 3 -c:a aac",
+                          "mp4");
+}
+
+std::string probe(const fs::path& movie, const std::string& entries) {
+    return test::runCommand("ffprobe -v error " + entries + " -of csv=p=0 '" + movie.string() + "'").value_or("?");
+}
+
+// Presentation times of the decoded frames, in the order they are shown
+// (without the side data some frames carry).
+std::vector<std::string> frameTimes(const fs::path& movie) {
+    std::istringstream lines(probe(movie, "-select_streams v:0 -show_entries frame=pts_time"));
+    std::vector<std::string> times;
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty()) times.push_back(line.substr(0, line.find(',')));
+    return times;
+}
+
+// Every audio packet: track, time and size.
+std::string audioPackets(const fs::path& movie) {
+    return probe(movie, "-select_streams a -show_entries packet=stream_index,pts_time,size");
+}
+
+class SegmentJoin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = test::scratchDirectory(std::string("cli-segments-") +
+                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        source_ = fewKeyFramesClip();
+        ASSERT_FALSE(source_.empty()) << "fixture not generated";
+    }
+
+    test::CliRun run(const QStringList& arguments) { return test::runCli(arguments, dir_); }
+
+    fs::path renderSlice(int index, int count) { return renderSlice(index, count, source_); }
+    fs::path renderSlice(int index, int count, const fs::path& source) {
+        const fs::path part = dir_ / ("part_" + std::to_string(index) + ".mkv");
+        const QString slice = QString("%1/%2").arg(index).arg(count);
+        const test::CliRun slicing = run(kLook + QStringList{"-y", "--segment", slice, "-o", q(part), q(source)});
+        EXPECT_EQ(slicing.status, 0) << slicing.errors;
+        return part;
+    }
+
+    // Status 2 and one line of ours saying `why`.
+    void expectRefused(const test::CliRun& refused, const std::string& why) {
+        EXPECT_EQ(refused.status, 2) << refused.errors;
+        EXPECT_EQ(QString::fromStdString(refused.errors).count("tintreel-render: "), 1) << refused.errors;
+        EXPECT_NE(refused.errors.find(why), std::string::npos) << refused.errors;
+    }
+    // As above, and nothing written at `output`.
+    void expectRefused(const test::CliRun& refused, const std::string& why, const fs::path& output) {
+        expectRefused(refused, why);
+        EXPECT_FALSE(fs::exists(output)) << output;
+    }
+
+    fs::path dir_;
+    fs::path source_;
+};
+
+TEST_F(SegmentJoin, ThreeSlicesJoinIntoTheWholeRender) {
+    const fs::path whole = dir_ / "whole.mp4";
+    const test::CliRun rendering = run(kLook + QStringList{"-o", q(whole), q(source_)});
+    ASSERT_EQ(rendering.status, 0) << rendering.errors;
+
+    std::vector<fs::path> parts;
+    long sliceFrames = 0;
+    for (int index = 1; index <= 3; ++index) {
+        parts.push_back(renderSlice(index, 3));
+        const auto video = test::probeStream(parts.back(), "v:0");
+        ASSERT_TRUE(video) << parts.back();
+        EXPECT_EQ(video->codec, "h264");
+        EXPECT_GT(video->frames, 20) << "each slice holds about a third of 100 frames";
+        sliceFrames += video->frames;
+        EXPECT_FALSE(test::probeStream(parts.back(), "a")) << "a slice carries no audio";
+    }
+    EXPECT_EQ(sliceFrames, 100);
+
+    // Given out of order, as a shell glob of part_10 … part_9 would.
+    const fs::path joined = dir_ / "joined.mp4";
+    const test::CliRun joining =
+        run({"--join", "-o", q(joined), "--audio-from", q(source_), q(parts[2]), q(parts[0]), q(parts[1])});
+    ASSERT_EQ(joining.status, 0) << joining.errors;
+
+    const std::vector<std::string> wholeTimes = frameTimes(whole);
+    EXPECT_EQ(wholeTimes.size(), 100u);
+    EXPECT_EQ(frameTimes(joined), wholeTimes);
+    const std::string wholeAudio = audioPackets(whole);
+    EXPECT_NE(wholeAudio.find("\n2,"), std::string::npos) << "both audio tracks were copied";
+    EXPECT_EQ(audioPackets(joined), wholeAudio);
+    // The encoder restarts at each slice boundary; the pictures stay as good.
+    const std::optional<double> wholePsnr = test::psnrRgb(source_, whole);
+    const std::optional<double> joinedPsnr = test::psnrRgb(source_, joined);
+    ASSERT_TRUE(wholePsnr && joinedPsnr);
+    EXPECT_NEAR(*joinedPsnr, *wholePsnr, 0.5);
+}
+
+// Frequent key frames with reordered frames, where the key frame a seek
+// lands on can be shown after the cut: at an NTSC rate whose frame times the
+// slices' millisecond clock cannot hold exactly, and in MPEG-TS, whose video
+// starts late and whose seeks go by file position.
+TEST_F(SegmentJoin, FrequentKeyFramesOddRatesAndLateStartsJoinExactly) {
+    const std::string sources = "-f lavfi -i testsrc2=s=160x90:r=30000/1001:d=3 -f lavfi -i sine=d=3 ";
+    for (const auto& [codec, extension] : {std::pair{"-c:v libx264 -g 7 -bf 3 -pix_fmt yuv420p", "mov"},
+                                           std::pair{"-c:v mpeg2video -g 12 -bf 2", "ts"}}) {
+        SCOPED_TRACE(extension);
+        const fs::path source = test::makeClip(sources + codec + " -c:a aac", extension);
+        ASSERT_FALSE(source.empty());
+        // Where a whole render of the source writes: MPEG-4 for MPEG-TS.
+        const std::string rendered = std::string(extension) == "ts" ? "mp4" : extension;
+        const fs::path whole = dir_ / ("whole." + rendered);
+        const fs::path joined = dir_ / ("joined." + rendered);
+        ASSERT_EQ(run(kLook + QStringList{"-y", "-o", q(whole), q(source)}).status, 0);
+        QStringList join{"--join", "-y", "-o", q(joined), "--audio-from", q(source)};
+        for (int index = 1; index <= 5; ++index) join << q(renderSlice(index, 5, source));
+        const test::CliRun joining = run(join);
+        ASSERT_EQ(joining.status, 0) << joining.errors;
+        EXPECT_EQ(frameTimes(whole).size(), 90u);
+        EXPECT_EQ(frameTimes(joined), frameTimes(whole));
+        EXPECT_EQ(audioPackets(joined), audioPackets(whole));
+    }
+}
+
+TEST_F(SegmentJoin, SlicesWithoutEffectsAreStillCutAndEncoded) {
+    const fs::path part = dir_ / "plain.mkv";
+    const test::CliRun slicing = run({"--segment", "2/2", "-o", q(part), q(source_)});
+    ASSERT_EQ(slicing.status, 0) << slicing.errors;
+    const auto video = test::probeStream(part, "v:0");
+    ASSERT_TRUE(video);
+    EXPECT_EQ(video->frames, 50);
+    // Only the slice's own file is left: nothing partial beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(SegmentJoin, BadSliceNumbersAndOptionsAreRefused) {
+    const fs::path part = dir_ / "part.mkv";
+    for (const char* slice : {"0/3", "4/3", "1/0", "two/3", "1/3x", "3", "-1/2"})
+        expectRefused(run({"--segment", slice, "-o", q(part), q(source_)}), "--segment takes K/N", part);
+    expectRefused(run({"--segment", "1/2", "-o", q(dir_ / "part.mp4"), q(source_)}), "must end in .mkv",
+                  dir_ / "part.mp4");
+    expectRefused(run({"--segment", "1/2", "--passes", "each", "-o", q(part), q(source_)}), "one pass", part);
+    expectRefused(run({"--join", "-o", q(dir_ / "out.mp4"), q(part)}), "--audio-from", dir_ / "out.mp4");
+    // B-frames packed in AVI have no presentation times to cut by.
+    const fs::path packed = test::makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=1 -c:v mpeg4 -bf 2", "avi");
+    ASSERT_FALSE(packed.empty());
+    expectRefused(run({"--segment", "2/2", "-o", q(part), q(packed)}), "no presentation times", part);
+}
+
+TEST_F(SegmentJoin, IncompleteOrForeignSetsOfSlicesAreRefused) {
+    const fs::path first = renderSlice(1, 3);
+    const fs::path third = renderSlice(3, 3);
+    const fs::path otherSplit = dir_ / "half.mkv";
+    ASSERT_EQ(run({"--segment", "2/2", "-o", q(otherSplit), q(source_)}).status, 0);
+    const fs::path output = dir_ / "joined.mp4";
+    const auto join = [&](const std::vector<fs::path>& parts) {
+        QStringList arguments{"--join", "-o", q(output), "--audio-from", q(source_)};
+        for (const fs::path& part : parts) arguments << q(part);
+        return run(arguments);
+    };
+    expectRefused(join({first, third}), "slice 2/3 is missing", output);
+    expectRefused(join({first, dir_ / "part_2.mkv", third}), "cannot read", output);
+    expectRefused(join({first, first, third}), "are both slice 1/3", output);
+    expectRefused(join({first, otherSplit, third}), "is slice 2/2 but", output);
+    expectRefused(join({first, source_, third}), "is not a slice", output);
+
+    // The output rules of every render hold for a join too.
+    std::ofstream(output) << "keep me";
+    expectRefused(join({first, third}), "exists");
+    EXPECT_EQ(fs::file_size(output), 7u);
+    const auto firstSize = fs::file_size(first);
+    expectRefused(run({"--join", "-y", "-o", q(first), "--audio-from", q(source_), q(first)}), "this run reads");
+    EXPECT_EQ(fs::file_size(first), firstSize);
+}
+
+}  // namespace
+}  // namespace tintreel
