@@ -20,6 +20,14 @@ std::optional<double> parseSeconds(const std::string& text) {
     return value;
 }
 
+std::optional<int> parsePositive(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || value < 1) return std::nullopt;
+    return value;
+}
+
 CliExit error(const std::string& message) { return {kExitBadInput, "tintreel-render: " + message}; }
 
 // Reads the value that follows option `name`, advancing `i`.
@@ -50,6 +58,19 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
         if (*value != "one" && *value != "each") return error("--passes takes one or each, got \"" + *value + "\"");
         o.passes = *value == "one" ? PassMode::One : PassMode::Each;
     }
+    else if (arg == "--progress") {
+        if (*value != "human" && *value != "json") return error("--progress takes human or json, got \"" + *value + "\"");
+        o.progress = *value == "json" ? ProgressFormat::Json : ProgressFormat::Human;
+    }
+    else if (arg == "--list") o.list = *value;
+    else if (arg == "-j" || arg == "--jobs" || arg == "--index") {
+        const std::optional<int> number = parsePositive(*value);
+        if (!number) return error(arg + " takes a whole number from 1, got \"" + *value + "\"");
+        if (arg == "--index")
+            o.listIndex = number;
+        else
+            o.jobs = *number;
+    }
     else if (arg == "--set") {
         const std::size_t equals = value->find('=');
         if (equals == std::string::npos || equals == 0) return error("--set takes NAME=VALUE, got \"" + *value + "\"");
@@ -58,8 +79,28 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
     return std::nullopt;
 }
 
+// The flag an option without a value sets, or nothing.
+bool* switchOf(const std::string& arg, CliOptions& o) {
+    if (arg == "-y" || arg == "--overwrite") return &o.overwrite;
+    if (arg == "--skip-existing") return &o.skipExisting;
+    if (arg == "--recursive") return &o.recursive;
+    return nullptr;
+}
+
+// Why the inputs asked for cannot be taken, or nothing.
+std::optional<CliExit> inputsProblem(const CliOptions& o) {
+    if (o.list && !o.inputs.empty()) return error("--list takes the place of INPUT: give one or the other");
+    if (o.listIndex && !o.list) return error("--index needs --list FILE");
+    if (!o.list && o.inputs.empty()) return error("no INPUT given (see --help)");
+    if (o.still && (o.inputs.size() > 1 || (o.list && !o.listIndex))) return error("--still takes one INPUT");
+    if (o.skipExisting && o.overwrite)
+        return error("--skip-existing keeps what --overwrite replaces: give one of them");
+    return std::nullopt;
+}
+
 bool isValuedOption(const std::string& arg) {
-    for (const char* option : {"-o", "--output", "-s", "--settings", "--logo", "--set", "--passes", "--still"})
+    for (const char* option : {"-o", "--output", "-s", "--settings", "--logo", "--set", "--passes", "--still",
+                               "--progress", "--list", "--index", "-j", "--jobs"})
         if (arg == option) return true;
     return false;
 }
@@ -118,11 +159,15 @@ std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string
         const std::string& arg = args[i];
         if (arg == "-h" || arg == "--help") return CliExit{kExitSuccess, usageText()};
         if (arg == "--version") return CliExit{kExitSuccess, std::string("tintreel-render ") + TINTREEL_VERSION};
-        if (arg == "-y" || arg == "--overwrite") {
-            options.overwrite = true;
+        if (bool* flag = switchOf(arg, options)) {
+            *flag = true;
             continue;
         }
-        if (isValuedOption(arg)) {
+        if (arg.starts_with("-j") && arg.size() > 2) {  // -j2 as -j 2
+            const std::vector<std::string> split{"-j", arg.substr(2)};
+            std::size_t at = 0;
+            if (auto failure = takeOption(split, at, options)) return *failure;
+        } else if (isValuedOption(arg)) {
             if (auto failure = takeOption(args, i, options)) return *failure;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return error("unknown option " + arg + " (see --help)");
@@ -130,25 +175,32 @@ std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string
             positional.push_back(arg);
         }
     }
-    if (positional.size() != 1) return error(positional.empty() ? "no INPUT given (see --help)" : "more than one INPUT given");
+    options.inputs.assign(positional.begin(), positional.end());
+    if (auto problem = inputsProblem(options)) return *problem;
     if (options.output.empty()) return error("no OUTPUT given: use -o PATH");
-    options.input = positional.front();
+    if (options.inputs.size() == 1) options.input = options.inputs.front();
     return options;
 }
 
-std::variant<EffectSettings, std::string> resolveSettings(const CliOptions& options) {
-    EffectSettings settings = defaultEffectSettings();
+std::variant<Look, std::string> resolveLook(const CliOptions& options) {
+    Look look{defaultEffectSettings(), options.logo};
+    RecordExtras extras;
     if (options.settingsFile) {
         const auto text = readFile(*options.settingsFile);
         if (!text) return "cannot read the settings file " + options.settingsFile->string();
-        RecordParseResult parsed = parseSettingsRecord(*text, settings);
+        RecordParseResult parsed = parseSettingsRecord(*text, look.settings);
         if (!parsed.problems.empty())
             return "the settings file " + options.settingsFile->string() + " is damaged: " + parsed.problems.front();
-        settings = std::move(parsed.settings);
+        look.settings = std::move(parsed.settings);
+        extras = std::move(parsed.extras);
     }
     for (const auto& [name, value] : options.assignments)
-        if (auto problem = assignNamedSetting(settings, name, value)) return "--set " + name + ": " + *problem;
-    return settings;
+        if (auto problem = assignNamedSetting(look.settings, name, value)) return "--set " + name + ": " + *problem;
+    // The profile's picture is what its watermark shows; a run without the
+    // watermark does not need it.
+    if (!look.logo && !extras.logoPath.empty() && look.settings.checkImageWatermark == 1)
+        look.logo = extras.logoPath;
+    return look;
 }
 
 }  // namespace tintreel

@@ -9,10 +9,12 @@ namespace {
 // Guards the choice of sink and keeps lines from different threads whole.
 std::mutex sinkMutex;
 ScopedLogCapture* innermostCapture = nullptr;
+thread_local ScopedThreadLogSink* threadSink = nullptr;
 
 }  // namespace
 
 void logLine(std::string_view line) {
+    if (threadSink) return threadSink->sink_(line);
     std::lock_guard lock(sinkMutex);
     if (innermostCapture) return innermostCapture->append(line);
     std::cout << line << std::endl;
@@ -28,6 +30,13 @@ ScopedLogCapture::~ScopedLogCapture() {
     std::lock_guard lock(sinkMutex);
     innermostCapture = outer_;
 }
+
+ScopedThreadLogSink::ScopedThreadLogSink(std::function<void(std::string_view)> sink)
+    : sink_(std::move(sink)), outer_(threadSink) {
+    threadSink = this;
+}
+
+ScopedThreadLogSink::~ScopedThreadLogSink() { threadSink = outer_; }
 
 void ScopedLogCapture::append(std::string_view line) {
     std::lock_guard lock(mutex_);

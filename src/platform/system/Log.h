@@ -8,8 +8,11 @@
 //
 // Threads: logLine may be called from any thread; each line reaches the sink
 // whole, one at a time. A ScopedLogCapture is made and destroyed on one
-// thread; captures nest, the innermost one receiving the lines.
+// thread; captures nest, the innermost one receiving the lines. A
+// ScopedThreadLogSink takes only the lines logged on its own thread (a job
+// of a batch naming its lines), ahead of any capture.
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -39,6 +42,21 @@ private:
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
     ScopedLogCapture* outer_;
+};
+
+// Hands every line logged on the constructing thread to `sink` for its
+// lifetime; made and destroyed on that thread, and nesting like captures.
+class ScopedThreadLogSink {
+public:
+    explicit ScopedThreadLogSink(std::function<void(std::string_view)> sink);
+    ~ScopedThreadLogSink();
+    ScopedThreadLogSink(const ScopedThreadLogSink&) = delete;
+    ScopedThreadLogSink& operator=(const ScopedThreadLogSink&) = delete;
+
+private:
+    friend void logLine(std::string_view line);
+    std::function<void(std::string_view)> sink_;
+    ScopedThreadLogSink* outer_;
 };
 
 }  // namespace tintreel
