@@ -127,6 +127,8 @@ std::string usageText() {
            "[--logo IMAGE] INPUT\n"
            "       tintreel-render --still [SECONDS] -o OUT.png [-y] [-s SETTINGS] [--set NAME=VALUE]... "
            "[--logo IMAGE] INPUT\n"
+           "       tintreel-render -o FOLDER|TEMPLATE [-j N] [--skip-existing|-y] [--recursive] [...] INPUT|FOLDER...\n"
+           "       tintreel-render --list FILE [--index K] -o OUTPUT|FOLDER|TEMPLATE [...]\n"
            "\n"
            "Renders INPUT, a movie with a video track, through the effects the settings enable and writes\n"
            "the result to OUTPUT, H.264 in the container of INPUT when that is .mov .m4v .mp4 .3gp or .3g2,\n"
@@ -145,11 +147,21 @@ std::string usageText() {
            "      --passes one|each  one: every effect on each frame in one decode and encode (default);\n"
            "                         each: one whole pass over the movie per effect\n"
            "      --still [SECONDS]  write a still preview instead of a movie\n"
+           "\n"
+           "Many inputs: an INPUT folder gives the movies directly in it (--recursive: and in its subfolders,\n"
+           "mirrored under an OUTPUT folder). OUTPUT is then an existing folder (each output keeps its input's\n"
+           "name and container, or .mp4) or a template with {name} {ext} {dir} {n}, e.g. 'out/{name}_look.mp4'.\n"
+           "  -j, --jobs N           render N inputs at once (default 1)\n"
+           "      --skip-existing    leave an existing output alone and count it as skipped (resumes a batch)\n"
+           "      --recursive        descend into the subfolders of INPUT folders\n"
+           "      --list FILE        the inputs are the lines of FILE; --index K takes only line K (from 1)\n"
+           "      --progress json    standard error carries only JSON objects, one per line\n"
            "  -h, --help             show this help\n"
            "      --version          show the version\n"
            "\n"
            "Exit status: 0 done, 1 the render failed, 2 bad arguments, INPUT or OUTPUT (nothing written),\n"
-           "130 cancelled.\n";
+           "130 cancelled. With many inputs: 0 every job done or skipped, 1 any failed, 2 bad arguments\n"
+           "(nothing started), 130 cancelled.\n";
 }
 
 std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& args) {

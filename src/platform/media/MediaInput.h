@@ -12,6 +12,7 @@
 #include "platform/filters/Image.h"
 #include "platform/media/FfmpegHandles.h"
 #include "platform/media/MediaAsset.h"
+#include "platform/system/Log.h"
 
 namespace tintreel::media {
 
@@ -38,6 +39,9 @@ public:
     int receive(AVFrame* frame);
 
 private:
+    // The log sink of the thread that opened the decoder, for the lines of
+    // its worker threads (LibraryLog.h); it outlives the codec context.
+    std::unique_ptr<LogSink> logSink_;
     CodecContextPtr codec_;
 };
 

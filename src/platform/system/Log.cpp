@@ -14,7 +14,7 @@ thread_local ScopedThreadLogSink* threadSink = nullptr;
 }  // namespace
 
 void logLine(std::string_view line) {
-    if (threadSink) return threadSink->sink_(line);
+    if (threadSink && threadSink->sink_) return threadSink->sink_(line);
     std::lock_guard lock(sinkMutex);
     if (innermostCapture) return innermostCapture->append(line);
     std::cout << line << std::endl;
@@ -31,12 +31,18 @@ ScopedLogCapture::~ScopedLogCapture() {
     innermostCapture = outer_;
 }
 
-ScopedThreadLogSink::ScopedThreadLogSink(std::function<void(std::string_view)> sink)
+ScopedThreadLogSink::ScopedThreadLogSink(LogSink sink)
     : sink_(std::move(sink)), outer_(threadSink) {
     threadSink = this;
 }
 
+ScopedThreadLogSink::ScopedThreadLogSink(const ScopedThreadLogSink* starter)
+    : ScopedThreadLogSink(starter ? starter->sink_ : LogSink()) {}
+
 ScopedThreadLogSink::~ScopedThreadLogSink() { threadSink = outer_; }
+
+const ScopedThreadLogSink* ScopedThreadLogSink::current() { return threadSink; }
+
 
 void ScopedLogCapture::append(std::string_view line) {
     std::lock_guard lock(mutex_);

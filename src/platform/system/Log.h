@@ -20,6 +20,8 @@
 
 namespace tintreel {
 
+using LogSink = std::function<void(std::string_view)>;
+
 // Prints `line` followed by a line break, flushed at once.
 void logLine(std::string_view line);
 
@@ -46,16 +48,25 @@ private:
 
 // Hands every line logged on the constructing thread to `sink` for its
 // lifetime; made and destroyed on that thread, and nesting like captures.
+// A thread started for the same work takes the starter's sink along:
+// `ScopedThreadLogSink inherited(starterSink)` with the starter's current()
+// copies its sink, so only what that sink writes to must outlive the thread.
 class ScopedThreadLogSink {
 public:
-    explicit ScopedThreadLogSink(std::function<void(std::string_view)> sink);
+    explicit ScopedThreadLogSink(LogSink sink);
+    explicit ScopedThreadLogSink(const ScopedThreadLogSink* starter);
+    // The calling thread's sink; nothing when it has none.
+    static const ScopedThreadLogSink* current();
+    // A copy of the sink, for a library's own worker threads, whose lines
+    // name the object they work for rather than come from a thread of ours.
+    const LogSink& sink() const { return sink_; }
     ~ScopedThreadLogSink();
     ScopedThreadLogSink(const ScopedThreadLogSink&) = delete;
     ScopedThreadLogSink& operator=(const ScopedThreadLogSink&) = delete;
 
 private:
     friend void logLine(std::string_view line);
-    std::function<void(std::string_view)> sink_;
+    LogSink sink_;
     ScopedThreadLogSink* outer_;
 };
 
