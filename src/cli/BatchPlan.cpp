@@ -30,7 +30,9 @@ std::string quoted(const fs::path& path) {
     return text.str();
 }
 
-bool isHidden(const fs::path& path) { return path.filename().string().starts_with('.'); }
+bool isHidden(const fs::path& path) {
+    return path.filename().string().starts_with('.');
+}
 
 bool isMovieFile(const fs::directory_entry& entry) {
     std::error_code ec;
@@ -73,11 +75,13 @@ std::variant<std::vector<InputEntry>, std::string> listedInputs(const CliOptions
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (options.listIndex && number != *options.listIndex) continue;
         if (line.empty() && options.listIndex)
-            return "--index " + std::to_string(number) + ": that line of " + quoted(*options.list) + " is empty";
+            return "--index " + std::to_string(number) + ": that line of " + quoted(*options.list) +
+                   " is empty";
         if (!line.empty()) entries.push_back({line, number, {}});
     }
     if (options.listIndex && entries.empty())
-        return "--index " + std::to_string(*options.listIndex) + ": " + quoted(*options.list) + " has fewer lines";
+        return "--index " + std::to_string(*options.listIndex) + ": " + quoted(*options.list) +
+               " has fewer lines";
     return entries;
 }
 
@@ -167,7 +171,8 @@ private:
 
 }  // namespace
 
-std::variant<fs::path, std::string> expandOutputTemplate(const std::string& pattern, const fs::path& input, int n) {
+std::variant<fs::path, std::string> expandOutputTemplate(const std::string& pattern, const fs::path& input,
+                                                         int n) {
     const std::map<std::string, std::string> fields{
         {"name", input.stem().string()},
         {"ext", pathExtension(input)},
@@ -192,8 +197,8 @@ std::variant<fs::path, std::string> expandOutputTemplate(const std::string& patt
 }
 
 std::variant<BatchPlan, std::string> planRun(const CliOptions& options) {
-    auto inputs = options.list ? listedInputs(options) : std::variant<std::vector<InputEntry>, std::string>(
-                                                             argumentInputs(options));
+    auto inputs = options.list ? listedInputs(options)
+                               : std::variant<std::vector<InputEntry>, std::string>(argumentInputs(options));
     if (auto* problem = std::get_if<std::string>(&inputs)) return *problem;
     BatchPlan plan;
     plan.single = isSingle(options);

@@ -58,6 +58,7 @@ std::optional<std::string> batchProblem(const CliOptions& options, const BatchPl
 // The template's fields filled in for `input` at position `n`, or why it
 // cannot be (an unknown field, an unclosed brace).
 std::variant<std::filesystem::path, std::string> expandOutputTemplate(const std::string& pattern,
-                                                                      const std::filesystem::path& input, int n);
+                                                                      const std::filesystem::path& input,
+                                                                      int n);
 
 }  // namespace tintreel

@@ -31,11 +31,13 @@ std::string summaryLine(const BatchCounts& counts) {
 
 class BatchRunner {
 public:
-    BatchRunner(const CliOptions& options, const BatchPlan& plan, const EffectSettings& settings, const Image& logo)
+    BatchRunner(const CliOptions& options, const BatchPlan& plan, const EffectSettings& settings,
+                const Image& logo)
         : options_(options), plan_(plan), settings_(settings), logo_(logo) {}
 
     int run() {
-        const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(options_.jobs), plan_.jobs.size());
+        const std::size_t workers =
+            std::min<std::size_t>(static_cast<std::size_t>(options_.jobs), plan_.jobs.size());
         {
             std::vector<std::jthread> threads;
             for (std::size_t i = 0; i < workers; ++i) threads.emplace_back([this] { work(); });
@@ -69,36 +71,50 @@ private:
         }
         // A subfolder mirrored from a --recursive INPUT.
         if (fs::create_directories(job.output.parent_path(), ec); ec) {
-            out.line("tintreel-render: cannot make the folder of " + job.output.string() + ": " + ec.message());
+            out.line("tintreel-render: cannot make the folder of " + job.output.string() + ": " +
+                     ec.message());
             return JobState::Failed;
         }
         CliOptions jobOptions = options_;
         jobOptions.input = job.input;
         jobOptions.output = job.output;
         return jobStateOf(renderMovie(
-            jobOptions, settings_, [this](JobOutput&) { return std::optional<Image>(logo_); }, cancel_.flag(), out));
+            jobOptions, settings_, [this](JobOutput&) { return std::optional<Image>(logo_); }, cancel_.flag(),
+            out));
     }
 
     std::unique_ptr<JobOutput> outputOf(const PlannedJob& job) const {
-        if (options_.progress == ProgressFormat::Json) return std::make_unique<JsonJobOutput>(job.input, job.output);
+        if (options_.progress == ProgressFormat::Json)
+            return std::make_unique<JsonJobOutput>(job.input, job.output);
         return std::make_unique<HumanJobOutput>(job.input.string(), options_.jobs > 1);
     }
 
     static std::string endingOf(JobState state, const PlannedJob& job) {
         switch (state) {
-            case JobState::Done: return "wrote " + job.output.string();
-            case JobState::Skipped: return "kept the existing " + job.output.string();
-            default: return {};
+            case JobState::Done:
+                return "wrote " + job.output.string();
+            case JobState::Skipped:
+                return "kept the existing " + job.output.string();
+            default:
+                return {};
         }
     }
 
     void count(JobState state, const PlannedJob& job) {
         const std::lock_guard lock(countsMutex_);
         switch (state) {
-            case JobState::Done: ++counts_.done; break;
-            case JobState::Skipped: ++counts_.skipped; break;
-            case JobState::Cancelled: ++counts_.cancelled; break;
-            default: ++counts_.failed, counts_.failedInputs.push_back(job.input); break;
+            case JobState::Done:
+                ++counts_.done;
+                break;
+            case JobState::Skipped:
+                ++counts_.skipped;
+                break;
+            case JobState::Cancelled:
+                ++counts_.cancelled;
+                break;
+            default:
+                ++counts_.failed, counts_.failedInputs.push_back(job.input);
+                break;
         }
     }
 
@@ -121,7 +137,8 @@ private:
 
 }  // namespace
 
-int runBatch(const CliOptions& options, const BatchPlan& plan, const EffectSettings& settings, const Image& logo) {
+int runBatch(const CliOptions& options, const BatchPlan& plan, const EffectSettings& settings,
+             const Image& logo) {
     return BatchRunner(options, plan, settings, logo).run();
 }
 

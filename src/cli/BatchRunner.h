@@ -23,6 +23,7 @@ namespace tintreel {
 // kExitSuccess when every job was done or skipped, kExitCancelled when any
 // was cancelled (or never started because of the cancel), else
 // kExitRenderFailed when any failed.
-int runBatch(const CliOptions& options, const BatchPlan& plan, const EffectSettings& settings, const Image& logo);
+int runBatch(const CliOptions& options, const BatchPlan& plan, const EffectSettings& settings,
+             const Image& logo);
 
 }  // namespace tintreel

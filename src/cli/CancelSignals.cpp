@@ -9,7 +9,9 @@ namespace {
 std::atomic<bool> cancelRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-extern "C" void requestCancel(int) { cancelRequested = true; }
+extern "C" void requestCancel(int) {
+    cancelRequested = true;
+}
 
 }  // namespace
 
@@ -24,6 +26,8 @@ CancelOnSignals::~CancelOnSignals() {
     std::signal(SIGTERM, previousTerminate_);
 }
 
-const std::atomic<bool>& CancelOnSignals::flag() const { return cancelRequested; }
+const std::atomic<bool>& CancelOnSignals::flag() const {
+    return cancelRequested;
+}
 
 }  // namespace tintreel

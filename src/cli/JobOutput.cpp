@@ -18,11 +18,16 @@ std::mutex& streamLock() {
 
 std::string_view jobStateName(JobState state) {
     switch (state) {
-        case JobState::Running: return "running";
-        case JobState::Done: return "done";
-        case JobState::Skipped: return "skipped";
-        case JobState::Failed: return "failed";
-        case JobState::Cancelled: return "cancelled";
+        case JobState::Running:
+            return "running";
+        case JobState::Done:
+            return "done";
+        case JobState::Skipped:
+            return "skipped";
+        case JobState::Failed:
+            return "failed";
+        case JobState::Cancelled:
+            return "cancelled";
     }
     return "failed";
 }
@@ -33,7 +38,9 @@ void printLine(std::ostream& stream, std::string_view text) {
 }
 
 HumanJobOutput::HumanJobOutput(std::string name, bool sideBySide)
-    : name_(std::move(name)), sideBySide_(sideBySide), rewriteInPlace_(!sideBySide && ::isatty(STDERR_FILENO) == 1) {}
+    : name_(std::move(name)),
+      sideBySide_(sideBySide),
+      rewriteInPlace_(!sideBySide && ::isatty(STDERR_FILENO) == 1) {}
 
 std::string HumanJobOutput::prefixed(std::string_view text) const {
     return sideBySide_ ? name_ + ": " + std::string(text) : std::string(text);
@@ -52,13 +59,18 @@ void HumanJobOutput::progressEnded() {
     if (rewriteInPlace_) printLine(std::cerr, "");
 }
 
-void HumanJobOutput::line(const std::string& text) { printLine(std::cerr, prefixed(text)); }
+void HumanJobOutput::line(const std::string& text) {
+    printLine(std::cerr, prefixed(text));
+}
 
-void HumanJobOutput::logged(std::string_view text) { printLine(std::cout, prefixed(text)); }
+void HumanJobOutput::logged(std::string_view text) {
+    printLine(std::cout, prefixed(text));
+}
 
 void HumanJobOutput::finished(JobState state, const std::string& message) {
     if (name_.empty()) return;
-    printLine(std::cerr, name_ + ": " + std::string(jobStateName(state)) + (message.empty() ? "" : ", " + message));
+    printLine(std::cerr,
+              name_ + ": " + std::string(jobStateName(state)) + (message.empty() ? "" : ", " + message));
 }
 
 }  // namespace tintreel

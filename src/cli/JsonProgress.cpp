@@ -11,7 +11,9 @@
 namespace tintreel {
 namespace {
 
-QJsonValue jsonNumber(const std::optional<double>& value) { return value ? QJsonValue(*value) : QJsonValue(); }
+QJsonValue jsonNumber(const std::optional<double>& value) {
+    return value ? QJsonValue(*value) : QJsonValue();
+}
 
 QJsonValue jsonPath(const std::optional<std::filesystem::path>& path) {
     return path ? QJsonValue(QString::fromStdString(path->string())) : QJsonValue();
@@ -62,7 +64,9 @@ void JsonJobOutput::line(const std::string& text) {
     emit(JobState::Running, text);
 }
 
-void JsonJobOutput::logged(std::string_view text) { emit(JobState::Running, std::string(text)); }
+void JsonJobOutput::logged(std::string_view text) {
+    emit(JobState::Running, std::string(text));
+}
 
 void JsonJobOutput::finished(JobState state, const std::string& message) {
     if (state == JobState::Done) percent_ = 100.0;
@@ -76,13 +80,14 @@ void JsonJobOutput::emit(JobState state, const std::string& message) const {
 }
 
 void printJsonRefusal(const std::string& message) {
-    printObject(jobObject(std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, JobState::Failed,
-                          message));
+    printObject(jobObject(std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                          JobState::Failed, message));
 }
 
 void printJsonSummary(const BatchCounts& counts, const std::string& message) {
     QJsonArray failed;
-    for (const std::filesystem::path& input : counts.failedInputs) failed.append(QString::fromStdString(input.string()));
+    for (const std::filesystem::path& input : counts.failedInputs)
+        failed.append(QString::fromStdString(input.string()));
     const QJsonObject summary{{"done", counts.done},
                               {"skipped", counts.skipped},
                               {"failed", counts.failed},

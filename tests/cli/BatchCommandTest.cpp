@@ -23,9 +23,10 @@ using test::q;
 using test::runCli;
 
 fs::path goodClip() {
-    return test::makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=1 -f lavfi -i sine=d=1 -pix_fmt yuv420p "
-                          "-c:v libx264 -c:a aac",
-                          "mov");
+    return test::makeClip(
+        "-f lavfi -i testsrc2=s=160x90:r=25:d=1 -f lavfi -i sine=d=1 -pix_fmt yuv420p "
+        "-c:v libx264 -c:a aac",
+        "mov");
 }
 
 fs::path silentClip() {
@@ -34,10 +35,11 @@ fs::path silentClip() {
 
 // Opens (its index is at the front) but its data ends half way.
 void writeTruncatedClip(const fs::path& target) {
-    fs::copy_file(test::makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=2 -f lavfi -i sine=d=2 -pix_fmt yuv420p "
-                                 "-c:v libx264 -c:a aac -movflags +faststart",
-                                 "mp4"),
-                  target);
+    fs::copy_file(
+        test::makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=2 -f lavfi -i sine=d=2 -pix_fmt yuv420p "
+                       "-c:v libx264 -c:a aac -movflags +faststart",
+                       "mp4"),
+        target);
     fs::resize_file(target, fs::file_size(target) / 2);
 }
 
@@ -48,7 +50,9 @@ std::vector<std::string> linesOf(const std::string& text) {
     return lines;
 }
 
-std::string listing(const fs::path& dir) { return test::runCommand("cd '" + dir.string() + "' && find . | sort").value_or(""); }
+std::string listing(const fs::path& dir) {
+    return test::runCommand("cd '" + dir.string() + "' && find . | sort").value_or("");
+}
 
 class BatchCommand : public ::testing::Test {
 protected:
@@ -89,14 +93,16 @@ TEST_F(BatchCommand, BadInputsFailAloneAndASecondRunSkipsWhatIsDone) {
     // Two jobs at once: every other line, and every log line, names its input.
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
         EXPECT_EQ(lines[i].rfind(in_.string() + "/", 0), 0u) << lines[i];
-    for (const std::string& line : linesOf(run.output)) EXPECT_EQ(line.rfind(in_.string() + "/", 0), 0u) << line;
+    for (const std::string& line : linesOf(run.output))
+        EXPECT_EQ(line.rfind(in_.string() + "/", 0), 0u) << line;
     EXPECT_TRUE(fs::is_empty(runtime_)) << "temporary files are removed";
 
     const auto writtenAt = fs::last_write_time(out_ / "good.mov");
     const CliRun resumed =
         runCli({"-j", "2", "--skip-existing", "--set", "checkSepia=1", "-o", q(out_), q(in_)}, runtime_);
     EXPECT_EQ(resumed.status, 1);
-    EXPECT_NE(resumed.errors.find("0 done, 2 skipped, 2 failed, 0 cancelled"), std::string::npos) << resumed.errors;
+    EXPECT_NE(resumed.errors.find("0 done, 2 skipped, 2 failed, 0 cancelled"), std::string::npos)
+        << resumed.errors;
     for (const char* done : {"good.mov: Rendering", "silent.mp4: Rendering"})
         EXPECT_EQ(resumed.errors.find(done), std::string::npos) << "rendered again: " << resumed.errors;
     EXPECT_EQ(fs::last_write_time(out_ / "good.mov"), writtenAt);
@@ -112,9 +118,10 @@ TEST_F(BatchCommand, BadInputsFailAloneAndASecondRunSkipsWhatIsDone) {
 }
 
 TEST_F(BatchCommand, AnInterruptCancelsEveryJobAndLeavesNoPartialOutput) {
-    const fs::path longClip = test::makeClip("-f lavfi -i testsrc2=s=320x180:r=30:d=20 -f lavfi -i sine=d=20 "
-                                             "-pix_fmt yuv420p -c:v libx264 -c:a aac",
-                                             "mp4");
+    const fs::path longClip = test::makeClip(
+        "-f lavfi -i testsrc2=s=320x180:r=30:d=20 -f lavfi -i sine=d=20 "
+        "-pix_fmt yuv420p -c:v libx264 -c:a aac",
+        "mp4");
     for (const char* name : {"a.mp4", "b.mp4", "c.mp4"}) fs::copy_file(longClip, in_ / name);
     const CliRun run = runCli({"-j", "2", "--set", "checkCartoon=1", "--set", "checkSepia=1", "-o",
                                q(out_ / "{name}_look.mp4"), q(in_)},
@@ -163,15 +170,16 @@ TEST_F(BatchCommand, JsonProgressIsOneObjectPerLineAndNothingElse) {
     EXPECT_EQ(summary["failed_inputs"].toArray().size(), 2);
 
     // One INPUT speaks JSON too, refusals included.
-    const CliRun single =
-        runCli({"--progress", "json", "--set", "checkSepia=1", "-o", q(dir_ / "one.mov"), q(in_ / "good.mov")},
-               runtime_);
+    const CliRun single = runCli(
+        {"--progress", "json", "--set", "checkSepia=1", "-o", q(dir_ / "one.mov"), q(in_ / "good.mov")},
+        runtime_);
     EXPECT_EQ(single.status, 0);
     const std::vector<std::string> singleLines = linesOf(single.errors);
     ASSERT_FALSE(singleLines.empty());
     for (const std::string& line : singleLines) parsedObject(line);
     EXPECT_EQ(parsedObject(singleLines.back())["state"].toString(), "done");
-    const CliRun refused = runCli({"--progress", "json", "-o", q(dir_ / "one.mov"), q(in_ / "good.mov")}, runtime_);
+    const CliRun refused =
+        runCli({"--progress", "json", "-o", q(dir_ / "one.mov"), q(in_ / "good.mov")}, runtime_);
     EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(parsedObject(refused.errors)["state"].toString(), "failed");
 }

@@ -47,7 +47,9 @@ protected:
         fs::create_directories(dir_ / "out");
     }
     std::string p(const char* relative) const { return (dir_ / relative).string(); }
-    std::vector<std::string> outputs(const std::vector<std::string>& args) const { return outputsOf(args, dir_); }
+    std::vector<std::string> outputs(const std::vector<std::string>& args) const {
+        return outputsOf(args, dir_);
+    }
 
     fs::path dir_;
 };
@@ -69,7 +71,8 @@ TEST_F(BatchPlanning, FoldersGiveTheirMoviesAndAnOutputFolderKeepsNamesAndContai
 TEST_F(BatchPlanning, TemplatesFillEveryField) {
     EXPECT_EQ(outputs({"-o", p("out/{n}-{name}.{ext}.mp4"), p("in/b.mov"), p("in/sub/c.mp4")}),
               (std::vector<std::string>{"out/1-b.mov.mp4", "out/2-c.mp4.mp4"}));
-    EXPECT_EQ(outputs({"-o", "{dir}/{name}_look.mp4", p("in/b.mov")}), (std::vector<std::string>{"in/b_look.mp4"}));
+    EXPECT_EQ(outputs({"-o", "{dir}/{name}_look.mp4", p("in/b.mov")}),
+              (std::vector<std::string>{"in/b_look.mp4"}));
     auto expanded = expandOutputTemplate("{name}-{n}.mp4", "clip.tar.mov", 7);
     EXPECT_EQ(std::get<fs::path>(expanded), "clip.tar-7.mp4");
     EXPECT_EQ(std::get<fs::path>(expandOutputTemplate("{dir}/x.mp4", "clip.mov", 1)), "./x.mp4");
@@ -88,16 +91,19 @@ TEST_F(BatchPlanning, CollisionsAndOutputsThatAreInputsAreRefusedBeforeAnything)
               std::string::npos);
     // The same file twice, once directly and once through its folder.
     EXPECT_NE(refusal({"-o", p("out"), p("in/b.mov"), p("in")}).find("would both write"), std::string::npos);
-    EXPECT_NE(refusal({"-y", "-o", "{dir}/{name}.{ext}", p("in/b.mov"), p("in/sub/c.mp4")}).find("this run reads"),
-              std::string::npos);
+    EXPECT_NE(
+        refusal({"-y", "-o", "{dir}/{name}.{ext}", p("in/b.mov"), p("in/sub/c.mp4")}).find("this run reads"),
+        std::string::npos);
     // b's output would be the other input, b_look.mov, even with -y.
     touch(dir_ / "in/b_look.mov");
-    EXPECT_NE(refusal({"-y", "-o", "{dir}/{name}_look.mov", p("in/b.mov"), p("in/b_look.mov")}).find("this run reads"),
+    EXPECT_NE(refusal({"-y", "-o", "{dir}/{name}_look.mov", p("in/b.mov"), p("in/b_look.mov")})
+                  .find("this run reads"),
               std::string::npos);
     EXPECT_NE(refusal({"-o", p("missing/{name}.mp4"), p("in/b.mov"), p("in/sub/c.mp4")}).find("no folder"),
               std::string::npos);
     fs::create_directories(dir_ / "c");
-    EXPECT_NE(refusal({"-o", p("{name}"), p("in/b.mov"), p("in/sub/c.mp4")}).find("is a folder"), std::string::npos);
+    EXPECT_NE(refusal({"-o", p("{name}"), p("in/b.mov"), p("in/sub/c.mp4")}).find("is a folder"),
+              std::string::npos);
     touch(dir_ / "empty/notes.txt");
     EXPECT_NE(refusal({"-o", p("out"), p("empty")}).find("no movies"), std::string::npos);
 }
@@ -112,12 +118,13 @@ TEST_F(BatchPlanning, AListGivesItsLinesAndIndexOneOfThem) {
               std::string::npos);
     EXPECT_NE(outputs({"--list", p("files.txt"), "--index", "4", "-o", p("out")})[0].find("fewer lines"),
               std::string::npos);
-    EXPECT_NE(outputs({"--list", p("nothing.txt"), "-o", p("out")})[0].find("cannot read"), std::string::npos);
+    EXPECT_NE(outputs({"--list", p("nothing.txt"), "-o", p("out")})[0].find("cannot read"),
+              std::string::npos);
 }
 
 TEST(BatchOptions, NewOptionsParseAndContradictionsAreRefused) {
-    const CliOptions batch = parsedOptions({"-j", "3", "--skip-existing", "--recursive", "--progress", "json", "-o",
-                                            "out", "a.mov", "folder"});
+    const CliOptions batch = parsedOptions(
+        {"-j", "3", "--skip-existing", "--recursive", "--progress", "json", "-o", "out", "a.mov", "folder"});
     EXPECT_EQ(batch.jobs, 3);
     EXPECT_TRUE(batch.skipExisting && batch.recursive);
     EXPECT_EQ(batch.progress, ProgressFormat::Json);
@@ -125,11 +132,14 @@ TEST(BatchOptions, NewOptionsParseAndContradictionsAreRefused) {
     EXPECT_EQ(parsedOptions({"-j2", "-o", "out", "a.mov"}).jobs, 2);
     const CliOptions listed = parsedOptions({"--list", "files.txt", "--index", "4", "-o", "out"});
     EXPECT_EQ(listed.listIndex, 4);
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--skip-existing", "-y", "-o", "x", "a.mov"}, {"-j", "0", "-o", "x", "a.mov"},
-             {"-j", "two", "-o", "x", "a.mov"}, {"--index", "2", "-o", "x", "a.mov"},
-             {"--list", "f.txt", "-o", "x", "a.mov"}, {"--progress", "xml", "-o", "x", "a.mov"},
-             {"--still", "-o", "x.png", "a.mov", "b.mov"}}) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"--skip-existing", "-y", "-o", "x", "a.mov"},
+                                               {"-j", "0", "-o", "x", "a.mov"},
+                                               {"-j", "two", "-o", "x", "a.mov"},
+                                               {"--index", "2", "-o", "x", "a.mov"},
+                                               {"--list", "f.txt", "-o", "x", "a.mov"},
+                                               {"--progress", "xml", "-o", "x", "a.mov"},
+                                               {"--still", "-o", "x.png", "a.mov", "b.mov"}}) {
         const auto result = parseCommandLine(args);
         ASSERT_TRUE(std::holds_alternative<CliExit>(result)) << args[0];
         EXPECT_EQ(std::get<CliExit>(result).status, kExitBadInput);

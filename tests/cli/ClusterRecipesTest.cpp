@@ -19,15 +19,16 @@ using test::q;
 
 fs::path clip(int seconds, int frequency) {
     const std::string d = std::to_string(seconds);
-    return test::makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=" + d + " -f lavfi -i sine=f=" +
-                              std::to_string(frequency) + ":d=" + d + " -pix_fmt yuv420p -c:v libx264 -c:a aac",
+    return test::makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=" + d +
+                              " -f lavfi -i sine=f=" + std::to_string(frequency) + ":d=" + d +
+                              " -pix_fmt yuv420p -c:v libx264 -c:a aac",
                           "mov");
 }
 
 // The decoded pictures' checksum and the audio packets: what two renders of one movie share.
 std::string decodedFacts(const fs::path& movie) {
-    const auto video = test::runCommand("ffmpeg -nostdin -loglevel error -i '" + movie.string() +
-                                        "' -map 0:v -f md5 -");
+    const auto video =
+        test::runCommand("ffmpeg -nostdin -loglevel error -i '" + movie.string() + "' -map 0:v -f md5 -");
     const auto audio = test::probeStream(movie, "a:0");
     return video.value_or("no video") + " audio packets " + std::to_string(audio ? audio->packets : -1);
 }
@@ -45,7 +46,8 @@ protected:
         look.checkSepia = 1;
         look.checkImageWatermark = 1;
         std::ofstream(dir_ / "look.tintreel") << renderSettingsRecord(look, {(dir_ / "logo.png").string()});
-        for (int i = 1; i <= 4; ++i) fs::copy_file(clip(1, 200 * i), dir_ / "in" / ("clip" + std::to_string(i) + ".mov"));
+        for (int i = 1; i <= 4; ++i)
+            fs::copy_file(clip(1, 200 * i), dir_ / "in" / ("clip" + std::to_string(i) + ".mov"));
     }
 
     CliRun slurmTask(int task) const {
@@ -81,12 +83,13 @@ TEST_F(ClusterRecipes, GnuParallelGivesTheFilesOfTheBuiltInBatch) {
     const CliRun parallel =
         test::runTool("parallel",
                       QStringList{"--will-cite", "-j2", TINTREEL_RENDER_PATH, "-s", "look.tintreel", "-o",
-                                  "parallel/{/.}.mp4", "{}", ":::"} + clips,
+                                  "parallel/{/.}.mp4", "{}", ":::"} +
+                          clips,
                       dir_ / "runtime", dir_);
     ASSERT_EQ(parallel.status, 0) << parallel.errors;
-    const CliRun builtIn = test::runTool(TINTREEL_RENDER_PATH,
-                                         {"-j", "2", "-s", "look.tintreel", "-o", "out/{name}.mp4", "in"},
-                                         dir_ / "runtime", dir_);
+    const CliRun builtIn =
+        test::runTool(TINTREEL_RENDER_PATH, {"-j", "2", "-s", "look.tintreel", "-o", "out/{name}.mp4", "in"},
+                      dir_ / "runtime", dir_);
     ASSERT_EQ(builtIn.status, 0) << builtIn.errors;
     for (int i = 1; i <= 4; ++i) {
         const std::string name = "clip" + std::to_string(i) + ".mp4";
@@ -107,17 +110,19 @@ TEST_F(ClusterRecipes, AProfileCarriesItsLogoAndAMissingOneIsRefused) {
                            dir_ / "runtime")
                   .status,
               0);
-    ASSERT_EQ(test::runCli({"--set", "checkSepia=1", "-o", q(dir_ / "out/plain.mov"), q(dir_ / "in/clip1.mov")},
-                           dir_ / "runtime")
-                  .status,
-              0);
+    ASSERT_EQ(
+        test::runCli({"--set", "checkSepia=1", "-o", q(dir_ / "out/plain.mov"), q(dir_ / "in/clip1.mov")},
+                     dir_ / "runtime")
+            .status,
+        0);
     EXPECT_EQ(facts("profile.mov"), facts("given.mov")) << "the profile's logo is the one --logo names";
     EXPECT_NE(facts("profile.mov"), facts("plain.mov")) << "the logo is drawn";
 
     fs::remove(dir_ / "logo.png");
     for (const QStringList& inputs : {QStringList{q(dir_ / "in/clip1.mov")}, QStringList{q(dir_ / "in")}}) {
-        const CliRun run = test::runCli(QStringList{"-s", q(dir_ / "look.tintreel"), "-o", q(dir_ / "out/{name}_x.mov")} + inputs,
-                                        dir_ / "runtime");
+        const CliRun run = test::runCli(
+            QStringList{"-s", q(dir_ / "look.tintreel"), "-o", q(dir_ / "out/{name}_x.mov")} + inputs,
+            dir_ / "runtime");
         EXPECT_EQ(run.status, 2) << run.errors;
         EXPECT_NE(run.errors.find("logo.png"), std::string::npos) << run.errors;
     }

@@ -41,6 +41,8 @@ void toLog(void* object, int level, const char* format, va_list arguments) {
 
 }  // namespace
 
-void sendLibraryMessagesToLog() { av_log_set_callback(toLog); }
+void sendLibraryMessagesToLog() {
+    av_log_set_callback(toLog);
+}
 
 }  // namespace tintreel
