@@ -52,7 +52,10 @@ int runSingle(CliOptions options, const tintreel::PlannedJob& job) {
     options.input = job.input;
     options.output = job.output;
     std::error_code ec;
-    if (options.skipExisting && std::filesystem::exists(options.output, ec)) return skip(options);
+    // An output that is a file the run reads is refused below, never "kept".
+    if (options.skipExisting && std::filesystem::exists(options.output, ec) &&
+        !tintreel::readConflict(options.output, tintreel::filesRead(options)))
+        return skip(options);
     // Before anything is read: a run that would lose a file or cannot write
     // its result does nothing.
     if (const auto problem = tintreel::outputProblem(options)) return refuse(*problem, wantsJson(options));

@@ -81,7 +81,9 @@ protected:
 
 TEST_F(BatchCommand, BadInputsFailAloneAndASecondRunSkipsWhatIsDone) {
     fillMixedFolder();
-    const CliRun run = runCli({"-j", "2", "--set", "checkSepia=1", "-o", q(out_), q(in_)}, runtime_);
+    // The text watermark draws with fonts on both job threads at once.
+    const CliRun run = runCli({"-j", "2", "--set", "checkSepia=1", "--set", "checkTextWatermark=1", "-o", q(out_), q(in_)},
+                              runtime_);
     EXPECT_EQ(run.status, 1) << run.errors;
     test::expectSameMovie(in_ / "good.mov", out_ / "good.mov");
     test::expectSameMovie(in_ / "silent.mp4", out_ / "silent.mp4");
@@ -130,6 +132,18 @@ TEST_F(BatchCommand, AnInterruptCancelsEveryJobAndLeavesNoPartialOutput) {
     EXPECT_EQ(listing(out_), ".\n") << "no output, partial or whole";
     EXPECT_TRUE(fs::is_empty(runtime_)) << "temporary files are removed";
     EXPECT_NE(run.errors.find("0 done, 0 skipped, 0 failed, 3 cancelled"), std::string::npos) << run.errors;
+}
+
+TEST_F(BatchCommand, ASingleInputSkipsAnExistingOutputButNeverItself) {
+    fs::copy_file(goodClip(), in_ / "good.mov");
+    std::ofstream(out_ / "good.mov") << "kept";
+    const CliRun kept = runCli({"--skip-existing", "-o", q(out_ / "good.mov"), q(in_ / "good.mov")}, runtime_);
+    EXPECT_EQ(kept.status, 0) << kept.errors;
+    EXPECT_NE(kept.errors.find("kept the existing"), std::string::npos) << kept.errors;
+    EXPECT_EQ(test::runCommand("cat '" + (out_ / "good.mov").string() + "'"), "kept");
+    const CliRun itself = runCli({"--skip-existing", "-o", q(in_ / "good.mov"), q(in_ / "good.mov")}, runtime_);
+    EXPECT_EQ(itself.status, 2);
+    EXPECT_NE(itself.errors.find("this run reads"), std::string::npos) << itself.errors;
 }
 
 QJsonObject parsedObject(const std::string& line) {
