@@ -145,8 +145,7 @@ public:
     }
 
     std::optional<std::string> problem(const PlannedJob& job) {
-        const fs::path key = fs::weakly_canonical(fs::absolute(job.output));
-        if (auto [it, added] = outputs_.emplace(key, job.input); !added)
+        if (auto [it, added] = outputs_.emplace(comparable(job.output), job.input); !added)
             return "INPUT " + quoted(it->second) + " and INPUT " + quoted(job.input) + " would both write " +
                    quoted(job.output);
         if (auto id = fileId(job.output); id && readFiles_.count(*id))
@@ -164,6 +163,14 @@ public:
     void setOutputFolder(const fs::path& folder) { outputFolder_ = folder; }
 
 private:
+    // One spelling per place: links and ".." resolved as far as the path exists.
+    static fs::path comparable(const fs::path& output) {
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(output, ec).lexically_normal();
+        const fs::path resolved = fs::weakly_canonical(absolute, ec);
+        return ec ? absolute : resolved;
+    }
+
     std::map<FileId, fs::path> readFiles_;
     std::map<fs::path, fs::path> outputs_;
     fs::path outputFolder_;
