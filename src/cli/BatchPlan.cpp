@@ -10,6 +10,7 @@
 
 #include "cli/OutputTarget.h"
 #include "platform/media/MovieTypes.h"
+#include "platform/system/AtomicFile.h"
 #include "render/VideoTools.h"
 
 namespace tintreel {
@@ -34,9 +35,11 @@ bool isHidden(const fs::path& path) {
     return path.filename().string().starts_with('.');
 }
 
+// A movie of a folder INPUT: not hidden, and not half a file a killed render left.
 bool isMovieFile(const fs::directory_entry& entry) {
     std::error_code ec;
-    return entry.is_regular_file(ec) && hasMovieExtension(entry.path()) && !isHidden(entry.path());
+    return entry.is_regular_file(ec) && hasMovieExtension(entry.path()) && !isHidden(entry.path()) &&
+           !isPartialName(entry.path());
 }
 
 bool sameFolder(const fs::path& a, const fs::path& b) {

@@ -4,7 +4,7 @@
 //
 // Inputs: each INPUT argument is a file, or a folder contributing the files
 // directly in it whose extension is a movie's (MovieTypes.h), by name, hidden
-// ones left out; --recursive descends into subfolders (not into the output
+// ones and partial files of a killed render left out; --recursive descends into subfolders (not into the output
 // folder). Or the lines of a --list file, one path per line (relative to the
 // current folder), all of them or only line --index K.
 //

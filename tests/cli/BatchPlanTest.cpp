@@ -41,7 +41,7 @@ protected:
     void SetUp() override {
         dir_ = test::scratchDirectory(std::string("cli-plan-") +
                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        for (const char* name : {"in/b.mov", "in/a.MKV", "in/notes.txt", "in/.hidden.mp4", "in/sub/c.mp4",
+        for (const char* name : {"in/b.mov", "in/a.MKV", "in/notes.txt", "in/.hidden.mp4", "in/x.mp4.412-0.partial.mp4", "in/sub/c.mp4",
                                  "in/sub/deeper/d.avi", "in/.cache/e.mp4"})
             touch(dir_ / name);
         fs::create_directories(dir_ / "out");
