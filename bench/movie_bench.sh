@@ -16,15 +16,7 @@ seconds=${2:-10}
 seconds4k=${3:-3}
 # shellcheck source=bench/movie_common.sh
 source "$(dirname "$0")/movie_common.sh"
-# The encoder settings of our final pass (src/platform/media/MovieWriter.cpp).
-final_pass=(-c:v libx264 -preset medium -crf 16 -pix_fmt yuv420p)
-
-seconds_of() { /usr/bin/time -f %e -o "$work/time" "$@" >/dev/null 2>&1; cat "$work/time"; }
 peak_kib_of() { /usr/bin/time -f %M -o "$work/mem" "$@" >/dev/null 2>&1; cat "$work/mem"; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-baseline() {  # input output: the command line, for /usr/bin/time
-    echo ffmpeg -nostdin -loglevel error -y -i "$1" -vf format=rgba,format=yuv420p "${final_pass[@]}" -c:a copy "$2"
-}
 
 clip="$work/clip1080.mp4"
 make_clip 1920x1080 "$seconds" "$clip"
@@ -40,8 +32,8 @@ declare -A cases=(
     [b_brightness]="--set sliderBrightness=0.1"
     [c_sepia]="--set checkSepia=1"
     [d_text_watermark]="--set checkTextWatermark=1 --set textFieldText=Tintreel"
-    [e_three_effects]="--set sliderBrightness=0.1 --set checkSepia=1 --set checkTextWatermark=1 --set textFieldText=Tintreel"
-    [f_three_effects_each]="--passes each --set sliderBrightness=0.1 --set checkSepia=1 --set checkTextWatermark=1 --set textFieldText=Tintreel"
+    [e_three_effects]="${three_looks[*]}"
+    [f_three_effects_each]="--passes each ${three_looks[*]}"
 )
 for name in b_brightness c_sepia d_text_watermark e_three_effects f_three_effects_each; do
     # shellcheck disable=SC2086

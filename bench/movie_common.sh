@@ -1,6 +1,7 @@
 # Shared by the movie benchmarks (sourced, not run): the work folder in the
 # build tree, which also serves as the renders' private runtime directory,
-# the generated clips, and the five looks the one-pass targets name.
+# the generated clips, the timing helpers, the ffmpeg baseline, and the looks
+# the one-pass targets name.
 # Expects $build to be set.
 render="$build/bin/tintreel-render"
 work="$build/bench-work"
@@ -11,6 +12,18 @@ make_clip() {  # size seconds output: noisy test pattern with a tone, made once
     [ -f "$3" ] || ffmpeg -nostdin -loglevel error -y -f lavfi -i "testsrc2=s=$1:r=30:d=$2,noise=alls=4:allf=t" \
         -f lavfi -i "sine=f=440:d=$2" -pix_fmt yuv420p -c:v libx264 -preset veryfast -crf 18 -c:a aac "$3"
 }
+
+# The encoder settings of our final pass (src/platform/media/MovieWriter.cpp).
+final_pass=(-c:v libx264 -preset medium -crf 16 -pix_fmt yuv420p)
+
+seconds_of() { /usr/bin/time -f %e -o "$work/time" "$@" >/dev/null 2>&1; cat "$work/time"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+baseline() {  # input output: the least any render must do, as a command line for /usr/bin/time
+    echo ffmpeg -nostdin -loglevel error -y -i "$1" -vf format=rgba,format=yuv420p "${final_pass[@]}" -c:a copy "$2"
+}
+
+# Brightness, sepia and a text watermark.
+three_looks=(--set sliderBrightness=0.1 --set checkSepia=1 --set checkTextWatermark=1 --set textFieldText=Tintreel)
 
 # Brightness, sepia, vignette, blur and a text watermark.
 five_looks=(--set sliderBrightness=0.1 --set checkSepia=1 --set checkVignette=1 --set checkBlur=1

@@ -22,11 +22,13 @@ const EffectSettings& defaults() {
     return settings;
 }
 
-// Aborts (a finding) unless `settings` survives rendering and reading back untouched.
-void requireSoundRecord(const EffectSettings& settings) {
-    const std::string record = renderSettingsRecord(settings);
+// Aborts (a finding) unless `settings` and `extras` survive rendering and reading back untouched.
+void requireSoundRecord(const EffectSettings& settings, const RecordExtras& extras = {}) {
+    const std::string record = renderSettingsRecord(settings, extras);
     const RecordParseResult again = parseSettingsRecord(record, defaults());
-    if (!again.problems.empty() || renderSettingsRecord(again.settings) != record) std::abort();
+    if (!again.problems.empty() || renderSettingsRecord(again.settings, again.extras) != record ||
+        again.extras != extras)
+        std::abort();
 }
 
 // The first byte picks a control (and whether to use its text field's name),
@@ -48,7 +50,8 @@ void fuzzNamedSetting(std::string_view input) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tintreel;
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    requireSoundRecord(parseSettingsRecord(input, defaults()).settings);
+    const RecordParseResult parsed = parseSettingsRecord(input, defaults());
+    requireSoundRecord(parsed.settings, parsed.extras);
     fuzzNamedSetting(input);
     return 0;
 }

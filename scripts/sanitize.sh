@@ -21,7 +21,7 @@ jobs="$(nproc)"
 # refresh coalescing, frame browsing, progress and a render's end). The
 # window's full renders are left to the other stages: under this sanitizer
 # they run too slowly for the pass's one-second stall test.
-threaded_tests='^(RenderWorker\.|CancelScope\.|VideoTools\.|MovieTranscode\.|MovieCommand\.InterruptCancels|NotificationCenter\.|EditorTest\.|MainWindowTest\.|RenderFromWindowTest\.(ProgressLabels|AStaleCancel|Saving))'
+threaded_tests='^(RenderWorker\.|CancelScope\.|VideoTools\.|MovieTranscode\.|MovieCommand\.InterruptCancels|BatchCommand\.AnInterrupt|BatchCommand\.BadInputs|NotificationCenter\.|EditorTest\.|MainWindowTest\.|RenderFromWindowTest\.(ProgressLabels|AStaleCancel|Saving))'
 threaded_targets=(tintreel_tests_render tintreel_tests_platform_filters tintreel_tests_platform_media tintreel_tests_platform_system tintreel_tests_cli
                   tintreel_tests_editor tintreel_tests_app)
 

@@ -15,6 +15,8 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libavfilter-dev libtbb-dev
   # tests, benchmarks, fixtures
   libgtest-dev libgmock-dev googletest libbenchmark-dev ffmpeg
+  # the batch recipes the tests and benchmarks run (GNU parallel)
+  parallel
   # the fuzz targets (libFuzzer comes with clang's runtime libraries)
   clang-14 libclang-rt-14-dev
   # fonts for the text watermark and the interface

@@ -20,6 +20,14 @@ std::optional<double> parseSeconds(const std::string& text) {
     return value;
 }
 
+std::optional<int> parsePositive(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || value < 1) return std::nullopt;
+    return value;
+}
+
 CliExit error(const std::string& message) { return {kExitBadInput, "tintreel-render: " + message}; }
 
 // Reads the value that follows option `name`, advancing `i`.
@@ -55,6 +63,19 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
         o.segment = SliceNumber::parse(*value);
         if (!o.segment) return error("--segment takes K/N with 1 <= K <= N, got \"" + *value + "\"");
     }
+    else if (arg == "--progress") {
+        if (*value != "human" && *value != "json") return error("--progress takes human or json, got \"" + *value + "\"");
+        o.progress = *value == "json" ? ProgressFormat::Json : ProgressFormat::Human;
+    }
+    else if (arg == "--list") o.list = *value;
+    else if (arg == "-j" || arg == "--jobs" || arg == "--index") {
+        const std::optional<int> number = parsePositive(*value);
+        if (!number) return error(arg + " takes a whole number from 1, got \"" + *value + "\"");
+        if (arg == "--index")
+            o.listIndex = number;
+        else
+            o.jobs = *number;
+    }
     else if (arg == "--set") {
         const std::size_t equals = value->find('=');
         if (equals == std::string::npos || equals == 0) return error("--set takes NAME=VALUE, got \"" + *value + "\"");
@@ -63,9 +84,28 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
     return std::nullopt;
 }
 
+// The flag an option without a value sets, or nothing.
+bool* switchOf(const std::string& arg, CliOptions& o) {
+    if (arg == "-y" || arg == "--overwrite") return &o.overwrite;
+    if (arg == "--skip-existing") return &o.skipExisting;
+    if (arg == "--recursive") return &o.recursive;
+    return nullptr;
+}
+
+// Why the inputs asked for cannot be taken, or nothing.
+std::optional<CliExit> inputsProblem(const CliOptions& o) {
+    if (o.list && !o.inputs.empty()) return error("--list takes the place of INPUT: give one or the other");
+    if (o.listIndex && !o.list) return error("--index needs --list FILE");
+    if (!o.list && o.inputs.empty()) return error("no INPUT given (see --help)");
+    if (o.still && (o.inputs.size() > 1 || (o.list && !o.listIndex))) return error("--still takes one INPUT");
+    if (o.skipExisting && o.overwrite)
+        return error("--skip-existing keeps what --overwrite replaces: give one of them");
+    return std::nullopt;
+}
+
 bool isValuedOption(const std::string& arg) {
     for (const char* option : {"-o", "--output", "-s", "--settings", "--logo", "--set", "--passes", "--still",
-                               "--segment", "--audio-from"})
+                               "--segment", "--audio-from", "--progress", "--list", "--index", "-j", "--jobs"})
         if (arg == option) return true;
     return false;
 }
@@ -92,20 +132,22 @@ std::optional<CliExit> checkSliceModes(const CliOptions& o) {
     if (!o.join && o.audioFrom) return error("--audio-from is an option of --join");
     if (!o.segment) return std::nullopt;
     if (o.still) return error("--segment cannot be combined with --still");
+    if (o.inputs.size() > 1 || o.list) return error("--segment takes one INPUT");
     if (o.passes != PassMode::One) return error("--segment renders in one pass: drop --passes each");
     if (o.output.extension() != ".mkv") return error("--segment writes Matroska: OUTPUT must end in .mkv");
     return std::nullopt;
 }
 
-// The positional arguments: the one INPUT, or the slices of a join.
+// The positional arguments: the INPUTs (files or folders), or the slices of a join.
 std::optional<CliExit> takePositional(const std::vector<std::string>& positional, CliOptions& o) {
     if (o.join) {
         if (positional.empty()) return error("--join needs the slices to join (see --help)");
         o.parts.assign(positional.begin(), positional.end());
         return std::nullopt;
     }
-    if (positional.size() != 1) return error(positional.empty() ? "no INPUT given (see --help)" : "more than one INPUT given");
-    o.input = positional.front();
+    o.inputs.assign(positional.begin(), positional.end());
+    if (auto problem = inputsProblem(o)) return problem;
+    if (o.inputs.size() == 1) o.input = o.inputs.front();
     return std::nullopt;
 }
 
@@ -119,6 +161,8 @@ std::string usageText() {
            "       tintreel-render --segment K/N -o PART_K.mkv [-y] [-s SETTINGS] [--set NAME=VALUE]... "
            "[--logo IMAGE] INPUT\n"
            "       tintreel-render --join -o OUTPUT [-y] --audio-from INPUT PART_1.mkv ... PART_N.mkv\n"
+           "       tintreel-render -o FOLDER|TEMPLATE [-j N] [--skip-existing|-y] [--recursive] [...] INPUT|FOLDER...\n"
+           "       tintreel-render --list FILE [--index K] -o OUTPUT|FOLDER|TEMPLATE [...]\n"
            "\n"
            "Renders INPUT, a movie with a video track, through the effects the settings enable and writes\n"
            "the result to OUTPUT, H.264 in the container of INPUT when that is .mov .m4v .mp4 .3gp or .3g2,\n"
@@ -141,11 +185,21 @@ std::string usageText() {
            "                         audio, into OUTPUT.mkv (for spreading one movie over several workers)\n"
            "      --join             write OUTPUT from the slices given instead of INPUT, without encoding again\n"
            "      --audio-from INPUT with --join: the movie the slices come from; its audio is copied\n"
+           "\n"
+           "Many inputs: an INPUT folder gives the movies directly in it (--recursive: and in its subfolders,\n"
+           "mirrored under an OUTPUT folder). OUTPUT is then an existing folder (each output keeps its input's\n"
+           "name and container, or .mp4) or a template with {name} {ext} {dir} {n}, e.g. 'out/{name}_look.mp4'.\n"
+           "  -j, --jobs N           render N inputs at once (default 1)\n"
+           "      --skip-existing    leave an existing output alone and count it as skipped (resumes a batch)\n"
+           "      --recursive        descend into the subfolders of INPUT folders\n"
+           "      --list FILE        the inputs are the lines of FILE; --index K takes only line K (from 1)\n"
+           "      --progress json    standard error carries only JSON objects, one per line\n"
            "  -h, --help             show this help\n"
            "      --version          show the version\n"
            "\n"
            "Exit status: 0 done, 1 the render failed, 2 bad arguments, INPUT or OUTPUT (nothing written),\n"
-           "130 cancelled.\n";
+           "130 cancelled. With many inputs: 0 every job done or skipped, 1 any failed, 2 bad arguments\n"
+           "(nothing started), 130 cancelled.\n";
 }
 
 std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& args) {
@@ -155,15 +209,19 @@ std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string
         const std::string& arg = args[i];
         if (arg == "-h" || arg == "--help") return CliExit{kExitSuccess, usageText()};
         if (arg == "--version") return CliExit{kExitSuccess, std::string("tintreel-render ") + TINTREEL_VERSION};
-        if (arg == "-y" || arg == "--overwrite") {
-            options.overwrite = true;
+        if (bool* flag = switchOf(arg, options)) {
+            *flag = true;
             continue;
         }
         if (arg == "--join") {
             options.join = true;
             continue;
         }
-        if (isValuedOption(arg)) {
+        if (arg.starts_with("-j") && arg.size() > 2) {  // -j2 as -j 2
+            const std::vector<std::string> split{"-j", arg.substr(2)};
+            std::size_t at = 0;
+            if (auto failure = takeOption(split, at, options)) return *failure;
+        } else if (isValuedOption(arg)) {
             if (auto failure = takeOption(args, i, options)) return *failure;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return error("unknown option " + arg + " (see --help)");
@@ -177,19 +235,25 @@ std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string
     return options;
 }
 
-std::variant<EffectSettings, std::string> resolveSettings(const CliOptions& options) {
-    EffectSettings settings = defaultEffectSettings();
+std::variant<Look, std::string> resolveLook(const CliOptions& options) {
+    Look look{defaultEffectSettings(), options.logo};
+    RecordExtras extras;
     if (options.settingsFile) {
         const auto text = readFile(*options.settingsFile);
         if (!text) return "cannot read the settings file " + options.settingsFile->string();
-        RecordParseResult parsed = parseSettingsRecord(*text, settings);
+        RecordParseResult parsed = parseSettingsRecord(*text, look.settings);
         if (!parsed.problems.empty())
             return "the settings file " + options.settingsFile->string() + " is damaged: " + parsed.problems.front();
-        settings = std::move(parsed.settings);
+        look.settings = std::move(parsed.settings);
+        extras = std::move(parsed.extras);
     }
     for (const auto& [name, value] : options.assignments)
-        if (auto problem = assignNamedSetting(settings, name, value)) return "--set " + name + ": " + *problem;
-    return settings;
+        if (auto problem = assignNamedSetting(look.settings, name, value)) return "--set " + name + ": " + *problem;
+    // The profile's picture is what its watermark shows; a run without the
+    // watermark does not need it.
+    if (!look.logo && !extras.logoPath.empty() && look.settings.checkImageWatermark == 1)
+        look.logo = extras.logoPath;
+    return look;
 }
 
 }  // namespace tintreel

@@ -6,6 +6,8 @@
 //   tintreel-render --still [SECONDS] -o OUT.png [-y] [...] INPUT
 //   tintreel-render --segment K/N -o PART.mkv [-y] [...] INPUT
 //   tintreel-render --join -o OUTPUT [-y] --audio-from INPUT PART.mkv...
+//   tintreel-render -o FOLDER|TEMPLATE [-j N] [--skip-existing] [--recursive] [...] INPUT|FOLDER...
+//   tintreel-render --list FILE [--index K] -o OUTPUT|FOLDER|TEMPLATE [...]
 //
 // Exit statuses shared by every mode live here too.
 
@@ -27,6 +29,10 @@ inline constexpr int kExitRenderFailed = 1;
 inline constexpr int kExitBadInput = 2;
 inline constexpr int kExitCancelled = 130;
 
+enum class ProgressFormat { Human, Json };
+
+// Everything one render needs is here; a batch gives each of its jobs a copy
+// with `input` and `output` set to that job's, the rest unchanged.
 struct CliOptions {
     std::filesystem::path input;
     std::filesystem::path output;
@@ -41,6 +47,16 @@ struct CliOptions {
     bool join = false;                   // join the slices `parts` instead of rendering INPUT
     std::vector<std::filesystem::path> parts;
     std::optional<std::filesystem::path> audioFrom;  // the source whose audio the join copies
+    ProgressFormat progress = ProgressFormat::Human;
+
+    // Which inputs a run takes (see BatchPlan.h): the INPUT arguments in
+    // order (files or folders), or the lines of a list file.
+    std::vector<std::filesystem::path> inputs;
+    std::optional<std::filesystem::path> list;
+    std::optional<int> listIndex;  // --index K: only line K (from 1) of the list
+    bool recursive = false;        // folders: their subfolders too
+    int jobs = 1;                  // renders at once
+    bool skipExisting = false;     // an existing output is left alone and counted as skipped
 };
 
 // What the command line asks for: run with options, or leave at once with a
@@ -52,8 +68,15 @@ struct CliExit {
 
 std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& arguments);
 
-// The settings the options resolve to, or a one-line error.
-std::variant<EffectSettings, std::string> resolveSettings(const CliOptions& options);
+// What a run applies: the settings, and the picture of the image watermark
+// (--logo, else the profile's when the watermark is on; nothing when neither).
+struct Look {
+    EffectSettings settings;
+    std::optional<std::filesystem::path> logo;
+};
+
+// The look the options resolve to, or a one-line error.
+std::variant<Look, std::string> resolveLook(const CliOptions& options);
 
 std::string usageText();
 

@@ -1,19 +1,18 @@
 #include "cli/MovieCommand.h"
 
-#include <unistd.h>
-#include <iostream>
+#include <sstream>
 #include <system_error>
 
 #include "cli/CancelOnSignals.h"
+#include "cli/JsonProgress.h"
 #include "cli/StillCommand.h"
-#include "settings/ProgressText.h"
-#include "imaging/EffectSteps.h"
 #include "platform/filters/Picture.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/system/AtomicFile.h"
+#include "platform/system/Log.h"
 #include "platform/system/TemporaryDirectory.h"
 #include "render/RenderWorker.h"
 #include "render/VideoTools.h"
@@ -23,35 +22,31 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int refuse(const fs::path& input, const std::string& why) {
-    std::cerr << "tintreel-render: cannot use " << input << ": " << why << std::endl;
+std::string quoted(const fs::path& path) {
+    std::ostringstream text;
+    text << path;
+    return text.str();
+}
+
+int refuse(const fs::path& input, const std::string& why, JobOutput& out) {
+    out.line("tintreel-render: cannot use " + quoted(input) + ": " + why);
     return kExitBadInput;
 }
 
-void showProgress(const Notification& notification, bool terminal) {
-    // The window's label; an unknown code prints nothing.
-    const std::optional<std::string> label = progressLabel(notification);
-    if (!label) return;
-    if (terminal)
-        std::cerr << "\r" << *label << "\033[K" << std::flush;
-    else
-        std::cerr << *label << std::endl;
+// kExitSuccess when INPUT has a movie extension and is a readable movie with a video track.
+int checkMovieInput(const fs::path& input, JobOutput& out) {
+    if (!hasMovieExtension(input)) return refuse(input, "not a movie (see --help for the extensions)", out);
+    const MediaAsset asset = MediaAsset::open(input);
+    if (!asset.isReadable()) return refuse(input, asset.openError(), out);
+    if (!asset.firstVideoTrack()) return refuse(input, "no video track", out);
+    return kExitSuccess;
 }
 
 // OUTPUT is either complete or untouched.
-bool publish(const fs::path& movie, const fs::path& output) {
+bool publish(const fs::path& movie, const fs::path& output, JobOutput& out) {
     const Status copied = copyFileAtomically(movie, output);
-    if (!copied) std::cerr << "tintreel-render: cannot write " << output << ": " << copied.error() << std::endl;
+    if (!copied) out.line("tintreel-render: cannot write " + quoted(output) + ": " + copied.error());
     return copied.ok();
-}
-
-std::optional<Image> loadLogo(const CliOptions& options) {
-    if (!options.logo) return Image();
-    std::string error;
-    std::optional<Image> logo = loadPicture(options.logo->string(), &error);
-    if (!logo)
-        std::cerr << "tintreel-render: cannot read logo " << *options.logo << ": " << error << std::endl;
-    return logo;
 }
 
 // The slice --segment asks for: an equal share of INPUT's duration.
@@ -62,13 +57,10 @@ std::optional<MovieSlice> sliceOf(const CliOptions& options) {
 }
 
 int renderTo(const CliOptions& options, const EffectSettings& settings, const Image& logo,
-             const fs::path& temporaryDirectory) {
+             const fs::path& temporaryDirectory, const std::atomic<bool>& cancel, JobOutput& out) {
     NotificationCenter notifications;
-    const bool terminal = ::isatty(STDERR_FILENO) == 1;
     const ObserverToken token = notifications.addObserver(
-        std::string(kUpdateProgress), [terminal](const Notification& n) { showProgress(n, terminal); });
-    const CancelOnSignals cancelOnSignals;
-    const std::atomic<bool>& cancelRequested = cancelOnSignals.flag();
+        std::string(kUpdateProgress), [&out](const Notification& n) { out.progress(n); });
     // One pass writes its movie beside OUTPUT and renames it into place; the
     // per-effect passes work in the temporary directory and are copied.
     const bool onePass = options.passes == PassMode::One;
@@ -81,51 +73,85 @@ int renderTo(const CliOptions& options, const EffectSettings& settings, const Im
                                 EncodingRole::Final,
                                 sliceOf(options)};
     std::optional<RenderResult> result;
-    GeneratePreviewVideo(request, cancelRequested, notifications, [&](const RenderResult& r) { result = r; });
-    if (terminal) std::cerr << std::endl;
+    GeneratePreviewVideo(request, cancel, notifications, [&](const RenderResult& r) { result = r; });
+    out.progressEnded();
     if (result->outcome == RenderOutcome::Failed) {
-        std::cerr << "Could not generate preview." << std::endl;
+        out.line("Could not generate preview.");
         return kExitRenderFailed;
     }
-    if (result->outcome == RenderOutcome::Succeeded && !onePass && !publish(result->newVideoPath, options.output))
+    if (result->outcome == RenderOutcome::Succeeded && !onePass && !publish(result->newVideoPath, options.output, out))
         return kExitRenderFailed;
     // A cancel that arrives after the last pass still leaves nothing at OUTPUT.
-    if (!cancelRequested) return kExitSuccess;
+    if (!cancel) return kExitSuccess;
     std::error_code ignored;
     if (result->outcome == RenderOutcome::Succeeded) fs::remove(options.output, ignored);
     return kExitCancelled;
 }
 
+std::unique_ptr<JobOutput> singleOutput(const CliOptions& options) {
+    if (options.progress == ProgressFormat::Json) return std::make_unique<JsonJobOutput>(options.input, options.output);
+    return std::make_unique<HumanJobOutput>();
+}
+
 }  // namespace
 
 int checkMovieInput(const fs::path& input) {
-    if (!hasMovieExtension(input)) return refuse(input, "not a movie (see --help for the extensions)");
-    const MediaAsset asset = MediaAsset::open(input);
-    if (!asset.isReadable()) return refuse(input, asset.openError());
-    if (!asset.firstVideoTrack()) return refuse(input, "no video track");
-    return kExitSuccess;
+    HumanJobOutput out;
+    return checkMovieInput(input, out);
+}
+
+JobState jobStateOf(int status) {
+    if (status == kExitSuccess) return JobState::Done;
+    return status == kExitCancelled ? JobState::Cancelled : JobState::Failed;
+}
+
+std::variant<Image, std::string> readLogo(const CliOptions& options) {
+    if (!options.logo) return Image();
+    std::string error;
+    std::optional<Image> logo = loadPicture(options.logo->string(), &error);
+    if (!logo) return "tintreel-render: cannot read logo " + quoted(*options.logo) + ": " + error;
+    return std::move(*logo);
+}
+
+int renderMovie(const CliOptions& options, const EffectSettings& settings, const LogoSource& logo,
+                const std::atomic<bool>& cancel, JobOutput& out) {
+    const ScopedThreadLogSink log([&out](std::string_view line) { out.logged(line); });
+    if (int status = checkMovieInput(options.input, out); status != kExitSuccess) return status;
+    if (options.segment)
+        if (const std::optional<std::string> problem = sliceProblem(options.input))
+            return refuse(options.input, *problem, out);
+    const std::optional<Image> picture = logo(out);
+    if (!picture) return kExitBadInput;
+    std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();
+    if (!directory) {
+        out.line("tintreel-render: cannot create a private temporary directory");
+        return kExitRenderFailed;
+    }
+    return renderTo(options, settings, *picture, directory->path(), cancel, out);
 }
 
 int runMovie(const CliOptions& options, const EffectSettings& settings) {
-    if (int status = checkMovieInput(options.input); status != kExitSuccess) return status;
-    if (options.segment)
-        if (const std::optional<std::string> problem = sliceProblem(options.input))
-            return refuse(options.input, *problem);
-    const std::optional<Image> logo = loadLogo(options);
-    if (!logo) return kExitBadInput;
-    std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();
-    if (!directory) {
-        std::cerr << "tintreel-render: cannot create a private temporary directory" << std::endl;
-        return kExitRenderFailed;
-    }
-    return renderTo(options, settings, *logo, directory->path());
+    const CancelOnSignals cancelOnSignals;
+    const std::unique_ptr<JobOutput> out = singleOutput(options);
+    const int status = renderMovie(
+        options, settings,
+        [&options](JobOutput& o) -> std::optional<Image> {
+            auto logo = readLogo(options);
+            if (auto* picture = std::get_if<Image>(&logo)) return std::move(*picture);
+            o.line(std::get<std::string>(logo));
+            return std::nullopt;
+        },
+        cancelOnSignals.flag(), *out);
+    out->finished(jobStateOf(status), status == kExitSuccess ? "wrote " + options.output.string() : std::string());
+    return status;
 }
 
 int runStillFrame(const CliOptions& options, const EffectSettings& settings) {
-    if (int status = checkMovieInput(options.input); status != kExitSuccess) return status;
+    HumanJobOutput out;
+    if (int status = checkMovieInput(options.input, out); status != kExitSuccess) return status;
     const double seconds = options.stillSeconds.value_or(0.0);
     const std::optional<Image> frame = FrameImageAtTime(options.input, seconds);
-    if (!frame) return refuse(options.input, "no frame at " + std::to_string(seconds) + " s");
+    if (!frame) return refuse(options.input, "no frame at " + std::to_string(seconds) + " s", out);
     return writeStill(options, settings, *frame);
 }
 

@@ -23,6 +23,8 @@ bool sameFile(const fs::path& a, const fs::path& b) {
     return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec) && !ec;
 }
 
+}  // namespace
+
 std::vector<fs::path> filesRead(const CliOptions& options) {
     std::vector<fs::path> files{options.input};
     files.insert(files.end(), options.parts.begin(), options.parts.end());
@@ -44,17 +46,22 @@ std::optional<std::string> folderProblem(const fs::path& output) {
     return std::nullopt;
 }
 
-}  // namespace
+std::optional<std::string> readConflict(const fs::path& output, const std::vector<fs::path>& read) {
+    for (const fs::path& file : read)
+        if (sameFile(output, file)) return "OUTPUT " + quoted(output) + " is the file " + quoted(file) + " this run reads";
+    return std::nullopt;
+}
+
+std::string existsMessage(const fs::path& output) {
+    return "OUTPUT " + quoted(output) + " exists: use -y (--overwrite) to replace it";
+}
 
 std::optional<std::string> outputProblem(const CliOptions& options) {
-    for (const fs::path& read : filesRead(options))
-        if (sameFile(options.output, read))
-            return "OUTPUT " + quoted(options.output) + " is the file " + quoted(read) + " this run reads";
+    if (auto conflict = readConflict(options.output, filesRead(options))) return conflict;
     std::error_code ec;
     const fs::file_status status = fs::symlink_status(options.output, ec);
     if (fs::is_directory(status)) return "OUTPUT " + quoted(options.output) + " is a folder";
-    if (fs::exists(status) && !options.overwrite)
-        return "OUTPUT " + quoted(options.output) + " exists: use -y (--overwrite) to replace it";
+    if (fs::exists(status) && !options.overwrite) return existsMessage(options.output);
     return folderProblem(options.output);
 }
 

@@ -1,17 +1,24 @@
 // tintreel-render: the headless front end over the same engine as the editor.
-// It parses the command line, checks OUTPUT, resolves the settings and hands
-// over to the still, the movie or the join mode.
+// It parses the command line, plans which inputs go where, checks OUTPUT,
+// resolves the look and hands over to the still or the movie mode for a
+// single INPUT, to the batch for many, or to the join of slices.
 #include <QGuiApplication>
 #include <algorithm>
 #include <iostream>
 
+#include "cli/BatchPlan.h"
+#include "cli/BatchRunner.h"
 #include "cli/CliOptions.h"
 #include "cli/JoinCommand.h"
+#include "cli/JsonProgress.h"
 #include "cli/MovieCommand.h"
 #include "cli/OutputTarget.h"
 #include "cli/StillCommand.h"
+#include "platform/media/LibraryLog.h"
 
 namespace {
+
+using tintreel::CliOptions;
 
 bool isPicture(const std::filesystem::path& path) {
     std::string extension = path.extension().string();
@@ -19,28 +26,83 @@ bool isPicture(const std::filesystem::path& path) {
     return extension == ".png" || extension == ".jpg" || extension == ".jpeg";
 }
 
-int run(const tintreel::CliOptions& options) {
+bool wantsJson(const CliOptions& options) { return options.progress == tintreel::ProgressFormat::Json; }
+
+// A refusal before anything starts: one line, or one JSON object.
+int refuseLine(const std::string& line, bool json) {
+    if (json)
+        tintreel::printJsonRefusal(line);
+    else
+        std::cerr << line << std::endl;
+    return tintreel::kExitBadInput;
+}
+
+int refuse(const std::string& problem, bool json) { return refuseLine("tintreel-render: " + problem, json); }
+
+// --skip-existing with a single OUTPUT that is there already.
+int skip(const CliOptions& options) {
+    if (wantsJson(options))
+        tintreel::JsonJobOutput(options.input, options.output)
+            .finished(tintreel::JobState::Skipped, "kept the existing " + options.output.string());
+    else
+        std::cerr << "tintreel-render: kept the existing " << options.output << " (--skip-existing)" << std::endl;
+    return tintreel::kExitSuccess;
+}
+
+int runSingle(CliOptions options, const tintreel::PlannedJob& job) {
+    options.input = job.input;
+    options.output = job.output;
+    std::error_code ec;
+    // An output that is a file the run reads is refused below, never "kept".
+    if (options.skipExisting && std::filesystem::exists(options.output, ec) &&
+        !tintreel::readConflict(options.output, tintreel::filesRead(options)))
+        return skip(options);
     // Before anything is read: a run that would lose a file or cannot write
     // its result does nothing.
-    if (const auto problem = tintreel::outputProblem(options)) {
-        std::cerr << "tintreel-render: " << *problem << std::endl;
-        return tintreel::kExitBadInput;
+    if (const auto problem = tintreel::outputProblem(options)) return refuse(*problem, wantsJson(options));
+    const auto resolved = tintreel::resolveLook(options);
+    if (const auto* problem = std::get_if<std::string>(&resolved)) return refuse(*problem, wantsJson(options));
+    const auto& look = std::get<tintreel::Look>(resolved);
+    // The profile's picture is read too.
+    if (look.logo != options.logo) {
+        options.logo = look.logo;
+        if (const auto problem = tintreel::outputProblem(options)) return refuse(*problem, wantsJson(options));
     }
-    if (options.join) return tintreel::runJoin(options);
-    const auto resolved = tintreel::resolveSettings(options);
-    if (const auto* problem = std::get_if<std::string>(&resolved)) {
-        std::cerr << "tintreel-render: " << *problem << std::endl;
-        return tintreel::kExitBadInput;
-    }
-    const auto& settings = std::get<tintreel::EffectSettings>(resolved);
     if (isPicture(options.input)) {
-        if (!options.still) {
-            std::cerr << "tintreel-render: a picture INPUT needs --still" << std::endl;
-            return tintreel::kExitBadInput;
-        }
-        return tintreel::runStillPicture(options, settings);
+        if (!options.still) return refuse("a picture INPUT needs --still", wantsJson(options));
+        return tintreel::runStillPicture(options, look.settings);
     }
-    return options.still ? tintreel::runStillFrame(options, settings) : tintreel::runMovie(options, settings);
+    return options.still ? tintreel::runStillFrame(options, look.settings)
+                         : tintreel::runMovie(options, look.settings);
+}
+
+int runMany(CliOptions options, const tintreel::BatchPlan& plan) {
+    const auto resolved = tintreel::resolveLook(options);
+    if (const auto* problem = std::get_if<std::string>(&resolved)) return refuse(*problem, wantsJson(options));
+    const auto& look = std::get<tintreel::Look>(resolved);
+    options.logo = look.logo;
+    if (const auto problem = tintreel::batchProblem(options, plan)) return refuse(*problem, wantsJson(options));
+    // Read once for every job; a picture that cannot be read stops the run before it starts.
+    const auto logo = tintreel::readLogo(options);
+    if (const auto* problem = std::get_if<std::string>(&logo)) return refuseLine(*problem, wantsJson(options));
+    return tintreel::runBatch(options, plan, look.settings, std::get<tintreel::Image>(logo));
+}
+
+// The slices are checked by the join itself; OUTPUT like any other.
+int joinSlices(const CliOptions& options) {
+    if (const auto problem = tintreel::outputProblem(options)) return refuse(*problem, wantsJson(options));
+    return tintreel::runJoin(options);
+}
+
+int run(const CliOptions& options) {
+    if (options.join) return joinSlices(options);
+    const auto planned = tintreel::planRun(options);
+    if (const auto* problem = std::get_if<std::string>(&planned)) return refuse(*problem, wantsJson(options));
+    const auto& plan = std::get<tintreel::BatchPlan>(planned);
+    // The libraries' messages join the lines of the render they belong to:
+    // standard error carries only JSON, and a batch names each job's lines.
+    if (wantsJson(options) || !plan.single) tintreel::sendLibraryMessagesToLog();
+    return plan.single ? runSingle(options, plan.jobs.front()) : runMany(options, plan);
 }
 
 // Qt's own warnings (a missing runtime directory, font fallbacks) are not
@@ -62,5 +124,5 @@ int main(int argc, char* argv[]) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietQtMessages);
     QGuiApplication app(argc, argv);
-    return run(std::get<tintreel::CliOptions>(parsed));
+    return run(std::get<CliOptions>(parsed));
 }

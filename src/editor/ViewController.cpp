@@ -173,7 +173,7 @@ void ViewController::ResetInterface() {
     videoPath.clear();
     newVideoPath.clear();
     snapshot = std::make_shared<const Image>();
-    logo = std::make_shared<const Image>();
+    clearLogo();
 
     controls_.tabs->setCurrentIndex(0);
     controls_.browseStepper->setDoubleValue(0);

@@ -118,6 +118,7 @@ public:
     // a background refresh copies no pixels; replacing one swaps the pointer.
     SharedImage snapshot = std::make_shared<const Image>();
     SharedImage logo = std::make_shared<const Image>();
+    QString logoPath;  // where `logo` was read from (absolute); empty with no picture
     CoalescingGate refresh;  // running = updating, pending = selectionChanged
     CoalescingGate browse;   // running = gettingFrame, pending = frameIndexChanged
 
@@ -216,6 +217,9 @@ private:
     // ViewControllerHistory.cpp
     void restoreRecord(const std::string& record);
     bool writeProfile(const QString& path);
+    // Reads the watermark picture at `path` and shows its name; false when it cannot be read.
+    bool loadLogo(const QString& path);
+    void clearLogo();
 
     std::filesystem::path temporaryDirectory_;
     Dialogs& dialogs_;

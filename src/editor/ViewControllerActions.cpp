@@ -126,7 +126,7 @@ void ViewController::onGroupReset(const GroupSpec& group) {
     resetGroup(settings, group.id);
     for (const ControlSpec& control : controlCatalogue())
         if (control.group == group.id) writeControl(outlets_, control, settings);
-    if (group.resetClearsLogo) logo = std::make_shared<const Image>();
+    if (group.resetClearsLogo) clearLogo();
     refreshIf(groupState(settings, group.id));
 }
 

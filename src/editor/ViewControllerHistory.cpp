@@ -35,7 +35,7 @@ bool ViewController::writeProfile(const QString& path) {
     // Written beside the destination and renamed into place: a failed save
     // never leaves half a profile where a good one was.
     QSaveFile file(path);
-    const std::string record = currentRecord();
+    const std::string record = renderSettingsRecord(currentSettings(), {logoPath.toStdString()});
     if (!file.open(QIODevice::WriteOnly) || file.write(record.data(), static_cast<qint64>(record.size())) < 0 ||
         !file.commit()) {
         dialogs_.alert(QStringLiteral("The profile could not be saved."));
@@ -64,9 +64,14 @@ void ViewController::OnLoadProfile() {
     if (!file.open(QIODevice::ReadOnly)) return dialogs_.alert(QStringLiteral("The profile could not be read."));
     // A settings record is a few kilobytes; anything much larger is not one.
     const QByteArray bytes = file.read(1 << 20);
-    const RecordParseResult parsed = parseSettingsRecord(bytes.toStdString(), currentSettings());
+    RecordParseResult parsed = parseSettingsRecord(bytes.toStdString(), currentSettings());
     writeSettings(outlets_, parsed.settings);
     profilePath_ = *path;
+    // The profile's picture replaces the current one; one that cannot be
+    // read keeps the current picture, like any other unusable value.
+    const QString picture = QString::fromStdString(parsed.extras.logoPath);
+    if (!picture.isEmpty() && !loadLogo(picture))
+        parsed.problems.push_back("The watermark picture " + parsed.extras.logoPath + " could not be loaded.");
     if (!parsed.problems.empty()) {
         QStringList lines{QStringLiteral("Some settings of this profile could not be used and keep their current "
                                          "values:")};

@@ -163,11 +163,22 @@ void ViewController::finishRefresh(QImage result) {
 void ViewController::OnSelectImage() {
     const std::optional<QString> path = dialogs_.openFile(tr("Choose Picture"), {"png", "jpg", "jpeg"});
     if (!path || path->isEmpty()) return;
-    const QImage picture(*path);
-    if (picture.isNull()) return dialogs_.alert(QStringLiteral("The image could not be loaded."));
-    logo = std::make_shared<const Image>(fromQImage(picture));
-    controls_.pictureName->setText(QFileInfo(*path).fileName());
+    if (!loadLogo(*path)) return dialogs_.alert(QStringLiteral("The image could not be loaded."));
     refreshIf(groupCheckState(GroupId::ImageWatermark));
+}
+
+bool ViewController::loadLogo(const QString& path) {
+    const QImage picture(path);
+    if (picture.isNull()) return false;
+    logo = std::make_shared<const Image>(fromQImage(picture));
+    logoPath = QFileInfo(path).absoluteFilePath();
+    controls_.pictureName->setText(QFileInfo(path).fileName());
+    return true;
+}
+
+void ViewController::clearLogo() {
+    logo = std::make_shared<const Image>();
+    logoPath.clear();
 }
 
 void ViewController::ZoomPreview(double factor) { controls_.previewArea->zoom(factor); }

@@ -63,13 +63,18 @@ public:
         }
     }
 
-    void finish() {
+    // After the controls: a record that ended early keeps the base values.
+    void finishControls() {
         if (missing_ > 0)
             problems_.push_back("The settings end after line " + std::to_string(lines_.size()) + "; " +
                                 std::to_string(missing_) + " values keep their current setting.");
-        if (lines_.size() > position_)
-            problems_.push_back(std::to_string(lines_.size() - position_) +
-                                " lines after the last setting were ignored.");
+    }
+
+    // The extras, in their line order; what is missing keeps its default.
+    RecordExtras readExtras() {
+        RecordExtras extras;
+        if (position_ < lines_.size()) extras.logoPath = lines_[position_++];
+        return extras;
     }
 
 private:
@@ -183,10 +188,12 @@ std::string formatRecordDouble(double value) {
     return withPointIfNeeded(buffer, value);
 }
 
-std::string renderSettingsRecord(const EffectSettings& settings) {
+std::string renderSettingsRecord(const EffectSettings& settings, const RecordExtras& extras) {
     std::string out;
     out.reserve(2048);
     for (const ControlSpec& control : controlCatalogue()) renderRow(control, settings, out);
+    out += hasRecordLineBreak(extras.logoPath) ? std::string() : extras.logoPath;
+    out += '\n';
     return out;
 }
 
@@ -223,10 +230,11 @@ std::optional<int> settingsRecordLine(std::string_view outlet) {
 }
 
 RecordParseResult parseSettingsRecord(std::string_view record, const EffectSettings& base) {
-    RecordParseResult result{base, {}};
+    RecordParseResult result{base, {}, {}};
     RecordReader reader(splitRecordLines(record), result.settings, result.problems);
     for (const ControlSpec& control : controlCatalogue()) reader.read(control);
-    reader.finish();
+    reader.finishControls();
+    result.extras = reader.readExtras();
     return result;
 }
 

@@ -1,8 +1,14 @@
 #pragma once
-// The settings record: all EffectSettings as one text of 110 lines, one value
-// per line in catalogue order, each ended by a line feed. It is what the
-// history keeps, what a text field compares its text with, and what a
-// profile file holds.
+// The settings record: all EffectSettings as 110 lines, one value per line
+// in catalogue order, followed by the record's extras (below), each line
+// ended by a line feed. It is what the history keeps, what a text field
+// compares its text with, and what a profile file holds.
+//
+// New lines are only ever appended after the last one. A reader ignores
+// lines after the last one it knows (a later release wrote them), and a
+// record that ends after the controls' lines but before the extras (every
+// profile saved before they existed) gives the extras their defaults; neither
+// is a problem.
 //
 // Renderings: sliders and steppers with "%.6g" (".0" appended when the text
 // has neither a point nor an exponent and is a finite number), the colour's
@@ -20,12 +26,22 @@
 
 namespace tintreel {
 
-inline constexpr int kSettingsRecordLines = 110;
+// What a record holds besides the controls, in the order of its lines.
+struct RecordExtras {
+    // The image watermark's picture, as a full path, so that a profile used
+    // elsewhere (a batch, another machine) carries its logo; empty for none.
+    // A path holding a line break cannot be stored and is written empty.
+    std::string logoPath;
+    bool operator==(const RecordExtras&) const = default;
+};
+
+inline constexpr int kSettingsRecordControlLines = 110;
+inline constexpr int kSettingsRecordLines = kSettingsRecordControlLines + 1;
 
 std::string formatRecordFloat(float value);
 std::string formatRecordDouble(double value);
 
-std::string renderSettingsRecord(const EffectSettings& settings);
+std::string renderSettingsRecord(const EffectSettings& settings, const RecordExtras& extras = {});
 
 // The line (from 0) of the record that holds the control named `outlet`
 // (a text field of a pair has the line after its stepper's).
@@ -40,6 +56,7 @@ bool hasRecordLineBreak(std::string_view text);
 
 struct RecordParseResult {
     EffectSettings settings;
+    RecordExtras extras;
     // One sentence per line that could not be used as it stood; empty when the
     // whole record was read.
     std::vector<std::string> problems;
@@ -49,8 +66,9 @@ struct RecordParseResult {
 // does not parse as its control's kind, or names a check state or pop-up
 // index that does not exist, keeps the base value; a number outside its
 // control's range is clamped into it (a pair's text then shows the clamped
-// number); missing lines keep the base values and extra lines are ignored.
-// Every such case adds one problem; nothing ever leaves a control out of range.
+// number); missing control lines keep the base values. Every such case adds
+// one problem; nothing ever leaves a control out of range. Missing extras take
+// their defaults and lines after the last known one are ignored, silently.
 RecordParseResult parseSettingsRecord(std::string_view record, const EffectSettings& base);
 
 }  // namespace tintreel

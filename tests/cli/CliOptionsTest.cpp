@@ -53,7 +53,7 @@ TEST(CliOptions, HelpVersionAndMistakes) {
     EXPECT_NE(exited({"-h"}).message.find("Usage:"), std::string::npos);
     EXPECT_NE(exited({"--version"}).message.find(TINTREEL_VERSION), std::string::npos);
     for (const auto& args : std::vector<std::vector<std::string>>{
-             {"in.mov"}, {"-o", "out.mp4"}, {"-o", "out.mp4", "a.mov", "b.mov"}, {"--bogus", "-o", "x", "in.mov"},
+             {"in.mov"}, {"-o", "out.mp4"}, {"--bogus", "-o", "x", "in.mov"},
              {"-o"}, {"--set", "noequals", "-o", "x", "in.mov"}, {"--set", "=1", "-o", "x", "in.mov"},
              {"--passes", "two", "-o", "x", "in.mov"}, {"-o", "x", "in.mov", "--passes"}}) {
         const CliExit exit = exited(args);
@@ -76,9 +76,9 @@ TEST(CliOptions, SetWinsOverTheFileWhichWinsOverTheDefaults) {
     options.settingsFile = file;
     options.assignments = {{"sliderSepiaIntensity", "0.8"}, {"comboTextFontType", "Verdana"},
                            {"textFieldTextFontSize", "120"}, {"colorWellTextColor", "#ff0000"}};
-    const auto resolved = resolveSettings(options);
-    ASSERT_TRUE(std::holds_alternative<EffectSettings>(resolved)) << std::get<std::string>(resolved);
-    const auto& s = std::get<EffectSettings>(resolved);
+    const auto resolved = resolveLook(options);
+    ASSERT_TRUE(std::holds_alternative<Look>(resolved)) << std::get<std::string>(resolved);
+    const auto& s = std::get<Look>(resolved).settings;
     EXPECT_EQ(s.checkSepia, 1);
     EXPECT_EQ(s.sliderSepiaIntensity, 0.8f);
     EXPECT_EQ(s.sliderBrightness, 0.25f);
@@ -95,7 +95,7 @@ TEST(CliOptions, BadSettingsAreOneLineErrors) {
         CliOptions options;
         options.assignments = std::move(assignments);
         options.settingsFile = std::move(file);
-        const auto resolved = resolveSettings(options);
+        const auto resolved = resolveLook(options);
         EXPECT_TRUE(std::holds_alternative<std::string>(resolved));
         return std::holds_alternative<std::string>(resolved) ? std::get<std::string>(resolved) : std::string();
     };

@@ -9,14 +9,17 @@
 namespace tintreel::test {
 namespace fs = std::filesystem;
 
-CliRun runCli(const QStringList& arguments, const fs::path& runtimeDirectory, int signalAfterMs) {
+namespace {
+
+CliRun runProcess(QProcess& process, const QString& program, const QStringList& arguments,
+                  const fs::path& runtimeDirectory, const std::map<QString, QString>& extra, int signalAfterMs) {
     // A runtime directory is private to its user; Qt says so on standard error otherwise.
     fs::permissions(runtimeDirectory, fs::perms::owner_all, fs::perm_options::replace);
-    QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_RUNTIME_DIR", q(runtimeDirectory));
+    for (const auto& [name, value] : extra) environment.insert(name, value);
     process.setProcessEnvironment(environment);
-    process.start(QString(TINTREEL_RENDER_PATH), arguments);
+    process.start(program, arguments);
     process.waitForStarted();
     if (signalAfterMs >= 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(signalAfterMs));
@@ -25,6 +28,22 @@ CliRun runCli(const QStringList& arguments, const fs::path& runtimeDirectory, in
     process.waitForFinished(120000);
     return {process.exitCode(), process.readAllStandardError().toStdString(),
             process.readAllStandardOutput().toStdString()};
+}
+
+}  // namespace
+
+CliRun runCli(const QStringList& arguments, const fs::path& runtimeDirectory, int signalAfterMs) {
+    QProcess process;
+    return runProcess(process, QString(TINTREEL_RENDER_PATH), arguments, runtimeDirectory, {}, signalAfterMs);
+}
+
+CliRun runTool(const QString& program, const QStringList& arguments, const fs::path& runtimeDirectory,
+               const fs::path& workingDirectory, const std::map<QString, QString>& extra) {
+    QProcess process;
+    process.setWorkingDirectory(q(workingDirectory));
+    std::map<QString, QString> variables = extra;
+    variables.emplace("TINTREEL_RENDER", QString(TINTREEL_RENDER_PATH));
+    return runProcess(process, program, arguments, runtimeDirectory, variables, -1);
 }
 
 QString q(const fs::path& path) {

@@ -5,6 +5,7 @@
 
 #include <QStringList>
 #include <filesystem>
+#include <map>
 #include <string>
 
 namespace tintreel::test {
@@ -18,6 +19,11 @@ struct CliRun {
 // Runs the program with `arguments`; SIGINT after `signalAfterMs` when not negative.
 CliRun runCli(const QStringList& arguments, const std::filesystem::path& runtimeDirectory,
               int signalAfterMs = -1);
+
+// Runs another `program` (a shell, GNU parallel) the same way, in `workingDirectory`,
+// with TINTREEL_RENDER naming our program and the `extra` variables set.
+CliRun runTool(const QString& program, const QStringList& arguments, const std::filesystem::path& runtimeDirectory,
+               const std::filesystem::path& workingDirectory, const std::map<QString, QString>& extra = {});
 
 QString q(const std::filesystem::path& path);
 

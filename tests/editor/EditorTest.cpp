@@ -293,6 +293,34 @@ TEST_F(EditorTest, ProfilesSaveAndLoadAndADamagedOneSaysWhatItSkipped) {
     EXPECT_EQ(controller->currentSettings().comboTextFontType, 12);
 }
 
+// A profile carries its watermark picture by path: loading it brings the
+// picture back, and a picture that has gone since is named in the alert.
+TEST_F(EditorTest, ProfilesCarryTheWatermarkPicture) {
+    const auto dir = test::scratchDirectory("editor-profile-logo");
+    ASSERT_TRUE(test::writePicture(dir / "logo.png"));
+    dialogs.openPaths.push_back(QString::fromStdString((dir / "logo.png").string()));
+    outlet<QPushButton>("buttonSelectImage")->click();
+    ASSERT_FALSE(controller->logo->isEmpty());
+    dialogs.savePaths.push_back(QString::fromStdString((dir / "look.tintreel").string()));
+    window.command("OnSaveProfileAs")->trigger();
+
+    window.command("OnFileNew")->trigger();
+    ASSERT_TRUE(controller->logo->isEmpty());
+    dialogs.openPaths.push_back(QString::fromStdString((dir / "look.tintreel").string()));
+    window.command("OnLoadProfile")->trigger();
+    EXPECT_TRUE(dialogs.alerts.empty());
+    EXPECT_EQ(controller->logo->width(), 64);
+    EXPECT_EQ(controller->logoPath.toStdString(), (dir / "logo.png").string());
+
+    window.command("OnFileNew")->trigger();
+    std::filesystem::remove(dir / "logo.png");
+    dialogs.openPaths.push_back(QString::fromStdString((dir / "look.tintreel").string()));
+    window.command("OnLoadProfile")->trigger();
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_TRUE(dialogs.alerts[0].text.contains("logo.png")) << dialogs.alerts[0].text.toStdString();
+    EXPECT_TRUE(controller->logo->isEmpty());
+}
+
 TEST_F(EditorTest, DropsCheckTheFileAskOnlyOverAPreviewAndLoad) {
     const auto dir = test::scratchDirectory("editor-drops");
     const auto upper = dir / "CLIP.MOV";

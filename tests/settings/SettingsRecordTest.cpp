@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <limits>
 
 #include "settings/ControlCatalogue.h"
+#include "settings/NamedSetting.h"
 #include "settings/SettingsRecord.h"
 
 namespace tintreel {
@@ -51,6 +54,7 @@ TEST(SettingsRecord, DefaultRecordHasTheKnownLines) {
     EXPECT_EQ(lines[93], "0");
     EXPECT_EQ(lines[105], "1");
     EXPECT_EQ(lines[109], "0");
+    EXPECT_EQ(lines[110], "") << "no logo";
 }
 
 TEST(SettingsRecord, LineNumbersOfTheComparedFields) {
@@ -135,10 +139,49 @@ TEST(SettingsRecord, DamagedRecordsKeepTheBaseAndStayInRange) {
     EXPECT_TRUE(empty.settings == base);
     EXPECT_EQ(empty.problems.size(), 1u);
 
-    const RecordParseResult extra = parseSettingsRecord(renderSettingsRecord(base) + "more\nlines\n", base);
-    EXPECT_TRUE(extra.settings == base);
-    ASSERT_EQ(extra.problems.size(), 1u);
-    EXPECT_NE(extra.problems[0].find("2 lines"), std::string::npos);
+}
+
+// Lines are only ever appended: a reader skips what a later release added,
+// and the logo line of a record that has it comes back as written.
+TEST(SettingsRecord, ExtrasRoundTripAndLaterLinesAreIgnoredQuietly) {
+    EffectSettings base = defaultEffectSettings();
+    base.checkImageWatermark = 1;
+    const RecordExtras extras{"/home/me/logos/brand mark.png"};
+    const std::string record = renderSettingsRecord(base, extras);
+    EXPECT_EQ(splitRecordLines(record).size(), static_cast<std::size_t>(kSettingsRecordLines));
+
+    const RecordParseResult later = parseSettingsRecord(record + "a setting of a later release\n7\n", {});
+    EXPECT_TRUE(later.settings == base);
+    EXPECT_EQ(later.extras, extras);
+    EXPECT_TRUE(later.problems.empty()) << later.problems.front();
+
+    // A path with a line break would shift every line after it: not stored.
+    const std::string broken = renderSettingsRecord(base, {"/tmp/two\nlines.png"});
+    EXPECT_EQ(splitRecordLines(broken).size(), static_cast<std::size_t>(kSettingsRecordLines));
+    EXPECT_EQ(parseSettingsRecord(broken, base).extras.logoPath, "");
+}
+
+// A profile written before the record had its logo line, committed as that
+// release wrote it: it loads without a problem, every value as saved, and
+// no logo.
+TEST(SettingsRecord, AProfileOfTheEarlierLayoutLoadsUnchanged) {
+    std::ifstream file(std::string(TINTREEL_SETTINGS_FIXTURES) + "/profile-without-logo.tintreel", std::ios::binary);
+    ASSERT_TRUE(file);
+    const std::string old{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    ASSERT_EQ(splitRecordLines(old).size(), static_cast<std::size_t>(kSettingsRecordControlLines));
+
+    const RecordParseResult parsed = parseSettingsRecord(old, EffectSettings{});
+    EXPECT_TRUE(parsed.problems.empty()) << parsed.problems.front();
+    EXPECT_EQ(parsed.extras, RecordExtras{});
+    EffectSettings expected = defaultEffectSettings();
+    for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
+             {"checkSepia", "1"}, {"sliderSepiaIntensity", "0.8"}, {"checkVignette", "1"},
+             {"checkTextWatermark", "1"}, {"textFieldText", "Old profile"}, {"colorWellTextColor", "#ffcc00"},
+             {"sliderBrightness", "0.1"}})
+        ASSERT_EQ(assignNamedSetting(expected, name, value), std::nullopt) << name;
+    EXPECT_TRUE(parsed.settings == expected);
+    // Saved again, it is the same record with an empty logo line after it.
+    EXPECT_EQ(renderSettingsRecord(parsed.settings), old + "\n");
 }
 
 TEST(SettingsRecord, LineBreaksOfEveryKindSplitLines) {

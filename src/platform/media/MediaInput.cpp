@@ -79,6 +79,11 @@ int VideoDecoder::open(const AVStream& stream) {
     if (int error = avcodec_parameters_to_context(codec_.get(), stream.codecpar); error < 0) return error;
     codec_->pkt_timebase = stream.time_base;
     codec_->thread_count = 0;  // as many as the machine has
+    // The decoder's own threads log for the render that opened it (LibraryLog.h).
+    if (const ScopedThreadLogSink* sink = ScopedThreadLogSink::current()) {
+        logSink_ = std::make_unique<LogSink>(sink->sink());
+        codec_->opaque = logSink_.get();
+    }
     return avcodec_open2(codec_.get(), codec, nullptr);
 }
 

@@ -14,6 +14,7 @@
 #include "platform/media/Deinterlacer.h"
 #include "platform/media/FfmpegHandles.h"
 #include "platform/media/MediaAsset.h"
+#include "platform/system/Log.h"
 
 namespace tintreel::media {
 
@@ -46,6 +47,9 @@ public:
 private:
     bool deinterlaces(AVFrame& decoded);
 
+    // The log sink of the thread that opened the decoder, for the lines of
+    // its worker threads (LibraryLog.h); it outlives the codec context.
+    std::unique_ptr<LogSink> logSink_;
     CodecContextPtr codec_;
     bool interlacedStream_ = false;
     bool deinterlacerFailed_ = false;

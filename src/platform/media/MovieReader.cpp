@@ -380,9 +380,18 @@ bool MovieReader::startProcessing(FrameOperation operation, MovieWriter& writer,
     if (const auto notice = eightBitNotice(*d.input->streams[d.videoIndex]->codecpar)) logLine(*notice);
     d.lastWritten = nowNanos();
     d.delivering = true;
-    d.decodeThread = std::thread([&d] { d.decodeLoop(); });
-    d.operateThread = std::thread([&d, operation = std::move(operation)] { d.operateLoop(operation); });
-    d.writeThread = std::thread([&d, &writer, onAdvance = std::move(onAdvance)] {
+    // The stages' lines belong to the render that started them.
+    const ScopedThreadLogSink* log = ScopedThreadLogSink::current();
+    d.decodeThread = std::thread([&d, log] {
+        const ScopedThreadLogSink inherited(log);
+        d.decodeLoop();
+    });
+    d.operateThread = std::thread([&d, log, operation = std::move(operation)] {
+        const ScopedThreadLogSink inherited(log);
+        d.operateLoop(operation);
+    });
+    d.writeThread = std::thread([&d, &writer, log, onAdvance = std::move(onAdvance)] {
+        const ScopedThreadLogSink inherited(log);
         d.writeLoop(writer, onAdvance);
         d.delivering = false;
     });

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
+#include <regex>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -46,6 +47,11 @@ fs::path partialNameBeside(const fs::path& destination, std::string_view extensi
     name += "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".partial";
     if (!extension.empty()) name += "." + std::string(extension);
     return name;
+}
+
+bool isPartialName(const fs::path& file) {
+    static const std::regex partial(R"(.+\.[0-9]+-[0-9]+\.partial(\.[^.]+)?)");
+    return std::regex_match(file.filename().string(), partial);
 }
 
 namespace {

@@ -31,4 +31,8 @@ Status moveFileAtomically(const std::filesystem::path& from, const std::filesyst
 // the file's format by its name.
 std::filesystem::path partialNameBeside(const std::filesystem::path& destination, std::string_view extension = {});
 
+// True when `file` is named as partialNameBeside names files: a leftover of a
+// process that was killed before it could rename or remove it.
+bool isPartialName(const std::filesystem::path& file);
+
 }  // namespace tintreel

@@ -9,10 +9,12 @@ namespace {
 // Guards the choice of sink and keeps lines from different threads whole.
 std::mutex sinkMutex;
 ScopedLogCapture* innermostCapture = nullptr;
+thread_local ScopedThreadLogSink* threadSink = nullptr;
 
 }  // namespace
 
 void logLine(std::string_view line) {
+    if (threadSink && threadSink->sink_) return threadSink->sink_(line);
     std::lock_guard lock(sinkMutex);
     if (innermostCapture) return innermostCapture->append(line);
     std::cout << line << std::endl;
@@ -28,6 +30,19 @@ ScopedLogCapture::~ScopedLogCapture() {
     std::lock_guard lock(sinkMutex);
     innermostCapture = outer_;
 }
+
+ScopedThreadLogSink::ScopedThreadLogSink(LogSink sink)
+    : sink_(std::move(sink)), outer_(threadSink) {
+    threadSink = this;
+}
+
+ScopedThreadLogSink::ScopedThreadLogSink(const ScopedThreadLogSink* starter)
+    : ScopedThreadLogSink(starter ? starter->sink_ : LogSink()) {}
+
+ScopedThreadLogSink::~ScopedThreadLogSink() { threadSink = outer_; }
+
+const ScopedThreadLogSink* ScopedThreadLogSink::current() { return threadSink; }
+
 
 void ScopedLogCapture::append(std::string_view line) {
     std::lock_guard lock(mutex_);

@@ -8,14 +8,19 @@
 //
 // Threads: logLine may be called from any thread; each line reaches the sink
 // whole, one at a time. A ScopedLogCapture is made and destroyed on one
-// thread; captures nest, the innermost one receiving the lines.
+// thread; captures nest, the innermost one receiving the lines. A
+// ScopedThreadLogSink takes only the lines logged on its own thread (a job
+// of a batch naming its lines), ahead of any capture.
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tintreel {
+
+using LogSink = std::function<void(std::string_view)>;
 
 // Prints `line` followed by a line break, flushed at once.
 void logLine(std::string_view line);
@@ -39,6 +44,30 @@ private:
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
     ScopedLogCapture* outer_;
+};
+
+// Hands every line logged on the constructing thread to `sink` for its
+// lifetime; made and destroyed on that thread, and nesting like captures.
+// A thread started for the same work takes the starter's sink along:
+// `ScopedThreadLogSink inherited(starterSink)` with the starter's current()
+// copies its sink, so only what that sink writes to must outlive the thread.
+class ScopedThreadLogSink {
+public:
+    explicit ScopedThreadLogSink(LogSink sink);
+    explicit ScopedThreadLogSink(const ScopedThreadLogSink* starter);
+    // The calling thread's sink; nothing when it has none.
+    static const ScopedThreadLogSink* current();
+    // A copy of the sink, for a library's own worker threads, whose lines
+    // name the object they work for rather than come from a thread of ours.
+    const LogSink& sink() const { return sink_; }
+    ~ScopedThreadLogSink();
+    ScopedThreadLogSink(const ScopedThreadLogSink&) = delete;
+    ScopedThreadLogSink& operator=(const ScopedThreadLogSink&) = delete;
+
+private:
+    friend void logLine(std::string_view line);
+    LogSink sink_;
+    ScopedThreadLogSink* outer_;
 };
 
 }  // namespace tintreel

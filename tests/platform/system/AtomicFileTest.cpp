@@ -117,5 +117,12 @@ TEST(AtomicFile, MoveAcrossFileSystemsCopiesThenRemoves) {
     EXPECT_FALSE(fs::exists(elsewhere));
 }
 
+TEST(AtomicFile, PartialNamesAreKnownAgain) {
+    EXPECT_TRUE(isPartialName(partialNameBeside("/out/clip.mp4", "mp4")));
+    EXPECT_TRUE(isPartialName(partialNameBeside("clip.mov")));
+    for (const char* name : {"clip.mp4", "clip.partial.mp4", "take.2024.partial.mp4", "/out.1-2.partial/clip.mp4"})
+        EXPECT_FALSE(isPartialName(name)) << name;
+}
+
 }  // namespace
 }  // namespace tintreel

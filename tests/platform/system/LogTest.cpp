@@ -41,5 +41,22 @@ TEST(Log, LinesFromManyThreadsArriveWhole) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), line), 2000);
 }
 
+TEST(Log, AThreadSinkTakesOnlyItsOwnThreadsLines) {
+    const ScopedLogCapture capture;
+    std::vector<std::string> mine;
+    {
+        const ScopedThreadLogSink sink([&mine](std::string_view line) { mine.emplace_back(line); });
+        logLine("from this thread");
+        std::thread([] { logLine("from another thread"); }).join();
+        std::thread([starter = ScopedThreadLogSink::current()] {
+            const ScopedThreadLogSink inherited(starter);
+            logLine("from a thread it started");
+        }).join();
+    }
+    logLine("after the sink");
+    EXPECT_EQ(mine, (std::vector<std::string>{"from this thread", "from a thread it started"}));
+    EXPECT_EQ(capture.lines(), (std::vector<std::string>{"from another thread", "after the sink"}));
+}
+
 }  // namespace
 }  // namespace tintreel

@@ -1,0 +1,202 @@
+// Many inputs in one run of the real program: a folder of good and bad
+// clips rendered two at a time, resumed with --skip-existing, cancelled in
+// the middle, and reported as JSON lines.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "cli/CliProgram.h"
+#include "support/Clips.h"
+
+namespace tintreel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CliRun;
+using test::q;
+using test::runCli;
+
+fs::path goodClip() {
+    return test::makeClip(
+        "-f lavfi -i testsrc2=s=160x90:r=25:d=1 -f lavfi -i sine=d=1 -pix_fmt yuv420p "
+        "-c:v libx264 -c:a aac",
+        "mov");
+}
+
+fs::path silentClip() {
+    return test::makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=1 -pix_fmt yuv420p -c:v libx264", "mp4");
+}
+
+// Opens (its index is at the front) but its data ends half way.
+void writeTruncatedClip(const fs::path& target) {
+    fs::copy_file(
+        test::makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=2 -f lavfi -i sine=d=2 -pix_fmt yuv420p "
+                       "-c:v libx264 -c:a aac -movflags +faststart",
+                       "mp4"),
+        target);
+    fs::resize_file(target, fs::file_size(target) / 2);
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::string listing(const fs::path& dir) {
+    return test::runCommand("cd '" + dir.string() + "' && find . | sort").value_or("");
+}
+
+class BatchCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = test::scratchDirectory(std::string("cli-batch-") +
+                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        in_ = dir_ / "in";
+        out_ = dir_ / "out";
+        runtime_ = dir_ / "runtime";
+        for (const fs::path& folder : {in_, out_, runtime_}) fs::create_directories(folder);
+    }
+
+    // A folder with a good clip, a clip without audio, a truncated clip and a text file named .mp4.
+    void fillMixedFolder() {
+        fs::copy_file(goodClip(), in_ / "good.mov");
+        fs::copy_file(silentClip(), in_ / "silent.mp4");
+        writeTruncatedClip(in_ / "truncated.mp4");
+        std::ofstream(in_ / "notes.mp4") << "not a movie\n";
+    }
+
+    fs::path dir_;
+    fs::path in_;
+    fs::path out_;
+    fs::path runtime_;
+};
+
+TEST_F(BatchCommand, BadInputsFailAloneAndASecondRunSkipsWhatIsDone) {
+    fillMixedFolder();
+    // The text watermark draws with fonts on both job threads at once.
+    const CliRun run = runCli({"-j", "2", "--set", "checkSepia=1", "--set", "checkTextWatermark=1", "-o", q(out_), q(in_)},
+                              runtime_);
+    EXPECT_EQ(run.status, 1) << run.errors;
+    test::expectSameMovie(in_ / "good.mov", out_ / "good.mov");
+    test::expectSameMovie(in_ / "silent.mp4", out_ / "silent.mp4");
+    EXPECT_EQ(listing(out_), ".\n./good.mov\n./silent.mp4\n") << "nothing of the failed jobs is left";
+    const std::vector<std::string> lines = linesOf(run.errors);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "tintreel-render: 2 done, 0 skipped, 2 failed, 0 cancelled; failed: " +
+                                (in_ / "notes.mp4").string() + ", " + (in_ / "truncated.mp4").string());
+    // Two jobs at once: every other line, and every log line, names its input.
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+        EXPECT_EQ(lines[i].rfind(in_.string() + "/", 0), 0u) << lines[i];
+    for (const std::string& line : linesOf(run.output))
+        EXPECT_EQ(line.rfind(in_.string() + "/", 0), 0u) << line;
+    EXPECT_TRUE(fs::is_empty(runtime_)) << "temporary files are removed";
+
+    const auto writtenAt = fs::last_write_time(out_ / "good.mov");
+    const CliRun resumed =
+        runCli({"-j", "2", "--skip-existing", "--set", "checkSepia=1", "-o", q(out_), q(in_)}, runtime_);
+    EXPECT_EQ(resumed.status, 1);
+    EXPECT_NE(resumed.errors.find("0 done, 2 skipped, 2 failed, 0 cancelled"), std::string::npos)
+        << resumed.errors;
+    for (const char* done : {"good.mov: Rendering", "silent.mp4: Rendering"})
+        EXPECT_EQ(resumed.errors.find(done), std::string::npos) << "rendered again: " << resumed.errors;
+    EXPECT_EQ(fs::last_write_time(out_ / "good.mov"), writtenAt);
+
+    // Only the good ones: all skipped is success; without a flag an existing output fails its job alone.
+    const QStringList good{q(in_ / "good.mov"), q(in_ / "silent.mp4")};
+    EXPECT_EQ(runCli(QStringList{"--skip-existing", "-o", q(out_)} + good, runtime_).status, 0);
+    const CliRun again = runCli(QStringList{"-o", q(out_)} + good, runtime_);
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.errors.find("exists: use -y (--overwrite)"), std::string::npos) << again.errors;
+    EXPECT_NE(again.errors.find("0 done, 0 skipped, 2 failed"), std::string::npos) << again.errors;
+    EXPECT_EQ(fs::last_write_time(out_ / "good.mov"), writtenAt);
+}
+
+TEST_F(BatchCommand, AnInterruptCancelsEveryJobAndLeavesNoPartialOutput) {
+    const fs::path longClip = test::makeClip(
+        "-f lavfi -i testsrc2=s=320x180:r=30:d=20 -f lavfi -i sine=d=20 "
+        "-pix_fmt yuv420p -c:v libx264 -c:a aac",
+        "mp4");
+    for (const char* name : {"a.mp4", "b.mp4", "c.mp4"}) fs::copy_file(longClip, in_ / name);
+    const CliRun run = runCli({"-j", "2", "--set", "checkCartoon=1", "--set", "checkSepia=1", "-o",
+                               q(out_ / "{name}_look.mp4"), q(in_)},
+                              runtime_, 1500);
+    EXPECT_EQ(run.status, 130) << run.errors;
+    EXPECT_EQ(listing(out_), ".\n") << "no output, partial or whole";
+    EXPECT_TRUE(fs::is_empty(runtime_)) << "temporary files are removed";
+    EXPECT_NE(run.errors.find("0 done, 0 skipped, 0 failed, 3 cancelled"), std::string::npos) << run.errors;
+}
+
+TEST_F(BatchCommand, ASingleInputSkipsAnExistingOutputButNeverItself) {
+    fs::copy_file(goodClip(), in_ / "good.mov");
+    std::ofstream(out_ / "good.mov") << "kept";
+    const CliRun kept = runCli({"--skip-existing", "-o", q(out_ / "good.mov"), q(in_ / "good.mov")}, runtime_);
+    EXPECT_EQ(kept.status, 0) << kept.errors;
+    EXPECT_NE(kept.errors.find("kept the existing"), std::string::npos) << kept.errors;
+    EXPECT_EQ(test::runCommand("cat '" + (out_ / "good.mov").string() + "'"), "kept");
+    const CliRun itself = runCli({"--skip-existing", "-o", q(in_ / "good.mov"), q(in_ / "good.mov")}, runtime_);
+    EXPECT_EQ(itself.status, 2);
+    EXPECT_NE(itself.errors.find("this run reads"), std::string::npos) << itself.errors;
+}
+
+QJsonObject parsedObject(const std::string& line) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << line;
+    EXPECT_TRUE(document.isObject()) << line;
+    return document.object();
+}
+
+TEST_F(BatchCommand, JsonProgressIsOneObjectPerLineAndNothingElse) {
+    fillMixedFolder();
+    const CliRun run =
+        runCli({"--progress", "json", "-j", "2", "--set", "checkSepia=1", "-o", q(out_), q(in_)}, runtime_);
+    EXPECT_EQ(run.status, 1);
+    const std::vector<std::string> lines = linesOf(run.errors);
+    ASSERT_GT(lines.size(), 4u) << run.errors;
+    std::map<std::string, QJsonObject> last;  // the last object of each input
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+        const QJsonObject object = parsedObject(lines[i]);
+        for (const char* key : {"input", "output", "percent", "fps", "eta_s", "state", "message"})
+            EXPECT_TRUE(object.contains(key)) << key << " in " << lines[i];
+        last[object["input"].toString().toStdString()] = object;
+    }
+    ASSERT_EQ(last.size(), 4u);
+    const QJsonObject good = last[(in_ / "good.mov").string()];
+    EXPECT_EQ(good["state"].toString(), "done");
+    EXPECT_EQ(good["percent"].toDouble(), 100.0);
+    EXPECT_EQ(good["output"].toString().toStdString(), (out_ / "good.mov").string());
+    const QJsonObject bad = last[(in_ / "notes.mp4").string()];
+    EXPECT_EQ(bad["state"].toString(), "failed");
+    EXPECT_TRUE(bad["message"].toString().contains("cannot use")) << bad["message"].toString().toStdString();
+    EXPECT_EQ(last[(in_ / "truncated.mp4").string()]["state"].toString(), "failed");
+
+    const QJsonObject summary = parsedObject(lines.back())["summary"].toObject();
+    EXPECT_EQ(summary["done"].toInt(), 2);
+    EXPECT_EQ(summary["failed"].toInt(), 2);
+    EXPECT_EQ(summary["failed_inputs"].toArray().size(), 2);
+
+    // One INPUT speaks JSON too, refusals included.
+    const CliRun single = runCli(
+        {"--progress", "json", "--set", "checkSepia=1", "-o", q(dir_ / "one.mov"), q(in_ / "good.mov")},
+        runtime_);
+    EXPECT_EQ(single.status, 0);
+    const std::vector<std::string> singleLines = linesOf(single.errors);
+    ASSERT_FALSE(singleLines.empty());
+    for (const std::string& line : singleLines) parsedObject(line);
+    EXPECT_EQ(parsedObject(singleLines.back())["state"].toString(), "done");
+    const CliRun refused =
+        runCli({"--progress", "json", "-o", q(dir_ / "one.mov"), q(in_ / "good.mov")}, runtime_);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(parsedObject(refused.errors)["state"].toString(), "failed");
+}
+
+}  // namespace
+}  // namespace tintreel

@@ -1,0 +1,150 @@
+// Planning a run of many inputs, without rendering: which files a folder
+// gives, where each output goes, and the refusals that come before any job.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "cli/BatchPlan.h"
+#include "support/Clips.h"
+
+namespace tintreel {
+namespace {
+
+namespace fs = std::filesystem;
+
+CliOptions parsedOptions(const std::vector<std::string>& args) {
+    auto result = parseCommandLine(args);
+    EXPECT_TRUE(std::holds_alternative<CliOptions>(result)) << std::get<CliExit>(result).message;
+    return std::holds_alternative<CliOptions>(result) ? std::get<CliOptions>(result) : CliOptions{};
+}
+
+// The plan's outputs, relative to `base`, or the refusal.
+std::vector<std::string> outputsOf(const std::vector<std::string>& args, const fs::path& base) {
+    const CliOptions options = parsedOptions(args);
+    auto planned = planRun(options);
+    if (auto* problem = std::get_if<std::string>(&planned)) return {"refused: " + *problem};
+    const BatchPlan& plan = std::get<BatchPlan>(planned);
+    if (!plan.single)
+        if (auto problem = batchProblem(options, plan)) return {"refused: " + *problem};
+    std::vector<std::string> outputs;
+    for (const PlannedJob& job : plan.jobs) outputs.push_back(job.output.lexically_relative(base).string());
+    return outputs;
+}
+
+void touch(const fs::path& file) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << "x";
+}
+
+class BatchPlanning : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = test::scratchDirectory(std::string("cli-plan-") +
+                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        for (const char* name : {"in/b.mov", "in/a.MKV", "in/notes.txt", "in/.hidden.mp4", "in/x.mp4.412-0.partial.mp4", "in/sub/c.mp4",
+                                 "in/sub/deeper/d.avi", "in/.cache/e.mp4"})
+            touch(dir_ / name);
+        fs::create_directories(dir_ / "out");
+    }
+    std::string p(const char* relative) const { return (dir_ / relative).string(); }
+    std::vector<std::string> outputs(const std::vector<std::string>& args) const {
+        return outputsOf(args, dir_);
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(BatchPlanning, FoldersGiveTheirMoviesAndAnOutputFolderKeepsNamesAndContainers) {
+    EXPECT_EQ(outputs({"-o", p("out"), p("in")}), (std::vector<std::string>{"out/a.mp4", "out/b.mov"}));
+    EXPECT_EQ(outputs({"--recursive", "-o", p("out"), p("in")}),
+              (std::vector<std::string>{"out/a.mp4", "out/b.mov", "out/sub/c.mp4", "out/sub/deeper/d.mp4"}));
+    // Without an output folder --recursive writes where the template says.
+    EXPECT_EQ(outputs({"--recursive", "-o", "{dir}/{name}_look.mp4", p("in/sub")}),
+              (std::vector<std::string>{"in/sub/c_look.mp4", "in/sub/deeper/d_look.mp4"}));
+    // An output folder inside the input folder is not searched.
+    touch(dir_ / "in/out/old.mp4");
+    EXPECT_EQ(outputs({"--recursive", "-o", p("in/out"), p("in/sub")}),
+              (std::vector<std::string>{"in/out/c.mp4", "in/out/deeper/d.mp4"}));
+    EXPECT_EQ(outputs({"--recursive", "-o", p("in/out"), p("in")}).size(), 4u);
+}
+
+TEST_F(BatchPlanning, TemplatesFillEveryField) {
+    EXPECT_EQ(outputs({"-o", p("out/{n}-{name}.{ext}.mp4"), p("in/b.mov"), p("in/sub/c.mp4")}),
+              (std::vector<std::string>{"out/1-b.mov.mp4", "out/2-c.mp4.mp4"}));
+    EXPECT_EQ(outputs({"-o", "{dir}/{name}_look.mp4", p("in/b.mov")}),
+              (std::vector<std::string>{"in/b_look.mp4"}));
+    auto expanded = expandOutputTemplate("{name}-{n}.mp4", "clip.tar.mov", 7);
+    EXPECT_EQ(std::get<fs::path>(expanded), "clip.tar-7.mp4");
+    EXPECT_EQ(std::get<fs::path>(expandOutputTemplate("{dir}/x.mp4", "clip.mov", 1)), "./x.mp4");
+    EXPECT_NE(std::get<std::string>(expandOutputTemplate("{base}.mp4", "a.mov", 1)).find("no field {base}"),
+              std::string::npos);
+    EXPECT_NE(std::get<std::string>(expandOutputTemplate("out/{name.mp4", "a.mov", 1)).find("without its }"),
+              std::string::npos);
+}
+
+TEST_F(BatchPlanning, CollisionsAndOutputsThatAreInputsAreRefusedBeforeAnything) {
+    const auto refusal = [this](const std::vector<std::string>& args) {
+        const std::vector<std::string> result = outputs(args);
+        return result.size() == 1 && result[0].starts_with("refused: ") ? result[0] : std::string("accepted");
+    };
+    EXPECT_NE(refusal({"-o", p("out/same.mp4"), p("in/b.mov"), p("in/sub/c.mp4")}).find("would both write"),
+              std::string::npos);
+    // The same file twice, once directly and once through its folder.
+    EXPECT_NE(refusal({"-o", p("out"), p("in/b.mov"), p("in")}).find("would both write"), std::string::npos);
+    EXPECT_NE(
+        refusal({"-y", "-o", "{dir}/{name}.{ext}", p("in/b.mov"), p("in/sub/c.mp4")}).find("this run reads"),
+        std::string::npos);
+    // b's output would be the other input, b_look.mov, even with -y.
+    touch(dir_ / "in/b_look.mov");
+    EXPECT_NE(refusal({"-y", "-o", "{dir}/{name}_look.mov", p("in/b.mov"), p("in/b_look.mov")})
+                  .find("this run reads"),
+              std::string::npos);
+    EXPECT_NE(refusal({"-o", p("missing/{name}.mp4"), p("in/b.mov"), p("in/sub/c.mp4")}).find("no folder"),
+              std::string::npos);
+    fs::create_directories(dir_ / "c");
+    EXPECT_NE(refusal({"-o", p("{name}"), p("in/b.mov"), p("in/sub/c.mp4")}).find("is a folder"),
+              std::string::npos);
+    touch(dir_ / "empty/notes.txt");
+    EXPECT_NE(refusal({"-o", p("out"), p("empty")}).find("no movies"), std::string::npos);
+}
+
+TEST_F(BatchPlanning, AListGivesItsLinesAndIndexOneOfThem) {
+    std::ofstream(dir_ / "files.txt") << p("in/b.mov") << "\r\n\n" << p("in/sub/c.mp4") << "\n";
+    EXPECT_EQ(outputs({"--list", p("files.txt"), "-o", p("out/{n}_{name}.mp4")}),
+              (std::vector<std::string>{"out/1_b.mp4", "out/3_c.mp4"}));
+    EXPECT_EQ(outputs({"--list", p("files.txt"), "--index", "3", "-o", p("out")}),
+              (std::vector<std::string>{"out/c.mp4"}));
+    EXPECT_NE(outputs({"--list", p("files.txt"), "--index", "2", "-o", p("out")})[0].find("is empty"),
+              std::string::npos);
+    EXPECT_NE(outputs({"--list", p("files.txt"), "--index", "4", "-o", p("out")})[0].find("fewer lines"),
+              std::string::npos);
+    EXPECT_NE(outputs({"--list", p("nothing.txt"), "-o", p("out")})[0].find("cannot read"),
+              std::string::npos);
+}
+
+TEST(BatchOptions, NewOptionsParseAndContradictionsAreRefused) {
+    const CliOptions batch = parsedOptions(
+        {"-j", "3", "--skip-existing", "--recursive", "--progress", "json", "-o", "out", "a.mov", "folder"});
+    EXPECT_EQ(batch.jobs, 3);
+    EXPECT_TRUE(batch.skipExisting && batch.recursive);
+    EXPECT_EQ(batch.progress, ProgressFormat::Json);
+    EXPECT_EQ(batch.inputs, (std::vector<fs::path>{"a.mov", "folder"}));
+    EXPECT_EQ(parsedOptions({"-j2", "-o", "out", "a.mov"}).jobs, 2);
+    const CliOptions listed = parsedOptions({"--list", "files.txt", "--index", "4", "-o", "out"});
+    EXPECT_EQ(listed.listIndex, 4);
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"--skip-existing", "-y", "-o", "x", "a.mov"},
+                                               {"-j", "0", "-o", "x", "a.mov"},
+                                               {"-j", "two", "-o", "x", "a.mov"},
+                                               {"--index", "2", "-o", "x", "a.mov"},
+                                               {"--list", "f.txt", "-o", "x", "a.mov"},
+                                               {"--progress", "xml", "-o", "x", "a.mov"},
+                                               {"--still", "-o", "x.png", "a.mov", "b.mov"}}) {
+        const auto result = parseCommandLine(args);
+        ASSERT_TRUE(std::holds_alternative<CliExit>(result)) << args[0];
+        EXPECT_EQ(std::get<CliExit>(result).status, kExitBadInput);
+    }
+}
+
+}  // namespace
+}  // namespace tintreel
