@@ -2,7 +2,8 @@
 // The command line of tintreel-render: what was asked for, and the settings
 // it resolves to (defaults, then the settings file, then each --set in order).
 //
-//   tintreel-render -o OUTPUT [-y] [--passes one|each] [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT
+//   tintreel-render -o OUTPUT [-y] [--passes one|each] [--codec C] [--quality Q] [--speed S] [--height N]
+//                   [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT
 //   tintreel-render --still [SECONDS] -o OUT.png [-y] [...] INPUT
 //
 // Exit statuses shared by every mode live here too.
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "imaging/EffectSettings.h"
+#include "platform/media/RenderSettings.h"
 #include "render/PassMode.h"
 
 namespace tintreel {
@@ -34,6 +36,7 @@ struct CliOptions {
     bool overwrite = false;             // -y: an existing OUTPUT may be replaced
     bool still = false;                 // write a PNG still instead of a movie
     std::optional<double> stillSeconds;  // the movie time of the still
+    RenderSettings render;               // --codec, --quality, --speed, --height
 };
 
 // What the command line asks for: run with options, or leave at once with a

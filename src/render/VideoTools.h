@@ -3,7 +3,8 @@
 // first) through an effect, writes the result, and reports progress about
 // once a second as the "UpdateProgress" notification. The effect is one step
 // of the effect table (a per-effect pass, written as "movie" + index + "." +
-// the input's rendered extension in the render's temporary directory) or the whole
+// its extension in the render's temporary directory: Matroska for the
+// lossless intermediates, the final movie's container for the last) or the whole
 // chain of enabled steps (the one pass of a one-pass render, written where
 // the render says).
 //
@@ -23,12 +24,16 @@
 #include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
 #include "platform/media/MovieWriter.h"
+#include "platform/media/RenderSettings.h"
 #include "platform/system/NotificationCenter.h"
 #include "render/RenderResult.h"
 
 namespace tintreel {
 
 inline constexpr std::string_view kUpdateProgress = "UpdateProgress";
+// The container of intermediate movies: it holds lossless RGB video and any
+// audio the source has, whatever the source's container.
+inline constexpr std::string_view kIntermediateExtension = "mkv";
 
 // What a pass needs from the render around it.
 struct PassEnvironment {
@@ -40,6 +45,10 @@ struct PassEnvironment {
     int passCount = 1;   // posted as "passCount"
     // When the whole render began: its speed and time left are measured from here.
     std::chrono::steady_clock::time_point renderStart = std::chrono::steady_clock::now();
+    // How the final movie is encoded, and its extension (container); empty:
+    // the one a render of the input writes (see renderedExtensionFor).
+    RenderSettings renderSettings = {};
+    std::string finalExtension = {};
 };
 
 // A path's extension without its dot ("" when it has none).
@@ -65,10 +74,12 @@ public:
     static RenderResult RenderChain(const std::filesystem::path& inputPath, EffectChain& chain,
                                     const std::filesystem::path& output, const PassEnvironment& environment);
 
-    // "movie" + index + "." + the rendered extension of the input (see
-    // MovieTypes.h), in the temporary directory.
-    static std::filesystem::path OutputPath(long long index, const std::filesystem::path& inputPath,
+    // "movie" + index + "." + extension, in the temporary directory.
+    static std::filesystem::path OutputPath(long long index, std::string_view extension,
                                             const std::filesystem::path& temporaryDirectory);
+    // The extension of a pass's movie: Matroska before the last pass, the
+    // final movie's container for it.
+    static std::string PassExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment);
 };
 
 }  // namespace tintreel

@@ -1,6 +1,8 @@
 #include "platform/media/MovieWriter.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -8,8 +10,10 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include "platform/media/AudioTracks.h"
 #include "platform/media/FfmpegHandles.h"
 #include "platform/media/MovieReader.h"
+#include "platform/media/MovieTypes.h"
 #include "platform/system/Log.h"
 
 namespace tintreel {
@@ -17,30 +21,37 @@ using namespace media;
 
 namespace {
 
-// Whether the container takes this audio as it is. The MPEG-4 muxer lists
-// FLAC and TrueHD but writes them only when asked for experimental output,
-// which players need not read: those count as not accepted.
-bool acceptsAudio(const AVOutputFormat& format, AVCodecID codec) {
-    if (avformat_query_codec(&format, codec, FF_COMPLIANCE_NORMAL) != 1) return false;
-    const bool mpeg4Family = std::strcmp(format.name, "mp4") == 0 || std::strcmp(format.name, "mov") == 0 ||
-                             std::strcmp(format.name, "ipod") == 0 || std::strcmp(format.name, "3gp") == 0 ||
-                             std::strcmp(format.name, "3g2") == 0;
-    return !(mpeg4Family && (codec == AV_CODEC_ID_FLAC || codec == AV_CODEC_ID_TRUEHD));
+// The encoder of the lossless RGB intermediates: no generation loss, and fast.
+constexpr const char* kIntermediateEncoder = "libx264rgb";
+
+bool isMpeg4Family(const AVOutputFormat& format) {
+    for (const char* name : {"mp4", "mov", "ipod", "3gp", "3g2"})
+        if (std::strcmp(format.name, name) == 0) return true;
+    return false;
 }
 
-struct EncoderChoice {
-    const char* codec;
-    AVPixelFormat format;
-    const char* preset;
-    const char* rateOption;
-    const char* rateValue;
-};
-
-// Intermediate: lossless RGB, the fastest preset. Final: 4:2:0 at a constant
-// quality that is visually transparent for most material.
-EncoderChoice encoderFor(EncodingRole role) {
-    if (role == EncodingRole::Intermediate) return {"libx264rgb", AV_PIX_FMT_BGR0, "ultrafast", "qp", "0"};
-    return {"libx264", AV_PIX_FMT_YUV420P, "medium", "crf", "16"};
+// The quiet, constant-quality set-up of each encoder beyond its preset and CRF.
+void setEncoderExtras(AVCodecContext& encoder, VideoCodec codec, const AVOutputFormat& format) {
+    switch (codec) {
+        case VideoCodec::H264: break;
+        case VideoCodec::H265:
+            av_opt_set(encoder.priv_data, "x265-params", "log-level=error", 0);
+            // The tag players of the MPEG-4 family look for.
+            if (isMpeg4Family(format)) encoder.codec_tag = MKTAG('h', 'v', 'c', '1');
+            break;
+        case VideoCodec::AV1: {
+            // SVT-AV1 prints its set-up at info level unless told otherwise; a
+            // level the user set in the environment wins.
+            static const bool quiet = (setenv("SVT_LOG", "1", 0), true);
+            (void)quiet;
+            break;
+        }
+        case VideoCodec::VP9:
+            encoder.bit_rate = 0;  // with a CRF: constant quality, no bit-rate cap
+            av_opt_set(encoder.priv_data, "deadline", "good", 0);
+            av_opt_set_int(encoder.priv_data, "row-mt", 1, 0);
+            break;
+    }
 }
 
 int roundUpToEven(int value) {
@@ -67,6 +78,7 @@ struct MovieWriter::Impl {
     std::filesystem::path path;
     int width, height;
     EncodingRole role;
+    RenderSettings settings;
     OutputContextPtr output;
     CodecContextPtr encoder;
     ScalerPtr scaler;
@@ -74,8 +86,7 @@ struct MovieWriter::Impl {
     PacketPtr packet = makePacket();
     AVStream* videoStream = nullptr;
     AVRational sourceVideoTimeBase{1, 1};
-    std::vector<int> audioMap;  // source stream index -> output stream index, or -1
-    std::vector<AVRational> sourceTimeBases;
+    AudioTracks audio;
     int64_t lastPts = AV_NOPTS_VALUE;
     // How long the latest frame lasts, in the encoder's time base. The encoder
     // leaves packet durations empty, and the container would then give the
@@ -97,12 +108,23 @@ struct MovieWriter::Impl {
         return false;
     }
     Status status() const { return firstError == 0 ? Status() : Error{errorText(firstError)}; }
-    int encodedWidth() const { return role == EncodingRole::Final ? roundUpToEven(width) : width; }
-    int encodedHeight() const { return role == EncodingRole::Final ? roundUpToEven(height) : height; }
+    // A final movie taller than the asked height is scaled down to it.
+    bool scalesDown() const {
+        return role == EncodingRole::Final && settings.maxHeight > 0 && roundUpToEven(height) > settings.maxHeight;
+    }
+    int encodedHeight() const {
+        if (scalesDown()) return std::max(2, settings.maxHeight & ~1);
+        return role == EncodingRole::Final ? roundUpToEven(height) : height;
+    }
+    int encodedWidth() const {
+        if (scalesDown())
+            return std::max(2, 2 * static_cast<int>(std::lround(width * 0.5 * encodedHeight() / height)));
+        return role == EncodingRole::Final ? roundUpToEven(width) : width;
+    }
 
     bool openOutput();
     bool openEncoder(const AVStream& sourceVideo);
-    void addAudioTracks(const AVFormatContext& source);
+    bool configureEncoder(const AVCodec*& codec);
     bool prepareFrame(const Image& image);
     bool writeEncodedPackets();
     bool start(const AVFormatContext& input, int videoIndex);
@@ -121,27 +143,41 @@ bool MovieWriter::Impl::openOutput() {
     return true;
 }
 
-bool MovieWriter::Impl::openEncoder(const AVStream& sourceVideo) {
-    const EncoderChoice choice = encoderFor(role);
-    const AVCodec* codec = avcodec_find_encoder_by_name(choice.codec);
+// Chooses the encoder for the role and sets its format and options.
+bool MovieWriter::Impl::configureEncoder(const AVCodec*& codec) {
+    const bool final = role == EncodingRole::Final;
+    const VideoCodec videoCodec = videoCodecFor(lowerExtension(path), settings.codec);
+    const EncoderSetup setup = encoderSetup(videoCodec, settings);
+    codec = avcodec_find_encoder_by_name(final ? setup.encoder : kIntermediateEncoder);
     if (!codec) return fail(AVERROR_ENCODER_NOT_FOUND);
     encoder.reset(avcodec_alloc_context3(codec));
     if (!encoder) return fail(AVERROR(ENOMEM));
+    if (!final) {
+        encoder->pix_fmt = AV_PIX_FMT_BGR0;
+        av_opt_set(encoder->priv_data, "preset", "ultrafast", 0);
+        av_opt_set(encoder->priv_data, "qp", "0", 0);
+        return true;
+    }
+    encoder->pix_fmt = AV_PIX_FMT_YUV420P;
+    // swscale's default matrix, said out loud so players do not guess BT.709 for HD sizes.
+    encoder->colorspace = AVCOL_SPC_SMPTE170M;
+    encoder->color_range = AVCOL_RANGE_MPEG;
+    av_opt_set(encoder->priv_data, setup.presetOption, setup.preset, 0);
+    av_opt_set_int(encoder->priv_data, "crf", setup.crf, 0);
+    setEncoderExtras(*encoder, videoCodec, *output->oformat);
+    return true;
+}
+
+bool MovieWriter::Impl::openEncoder(const AVStream& sourceVideo) {
+    const AVCodec* codec = nullptr;
+    if (!configureEncoder(codec)) return false;
     encoder->width = encodedWidth();
     encoder->height = encodedHeight();
-    encoder->pix_fmt = choice.format;
     encoder->time_base = sourceVideo.time_base;
     encoder->framerate = sourceVideo.avg_frame_rate;
     encoder->sample_aspect_ratio = sourceVideo.codecpar->sample_aspect_ratio;
     encoder->thread_count = 0;
-    if (role == EncodingRole::Final) {
-        // swscale's default matrix, said out loud so players do not guess BT.709 for HD sizes.
-        encoder->colorspace = AVCOL_SPC_SMPTE170M;
-        encoder->color_range = AVCOL_RANGE_MPEG;
-    }
     if (output->oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    av_opt_set(encoder->priv_data, "preset", choice.preset, 0);
-    av_opt_set(encoder->priv_data, choice.rateOption, choice.rateValue, 0);
     if (int error = avcodec_open2(encoder.get(), codec, nullptr); error < 0) return fail(error);
     videoStream = avformat_new_stream(output.get(), nullptr);
     if (!videoStream) return fail(AVERROR(ENOMEM));
@@ -152,36 +188,14 @@ bool MovieWriter::Impl::openEncoder(const AVStream& sourceVideo) {
            fail(AVERROR(EINVAL));
 }
 
-void MovieWriter::Impl::addAudioTracks(const AVFormatContext& source) {
-    audioMap.assign(source.nb_streams, -1);
-    sourceTimeBases.assign(source.nb_streams, AVRational{1, 1});
-    for (unsigned i = 0; i < source.nb_streams; ++i) {
-        const AVStream& in = *source.streams[i];
-        if (in.codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
-        if (!acceptsAudio(*output->oformat, in.codecpar->codec_id)) {
-            logLine(std::string("Audio track not copied: ") + avcodec_get_name(in.codecpar->codec_id) +
-                    " is not accepted by " + output->oformat->name);
-            continue;
-        }
-        AVStream* out = avformat_new_stream(output.get(), nullptr);
-        if (!out || avcodec_parameters_copy(out->codecpar, in.codecpar) < 0) continue;
-        out->codecpar->codec_tag = 0;
-        out->time_base = in.time_base;
-        audioMap[i] = out->index;
-        sourceTimeBases[i] = in.time_base;
-    }
-}
-
 bool MovieWriter::Impl::prepareFrame(const Image& image) {
     if (image.width() != width || image.height() != height) return fail(AVERROR(EINVAL));
-    const Image padded = (encodedWidth() != width || encodedHeight() != height)
-                             ? padByEdge(image, encodedWidth(), encodedHeight())
-                             : Image();
+    const bool pads = !scalesDown() && (encodedWidth() != width || encodedHeight() != height);
+    const Image padded = pads ? padByEdge(image, encodedWidth(), encodedHeight()) : Image();
     const Image& source = padded.isEmpty() ? image : padded;
     if (!scaler) {
-        scaler.reset(sws_getContext(source.width(), source.height(), AV_PIX_FMT_RGBA, source.width(),
-                                    source.height(), encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr,
-                                    nullptr));
+        scaler.reset(sws_getContext(source.width(), source.height(), AV_PIX_FMT_RGBA, encoder->width,
+                                    encoder->height, encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
         if (!scaler) return fail(AVERROR(EINVAL));
     }
     if (!frame->buf[0]) {
@@ -214,6 +228,7 @@ bool MovieWriter::Impl::finish() {
     if (firstError != 0) return false;
     if (int error = avcodec_send_frame(encoder.get(), nullptr); error < 0) return fail(error);
     if (!writeEncodedPackets()) return false;
+    if (int error = audio.finish(); error < 0) return fail(error);
     if (int error = av_write_trailer(output.get()); error < 0) return fail(error);
     if (int error = avio_closep(&output->pb); error < 0) return fail(error);
     return firstError == 0;
@@ -222,7 +237,7 @@ bool MovieWriter::Impl::finish() {
 bool MovieWriter::Impl::start(const AVFormatContext& input, int videoIndex) {
     if (recording || width <= 0 || height <= 0) return fail(AVERROR(EINVAL));
     if (!openOutput() || !openEncoder(*input.streams[videoIndex])) return false;
-    addAudioTracks(input);
+    audio.add(input, *output);
     if (int error = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE); error < 0) return fail(error);
     if (int error = avformat_write_header(output.get(), nullptr); error < 0) return fail(error);
     recording = true;
@@ -247,23 +262,19 @@ bool MovieWriter::Impl::append(const Image& image, long long timestamp) {
 
 bool MovieWriter::Impl::appendAudio(AVPacket& packet) {
     if (!recording || finished || firstError != 0) return fail(AVERROR(EINVAL));
-    const int source = packet.stream_index;
-    if (source < 0 || source >= static_cast<int>(audioMap.size()) || audioMap[source] < 0) return true;
-    const int target = audioMap[source];
-    av_packet_rescale_ts(&packet, sourceTimeBases[source], output->streams[target]->time_base);
-    packet.stream_index = target;
-    packet.pos = -1;
-    if (int error = av_interleaved_write_frame(output.get(), &packet); error < 0) return fail(error);
+    if (int error = audio.write(packet); error < 0) return fail(error);
     return true;
 }
 
-MovieWriter::MovieWriter(std::filesystem::path path, int width, int height, EncodingRole role)
+MovieWriter::MovieWriter(std::filesystem::path path, int width, int height, EncodingRole role,
+                         const RenderSettings& settings)
     : impl_(std::make_unique<Impl>()) {
     quietLibraryLogs();
     impl_->path = std::move(path);
     impl_->width = width;
     impl_->height = height;
     impl_->role = role;
+    impl_->settings = settings;
 }
 
 MovieWriter::~MovieWriter() = default;

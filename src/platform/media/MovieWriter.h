@@ -1,7 +1,9 @@
 #pragma once
-// MovieWriter: encodes the frames a MovieReader delivers as H.264 (libx264)
-// into the container the file extension names (mov, m4v, mp4, 3gp, 3g2) and
-// copies the reader's audio packets into it unchanged.
+// MovieWriter: encodes the frames a MovieReader delivers into the container
+// the file extension names (see MovieTypes.h) and carries every audio track
+// of the reader into it (see AudioTracks.h: copied, or re-encoded when the
+// container does not take it). The final movie is encoded as its
+// RenderSettings ask (codec, quality, speed, a smaller height).
 //
 // Frames keep the source's timestamps, so a variable frame rate stays in
 // step with its audio. No orientation is written: frames arrive upright.
@@ -9,7 +11,8 @@
 // chroma resampling between passes); the final file is 4:2:0 (BT.601 matrix, tagged) for
 // players everywhere. 4:2:0 needs even sizes: an odd width or height is
 // padded by one column or row repeating the edge pixels, so nothing of the
-// picture is lost.
+// picture is lost; a movie scaled down to a smaller height gets an even size
+// of the same aspect instead.
 //
 // Ownership: the writer owns its file and encoder. Threads: construct, start
 // and finish on one thread; between startRecording and finishRecording frames
@@ -20,6 +23,7 @@
 #include <memory>
 
 #include "platform/filters/Image.h"
+#include "platform/media/RenderSettings.h"
 #include "platform/system/Result.h"
 
 struct AVPacket;
@@ -36,13 +40,15 @@ enum class EncodingRole {
 class MovieWriter {
 public:
     // `width` x `height` is the size of the frames that will arrive.
-    MovieWriter(std::filesystem::path path, int width, int height, EncodingRole role);
+    // `settings` shape the final role's encoding; intermediates ignore them.
+    MovieWriter(std::filesystem::path path, int width, int height, EncodingRole role,
+                const RenderSettings& settings = {});
     ~MovieWriter();
     MovieWriter(const MovieWriter&) = delete;
     MovieWriter& operator=(const MovieWriter&) = delete;
 
-    // Creates the file, the encoder and one copied track per audio track of
-    // `source` that the container accepts. Every failure here and later
+    // Creates the file, the encoder and one track per audio track of
+    // `source`. Every failure here and later
     // carries the library's description of the writer's first error.
     Status startRecording(const MovieReader& source);
     // Flushes the encoder and completes the file; once it succeeds the file
@@ -50,7 +56,8 @@ public:
     // not flushed: its file is no result. Later calls repeat the result.
     Status finishRecording();
 
-    // The frame size the file will have (odd sizes rounded up in the final role).
+    // The frame size the file will have (in the final role odd sizes rounded
+    // up, or the asked smaller height).
     int encodedWidth() const;
     int encodedHeight() const;
 
