@@ -28,6 +28,7 @@ protected:
 
 private:
     void buildMenus();
+    void addRenderSettingsCommand(QMenu* menu);
     void addPassModeChoice(QMenu* menu);
     QAction* addCommand(QMenu* menu, const QString& name, const QString& text, const QKeySequence& shortcut);
     void updateCommands();
