@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include "platform/media/FfmpegHandles.h"
+#include "platform/media/MuxerRules.h"
 #include "platform/system/Log.h"
 
 namespace tintreel {
@@ -26,21 +27,6 @@ struct FifoDeleter {
 };
 using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerDeleter>;
 using FifoPtr = std::unique_ptr<AVAudioFifo, FifoDeleter>;
-
-// The MPEG-4 family of containers.
-bool isMpeg4Family(const AVOutputFormat& format) {
-    for (const char* name : {"mp4", "mov", "ipod", "3gp", "3g2"})
-        if (std::strcmp(format.name, name) == 0) return true;
-    return false;
-}
-
-// Whether the container takes this audio as it is. The MPEG-4 muxer lists
-// FLAC and TrueHD but writes them only when asked for experimental output,
-// which players need not read: those count as not accepted.
-bool acceptsAudio(const AVOutputFormat& format, AVCodecID codec) {
-    if (avformat_query_codec(&format, codec, FF_COMPLIANCE_NORMAL) != 1) return false;
-    return !(isMpeg4Family(format) && (codec == AV_CODEC_ID_FLAC || codec == AV_CODEC_ID_TRUEHD));
-}
 
 // What audio the container gets when its source's cannot be copied.
 const AVCodec* fallbackEncoder(const AVOutputFormat& format) {
@@ -255,7 +241,7 @@ void AudioTracks::add(const AVFormatContext& source, AVFormatContext& output) {
         if (in.codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
         Track& track = impl_->tracks[i];
         track.sourceTimeBase = in.time_base;
-        if (acceptsAudio(*output.oformat, in.codecpar->codec_id))
+        if (muxerAccepts(*output.oformat, in.codecpar->codec_id))
             impl_->copy(in, track);
         else
             impl_->reencode(in, track);

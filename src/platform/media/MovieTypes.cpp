@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/media/FfmpegHandles.h"
+#include "platform/media/MuxerRules.h"
 
 namespace tintreel {
 namespace {
@@ -36,10 +36,33 @@ AVCodecID codecId(VideoCodec codec) {
 
 bool holds(std::string_view extension, AVCodecID codec) {
     const AVOutputFormat* muxer = isRenderedExtension(extension) ? muxerFor(extension) : nullptr;
-    return muxer && avformat_query_codec(muxer, codec, FF_COMPLIANCE_NORMAL) == 1;
+    return muxer && media::muxerAccepts(*muxer, codec);
+}
+
+bool named(const AVOutputFormat& muxer, std::string_view name) {
+    return muxer.name == name;
 }
 
 }  // namespace
+
+namespace media {
+
+bool isMpeg4Family(const AVOutputFormat& muxer) {
+    for (std::string_view name : {"mp4", "mov", "ipod", "3gp", "3g2"})
+        if (named(muxer, name)) return true;
+    return false;
+}
+
+bool muxerAccepts(const AVOutputFormat& muxer, AVCodecID codec) {
+    if (avformat_query_codec(&muxer, codec, FF_COMPLIANCE_NORMAL) != 1) return false;
+    // Listed, but written only as experimental files.
+    if (isMpeg4Family(muxer) && (codec == AV_CODEC_ID_FLAC || codec == AV_CODEC_ID_TRUEHD)) return false;
+    // Listed for the family, but refused by the QuickTime flavour: MP4 only.
+    const bool mp4Only = codec == AV_CODEC_ID_AV1 || codec == AV_CODEC_ID_VP9 || codec == AV_CODEC_ID_OPUS;
+    return !(named(muxer, "mov") && mp4Only);
+}
+
+}  // namespace media
 
 std::string lowerExtension(const std::filesystem::path& path) {
     std::string extension = path.extension().string();

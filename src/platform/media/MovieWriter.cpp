@@ -14,6 +14,7 @@ extern "C" {
 #include "platform/media/FfmpegHandles.h"
 #include "platform/media/MovieReader.h"
 #include "platform/media/MovieTypes.h"
+#include "platform/media/MuxerRules.h"
 #include "platform/system/Log.h"
 
 namespace tintreel {
@@ -23,12 +24,6 @@ namespace {
 
 // The encoder of the lossless RGB intermediates: no generation loss, and fast.
 constexpr const char* kIntermediateEncoder = "libx264rgb";
-
-bool isMpeg4Family(const AVOutputFormat& format) {
-    for (const char* name : {"mp4", "mov", "ipod", "3gp", "3g2"})
-        if (std::strcmp(format.name, name) == 0) return true;
-    return false;
-}
 
 // The quiet, constant-quality set-up of each encoder beyond its preset and CRF.
 void setEncoderExtras(AVCodecContext& encoder, VideoCodec codec, const AVOutputFormat& format) {

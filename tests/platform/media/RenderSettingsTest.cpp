@@ -78,6 +78,8 @@ TEST(RenderSettings, ContainersHoldWhatFfmpegWritesForThem) {
     EXPECT_EQ(renderedExtensionFor("a.webm", VideoCodec::AV1), "webm");
     EXPECT_EQ(renderedExtensionFor("a.webm", VideoCodec::H264), "mp4");
     EXPECT_EQ(renderedExtensionFor("a.3gp", VideoCodec::AV1), "mp4");
+    EXPECT_EQ(renderedExtensionFor("a.mov", VideoCodec::AV1), "mp4");  // QuickTime refuses AV1 and VP9
+    EXPECT_TRUE(renderProblem("out.mov", {.codec = VideoCodec::VP9}));
     EXPECT_EQ(renderedExtensionFor("a.mkv", VideoCodec::H265), "mkv");
 
     const std::vector<std::string> vp9 = extensionsHolding("vp9");
