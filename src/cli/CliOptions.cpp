@@ -39,7 +39,8 @@ std::optional<int> parseHeight(const std::string& text) {
 
 // Takes --codec, --quality, --speed or --height into `render`; an error for a
 // value it does not know, nothing otherwise (also for other options).
-std::optional<CliExit> takeRenderOption(const std::string& arg, const std::string& value, RenderSettings& render) {
+std::optional<CliExit> takeRenderOption(const std::string& arg, const std::string& value,
+                                        RenderSettings& render) {
     const auto refused = [&](const char* choices) {
         return error(arg + " takes " + choices + ", got \"" + value + "\"");
     };
@@ -128,7 +129,8 @@ std::string usageText() {
            "the result to OUTPUT in the container its name says: .mp4 .m4v .mov .3gp .3g2 .mkv or .webm.\n"
            "Video is H.264 (VP9 in .webm) unless --codec says otherwise; audio is copied, or re-encoded\n"
            "(AAC, Opus in .webm) with a line saying so when the container does not take it. With no effect\n"
-           "enabled and OUTPUT in INPUT's container, INPUT is copied unless a codec, quality or height is asked.\n"
+           "enabled and OUTPUT in INPUT's container, INPUT is copied unless a codec, quality or height\n"
+           "is asked for.\n"
            "With --still, writes the still preview as a PNG instead: of a PNG or JPEG picture\n"
            "INPUT, or of the movie frame at SECONDS (default 0).\n"
            "Movies: " +

@@ -155,7 +155,8 @@ void ViewController::OnSaveVideo() {
     // The rendered movie's own extension names its container (see renderedExtensionFor).
     const QString suggested = QFileInfo(videoPath).completeBaseName() + QStringLiteral("_processed.") +
                               QFileInfo(newVideoPath).suffix();
-    const std::optional<QString> destination = dialogs_.saveFile(tr("Save Video"), suggested, savableExtensions());
+    const std::optional<QString> destination =
+        dialogs_.saveFile(tr("Save Video"), suggested, savableExtensions());
     if (!destination || destination->isEmpty()) return;
     if (copyRenderedMovie(*destination))
         dialogs_.alert(QStringLiteral("Video saved successfully."), AlertStyle::Informational);

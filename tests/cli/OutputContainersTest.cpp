@@ -90,18 +90,18 @@ TEST(OutputContainers, EachNameGetsItsContainerCodecsAndEveryAudioTrack) {
     ASSERT_FALSE(source.empty());
     const std::string mpeg4 = "mov,mp4,m4a,3gp,3g2,mj2";
     const std::vector<Expected> cases{
-        {"mp4", mpeg4, "isom", "h264", "aac"},  {"m4v", mpeg4, "M4V ", "h264", "aac"},
-        {"mov", mpeg4, "qt  ", "h264", "aac"},  {"3gp", mpeg4, "3gp6", "h264", "aac"},
-        {"3g2", mpeg4, "3g2b", "h264", "aac"},  {"mkv", "matroska,webm", "", "h264", "flac"},
+        {"mp4", mpeg4, "isom", "h264", "aac"},       {"m4v", mpeg4, "M4V ", "h264", "aac"},
+        {"mov", mpeg4, "qt  ", "h264", "aac"},       {"3gp", mpeg4, "3gp6", "h264", "aac"},
+        {"3g2", mpeg4, "3g2b", "h264", "aac"},       {"mkv", "matroska,webm", "", "h264", "flac"},
         {"webm", "matroska,webm", "", "vp9", "opus"}};
     for (const Expected& expected : cases) {
         SCOPED_TRACE(expected.extension);
         const fs::path output = dir / ("out." + expected.extension);
-        const test::CliRun run =
-            test::runCli({"--set", "checkSepia=1", "-o", q(output), q(source)}, dir);
+        const test::CliRun run = test::runCli({"--set", "checkSepia=1", "-o", q(output), q(source)}, dir);
         ASSERT_EQ(run.status, 0) << run.errors;
         EXPECT_EQ(container(output), std::pair(expected.format, expected.brand));
-        if (expected.format != mpeg4) EXPECT_EQ(docType(output), expected.extension == "mkv" ? "matroska" : "webm");
+        if (expected.format != mpeg4)
+            EXPECT_EQ(docType(output), expected.extension == "mkv" ? "matroska" : "webm");
         const auto video = test::probeStream(output, "v:0");
         ASSERT_TRUE(video);
         EXPECT_EQ(video->codec, expected.video);
@@ -117,7 +117,8 @@ TEST(OutputContainers, EachNameGetsItsContainerCodecsAndEveryAudioTrack) {
         // Copied tracks say nothing; each re-encoded one says so once.
         const bool copied = expected.audio == "flac";
         EXPECT_EQ(countOf(run.output, "Audio track re-encoded: flac"), copied ? 0 : 2) << run.output;
-        if (copied) EXPECT_EQ(test::probeStream(output, "a:1")->packets, test::probeStream(source, "a:1")->packets);
+        if (copied)
+            EXPECT_EQ(test::probeStream(output, "a:1")->packets, test::probeStream(source, "a:1")->packets);
     }
 }
 
@@ -125,7 +126,8 @@ TEST(OutputContainers, WebmTakesAv1WhenAskedAndPerEffectPassesEndInTheNamedConta
     const fs::path dir = test::scratchDirectory("cli-output-webm-av1");
     const fs::path source = twoTrackClip();
     const fs::path webm = dir / "av1.webm";
-    test::CliRun run = test::runCli({"--codec", "av1", "--set", "checkSepia=1", "-o", q(webm), q(source)}, dir);
+    test::CliRun run =
+        test::runCli({"--codec", "av1", "--set", "checkSepia=1", "-o", q(webm), q(source)}, dir);
     ASSERT_EQ(run.status, 0) << run.errors;
     EXPECT_EQ(docType(webm), "webm");
     EXPECT_EQ(test::probeStream(webm, "v:0")->codec, "av1");
@@ -135,8 +137,8 @@ TEST(OutputContainers, WebmTakesAv1WhenAskedAndPerEffectPassesEndInTheNamedConta
     // Two effects in their own passes: the intermediate is lossless Matroska,
     // the last pass writes the container OUTPUT names, nothing else is left.
     const fs::path mov = dir / "each.mov";
-    run = test::runCli({"--passes", "each", "--set", "checkSepia=1", "--set", "checkPixellate=1", "--codec", "h265",
-                        "-o", q(mov), q(source)},
+    run = test::runCli({"--passes", "each", "--set", "checkSepia=1", "--set", "checkPixellate=1", "--codec",
+                        "h265", "-o", q(mov), q(source)},
                        dir);
     ASSERT_EQ(run.status, 0) << run.errors;
     EXPECT_EQ(container(mov), std::pair(std::string("mov,mp4,m4a,3gp,3g2,mj2"), std::string("qt  ")));
@@ -151,13 +153,19 @@ TEST(OutputContainers, WhatCannotBeWrittenIsRefusedBeforeAnythingIsRead) {
     const fs::path input = dir / "clip.mov";
     fs::copy_file(test::makeClip("-f lavfi -i testsrc2=s=160x90:r=10:d=1 -c:v libx264", "mov"), input);
     const std::string before = contents(input);
-    const std::vector<QStringList> refused{
-        {"--codec", "h264", "-o", "x.webm"}, {"--codec", "h265", "-o", "x.webm"}, {"--codec", "h265", "-o", "x.3gp"},
-        {"--codec", "av1", "-o", "x.3g2"},   {"-o", "x.avi"},                     {"-o", "x"},
-        {"--quality", "crf=52", "-o", "x.mp4"}, {"--codec", "av1", "--quality", "crf=64", "-o", "x.mkv"},
-        {"--quality", "best", "-o", "x.mp4"},   {"--speed", "slow", "-o", "x.mp4"},
-        {"--height", "0", "-o", "x.mp4"},       {"--height", "tall", "-o", "x.mp4"},
-        {"--codec", "mpeg4", "-o", "x.mp4"}};
+    const std::vector<QStringList> refused{{"--codec", "h264", "-o", "x.webm"},
+                                           {"--codec", "h265", "-o", "x.webm"},
+                                           {"--codec", "h265", "-o", "x.3gp"},
+                                           {"--codec", "av1", "-o", "x.3g2"},
+                                           {"-o", "x.avi"},
+                                           {"-o", "x"},
+                                           {"--quality", "crf=52", "-o", "x.mp4"},
+                                           {"--codec", "av1", "--quality", "crf=64", "-o", "x.mkv"},
+                                           {"--quality", "best", "-o", "x.mp4"},
+                                           {"--speed", "slow", "-o", "x.mp4"},
+                                           {"--height", "0", "-o", "x.mp4"},
+                                           {"--height", "tall", "-o", "x.mp4"},
+                                           {"--codec", "mpeg4", "-o", "x.mp4"}};
     for (const QStringList& arguments : refused) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         const test::CliRun run = test::runCli(arguments + QStringList{q(input)}, dir);
@@ -171,9 +179,10 @@ TEST(OutputContainers, WhatCannotBeWrittenIsRefusedBeforeAnythingIsRead) {
 // Noise makes the sizes of the quality levels differ as they would on camera
 // footage. (The scale keeps an odd size that the source filter rounds down.)
 fs::path noisyClip(const std::string& size) {
-    return test::makeClip("-f lavfi -i testsrc2=s=" + size + ":r=25:d=1,noise=alls=12:allf=t,scale=s=" + size +
-                          " -f lavfi "
-                          "-i sine=f=440:d=1 -pix_fmt yuv444p -c:v libx264 -crf 10 -c:a aac -shortest",
+    return test::makeClip("-f lavfi -i testsrc2=s=" + size +
+                              ":r=25:d=1,noise=alls=12:allf=t,scale=s=" + size +
+                              " -f lavfi "
+                              "-i sine=f=440:d=1 -pix_fmt yuv444p -c:v libx264 -crf 10 -c:a aac -shortest",
                           "mov");
 }
 
@@ -193,9 +202,11 @@ TEST(OutputContainers, QualityAndHeightAreHonoured) {
 
     // Scaled down only, keeping the aspect, to even sizes.
     const fs::path odd = noisyClip("321x181");
-    const std::vector<std::tuple<fs::path, const char*, int, int>> heights{
-        {source, "180", 320, 180}, {source, "101", 178, 100}, {source, "1080", 640, 360}, {odd, "120", 212, 120},
-        {odd, "2160", 322, 182}};
+    const std::vector<std::tuple<fs::path, const char*, int, int>> heights{{source, "180", 320, 180},
+                                                                           {source, "101", 178, 100},
+                                                                           {source, "1080", 640, 360},
+                                                                           {odd, "120", 212, 120},
+                                                                           {odd, "2160", 322, 182}};
     for (const auto& [input, height, width, expectedHeight] : heights) {
         SCOPED_TRACE(input.string() + " --height " + height);
         const fs::path output = dir / "h.mp4";

@@ -88,7 +88,8 @@ bool Reencoder::open(const AVStream& in, const AVCodec& codec, AVFormatContext& 
     encoder_->bit_rate = 64000LL * encoder_->ch_layout.nb_channels;
     encoder_->time_base = {1, encoder_->sample_rate};
     if (output.oformat->flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    if (int error = avcodec_open2(encoder_.get(), &codec, nullptr); error < 0) return why = errorText(error), false;
+    if (int error = avcodec_open2(encoder_.get(), &codec, nullptr); error < 0)
+        return why = errorText(error), false;
     stream_ = avformat_new_stream(&output, nullptr);
     if (!stream_ || avcodec_parameters_from_context(stream_->codecpar, encoder_.get()) < 0)
         return why = "out of memory", false;
@@ -111,7 +112,8 @@ int Reencoder::receiveDecoded() {
         if (status < 0) return status;
         if (nextPts_ == AV_NOPTS_VALUE) {
             const int64_t start = decoded_->best_effort_timestamp;
-            nextPts_ = start == AV_NOPTS_VALUE ? 0 : av_rescale_q(start, sourceTimeBase_, encoder_->time_base);
+            nextPts_ =
+                start == AV_NOPTS_VALUE ? 0 : av_rescale_q(start, sourceTimeBase_, encoder_->time_base);
         }
         const int resampled = resample(decoded_.get());
         av_frame_unref(decoded_.get());
@@ -125,16 +127,17 @@ int Reencoder::resample(AVFrame* frame) {
     if (!resampler_) {
         if (!frame) return 0;
         SwrContext* raw = nullptr;
-        int error = swr_alloc_set_opts2(&raw, &encoder_->ch_layout, encoder_->sample_fmt, encoder_->sample_rate,
-                                        &frame->ch_layout, static_cast<AVSampleFormat>(frame->format),
-                                        frame->sample_rate, 0, nullptr);
+        int error = swr_alloc_set_opts2(
+            &raw, &encoder_->ch_layout, encoder_->sample_fmt, encoder_->sample_rate, &frame->ch_layout,
+            static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
         resampler_.reset(raw);
         if (error < 0 || (error = swr_init(resampler_.get())) < 0) return error;
     }
     FramePtr converted = makeFrame();
     converted->format = encoder_->sample_fmt;
     converted->sample_rate = encoder_->sample_rate;
-    if (int error = av_channel_layout_copy(&converted->ch_layout, &encoder_->ch_layout); error < 0) return error;
+    if (int error = av_channel_layout_copy(&converted->ch_layout, &encoder_->ch_layout); error < 0)
+        return error;
     converted->nb_samples = swr_get_out_samples(resampler_.get(), frame ? frame->nb_samples : 0);
     if (converted->nb_samples <= 0) return 0;
     if (int error = av_frame_get_buffer(converted.get(), 0); error < 0) return error;
@@ -158,7 +161,8 @@ int Reencoder::encodeQueued(bool final) {
         chunk->format = encoder_->sample_fmt;
         chunk->sample_rate = encoder_->sample_rate;
         chunk->nb_samples = takesShortLast ? available : frameSize;
-        if (int error = av_channel_layout_copy(&chunk->ch_layout, &encoder_->ch_layout); error < 0) return error;
+        if (int error = av_channel_layout_copy(&chunk->ch_layout, &encoder_->ch_layout); error < 0)
+            return error;
         if (int error = av_frame_get_buffer(chunk.get(), 0); error < 0) return error;
         av_samples_set_silence(chunk->extended_data, 0, chunk->nb_samples, chunk->ch_layout.nb_channels,
                                encoder_->sample_fmt);
@@ -191,7 +195,7 @@ int Reencoder::finish() {
 
 // Where one source stream's packets go.
 struct Track {
-    int outputIndex = -1;                 // a copied track's output stream
+    int outputIndex = -1;  // a copied track's output stream
     AVRational sourceTimeBase{1, 1};
     std::unique_ptr<Reencoder> reencoder;  // set when the track is re-encoded
 };
@@ -216,7 +220,8 @@ void AudioTracks::Impl::copy(const AVStream& in, Track& track) {
 
 void AudioTracks::Impl::reencode(const AVStream& in, Track& track) {
     // The container as the user named it (".m4v"), not the muxer ("ipod").
-    const std::string refusal = std::string(avcodec_get_name(in.codecpar->codec_id)) + " is not accepted by " +
+    const std::string refusal = std::string(avcodec_get_name(in.codecpar->codec_id)) +
+                                " is not accepted by " +
                                 std::filesystem::path(output->url ? output->url : "").extension().string();
     const AVCodec* codec = fallbackEncoder(*output->oformat);
     auto reencoder = std::make_unique<Reencoder>();

@@ -87,7 +87,8 @@ VideoCodec videoCodecFor(std::string_view extension, std::optional<VideoCodec> a
     return lower(extension) == "webm" ? VideoCodec::VP9 : VideoCodec::H264;
 }
 
-std::optional<std::string> renderProblem(const std::filesystem::path& output, const RenderSettings& settings) {
+std::optional<std::string> renderProblem(const std::filesystem::path& output,
+                                         const RenderSettings& settings) {
     const std::string extension = lowerExtension(output);
     if (!isRenderedExtension(extension)) {
         std::string names;
@@ -102,7 +103,8 @@ std::optional<std::string> renderProblem(const std::filesystem::path& output, co
 
 std::string renderedExtensionFor(const std::filesystem::path& input, std::optional<VideoCodec> asked) {
     const std::string extension = lowerExtension(input);
-    if (!isRenderedExtension(extension) || !containerHolds(extension, videoCodecFor(extension, asked))) return "mp4";
+    if (!isRenderedExtension(extension) || !containerHolds(extension, videoCodecFor(extension, asked)))
+        return "mp4";
     return input.extension().string().substr(1);
 }
 

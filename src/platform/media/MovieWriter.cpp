@@ -105,7 +105,8 @@ struct MovieWriter::Impl {
     Status status() const { return firstError == 0 ? Status() : Error{errorText(firstError)}; }
     // A final movie taller than the asked height is scaled down to it.
     bool scalesDown() const {
-        return role == EncodingRole::Final && settings.maxHeight > 0 && roundUpToEven(height) > settings.maxHeight;
+        return role == EncodingRole::Final && settings.maxHeight > 0 &&
+               roundUpToEven(height) > settings.maxHeight;
     }
     int encodedHeight() const {
         if (scalesDown()) return std::max(2, settings.maxHeight & ~1);
@@ -190,7 +191,8 @@ bool MovieWriter::Impl::prepareFrame(const Image& image) {
     const Image& source = padded.isEmpty() ? image : padded;
     if (!scaler) {
         scaler.reset(sws_getContext(source.width(), source.height(), AV_PIX_FMT_RGBA, encoder->width,
-                                    encoder->height, encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
+                                    encoder->height, encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr,
+                                    nullptr));
         if (!scaler) return fail(AVERROR(EINVAL));
     }
     if (!frame->buf[0]) {

@@ -20,7 +20,8 @@ Result<InputContextPtr> openInput(const fs::path& movie) {
     if (int error = avformat_open_input(&raw, movie.c_str(), nullptr, nullptr); error < 0)
         return Error{errorText(error)};
     InputContextPtr input(raw);
-    if (int error = avformat_find_stream_info(input.get(), nullptr); error < 0) return Error{errorText(error)};
+    if (int error = avformat_find_stream_info(input.get(), nullptr); error < 0)
+        return Error{errorText(error)};
     return input;
 }
 

@@ -22,19 +22,22 @@ struct CodecRow {
     std::array<const char*, 3> preset;  // Faster, Balanced, Smaller
 };
 
+// clang-format off
 constexpr std::array<CodecRow, 4> kCodecs{{
     {VideoCodec::H264, "h264", "H.264", "libx264", 51, {16, 21, 26}, "preset", {"veryfast", "medium", "slow"}},
     {VideoCodec::H265, "h265", "H.265", "libx265", 51, {18, 24, 29}, "preset", {"veryfast", "medium", "slow"}},
     {VideoCodec::AV1, "av1", "AV1", "libsvtav1", 63, {24, 32, 40}, "preset", {"10", "8", "5"}},
     {VideoCodec::VP9, "vp9", "VP9", "libvpx-vp9", 63, {24, 33, 42}, "cpu-used", {"5", "3", "1"}},
 }};
+// clang-format on
 
 constexpr std::array<std::string_view, 3> kQualityNames{"high", "standard", "small"};
 constexpr std::array<std::string_view, 3> kSpeedNames{"faster", "balanced", "smaller"};
 constexpr std::string_view kCrfPrefix = "crf=";
 
 const CodecRow& rowOf(VideoCodec codec) {
-    return *std::find_if(kCodecs.begin(), kCodecs.end(), [codec](const CodecRow& row) { return row.codec == codec; });
+    return *std::find_if(kCodecs.begin(), kCodecs.end(),
+                         [codec](const CodecRow& row) { return row.codec == codec; });
 }
 
 template <typename Names>
@@ -58,18 +61,26 @@ std::optional<std::string> qualityProblem(VideoCodec codec, const Quality& quali
     const int* crf = std::get_if<int>(&quality.value);
     const CodecRow& row = rowOf(codec);
     if (!crf || (*crf >= 0 && *crf <= row.maxCrf)) return std::nullopt;
-    return qualityName(quality) + " is outside 0-" + std::to_string(row.maxCrf) + " for " + std::string(row.label);
+    return qualityName(quality) + " is outside 0-" + std::to_string(row.maxCrf) + " for " +
+           std::string(row.label);
 }
 
-std::string_view codecName(VideoCodec codec) { return rowOf(codec).name; }
-std::string_view codecLabel(VideoCodec codec) { return rowOf(codec).label; }
+std::string_view codecName(VideoCodec codec) {
+    return rowOf(codec).name;
+}
+std::string_view codecLabel(VideoCodec codec) {
+    return rowOf(codec).label;
+}
 
 std::string qualityName(const Quality& quality) {
-    if (const int* crf = std::get_if<int>(&quality.value)) return std::string(kCrfPrefix) + std::to_string(*crf);
+    if (const int* crf = std::get_if<int>(&quality.value))
+        return std::string(kCrfPrefix) + std::to_string(*crf);
     return std::string(kQualityNames[static_cast<std::size_t>(std::get<QualityLevel>(quality.value))]);
 }
 
-std::string_view speedName(EncodeSpeed speed) { return kSpeedNames[static_cast<std::size_t>(speed)]; }
+std::string_view speedName(EncodeSpeed speed) {
+    return kSpeedNames[static_cast<std::size_t>(speed)];
+}
 
 std::optional<VideoCodec> parseCodec(std::string_view name) {
     for (const CodecRow& row : kCodecs)
@@ -83,7 +94,8 @@ std::optional<Quality> parseQuality(std::string_view name) {
     const std::string_view digits = name.substr(kCrfPrefix.size());
     int crf = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), crf);
-    if (error != std::errc() || end != digits.data() + digits.size() || digits.empty() || crf < 0) return std::nullopt;
+    if (error != std::errc() || end != digits.data() + digits.size() || digits.empty() || crf < 0)
+        return std::nullopt;
     return Quality{crf};
 }
 

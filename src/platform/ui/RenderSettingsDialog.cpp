@@ -68,6 +68,8 @@ void RenderSettingsDialog::buildControls() {
     size_ = comboBox(this, "comboOutputSize", sizes);
     height_ = spinBox(this, "spinHeight", 2, kLargestHeight);
     height_->setSuffix(tr(" px"));
+    // One width for both number boxes keeps the combo boxes beside them aligned.
+    for (QSpinBox* box : {crf_, height_}) box->setFixedWidth(height_->sizeHint().width());
 
     auto* form = new QFormLayout;
     form->setLabelAlignment(Qt::AlignRight);
@@ -76,8 +78,8 @@ void RenderSettingsDialog::buildControls() {
     form->addRow(QString(), crfScale_);
     form->addRow(tr("&Speed:"), speed_);
     form->addRow(tr("Output &size:"), pair(this, size_, height_));
-    auto* note = new QLabel(tr("Movies are only scaled down, keeping their shape. Slower speeds give smaller "
-                               "files of the same quality."),
+    auto* note = new QLabel(tr("Movies are only scaled down, keeping their shape. The speed trades encoding "
+                               "time against file size."),
                             this);
     note->setWordWrap(true);
     note->setEnabled(false);
@@ -101,12 +103,14 @@ void RenderSettingsDialog::buildControls() {
 // The CRF box follows the codec's scale and is used only for a custom quality;
 // the height box only for a custom size.
 void RenderSettingsDialog::updateDependentControls() {
-    const bool av1 = codec_->currentIndex() > 0 && kCodecChoices[codec_->currentIndex() - 1] == VideoCodec::AV1;
+    const bool av1 =
+        codec_->currentIndex() > 0 && kCodecChoices[codec_->currentIndex() - 1] == VideoCodec::AV1;
     crf_->setMaximum(av1 ? 63 : 51);
     const bool customQuality = quality_->currentIndex() == kCustomQuality;
     crf_->setEnabled(customQuality);
     crfScale_->setVisible(customQuality);
-    crfScale_->setText(av1 ? tr("0 is lossless, 63 the smallest file") : tr("0 is lossless, 51 the smallest file"));
+    crfScale_->setText(av1 ? tr("0 is lossless, 63 the smallest file")
+                           : tr("0 is lossless, 51 the smallest file"));
     height_->setEnabled(size_->currentIndex() == size_->count() - 1);
 }
 
@@ -119,8 +123,9 @@ RenderSettings RenderSettingsDialog::settings() const {
         settings.quality = Quality{static_cast<QualityLevel>(quality_->currentIndex())};
     settings.speed = static_cast<EncodeSpeed>(speed_->currentIndex());
     const int size = size_->currentIndex();
-    if (size > 0) settings.maxHeight = size <= static_cast<int>(kHeightChoices.size()) ? kHeightChoices[size - 1]
-                                                                                         : height_->value();
+    if (size > 0)
+        settings.maxHeight =
+            size <= static_cast<int>(kHeightChoices.size()) ? kHeightChoices[size - 1] : height_->value();
     return settings;
 }
 

@@ -86,7 +86,8 @@ TEST(RenderSettings, ContainersHoldWhatFfmpegWritesForThem) {
     EXPECT_NE(std::find(vp9.begin(), vp9.end(), "webm"), vp9.end());
     EXPECT_NE(std::find(vp9.begin(), vp9.end(), "mkv"), vp9.end());
     EXPECT_EQ(std::find(vp9.begin(), vp9.end(), "3gp"), vp9.end());
-    EXPECT_EQ(extensionsHolding("h264"), (std::vector<std::string>{"mov", "m4v", "mp4", "3gp", "3g2", "mkv"}));
+    EXPECT_EQ(extensionsHolding("h264"),
+              (std::vector<std::string>{"mov", "m4v", "mp4", "3gp", "3g2", "mkv"}));
 
     EXPECT_TRUE(sameContainer("a.mov", "b.MOV"));
     EXPECT_TRUE(sameContainer("a.mts", "b.ts"));

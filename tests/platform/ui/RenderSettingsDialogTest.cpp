@@ -53,8 +53,10 @@ TEST(RenderSettingsDialog, ControlsFollowTheChoices) {
     crf->setValue(63);
     size->setCurrentText("480p");
     speed->setCurrentText("Smaller file");
-    EXPECT_EQ(dialog.settings(), (RenderSettings{.codec = VideoCodec::AV1, .quality = {63},
-                                                 .speed = EncodeSpeed::Smaller, .maxHeight = 480}));
+    EXPECT_EQ(
+        dialog.settings(),
+        (RenderSettings{
+            .codec = VideoCodec::AV1, .quality = {63}, .speed = EncodeSpeed::Smaller, .maxHeight = 480}));
     codec->setCurrentText("H.265");
     EXPECT_EQ(crf->maximum(), 51);  // x265's scale: the number follows it
     EXPECT_EQ(dialog.settings().quality, Quality{51});
