@@ -49,7 +49,7 @@ RenderResult finishRender(const fs::path& lastMovie, long long passes, const Ren
     if (!placed) logLine("Could copy final video: " + placed.error());
     for (long long i = 1; i <= passes; ++i)
         removeQuietlyIfGone(
-            VideoTools::OutputPath(i, i < passes ? kIntermediateExtension : finalExtension(request),
+            VideoTools::OutputPath(i, i < passes ? intermediateExtensionFor(request.videoPath) : finalExtension(request),
                                    request.temporaryDirectory));
     return placed ? RenderResult::succeeded(final) : RenderResult::failed(placed.error());
 }

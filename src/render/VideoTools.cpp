@@ -175,7 +175,7 @@ std::filesystem::path VideoTools::OutputPath(long long index, std::string_view e
 }
 
 std::string VideoTools::PassExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment) {
-    if (environment.passNumber < environment.passCount) return std::string(kIntermediateExtension);
+    if (environment.passNumber < environment.passCount) return intermediateExtensionFor(inputPath);
     if (!environment.finalExtension.empty()) return environment.finalExtension;
     return renderedExtensionFor(inputPath, environment.renderSettings.codec);
 }

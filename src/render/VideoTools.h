@@ -3,8 +3,9 @@
 // first) through an effect, writes the result, and reports progress about
 // once a second as the "UpdateProgress" notification. The effect is one step
 // of the effect table (a per-effect pass, written as "movie" + index + "." +
-// its extension in the render's temporary directory: Matroska for the
-// lossless intermediates, the final movie's container for the last) or the whole
+// its extension in the render's temporary directory: see
+// intermediateExtensionFor for the lossless intermediates, the final movie's
+// container for the last) or the whole
 // chain of enabled steps (the one pass of a one-pass render, written where
 // the render says).
 //
@@ -31,9 +32,6 @@
 namespace tintreel {
 
 inline constexpr std::string_view kUpdateProgress = "UpdateProgress";
-// The container of intermediate movies: it holds lossless RGB video and any
-// audio the source has, whatever the source's container.
-inline constexpr std::string_view kIntermediateExtension = "mkv";
 
 // What a pass needs from the render around it.
 struct PassEnvironment {
@@ -77,8 +75,8 @@ public:
     // "movie" + index + "." + extension, in the temporary directory.
     static std::filesystem::path OutputPath(long long index, std::string_view extension,
                                             const std::filesystem::path& temporaryDirectory);
-    // The extension of a pass's movie: Matroska before the last pass, the
-    // final movie's container for it.
+    // The extension of a pass's movie: an intermediate's before the last
+    // pass, the final movie's container for it.
     static std::string PassExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment);
 };
 

@@ -134,8 +134,8 @@ TEST(OutputContainers, WebmTakesAv1WhenAskedAndPerEffectPassesEndInTheNamedConta
     EXPECT_EQ(test::probeStream(webm, "v:0")->frames, 25);
     EXPECT_EQ(test::probeStream(webm, "a:1")->codec, "opus");
 
-    // Two effects in their own passes: the intermediate is lossless Matroska,
-    // the last pass writes the container OUTPUT names, nothing else is left.
+    // Two effects in their own passes: the last pass writes the container
+    // OUTPUT names, with every audio track, and nothing else is left.
     const fs::path mov = dir / "each.mov";
     run = test::runCli({"--passes", "each", "--set", "checkSepia=1", "--set", "checkPixellate=1", "--codec",
                         "h265", "-o", q(mov), q(source)},

@@ -59,9 +59,11 @@ TEST(VideoTools, OutputIsNamedByIndexAndThePassExtension) {
     EXPECT_EQ(VideoTools::OutputPath(12, "m4v", "/run/t"), fs::path("/run/t/movie12.m4v"));
     const std::atomic<bool> cancel{false};
     const NotificationCenter center;
-    // Before the last pass: lossless Matroska, whatever the input.
+    // Before the last pass: the MPEG-4 family keeps its container, others use MP4.
     const PassEnvironment early{"/run/t", cancel, center, EncodingRole::Intermediate, 1, 3};
-    EXPECT_EQ(VideoTools::PassExtension("/tmp/in/clip.mov", early), "mkv");
+    EXPECT_EQ(VideoTools::PassExtension("/tmp/in/clip.mov", early), "mov");
+    EXPECT_EQ(VideoTools::PassExtension("/tmp/in/clip.mkv", early), "mp4");
+    EXPECT_EQ(VideoTools::PassExtension("/tmp/in/clip.webm", early), "mp4");
     // The last pass: the container asked for, else the one the input renders into.
     PassEnvironment last{"/run/t", cancel, center, EncodingRole::Final, 3, 3};
     EXPECT_EQ(VideoTools::PassExtension("/tmp/in/clip.mov", last), "mov");

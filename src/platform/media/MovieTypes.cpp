@@ -74,6 +74,12 @@ bool hasMovieExtension(const std::filesystem::path& path) {
     return listed(kMovieExtensions, lowerExtension(path));
 }
 
+std::string intermediateExtensionFor(const std::filesystem::path& input) {
+    const std::span<const std::string_view> mpeg4Family{kMovieExtensions.data(), 5};
+    if (!listed(mpeg4Family, lowerExtension(input))) return "mp4";
+    return input.extension().string().substr(1);
+}
+
 bool isRenderedExtension(std::string_view extension) {
     return listed(kRenderedMovieExtensions, lower(extension));
 }

@@ -30,6 +30,12 @@ inline constexpr std::span<const std::string_view> kRenderedMovieExtensions{kMov
 // True when `path` ends in one of kMovieExtensions, in any case.
 bool hasMovieExtension(const std::filesystem::path& path);
 
+// The extension of a per-effect pass's lossless intermediate movie made from
+// `input`: the input's own when it is of the MPEG-4 family, else "mp4". These
+// containers keep the source's time base (Matroska rounds to milliseconds and
+// shifts the start, which moved the picture against the sound).
+std::string intermediateExtensionFor(const std::filesystem::path& input);
+
 // True when the writer makes movies named with `extension` (any case, no dot).
 bool isRenderedExtension(std::string_view extension);
 
