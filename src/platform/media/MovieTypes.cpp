@@ -75,8 +75,7 @@ bool hasMovieExtension(const std::filesystem::path& path) {
 }
 
 std::string intermediateExtensionFor(const std::filesystem::path& input) {
-    const std::span<const std::string_view> mpeg4Family{kMovieExtensions.data(), 5};
-    if (!listed(mpeg4Family, lowerExtension(input))) return "mp4";
+    if (!listed(kMpeg4FamilyExtensions, lowerExtension(input))) return "mp4";
     return input.extension().string().substr(1);
 }
 

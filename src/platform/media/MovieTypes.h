@@ -26,6 +26,7 @@ inline constexpr std::array<std::string_view, 16> kMovieExtensions{
     "mov", "m4v", "mp4", "3gp", "3g2", "mkv", "webm", "avi", "ts", "mts", "m2ts", "mpg", "mpeg", "flv", "ogv", "wmv"};
 
 inline constexpr std::span<const std::string_view> kRenderedMovieExtensions{kMovieExtensions.data(), 7};
+inline constexpr std::span<const std::string_view> kMpeg4FamilyExtensions{kMovieExtensions.data(), 5};
 
 // True when `path` ends in one of kMovieExtensions, in any case.
 bool hasMovieExtension(const std::filesystem::path& path);
