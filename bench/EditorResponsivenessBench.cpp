@@ -57,6 +57,7 @@ public:
     std::optional<QString> openFile(const QString&, const QStringList&, const QString&) override { return clip_; }
     std::optional<QString> saveFile(const QString&, const QString&, const QStringList&) override { return {}; }
     std::optional<QColor> chooseColor(const QColor&) override { return {}; }
+    std::optional<RenderSettings> editRenderSettings(const RenderSettings&) override { return {}; }
     void openUrl(const QUrl&) override {}
 
 private:

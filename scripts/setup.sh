@@ -12,7 +12,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio
   # media and the filter engine
-  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libavfilter-dev libtbb-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev libtbb-dev
   # tests, benchmarks, fixtures
   libgtest-dev libgmock-dev googletest libbenchmark-dev ffmpeg
   # the batch recipes the tests and benchmarks run (GNU parallel)

@@ -64,11 +64,22 @@ void MainWindow::buildMenus() {
     QMenu* render = menuBar()->addMenu(tr("&Render"));
     add(render, "OnGeneratePreview", tr("&Generate Preview / Cancel"), tr("Ctrl+R"), &VC::OnGeneratePreview);
     render->addSeparator();
+    addRenderSettingsCommand(render);
     addPassModeChoice(render);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     add(help, "OnHowToAddWatermarkOnVideo", tr("How to Add a Watermark on Video"), tr("F1"),
         &VC::OnHowToAddWatermarkOnVideo);
+}
+
+// The codec, quality, speed and size of the final movie, remembered between runs.
+void MainWindow::addRenderSettingsCommand(QMenu* menu) {
+    controller_->setRenderSettings(savedRenderSettings());
+    QAction* settings = addCommand(menu, QStringLiteral("OnRenderSettings"), tr("Render &Settings..."),
+                                   QKeySequence(tr("Ctrl+Shift+R")));
+    connect(settings, &QAction::triggered, this, [this] {
+        if (controller_->OnRenderSettings()) saveRenderSettings(controller_->renderSettings());
+    });
 }
 
 // A checkable choice, remembered between runs: one pass over the movie per
@@ -131,7 +142,8 @@ void MainWindow::updateCommands() {
     command(QStringLiteral("OnRedo"))->setEnabled(idle && controller_->history().canRedo());
     for (const char* name :
          {"OnFileNew", "OnSelectVideo", "OnOpenRecent", "OnSaveVideo", "OnLoadProfile", "OnSaveProfile",
-          "OnSaveProfileAs", "OnZoomIn", "OnZoomOut", "OnResetZoom", "OnRenderEachEffectInItsOwnPass"})
+          "OnSaveProfileAs", "OnZoomIn", "OnZoomOut", "OnResetZoom", "OnRenderSettings",
+          "OnRenderEachEffectInItsOwnPass"})
         command(QString::fromLatin1(name))->setEnabled(idle);
 }
 

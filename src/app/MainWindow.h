@@ -28,6 +28,7 @@ protected:
 
 private:
     void buildMenus();
+    void addRenderSettingsCommand(QMenu* menu);
     void addPassModeChoice(QMenu* menu);
     void addRecentVideos(QMenu* file);
     void fillRecentVideos(QMenu* menu);

@@ -1,11 +1,25 @@
 #include "app/RenderPreferences.h"
 
 #include <QSettings>
+#include <algorithm>
 
 namespace tintreel {
 
 namespace {
 const QString kPassModeKey = QStringLiteral("render/eachEffectInItsOwnPass");
+// Stored by the command line's names ("h265", "crf=20", "smaller"); an empty codec is "automatic".
+const QString kCodecKey = QStringLiteral("render/codec");
+const QString kQualityKey = QStringLiteral("render/quality");
+const QString kSpeedKey = QStringLiteral("render/speed");
+const QString kMaxHeightKey = QStringLiteral("render/maxHeight");
+
+std::string text(const QSettings& preferences, const QString& key) {
+    return preferences.value(key).toString().toStdString();
+}
+
+QString name(std::string_view name) {
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
 }  // namespace
 
 PassMode savedPassMode() {
@@ -14,6 +28,24 @@ PassMode savedPassMode() {
 
 void savePassMode(PassMode mode) {
     QSettings().setValue(kPassModeKey, mode == PassMode::Each);
+}
+
+RenderSettings savedRenderSettings() {
+    const QSettings preferences;
+    RenderSettings settings;
+    settings.codec = parseCodec(text(preferences, kCodecKey));
+    settings.quality = parseQuality(text(preferences, kQualityKey)).value_or(Quality{});
+    settings.speed = parseSpeed(text(preferences, kSpeedKey)).value_or(EncodeSpeed::Balanced);
+    settings.maxHeight = std::max(0, preferences.value(kMaxHeightKey, 0).toInt());
+    return settings;
+}
+
+void saveRenderSettings(const RenderSettings& settings) {
+    QSettings preferences;
+    preferences.setValue(kCodecKey, settings.codec ? name(codecName(*settings.codec)) : QString());
+    preferences.setValue(kQualityKey, name(qualityName(settings.quality)));
+    preferences.setValue(kSpeedKey, name(speedName(settings.speed)));
+    preferences.setValue(kMaxHeightKey, settings.maxHeight);
 }
 
 }  // namespace tintreel

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/media/MovieTypes.h"
+#include "platform/media/RenderSettings.h"
 #include "settings/ControlCatalogue.h"
 #include "settings/NamedSetting.h"
 #include "settings/SettingsRecord.h"
@@ -34,6 +35,40 @@ CliExit error(const std::string& message) { return {kExitBadInput, "tintreel-ren
 std::optional<std::string> valueOf(const std::vector<std::string>& args, std::size_t& i) {
     if (i + 1 >= args.size()) return std::nullopt;
     return args[++i];
+}
+
+std::optional<int> parseHeight(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || value < 2) return std::nullopt;
+    return value;
+}
+
+// Takes --codec, --quality, --speed or --height into `render`; an error for a
+// value it does not know, nothing otherwise (also for other options).
+std::optional<CliExit> takeRenderOption(const std::string& arg, const std::string& value,
+                                        RenderSettings& render) {
+    const auto refused = [&](const char* choices) {
+        return error(arg + " takes " + choices + ", got \"" + value + "\"");
+    };
+    if (arg == "--codec") {
+        render.codec = parseCodec(value);
+        if (!render.codec) return refused("h264, h265, av1 or vp9");
+    } else if (arg == "--quality") {
+        const std::optional<Quality> quality = parseQuality(value);
+        if (!quality) return refused("high, standard, small or crf=N");
+        render.quality = *quality;
+    } else if (arg == "--speed") {
+        const std::optional<EncodeSpeed> speed = parseSpeed(value);
+        if (!speed) return refused("faster, balanced or smaller");
+        render.speed = *speed;
+    } else if (arg == "--height") {
+        const std::optional<int> height = parseHeight(value);
+        if (!height) return refused("a height in pixels, at least 2");
+        render.maxHeight = *height;
+    }
+    return std::nullopt;
 }
 
 std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::size_t& i, CliOptions& o) {
@@ -76,6 +111,7 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
         else
             o.jobs = *number;
     }
+    else if (auto problem = takeRenderOption(arg, *value, o.render)) return *problem;
     else if (arg == "--set") {
         const std::size_t equals = value->find('=');
         if (equals == std::string::npos || equals == 0) return error("--set takes NAME=VALUE, got \"" + *value + "\"");
@@ -105,7 +141,8 @@ std::optional<CliExit> inputsProblem(const CliOptions& o) {
 
 bool isValuedOption(const std::string& arg) {
     for (const char* option : {"-o", "--output", "-s", "--settings", "--logo", "--set", "--passes", "--still",
-                               "--segment", "--audio-from", "--progress", "--list", "--index", "-j", "--jobs"})
+                               "--segment", "--audio-from", "--progress", "--list", "--index", "-j", "--jobs",
+                               "--codec", "--quality", "--speed", "--height"})
         if (arg == option) return true;
     return false;
 }
@@ -154,8 +191,9 @@ std::optional<CliExit> takePositional(const std::vector<std::string>& positional
 }  // namespace
 
 std::string usageText() {
-    return "Usage: tintreel-render -o OUTPUT [-y] [--passes one|each] [-s SETTINGS] [--set NAME=VALUE]... "
-           "[--logo IMAGE] INPUT\n"
+    return "Usage: tintreel-render -o OUTPUT [-y] [--passes one|each] [--codec C] [--quality Q] [--speed S] "
+           "[--height N]\n"
+           "                       [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT\n"
            "       tintreel-render --still [SECONDS] -o OUT.png [-y] [-s SETTINGS] [--set NAME=VALUE]... "
            "[--logo IMAGE] INPUT\n"
            "       tintreel-render --segment K/N -o PART_K.mkv [-y] [-s SETTINGS] [--set NAME=VALUE]... "
@@ -165,8 +203,12 @@ std::string usageText() {
            "       tintreel-render --list FILE [--index K] -o OUTPUT|FOLDER|TEMPLATE [...]\n"
            "\n"
            "Renders INPUT, a movie with a video track, through the effects the settings enable and writes\n"
-           "the result to OUTPUT, H.264 in the container of INPUT when that is .mov .m4v .mp4 .3gp or .3g2,\n"
-           "else in MP4. With --still, writes the still preview as a PNG instead: of a PNG or JPEG picture\n"
+           "the result to OUTPUT in the container its name says: .mp4 .m4v .mov .3gp .3g2 .mkv or .webm.\n"
+           "Video is H.264 (VP9 in .webm) unless --codec says otherwise; audio is copied, or re-encoded\n"
+           "(AAC, Opus in .webm) with a line saying so when the container does not take it. With no effect\n"
+           "enabled and OUTPUT in INPUT's container, INPUT is copied unless a codec, quality or height\n"
+           "is asked for.\n"
+           "With --still, writes the still preview as a PNG instead: of a PNG or JPEG picture\n"
            "INPUT, or of the movie frame at SECONDS (default 0).\n"
            "Movies: " +
            movieExtensions() +
@@ -180,6 +222,13 @@ std::string usageText() {
            "      --logo IMAGE       the picture of the image watermark (PNG or JPEG)\n"
            "      --passes one|each  one: every effect on each frame in one decode and encode (default);\n"
            "                         each: one whole pass over the movie per effect\n"
+           "      --codec C          h264 (default), h265, av1, or vp9 (the default in .webm); a codec\n"
+           "                         OUTPUT's container cannot hold is refused\n"
+           "      --quality Q        high (default, visually transparent), standard, small, or crf=N on\n"
+           "                         the codec's own scale (0-51 for H.264 and H.265, 0-63 for AV1 and VP9)\n"
+           "      --speed S          faster, balanced (default) or smaller: more time for a smaller file\n"
+           "      --height N         scale down to at most N pixels high (2160, 1080, 720, 480, ...),\n"
+           "                         keeping the aspect; a smaller movie is never scaled up\n"
            "      --still [SECONDS]  write a still preview instead of a movie\n"
            "      --segment K/N      render only the K-th of N equal slices of INPUT's duration, without\n"
            "                         audio, into OUTPUT.mkv (for spreading one movie over several workers)\n"

@@ -2,7 +2,8 @@
 // The command line of tintreel-render: what was asked for, and the settings
 // it resolves to (defaults, then the settings file, then each --set in order).
 //
-//   tintreel-render -o OUTPUT [-y] [--passes one|each] [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT
+//   tintreel-render -o OUTPUT [-y] [--passes one|each] [--codec C] [--quality Q] [--speed S] [--height N]
+//                   [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT
 //   tintreel-render --still [SECONDS] -o OUT.png [-y] [...] INPUT
 //   tintreel-render --segment K/N -o PART.mkv [-y] [...] INPUT
 //   tintreel-render --join -o OUTPUT [-y] --audio-from INPUT PART.mkv...
@@ -20,6 +21,7 @@
 
 #include "imaging/EffectSettings.h"
 #include "platform/media/MovieSlice.h"
+#include "platform/media/RenderSettings.h"
 #include "render/PassMode.h"
 
 namespace tintreel {
@@ -57,6 +59,7 @@ struct CliOptions {
     bool recursive = false;        // folders: their subfolders too
     int jobs = 1;                  // renders at once
     bool skipExisting = false;     // an existing output is left alone and counted as skipped
+    RenderSettings render;               // --codec, --quality, --speed, --height
 };
 
 // What the command line asks for: run with options, or leave at once with a

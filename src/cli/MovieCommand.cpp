@@ -64,14 +64,16 @@ int renderTo(const CliOptions& options, const EffectSettings& settings, const Im
     // One pass writes its movie beside OUTPUT and renames it into place; the
     // per-effect passes work in the temporary directory and are copied.
     const bool onePass = options.passes == PassMode::One;
-    const RenderRequest request{settings,
-                                logo,
-                                fs::absolute(options.input),
-                                temporaryDirectory,
-                                options.passes,
-                                onePass ? fs::absolute(options.output) : fs::path(),
-                                EncodingRole::Final,
-                                sliceOf(options)};
+    RenderRequest request{settings,
+                          logo,
+                          fs::absolute(options.input),
+                          temporaryDirectory,
+                          options.passes,
+                          onePass ? fs::absolute(options.output) : fs::path()};
+    request.slice = sliceOf(options);
+    // The final movie takes OUTPUT's container, in either mode.
+    request.renderSettings = options.render;
+    request.container = lowerExtension(options.output);
     std::optional<RenderResult> result;
     GeneratePreviewVideo(request, cancel, notifications, [&](const RenderResult& r) { result = r; });
     out.progressEnded();

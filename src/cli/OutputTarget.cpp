@@ -6,6 +6,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/media/MovieTypes.h"
+
 namespace tintreel {
 namespace fs = std::filesystem;
 
@@ -62,6 +64,9 @@ std::optional<std::string> outputProblem(const CliOptions& options) {
     const fs::file_status status = fs::symlink_status(options.output, ec);
     if (fs::is_directory(status)) return "OUTPUT " + quoted(options.output) + " is a folder";
     if (fs::exists(status) && !options.overwrite) return existsMessage(options.output);
+    if (!options.still)
+        if (const auto problem = renderProblem(options.output, options.render))
+            return "cannot write " + quoted(options.output) + ": " + *problem;
     return folderProblem(options.output);
 }
 

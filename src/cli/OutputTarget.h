@@ -3,9 +3,10 @@
 // no run replaces a file by surprise or renders a whole movie only to find it
 // cannot be written: OUTPUT must not be any file the run reads (INPUT, the
 // settings file, the logo, the slices of a join and their source, also
-// through a link or another path), must not
-// exist unless --overwrite is given, and must lie in an existing folder this
-// process may write into.
+// through a link or another path), must not exist unless --overwrite is
+// given, must be a movie the render can write with the asked codec and
+// quality (the container its name says), and must lie in an existing folder
+// this process may write into.
 //
 // Called on the main thread of the command line process; reads only file
 // metadata.

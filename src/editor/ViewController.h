@@ -34,6 +34,7 @@
 #include "platform/filters/Image.h"
 #include "platform/system/NotificationCenter.h"
 #include "preview/CoalescingGate.h"
+#include "platform/media/RenderSettings.h"
 #include "render/PassMode.h"
 
 namespace tintreel {
@@ -104,6 +105,12 @@ public:
     // How the next render runs its effects: one pass (the default) or one per effect.
     void setPassMode(PassMode mode) { passMode_ = mode; }
     PassMode passMode() const { return passMode_; }
+    // How the next render encodes its final movie; the container follows
+    // the input's when it holds the codec, else it is MP4.
+    void setRenderSettings(const RenderSettings& settings) { renderSettings_ = settings; }
+    const RenderSettings& renderSettings() const { return renderSettings_; }
+    // Shows the Render Settings dialog; true when the user changed them.
+    bool OnRenderSettings();
 
     // How many refreshes and frame extractions have started (for tests and
     // the responsiveness benchmark).
@@ -213,6 +220,7 @@ private:
     void endRenderWithoutMovie();
     void cancelRenderAndWait();
     bool copyRenderedMovie(const QString& destination);
+    QStringList savableExtensions() const;
 
     // ViewControllerHistory.cpp
     void restoreRecord(const std::string& record);
@@ -228,6 +236,7 @@ private:
     RenderState renderState_ = RenderState::Idle;
     SettingsHistory history_;
     PassMode passMode_ = PassMode::One;
+    RenderSettings renderSettings_;
     QString profilePath_;
     int loadGeneration_ = 0;  // only the newest load's frame is installed
     int refreshesStarted_ = 0;

@@ -16,12 +16,13 @@
 #include "settings/ProgressText.h"
 #include "editor/ViewController.h"
 #include "platform/media/MediaAsset.h"
+#include "platform/media/MovieTypes.h"
+#include "platform/media/Remux.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Log.h"
 #include "platform/ui/Dialogs.h"
 #include "preview/BackgroundTask.h"
 #include "preview/PlayerView.h"
-#include "preview/VideoImageView.h"
 #include "render/RenderWorker.h"
 
 namespace tintreel {
@@ -81,7 +82,9 @@ void ViewController::OnGeneratePreview() {
         !dialogs_.question(QStringLiteral("The current video does not have standard dimensions and applying a "
                                           "watermark may cause artifacts. Do you want to continue anyway?")))
         return;
-    startRender(RenderRequest{settings, *logo, videoPath.toStdString(), temporaryDirectory_, passMode_});
+    RenderRequest request{settings, *logo, videoPath.toStdString(), temporaryDirectory_, passMode_};
+    request.renderSettings = renderSettings_;
+    startRender(std::move(request));
 }
 
 void ViewController::startRender(RenderRequest request) {
@@ -156,7 +159,7 @@ void ViewController::OnSaveVideo() {
     const QString suggested =
         source.dir().filePath(source.completeBaseName() + QStringLiteral("_processed.") + QFileInfo(newVideoPath).suffix());
     const std::optional<QString> destination =
-        dialogs_.saveFile(tr("Save Video"), suggested, VideoImageView::acceptedTypes);
+        dialogs_.saveFile(tr("Save Video"), suggested, savableExtensions());
     if (!destination || destination->isEmpty()) return;
     if (copyRenderedMovie(*destination))
         dialogs_.alert(QStringLiteral("Video saved successfully."), AlertStyle::Informational);
@@ -164,8 +167,27 @@ void ViewController::OnSaveVideo() {
         dialogs_.alert(QStringLiteral("Could not save the video."));
 }
 
-// Copies the rendered movie whole into place (see AtomicFile.h), so a failed
-// save never costs the user the file that was there before.
+bool ViewController::OnRenderSettings() {
+    const std::optional<RenderSettings> chosen = dialogs_.editRenderSettings(renderSettings_);
+    if (!chosen || *chosen == renderSettings_) return false;
+    renderSettings_ = *chosen;
+    return true;
+}
+
+// The containers that can hold the rendered movie's video, its own first.
+QStringList ViewController::savableExtensions() const {
+    const QString own = QFileInfo(newVideoPath).suffix().toLower();
+    QStringList extensions{own};
+    const Result<std::string> codec = videoCodecName(newVideoPath.toStdString());
+    if (!codec) return extensions;
+    for (const std::string& extension : extensionsHolding(*codec))
+        if (QString::fromStdString(extension) != own) extensions << QString::fromStdString(extension);
+    return extensions;
+}
+
+// Puts the rendered movie whole into place (see AtomicFile.h), so a failed
+// save never costs the user the file that was there before: copied when the
+// name asks for its container, else re-muxed into the one the name asks for.
 bool ViewController::copyRenderedMovie(const QString& destination) {
     const QFileInfo target(destination);
     const auto removeFailed = [&](std::errc reason) {
@@ -175,7 +197,8 @@ bool ViewController::copyRenderedMovie(const QString& destination) {
         removeFailed(std::errc::no_such_file_or_directory);
     else if (::access(target.absolutePath().toLocal8Bit().constData(), W_OK) != 0)
         removeFailed(std::errc::permission_denied);
-    const Status copied = copyFileAtomically(newVideoPath.toStdString(), destination.toStdString());
+    const std::filesystem::path from = newVideoPath.toStdString(), to = destination.toStdString();
+    const Status copied = sameContainer(from, to) ? copyFileAtomically(from, to) : remuxMovie(from, to);
     if (!copied) logLine("Copy failed: " + copied.error());
     return copied.ok();
 }

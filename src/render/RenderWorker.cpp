@@ -48,7 +48,9 @@ RenderResult finishRender(const fs::path& lastMovie, long long passes, const Ren
     const Status placed = passes > 0 ? moveFileAtomically(lastMovie, final) : copyFileAtomically(lastMovie, final);
     if (!placed) logLine("Could copy final video: " + placed.error());
     for (long long i = 1; i <= passes; ++i)
-        removeQuietlyIfGone(VideoTools::OutputPath(i, request.videoPath, request.temporaryDirectory));
+        removeQuietlyIfGone(
+            VideoTools::OutputPath(i, i < passes ? intermediateExtensionFor(request.videoPath) : finalExtension(request),
+                                   request.temporaryDirectory));
     return placed ? RenderResult::succeeded(final) : RenderResult::failed(placed.error());
 }
 
@@ -63,13 +65,53 @@ PassEnvironment passEnvironment(const RenderRequest& request, const std::atomic<
             passCount,
             renderStart,
             request.videoPath,
-            request.slice};
+            request.slice,
+            request.renderSettings,
+            finalExtension(request)};
+}
+
+int countEffectPasses(const EffectSettings& settings) {
+    int passes = 0;
+    for (const EffectStep& step : effectSteps()) passes += step.runsOnMovie(settings) ? 1 : 0;
+    return passes;
+}
+
+// Whether a render without effects must still encode: a copy of the source
+// would be in the wrong container, or not what was asked, or it is a slice,
+// which must be cut out of the source.
+bool sourceNeedsEncoding(const RenderRequest& request) {
+    return request.slice || request.renderSettings.asksForEncoding() ||
+           !sameContainer(request.videoPath, "movie." + finalExtension(request));
+}
+
+// The one pass's movie: where the per-effect mode's first pass would write
+// it, or beside the destination, in the final movie's container.
+fs::path onePassOutput(const RenderRequest& request) {
+    if (request.destination.empty())
+        return VideoTools::OutputPath(1, finalExtension(request), request.temporaryDirectory);
+    return partialNameBeside(request.destination, finalExtension(request));
+}
+
+// Runs every enabled effect on each frame in one decode and encode.
+RenderResult runOnePass(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
+                        const NotificationCenter& notifications) {
+    EffectChain chain(request.settings, request.logo, ChainRules::Movie);
+    if (chain.empty() && !sourceNeedsEncoding(request)) return RenderResult::succeeded(request.videoPath);
+    const fs::path output = onePassOutput(request);
+    RenderResult result = VideoTools::RenderChain(
+        request.videoPath, chain, output,
+        passEnvironment(request, cancelFlag, notifications, 1, 1, std::chrono::steady_clock::now()));
+    // A movie left beside the destination is nobody's once the render failed.
+    if (result.outcome != RenderOutcome::Succeeded && !request.destination.empty()) removeQuietlyIfGone(output);
+    return result;
 }
 
 // Runs one pass per enabled effect, each reading what the previous one wrote.
 RenderResult runEachEffect(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
                            const NotificationCenter& notifications) {
-    const int passCount = countMoviePasses(request.settings, PassMode::Each);
+    const int passCount = countEffectPasses(request.settings);
+    // Without effects the source is encoded, if at all, in the one pass.
+    if (passCount == 0) return runOnePass(request, cancelFlag, notifications);
     const auto renderStart = std::chrono::steady_clock::now();
     RenderResult current = RenderResult::succeeded(request.videoPath);
     int counter = 0;
@@ -87,40 +129,18 @@ RenderResult runEachEffect(const RenderRequest& request, const std::atomic<bool>
     return current;
 }
 
-// The one pass's movie: where the per-effect mode's first pass would write
-// it, or beside the destination, in the container a render of the source writes.
-fs::path onePassOutput(const RenderRequest& request) {
-    if (request.destination.empty()) return VideoTools::OutputPath(1, request.videoPath, request.temporaryDirectory);
-    if (request.slice) return partialNameBeside(request.destination, pathExtension(request.destination));
-    return partialNameBeside(request.destination, renderedExtensionFor(request.videoPath));
-}
-
-// Runs every enabled effect on each frame in one decode and encode.
-RenderResult runOnePass(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
-                        const NotificationCenter& notifications) {
-    EffectChain chain(request.settings, request.logo, ChainRules::Movie);
-    // With nothing to apply the source is the result, except for a slice, which must be cut out of it.
-    if (chain.empty() && !request.slice) return RenderResult::succeeded(request.videoPath);
-    const fs::path output = onePassOutput(request);
-    RenderResult result = VideoTools::RenderChain(
-        request.videoPath, chain, output,
-        passEnvironment(request, cancelFlag, notifications, 1, 1, std::chrono::steady_clock::now()));
-    // A movie left beside the destination is nobody's once the render failed.
-    if (result.outcome != RenderOutcome::Succeeded && !request.destination.empty()) removeQuietlyIfGone(output);
-    return result;
-}
-
-// A slice is always encoded, even without effects.
-int passesRun(const RenderRequest& request) {
-    return request.slice ? 1 : countMoviePasses(request.settings, request.passMode);
-}
-
 }  // namespace
 
-int countMoviePasses(const EffectSettings& settings, PassMode mode) {
-    int passes = 0;
-    for (const EffectStep& step : effectSteps()) passes += step.runsOnMovie(settings) ? 1 : 0;
-    return mode == PassMode::One ? std::min(passes, 1) : passes;
+int countMoviePasses(const RenderRequest& request) {
+    const int passes = countEffectPasses(request.settings);
+    if (passes == 0) return sourceNeedsEncoding(request) ? 1 : 0;
+    return request.passMode == PassMode::One ? 1 : passes;
+}
+
+std::string finalExtension(const RenderRequest& request) {
+    if (!request.container.empty()) return request.container;
+    if (!request.destination.empty()) return pathExtension(request.destination);
+    return renderedExtensionFor(request.videoPath, request.renderSettings.codec);
 }
 
 void GeneratePreviewVideo(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
@@ -132,7 +152,7 @@ void GeneratePreviewVideo(const RenderRequest& request, const std::atomic<bool>&
         result = request.passMode == PassMode::One ? runOnePass(request, cancelFlag, notifications)
                                                    : runEachEffect(request, cancelFlag, notifications);
     if (result.outcome == RenderOutcome::Succeeded)
-        result = finishRender(result.newVideoPath, passesRun(request), request);
+        result = finishRender(result.newVideoPath, countMoviePasses(request), request);
     if (result.outcome != RenderOutcome::Succeeded) DeleteTemporaryFiles(request.temporaryDirectory);
     completion(result);
 }

@@ -3,7 +3,10 @@
 // one pass (every enabled effect on each frame, one decode and one encode) or
 // in one movie pass per enabled effect in the catalogue's order, each pass
 // reading the file the previous one wrote. Both give the encoder the same
-// pictures. On success the last file becomes "movie." + extension in the
+// pictures. With no effect enabled the source itself is the result, unless
+// the final movie must differ from it (another container, or a codec,
+// quality or size asked for): then one pass encodes it unchanged.
+// On success the last file becomes "movie." + extension in the
 // temporary directory, or, when the request names a destination, is put in
 // place there whole; on failure (including a final movie that cannot be put
 // in place) or cancel the temporary directory is emptied and nothing is left
@@ -21,11 +24,13 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/MovieWriter.h"
+#include "platform/media/RenderSettings.h"
 #include "platform/system/NotificationCenter.h"
 #include "render/PassMode.h"
 #include "render/RenderResult.h"
@@ -49,14 +54,23 @@ struct RenderRequest {
     // when no effect is enabled, without audio, into the destination's own
     // container. Needs a destination and the one-pass mode.
     std::optional<MovieSlice> slice = std::nullopt;
+    // How the final movie is encoded.
+    RenderSettings renderSettings = {};
+    // The final movie's extension, which names its container; empty: the
+    // destination's, or without one the container a render of the source
+    // writes with the asked codec (see renderedExtensionFor).
+    std::string container = {};
 };
 
 using RenderCompletion = std::function<void(const RenderResult&)>;
 
-// How many movie passes a render of these settings runs in this mode: in
-// per-effect mode one per effect that runs on a movie, in one-pass mode one
-// when any does; none when no effect runs (the source is copied).
-int countMoviePasses(const EffectSettings& settings, PassMode mode);
+// How many movie passes the request runs: in per-effect mode one per effect
+// that runs on a movie, in one-pass mode one when any does; when no effect
+// runs, one if the source must be encoded, else none (it is copied).
+int countMoviePasses(const RenderRequest& request);
+
+// The extension of the request's final movie (see RenderRequest::container).
+std::string finalExtension(const RenderRequest& request);
 
 void GeneratePreviewVideo(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
                           const NotificationCenter& notifications, const RenderCompletion& completion);

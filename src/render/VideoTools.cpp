@@ -154,7 +154,7 @@ RenderResult runPass(const std::filesystem::path& inputPath, FrameEffect& effect
     if (!opened) return setupFailed(inputPath.string() + ": " + opened.error());
     MovieReader& reader = **opened;
     const Orientation upright = uprightOrientation(*track);
-    MovieWriter writer(output, upright.width, upright.height, environment.role);
+    MovieWriter writer(output, upright.width, upright.height, environment.role, environment.renderSettings);
     if (environment.slice) {
         if (const Status selected = reader.selectRange(environment.slice->range); !selected)
             return setupFailed(inputPath.string() + ": " + selected.error());
@@ -184,15 +184,22 @@ std::string pathExtension(const std::filesystem::path& path) {
     return extension.empty() ? extension : extension.substr(1);
 }
 
-std::filesystem::path VideoTools::OutputPath(long long index, const std::filesystem::path& inputPath,
+std::filesystem::path VideoTools::OutputPath(long long index, std::string_view extension,
                                              const std::filesystem::path& temporaryDirectory) {
-    return temporaryDirectory / ("movie" + std::to_string(index) + "." + renderedExtensionFor(inputPath));
+    return temporaryDirectory / ("movie" + std::to_string(index) + "." + std::string(extension));
+}
+
+std::string VideoTools::PassExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment) {
+    if (environment.passNumber < environment.passCount) return intermediateExtensionFor(inputPath);
+    if (!environment.finalExtension.empty()) return environment.finalExtension;
+    return renderedExtensionFor(inputPath, environment.renderSettings.codec);
 }
 
 RenderResult VideoTools::RenderPass(long long index, const std::filesystem::path& inputPath, EffectCode code,
                                     FrameEffect& effect, const PassEnvironment& environment) {
     return runPass(inputPath, effect, {static_cast<float>(code), {}},
-                   OutputPath(index, inputPath, environment.temporaryDirectory), environment);
+                   OutputPath(index, PassExtension(inputPath, environment), environment.temporaryDirectory),
+                   environment);
 }
 
 RenderResult VideoTools::RenderChain(const std::filesystem::path& inputPath, EffectChain& chain,

@@ -3,7 +3,9 @@
 // first) through an effect, writes the result, and reports progress about
 // once a second as the "UpdateProgress" notification. The effect is one step
 // of the effect table (a per-effect pass, written as "movie" + index + "." +
-// the input's rendered extension in the render's temporary directory) or the whole
+// its extension in the render's temporary directory: see
+// intermediateExtensionFor for the lossless intermediates, the final movie's
+// container for the last) or the whole
 // chain of enabled steps (the one pass of a one-pass render, written where
 // the render says).
 //
@@ -25,6 +27,7 @@
 #include "imaging/EffectSteps.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/MovieWriter.h"
+#include "platform/media/RenderSettings.h"
 #include "platform/system/NotificationCenter.h"
 #include "render/RenderResult.h"
 
@@ -48,6 +51,10 @@ struct PassEnvironment {
     std::filesystem::path originalMovie = {};
     // When set, the pass renders only this slice's frames, without audio.
     std::optional<MovieSlice> slice = std::nullopt;
+    // How the final movie is encoded, and its extension (container); empty:
+    // the one a render of the input writes (see renderedExtensionFor).
+    RenderSettings renderSettings = {};
+    std::string finalExtension = {};
 };
 
 // A path's extension without its dot ("" when it has none).
@@ -73,10 +80,12 @@ public:
     static RenderResult RenderChain(const std::filesystem::path& inputPath, EffectChain& chain,
                                     const std::filesystem::path& output, const PassEnvironment& environment);
 
-    // "movie" + index + "." + the rendered extension of the input (see
-    // MovieTypes.h), in the temporary directory.
-    static std::filesystem::path OutputPath(long long index, const std::filesystem::path& inputPath,
+    // "movie" + index + "." + extension, in the temporary directory.
+    static std::filesystem::path OutputPath(long long index, std::string_view extension,
                                             const std::filesystem::path& temporaryDirectory);
+    // The extension of a pass's movie: an intermediate's before the last
+    // pass, the final movie's container for it.
+    static std::string PassExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment);
 };
 
 }  // namespace tintreel

@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -9,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/RenderPreferences.h"
 #include "render/SettingsManager.h"
 #include "settings/ControlCatalogue.h"
 #include "settings/ProgressText.h"
@@ -311,6 +313,69 @@ TEST_F(RenderFromWindowTest, SavingCopiesNewReplacesExistingAndNeverLosesTheOldF
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep me");
     for (const auto& entry : std::filesystem::directory_iterator(dir))
         EXPECT_EQ(entry.path().string().find("keep.mp4."), std::string::npos) << "left behind: " << entry.path();
+}
+
+// The Render menu's settings shape the movie; saving under another
+// extension re-muxes into that container, and only containers that hold the
+// movie's video are offered.
+TEST_F(RenderFromWindowTest, RenderSettingsShapeTheMovieAndSavingReMuxesIntoTheNamedContainer) {
+    namespace fs = std::filesystem;
+    const fs::path source = test::makeClip(
+        "-f lavfi -i testsrc2=s=320x240:r=10:d=2 -f lavfi -i sine=f=440:d=2 -pix_fmt yuv420p -c:v libx264 "
+        "-c:a aac -shortest",
+        "mov");
+    const fs::path dir = test::scratchDirectory("window-render-settings");
+    load(source);
+    const RenderSettings h265{.codec = VideoCodec::H265, .maxHeight = 120};
+    dialogs.renderSettingsAnswers.push_back(h265);
+    window.findChild<QAction*>("OnRenderSettings")->trigger();
+    EXPECT_EQ(controller->renderSettings(), h265);
+    EXPECT_EQ(savedRenderSettings(), h265);
+
+    // No effect, but a codec and a size asked: encoded, in the input's container, which holds H.265.
+    controller->OnGeneratePreview();
+    ASSERT_TRUE(waitForRender());
+    const fs::path movie = controller->newVideoPath.toStdString();
+    EXPECT_EQ(movie.extension(), ".mov");
+    const auto video = test::probeStream(movie, "v:0");
+    ASSERT_TRUE(video);
+    EXPECT_EQ(video->codec, "hevc");
+    EXPECT_EQ(video->width, 160);
+    EXPECT_EQ(video->height, 120);
+    EXPECT_EQ(video->frames, 20);
+
+    dialogs.savePaths.push_back(QString::fromStdString((dir / "saved.mkv").string()));
+    controller->OnSaveVideo();
+    EXPECT_EQ(dialogs.savedWith.back(), (QStringList{"mov", "mp4", "mkv"}));
+    ASSERT_EQ(dialogs.alerts.back().text, "Video saved successfully.");
+    EXPECT_EQ(test::runCommand("ffprobe -v error -show_entries format=format_name -of default=nw=1:nk=1 " +
+                               (dir / "saved.mkv").string()),
+              "matroska,webm\n");
+    EXPECT_EQ(test::probeStream(dir / "saved.mkv", "v:0")->codec, "hevc");
+    EXPECT_EQ(test::probeStream(dir / "saved.mkv", "v:0")->frames, 20);
+    EXPECT_EQ(test::probeStream(dir / "saved.mkv", "a:0")->packets, test::probeStream(movie, "a:0")->packets);
+
+    // WebM cannot hold H.265: nothing is written.
+    dialogs.savePaths.push_back(QString::fromStdString((dir / "saved.webm").string()));
+    controller->OnSaveVideo();
+    EXPECT_EQ(dialogs.alerts.back().text, "Could not save the video.");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+    // AV1 (rendered into MP4: QuickTime files do not take it) saved as WebM:
+    // the video copied, the AAC re-encoded as Opus.
+    dialogs.renderSettingsAnswers.push_back(RenderSettings{.codec = VideoCodec::AV1});
+    ASSERT_TRUE(controller->OnRenderSettings());
+    controller->OnGeneratePreview();
+    ASSERT_TRUE(waitForRender());
+    const fs::path av1 = controller->newVideoPath.toStdString();
+    EXPECT_EQ(av1.extension(), ".mp4");
+    dialogs.savePaths.push_back(QString::fromStdString((dir / "av1.webm").string()));
+    controller->OnSaveVideo();
+    EXPECT_TRUE(dialogs.savedWith.back().contains("webm"));
+    ASSERT_EQ(dialogs.alerts.back().text, "Video saved successfully.");
+    EXPECT_EQ(test::probeStream(dir / "av1.webm", "v:0")->codec, "av1");
+    EXPECT_EQ(test::probeStream(dir / "av1.webm", "v:0")->frames, test::probeStream(av1, "v:0")->frames);
+    EXPECT_EQ(test::probeStream(dir / "av1.webm", "a:0")->codec, "opus");
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ EffectSettings fourPasses() {
 TEST(RenderWorker, DefaultsCopyTheSource) {
     const fs::path dir = test::scratchDirectory("worker-defaults");
     const fs::path video = test::barsWithTone("mp4");
-    EXPECT_EQ(countMoviePasses(defaultEffectSettings(), PassMode::Each), 0);
+    EXPECT_EQ(countMoviePasses(RenderRequest{defaultEffectSettings(), {}, video, dir, PassMode::Each}), 0);
     const WorkerRun run = render(defaultEffectSettings(), video, dir);
     ASSERT_EQ(run.completions.size(), 1u);
     EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Succeeded);

@@ -29,11 +29,17 @@ public:
         openedIn.push_back(folder);
         return takeFront(openPaths);
     }
-    std::optional<QString> saveFile(const QString&, const QString& suggestedName, const QStringList&) override {
+    std::optional<QString> saveFile(const QString&, const QString& suggestedName,
+                                    const QStringList& extensions) override {
         suggestedNames.push_back(suggestedName);
+        savedWith.push_back(extensions);
         return takeFront(savePaths);
     }
     std::optional<QColor> chooseColor(const QColor&) override { return takeFront(colors); }
+    std::optional<RenderSettings> editRenderSettings(const RenderSettings& current) override {
+        renderSettingsShown.push_back(current);
+        return takeFront(renderSettingsAnswers);
+    }
     void openUrl(const QUrl& url) override { openedUrls.push_back(url); }
 
     // Scripted answers, consumed in order; an empty queue means "cancelled" / "No".
@@ -41,6 +47,7 @@ public:
     std::deque<std::optional<QString>> openPaths;
     std::deque<std::optional<QString>> savePaths;
     std::deque<std::optional<QColor>> colors;
+    std::deque<std::optional<RenderSettings>> renderSettingsAnswers;
 
     // What the code under test showed.
     std::vector<Alert> alerts;
@@ -48,7 +55,9 @@ public:
     std::vector<QStringList> openedWith;
     std::vector<QString> openedIn;  // the folder each open panel started in
     std::vector<QString> suggestedNames;
+    std::vector<QStringList> savedWith;
     std::vector<QUrl> openedUrls;
+    std::vector<RenderSettings> renderSettingsShown;
 
 private:
     template <typename T>

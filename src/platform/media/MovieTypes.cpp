@@ -3,30 +3,127 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/media/MuxerRules.h"
+
 namespace tintreel {
 namespace {
+
+template <typename Extensions>
+bool listed(const Extensions& extensions, std::string_view extension) {
+    return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
+}
+
+std::string lower(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return result;
+}
+
+// The muxer FFmpeg picks for a file named with `extension`, or null.
+const AVOutputFormat* muxerFor(std::string_view extension) {
+    return av_guess_format(nullptr, ("x." + lower(extension)).c_str(), nullptr);
+}
+
+AVCodecID codecId(VideoCodec codec) {
+    switch (codec) {
+        case VideoCodec::H264: return AV_CODEC_ID_H264;
+        case VideoCodec::H265: return AV_CODEC_ID_HEVC;
+        case VideoCodec::AV1: return AV_CODEC_ID_AV1;
+        case VideoCodec::VP9: return AV_CODEC_ID_VP9;
+    }
+    return AV_CODEC_ID_NONE;
+}
+
+bool holds(std::string_view extension, AVCodecID codec) {
+    const AVOutputFormat* muxer = isRenderedExtension(extension) ? muxerFor(extension) : nullptr;
+    return muxer && media::muxerAccepts(*muxer, codec);
+}
+
+bool named(const AVOutputFormat& muxer, std::string_view name) {
+    return muxer.name == name;
+}
+
+}  // namespace
+
+namespace media {
+
+bool isMpeg4Family(const AVOutputFormat& muxer) {
+    for (std::string_view name : {"mp4", "mov", "ipod", "3gp", "3g2"})
+        if (named(muxer, name)) return true;
+    return false;
+}
+
+bool muxerAccepts(const AVOutputFormat& muxer, AVCodecID codec) {
+    if (avformat_query_codec(&muxer, codec, FF_COMPLIANCE_NORMAL) != 1) return false;
+    // Listed, but written only as experimental files.
+    if (isMpeg4Family(muxer) && (codec == AV_CODEC_ID_FLAC || codec == AV_CODEC_ID_TRUEHD)) return false;
+    // Listed for the family, but refused by the QuickTime flavour: MP4 only.
+    const bool mp4Only = codec == AV_CODEC_ID_AV1 || codec == AV_CODEC_ID_VP9 || codec == AV_CODEC_ID_OPUS;
+    return !(named(muxer, "mov") && mp4Only);
+}
+
+}  // namespace media
 
 std::string lowerExtension(const std::filesystem::path& path) {
     std::string extension = path.extension().string();
     if (!extension.empty()) extension.erase(0, 1);
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension;
+    return lower(extension);
 }
-
-template <typename Extensions>
-bool listed(const Extensions& extensions, const std::string& extension) {
-    return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
-}
-
-}  // namespace
 
 bool hasMovieExtension(const std::filesystem::path& path) {
     return listed(kMovieExtensions, lowerExtension(path));
 }
 
-std::string renderedExtensionFor(const std::filesystem::path& input) {
-    if (!listed(kRenderedMovieExtensions, lowerExtension(input))) return "mp4";
+std::string intermediateExtensionFor(const std::filesystem::path& input) {
+    if (!listed(kMpeg4FamilyExtensions, lowerExtension(input))) return "mp4";
     return input.extension().string().substr(1);
+}
+
+bool isRenderedExtension(std::string_view extension) {
+    return listed(kRenderedMovieExtensions, lower(extension));
+}
+
+bool containerHolds(std::string_view extension, VideoCodec codec) {
+    return holds(extension, codecId(codec));
+}
+
+VideoCodec videoCodecFor(std::string_view extension, std::optional<VideoCodec> asked) {
+    if (asked) return *asked;
+    return lower(extension) == "webm" ? VideoCodec::VP9 : VideoCodec::H264;
+}
+
+std::optional<std::string> renderProblem(const std::filesystem::path& output,
+                                         const RenderSettings& settings) {
+    const std::string extension = lowerExtension(output);
+    if (!isRenderedExtension(extension)) {
+        std::string names;
+        for (std::string_view rendered : kRenderedMovieExtensions) names += " ." + std::string(rendered);
+        return "movies are written as" + names + ", not as \"" + output.extension().string() + "\"";
+    }
+    const VideoCodec codec = videoCodecFor(extension, settings.codec);
+    if (!containerHolds(extension, codec))
+        return "a ." + extension + " movie cannot hold " + std::string(codecLabel(codec)) + " video";
+    return qualityProblem(codec, settings.quality);
+}
+
+std::string renderedExtensionFor(const std::filesystem::path& input, std::optional<VideoCodec> asked) {
+    const std::string extension = lowerExtension(input);
+    if (!isRenderedExtension(extension) || !containerHolds(extension, videoCodecFor(extension, asked)))
+        return "mp4";
+    return input.extension().string().substr(1);
+}
+
+std::vector<std::string> extensionsHolding(std::string_view codecName) {
+    const AVCodecDescriptor* codec = avcodec_descriptor_get_by_name(std::string(codecName).c_str());
+    std::vector<std::string> extensions;
+    for (std::string_view extension : kRenderedMovieExtensions)
+        if (codec && holds(extension, codec->id)) extensions.emplace_back(extension);
+    return extensions;
+}
+
+bool sameContainer(const std::filesystem::path& a, const std::filesystem::path& b) {
+    const AVOutputFormat* muxer = muxerFor(lowerExtension(a));
+    return muxer && muxer == muxerFor(lowerExtension(b));
 }
 
 }  // namespace tintreel

@@ -1,6 +1,8 @@
 #include "platform/media/MovieWriter.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -11,9 +13,12 @@ extern "C" {
 
 #include "platform/media/CarriedOver.h"
 #include "platform/media/ColourDescription.h"
+#include "platform/media/AudioTracks.h"
 #include "platform/media/FfmpegHandles.h"
 #include "platform/media/MediaOutput.h"
 #include "platform/media/MovieReader.h"
+#include "platform/media/MovieTypes.h"
+#include "platform/media/MuxerRules.h"
 #include "platform/system/Log.h"
 
 namespace tintreel {
@@ -21,19 +26,31 @@ using namespace media;
 
 namespace {
 
-struct EncoderChoice {
-    const char* codec;
-    AVPixelFormat format;
-    const char* preset;
-    const char* rateOption;
-    const char* rateValue;
-};
+// The encoder of the lossless RGB intermediates: no generation loss, and fast.
+constexpr const char* kIntermediateEncoder = "libx264rgb";
 
-// Intermediate: lossless RGB, the fastest preset. Final: 4:2:0 at a constant
-// quality that is visually transparent for most material.
-EncoderChoice encoderFor(EncodingRole role) {
-    if (role == EncodingRole::Intermediate) return {"libx264rgb", AV_PIX_FMT_BGR0, "ultrafast", "qp", "0"};
-    return {"libx264", AV_PIX_FMT_YUV420P, "medium", "crf", "16"};
+// The quiet, constant-quality set-up of each encoder beyond its preset and CRF.
+void setEncoderExtras(AVCodecContext& encoder, VideoCodec codec, const AVOutputFormat& format) {
+    switch (codec) {
+        case VideoCodec::H264: break;
+        case VideoCodec::H265:
+            av_opt_set(encoder.priv_data, "x265-params", "log-level=error", 0);
+            // The tag players of the MPEG-4 family look for.
+            if (isMpeg4Family(format)) encoder.codec_tag = MKTAG('h', 'v', 'c', '1');
+            break;
+        case VideoCodec::AV1: {
+            // SVT-AV1 prints its set-up at info level unless told otherwise; a
+            // level the user set in the environment wins.
+            static const bool quiet = (setenv("SVT_LOG", "1", 0), true);
+            (void)quiet;
+            break;
+        }
+        case VideoCodec::VP9:
+            encoder.bit_rate = 0;  // with a CRF: constant quality, no bit-rate cap
+            av_opt_set(encoder.priv_data, "deadline", "good", 0);
+            av_opt_set_int(encoder.priv_data, "row-mt", 1, 0);
+            break;
+    }
 }
 
 int roundUpToEven(int value) {
@@ -61,6 +78,7 @@ struct MovieWriter::Impl {
     int width, height;
     EncodingRole role;
     ColourDescription colour;  // of the final file; the intermediates' RGB has none
+    RenderSettings settings;
     OutputContextPtr output;
     CodecContextPtr encoder;
     ScalerPtr scaler;
@@ -68,7 +86,7 @@ struct MovieWriter::Impl {
     PacketPtr packet = makePacket();
     AVStream* videoStream = nullptr;
     AVRational sourceVideoTimeBase{1, 1};
-    AudioCopy audio;
+    AudioTracks audio;                          // every audio track, copied or re-encoded
     std::optional<SliceNumber> slice;           // a slice of a movie split over workers: no audio, tagged
     std::vector<int> subtitleMap;               // source stream index -> output index, or -1
     std::vector<AVRational> subtitleTimeBases;  // by source stream index
@@ -93,11 +111,24 @@ struct MovieWriter::Impl {
         return false;
     }
     Status status() const { return firstError == 0 ? Status() : Error{errorText(firstError)}; }
-    int encodedWidth() const { return role == EncodingRole::Final ? roundUpToEven(width) : width; }
-    int encodedHeight() const { return role == EncodingRole::Final ? roundUpToEven(height) : height; }
+    // A final movie taller than the asked height is scaled down to it.
+    bool scalesDown() const {
+        return role == EncodingRole::Final && settings.maxHeight > 0 &&
+               roundUpToEven(height) > settings.maxHeight;
+    }
+    int encodedHeight() const {
+        if (scalesDown()) return std::max(2, settings.maxHeight & ~1);
+        return role == EncodingRole::Final ? roundUpToEven(height) : height;
+    }
+    int encodedWidth() const {
+        if (scalesDown())
+            return std::max(2, 2 * static_cast<int>(std::lround(width * 0.5 * encodedHeight() / height)));
+        return role == EncodingRole::Final ? roundUpToEven(width) : width;
+    }
 
     bool openOutput();
     bool openEncoder(const AVStream& sourceVideo, const AVStream& describedVideo);
+    bool configureEncoder(const AVCodec*& codec);
     void tagPicture(const AVStream& describedVideo);
     void addSubtitleTracks(const AVFormatContext& source);
     bool copyMovieFacts(const AVFormatContext& described);
@@ -116,22 +147,38 @@ bool MovieWriter::Impl::openOutput() {
     return true;
 }
 
-bool MovieWriter::Impl::openEncoder(const AVStream& sourceVideo, const AVStream& describedVideo) {
-    const EncoderChoice choice = encoderFor(role);
-    const AVCodec* codec = avcodec_find_encoder_by_name(choice.codec);
+// Chooses the encoder for the role and sets its format and options.
+bool MovieWriter::Impl::configureEncoder(const AVCodec*& codec) {
+    const bool final = role == EncodingRole::Final;
+    const VideoCodec videoCodec = videoCodecFor(lowerExtension(path), settings.codec);
+    const EncoderSetup setup = encoderSetup(videoCodec, settings);
+    codec = avcodec_find_encoder_by_name(final ? setup.encoder : kIntermediateEncoder);
     if (!codec) return fail(AVERROR_ENCODER_NOT_FOUND);
     encoder.reset(avcodec_alloc_context3(codec));
     if (!encoder) return fail(AVERROR(ENOMEM));
+    if (!final) {
+        encoder->pix_fmt = AV_PIX_FMT_BGR0;
+        av_opt_set(encoder->priv_data, "preset", "ultrafast", 0);
+        av_opt_set(encoder->priv_data, "qp", "0", 0);
+        return true;
+    }
+    encoder->pix_fmt = AV_PIX_FMT_YUV420P;  // its colour description: tagPicture
+    av_opt_set(encoder->priv_data, setup.presetOption, setup.preset, 0);
+    av_opt_set_int(encoder->priv_data, "crf", setup.crf, 0);
+    setEncoderExtras(*encoder, videoCodec, *output->oformat);
+    return true;
+}
+
+bool MovieWriter::Impl::openEncoder(const AVStream& sourceVideo, const AVStream& describedVideo) {
+    const AVCodec* codec = nullptr;
+    if (!configureEncoder(codec)) return false;
     encoder->width = encodedWidth();
     encoder->height = encodedHeight();
-    encoder->pix_fmt = choice.format;
     encoder->time_base = sourceVideo.time_base;
     encoder->framerate = sourceVideo.avg_frame_rate;
     encoder->thread_count = 0;
     tagPicture(describedVideo);
     if (output->oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    av_opt_set(encoder->priv_data, "preset", choice.preset, 0);
-    av_opt_set(encoder->priv_data, choice.rateOption, choice.rateValue, 0);
     if (int error = avcodec_open2(encoder.get(), codec, nullptr); error < 0) return fail(error);
     videoStream = avformat_new_stream(output.get(), nullptr);
     if (!videoStream) return fail(AVERROR(ENOMEM));
@@ -171,13 +218,12 @@ bool MovieWriter::Impl::copyMovieFacts(const AVFormatContext& described) {
 
 bool MovieWriter::Impl::prepareFrame(const Image& image) {
     if (image.width() != width || image.height() != height) return fail(AVERROR(EINVAL));
-    const Image padded = (encodedWidth() != width || encodedHeight() != height)
-                             ? padByEdge(image, encodedWidth(), encodedHeight())
-                             : Image();
+    const bool pads = !scalesDown() && (encodedWidth() != width || encodedHeight() != height);
+    const Image padded = pads ? padByEdge(image, encodedWidth(), encodedHeight()) : Image();
     const Image& source = padded.isEmpty() ? image : padded;
     if (!scaler) {
-        scaler.reset(sws_getContext(source.width(), source.height(), AV_PIX_FMT_RGBA, source.width(),
-                                    source.height(), encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr,
+        scaler.reset(sws_getContext(source.width(), source.height(), AV_PIX_FMT_RGBA, encoder->width,
+                                    encoder->height, encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr,
                                     nullptr));
         if (!scaler || !useForEncoding(*scaler, colour)) return fail(AVERROR(EINVAL));
     }
@@ -211,6 +257,7 @@ bool MovieWriter::Impl::finish() {
     if (firstError != 0) return false;
     if (int error = avcodec_send_frame(encoder.get(), nullptr); error < 0) return fail(error);
     if (!writeEncodedPackets()) return false;
+    if (int error = audio.finish(); error < 0) return fail(error);
     if (int error = av_write_trailer(output.get()); error < 0) return fail(error);
     if (int error = avio_closep(&output->pb); error < 0) return fail(error);
     return firstError == 0;
@@ -224,7 +271,7 @@ bool MovieWriter::Impl::start(const MovieReader& frames, const MovieReader& desc
         return false;
     // A slice carries the picture only: the join copies the source's other tracks once.
     if (!slice) {
-        audio.addTracks(*output, input);
+        audio.add(input, *output);
         addSubtitleTracks(input);
     }
     if (!copyMovieFacts(described.input())) return false;
@@ -252,7 +299,7 @@ bool MovieWriter::Impl::append(const Image& image, long long timestamp) {
 
 bool MovieWriter::Impl::appendAudio(AVPacket& packet) {
     if (!recording || finished || firstError != 0) return fail(AVERROR(EINVAL));
-    if (int error = audio.write(*output, packet); error < 0) return fail(error);
+    if (int error = audio.write(packet); error < 0) return fail(error);
     return true;
 }
 
@@ -268,13 +315,15 @@ bool MovieWriter::Impl::appendSubtitle(AVPacket& packet) {
     return true;
 }
 
-MovieWriter::MovieWriter(std::filesystem::path path, int width, int height, EncodingRole role)
+MovieWriter::MovieWriter(std::filesystem::path path, int width, int height, EncodingRole role,
+                         const RenderSettings& settings)
     : impl_(std::make_unique<Impl>()) {
     quietLibraryLogs();
     impl_->path = std::move(path);
     impl_->width = width;
     impl_->height = height;
     impl_->role = role;
+    impl_->settings = settings;
 }
 
 MovieWriter::~MovieWriter() = default;

@@ -1,7 +1,10 @@
 #pragma once
-// MovieWriter: encodes the frames a MovieReader delivers as H.264 (libx264)
-// into the container the file extension names (mov, m4v, mp4, 3gp, 3g2) and
-// copies the reader's audio and subtitle packets into it unchanged.
+// MovieWriter: encodes the frames a MovieReader delivers into the container
+// the file extension names (see MovieTypes.h) and carries every audio track
+// of the reader into it (see AudioTracks.h: copied, or re-encoded when the
+// container does not take it), and its subtitle tracks where the container
+// takes them as they are. The final movie is encoded as its RenderSettings
+// ask (codec, quality, speed, a smaller height).
 //
 // Frames keep the source's timestamps, so a variable frame rate stays in
 // step with its audio. No orientation is written: frames arrive upright (and
@@ -12,7 +15,8 @@
 // (see ColourDescription.h for a source without one), and carries its
 // chapters and metadata. 4:2:0 needs even sizes: an odd width or height is
 // padded by one column or row repeating the edge pixels, so nothing of the
-// picture is lost.
+// picture is lost; a movie scaled down to a smaller height gets an even size
+// of the same aspect instead.
 //
 // Ownership: the writer owns its file and encoder. Threads: construct, start
 // and finish on one thread; between startRecording and finishRecording frames
@@ -24,6 +28,7 @@
 
 #include "platform/filters/Image.h"
 #include "platform/media/MovieSlice.h"
+#include "platform/media/RenderSettings.h"
 #include "platform/system/Result.h"
 
 struct AVPacket;
@@ -40,7 +45,9 @@ enum class EncodingRole {
 class MovieWriter {
 public:
     // `width` x `height` is the size of the frames that will arrive.
-    MovieWriter(std::filesystem::path path, int width, int height, EncodingRole role);
+    // `settings` shape the final role's encoding; intermediates ignore them.
+    MovieWriter(std::filesystem::path path, int width, int height, EncodingRole role,
+                const RenderSettings& settings = {});
     ~MovieWriter();
     MovieWriter(const MovieWriter&) = delete;
     MovieWriter& operator=(const MovieWriter&) = delete;
@@ -49,10 +56,10 @@ public:
     // audio or subtitles (the join copies the source's once) and a file tag
     // naming the slice (kSliceTag). Call before startRecording.
     void recordAsSlice(const SliceNumber& slice);
-    // Creates the file, the encoder and one copied track per audio and
-    // subtitle track of `source` that the container accepts. Every failure
-    // here and later carries the library's description of the writer's
-    // first error.
+    // Creates the file, the encoder, one track per audio track of `source`
+    // and one copied track per subtitle track the container accepts. Every
+    // failure here and later carries the library's description of the
+    // writer's first error.
     Status startRecording(const MovieReader& source);
     // As above, with the movie's description taken from `describedBy`
     // instead: a later pass reading an intermediate file still tags the
@@ -64,7 +71,8 @@ public:
     // not flushed: its file is no result. Later calls repeat the result.
     Status finishRecording();
 
-    // The frame size the file will have (odd sizes rounded up in the final role).
+    // The frame size the file will have (in the final role odd sizes rounded
+    // up, or the asked smaller height).
     int encodedWidth() const;
     int encodedHeight() const;
 

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/ui/RenderSettingsDialog.h"
+
 namespace tintreel {
 namespace {
 
@@ -53,6 +55,12 @@ std::optional<QString> QtDialogs::saveFile(const QString& title, const QString& 
     dialog.selectFile(suggestedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst();
+}
+
+std::optional<RenderSettings> QtDialogs::editRenderSettings(const RenderSettings& current) {
+    RenderSettingsDialog dialog(current, parent_);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.settings();
 }
 
 std::optional<QColor> QtDialogs::chooseColor(const QColor& initial) {

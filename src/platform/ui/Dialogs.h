@@ -12,6 +12,8 @@
 #include <QUrl>
 #include <optional>
 
+#include "platform/media/RenderSettings.h"
+
 class QWidget;
 
 namespace tintreel {
@@ -34,6 +36,8 @@ public:
     virtual std::optional<QString> saveFile(const QString& title, const QString& suggestedName,
                                             const QStringList& extensions) = 0;
     virtual std::optional<QColor> chooseColor(const QColor& initial) = 0;
+    // The Render Settings dialog, starting from `current`; nothing when cancelled.
+    virtual std::optional<RenderSettings> editRenderSettings(const RenderSettings& current) = 0;
     // Opens a page in the user's browser; the outcome is not reported.
     virtual void openUrl(const QUrl& url) = 0;
 };
@@ -50,6 +54,7 @@ public:
     std::optional<QString> saveFile(const QString& title, const QString& suggestedName,
                                     const QStringList& extensions) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;
+    std::optional<RenderSettings> editRenderSettings(const RenderSettings& current) override;
     void openUrl(const QUrl& url) override;
 
 private:

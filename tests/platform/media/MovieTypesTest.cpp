@@ -13,12 +13,14 @@ TEST(MovieTypes, AcceptedExtensionsAndTheContainerRendersWrite) {
     for (const char* other : {"photo.png", "anim.gif", "photo.jpg", "notes.txt", "mkv", "movie.", "movie.mp4.bak"})
         EXPECT_FALSE(hasMovieExtension(other)) << other;
 
-    // The MPEG-4 family keeps its own extension as spelt; everything else renders into MP4.
+    // The containers the writer makes keep their own extension as spelt; everything else renders into MP4.
     EXPECT_EQ(renderedExtensionFor("clip.mov"), "mov");
     EXPECT_EQ(renderedExtensionFor("CLIP.MOV"), "MOV");
     EXPECT_EQ(renderedExtensionFor("clip.3g2"), "3g2");
     EXPECT_EQ(renderedExtensionFor("clip.m4v"), "m4v");
-    for (const char* other : {"clip.mkv", "clip.webm", "clip.AVI", "clip.ts", "clip.mpg", "clip.flv", "clip.wmv"})
+    EXPECT_EQ(renderedExtensionFor("clip.mkv"), "mkv");
+    EXPECT_EQ(renderedExtensionFor("clip.WebM"), "WebM");
+    for (const char* other : {"clip.AVI", "clip.ts", "clip.mpg", "clip.flv", "clip.wmv"})
         EXPECT_EQ(renderedExtensionFor(other), "mp4") << other;
 }
 

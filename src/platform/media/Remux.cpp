@@ -1,0 +1,120 @@
+#include "platform/media/Remux.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "platform/media/AudioTracks.h"
+#include "platform/media/FfmpegHandles.h"
+#include "platform/media/MovieTypes.h"
+#include "platform/system/AtomicFile.h"
+
+namespace tintreel {
+using namespace media;
+namespace fs = std::filesystem;
+
+namespace {
+
+Result<InputContextPtr> openInput(const fs::path& movie) {
+    quietLibraryLogs();
+    AVFormatContext* raw = nullptr;
+    if (int error = avformat_open_input(&raw, movie.c_str(), nullptr, nullptr); error < 0)
+        return Error{errorText(error)};
+    InputContextPtr input(raw);
+    if (int error = avformat_find_stream_info(input.get(), nullptr); error < 0)
+        return Error{errorText(error)};
+    return input;
+}
+
+int firstVideoStream(const AVFormatContext& input) {
+    return av_find_best_stream(const_cast<AVFormatContext*>(&input), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+}
+
+// One pass over the packets of `input` into the open `output`.
+class Remuxer {
+public:
+    Remuxer(AVFormatContext& input, AVFormatContext& output, int videoIndex)
+        : input_(input), output_(output), videoIndex_(videoIndex) {}
+
+    int addStreams() {
+        const AVStream& in = *input_.streams[videoIndex_];
+        video_ = avformat_new_stream(&output_, nullptr);
+        if (!video_) return AVERROR(ENOMEM);
+        if (int error = avcodec_parameters_copy(video_->codecpar, in.codecpar); error < 0) return error;
+        video_->codecpar->codec_tag = 0;
+        video_->time_base = in.time_base;
+        video_->sample_aspect_ratio = in.sample_aspect_ratio;
+        audio_.add(input_, output_);
+        return 0;
+    }
+
+    int copyPackets() {
+        const PacketPtr packet = makePacket();
+        int status = 0;
+        while ((status = av_read_frame(&input_, packet.get())) >= 0) {
+            const int written = writePacket(*packet);
+            av_packet_unref(packet.get());
+            if (written < 0) return written;
+        }
+        return status == AVERROR_EOF ? audio_.finish() : status;
+    }
+
+private:
+    int writePacket(AVPacket& packet) {
+        if (packet.stream_index != videoIndex_) return audio_.write(packet);
+        av_packet_rescale_ts(&packet, input_.streams[videoIndex_]->time_base, video_->time_base);
+        packet.stream_index = video_->index;
+        packet.pos = -1;
+        return av_interleaved_write_frame(&output_, &packet);
+    }
+
+    AVFormatContext& input_;
+    AVFormatContext& output_;
+    int videoIndex_;
+    AVStream* video_ = nullptr;
+    AudioTracks audio_;
+};
+
+// Writes the remuxed movie at `partial`, which the caller renames into place.
+Status writeRemux(AVFormatContext& input, int videoIndex, const fs::path& partial) {
+    AVFormatContext* raw = nullptr;
+    if (int error = avformat_alloc_output_context2(&raw, nullptr, nullptr, partial.c_str()); error < 0)
+        return Error{errorText(error)};
+    const OutputContextPtr output(raw);
+    Remuxer remuxer(input, *output, videoIndex);
+    int error = remuxer.addStreams();
+    if (error >= 0) error = avio_open(&output->pb, partial.c_str(), AVIO_FLAG_WRITE);
+    if (error >= 0) error = avformat_write_header(output.get(), nullptr);
+    if (error >= 0) error = remuxer.copyPackets();
+    if (error >= 0) error = av_write_trailer(output.get());
+    if (error >= 0) error = avio_closep(&output->pb);
+    return error < 0 ? Status(Error{errorText(error)}) : Status();
+}
+
+}  // namespace
+
+Result<std::string> videoCodecName(const fs::path& movie) {
+    Result<InputContextPtr> input = openInput(movie);
+    if (!input) return Error{input.error()};
+    const int video = firstVideoStream(**input);
+    if (video < 0) return Error{"no video track"};
+    return std::string(avcodec_get_name((*input)->streams[video]->codecpar->codec_id));
+}
+
+Status remuxMovie(const fs::path& from, const fs::path& to) {
+    Result<InputContextPtr> input = openInput(from);
+    if (!input) return Error{input.error()};
+    const int video = firstVideoStream(**input);
+    if (video < 0) return Error{"no video track"};
+    const std::string codec = avcodec_get_name((*input)->streams[video]->codecpar->codec_id);
+    const std::vector<std::string> holding = extensionsHolding(codec);
+    if (std::find(holding.begin(), holding.end(), lowerExtension(to)) == holding.end())
+        return Error{"a " + to.extension().string() + " movie cannot hold " + codec + " video"};
+    const fs::path partial = partialNameBeside(to, lowerExtension(to));
+    Status written = writeRemux(**input, video, partial);
+    if (written) written = moveFileAtomically(partial, to);
+    std::error_code ignored;
+    if (!written) fs::remove(partial, ignored);
+    return written;
+}
+
+}  // namespace tintreel

@@ -1,0 +1,71 @@
+#pragma once
+// RenderSettings: how the final movie of a render is encoded, chosen by the
+// user (options of tintreel-render, the window's Render Settings dialog).
+// They are not effect settings and never enter the settings record, so
+// profiles keep their layout.
+//
+// The codec table below is the one place that says what each quality and
+// speed name means for each encoder: quality names map onto the encoder's own
+// constant-quality scale, speed names onto its preset. Plain data: any thread.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace tintreel {
+
+enum class VideoCodec { H264, H265, AV1, VP9 };
+
+enum class QualityLevel { High, Standard, Small };
+
+// A named level, or a constant-rate-factor number on the codec's own scale.
+struct Quality {
+    std::variant<QualityLevel, int> value = QualityLevel::High;
+    bool operator==(const Quality&) const = default;
+};
+
+enum class EncodeSpeed { Faster, Balanced, Smaller };
+
+struct RenderSettings {
+    // Nothing: the container's own default (H.264; VP9 in WebM).
+    std::optional<VideoCodec> codec;
+    Quality quality;  // High: visually transparent for most material
+    EncodeSpeed speed = EncodeSpeed::Balanced;
+    // The tallest the final movie may be; 0 keeps the source's size. A movie
+    // is only ever scaled down, keeping its aspect.
+    int maxHeight = 0;
+
+    // Whether anything was asked that a copy of the source would not give:
+    // a codec, a quality or a size.
+    bool asksForEncoding() const { return codec || quality != Quality{} || maxHeight > 0; }
+    bool operator==(const RenderSettings&) const = default;
+};
+
+// How one codec is set up: its encoder and what the names mean on its scales.
+struct EncoderSetup {
+    const char* encoder;       // FFmpeg's encoder name
+    const char* presetOption;  // the encoder's option that trades time for size
+    const char* preset;        // its value for the asked speed
+    int crf;                   // the constant rate factor for the asked quality
+};
+
+// The encoder setup for `codec` at `settings`' quality and speed. A CRF
+// number outside the codec's scale is clamped; validate with qualityProblem first.
+EncoderSetup encoderSetup(VideoCodec codec, const RenderSettings& settings);
+
+// Why `settings`' quality does not fit `codec`'s scale ("crf=60 is outside
+// 0-51 for H.264"), or nothing.
+std::optional<std::string> qualityProblem(VideoCodec codec, const Quality& quality);
+
+// The short names of the command line and of QSettings ("h264", "standard",
+// "crf=20", "smaller") and the labels the window shows ("H.264").
+std::string_view codecName(VideoCodec codec);
+std::string_view codecLabel(VideoCodec codec);
+std::string qualityName(const Quality& quality);
+std::string_view speedName(EncodeSpeed speed);
+std::optional<VideoCodec> parseCodec(std::string_view name);
+std::optional<Quality> parseQuality(std::string_view name);
+std::optional<EncodeSpeed> parseSpeed(std::string_view name);
+
+}  // namespace tintreel

@@ -1,0 +1,40 @@
+#pragma once
+// The Render Settings dialog: the codec, quality, speed and output size of
+// the final movie (see RenderSettings.h). It only edits a value: the caller
+// decides where the value goes and whether it is remembered.
+//
+// GUI thread only; owned by its Qt parent.
+
+#include <QDialog>
+
+#include "platform/media/RenderSettings.h"
+
+class QComboBox;
+class QLabel;
+class QSpinBox;
+
+namespace tintreel {
+
+class RenderSettingsDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit RenderSettingsDialog(const RenderSettings& initial, QWidget* parent = nullptr);
+
+    RenderSettings settings() const;
+    void setSettings(const RenderSettings& settings);
+
+private:
+    void buildControls();
+    void updateDependentControls();
+
+    QComboBox* codec_ = nullptr;
+    QComboBox* quality_ = nullptr;
+    QSpinBox* crf_ = nullptr;
+    QComboBox* speed_ = nullptr;
+    QComboBox* size_ = nullptr;
+    QSpinBox* height_ = nullptr;
+    QLabel* crfScale_ = nullptr;
+};
+
+}  // namespace tintreel

@@ -1,0 +1,245 @@
+// The final movie takes the container OUTPUT's name says, with the codec,
+// quality, speed and height the options ask for; every audio track is kept,
+// copied or re-encoded with a line; what cannot be written is refused with
+// status 2 before anything is read. Judged by ffprobe.
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "cli/CliProgram.h"
+#include "support/Clips.h"
+
+namespace tintreel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::q;
+
+std::string contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string probe(const fs::path& file, const std::string& entries) {
+    return test::runCommand("ffprobe -v error " + entries + " -of default=nw=1:nk=1 '" + file.string() + "'")
+        .value_or("");
+}
+
+// format_name, and the brand of an MPEG-4 family file ("" for others).
+std::pair<std::string, std::string> container(const fs::path& file) {
+    std::istringstream lines(probe(file, "-show_entries format=format_name:format_tags=major_brand"));
+    std::string format, brand;
+    std::getline(lines, format);
+    std::getline(lines, brand);
+    return {format, brand};
+}
+
+// Matroska and WebM share FFmpeg's format name; the EBML DocType tells them apart.
+std::string docType(const fs::path& file) {
+    const std::string head = contents(file).substr(0, 64);
+    if (head.find("webm") != std::string::npos) return "webm";
+    return head.find("matroska") != std::string::npos ? "matroska" : "";
+}
+
+int audioTracks(const fs::path& file) {
+    const std::string codecs = probe(file, "-select_streams a -show_entries stream=codec_name");
+    return static_cast<int>(std::count(codecs.begin(), codecs.end(), '\n'));
+}
+
+// How long a stream plays: the end of its last packet (containers such as
+// Matroska keep no stream duration).
+double playedSeconds(const fs::path& file, const std::string& selector) {
+    std::istringstream rows(test::runCommand("ffprobe -v error -select_streams " + selector +
+                                             " -show_entries packet=pts_time,duration_time -of csv=p=0 '" +
+                                             file.string() + "'")
+                                .value_or(""));
+    double end = 0;
+    for (std::string row; std::getline(rows, row);) {
+        const std::size_t comma = row.find(',');
+        if (comma == std::string::npos) continue;
+        end = std::max(end, std::atof(row.c_str()) + std::atof(row.c_str() + comma + 1));
+    }
+    return end;
+}
+
+int countOf(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// One second at 320x240 and 25 fps, H.264 with two FLAC tracks: audio no
+// MPEG-4 or WebM file takes as it is.
+fs::path twoTrackClip() {
+    return test::makeClip(
+        "-f lavfi -i testsrc2=s=320x240:r=25:d=1 -f lavfi -i sine=f=440:d=1 -f lavfi -i sine=f=660:d=1 "
+        "-map 0 -map 1 -map 2 -pix_fmt yuv420p -c:v libx264 -c:a flac",
+        "mkv");
+}
+
+struct Expected {
+    std::string extension, format, brand, video, audio;
+};
+
+TEST(OutputContainers, EachNameGetsItsContainerCodecsAndEveryAudioTrack) {
+    const fs::path dir = test::scratchDirectory("cli-output-containers");
+    const fs::path source = twoTrackClip();
+    ASSERT_FALSE(source.empty());
+    const std::string mpeg4 = "mov,mp4,m4a,3gp,3g2,mj2";
+    const std::vector<Expected> cases{
+        {"mp4", mpeg4, "isom", "h264", "aac"},       {"m4v", mpeg4, "M4V ", "h264", "aac"},
+        {"mov", mpeg4, "qt  ", "h264", "aac"},       {"3gp", mpeg4, "3gp6", "h264", "aac"},
+        {"3g2", mpeg4, "3g2b", "h264", "aac"},       {"mkv", "matroska,webm", "", "h264", "flac"},
+        {"webm", "matroska,webm", "", "vp9", "opus"}};
+    for (const Expected& expected : cases) {
+        SCOPED_TRACE(expected.extension);
+        const fs::path output = dir / ("out." + expected.extension);
+        const test::CliRun run = test::runCli({"--set", "checkSepia=1", "-o", q(output), q(source)}, dir);
+        ASSERT_EQ(run.status, 0) << run.errors;
+        EXPECT_EQ(container(output), std::pair(expected.format, expected.brand));
+        if (expected.format != mpeg4)
+            EXPECT_EQ(docType(output), expected.extension == "mkv" ? "matroska" : "webm");
+        const auto video = test::probeStream(output, "v:0");
+        ASSERT_TRUE(video);
+        EXPECT_EQ(video->codec, expected.video);
+        EXPECT_EQ(video->frames, 25);
+        EXPECT_EQ(video->packets, 25);
+        ASSERT_EQ(audioTracks(output), 2);
+        for (const std::string track : {"a:0", "a:1"}) {
+            const auto audio = test::probeStream(output, track);
+            ASSERT_TRUE(audio);
+            EXPECT_EQ(audio->codec, expected.audio);
+            EXPECT_NEAR(playedSeconds(output, track), 1.0, 0.05);
+        }
+        // Copied tracks say nothing; each re-encoded one says so once.
+        const bool copied = expected.audio == "flac";
+        EXPECT_EQ(countOf(run.output, "Audio track re-encoded: flac"), copied ? 0 : 2) << run.output;
+        if (copied)
+            EXPECT_EQ(test::probeStream(output, "a:1")->packets, test::probeStream(source, "a:1")->packets);
+    }
+}
+
+TEST(OutputContainers, WebmTakesAv1WhenAskedAndPerEffectPassesEndInTheNamedContainer) {
+    const fs::path dir = test::scratchDirectory("cli-output-webm-av1");
+    const fs::path source = twoTrackClip();
+    const fs::path webm = dir / "av1.webm";
+    test::CliRun run =
+        test::runCli({"--codec", "av1", "--set", "checkSepia=1", "-o", q(webm), q(source)}, dir);
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(docType(webm), "webm");
+    EXPECT_EQ(test::probeStream(webm, "v:0")->codec, "av1");
+    EXPECT_EQ(test::probeStream(webm, "v:0")->frames, 25);
+    EXPECT_EQ(test::probeStream(webm, "a:1")->codec, "opus");
+
+    // Two effects in their own passes: the last pass writes the container
+    // OUTPUT names, with every audio track, and nothing else is left.
+    const fs::path mov = dir / "each.mov";
+    run = test::runCli({"--passes", "each", "--set", "checkSepia=1", "--set", "checkPixellate=1", "--codec",
+                        "h265", "-o", q(mov), q(source)},
+                       dir);
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(container(mov), std::pair(std::string("mov,mp4,m4a,3gp,3g2,mj2"), std::string("qt  ")));
+    EXPECT_EQ(test::probeStream(mov, "v:0")->codec, "hevc");
+    EXPECT_EQ(test::probeStream(mov, "v:0")->frames, 25);
+    EXPECT_EQ(audioTracks(mov), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+}
+
+TEST(OutputContainers, WhatCannotBeWrittenIsRefusedBeforeAnythingIsRead) {
+    const fs::path dir = test::scratchDirectory("cli-output-refusals");
+    const fs::path input = dir / "clip.mov";
+    fs::copy_file(test::makeClip("-f lavfi -i testsrc2=s=160x90:r=10:d=1 -c:v libx264", "mov"), input);
+    const std::string before = contents(input);
+    const std::vector<QStringList> refused{{"--codec", "h264", "-o", "x.webm"},
+                                           {"--codec", "h265", "-o", "x.webm"},
+                                           {"--codec", "h265", "-o", "x.3gp"},
+                                           {"--codec", "av1", "-o", "x.3g2"},
+                                           {"-o", "x.avi"},
+                                           {"-o", "x"},
+                                           {"--quality", "crf=52", "-o", "x.mp4"},
+                                           {"--codec", "av1", "--quality", "crf=64", "-o", "x.mkv"},
+                                           {"--quality", "best", "-o", "x.mp4"},
+                                           {"--speed", "slow", "-o", "x.mp4"},
+                                           {"--height", "0", "-o", "x.mp4"},
+                                           {"--height", "tall", "-o", "x.mp4"},
+                                           {"--codec", "mpeg4", "-o", "x.mp4"}};
+    for (const QStringList& arguments : refused) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const test::CliRun run = test::runCli(arguments + QStringList{q(input)}, dir);
+        EXPECT_EQ(run.status, 2) << run.errors;
+        EXPECT_EQ(QString::fromStdString(run.errors).count("tintreel-render: "), 1) << run.errors;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    }
+    EXPECT_EQ(contents(input), before);
+}
+
+// Noise makes the sizes of the quality levels differ as they would on camera
+// footage. (The scale keeps an odd size that the source filter rounds down.)
+fs::path noisyClip(const std::string& size) {
+    return test::makeClip("-f lavfi -i testsrc2=s=" + size +
+                              ":r=25:d=1,noise=alls=12:allf=t,scale=s=" + size +
+                              " -f lavfi "
+                              "-i sine=f=440:d=1 -pix_fmt yuv444p -c:v libx264 -crf 10 -c:a aac -shortest",
+                          "mov");
+}
+
+TEST(OutputContainers, QualityAndHeightAreHonoured) {
+    const fs::path dir = test::scratchDirectory("cli-output-quality");
+    const fs::path source = noisyClip("640x360");
+    std::vector<std::uintmax_t> sizes;
+    for (const char* quality : {"high", "standard", "small", "crf=40"}) {
+        const fs::path output = dir / (std::string("q-") + quality + ".mp4");
+        const test::CliRun run =
+            test::runCli({"--quality", quality, "--speed", "faster", "-o", q(output), q(source)}, dir);
+        ASSERT_EQ(run.status, 0) << run.errors;
+        EXPECT_EQ(test::probeStream(output, "v:0")->frames, 25);
+        sizes.push_back(fs::file_size(output));
+    }
+    for (std::size_t i = 1; i < sizes.size(); ++i) EXPECT_LT(sizes[i], sizes[i - 1]) << i;
+
+    // Scaled down only, keeping the aspect, to even sizes.
+    const fs::path odd = noisyClip("321x181");
+    const std::vector<std::tuple<fs::path, const char*, int, int>> heights{{source, "180", 320, 180},
+                                                                           {source, "101", 178, 100},
+                                                                           {source, "1080", 640, 360},
+                                                                           {odd, "120", 212, 120},
+                                                                           {odd, "2160", 322, 182}};
+    for (const auto& [input, height, width, expectedHeight] : heights) {
+        SCOPED_TRACE(input.string() + " --height " + height);
+        const fs::path output = dir / "h.mp4";
+        const test::CliRun run = test::runCli({"-y", "--height", height, "-o", q(output), q(input)}, dir);
+        ASSERT_EQ(run.status, 0) << run.errors;
+        const auto video = test::probeStream(output, "v:0");
+        EXPECT_EQ(video->width, width);
+        EXPECT_EQ(video->height, expectedHeight);
+        EXPECT_EQ(video->frames, 25);
+        EXPECT_EQ(test::probeStream(output, "a:0")->packets, test::probeStream(input, "a:0")->packets);
+    }
+}
+
+TEST(OutputContainers, WithoutEffectsTheSourceIsCopiedOnlyWhenNothingElseWasAsked) {
+    const fs::path dir = test::scratchDirectory("cli-output-copy");
+    const fs::path source = noisyClip("160x90");
+    const auto render = [&](const QStringList& options, const fs::path& output) {
+        const test::CliRun run = test::runCli(options + QStringList{"-o", q(output), q(source)}, dir);
+        EXPECT_EQ(run.status, 0) << run.errors;
+    };
+    render({"--speed", "smaller"}, dir / "copy.mov");
+    EXPECT_EQ(contents(dir / "copy.mov"), contents(source));
+    render({"--quality", "standard"}, dir / "standard.mov");
+    render({"--codec", "h264"}, dir / "h264.mov");
+    render({}, dir / "other.mkv");
+    for (const char* encoded : {"standard.mov", "h264.mov", "other.mkv"}) {
+        SCOPED_TRACE(encoded);
+        EXPECT_NE(contents(dir / encoded), contents(source));
+        EXPECT_EQ(test::probeStream(dir / encoded, "v:0")->frames, 25);
+        EXPECT_EQ(test::probeStream(dir / encoded, "a:0")->codec, "aac");
+    }
+    EXPECT_EQ(docType(dir / "other.mkv"), "matroska");
+}
+
+}  // namespace
+}  // namespace tintreel

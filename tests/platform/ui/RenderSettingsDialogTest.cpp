@@ -1,0 +1,73 @@
+// The Render Settings dialog edits every choice of RenderSettings, offers the
+// CRF scale of the chosen codec, and starts from and restores the defaults.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include "platform/ui/RenderSettingsDialog.h"
+
+namespace tintreel {
+namespace {
+
+template <typename W>
+W* child(const QDialog& dialog, const char* name) {
+    W* widget = dialog.findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+}
+
+TEST(RenderSettingsDialog, EveryChoiceRoundTrips) {
+    RenderSettingsDialog dialog({});
+    EXPECT_EQ(dialog.settings(), RenderSettings{});
+    const std::vector<RenderSettings> choices{
+        {.codec = VideoCodec::H265, .quality = {QualityLevel::Small}, .speed = EncodeSpeed::Faster},
+        {.codec = VideoCodec::AV1, .quality = {60}, .speed = EncodeSpeed::Smaller, .maxHeight = 720},
+        {.codec = VideoCodec::H264, .quality = {QualityLevel::Standard}, .maxHeight = 2160},
+        {.quality = {0}, .maxHeight = 333},
+    };
+    for (const RenderSettings& settings : choices) {
+        dialog.setSettings(settings);
+        EXPECT_EQ(dialog.settings(), settings) << qualityName(settings.quality) << " " << settings.maxHeight;
+    }
+}
+
+TEST(RenderSettingsDialog, ControlsFollowTheChoices) {
+    RenderSettingsDialog dialog({});
+    auto* codec = child<QComboBox>(dialog, "comboCodec");
+    auto* quality = child<QComboBox>(dialog, "comboQuality");
+    auto* crf = child<QSpinBox>(dialog, "spinCrf");
+    auto* size = child<QComboBox>(dialog, "comboOutputSize");
+    auto* height = child<QSpinBox>(dialog, "spinHeight");
+    auto* speed = child<QComboBox>(dialog, "comboSpeed");
+    // A named quality or size leaves its number box unused.
+    EXPECT_FALSE(crf->isEnabled());
+    EXPECT_FALSE(height->isEnabled());
+
+    codec->setCurrentText("AV1");
+    quality->setCurrentIndex(quality->count() - 1);
+    EXPECT_TRUE(crf->isEnabled());
+    EXPECT_EQ(crf->maximum(), 63);  // SVT-AV1's scale
+    crf->setValue(63);
+    size->setCurrentText("480p");
+    speed->setCurrentText("Smaller file");
+    EXPECT_EQ(
+        dialog.settings(),
+        (RenderSettings{
+            .codec = VideoCodec::AV1, .quality = {63}, .speed = EncodeSpeed::Smaller, .maxHeight = 480}));
+    codec->setCurrentText("H.265");
+    EXPECT_EQ(crf->maximum(), 51);  // x265's scale: the number follows it
+    EXPECT_EQ(dialog.settings().quality, Quality{51});
+    size->setCurrentIndex(size->count() - 1);
+    EXPECT_TRUE(height->isEnabled());
+    height->setValue(600);
+    EXPECT_EQ(dialog.settings().maxHeight, 600);
+
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::RestoreDefaults)->click();
+    EXPECT_EQ(dialog.settings(), RenderSettings{});
+}
+
+}  // namespace
+}  // namespace tintreel
