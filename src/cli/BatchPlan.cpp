@@ -110,19 +110,20 @@ bool isSingle(const CliOptions& options) {
     return options.inputs.size() == 1 && !fs::is_directory(options.inputs.front(), ec);
 }
 
-// Where one input's result goes under an output folder.
-fs::path outputInFolder(const fs::path& folder, const InputEntry& entry) {
+// Where one input's result goes under an output folder: its own container
+// when that can hold the asked codec, else MP4.
+fs::path outputInFolder(const fs::path& folder, const InputEntry& entry, const RenderSettings& render) {
     const fs::path mirrored =
         entry.mirrorRoot.empty() ? fs::path() : entry.file.parent_path().lexically_relative(entry.mirrorRoot);
     fs::path name = entry.file.stem();
-    name += "." + renderedExtensionFor(entry.file);
+    name += "." + renderedExtensionFor(entry.file, render.codec);
     return (folder / mirrored / name).lexically_normal();
 }
 
 std::variant<fs::path, std::string> outputFor(const CliOptions& options, const InputEntry& entry,
                                               bool folderAllowed) {
     std::error_code ec;
-    if (folderAllowed && fs::is_directory(options.output, ec)) return outputInFolder(options.output, entry);
+    if (folderAllowed && fs::is_directory(options.output, ec)) return outputInFolder(options.output, entry, options.render);
     return expandOutputTemplate(options.output.string(), entry.file, entry.number);
 }
 
@@ -138,7 +139,7 @@ std::optional<FileId> fileId(const fs::path& path) {
 // The checks of every job's output against the others and the files read.
 class OutputChecks {
 public:
-    OutputChecks(const CliOptions& options, const std::vector<PlannedJob>& jobs) {
+    OutputChecks(const CliOptions& options, const std::vector<PlannedJob>& jobs) : render_(options.render) {
         std::vector<fs::path> read;
         if (options.settingsFile) read.push_back(*options.settingsFile);
         if (options.logo) read.push_back(*options.logo);
@@ -155,6 +156,7 @@ public:
             return readConflict(job.output, {readFiles_.at(*id)});
         std::error_code ec;
         if (fs::is_directory(job.output, ec)) return "OUTPUT " + quoted(job.output) + " is a folder";
+        if (auto problem = renderProblem(job.output, render_)) return "cannot write " + quoted(job.output) + ": " + *problem;
         // A mirrored subfolder that is not there yet is made when its job
         // starts, in the output folder, which must be writable.
         if (!outputFolder_.empty() && !fs::exists(job.output.parent_path(), ec))
@@ -166,6 +168,7 @@ public:
     void setOutputFolder(const fs::path& folder) { outputFolder_ = folder; }
 
 private:
+    RenderSettings render_;
     // One spelling per place: links and ".." resolved as far as the path exists.
     static fs::path comparable(const fs::path& output) {
         std::error_code ec;

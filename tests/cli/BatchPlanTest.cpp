@@ -55,9 +55,12 @@ protected:
 };
 
 TEST_F(BatchPlanning, FoldersGiveTheirMoviesAndAnOutputFolderKeepsNamesAndContainers) {
-    EXPECT_EQ(outputs({"-o", p("out"), p("in")}), (std::vector<std::string>{"out/a.mp4", "out/b.mov"}));
+    EXPECT_EQ(outputs({"-o", p("out"), p("in")}), (std::vector<std::string>{"out/a.MKV", "out/b.mov"}));
     EXPECT_EQ(outputs({"--recursive", "-o", p("out"), p("in")}),
-              (std::vector<std::string>{"out/a.mp4", "out/b.mov", "out/sub/c.mp4", "out/sub/deeper/d.mp4"}));
+              (std::vector<std::string>{"out/a.MKV", "out/b.mov", "out/sub/c.mp4", "out/sub/deeper/d.mp4"}));
+    // A container that cannot hold the asked codec gives way to MP4.
+    EXPECT_EQ(outputs({"--codec", "av1", "-o", p("out"), p("in")}),
+              (std::vector<std::string>{"out/a.MKV", "out/b.mp4"}));
     // Without an output folder --recursive writes where the template says.
     EXPECT_EQ(outputs({"--recursive", "-o", "{dir}/{name}_look.mp4", p("in/sub")}),
               (std::vector<std::string>{"in/sub/c_look.mp4", "in/sub/deeper/d_look.mp4"}));
@@ -99,9 +102,13 @@ TEST_F(BatchPlanning, CollisionsAndOutputsThatAreInputsAreRefusedBeforeAnything)
     EXPECT_NE(refusal({"-y", "-o", "{dir}/{name}_look.mov", p("in/b.mov"), p("in/b_look.mov")})
                   .find("this run reads"),
               std::string::npos);
+    // A template naming a container that cannot hold the asked codec.
+    EXPECT_NE(refusal({"--codec", "h265", "-o", p("out/{name}.webm"), p("in/b.mov"), p("in/sub/c.mp4")})
+                  .find("cannot write"),
+              std::string::npos);
     EXPECT_NE(refusal({"-o", p("missing/{name}.mp4"), p("in/b.mov"), p("in/sub/c.mp4")}).find("no folder"),
               std::string::npos);
-    fs::create_directories(dir_ / "c");
+    fs::create_directories(dir_ / "b");
     EXPECT_NE(refusal({"-o", p("{name}"), p("in/b.mov"), p("in/sub/c.mp4")}).find("is a folder"),
               std::string::npos);
     touch(dir_ / "empty/notes.txt");

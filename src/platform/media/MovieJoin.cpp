@@ -7,6 +7,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/media/AudioTracks.h"
 #include "platform/media/MediaInput.h"
 #include "platform/media/MediaOutput.h"
 #include "platform/media/MovieSlice.h"
@@ -195,7 +196,7 @@ int64_t audioDecodingTime(const AVPacket& packet) {
 struct JoinOutput {
     OutputContextPtr output;
     AVStream* video = nullptr;
-    AudioCopy audio;
+    AudioTracks audio;  // every track: copied, or re-encoded where the container needs it
     AVRational sourceVideoTimeBase{1, 1};
     PacketPtr pendingAudio;  // read from the source, not yet written
 
@@ -214,7 +215,7 @@ Status JoinOutput::open(const fs::path& path, const Part& first, const AVFormatC
     video->codecpar->codec_tag = 0;
     video->time_base = videoTimeBase;
     sourceVideoTimeBase = videoTimeBase;
-    audio.addTracks(*output, source);
+    audio.add(source, *output);
     if (int error = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE); error < 0)
         return Error{errorText(error)};
     if (int error = avformat_write_header(output.get(), nullptr); error < 0) return Error{errorText(error)};
@@ -244,7 +245,7 @@ Status JoinOutput::writeAudioUntil(AVFormatContext& source, std::optional<int64_
         if (decodingTime && av_compare_ts(audioDecodingTime(*pendingAudio), audioTimeBase, *decodingTime,
                                           sourceVideoTimeBase) > 0)
             return {};
-        if (int error = audio.write(*output, *pendingAudio); error < 0) return Error{errorText(error)};
+        if (int error = audio.write(*pendingAudio); error < 0) return Error{errorText(error)};
         pendingAudio.reset();
     }
 }
@@ -306,6 +307,7 @@ Status joinSlices(const std::vector<fs::path>& orderedParts, const fs::path& aud
     });
     if (written) written = joined.writeAudioUntil(*source, std::nullopt);
     if (!written) return written;
+    if (int error = joined.audio.finish(); error < 0) return Error{errorText(error)};
     if (int error = av_write_trailer(joined.output.get()); error < 0) return Error{errorText(error)};
     if (int error = avio_closep(&joined.output->pb); error < 0) return Error{errorText(error)};
     return {};

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <system_error>
+#include <vector>
 
 #include "platform/media/AudioTracks.h"
+#include "platform/media/CarriedOver.h"
 #include "platform/media/FfmpegHandles.h"
+#include "platform/media/MediaOutput.h"
 #include "platform/media/MovieTypes.h"
+#include "platform/media/MuxerRules.h"
 #include "platform/system/AtomicFile.h"
 
 namespace tintreel {
@@ -40,11 +44,14 @@ public:
         video_ = avformat_new_stream(&output_, nullptr);
         if (!video_) return AVERROR(ENOMEM);
         if (int error = avcodec_parameters_copy(video_->codecpar, in.codecpar); error < 0) return error;
-        video_->codecpar->codec_tag = 0;
+        // The tag players of the MPEG-4 family look for H.265 under; any other the muxer picks.
+        const bool hvc1 = in.codecpar->codec_id == AV_CODEC_ID_HEVC && isMpeg4Family(*output_.oformat);
+        video_->codecpar->codec_tag = hvc1 ? MKTAG('h', 'v', 'c', '1') : 0;
         video_->time_base = in.time_base;
         video_->sample_aspect_ratio = in.sample_aspect_ratio;
         audio_.add(input_, output_);
-        return 0;
+        subtitleTrackOf_ = addSubtitleStreams(output_, input_);
+        return copyChaptersAndMetadata(output_, input_);
     }
 
     int copyPackets() {
@@ -60,9 +67,16 @@ public:
 
 private:
     int writePacket(AVPacket& packet) {
-        if (packet.stream_index != videoIndex_) return audio_.write(packet);
-        av_packet_rescale_ts(&packet, input_.streams[videoIndex_]->time_base, video_->time_base);
-        packet.stream_index = video_->index;
+        const int source = packet.stream_index;
+        if (source == videoIndex_) return copyInto(packet, *video_);
+        if (source < static_cast<int>(subtitleTrackOf_.size()) && subtitleTrackOf_[source] >= 0)
+            return copyInto(packet, *output_.streams[subtitleTrackOf_[source]]);
+        return audio_.write(packet);
+    }
+
+    int copyInto(AVPacket& packet, const AVStream& target) {
+        av_packet_rescale_ts(&packet, input_.streams[packet.stream_index]->time_base, target.time_base);
+        packet.stream_index = target.index;
         packet.pos = -1;
         return av_interleaved_write_frame(&output_, &packet);
     }
@@ -72,14 +86,13 @@ private:
     int videoIndex_;
     AVStream* video_ = nullptr;
     AudioTracks audio_;
+    std::vector<int> subtitleTrackOf_;  // source stream index -> output index, or -1
 };
 
 // Writes the remuxed movie at `partial`, which the caller renames into place.
 Status writeRemux(AVFormatContext& input, int videoIndex, const fs::path& partial) {
-    AVFormatContext* raw = nullptr;
-    if (int error = avformat_alloc_output_context2(&raw, nullptr, nullptr, partial.c_str()); error < 0)
-        return Error{errorText(error)};
-    const OutputContextPtr output(raw);
+    OutputContextPtr output;
+    if (int error = allocateOutput(partial, output); error < 0) return Error{errorText(error)};
     Remuxer remuxer(input, *output, videoIndex);
     int error = remuxer.addStreams();
     if (error >= 0) error = avio_open(&output->pb, partial.c_str(), AVIO_FLAG_WRITE);

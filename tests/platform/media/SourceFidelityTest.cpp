@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "Transcode.h"
+#include "platform/media/Remux.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/system/Log.h"
@@ -209,8 +210,14 @@ TEST(SourceFidelity, SubtitlesChaptersAndCreationTimeAreKept) {
         {test::clipWithExtras("mp4", "aac", "mov_text"), dir / "from-mp4.mov"},
         {test::clipWithExtras("mkv", "libopus", "srt"), dir / "from-mkv.mkv"},
     };
-    for (const auto& [source, output] : cases) {
-        ASSERT_TRUE(test::transcode(source, output, EncodingRole::Final).finished) << output;
+    // Saving under another name re-muxes: the same facts must survive that too.
+    const fs::path rendered = dir / "from-mp4-rendered.mp4";
+    ASSERT_TRUE(test::transcode(cases[0].first, rendered, EncodingRole::Final).finished);
+    ASSERT_TRUE(remuxMovie(rendered, dir / "remuxed.mov").ok());
+    const std::pair<fs::path, fs::path> remuxed{cases[0].first, dir / "remuxed.mov"};
+    for (const auto& [source, output] : {cases[0], cases[1], cases[2], remuxed}) {
+        if (output != remuxed.second)
+            ASSERT_TRUE(test::transcode(source, output, EncodingRole::Final).finished) << output;
         const CarriedFacts in = carriedFacts(source), out = carriedFacts(output);
         ASSERT_EQ(in.subtitleCodecs.size(), 1u) << source;
         EXPECT_EQ(out.subtitleCodecs, in.subtitleCodecs) << output;
