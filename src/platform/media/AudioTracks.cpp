@@ -5,11 +5,6 @@
 #include <string>
 #include <vector>
 
-extern "C" {
-#include <libavutil/audio_fifo.h>
-#include <libswresample/swresample.h>
-}
-
 #include "platform/media/FfmpegHandles.h"
 #include "platform/media/MuxerRules.h"
 #include "platform/system/Log.h"
@@ -18,15 +13,6 @@ namespace tintreel {
 using namespace media;
 
 namespace {
-
-struct ResamplerDeleter {
-    void operator()(SwrContext* context) const { swr_free(&context); }
-};
-struct FifoDeleter {
-    void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
-};
-using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerDeleter>;
-using FifoPtr = std::unique_ptr<AVAudioFifo, FifoDeleter>;
 
 // What audio the container gets when its source's cannot be copied.
 const AVCodec* fallbackEncoder(const AVOutputFormat& format) {

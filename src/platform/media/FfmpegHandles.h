@@ -10,8 +10,10 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
 #include <libavutil/display.h>
 #include <libavutil/imgutils.h>
+#include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
 
@@ -41,6 +43,12 @@ struct PacketDeleter {
 struct ScalerDeleter {
     void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
+struct ResamplerDeleter {
+    void operator()(SwrContext* context) const { swr_free(&context); }
+};
+struct FifoDeleter {
+    void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
+};
 
 using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextDeleter>;
 using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
@@ -48,6 +56,8 @@ using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using ScalerPtr = std::unique_ptr<SwsContext, ScalerDeleter>;
+using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerDeleter>;
+using FifoPtr = std::unique_ptr<AVAudioFifo, FifoDeleter>;
 
 inline FramePtr makeFrame() {
     return FramePtr(av_frame_alloc());
