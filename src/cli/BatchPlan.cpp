@@ -156,12 +156,15 @@ public:
             return readConflict(job.output, {readFiles_.at(*id)});
         std::error_code ec;
         if (fs::is_directory(job.output, ec)) return "OUTPUT " + quoted(job.output) + " is a folder";
-        if (auto problem = renderProblem(job.output, render_)) return "cannot write " + quoted(job.output) + ": " + *problem;
         // A mirrored subfolder that is not there yet is made when its job
         // starts, in the output folder, which must be writable.
         if (!outputFolder_.empty() && !fs::exists(job.output.parent_path(), ec))
             return folderProblem(outputFolder_ / job.output.filename());
-        return folderProblem(job.output);
+        if (auto problem = folderProblem(job.output)) return problem;
+        // Last: a missing folder says more than the name of one in it.
+        if (auto problem = renderProblem(job.output, render_))
+            return "cannot write " + quoted(job.output) + ": " + *problem;
+        return std::nullopt;
     }
 
     // Outputs go in this folder (and its mirrored subfolders).

@@ -108,6 +108,9 @@ TEST_F(BatchPlanning, CollisionsAndOutputsThatAreInputsAreRefusedBeforeAnything)
               std::string::npos);
     EXPECT_NE(refusal({"-o", p("missing/{name}.mp4"), p("in/b.mov"), p("in/sub/c.mp4")}).find("no folder"),
               std::string::npos);
+    // A folder that is not there, written as one, is named as missing.
+    EXPECT_NE(refusal({"-o", p("missing") + "/", p("in/b.mov"), p("in/sub/c.mp4")}).find("no folder"),
+              std::string::npos);
     fs::create_directories(dir_ / "b");
     EXPECT_NE(refusal({"-o", p("{name}"), p("in/b.mov"), p("in/sub/c.mp4")}).find("is a folder"),
               std::string::npos);
