@@ -22,7 +22,7 @@ packages=(
   # fonts for the text watermark and the interface
   fonts-dejavu-core fonts-liberation2 fonts-freefont-ttf fontconfig
   # the desktop files, man pages and the Debian package, and their validators
-  help2man desktop-file-utils appstream lintian dpkg-dev file
+  help2man man-db desktop-file-utils appstream lintian dpkg-dev file
   # running the window without a display
   xvfb xauth x11-utils imagemagick
 )
