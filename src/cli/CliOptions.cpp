@@ -1,6 +1,5 @@
 #include "cli/CliOptions.h"
 
-#include <charconv>
 #include <fstream>
 #include <sstream>
 
@@ -9,23 +8,16 @@
 #include "settings/ControlCatalogue.h"
 #include "settings/NamedSetting.h"
 #include "settings/SettingsRecord.h"
+#include "settings/WholeNumber.h"
 
 namespace tintreel {
 namespace {
 
-std::optional<double> parseSeconds(const std::string& text) {
-    double value = 0;
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end || !(value >= 0)) return std::nullopt;
-    return value;
-}
-
-std::optional<int> parsePositive(const std::string& text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end || value < 1) return std::nullopt;
+// A number filling the whole text and at least `minimum` (NaN never is).
+template <typename Number>
+std::optional<Number> parseAtLeast(const std::string& text, Number minimum) {
+    const std::optional<Number> value = parseWholeNumber<Number>(text);
+    if (!value || !(*value >= minimum)) return std::nullopt;
     return value;
 }
 
@@ -35,14 +27,6 @@ CliExit error(const std::string& message) { return {kExitBadInput, "tintreel-ren
 std::optional<std::string> valueOf(const std::vector<std::string>& args, std::size_t& i) {
     if (i + 1 >= args.size()) return std::nullopt;
     return args[++i];
-}
-
-std::optional<int> parseHeight(const std::string& text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end || value < 2) return std::nullopt;
-    return value;
 }
 
 // Takes --codec, --quality, --speed or --height into `render`; an error for a
@@ -64,7 +48,7 @@ std::optional<CliExit> takeRenderOption(const std::string& arg, const std::strin
         if (!speed) return refused("faster, balanced or smaller");
         render.speed = *speed;
     } else if (arg == "--height") {
-        const std::optional<int> height = parseHeight(value);
+        const std::optional<int> height = parseAtLeast(value, 2);
         if (!height) return refused("a height in pixels, at least 2");
         render.maxHeight = *height;
     }
@@ -77,7 +61,7 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
         o.still = true;
         // SECONDS is optional: the next argument is taken only when it is a time.
         if (i + 1 < args.size()) {
-            if (auto seconds = parseSeconds(args[i + 1])) {
+            if (auto seconds = parseAtLeast(args[i + 1], 0.0)) {
                 o.stillSeconds = seconds;
                 ++i;
             }
@@ -104,7 +88,7 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
     }
     else if (arg == "--list") o.list = *value;
     else if (arg == "-j" || arg == "--jobs" || arg == "--index") {
-        const std::optional<int> number = parsePositive(*value);
+        const std::optional<int> number = parseAtLeast(*value, 1);
         if (!number) return error(arg + " takes a whole number from 1, got \"" + *value + "\"");
         if (arg == "--index")
             o.listIndex = number;

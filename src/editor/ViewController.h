@@ -202,7 +202,8 @@ private:
 
     // ViewControllerPreview.cpp
     void DragPerformed(const Notification& notification);
-    void finishLoad(const QString& path, std::optional<Image> frame);
+    // `displayShape` was read from the file beside the frame, off the GUI thread.
+    void finishLoad(const QString& path, std::optional<Image> frame, QSize displayShape);
     void takeSnapshot(Image frame);
     // Shows the frame without effects while `comparing` (the Compare button,
     // or the backslash key held down outside a text field).

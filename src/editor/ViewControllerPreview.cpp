@@ -60,19 +60,20 @@ void ViewController::LoadVideo(const QString& path) {
     showProgressIndicator(true);
     const int generation = ++loadGeneration_;
     runInBackground(
-        pool_, this, [file = path.toStdString()] { return FrameImageAtTime(file, 0.0); },
-        [this, path, generation](std::optional<Image> frame) {
-            if (generation == loadGeneration_) finishLoad(path, std::move(frame));
+        pool_, this,
+        [file = path.toStdString()] { return std::pair(FrameImageAtTime(file, 0.0), movieDisplayShape(file)); },
+        [this, path, generation](std::pair<std::optional<Image>, QSize> loaded) {
+            if (generation == loadGeneration_) finishLoad(path, std::move(loaded.first), loaded.second);
         });
 }
 
-void ViewController::finishLoad(const QString& path, std::optional<Image> frame) {
+void ViewController::finishLoad(const QString& path, std::optional<Image> frame, QSize displayShape) {
     if (!frame) {
         showProgressIndicator(refresh.running || browse.running);
         return dialogs_.alert(kVideoNotLoaded);
     }
     videoPath = path;
-    controls_.imageView->setDisplayShape(movieDisplayShape(path.toStdString()));
+    controls_.imageView->setDisplayShape(displayShape);
     controls_.browseStepper->setDoubleValue(0);
     updateBrowseTime();
     returnToStillPreview();
