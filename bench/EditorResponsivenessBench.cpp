@@ -55,6 +55,8 @@ public:
     void alert(const QString& text, AlertStyle) override { std::fprintf(stderr, "alert: %s\n", qPrintable(text)); }
     bool question(const QString&) override { return true; }
     std::optional<QString> openFile(const QString&, const QStringList&, const QString&) override { return clip_; }
+    QStringList openFiles(const QString&, const QStringList&, const QString&) override { return {}; }
+    std::optional<QString> chooseFolder(const QString&, const QString&) override { return {}; }
     std::optional<QString> saveFile(const QString&, const QString&, const QStringList&) override { return {}; }
     std::optional<QColor> chooseColor(const QColor&) override { return {}; }
     std::optional<RenderSettings> editRenderSettings(const RenderSettings&) override { return {}; }
@@ -82,7 +84,7 @@ int main(int argc, char** argv) {
     const double seconds = argc > 2 ? std::atof(argv[2]) : 5.0;
     auto directory = TemporaryDirectory::create();
     BenchDialogs dialogs(QString::fromLocal8Bit(argv[1]));
-    MainWindow window(new ViewController(directory->path(), dialogs));
+    MainWindow window(new ViewController(directory->path(), dialogs), dialogs);
     window.resize(1280, 800);
     window.show();
     ViewController* controller = window.controller();

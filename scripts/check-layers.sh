@@ -13,7 +13,7 @@ layers=(
   "imaging"
   "settings"
   "render preview"
-  "editor"
+  "editor batch"
   "app cli"
 )
 

@@ -23,7 +23,7 @@ bool AppDelegate::applicationDidFinishLaunching(const QString& file) {
     }
     dialogs_ = std::make_unique<QtDialogs>(nullptr);
     auto* controller = new ViewController(temporaryDirectory_->path(), *dialogs_);
-    window_ = std::make_unique<MainWindow>(controller);
+    window_ = std::make_unique<MainWindow>(controller, *dialogs_);
     QApplication::setQuitOnLastWindowClosed(true);
     window_->show();
     if (!file.isEmpty()) controller->OpenVideo(file);

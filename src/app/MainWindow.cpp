@@ -8,12 +8,15 @@
 
 #include "app/DesktopNotice.h"
 #include "app/RenderPreferences.h"
+#include "batch/BatchWindow.h"
 #include "editor/RecentVideos.h"
 #include "editor/ViewController.h"
+#include "platform/ui/Dialogs.h"
 
 namespace tintreel {
 
-MainWindow::MainWindow(ViewController* controller) : controller_(controller) {
+MainWindow::MainWindow(ViewController* controller, Dialogs& dialogs)
+    : controller_(controller), dialogs_(dialogs) {
     setWindowTitle(QStringLiteral("Tintreel"));
     setCentralWidget(controller_);
     buildMenus();
@@ -23,6 +26,22 @@ MainWindow::MainWindow(ViewController* controller) : controller_(controller) {
     updateCommands();
     resize(1280, 800);
     setMinimumSize(960, 640);
+}
+
+MainWindow::~MainWindow() {
+    delete batch_;  // cancels a running batch and waits for it, before the editor goes
+}
+
+BatchWindow* MainWindow::batchWindow() {
+    if (!batch_) {
+        const auto editorLook = [this] {
+            return BatchLook{controller_->currentSettings(), *controller_->logo,
+                             controller_->renderSettings()};
+        };
+        batch_ = new BatchWindow(editorLook, dialogs_, this);
+        connect(batch_, &BatchWindow::batchFinished, this, &MainWindow::tellUserBatchEnded);
+    }
+    return batch_;
 }
 
 QAction* MainWindow::addCommand(QMenu* menu, const QString& name, const QString& text,
@@ -45,6 +64,15 @@ void MainWindow::buildMenus() {
     add(file, "OnSelectVideo", tr("&Open Video..."), tr("Ctrl+O"), &VC::OnSelectVideo);
     addRecentVideos(file);
     add(file, "OnSaveVideo", tr("&Save Video..."), tr("Ctrl+S"), &VC::OnSaveVideo);
+    file->addSeparator();
+    connect(
+        addCommand(file, QStringLiteral("OnBatchRender"), tr("&Batch Render..."), QKeySequence(tr("Ctrl+B"))),
+        &QAction::triggered, this, [this] {
+            BatchWindow* batch = batchWindow();
+            batch->show();
+            batch->raise();
+            batch->activateWindow();
+        });
     file->addSeparator();
     add(file, "OnLoadProfile", tr("&Load Profile..."), tr("Ctrl+L"), &VC::OnLoadProfile);
     add(file, "OnSaveProfile", tr("Save &Profile"), tr("Ctrl+Alt+S"), &VC::OnSaveProfile);
@@ -125,9 +153,20 @@ void MainWindow::fillRecentVideos(QMenu* menu) {
 // end: the window asks for attention and the desktop shows a notice.
 void MainWindow::tellUserRenderEnded(bool succeeded) {
     if (isActiveWindow()) return;
-    QApplication::alert(this);
-    showDesktopNotice(succeeded ? tr("The render is done") : tr("The render ended without a movie"),
-                      windowTitle());
+    tellUser(this, succeeded ? tr("The render is done") : tr("The render ended without a movie"),
+             windowTitle());
+}
+
+void MainWindow::tellUserBatchEnded(bool allSucceeded, const QString& summary) {
+    if (batch_->isActiveWindow() || isActiveWindow()) return;
+    tellUser(batch_,
+             allSucceeded ? tr("The batch render is done") : tr("The batch render ended with problems"),
+             summary);
+}
+
+void MainWindow::tellUser(QWidget* window, const QString& title, const QString& body) {
+    QApplication::alert(window);
+    showDesktopNotice(title, body);
 }
 
 QAction* MainWindow::command(const QString& name) const {
@@ -140,14 +179,18 @@ void MainWindow::updateCommands() {
     const bool idle = !controller_->isRendering();
     command(QStringLiteral("OnUndo"))->setEnabled(idle && controller_->history().canUndo());
     command(QStringLiteral("OnRedo"))->setEnabled(idle && controller_->history().canRedo());
-    for (const char* name :
-         {"OnFileNew", "OnSelectVideo", "OnOpenRecent", "OnSaveVideo", "OnLoadProfile", "OnSaveProfile",
-          "OnSaveProfileAs", "OnZoomIn", "OnZoomOut", "OnResetZoom", "OnRenderSettings",
-          "OnRenderEachEffectInItsOwnPass"})
+    for (const char* name : {"OnFileNew", "OnSelectVideo", "OnOpenRecent", "OnSaveVideo", "OnLoadProfile",
+                             "OnSaveProfile", "OnSaveProfileAs", "OnZoomIn", "OnZoomOut", "OnResetZoom",
+                             "OnRenderSettings", "OnRenderEachEffectInItsOwnPass"})
         command(QString::fromLatin1(name))->setEnabled(idle);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (batch_ && batch_->isRunning() &&
+        !dialogs_.question(tr("A batch render is still running. Do you want to cancel it and quit?"))) {
+        event->ignore();
+        return;
+    }
     if (controller_->windowShouldClose())
         event->accept();
     else

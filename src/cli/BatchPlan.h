@@ -2,10 +2,8 @@
 // Which files a run renders and where each result goes, fixed before the
 // first job starts, so that no output of a run becomes one of its inputs.
 //
-// Inputs: each INPUT argument is a file, or a folder contributing the files
-// directly in it whose extension is a movie's (MovieTypes.h), by name, hidden
-// ones and partial files of a killed render left out; --recursive descends into subfolders (not into the output
-// folder). Or the lines of a --list file, one path per line (relative to the
+// Inputs: the INPUT arguments, files or folders (render/BatchJobs.h), with
+// --recursive descending into subfolders. Or the lines of a --list file, one path per line (relative to the
 // current folder), all of them or only line --index K.
 //
 // Outputs: -o names one file for a single input; otherwise, and for --list,
@@ -32,13 +30,9 @@
 #include <vector>
 
 #include "cli/CliOptions.h"
+#include "render/BatchJobs.h"
 
 namespace tintreel {
-
-struct PlannedJob {
-    std::filesystem::path input;
-    std::filesystem::path output;
-};
 
 struct BatchPlan {
     std::vector<PlannedJob> jobs;
@@ -54,11 +48,5 @@ std::variant<BatchPlan, std::string> planRun(const CliOptions& options);
 // The refusals of a run of many inputs (above), or nothing; `options.logo`
 // must already be the run's logo (--logo or the profile's).
 std::optional<std::string> batchProblem(const CliOptions& options, const BatchPlan& plan);
-
-// The template's fields filled in for `input` at position `n`, or why it
-// cannot be (an unknown field, an unclosed brace).
-std::variant<std::filesystem::path, std::string> expandOutputTemplate(const std::string& pattern,
-                                                                      const std::filesystem::path& input,
-                                                                      int n);
 
 }  // namespace tintreel

@@ -20,15 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string summaryLine(const BatchCounts& counts) {
-    std::ostringstream line;
-    line << "tintreel-render: " << counts.done << " done, " << counts.skipped << " skipped, " << counts.failed
-         << " failed, " << counts.cancelled << " cancelled";
-    for (std::size_t i = 0; i < counts.failedInputs.size(); ++i)
-        line << (i == 0 ? "; failed: " : ", ") << counts.failedInputs[i].string();
-    return line.str();
-}
-
 class BatchRunner {
 public:
     BatchRunner(const CliOptions& options, const BatchPlan& plan, const EffectSettings& settings,
@@ -102,25 +93,12 @@ private:
 
     void count(JobState state, const PlannedJob& job) {
         const std::lock_guard lock(countsMutex_);
-        switch (state) {
-            case JobState::Done:
-                ++counts_.done;
-                break;
-            case JobState::Skipped:
-                ++counts_.skipped;
-                break;
-            case JobState::Cancelled:
-                ++counts_.cancelled;
-                break;
-            default:
-                ++counts_.failed, counts_.failedInputs.push_back(job.input);
-                break;
-        }
+        counts_.add(state, job.input);
     }
 
     void report() {
         std::sort(counts_.failedInputs.begin(), counts_.failedInputs.end());
-        const std::string line = summaryLine(counts_);
+        const std::string line = "tintreel-render: " + batchSummary(counts_);
         if (options_.progress == ProgressFormat::Json) return printJsonSummary(counts_, line);
         printLine(std::cerr, line);
     }

@@ -1,12 +1,11 @@
 #include "cli/CliOptions.h"
 
-#include <fstream>
-#include <sstream>
 
 #include "platform/media/MovieTypes.h"
 #include "platform/media/RenderSettings.h"
 #include "settings/ControlCatalogue.h"
 #include "settings/NamedSetting.h"
+#include "settings/ProfileFile.h"
 #include "settings/SettingsRecord.h"
 #include "settings/WholeNumber.h"
 
@@ -129,15 +128,6 @@ bool isValuedOption(const std::string& arg) {
                                "--codec", "--quality", "--speed", "--height"})
         if (arg == option) return true;
     return false;
-}
-
-std::optional<std::string> readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return text.str();
 }
 
 std::string movieExtensions() {
@@ -272,13 +262,10 @@ std::variant<Look, std::string> resolveLook(const CliOptions& options) {
     Look look{defaultEffectSettings(), options.logo};
     RecordExtras extras;
     if (options.settingsFile) {
-        const auto text = readFile(*options.settingsFile);
-        if (!text) return "cannot read the settings file " + options.settingsFile->string();
-        RecordParseResult parsed = parseSettingsRecord(*text, look.settings);
-        if (!parsed.problems.empty())
-            return "the settings file " + options.settingsFile->string() + " is damaged: " + parsed.problems.front();
-        look.settings = std::move(parsed.settings);
-        extras = std::move(parsed.extras);
+        auto profile = readProfileFile(*options.settingsFile, look.settings);
+        if (auto* problem = std::get_if<std::string>(&profile)) return *problem;
+        look.settings = std::move(std::get<Profile>(profile).settings);
+        extras = std::move(std::get<Profile>(profile).extras);
     }
     for (const auto& [name, value] : options.assignments)
         if (auto problem = assignNamedSetting(look.settings, name, value)) return "--set " + name + ": " + *problem;

@@ -16,22 +16,6 @@ std::mutex& streamLock() {
 
 }  // namespace
 
-std::string_view jobStateName(JobState state) {
-    switch (state) {
-        case JobState::Running:
-            return "running";
-        case JobState::Done:
-            return "done";
-        case JobState::Skipped:
-            return "skipped";
-        case JobState::Failed:
-            return "failed";
-        case JobState::Cancelled:
-            return "cancelled";
-    }
-    return "failed";
-}
-
 void printLine(std::ostream& stream, std::string_view text) {
     const std::lock_guard lock(streamLock());
     stream << text << std::endl;

@@ -15,12 +15,9 @@
 #include <string_view>
 
 #include "platform/system/NotificationCenter.h"
+#include "render/BatchJobs.h"
 
 namespace tintreel {
-
-enum class JobState { Running, Done, Skipped, Failed, Cancelled };
-
-std::string_view jobStateName(JobState state);  // "running", "done", ...
 
 class JobOutput {
 public:

@@ -48,12 +48,9 @@ JsonJobOutput::JsonJobOutput(std::filesystem::path input, std::filesystem::path 
 
 void JsonJobOutput::progress(const Notification& notification) {
     const std::optional<std::string> label = progressLabel(notification);
-    const std::optional<double> fraction = number(notification, progress_key::kProgress);
-    if (!label || !fraction) return;
-    // Per-effect passes each run from 0 to 1: the whole render is their sum.
-    const double pass = number(notification, progress_key::kPass).value_or(1.0);
-    const double passCount = std::max(1.0, number(notification, progress_key::kPassCount).value_or(1.0));
-    percent_ = std::clamp((pass - 1.0 + *fraction) / passCount, 0.0, 1.0) * 100.0;
+    const std::optional<double> percent = renderPercent(notification);
+    if (!label || !percent) return;
+    percent_ = *percent;
     fps_ = number(notification, progress_key::kFramesPerSecond);
     secondsLeft_ = number(notification, progress_key::kSecondsLeft);
     emit(JobState::Running, *label);

@@ -47,14 +47,6 @@ private:
 // One JSON line for a failure that belongs to no job (bad arguments).
 void printJsonRefusal(const std::string& message);
 
-struct BatchCounts {
-    int done = 0;
-    int skipped = 0;
-    int failed = 0;
-    int cancelled = 0;
-    std::vector<std::filesystem::path> failedInputs;
-};
-
 void printJsonSummary(const BatchCounts& counts, const std::string& message);
 
 }  // namespace tintreel

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/CliOptions.h"
+#include "render/BatchJobs.h"
 
 namespace tintreel {
 
@@ -27,11 +28,6 @@ std::optional<std::string> outputProblem(const CliOptions& options);
 // The parts of that check, for a batch that applies them to every job.
 // The files a run reads: its INPUT, the settings file and the logo.
 std::vector<std::filesystem::path> filesRead(const CliOptions& options);
-// When `output` is one of `read` (also through a link or another path).
-std::optional<std::string> readConflict(const std::filesystem::path& output,
-                                        const std::vector<std::filesystem::path>& read);
-// When the folder `output` goes in is missing or not writable.
-std::optional<std::string> folderProblem(const std::filesystem::path& output);
 // "OUTPUT \"out.mp4\" exists: use -y (--overwrite) to replace it"
 std::string existsMessage(const std::filesystem::path& output);
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 #include <system_error>
 #include <unistd.h>
 
@@ -23,12 +24,14 @@
 #include "platform/ui/Dialogs.h"
 #include "preview/BackgroundTask.h"
 #include "preview/PlayerView.h"
+#include "render/RenderSlots.h"
 #include "render/RenderWorker.h"
 
 namespace tintreel {
 namespace {
 
 const QString kCouldNotGenerate = QStringLiteral("Could not generate preview.");
+constexpr std::string_view kWaitingForSlot = "Waiting for a batch render to make room...";
 
 // Whether the larger stored dimension is a multiple of 16.
 bool hasStandardDimensions(const VideoTrack& track) {
@@ -95,10 +98,18 @@ void ViewController::startRender(RenderRequest request) {
     settingsManager.generatePreviewCanceledByUser = false;
     if (renderThread_.joinable()) renderThread_.join();
     renderThread_ = std::thread([this, request = std::move(request)] {
-        GeneratePreviewVideo(request, settingsManager.generatePreviewCanceledByUser,
-                             NotificationCenter::defaultCenter(), [this](const RenderResult& result) {
-                                 postToThreadOf(this, [this, result] { finishRender(result); });
-                             });
+        const std::atomic<bool>& cancel = settingsManager.generatePreviewCanceledByUser;
+        const auto finish = [this](const RenderResult& result) {
+            postToThreadOf(this, [this, result] { finishRender(result); });
+        };
+        // A batch running beside the editor shares the machine's render limit.
+        std::optional<RenderSlots::Slot> slot = RenderSlots::shared().tryAcquire();
+        if (!slot) {
+            postToThreadOf(this, [this] { showProgress(std::string(kWaitingForSlot), 0, 0, 0); });
+            slot = RenderSlots::shared().acquire(cancel);
+        }
+        if (!slot) return finish(RenderResult::canceled());
+        GeneratePreviewVideo(request, cancel, NotificationCenter::defaultCenter(), finish);
     });
 }
 

@@ -1,5 +1,6 @@
 #include "settings/ProgressText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -33,6 +34,15 @@ std::string formatProgressPercent(float progress) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.1f", static_cast<double>(percent));
     return buffer;
+}
+
+std::optional<double> renderPercent(const Notification& notification) {
+    const std::optional<float> fraction = notification.value<float>(progress_key::kProgress);
+    if (!fraction) return std::nullopt;
+    const double pass = notification.value<float>(progress_key::kPass).value_or(1.0f);
+    const double passCount = std::max(1.0f, notification.value<float>(progress_key::kPassCount).value_or(1.0f));
+    const double whole = (pass - 1.0 + *fraction) / passCount;
+    return std::isfinite(whole) ? std::clamp(whole, 0.0, 1.0) * 100.0 : 0.0;
 }
 
 std::string formatTimeLeft(double seconds) {

@@ -36,6 +36,11 @@ std::string formatProgressPercent(float progress);
 // keeps its text).
 std::optional<std::string> progressLabel(const Notification& notification);
 
+// How far the whole render is, 0 ... 100: per-effect passes each run from 0
+// to 1, so the render is their sum. Nothing when the notification carries no
+// progress.
+std::optional<double> renderPercent(const Notification& notification);
+
 // "0:45", "12:03", "1:02:03": whole seconds, rounded up.
 std::string formatTimeLeft(double seconds);
 

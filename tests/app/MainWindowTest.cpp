@@ -31,7 +31,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest()
         : directory(*TemporaryDirectory::create()),
-          window(new ViewController(directory.path(), dialogs)),
+          window(new ViewController(directory.path(), dialogs), dialogs),
           controller(window.controller()) {}
 
     const Outlets& outlets() const { return controller->outlets(); }

@@ -18,7 +18,7 @@ class EditorFixture : public ::testing::Test {
 protected:
     EditorFixture()
         : directory(*TemporaryDirectory::create()),
-          window(new ViewController(directory.path(), dialogs)),
+          window(new ViewController(directory.path(), dialogs), dialogs),
           controller(window.controller()) {
         window.resize(1280, 800);
     }

@@ -29,6 +29,15 @@ public:
         openedIn.push_back(folder);
         return takeFront(openPaths);
     }
+    QStringList openFiles(const QString&, const QStringList& extensions, const QString& folder) override {
+        openedWith.push_back(extensions);
+        openedIn.push_back(folder);
+        return takeFront(openPathLists).value_or(QStringList());
+    }
+    std::optional<QString> chooseFolder(const QString&, const QString& folder) override {
+        openedIn.push_back(folder);
+        return takeFront(folders);
+    }
     std::optional<QString> saveFile(const QString&, const QString& suggestedName,
                                     const QStringList& extensions) override {
         suggestedNames.push_back(suggestedName);
@@ -45,6 +54,8 @@ public:
     // Scripted answers, consumed in order; an empty queue means "cancelled" / "No".
     std::deque<bool> answers;
     std::deque<std::optional<QString>> openPaths;
+    std::deque<std::optional<QStringList>> openPathLists;
+    std::deque<std::optional<QString>> folders;
     std::deque<std::optional<QString>> savePaths;
     std::deque<std::optional<QColor>> colors;
     std::deque<std::optional<RenderSettings>> renderSettingsAnswers;

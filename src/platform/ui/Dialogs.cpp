@@ -46,6 +46,16 @@ std::optional<QString> QtDialogs::openFile(const QString& title, const QStringLi
     return path;
 }
 
+QStringList QtDialogs::openFiles(const QString& title, const QStringList& extensions, const QString& folder) {
+    return QFileDialog::getOpenFileNames(parent_, title, folder, nameFilter(extensions));
+}
+
+std::optional<QString> QtDialogs::chooseFolder(const QString& title, const QString& folder) {
+    const QString path = QFileDialog::getExistingDirectory(parent_, title, folder);
+    if (path.isEmpty()) return std::nullopt;
+    return path;
+}
+
 std::optional<QString> QtDialogs::saveFile(const QString& title, const QString& suggestedName,
                                            const QStringList& extensions) {
     QFileDialog dialog(parent_, title);

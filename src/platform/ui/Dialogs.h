@@ -31,6 +31,11 @@ public:
     // in `folder` when one is given; nothing when cancelled.
     virtual std::optional<QString> openFile(const QString& title, const QStringList& extensions,
                                             const QString& folder = {}) = 0;
+    // Any number of files to open of one of `extensions`; empty when cancelled.
+    virtual QStringList openFiles(const QString& title, const QStringList& extensions,
+                                  const QString& folder = {}) = 0;
+    // A folder, the panel opening in `folder` when one is given; nothing when cancelled.
+    virtual std::optional<QString> chooseFolder(const QString& title, const QString& folder = {}) = 0;
     // A path to save to, suggesting `suggestedName` (a name, or a path whose
     // folder the panel opens in); nothing when cancelled.
     virtual std::optional<QString> saveFile(const QString& title, const QString& suggestedName,
@@ -51,6 +56,8 @@ public:
     bool question(const QString& text) override;
     std::optional<QString> openFile(const QString& title, const QStringList& extensions,
                                     const QString& folder) override;
+    QStringList openFiles(const QString& title, const QStringList& extensions, const QString& folder) override;
+    std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;
     std::optional<QString> saveFile(const QString& title, const QString& suggestedName,
                                     const QStringList& extensions) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;

@@ -1,0 +1,165 @@
+// BatchWindow: starting a batch (the look, the plan and its checks),
+// following its jobs row by row, cancelling, and the summary at the end.
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+
+#include "batch/BatchWindow.h"
+#include "platform/filters/Picture.h"
+#include "platform/ui/Dialogs.h"
+#include "render/RenderSlots.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/ProfileFile.h"
+#include "settings/ProgressText.h"
+
+namespace tintreel {
+namespace fs = std::filesystem;
+
+namespace {
+
+QString stateText(JobState state) {
+    switch (state) {
+        case JobState::Running:
+            return QObject::tr("Rendering");
+        case JobState::Done:
+            return QObject::tr("Done");
+        case JobState::Skipped:
+            return QObject::tr("Skipped");
+        case JobState::Failed:
+            return QObject::tr("Failed");
+        case JobState::Cancelled:
+            return QObject::tr("Cancelled");
+    }
+    return {};
+}
+
+ExistingOutput existingOutputAt(int index) {
+    constexpr ExistingOutput kChoices[] = {ExistingOutput::Skip, ExistingOutput::Replace,
+                                           ExistingOutput::Fail};
+    return kChoices[std::clamp(index, 0, 2)];
+}
+
+}  // namespace
+
+void BatchWindow::start() {
+    if (running_ || rows_.empty()) return;
+    const std::optional<BatchLook> look = lookToApply();
+    if (!look) return;
+    std::vector<fs::path> readFiles;
+    if (look_->currentIndex() == 1) readFiles.push_back(profilePath_.toStdString());
+    const std::optional<std::vector<PlannedJob>> jobs = plannedJobs(readFiles);
+    if (!jobs) return;
+    for (int row = 0; row < table_->rowCount(); ++row) showWaiting(row);
+    summary_->clear();
+    running_ = true;
+    updateCommands();
+    RenderSlots::shared().setLimit(jobs_->value());
+    queue_.reset();
+    queue_ = std::make_unique<BatchQueue>(*jobs, *look, existingOutputAt(existing_->currentIndex()),
+                                          jobs_->value(), listener_);
+    queue_->start();
+}
+
+// The editor's settings and picture, or the chosen profile's; with the
+// encoding of this window. Nothing, after an alert, when the profile or its
+// picture cannot be read.
+std::optional<BatchLook> BatchWindow::lookToApply() {
+    BatchLook look = editorLook_();
+    look.renderSettings = renderSettings_;
+    if (look_->currentIndex() == 0) return look;
+    if (profilePath_.isEmpty()) {
+        dialogs_.alert(tr("Choose the profile to apply, or apply the editor's current settings."));
+        return std::nullopt;
+    }
+    auto profile = readProfileFile(profilePath_.toStdString(), defaultEffectSettings());
+    if (auto* problem = std::get_if<std::string>(&profile)) {
+        dialogs_.alert(QString::fromStdString(*problem));
+        return std::nullopt;
+    }
+    look.settings = std::get<Profile>(profile).settings;
+    look.logo = Image();
+    const std::string& logoPath = std::get<Profile>(profile).extras.logoPath;
+    if (look.settings.checkImageWatermark == 1 && !logoPath.empty()) {
+        std::string error;
+        std::optional<Image> picture = loadPicture(logoPath, &error);
+        if (!picture) {
+            dialogs_.alert(tr("The profile's watermark picture %1 could not be read: %2")
+                               .arg(QString::fromStdString(logoPath), QString::fromStdString(error)));
+            return std::nullopt;
+        }
+        look.logo = std::move(*picture);
+    }
+    return look;
+}
+
+// Every row's output in the output folder, or nothing after an alert saying
+// why the batch cannot start as it stands.
+std::optional<std::vector<PlannedJob>> BatchWindow::plannedJobs(const std::vector<fs::path>& readFiles) {
+    const QString folder = outputFolder_->text().trimmed();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        dialogs_.alert(tr("Choose an existing output folder for the rendered videos."));
+        return std::nullopt;
+    }
+    std::vector<PlannedJob> jobs;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const BatchInput input{rows_[i].file, static_cast<int>(i) + 1, rows_[i].mirrorRoot};
+        auto output =
+            outputInFolder(folder.toStdString(), input, renderSettings_, namePattern_->text().toStdString());
+        if (auto* problem = std::get_if<std::string>(&output)) {
+            dialogs_.alert(QString::fromStdString(*problem));
+            return std::nullopt;
+        }
+        jobs.push_back({rows_[i].file, std::get<fs::path>(output)});
+    }
+    if (auto problem =
+            BatchOutputChecks(readFiles, jobs, renderSettings_, folder.toStdString()).firstProblem(jobs)) {
+        dialogs_.alert(QString::fromStdString(*problem));
+        return std::nullopt;
+    }
+    return jobs;
+}
+
+void BatchWindow::showWaiting(int row) {
+    table_->item(row, kState)->setText(tr("Waiting"));
+    table_->item(row, kState)->setToolTip({});
+    static_cast<QProgressBar*>(table_->cellWidget(row, kProgress))->setValue(0);
+    table_->item(row, kTimeLeft)->setText({});
+}
+
+void BatchWindow::showReport(const JobReport& report) {
+    const int row = static_cast<int>(report.index);
+    if (row >= table_->rowCount()) return;
+    table_->item(row, kState)->setText(stateText(report.state));
+    table_->item(row, kState)->setToolTip(QString::fromStdString(report.message));
+    if (report.state == JobState::Running && !report.message.empty())
+        table_->item(row, kState)->setText(QString::fromStdString(report.message));
+    static_cast<QProgressBar*>(table_->cellWidget(row, kProgress))
+        ->setValue(static_cast<int>(report.percent * 10));
+    table_->item(row, kTimeLeft)
+        ->setText(report.secondsLeft ? QString::fromStdString(formatTimeLeft(*report.secondsLeft))
+                                     : QString());
+}
+
+void BatchWindow::cancelSelected() {
+    if (!queue_) return;
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows())
+        queue_->cancel(static_cast<std::size_t>(index.row()));
+}
+
+void BatchWindow::cancelAll() {
+    if (queue_) queue_->cancelAll();
+}
+
+void BatchWindow::finish(const BatchCounts& counts) {
+    running_ = false;
+    summary_->setText(QString::fromStdString(batchSummary(counts)));
+    updateCommands();
+    Q_EMIT batchFinished(counts.failed == 0 && counts.cancelled == 0, summary_->text());
+}
+
+}  // namespace tintreel

@@ -1,0 +1,201 @@
+// The batch queue of the window: every job ends in one state, a bad input
+// fails alone, an existing output follows the batch's rule, cancelling one
+// job or all leaves nothing under their names, and the limit on renders at
+// once is the slots'.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <future>
+#include <map>
+#include <mutex>
+
+#include "platform/system/TemporaryDirectory.h"
+#include "render/BatchQueue.h"
+#include "render/RenderFixtures.h"
+#include "settings/ControlCatalogue.h"
+
+namespace tintreel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs a queue to its end and keeps what it reported.
+class Recorder {
+public:
+    explicit Recorder(std::function<void(const JobReport&)> also = {}) {
+        listener.report = [this, also](const JobReport& report) {
+            {
+                std::lock_guard lock(mutex_);
+                reports_.push_back(report);
+            }
+            if (also) also(report);
+        };
+        listener.finished = [this](const BatchCounts& counts) { done_.set_value(counts); };
+    }
+    BatchCounts wait() { return done_.get_future().get(); }
+    std::vector<JobReport> reportsOf(std::size_t index) const {
+        std::lock_guard lock(mutex_);
+        std::vector<JobReport> of;
+        for (const JobReport& report : reports_)
+            if (report.index == index) of.push_back(report);
+        return of;
+    }
+    BatchListener listener;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<JobReport> reports_;
+    std::promise<BatchCounts> done_;
+};
+
+BatchLook grayLook() {
+    EffectSettings settings = defaultEffectSettings();
+    settings.checkBlackWhite = 1;
+    return {settings, Image(), {}};
+}
+
+fs::path longClip() {
+    return test::makeClip("-f lavfi -i testsrc2=s=640x360:r=30:d=20 -pix_fmt yuv420p -c:v libx264 -g 30",
+                          "mp4");
+}
+
+std::vector<std::string> entriesOf(const fs::path& folder) {
+    return test::entriesOf(folder);
+}
+
+TEST(BatchQueue, GoodInputsRenderABadOneFailsAloneAndAnExistingOutputIsSkipped) {
+    TemporaryDirectory out = *TemporaryDirectory::create();
+    const fs::path broken = out.path() / "broken.mp4";
+    { std::ofstream(broken) << "not a movie"; }
+    const fs::path kept = out.path() / "kept.mp4";
+    { std::ofstream(kept) << "already here"; }
+    const std::vector<PlannedJob> jobs{{test::barsWithTone("mp4"), out.path() / "a.mp4"},
+                                       {broken, out.path() / "b.mp4"},
+                                       {test::barsWithTone("mov"), out.path() / "c.mov"},
+                                       {test::barsWithTone("mp4"), kept}};
+    Recorder recorder;
+    RenderSlots slots(2);
+    BatchQueue queue(jobs, grayLook(), ExistingOutput::Skip, 2, recorder.listener, slots);
+    queue.start();
+    const BatchCounts counts = recorder.wait();
+
+    EXPECT_EQ(counts.done, 2);
+    EXPECT_EQ(counts.skipped, 1);
+    EXPECT_EQ(counts.failed, 1);
+    EXPECT_EQ(counts.failedInputs, std::vector<fs::path>{broken});
+    EXPECT_EQ(batchSummary(counts), "2 done, 1 skipped, 1 failed, 0 cancelled; failed: " + broken.string());
+    test::expectSameMovie(jobs[0].input, jobs[0].output);
+    ASSERT_TRUE(fs::exists(jobs[2].output));
+    EXPECT_EQ(test::probeStream(jobs[2].output, "v:0")->frames,
+              test::probeStream(jobs[2].input, "v:0")->frames);
+    std::ifstream keptFile(kept);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(keptFile), {}), "already here");
+    EXPECT_FALSE(fs::exists(jobs[1].output));
+
+    // The look was applied: the bars came out gray.
+    const std::optional<Image> frame = test::ffmpegFrame(jobs[0].output, 0.5);
+    ASSERT_TRUE(frame);
+    int largestSpread = 0;
+    for (int y = 0; y < frame->height(); y += 7)
+        for (int x = 0; x < frame->width(); x += 7) {
+            const std::uint8_t* p = frame->pixel(x, y);
+            largestSpread = std::max({largestSpread, std::abs(p[0] - p[1]), std::abs(p[1] - p[2])});
+        }
+    EXPECT_LE(largestSpread, 12) << "colour left in a black-and-white render";
+
+    // Each job's reports end with its state; a done job's percent climbs to 100.
+    const std::vector<JobReport> first = recorder.reportsOf(0);
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(first.back().state, JobState::Done);
+    EXPECT_DOUBLE_EQ(first.back().percent, 100.0);
+    for (std::size_t i = 1; i < first.size(); ++i) EXPECT_GE(first[i].percent, first[i - 1].percent);
+    EXPECT_EQ(recorder.reportsOf(1).back().state, JobState::Failed);
+    EXPECT_FALSE(recorder.reportsOf(1).back().message.empty()) << "a failure says why";
+}
+
+TEST(BatchQueue, AnExistingOutputFailsItsJobWhenAskedAndIsReplacedWhenAsked) {
+    TemporaryDirectory out = *TemporaryDirectory::create();
+    const fs::path existing = out.path() / "there.mp4";
+    for (ExistingOutput rule : {ExistingOutput::Fail, ExistingOutput::Replace}) {
+        { std::ofstream(existing) << "old"; }
+        Recorder recorder;
+        RenderSlots slots(1);
+        BatchQueue queue({{test::barsWithTone("mp4"), existing}}, grayLook(), rule, 1, recorder.listener,
+                         slots);
+        queue.start();
+        const BatchCounts counts = recorder.wait();
+        if (rule == ExistingOutput::Fail) {
+            EXPECT_EQ(counts.failed, 1);
+            EXPECT_EQ(fs::file_size(existing), 3u) << "a failed job left the file alone";
+        } else {
+            EXPECT_EQ(counts.done, 1);
+            EXPECT_TRUE(test::probeStream(existing, "v:0"));
+        }
+    }
+}
+
+TEST(BatchQueue, CancellingOneJobOrAllLeavesNothingUnderTheirNames) {
+    TemporaryDirectory out = *TemporaryDirectory::create();
+    const fs::path source = longClip();
+    // One worker: the long job is cancelled while it renders; the short one behind it still runs.
+    {
+        std::promise<void> rendering;
+        std::once_flag once;
+        Recorder recorder([&](const JobReport& r) {
+            if (r.index == 0 && r.state == JobState::Running && r.percent > 0)
+                std::call_once(once, [&] { rendering.set_value(); });
+        });
+        RenderSlots slots(1);
+        BatchQueue queue(
+            {{source, out.path() / "long.mp4"}, {test::barsWithTone("mp4"), out.path() / "short.mp4"}},
+            grayLook(), ExistingOutput::Fail, 1, recorder.listener, slots);
+        queue.start();
+        rendering.get_future().wait();
+        queue.cancel(0);
+        const BatchCounts counts = recorder.wait();
+        EXPECT_EQ(counts.cancelled, 1);
+        EXPECT_EQ(counts.done, 1);
+        EXPECT_EQ(entriesOf(out.path()), std::vector<std::string>{"short.mp4"});
+    }
+    // Cancel all: the running job stops, the waiting one never starts.
+    {
+        std::promise<void> rendering;
+        std::once_flag once;
+        Recorder recorder([&](const JobReport& r) {
+            if (r.state == JobState::Running && r.percent > 0)
+                std::call_once(once, [&] { rendering.set_value(); });
+        });
+        RenderSlots slots(1);
+        BatchQueue queue({{source, out.path() / "one.mp4"}, {source, out.path() / "two.mp4"}}, grayLook(),
+                         ExistingOutput::Fail, 1, recorder.listener, slots);
+        queue.start();
+        rendering.get_future().wait();
+        queue.cancelAll();
+        const BatchCounts counts = recorder.wait();
+        EXPECT_EQ(counts.cancelled, 2);
+        EXPECT_EQ(entriesOf(out.path()), std::vector<std::string>{"short.mp4"}) << "no partial file is left";
+        EXPECT_EQ(recorder.reportsOf(1).size(), 1u) << "the second job never started";
+    }
+}
+
+TEST(BatchQueue, JobsWaitForASlotHeldElsewhere) {
+    TemporaryDirectory out = *TemporaryDirectory::create();
+    RenderSlots slots(1);
+    std::optional<RenderSlots::Slot> editorRender = slots.tryAcquire();
+    std::promise<void> waiting;
+    std::once_flag once;
+    Recorder recorder([&](const JobReport& r) {
+        if (!r.message.empty() && r.state == JobState::Running)
+            std::call_once(once, [&] { waiting.set_value(); });
+    });
+    BatchQueue queue({{test::barsWithTone("mp4"), out.path() / "a.mp4"}}, grayLook(), ExistingOutput::Fail, 1,
+                     recorder.listener, slots);
+    queue.start();
+    waiting.get_future().wait();  // the job says it waits for a render to end
+    EXPECT_EQ(recorder.reportsOf(0).back().percent, 0.0);
+    editorRender.reset();
+    EXPECT_EQ(recorder.wait().done, 1);
+}
+
+}  // namespace
+}  // namespace tintreel
