@@ -1,37 +1,31 @@
 #include "cli/BatchPlan.h"
 
 #include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "cli/OutputTarget.h"
+#include "platform/system/Log.h"
 
 namespace tintreel {
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string quoted(const fs::path& path) {
-    std::ostringstream text;
-    text << path;
-    return text.str();
-}
-
 std::variant<std::vector<BatchInput>, std::string> listedInputs(const CliOptions& options) {
     std::ifstream in(*options.list);
-    if (!in) return "cannot read the list " + quoted(*options.list);
+    if (!in) return "cannot read the list " + quotedPath(*options.list);
     std::vector<BatchInput> entries;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (options.listIndex && number != *options.listIndex) continue;
         if (line.empty() && options.listIndex)
-            return "--index " + std::to_string(number) + ": that line of " + quoted(*options.list) +
+            return "--index " + std::to_string(number) + ": that line of " + quotedPath(*options.list) +
                    " is empty";
         if (!line.empty()) entries.push_back({line, number, {}});
     }
     if (options.listIndex && entries.empty())
-        return "--index " + std::to_string(*options.listIndex) + ": " + quoted(*options.list) +
+        return "--index " + std::to_string(*options.listIndex) + ": " + quotedPath(*options.list) +
                " has fewer lines";
     return entries;
 }

@@ -1,6 +1,5 @@
 #include "cli/MovieCommand.h"
 
-#include <sstream>
 #include <system_error>
 
 #include "cli/CancelOnSignals.h"
@@ -22,14 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string quoted(const fs::path& path) {
-    std::ostringstream text;
-    text << path;
-    return text.str();
-}
-
 int refuse(const fs::path& input, const std::string& why, JobOutput& out) {
-    out.line("tintreel-render: cannot use " + quoted(input) + ": " + why);
+    out.line("tintreel-render: cannot use " + quotedPath(input) + ": " + why);
     return kExitBadInput;
 }
 
@@ -45,7 +38,7 @@ int checkMovieInput(const fs::path& input, JobOutput& out) {
 // OUTPUT is either complete or untouched.
 bool publish(const fs::path& movie, const fs::path& output, JobOutput& out) {
     const Status copied = copyFileAtomically(movie, output);
-    if (!copied) out.line("tintreel-render: cannot write " + quoted(output) + ": " + copied.error());
+    if (!copied) out.line("tintreel-render: cannot write " + quotedPath(output) + ": " + copied.error());
     return copied.ok();
 }
 
@@ -59,17 +52,14 @@ std::optional<MovieSlice> sliceOf(const CliOptions& options) {
 int renderTo(const CliOptions& options, const EffectSettings& settings, const Image& logo,
              const fs::path& temporaryDirectory, const std::atomic<bool>& cancel, JobOutput& out) {
     NotificationCenter notifications;
-    const ObserverToken token = notifications.addObserver(
-        std::string(kUpdateProgress), [&out](const Notification& n) { out.progress(n); });
+    const ObserverToken token = notifications.addObserver(std::string(kUpdateProgress),
+                                                          [&out](const Notification& n) { out.progress(n); });
     // One pass writes its movie beside OUTPUT and renames it into place; the
     // per-effect passes work in the temporary directory and are copied.
     const bool onePass = options.passes == PassMode::One;
-    RenderRequest request{settings,
-                          logo,
-                          fs::absolute(options.input),
-                          temporaryDirectory,
-                          options.passes,
-                          onePass ? fs::absolute(options.output) : fs::path()};
+    RenderRequest request{
+        settings,           logo,           fs::absolute(options.input),
+        temporaryDirectory, options.passes, onePass ? fs::absolute(options.output) : fs::path()};
     request.slice = sliceOf(options);
     // The final movie takes OUTPUT's container, in either mode.
     request.renderSettings = options.render;
@@ -81,7 +71,8 @@ int renderTo(const CliOptions& options, const EffectSettings& settings, const Im
         out.line("Could not generate preview.");
         return kExitRenderFailed;
     }
-    if (result->outcome == RenderOutcome::Succeeded && !onePass && !publish(result->newVideoPath, options.output, out))
+    if (result->outcome == RenderOutcome::Succeeded && !onePass &&
+        !publish(result->newVideoPath, options.output, out))
         return kExitRenderFailed;
     // A cancel that arrives after the last pass still leaves nothing at OUTPUT.
     if (!cancel) return kExitSuccess;
@@ -91,7 +82,8 @@ int renderTo(const CliOptions& options, const EffectSettings& settings, const Im
 }
 
 std::unique_ptr<JobOutput> singleOutput(const CliOptions& options) {
-    if (options.progress == ProgressFormat::Json) return std::make_unique<JsonJobOutput>(options.input, options.output);
+    if (options.progress == ProgressFormat::Json)
+        return std::make_unique<JsonJobOutput>(options.input, options.output);
     return std::make_unique<HumanJobOutput>();
 }
 
@@ -111,7 +103,7 @@ std::variant<Image, std::string> readLogo(const CliOptions& options) {
     if (!options.logo) return Image();
     std::string error;
     std::optional<Image> logo = loadPicture(options.logo->string(), &error);
-    if (!logo) return "tintreel-render: cannot read logo " + quoted(*options.logo) + ": " + error;
+    if (!logo) return "tintreel-render: cannot read logo " + quotedPath(*options.logo) + ": " + error;
     return std::move(*logo);
 }
 
@@ -144,7 +136,8 @@ int runMovie(const CliOptions& options, const EffectSettings& settings) {
             return std::nullopt;
         },
         cancelOnSignals.flag(), *out);
-    out->finished(jobStateOf(status), status == kExitSuccess ? "wrote " + options.output.string() : std::string());
+    out->finished(jobStateOf(status),
+                  status == kExitSuccess ? "wrote " + options.output.string() : std::string());
     return status;
 }
 

@@ -1,24 +1,14 @@
 #include "cli/OutputTarget.h"
 
 #include <filesystem>
-#include <sstream>
 #include <system_error>
 #include <vector>
 
 #include "platform/media/MovieTypes.h"
+#include "platform/system/Log.h"
 
 namespace tintreel {
 namespace fs = std::filesystem;
-
-namespace {
-
-std::string quoted(const fs::path& path) {
-    std::ostringstream text;
-    text << path;
-    return text.str();
-}
-
-}  // namespace
 
 std::vector<fs::path> filesRead(const CliOptions& options) {
     std::vector<fs::path> files{options.input};
@@ -30,18 +20,18 @@ std::vector<fs::path> filesRead(const CliOptions& options) {
 }
 
 std::string existsMessage(const fs::path& output) {
-    return "OUTPUT " + quoted(output) + " exists: use -y (--overwrite) to replace it";
+    return "OUTPUT " + quotedPath(output) + " exists: use -y (--overwrite) to replace it";
 }
 
 std::optional<std::string> outputProblem(const CliOptions& options) {
     if (auto conflict = readConflict(options.output, filesRead(options))) return conflict;
     std::error_code ec;
     const fs::file_status status = fs::symlink_status(options.output, ec);
-    if (fs::is_directory(status)) return "OUTPUT " + quoted(options.output) + " is a folder";
+    if (fs::is_directory(status)) return "OUTPUT " + quotedPath(options.output) + " is a folder";
     if (fs::exists(status) && !options.overwrite) return existsMessage(options.output);
     if (!options.still)
         if (const auto problem = renderProblem(options.output, options.render))
-            return "cannot write " + quoted(options.output) + ": " + *problem;
+            return "cannot write " + quotedPath(options.output) + ": " + *problem;
     return folderProblem(options.output);
 }
 

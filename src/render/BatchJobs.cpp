@@ -8,18 +8,13 @@
 
 #include "platform/media/MovieTypes.h"
 #include "platform/system/AtomicFile.h"
+#include "platform/system/Log.h"
 #include "render/VideoTools.h"
 
 namespace tintreel {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string quoted(const fs::path& path) {
-    std::ostringstream text;
-    text << path;
-    return text.str();
-}
 
 bool isHidden(const fs::path& path) {
     return path.filename().string().starts_with('.');
@@ -79,18 +74,19 @@ std::optional<std::string> folderProblem(const fs::path& output) {
     const fs::path folder = output.has_parent_path() ? output.parent_path() : fs::path(".");
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
-        return "cannot write " + quoted(output) + ": no folder " + quoted(folder);
+        return "cannot write " + quotedPath(output) + ": no folder " + quotedPath(folder);
     // The render writes a partial file beside the output and renames it: it
     // needs to create and remove entries in the folder.
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        return "cannot write " + quoted(output) + ": the folder " + quoted(folder) + " is not writable";
+        return "cannot write " + quotedPath(output) + ": the folder " + quotedPath(folder) +
+               " is not writable";
     return std::nullopt;
 }
 
 std::optional<std::string> readConflict(const fs::path& output, const std::vector<fs::path>& read) {
     for (const fs::path& file : read)
         if (sameFile(output, file))
-            return "OUTPUT " + quoted(output) + " is the file " + quoted(file) + " this run reads";
+            return "OUTPUT " + quotedPath(output) + " is the file " + quotedPath(file) + " this run reads";
     return std::nullopt;
 }
 
@@ -161,14 +157,14 @@ BatchOutputChecks::BatchOutputChecks(const std::vector<fs::path>& readFiles,
 
 std::optional<std::string> BatchOutputChecks::problem(const PlannedJob& job) {
     if (auto [it, added] = outputs_.emplace(comparable(job.output), job.input); !added)
-        return "INPUT " + quoted(it->second) + " and INPUT " + quoted(job.input) + " would both write " +
-               quoted(job.output);
+        return "INPUT " + quotedPath(it->second) + " and INPUT " + quotedPath(job.input) +
+               " would both write " + quotedPath(job.output);
     if (struct stat facts{}; ::stat(job.output.c_str(), &facts) == 0) {
         if (const auto read = readFiles_.find({facts.st_dev, facts.st_ino}); read != readFiles_.end())
             return readConflict(job.output, {read->second});
     }
     std::error_code ec;
-    if (fs::is_directory(job.output, ec)) return "OUTPUT " + quoted(job.output) + " is a folder";
+    if (fs::is_directory(job.output, ec)) return "OUTPUT " + quotedPath(job.output) + " is a folder";
     // A mirrored subfolder that is not there yet is made when its job
     // starts, in the output folder, which must be writable.
     if (!outputFolder_.empty() && !fs::exists(job.output.parent_path(), ec))
@@ -176,7 +172,7 @@ std::optional<std::string> BatchOutputChecks::problem(const PlannedJob& job) {
     if (auto problem = folderProblem(job.output)) return problem;
     // Last: a missing folder says more than the name of one in it.
     if (auto problem = renderProblem(job.output, render_))
-        return "cannot write " + quoted(job.output) + ": " + *problem;
+        return "cannot write " + quotedPath(job.output) + ": " + *problem;
     return std::nullopt;
 }
 

@@ -11,16 +11,13 @@
 #include "platform/media/MediaInput.h"
 #include "platform/media/MediaOutput.h"
 #include "platform/media/MovieSlice.h"
+#include "platform/system/Log.h"
 
 namespace tintreel {
 using namespace media;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string quoted(const fs::path& path) {
-    return "\"" + path.string() + "\"";
-}
 
 // One part, opened: its video stream and the slice it says it is.
 struct Part {
@@ -36,12 +33,12 @@ struct Part {
 Result<Part> openPart(const fs::path& path) {
     Part part{path, nullptr, -1, {}};
     if (int error = openInput(path, part.input); error < 0)
-        return Error{"cannot read " + quoted(path) + ": " + errorText(error)};
+        return Error{"cannot read " + quotedPath(path) + ": " + errorText(error)};
     part.video = firstVideoStream(*part.input);
-    if (part.video < 0) return Error{quoted(path) + " has no video"};
+    if (part.video < 0) return Error{quotedPath(path) + " has no video"};
     const AVDictionaryEntry* tag = av_dict_get(part.input->metadata, kSliceTag.data(), nullptr, 0);
     const std::optional<SliceNumber> number = tag ? SliceNumber::parse(tag->value) : std::nullopt;
-    if (!number) return Error{quoted(path) + " is not a slice written with --segment"};
+    if (!number) return Error{quotedPath(path) + " is not a slice written with --segment"};
     part.number = *number;
     return part;
 }
@@ -94,9 +91,9 @@ Result<TimestampRestorer> learnSourceTimes(const fs::path& source, AVRational pa
                                            const std::atomic<bool>& cancel) {
     InputContextPtr input;
     if (int error = openInput(source, input); error < 0)
-        return Error{"cannot read " + quoted(source) + ": " + errorText(error)};
+        return Error{"cannot read " + quotedPath(source) + ": " + errorText(error)};
     const int video = firstVideoStream(*input);
-    if (video < 0) return Error{quoted(source) + " has no video"};
+    if (video < 0) return Error{quotedPath(source) + " has no video"};
     TimestampRestorer restorer(partTimeBase, input->streams[video]->time_base);
     PacketPtr packet = makePacket();
     while (!cancel && av_read_frame(input.get(), packet.get()) >= 0) {
@@ -118,10 +115,10 @@ Status forEachSlicePacket(const std::vector<fs::path>& parts, const TimestampRes
         while (true) {
             const int status = av_read_frame(part->input.get(), packet.get());
             if (status == AVERROR_EOF) break;
-            if (status < 0) return Error{"cannot read " + quoted(path) + ": " + errorText(status)};
+            if (status < 0) return Error{"cannot read " + quotedPath(path) + ": " + errorText(status)};
             if (packet->stream_index == part->video) {
                 if (packet->pts == AV_NOPTS_VALUE)
-                    return Error{quoted(path) + " has a frame without a timestamp"};
+                    return Error{quotedPath(path) + " has a frame without a timestamp"};
                 packet->pts = restorer.restore(packet->pts);
                 if (Status used = use(*packet); !used) return used;
             }
@@ -263,14 +260,15 @@ Result<std::vector<fs::path>> orderSlices(const std::vector<fs::path>& parts) {
     std::map<int, const Part*> byIndex;
     for (const Part& part : opened) {
         if (part.number.count != opened.front().number.count)
-            return Error{quoted(part.path) + " is slice " + part.number.text() + " but " +
-                         quoted(opened.front().path) + " is slice " + opened.front().number.text()};
+            return Error{quotedPath(part.path) + " is slice " + part.number.text() + " but " +
+                         quotedPath(opened.front().path) + " is slice " + opened.front().number.text()};
         if (!sameEncoding(part, opened.front()))
-            return Error{quoted(part.path) + " is encoded differently from " + quoted(opened.front().path)};
+            return Error{quotedPath(part.path) + " is encoded differently from " +
+                         quotedPath(opened.front().path)};
         const auto [where, added] = byIndex.emplace(part.number.index, &part);
         if (!added)
-            return Error{quoted(where->second->path) + " and " + quoted(part.path) + " are both slice " +
-                         part.number.text()};
+            return Error{quotedPath(where->second->path) + " and " + quotedPath(part.path) +
+                         " are both slice " + part.number.text()};
     }
     if (auto missing = missingSlices(byIndex, opened.front().number.count)) return Error{*missing};
     std::vector<fs::path> ordered;
@@ -288,7 +286,7 @@ Status joinSlices(const std::vector<fs::path>& orderedParts, const fs::path& aud
     if (!restorer) return Error{restorer.error()};
     InputContextPtr source;
     if (int error = openInput(audioSource, source); error < 0)
-        return Error{"cannot read " + quoted(audioSource) + ": " + errorText(error)};
+        return Error{"cannot read " + quotedPath(audioSource) + ": " + errorText(error)};
     const AVRational sourceVideoTimeBase = source->streams[firstVideoStream(*source)]->time_base;
     const Result<PacketTimes> times =
         scanPacketTimes(orderedParts, *restorer, first->format().video_delay, cancel);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <sstream>
 
 namespace tintreel {
 namespace {
@@ -12,6 +13,12 @@ ScopedLogCapture* innermostCapture = nullptr;
 thread_local ScopedThreadLogSink* threadSink = nullptr;
 
 }  // namespace
+
+std::string quotedPath(const std::filesystem::path& path) {
+    std::ostringstream text;
+    text << path;
+    return text.str();
+}
 
 void logLine(std::string_view line) {
     if (threadSink && threadSink->sink_) return threadSink->sink_(line);
@@ -31,18 +38,20 @@ ScopedLogCapture::~ScopedLogCapture() {
     innermostCapture = outer_;
 }
 
-ScopedThreadLogSink::ScopedThreadLogSink(LogSink sink)
-    : sink_(std::move(sink)), outer_(threadSink) {
+ScopedThreadLogSink::ScopedThreadLogSink(LogSink sink) : sink_(std::move(sink)), outer_(threadSink) {
     threadSink = this;
 }
 
 ScopedThreadLogSink::ScopedThreadLogSink(const ScopedThreadLogSink* starter)
     : ScopedThreadLogSink(starter ? starter->sink_ : LogSink()) {}
 
-ScopedThreadLogSink::~ScopedThreadLogSink() { threadSink = outer_; }
+ScopedThreadLogSink::~ScopedThreadLogSink() {
+    threadSink = outer_;
+}
 
-const ScopedThreadLogSink* ScopedThreadLogSink::current() { return threadSink; }
-
+const ScopedThreadLogSink* ScopedThreadLogSink::current() {
+    return threadSink;
+}
 
 void ScopedLogCapture::append(std::string_view line) {
     std::lock_guard lock(mutex_);

@@ -12,6 +12,7 @@
 // ScopedThreadLogSink takes only the lines logged on its own thread (a job
 // of a batch naming its lines), ahead of any capture.
 
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -24,6 +25,10 @@ using LogSink = std::function<void(std::string_view)>;
 
 // Prints `line` followed by a line break, flushed at once.
 void logLine(std::string_view line);
+
+// A path as the printed lines name it: in double quotes, quotes and
+// backslashes in it escaped.
+std::string quotedPath(const std::filesystem::path& path);
 
 // Collects every logged line for its lifetime instead of printing it.
 class ScopedLogCapture {
