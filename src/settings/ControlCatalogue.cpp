@@ -159,11 +159,20 @@ ControlSpec matrixCell(int cell) {
     return s;
 }
 
+PairRule clampOnly(float lower, float upper) {
+    return {lower, lower, upper, upper, std::nullopt, false};
+}
+PairRule integerRule(float lower, float lowerWritten, float upper, float invalid) {
+    return {lower, lowerWritten, upper, upper, invalid, true};
+}
+PairRule offsetRule() {
+    return integerRule(-kOffsetLimit, -kOffsetLimit, kOffsetLimit, 0);
+}
+
 // A number of seconds, typed with decimals or stepped by half seconds.
 ControlSpec secondsPair(std::string_view stepper, std::string_view field, G group, std::string_view label,
                         float ES::*member, std::string ES::*text, float upper, std::string_view note) {
-    ControlSpec s =
-        pair(stepper, field, group, label, member, text, 0, {0, 0, upper, upper, std::nullopt, false});
+    ControlSpec s = pair(stepper, field, group, label, member, text, 0, clampOnly(0, upper));
     s.increment = 0.5f;
     s.note = note;
     return s;
@@ -191,16 +200,6 @@ std::vector<ControlSpec> watermarkScaleAndTiming(G group, std::string_view scale
                                 "Seconds from the first frame when it is gone; 0 keeps it to the end.")),
         afterExtras(secondsPair(names[4], names[5], group, "Fade (s)", numbers[2], texts[2], kLongestFade,
                                 "Seconds it takes to fade in after the start, and out before a set end."))};
-}
-
-PairRule clampOnly(float lower, float upper) {
-    return {lower, lower, upper, upper, std::nullopt, false};
-}
-PairRule integerRule(float lower, float lowerWritten, float upper, float invalid) {
-    return {lower, lowerWritten, upper, upper, invalid, true};
-}
-PairRule offsetRule() {
-    return integerRule(-kOffsetLimit, -kOffsetLimit, kOffsetLimit, 0);
 }
 
 std::vector<ControlSpec> buildCatalogue() {

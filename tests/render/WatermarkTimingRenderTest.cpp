@@ -31,23 +31,33 @@ EffectSettings timedWhiteCover() {
     return s;
 }
 
-fs::path render(PassMode mode, const fs::path& dir) {
+// The movie rendered in `mode`; with a slice, only that slice of it, into
+// `dir` / "slice.mp4".
+fs::path render(PassMode mode, const fs::path& dir, std::optional<MovieSlice> slice = std::nullopt) {
     std::atomic<bool> cancel{false};
     test::ProgressLog log;
     std::optional<RenderResult> result;
-    GeneratePreviewVideo(
-        {timedWhiteCover(), test::solid(160, 90, {255, 255, 255, 255}), lateClockClip(), dir, mode}, cancel,
-        log.center, [&](const RenderResult& r) { result = r; });
+    RenderRequest request{timedWhiteCover(), test::solid(160, 90, {255, 255, 255, 255}), lateClockClip(), dir,
+                          mode};
+    if (slice) request.destination = dir / "slice.mp4";
+    request.slice = slice;
+    GeneratePreviewVideo(request, cancel, log.center, [&](const RenderResult& r) { result = r; });
     if (!result || result->outcome != RenderOutcome::Succeeded) return {};
     return result->newVideoPath;
+}
+
+// The grey of frame `frame` of `movie`, whose first frame is frame `first`
+// of the source. Frame n is shown at n / 25 s; ffmpeg gives the first frame
+// at or after the time asked, so asking just before a frame picks it.
+int greyOfFrame(const fs::path& movie, int frame, int first = 0) {
+    const std::optional<Image> picture = test::ffmpegFrame(movie, (frame - first) / 25.0 - 0.02);
+    return picture ? test::at(*picture, 80, 45)[0] : -1;
 }
 
 TEST(WatermarkTimingRender, FramesBeforeInsideAndAfterShowTheWatermarkAsTimed) {
     const std::vector<std::string> start = test::probeValues(
         lateClockClip(), "-select_streams v:0 -show_entries stream=start_time", "start_time");
     ASSERT_EQ(start, std::vector<std::string>{"10.000000"}) << "the clip's clock must start late";
-    // Frame n is shown at n / 25 s; ffmpeg gives the first frame at or after
-    // the time asked, so asking just before a frame picks it exactly.
     const std::vector<std::pair<int, int>> framesAndGrey = {
         {12, 0},                                           // 0.48 s: before the start
         {31, static_cast<int>(255 * (1.24 - 1.0) / 0.5)},  // fading in, 48 %
@@ -59,12 +69,16 @@ TEST(WatermarkTimingRender, FramesBeforeInsideAndAfterShowTheWatermarkAsTimed) {
         SCOPED_TRACE(mode == PassMode::One ? "one pass" : "a pass per effect");
         const fs::path movie = render(mode, test::scratchDirectory("watermark-timing"));
         ASSERT_FALSE(movie.empty());
-        for (const auto& [frame, grey] : framesAndGrey) {
-            const std::optional<Image> picture = test::ffmpegFrame(movie, frame / 25.0 - 0.02);
-            ASSERT_TRUE(picture) << frame;
-            EXPECT_NEAR(test::at(*picture, 80, 45)[0], grey, 6) << "frame " << frame;
-        }
+        for (const auto& [frame, grey] : framesAndGrey)
+            EXPECT_NEAR(greyOfFrame(movie, frame), grey, 6) << frame;
     }
+    // The second half rendered alone (frames 38 on, from 1.52 s) keeps the
+    // movie's times, not the slice's own.
+    const fs::path dir = test::scratchDirectory("watermark-timing-slice");
+    const fs::path half = render(PassMode::One, dir, MovieSlice{{2, 2}, sliceRange({2, 2}, 3.0)});
+    ASSERT_FALSE(half.empty());
+    for (const auto& [frame, grey] : framesAndGrey)
+        if (frame >= 38) EXPECT_NEAR(greyOfFrame(half, frame, 38), grey, 6) << frame;
 }
 
 }  // namespace
