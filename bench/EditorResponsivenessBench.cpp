@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 10; ++i) {
         QElapsedTimer timer;
         timer.start();
-        (void)ApplyEffectChain(settings, frame, *controller->logo);
+        (void)ApplyEffectChain(settings, frame, *controller->logo, 0.0);
         chain.push_back(timer.nsecsElapsed() / 1e6);
     }
     std::printf("frame %dx%d, drag %.1f s\n", frame.width(), frame.height(), elapsed);

@@ -157,7 +157,7 @@ void BM_Copy(benchmark::State& state) {
 void runChain(benchmark::State& state, const EffectSettings& settings) {
     const Image& input = frames().at(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        Image out = ApplyEffectChain(settings, input, frames().logo);
+        Image out = ApplyEffectChain(settings, input, frames().logo, 0.0);
         benchmark::DoNotOptimize(out.data());
     }
 }

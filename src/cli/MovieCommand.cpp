@@ -147,7 +147,7 @@ int runStillFrame(const CliOptions& options, const EffectSettings& settings) {
     const double seconds = options.stillSeconds.value_or(0.0);
     const std::optional<Image> frame = FrameImageAtTime(options.input, seconds);
     if (!frame) return refuse(options.input, "no frame at " + std::to_string(seconds) + " s", out);
-    return writeStill(options, settings, *frame);
+    return writeStill(options, settings, *frame, seconds);
 }
 
 }  // namespace tintreel

@@ -42,17 +42,18 @@ bool writePng(const Image& image, const std::filesystem::path& output) {
 int runStillPicture(const CliOptions& options, const EffectSettings& settings) {
     const std::optional<Image> picture = loadOrReport(options.input, "picture");
     if (!picture) return kExitBadInput;
-    return writeStill(options, settings, *picture);
+    return writeStill(options, settings, *picture, 0.0);
 }
 
-int writeStill(const CliOptions& options, const EffectSettings& settings, const Image& picture) {
+int writeStill(const CliOptions& options, const EffectSettings& settings, const Image& picture,
+               double seconds) {
     Image logo;
     if (options.logo) {
         std::optional<Image> loaded = loadOrReport(*options.logo, "logo");
         if (!loaded) return kExitBadInput;
         logo = std::move(*loaded);
     }
-    const Image result = ApplyEffectChain(settings, picture, logo);
+    const Image result = ApplyEffectChain(settings, picture, logo, seconds);
     return writePng(result, options.output) ? kExitSuccess : kExitRenderFailed;
 }
 

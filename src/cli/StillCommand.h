@@ -17,8 +17,10 @@ namespace tintreel {
 // logo, or kExitRenderFailed when the PNG cannot be written.
 int runStillPicture(const CliOptions& options, const EffectSettings& settings);
 
-// The still of `picture` (a loaded picture or a movie frame): the logo of
-// the options, the chain, and the PNG at options.output; the same statuses.
-int writeStill(const CliOptions& options, const EffectSettings& settings, const Image& picture);
+// The still of `picture` (a loaded picture, taken as a movie's first frame,
+// or the frame of a movie at `seconds`): the logo of the options, the chain,
+// and the PNG at options.output; the same statuses.
+int writeStill(const CliOptions& options, const EffectSettings& settings, const Image& picture,
+               double seconds);
 
 }  // namespace tintreel

@@ -173,6 +173,7 @@ void ViewController::ResetInterface() {
     videoPath.clear();
     newVideoPath.clear();
     snapshot = std::make_shared<const Image>();
+    snapshotSeconds = 0.0;
     clearLogo();
 
     controls_.tabs->setCurrentIndex(0);

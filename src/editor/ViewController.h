@@ -80,7 +80,7 @@ public:
     void SaveState();
     // Empties the private temporary directory.
     void DeleteTemporaryFiles();
-    // Switches the 118 working controls on or off (never the preview button,
+    // Switches every working control on or off (never the preview button,
     // the tabs or the display-only matrix fields).
     void EnableInterface() { setInterfaceEnabled(true); }
     void DisableInterface() { setInterfaceEnabled(false); }
@@ -124,6 +124,7 @@ public:
     // Shared read-only with the refresh that is running, so handing them to
     // a background refresh copies no pixels; replacing one swaps the pointer.
     SharedImage snapshot = std::make_shared<const Image>();
+    double snapshotSeconds = 0.0;  // the browse position `snapshot` was taken at
     SharedImage logo = std::make_shared<const Image>();
     QString logoPath;  // where `logo` was read from (absolute); empty with no picture
     CoalescingGate refresh;  // running = updating, pending = selectionChanged
@@ -204,11 +205,11 @@ private:
     void DragPerformed(const Notification& notification);
     // `displayShape` was read from the file beside the frame, off the GUI thread.
     void finishLoad(const QString& path, std::optional<Image> frame, QSize displayShape);
-    void takeSnapshot(Image frame);
+    void takeSnapshot(Image frame, double seconds);
     // Shows the frame without effects while `comparing` (the Compare button,
     // or the backslash key held down outside a text field).
     void compareWithSource(bool comparing);
-    void finishBrowse(std::optional<Image> frame);
+    void finishBrowse(std::optional<Image> frame, double seconds);
     void finishRefresh(QImage result);
     void onPreviewDragged(const QPointF& delta, const QPointF& windowPosition);
 

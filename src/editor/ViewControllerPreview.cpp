@@ -79,7 +79,7 @@ void ViewController::finishLoad(const QString& path, std::optional<Image> frame,
     returnToStillPreview();
     history_.reset(currentRecord());
     Q_EMIT commandsChanged();
-    takeSnapshot(std::move(*frame));
+    takeSnapshot(std::move(*frame), 0.0);
     showProgressIndicator(false);
     UpdateImageEffect();
     RecentVideos().add(path);
@@ -88,8 +88,9 @@ void ViewController::finishLoad(const QString& path, std::optional<Image> frame,
 
 // The frame the effects work on; the preview keeps it unprocessed as well,
 // for the Compare button.
-void ViewController::takeSnapshot(Image frame) {
+void ViewController::takeSnapshot(Image frame, double seconds) {
     snapshot = std::make_shared<const Image>(std::move(frame));
+    snapshotSeconds = seconds;
     controls_.imageView->setReferenceImage(displayImage(*snapshot));
 }
 
@@ -112,17 +113,17 @@ void ViewController::OnBrowseFrames() {
     const double position = controls_.browseStepper->doubleValue();
     runInBackground(
         pool_, this, [file = videoPath.toStdString(), position] { return FrameImageAtTime(file, position); },
-        [this](std::optional<Image> frame) { finishBrowse(std::move(frame)); });
+        [this, position](std::optional<Image> frame) { finishBrowse(std::move(frame), position); });
 }
 
-void ViewController::finishBrowse(std::optional<Image> frame) {
+void ViewController::finishBrowse(std::optional<Image> frame, double seconds) {
     if (browse.finish()) return OnBrowseFrames();
     if (!frame) {
         showProgressIndicator(false);
         controls_.browseStepper->setDoubleValue(controls_.browseStepper->doubleValue() - 1.0);
         return updateBrowseTime();
     }
-    takeSnapshot(std::move(*frame));
+    takeSnapshot(std::move(*frame), seconds);
     history_.needToSaveState = false;
     UpdateImageEffect();
 }
@@ -134,9 +135,9 @@ void ViewController::UpdateImageEffect() {
     ++refreshesStarted_;
     runInBackground(
         pool_, this,
-        [settings = currentSettings(), frame = snapshot, picture = logo] {
+        [settings = currentSettings(), frame = snapshot, seconds = snapshotSeconds, picture = logo] {
             // Converted for display here too, so the GUI thread only swaps it in.
-            return displayImage(ApplyEffectChain(settings, *frame, *picture));
+            return displayImage(ApplyEffectChain(settings, *frame, *picture, seconds));
         },
         [this](QImage result) { finishRefresh(std::move(result)); });
 }

@@ -26,10 +26,10 @@ std::vector<EffectCode> EffectChain::codes() const {
     return codes;
 }
 
-Image EffectChain::apply(const Image& frame) {
+Image EffectChain::apply(const Image& frame, double seconds) {
     Image current = frame;
     for (std::size_t i = 0; i < links_.size(); ++i) {
-        Image next = links_[i].effect->apply(current);
+        Image next = links_[i].effect->apply(current, seconds);
         if (rules_ == ChainRules::Movie) {
             if (i + 1 < links_.size()) makeOpaque(next);
             current = std::move(next);

@@ -34,7 +34,7 @@ public:
     std::vector<EffectCode> codes() const;
     bool empty() const { return links_.empty(); }
 
-    Image apply(const Image& frame) override;
+    Image apply(const Image& frame, double seconds) override;
 
 private:
     struct Link {

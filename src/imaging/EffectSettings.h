@@ -6,7 +6,7 @@
 // Field names are the outlet names of the controls they come from, so the
 // control catalogue, the settings record and `--set NAME=VALUE` all speak of
 // the same thing. Defaults live in the control catalogue only:
-// `defaultEffectSettings()` (editor/ControlCatalogue.h) builds them from the control catalogue; a value
+// `defaultEffectSettings()` (settings/ControlCatalogue.h) builds them from the control catalogue; a value
 // constructed here is zero-filled, not default.
 //
 // Check boxes hold their state as an integer (0 off, 1 on); pop-ups hold the
@@ -101,6 +101,13 @@ struct EffectSettings {
     std::string textFieldTextXOffset;
     float stepperTextYOffset = 0;
     std::string textFieldTextYOffset;
+    int checkTextScaleWithVideo = 0;  // sizes and offsets are for a 1080-pixel shorter side
+    float stepperTextStart = 0;       // seconds from the first frame
+    std::string textFieldTextStart;
+    float stepperTextEnd = 0;  // seconds; 0 shows it to the end
+    std::string textFieldTextEnd;
+    float stepperTextFade = 0;  // seconds of fade in and of fade out
+    std::string textFieldTextFade;
 
     int checkImageWatermark = 0;
     std::string textFieldImage;  // file name of the chosen picture
@@ -113,6 +120,13 @@ struct EffectSettings {
     std::string textFieldImageXOffset;
     float stepperImageYOffset = 0;
     std::string textFieldImageYOffset;
+    int checkImageScaleWithVideo = 0;
+    float stepperImageStart = 0;
+    std::string textFieldImageStart;
+    float stepperImageEnd = 0;
+    std::string textFieldImageEnd;
+    float stepperImageFade = 0;
+    std::string textFieldImageFade;
 
     bool operator==(const EffectSettings&) const = default;
 };

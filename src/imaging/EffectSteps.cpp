@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "imaging/ImageTools.h"
+#include "imaging/WatermarkScale.h"
 #include "platform/filters/AlphaBlendFilter.h"
 #include "platform/filters/BlurFilters.h"
 #include "platform/filters/ColorFilters.h"
@@ -22,27 +23,34 @@ template <typename Filter>
 class FilterEffect : public FrameEffect {
 public:
     explicit FilterEffect(Filter filter) : filter_(std::move(filter)) {}
-    Image apply(const Image& frame) override { return filter_.apply(frame); }
+    Image apply(const Image& frame, double) override { return filter_.apply(frame); }
 
 private:
     Filter filter_;
 };
 
 // A watermark step: the overlay canvas is drawn for a frame size once and
-// blended over every frame of that size.
+// blended over every frame of that size, at the opacity its timing gives
+// the frame's time; a frame outside the timing is left as it is.
 class OverlayEffect : public FrameEffect {
 public:
     using Draw = std::function<Image(int width, int height)>;
-    OverlayEffect(Draw draw, double mix) : draw_(std::move(draw)) { blend_.setMix(mix); }
+    OverlayEffect(Draw draw, double mix, WatermarkTiming timing)
+        : draw_(std::move(draw)), mix_(mix), timing_(timing) {}
 
-    Image apply(const Image& frame) override {
+    Image apply(const Image& frame, double seconds) override {
+        const double visibility = watermarkVisibility(timing_, seconds);
+        if (visibility <= 0.0) return frame;
         if (canvas_.width() != frame.width() || canvas_.height() != frame.height())
             canvas_ = draw_(frame.width(), frame.height());
+        blend_.setMix(mix_ * visibility);
         return blend_.apply(frame, canvas_);
     }
 
 private:
     Draw draw_;
+    double mix_;
+    WatermarkTiming timing_;
     AlphaBlendFilter blend_;
     Image canvas_;
 };
@@ -201,17 +209,17 @@ const std::array<EffectStep, 26> kSteps = {{
      [](S s) { return s.checkTextWatermark == 1; },
      [](S s, L) -> Made {
          return std::make_unique<OverlayEffect>(
-             [style = textWatermarkStyle(s)](int w, int h) { return DrawTextWatermark(style, w, h); },
-             percentToFraction(s.stepperTextOpacity));
+             [s](int w, int h) { return DrawTextWatermark(textWatermarkStyle(s, w, h), w, h); },
+             percentToFraction(s.stepperTextOpacity), textWatermarkTiming(s));
      }},
     {EffectCode::ImageWatermark, "Image Watermark", "Applying Image Watermark... ", false,
      [](S s) { return s.checkImageWatermark == 1; },
      [](S s, L logo) -> Made {
          return std::make_unique<OverlayEffect>(
-             [logo, placement = imageWatermarkPlacement(s)](int w, int h) {
-                 return DrawImageWatermark(logo, placement, w, h);
+             [logo, s](int w, int h) {
+                 return DrawImageWatermark(logo, imageWatermarkPlacement(s, w, h), w, h);
              },
-             percentToFraction(s.stepperImageOpacity));
+             percentToFraction(s.stepperImageOpacity), imageWatermarkTiming(s));
      }},
 }};
 

@@ -49,11 +49,12 @@ enum class EffectCode {
 
 // One configured effect applied to frame after frame: its filter is set up
 // once when it is made. Watermark effects draw their overlay for the first
-// frame size they see and reuse it while the size stays.
+// frame size they see and reuse it while the size stays; `seconds`, the
+// frame's time from the movie's first frame, decides how much of it shows.
 class FrameEffect {
 public:
     virtual ~FrameEffect() = default;
-    virtual Image apply(const Image& frame) = 0;
+    virtual Image apply(const Image& frame, double seconds) = 0;
 };
 
 struct EffectStep {

@@ -3,6 +3,7 @@
 #include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
 #include "imaging/FontFamilies.h"
+#include "imaging/WatermarkScale.h"
 
 namespace tintreel {
 
@@ -19,8 +20,19 @@ ImageWatermarkPlacement imageWatermarkPlacement(const EffectSettings& s) {
             s.stepperImageYOffset};
 }
 
-Image ApplyEffectChain(const EffectSettings& settings, const Image& snapshot, const Image& logo) {
-    return EffectChain(settings, logo, ChainRules::Still).apply(snapshot);
+TextWatermarkStyle textWatermarkStyle(const EffectSettings& settings, int width, int height) {
+    TextWatermarkStyle style = textWatermarkStyle(watermarksForFrame(settings, width, height));
+    style.scale = watermarkScaleFactor(settings.checkTextScaleWithVideo != 0, width, height);
+    return style;
+}
+
+ImageWatermarkPlacement imageWatermarkPlacement(const EffectSettings& settings, int width, int height) {
+    return imageWatermarkPlacement(watermarksForFrame(settings, width, height));
+}
+
+Image ApplyEffectChain(const EffectSettings& settings, const Image& snapshot, const Image& logo,
+                       double seconds) {
+    return EffectChain(settings, logo, ChainRules::Still).apply(snapshot, seconds);
 }
 
 }  // namespace tintreel

@@ -16,10 +16,15 @@ namespace tintreel {
 // The text watermark's style as the settings give it (font name from the index).
 TextWatermarkStyle textWatermarkStyle(const EffectSettings& settings);
 ImageWatermarkPlacement imageWatermarkPlacement(const EffectSettings& settings);
+// The same as drawn on a width x height frame (see WatermarkScale.h).
+TextWatermarkStyle textWatermarkStyle(const EffectSettings& settings, int width, int height);
+ImageWatermarkPlacement imageWatermarkPlacement(const EffectSettings& settings, int width, int height);
 
 // The still preview: every step that runs on the still road, in order, each
-// taking the previous step's output. The result always has the snapshot's
-// size; a step that yields no picture of that size is passed over.
-Image ApplyEffectChain(const EffectSettings& settings, const Image& snapshot, const Image& logo);
+// taking the previous step's output, for the frame shown `seconds` after
+// the movie's first frame. The result always has the snapshot's size; a step
+// that yields no picture of that size is passed over.
+Image ApplyEffectChain(const EffectSettings& settings, const Image& snapshot, const Image& logo,
+                       double seconds);
 
 }  // namespace tintreel

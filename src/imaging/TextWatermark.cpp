@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <QRawFont>
 #include <QTextLayout>
+#include <QTransform>
 #include <algorithm>
 #include <cmath>
 
@@ -26,9 +27,14 @@ bool drawable(const TextWatermarkStyle& style) {
            style.position >= 0 && style.position < static_cast<int>(kWatermarkPositions.size());
 }
 
+bool scaled(const TextWatermarkStyle& style) {
+    return style.scale != 1.0 && style.scale > 0.0 && std::isfinite(style.scale);
+}
+
+// The font the text is laid out in: at the size it was designed for.
 QFont watermarkFont(const TextWatermarkStyle& style) {
     QFont font(QString::fromStdString(style.fontName));
-    font.setPointSizeF(style.fontSize);
+    font.setPointSizeF(scaled(style) ? style.fontSize / style.scale : style.fontSize);
     return font;
 }
 
@@ -51,24 +57,39 @@ QSizeF layOut(QTextLayout& layout, double width) {
     return {widest, y};
 }
 
+// Lays the text out for a canvas `width` wide and gives its size on the canvas.
+QSizeF layOutScaled(QTextLayout& layout, const TextWatermarkStyle& style, double width) {
+    if (!scaled(style)) return layOut(layout, width);
+    return layOut(layout, width / style.scale) * style.scale;
+}
+
 QString layoutText(const std::string& text) {
     // QTextLayout breaks lines at the Unicode line separator, not at '\n'.
     return QString::fromStdString(text).replace(QLatin1Char('\n'), QChar::LineSeparator);
 }
 
 // The outlines of all glyphs, each line centred in a box of `boxWidth`
-// whose top-left corner is `origin`.
-QPainterPath glyphOutlines(const QTextLayout& layout, QPointF origin, double boxWidth) {
+// whose top-left corner is `origin`, on the canvas: laid out, then grown by
+// the style's scale.
+QPainterPath glyphOutlines(const QTextLayout& layout, const TextWatermarkStyle& style, QPointF origin,
+                           double boxWidth) {
+    const bool grown = scaled(style);
+    const double scale = grown ? style.scale : 1.0;
+    const QTransform toCanvas(scale, 0, 0, scale, origin.x(), origin.y());
     QPainterPath path;
     for (int i = 0; i < layout.lineCount(); ++i) {
         const QTextLine line = layout.lineAt(i);
-        const QPointF shift = origin + QPointF((boxWidth - line.naturalTextWidth()) * 0.5, 0.0);
+        const QPointF centring((boxWidth / scale - line.naturalTextWidth()) * 0.5, 0.0);
+        const QPointF shift = origin + centring;
         for (const QGlyphRun& run : line.glyphRuns()) {
             const QRawFont font = run.rawFont();
             const QList<quint32> glyphs = run.glyphIndexes();
             const QList<QPointF> positions = run.positions();
-            for (qsizetype g = 0; g < glyphs.size(); ++g)
-                path.addPath(font.pathForGlyph(glyphs[g]).translated(positions[g] + shift));
+            for (qsizetype g = 0; g < glyphs.size(); ++g) {
+                const QPainterPath glyph = font.pathForGlyph(glyphs[g]);
+                path.addPath(grown ? toCanvas.map(glyph.translated(positions[g] + centring))
+                                   : glyph.translated(positions[g] + shift));
+            }
         }
     }
     return path;
@@ -86,19 +107,19 @@ void drawGlyphs(QPainter& p, const QPainterPath& path, const QColor& fill, doubl
 }
 
 // The glyphs in black, moved by the shadow offset and blurred, drawn under
-// the text within `region`.
+// the text within `region`; `scale` sizes the offset and the blur.
 void drawShadow(QPainter& p, const QPainterPath& path, const QRectF& region, const QColor& fill,
-                double outline) {
+                double outline, double scale) {
     const QRect area = region.toAlignedRect();
     QImage layer = transparentSurface(area.width(), area.height());
     {
         QPainter lp(&layer);
         lp.setRenderHint(QPainter::Antialiasing);
-        lp.translate(kShadowOffset - area.topLeft());
+        lp.translate(kShadowOffset * scale - area.topLeft());
         drawGlyphs(lp, path, QColor(0, 0, 0, fill.alpha()), outline);
     }
     GaussianBlurFilter blur;
-    blur.setBlurRadiusInPixels(kShadowBlur / 2.0);
+    blur.setBlurRadiusInPixels(kShadowBlur * scale / 2.0);
     p.drawImage(area.topLeft(), toQImage(blur.apply(fromQImage(layer))));
 }
 
@@ -108,29 +129,30 @@ QSizeF measureTextWatermark(const TextWatermarkStyle& style, double canvasWidth,
     if (!drawable(style) || !(canvasWidth > 0.0)) return {0.0, 0.0};
     const QImage device = transparentSurface(1, 1);
     QTextLayout layout(layoutText(style.text), watermarkFont(style), &device);
-    return layOut(layout, canvasWidth);
+    return layOutScaled(layout, style, canvasWidth);
 }
 
 Image DrawTextWatermark(const TextWatermarkStyle& style, int width, int height) {
     if (!drawable(style) || width <= 0 || height <= 0) return Image(width, height);
     const QImage device = transparentSurface(1, 1);
     QTextLayout layout(layoutText(style.text), watermarkFont(style), &device);
-    const QSizeF size = layOut(layout, width);
+    const QSizeF size = layOutScaled(layout, style, width);
     const std::optional<WatermarkBox> box = placeWatermark(style.position, width, height, size.width(),
                                                            size.height(), style.xOffset, style.yOffset);
     if (!box) return Image(width, height);
     const QRectF rect = toTopLeft(*box, height);
-    const QPainterPath path = glyphOutlines(layout, rect.topLeft(), rect.width());
+    const QPainterPath path = glyphOutlines(layout, style, rect.topLeft(), rect.width());
     const double outline = style.stroke ? kOutlineFraction * style.fontSize : 0.0;
     // Glyphs may reach past their line box; the outline and the shadow reach further.
-    const double reach = outline + (style.shadow ? kShadowBlur * 2.0 + 3.0 : 0.0) + 2.0;
+    const double shadowScale = scaled(style) ? style.scale : 1.0;
+    const double reach = outline + (style.shadow ? (kShadowBlur * 2.0 + 3.0) * shadowScale : 0.0) + 2.0;
     const QRectF region = path.boundingRect()
                               .united(rect)
                               .adjusted(-reach, -reach, reach, reach)
                               .intersected(QRectF(0, 0, width, height));
     const QColor fill = textColor(style.color);
     return paintCanvas(width, height, region, [&](QPainter& p) {
-        if (style.shadow) drawShadow(p, path, region, fill, outline);
+        if (style.shadow) drawShadow(p, path, region, fill, outline, shadowScale);
         drawGlyphs(p, path, fill, outline);
     });
 }

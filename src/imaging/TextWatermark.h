@@ -25,6 +25,12 @@ struct TextWatermarkStyle {
     int position = 0;  // an index of kWatermarkPositions; others draw nothing
     bool shadow = false;
     bool stroke = false;
+    // The factor the numbers above were scaled by for this frame (see
+    // WatermarkScale.h). The text is laid out at fontSize / scale and its
+    // outlines drawn scale times larger, so that it keeps its exact shape
+    // and proportions at every size (hinting at the drawn size would not);
+    // the shadow's blur and offset, 3 pixels each, grow with it.
+    double scale = 1.0;
 };
 
 // Size of the laid-out text: lines wrap at the canvas width; the width is
@@ -34,7 +40,8 @@ QSizeF measureTextWatermark(const TextWatermarkStyle& style, double canvasWidth,
 
 // A width x height canvas, transparent except for the text placed by its
 // anchor and offsets, each line centred in the text box. The shadow (black,
-// blur 3, 3 right and 3 down) and the outline (black, 2 % of the font size)
+// blur 3, 3 right and 3 down, times scale) and the outline (black, 2 %
+// of the font size)
 // are drawn only when asked for; off, they would be drawn clear.
 Image DrawTextWatermark(const TextWatermarkStyle& style, int width, int height);
 

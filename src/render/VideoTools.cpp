@@ -166,9 +166,11 @@ RenderResult runPass(const std::filesystem::path& inputPath, FrameEffect& effect
     PassSignal signal;
     // A cancel stops the effect between row blocks; the frame it leaves
     // half-made goes only into this pass's file, which a cancel discards.
-    const auto operation = [&effect, &environment, rotation = upright.rotation](const Image& frame) {
+    const auto operation = [&effect, &environment, rotation = upright.rotation](const Image& frame,
+                                                                                double seconds) {
         const CancelScope scope(environment.cancelFlag);
-        return rotation == InputRotation::None ? effect.apply(frame) : effect.apply(rotated(frame, rotation));
+        return rotation == InputRotation::None ? effect.apply(frame, seconds)
+                                               : effect.apply(rotated(frame, rotation), seconds);
     };
     const auto onAdvance = [&] {
         if (reader.progress() == 1.0f || environment.cancelFlag || reader.failure()) signal.ring();

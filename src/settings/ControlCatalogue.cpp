@@ -16,6 +16,8 @@ using T = SettingsTab;
 
 constexpr std::string_view kDefaultWatermarkText = "\u00A9 Tintreel";
 constexpr float kOffsetLimit = 10000.0f;
+constexpr float kLongestTime = 86400.0f;  // a day, in seconds
+constexpr float kLongestFade = 60.0f;
 
 const std::array<GroupSpec, 20> kGroups{{
     {G::Adjustments, "", "Colour adjustments, always applied", "", "buttonResetAdjustments", T::Adjustments},
@@ -167,6 +169,39 @@ PairRule offsetRule() {
     return integerRule(-kOffsetLimit, -kOffsetLimit, kOffsetLimit, 0);
 }
 
+// A number of seconds, typed with decimals or stepped by half seconds.
+ControlSpec secondsPair(std::string_view stepper, std::string_view field, G group, std::string_view label,
+                        float ES::*member, std::string ES::*text, float upper, std::string_view note) {
+    ControlSpec s = pair(stepper, field, group, label, member, text, 0, clampOnly(0, upper));
+    s.increment = 0.5f;
+    s.note = note;
+    return s;
+}
+
+// The watermark controls that came after the record's extras.
+ControlSpec afterExtras(ControlSpec s) {
+    s.afterExtras = true;
+    return s;
+}
+
+std::vector<ControlSpec> watermarkScaleAndTiming(G group, std::string_view scale, int ES::*scaleMember,
+                                                 std::array<std::string_view, 6> names,
+                                                 std::array<float ES::*, 3> numbers,
+                                                 std::array<std::string ES::*, 3> texts) {
+    ControlSpec scaleCheck = check(scale, group, "Scale with Video", scaleMember);
+    scaleCheck.note =
+        "Sizes and offsets are for a video 1080 pixels high (or wide, when portrait) and grow or "
+        "shrink with the video.";
+    return {
+        afterExtras(scaleCheck),
+        afterExtras(secondsPair(names[0], names[1], group, "Start (s)", numbers[0], texts[0], kLongestTime,
+                                "Seconds from the first frame before it appears.")),
+        afterExtras(secondsPair(names[2], names[3], group, "End (s)", numbers[1], texts[1], kLongestTime,
+                                "Seconds from the first frame when it is gone; 0 keeps it to the end.")),
+        afterExtras(secondsPair(names[4], names[5], group, "Fade (s)", numbers[2], texts[2], kLongestFade,
+                                "Seconds it takes to fade in after the start, and out before a set end."))};
+}
+
 std::vector<ControlSpec> buildCatalogue() {
     std::vector<ControlSpec> rows{
         slider("sliderBrightness", G::Adjustments, "Brightness", &ES::sliderBrightness, 0.0f, -1, 1,
@@ -260,6 +295,16 @@ std::vector<ControlSpec> buildCatalogue() {
              &ES::stepperTextXOffset, &ES::textFieldTextXOffset, 0, offsetRule()),
         pair("stepperTextYOffset", "textFieldTextYOffset", G::TextWatermark, "Y Offset",
              &ES::stepperTextYOffset, &ES::textFieldTextYOffset, 0, offsetRule()),
+    };
+    rows.insert(rows.end(), tail.begin(), tail.end());
+    const std::vector<ControlSpec> textTiming =
+        watermarkScaleAndTiming(G::TextWatermark, "checkTextScaleWithVideo", &ES::checkTextScaleWithVideo,
+                                {"stepperTextStart", "textFieldTextStart", "stepperTextEnd",
+                                 "textFieldTextEnd", "stepperTextFade", "textFieldTextFade"},
+                                {&ES::stepperTextStart, &ES::stepperTextEnd, &ES::stepperTextFade},
+                                {&ES::textFieldTextStart, &ES::textFieldTextEnd, &ES::textFieldTextFade});
+    rows.insert(rows.end(), textTiming.begin(), textTiming.end());
+    const std::vector<ControlSpec> image{
         groupCheck(G::ImageWatermark, &ES::checkImageWatermark),
         text("textFieldImage", G::ImageWatermark, "Picture", &ES::textFieldImage, ""),
         row("buttonSelectImage", {}, ControlKind::Button, G::ImageWatermark, "Choose Picture..."),
@@ -274,7 +319,14 @@ std::vector<ControlSpec> buildCatalogue() {
         pair("stepperImageYOffset", "textFieldImageYOffset", G::ImageWatermark, "Y Offset",
              &ES::stepperImageYOffset, &ES::textFieldImageYOffset, 0, offsetRule()),
     };
-    rows.insert(rows.end(), tail.begin(), tail.end());
+    rows.insert(rows.end(), image.begin(), image.end());
+    const std::vector<ControlSpec> imageTiming =
+        watermarkScaleAndTiming(G::ImageWatermark, "checkImageScaleWithVideo", &ES::checkImageScaleWithVideo,
+                                {"stepperImageStart", "textFieldImageStart", "stepperImageEnd",
+                                 "textFieldImageEnd", "stepperImageFade", "textFieldImageFade"},
+                                {&ES::stepperImageStart, &ES::stepperImageEnd, &ES::stepperImageFade},
+                                {&ES::textFieldImageStart, &ES::textFieldImageEnd, &ES::textFieldImageFade});
+    rows.insert(rows.end(), imageTiming.begin(), imageTiming.end());
     return rows;
 }
 
@@ -354,6 +406,10 @@ int groupState(const EffectSettings& settings, GroupId id) {
     const GroupSpec& group = groupSpec(id);
     if (group.checkOutlet.empty()) return 1;
     return settings.*(findControl(group.checkOutlet)->state);
+}
+
+void resetControl(EffectSettings& settings, const ControlSpec& control) {
+    setDefault(control, settings);
 }
 
 EffectSettings defaultEffectSettings() {

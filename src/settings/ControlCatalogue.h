@@ -4,9 +4,11 @@
 // the group resets, the settings record, the enable/disable list and the
 // command line's `--set NAME=VALUE` all read this one table.
 //
-// Rows are in settings-record order; groups are in the order the record first
-// meets them (which is also the still chain's order). The table is immutable
-// and may be read from any thread.
+// Rows are in settings-record order, except rows marked `afterExtras`, which
+// sit in their group for the window but are stored after the record's
+// extras; groups are in the order the record first meets them (which is
+// also the still chain's order). The table is immutable and may be read from
+// any thread.
 
 #include <array>
 #include <optional>
@@ -102,6 +104,11 @@ struct ControlSpec {
     std::string_view defaultText;  // Text rows
     SliderDisplay display;         // Slider rows
 
+    // Controls added after the record had its extras: their lines follow
+    // the extras rather than the other controls (see SettingsRecord.h).
+    bool afterExtras = false;
+    std::string_view note;  // a sentence more for the tool tip; may be empty
+
     FloatField number;                    // Slider, Pair, MatrixCell
     int EffectSettings::* state = nullptr;  // Check, PopUp
     TextField text;                       // Pair, MatrixCell, Text
@@ -120,6 +127,8 @@ int groupState(const EffectSettings& settings, GroupId id);
 
 // Every control at its default.
 EffectSettings defaultEffectSettings();
+// Sets one control (both halves of a pair) to its default.
+void resetControl(EffectSettings& settings, const ControlSpec& control);
 // Sets the values of one group (not its check box) to their defaults.
 void resetGroup(EffectSettings& settings, GroupId id);
 // Whether every value of the group (not its check box) equals its default.

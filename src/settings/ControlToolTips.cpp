@@ -55,7 +55,9 @@ std::string what(const ControlSpec& control, const GroupSpec& group) {
 
 std::string controlToolTip(const ControlSpec& control) {
     const GroupSpec& group = groupSpec(control.group);
-    return std::string(group.purpose) + ".\n" + what(control, group);
+    std::string tip = std::string(group.purpose) + ".\n" + what(control, group);
+    if (!control.note.empty()) tip += " " + std::string(control.note);
+    return tip;
 }
 
 }  // namespace tintreel

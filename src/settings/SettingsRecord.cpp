@@ -71,10 +71,20 @@ public:
     }
 
     // The extras, in their line order; what is missing keeps its default.
+    // Reading goes on after all of them, whatever each one took.
     RecordExtras readExtras() {
+        const std::size_t after = position_ + static_cast<std::size_t>(recordExtrasLineCount());
         RecordExtras extras;
         if (position_ < lines_.size()) extras.logoPath = lines_[position_++];
+        position_ = after;
         return extras;
+    }
+
+    // A control stored after the extras: a record from before it existed
+    // ends earlier, and the control takes its default without a problem.
+    void readAfterExtras(const ControlSpec& control) {
+        if (position_ >= lines_.size()) return resetControl(s_, control);
+        read(control);
     }
 
 private:
@@ -188,12 +198,35 @@ std::string formatRecordDouble(double value) {
     return withPointIfNeeded(buffer, value);
 }
 
+namespace {
+
+std::string renderRecordExtras(const RecordExtras& extras) {
+    std::string out = hasRecordLineBreak(extras.logoPath) ? std::string() : extras.logoPath;
+    out += '\n';
+    return out;
+}
+
+}  // namespace
+
+int recordExtrasLineCount() {
+    static const int count = static_cast<int>(splitRecordLines(renderRecordExtras({})).size());
+    return count;
+}
+
+int settingsRecordLineCount() {
+    int lines = recordExtrasLineCount();
+    for (const ControlSpec& control : controlCatalogue()) lines += recordLineCount(control.kind);
+    return lines;
+}
+
 std::string renderSettingsRecord(const EffectSettings& settings, const RecordExtras& extras) {
     std::string out;
     out.reserve(2048);
-    for (const ControlSpec& control : controlCatalogue()) renderRow(control, settings, out);
-    out += hasRecordLineBreak(extras.logoPath) ? std::string() : extras.logoPath;
-    out += '\n';
+    for (const ControlSpec& control : controlCatalogue())
+        if (!control.afterExtras) renderRow(control, settings, out);
+    out += renderRecordExtras(extras);
+    for (const ControlSpec& control : controlCatalogue())
+        if (control.afterExtras) renderRow(control, settings, out);
     return out;
 }
 
@@ -221,10 +254,15 @@ bool hasRecordLineBreak(std::string_view text) {
 
 std::optional<int> settingsRecordLine(std::string_view outlet) {
     int line = 0;
-    for (const ControlSpec& control : controlCatalogue()) {
-        if (control.outlet == outlet) return control.kind == ControlKind::Button ? std::nullopt : std::optional(line);
-        if (!control.textOutlet.empty() && control.textOutlet == outlet) return line + 1;
-        line += recordLineCount(control.kind);
+    for (const bool afterExtras : {false, true}) {
+        for (const ControlSpec& control : controlCatalogue()) {
+            if (control.afterExtras != afterExtras) continue;
+            if (control.outlet == outlet)
+                return control.kind == ControlKind::Button ? std::nullopt : std::optional(line);
+            if (!control.textOutlet.empty() && control.textOutlet == outlet) return line + 1;
+            line += recordLineCount(control.kind);
+        }
+        line += recordExtrasLineCount();
     }
     return std::nullopt;
 }
@@ -232,9 +270,12 @@ std::optional<int> settingsRecordLine(std::string_view outlet) {
 RecordParseResult parseSettingsRecord(std::string_view record, const EffectSettings& base) {
     RecordParseResult result{base, {}, {}};
     RecordReader reader(splitRecordLines(record), result.settings, result.problems);
-    for (const ControlSpec& control : controlCatalogue()) reader.read(control);
+    for (const ControlSpec& control : controlCatalogue())
+        if (!control.afterExtras) reader.read(control);
     reader.finishControls();
     result.extras = reader.readExtras();
+    for (const ControlSpec& control : controlCatalogue())
+        if (control.afterExtras) reader.readAfterExtras(control);
     return result;
 }
 

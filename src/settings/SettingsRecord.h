@@ -1,14 +1,16 @@
 #pragma once
-// The settings record: all EffectSettings as 110 lines, one value per line
-// in catalogue order, followed by the record's extras (below), each line
-// ended by a line feed. It is what the history keeps, what a text field
-// compares its text with, and what a profile file holds.
+// The settings record: the first 110 lines hold the EffectSettings of the
+// first layout, one value per line in catalogue order; then come the
+// record's extras (below), then the controls added after the extras (rows
+// marked `afterExtras`, in catalogue order); each line is ended by a line
+// feed. It is what the history keeps, what a text field compares its text
+// with, and what a profile file holds.
 //
 // New lines are only ever appended after the last one. A reader ignores
 // lines after the last one it knows (a later release wrote them), and a
-// record that ends after the controls' lines but before the extras (every
-// profile saved before they existed) gives the extras their defaults; neither
-// is a problem.
+// record that ends after the first controls' lines (every profile saved
+// before the later lines existed) gives the extras and the later controls
+// their defaults; neither is a problem.
 //
 // Renderings: sliders and steppers with "%.6g" (".0" appended when the text
 // has neither a point nor an exponent and is a finite number), the colour's
@@ -35,8 +37,14 @@ struct RecordExtras {
     bool operator==(const RecordExtras&) const = default;
 };
 
+// The lines of the controls before the extras.
 inline constexpr int kSettingsRecordControlLines = 110;
-inline constexpr int kSettingsRecordLines = kSettingsRecordControlLines + 1;
+
+// How many lines the extras take, counted from their rendering.
+int recordExtrasLineCount();
+// Every line of a record: the controls before the extras, the extras, the
+// controls after them.
+int settingsRecordLineCount();
 
 std::string formatRecordFloat(float value);
 std::string formatRecordDouble(double value);

@@ -86,11 +86,11 @@ TEST_F(MainWindowTest, BuildsEveryOutletOfTheCatalogueAndTheWindow) {
     const auto counts = countByKind(outlets());
     EXPECT_EQ(counts.at("slider"), 31);
     EXPECT_EQ(counts.at("sliderField"), 31);  // each slider's value beside it
-    EXPECT_EQ(counts.at("stepper"), 26);
+    EXPECT_EQ(counts.at("stepper"), 32);      // six of them the watermarks' start, end and fade
     EXPECT_EQ(counts.at("colorWell"), 1);
     EXPECT_EQ(counts.at("popUp"), 3);
-    EXPECT_EQ(counts.at("button"), 48);     // with Compare
-    EXPECT_EQ(counts.at("textField"), 27);  // with labelProgress, the 28 text fields of the window
+    EXPECT_EQ(counts.at("button"), 50);     // with Compare and the two Scale with Video boxes
+    EXPECT_EQ(counts.at("textField"), 33);  // with labelProgress, the 34 text fields of the window
     for (QWidget* w : outlets().all()) EXPECT_FALSE(w->objectName().isEmpty());
 
     auto* fonts = outlets().get<QComboBox>("comboTextFontType");

@@ -22,7 +22,8 @@ class EditorTest : public EditorFixture {
 protected:
     QImage shownImage() const { return *outlet<VideoImageView>("imageViewVideo")->image(); }
     QImage expectedImage() const {
-        return toQImage(ApplyEffectChain(controller->currentSettings(), *controller->snapshot, *controller->logo))
+        return toQImage(ApplyEffectChain(controller->currentSettings(), *controller->snapshot,
+                                         *controller->logo, controller->snapshotSeconds))
             .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
     // Types into a text field and ends the edit, as a user would.

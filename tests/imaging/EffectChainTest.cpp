@@ -77,13 +77,14 @@ TEST(EffectChain, VignetteRadiusBecomesStartAndEnd) {
     expected.setVignetteEnd(0.5);
     EffectSettings s = defaultEffectSettings();
     s.sliderVignetteRadius = -0.25f;
-    EXPECT_EQ(findEffectStep(EffectCode::Vignette)->make(s, Image())->apply(input), expected.apply(input));
+    EXPECT_EQ(findEffectStep(EffectCode::Vignette)->make(s, Image())->apply(input, 0.0),
+              expected.apply(input));
 }
 
 TEST(EffectChain, AllOffGivesTheSnapshotAndAdjustmentsApply) {
     const Image snapshot = test::noise(24, 16);
     EffectSettings s = defaultEffectSettings();
-    EXPECT_EQ(ApplyEffectChain(s, snapshot, Image()), snapshot);
+    EXPECT_EQ(ApplyEffectChain(s, snapshot, Image(), 0.0), snapshot);
     s.sliderBrightness = 0.2f;
     s.sliderGamma = 1.5f;
     BrightnessFilter brightness;
@@ -91,7 +92,7 @@ TEST(EffectChain, AllOffGivesTheSnapshotAndAdjustmentsApply) {
     GammaFilter gamma;
     gamma.setGamma(1.5f);
     const Image expected = gamma.apply(brightness.apply(snapshot));
-    EXPECT_EQ(ApplyEffectChain(s, snapshot, Image()), expected);
+    EXPECT_EQ(ApplyEffectChain(s, snapshot, Image(), 0.0), expected);
 }
 
 TEST(EffectChain, TransformsRunScaleThenRotateThenMatrix) {
@@ -110,7 +111,7 @@ TEST(EffectChain, TransformsRunScaleThenRotateThenMatrix) {
     const Image scaleFirst = transformed(transformed(snapshot, scaleTransform(50.0f)), matrix);
     const Image matrixFirst = transformed(transformed(snapshot, matrix), scaleTransform(50.0f));
     ASSERT_NE(scaleFirst, matrixFirst);
-    EXPECT_EQ(ApplyEffectChain(s, snapshot, Image()), scaleFirst);
+    EXPECT_EQ(ApplyEffectChain(s, snapshot, Image(), 0.0), scaleFirst);
 }
 
 TEST(EffectChain, EveryStepOnKeepsTheSnapshotSize) {
@@ -121,7 +122,7 @@ TEST(EffectChain, EveryStepOnKeepsTheSnapshotSize) {
     s.checkSwirl = s.checkGlassSphere = s.checkTextWatermark = s.checkImageWatermark = 1;
     s.stepperScale = 0.0f;  // typed by a user: an empty picture, not a failure
     for (const Image& snapshot : {test::noise(33, 17), test::noise(1, 1)}) {
-        const Image out = ApplyEffectChain(s, snapshot, test::noise(8, 4));
+        const Image out = ApplyEffectChain(s, snapshot, test::noise(8, 4), 0.0);
         EXPECT_EQ(out.width(), snapshot.width());
         EXPECT_EQ(out.height(), snapshot.height());
     }
@@ -136,10 +137,10 @@ TEST(EffectChain, MovieEffectsReuseTheirOverlayAndFollowTheFrameSize) {
     ASSERT_EQ(step.code, EffectCode::ImageWatermark);
     std::unique_ptr<FrameEffect> effect = step.make(s, logo);
     const Image frame = test::solid(10, 6, {0, 0, 255, 255});
-    const Image first = effect->apply(frame);
-    EXPECT_EQ(effect->apply(frame), first);
+    const Image first = effect->apply(frame, 0.0);
+    EXPECT_EQ(effect->apply(frame, 0.0), first);
     EXPECT_EQ(test::at(first, 9, 5), (test::Rgba{255, 0, 0, 255}));  // bottom right
-    const Image larger = effect->apply(test::solid(20, 8, {0, 0, 255, 255}));
+    const Image larger = effect->apply(test::solid(20, 8, {0, 0, 255, 255}), 0.0);
     EXPECT_EQ(test::at(larger, 19, 7), (test::Rgba{255, 0, 0, 255}));
     EXPECT_EQ(test::at(larger, 15, 7), (test::Rgba{0, 0, 255, 255}));
 }
@@ -162,11 +163,11 @@ TEST(EffectChain, MovieRulesRunOnlyWhatARenderRunsAndMakeEveryLinkOpaque) {
     const Image frame = test::noise(40, 24);
     Image expected = frame;
     for (EffectCode code : expectedCodes) {
-        expected = findEffectStep(code)->make(s, Image())->apply(expected);
+        expected = findEffectStep(code)->make(s, Image())->apply(expected, 0.0);
         if (code != expectedCodes.back()) makeOpaque(expected);
     }
-    EXPECT_EQ(movie.apply(frame), expected);
-    const Image last = movie.apply(frame);  // a chain is applied frame after frame
+    EXPECT_EQ(movie.apply(frame, 0.0), expected);
+    const Image last = movie.apply(frame, 0.0);  // a chain is applied frame after frame
     EXPECT_EQ(last, expected);
     EXPECT_EQ(test::at(last, 0, 0)[3], 0);  // the last step's own transparency reaches the encoder as it is
 }

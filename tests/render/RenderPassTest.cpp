@@ -25,9 +25,9 @@ const EffectStep& stepFor(EffectCode code) {
 class SizeRecorder : public FrameEffect {
 public:
     explicit SizeRecorder(std::unique_ptr<FrameEffect> inner = nullptr) : inner_(std::move(inner)) {}
-    Image apply(const Image& frame) override {
+    Image apply(const Image& frame, double seconds) override {
         sizes.emplace_back(frame.width(), frame.height());
-        return inner_ ? inner_->apply(frame) : frame;
+        return inner_ ? inner_->apply(frame, seconds) : frame;
     }
     std::vector<std::pair<int, int>> sizes;
 
@@ -137,7 +137,7 @@ TEST(VideoTools, WaitLoopOutcomesAndNotifications) {
 
     // A writer that refuses a frame fails the pass with its reason and a line saying so.
     struct WrongSize : FrameEffect {
-        Image apply(const Image&) override { return Image(8, 8); }
+        Image apply(const Image&, double) override { return Image(8, 8); }
     } broken;
     const PassRun refused = runPass(1, test::barsWithTone("mov"), EffectCode::Sepia, broken, dir);
     EXPECT_EQ(refused.result.outcome, RenderOutcome::Failed);
@@ -156,7 +156,7 @@ TEST(VideoTools, WaitLoopOutcomesAndNotifications) {
 // Records when it last handed a frame on: the writer fails on the frame after.
 class LastFrameClock : public FrameEffect {
 public:
-    Image apply(const Image& frame) override {
+    Image apply(const Image& frame, double) override {
         last = std::chrono::steady_clock::now();
         ++frames;
         return frame;

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
 #include "settings/ControlCatalogue.h"
+#include "settings/NamedSetting.h"
 #include "settings/PairInput.h"
 
 namespace tintreel {
@@ -110,6 +112,65 @@ TEST(ControlCatalogue, GroupResetsTouchOnlyTheirGroupAndNeverTheCheckBox) {
     EXPECT_EQ(s.textFieldText, defaultEffectSettings().textFieldText);
     EXPECT_EQ(s.comboTextFontType, 12);
     EXPECT_EQ(s.textFieldTextXOffset, "0");
+}
+
+// Scale with Video and the timing of both watermarks: off and zero by
+// default, stored after the record's extras, reset with their group, switched
+// with the interface and settable by name with decimals.
+TEST(ControlCatalogue, WatermarkScaleAndTimingControlsBelongToTheirGroups) {
+    const std::vector<std::pair<std::string_view, GroupId>> added = {
+        {"checkTextScaleWithVideo", GroupId::TextWatermark},
+        {"stepperTextStart", GroupId::TextWatermark},
+        {"stepperTextEnd", GroupId::TextWatermark},
+        {"stepperTextFade", GroupId::TextWatermark},
+        {"checkImageScaleWithVideo", GroupId::ImageWatermark},
+        {"stepperImageStart", GroupId::ImageWatermark},
+        {"stepperImageEnd", GroupId::ImageWatermark},
+        {"stepperImageFade", GroupId::ImageWatermark}};
+    const std::vector<std::string_view> switched = interfaceSwitchedControls();
+    for (const auto& [name, group] : added) {
+        const ControlSpec* control = findControl(name);
+        ASSERT_NE(control, nullptr) << name;
+        EXPECT_EQ(control->group, group) << name;
+        EXPECT_TRUE(control->afterExtras) << name;
+        EXPECT_EQ(control->defaultValue, 0.0f) << name;
+        EXPECT_NE(std::find(switched.begin(), switched.end(), name), switched.end()) << name;
+        if (control->kind == ControlKind::Check) continue;
+        EXPECT_EQ(control->kind, ControlKind::Pair) << name;
+        EXPECT_EQ(control->increment, 0.5f) << name;
+        EXPECT_EQ(control->maximum, name.ends_with("Fade") ? 60.0f : 86400.0f) << name;
+        EXPECT_NE(std::find(switched.begin(), switched.end(), control->textOutlet), switched.end()) << name;
+    }
+    for (const ControlSpec& control : controlCatalogue())
+        if (control.afterExtras)
+            EXPECT_NE(std::find_if(added.begin(), added.end(),
+                                   [&](const auto& a) { return a.first == control.outlet; }),
+                      added.end())
+                << control.outlet << " is stored after the extras but not one of these";
+
+    EffectSettings s = defaultEffectSettings();
+    EXPECT_EQ(s.textFieldTextEnd, "0");
+    for (const auto& [name, value] :
+         std::vector<std::pair<std::string, std::string>>{{"checkTextScaleWithVideo", "1"},
+                                                          {"textFieldTextStart", "2.5"},
+                                                          {"stepperTextEnd", "10"},
+                                                          {"stepperTextFade", "0.75"},
+                                                          {"checkImageScaleWithVideo", "1"},
+                                                          {"stepperImageStart", "1"}})
+        ASSERT_EQ(assignNamedSetting(s, name, value), std::nullopt) << name;
+    EXPECT_EQ(s.stepperTextStart, 2.5f);
+    EXPECT_EQ(s.textFieldTextStart, "2.5");
+    EXPECT_EQ(s.stepperTextFade, 0.75f);
+    EXPECT_NE(assignNamedSetting(s, "stepperTextFade", "61"), std::nullopt);
+    EXPECT_NE(assignNamedSetting(s, "stepperImageStart", "-1"), std::nullopt);
+    EXPECT_FALSE(groupIsAtDefault(s, GroupId::TextWatermark));
+    resetGroup(s, GroupId::TextWatermark);
+    EXPECT_TRUE(groupIsAtDefault(s, GroupId::TextWatermark));
+    EXPECT_EQ(s.checkTextScaleWithVideo, 0);
+    EXPECT_EQ(s.textFieldTextStart, "0");
+    EXPECT_EQ(s.checkImageScaleWithVideo, 1) << "the other group keeps its values";
+    resetGroup(s, GroupId::ImageWatermark);
+    EXPECT_TRUE(s == defaultEffectSettings());
 }
 
 }  // namespace

@@ -24,6 +24,13 @@ TEST(ControlToolTipsTest, EveryControlSaysWhatItDoesAndNumbersTheirRangeInTheWin
     EXPECT_NE(tipOf("stepper3DTransformM11").find("-100 to 100, default 1."), std::string::npos);
     EXPECT_NE(tipOf("comboTextPosition").find("default "), std::string::npos);
     EXPECT_NE(tipOf("checkSepia").find("Tick to apply it."), std::string::npos);
+    EXPECT_NE(tipOf("stepperTextEnd")
+                  .find("End (s): 0 to 86400, default 0. Type a number or use the arrows. "
+                        "Seconds from the first frame when it is gone; 0 keeps it to the end."),
+              std::string::npos);
+    EXPECT_NE(tipOf("textFieldImageFade").find("Fade (s): 0 to 60, default 0."), std::string::npos);
+    EXPECT_NE(tipOf("checkImageScaleWithVideo").find("Scale with Video: tick to add it. Sizes and offsets"),
+              std::string::npos);
 }
 
 }  // namespace

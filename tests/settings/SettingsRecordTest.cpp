@@ -12,6 +12,21 @@
 namespace tintreel {
 namespace {
 
+// Every control stored after the extras away from its default.
+EffectSettings withScaleAndTiming() {
+    EffectSettings s = defaultEffectSettings();
+    s.checkTextScaleWithVideo = s.checkImageScaleWithVideo = 1;
+    for (const auto& [name, value] :
+         std::vector<std::pair<std::string, std::string>>{{"stepperTextStart", "1.5"},
+                                                          {"stepperTextEnd", "9"},
+                                                          {"stepperTextFade", "0.5"},
+                                                          {"stepperImageStart", "2"},
+                                                          {"stepperImageEnd", "12.5"},
+                                                          {"stepperImageFade", "3"}})
+        EXPECT_EQ(assignNamedSetting(s, name, value), std::nullopt) << name;
+    return s;
+}
+
 TEST(SettingsRecord, FloatAndDoubleRenderings) {
     EXPECT_EQ(formatRecordFloat(0.0f), "0.0");
     EXPECT_EQ(formatRecordFloat(1.0f), "1.0");
@@ -39,7 +54,7 @@ TEST(SettingsRecord, DefaultRecordHasTheKnownLines) {
     ASSERT_FALSE(record.empty());
     EXPECT_EQ(record.back(), '\n');
     const auto lines = splitRecordLines(record);
-    ASSERT_EQ(lines.size(), static_cast<std::size_t>(kSettingsRecordLines));
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(settingsRecordLineCount()));
     EXPECT_EQ(lines[0], "0.0");
     EXPECT_EQ(lines[2], "1.0");
     EXPECT_EQ(lines[21], "0.02");
@@ -55,6 +70,11 @@ TEST(SettingsRecord, DefaultRecordHasTheKnownLines) {
     EXPECT_EQ(lines[105], "1");
     EXPECT_EQ(lines[109], "0");
     EXPECT_EQ(lines[110], "") << "no logo";
+    // The controls stored after the extras: Scale with Video off, no timing.
+    const std::size_t after = kSettingsRecordControlLines + recordExtrasLineCount();
+    ASSERT_EQ(lines.size(), after + 14);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + after, lines.begin() + after + 7),
+              (std::vector<std::string>{"0", "0.0", "0", "0.0", "0", "0.0", "0"}));
 }
 
 TEST(SettingsRecord, LineNumbersOfTheComparedFields) {
@@ -68,6 +88,12 @@ TEST(SettingsRecord, LineNumbersOfTheComparedFields) {
     EXPECT_EQ(settingsRecordLine("textFieldImageXOffset"), 107);
     EXPECT_EQ(settingsRecordLine("textFieldImageYOffset"), 109);
     EXPECT_EQ(settingsRecordLine("stepper3DTransformM44"), 74);
+    const int after = kSettingsRecordControlLines + recordExtrasLineCount();
+    EXPECT_EQ(settingsRecordLine("checkTextScaleWithVideo"), after);
+    EXPECT_EQ(settingsRecordLine("textFieldTextStart"), after + 2);
+    EXPECT_EQ(settingsRecordLine("textFieldTextFade"), after + 6);
+    EXPECT_EQ(settingsRecordLine("checkImageScaleWithVideo"), after + 7);
+    EXPECT_EQ(settingsRecordLine("textFieldImageFade"), after + 13);
     EXPECT_FALSE(settingsRecordLine("buttonSelectImage").has_value());
     EXPECT_FALSE(settingsRecordLine("noSuchControl").has_value());
 }
@@ -148,7 +174,7 @@ TEST(SettingsRecord, ExtrasRoundTripAndLaterLinesAreIgnoredQuietly) {
     base.checkImageWatermark = 1;
     const RecordExtras extras{"/home/me/logos/brand mark.png"};
     const std::string record = renderSettingsRecord(base, extras);
-    EXPECT_EQ(splitRecordLines(record).size(), static_cast<std::size_t>(kSettingsRecordLines));
+    EXPECT_EQ(splitRecordLines(record).size(), static_cast<std::size_t>(settingsRecordLineCount()));
 
     const RecordParseResult later = parseSettingsRecord(record + "a setting of a later release\n7\n", {});
     EXPECT_TRUE(later.settings == base);
@@ -157,7 +183,7 @@ TEST(SettingsRecord, ExtrasRoundTripAndLaterLinesAreIgnoredQuietly) {
 
     // A path with a line break would shift every line after it: not stored.
     const std::string broken = renderSettingsRecord(base, {"/tmp/two\nlines.png"});
-    EXPECT_EQ(splitRecordLines(broken).size(), static_cast<std::size_t>(kSettingsRecordLines));
+    EXPECT_EQ(splitRecordLines(broken).size(), static_cast<std::size_t>(settingsRecordLineCount()));
     EXPECT_EQ(parseSettingsRecord(broken, base).extras.logoPath, "");
 }
 
@@ -170,7 +196,7 @@ TEST(SettingsRecord, AProfileOfTheEarlierLayoutLoadsUnchanged) {
     const std::string old{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     ASSERT_EQ(splitRecordLines(old).size(), static_cast<std::size_t>(kSettingsRecordControlLines));
 
-    const RecordParseResult parsed = parseSettingsRecord(old, EffectSettings{});
+    const RecordParseResult parsed = parseSettingsRecord(old, withScaleAndTiming());
     EXPECT_TRUE(parsed.problems.empty()) << parsed.problems.front();
     EXPECT_EQ(parsed.extras, RecordExtras{});
     EffectSettings expected = defaultEffectSettings();
@@ -180,8 +206,43 @@ TEST(SettingsRecord, AProfileOfTheEarlierLayoutLoadsUnchanged) {
              {"sliderBrightness", "0.1"}})
         ASSERT_EQ(assignNamedSetting(expected, name, value), std::nullopt) << name;
     EXPECT_TRUE(parsed.settings == expected);
-    // Saved again, it is the same record with an empty logo line after it.
-    EXPECT_EQ(renderSettingsRecord(parsed.settings), old + "\n");
+    // Saved again, it begins with the same record and an empty logo line:
+    // what a reader of that layout reads is unchanged.
+    EXPECT_EQ(renderSettingsRecord(parsed.settings).rfind(old + "\n", 0), 0u);
+}
+
+// A record of the layout with the logo line but before the later controls
+// loads with their defaults, whatever the editor held; a record of this
+// layout read by a reader that stops after the extras reads exactly what
+// that layout held, whatever the later controls say.
+TEST(SettingsRecord, RecordsWithAndWithoutTheLaterControlsReadBothWays) {
+    EffectSettings look = defaultEffectSettings();
+    look.checkImageWatermark = 1;
+    look.stepperImageScale = 40;
+    look.textFieldImageScale = "40";
+    const RecordExtras extras{"/logos/mark.png"};
+    const std::size_t known = kSettingsRecordControlLines + recordExtrasLineCount();
+    const auto firstLines = [&](const std::string& record) {
+        std::string text;
+        const std::vector<std::string> lines = splitRecordLines(record);
+        for (std::size_t i = 0; i < known; ++i) text += lines.at(i) + "\n";
+        return text;
+    };
+    const std::string earlier = firstLines(renderSettingsRecord(look, extras));
+    const RecordParseResult parsed = parseSettingsRecord(earlier, withScaleAndTiming());
+    EXPECT_TRUE(parsed.problems.empty()) << parsed.problems.front();
+    EXPECT_TRUE(parsed.settings == look);
+    EXPECT_EQ(parsed.extras, extras);
+
+    EffectSettings timed = withScaleAndTiming();
+    timed.checkImageWatermark = 1;
+    timed.stepperImageScale = 40;
+    timed.textFieldImageScale = "40";
+    const std::string later = renderSettingsRecord(timed, extras);
+    EXPECT_EQ(firstLines(later), earlier);
+    const RecordParseResult back = parseSettingsRecord(later, defaultEffectSettings());
+    EXPECT_TRUE(back.problems.empty()) << back.problems.front();
+    EXPECT_TRUE(back.settings == timed);
 }
 
 TEST(SettingsRecord, LineBreaksOfEveryKindSplitLines) {

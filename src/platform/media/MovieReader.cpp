@@ -110,6 +110,8 @@ struct MovieReader::Impl {
     bool keepFrame(int64_t timestamp);
     int64_t firstTimestamp() const;  // of the video stream, 0 when unknown
     int64_t streamTicks(double seconds) const;
+    double frameSeconds(int64_t timestamp);  // operation thread only
+    double lastFrameSeconds = std::nan("");
     Status seekToKeyFrameBefore(int64_t timestamp);
     std::optional<int64_t> nextKeyFrameTimestamp();
     void queueError(std::string why) {
@@ -229,6 +231,19 @@ int64_t MovieReader::Impl::streamTicks(double seconds) const {
     return firstTimestamp() + std::llround(seconds / av_q2d(input->streams[videoIndex]->time_base));
 }
 
+double MovieReader::Impl::frameSeconds(int64_t timestamp) {
+    const AVStream& stream = *input->streams[videoIndex];
+    if (timestamp != AV_NOPTS_VALUE) {
+        lastFrameSeconds = static_cast<double>(timestamp - firstTimestamp()) * av_q2d(stream.time_base);
+    } else if (std::isnan(lastFrameSeconds)) {
+        lastFrameSeconds = 0.0;
+    } else {
+        const AVRational rate = stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;
+        lastFrameSeconds += rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.0;
+    }
+    return lastFrameSeconds;
+}
+
 // The timestamp of the next video key frame the demuxer returns (its
 // decoding time when it has no presentation time), reading past everything
 // before it.
@@ -273,7 +288,7 @@ void MovieReader::Impl::operateLoop(const FrameOperation& operation) {
         const bool isFrame = sample->kind == Sample::Kind::Video;
         if (isFrame && operation) {
             operating.begin();
-            sample->frame = operation(sample->frame);
+            sample->frame = operation(sample->frame, frameSeconds(sample->timestamp));
             operating.end();
         }
         if (isFrame) ++framesOperated;  // before the writer can take it

@@ -35,9 +35,12 @@ namespace tintreel {
 
 class MovieWriter;
 
-// Applied to each decoded frame on the operation's own thread; the result
+// Applied to each decoded frame on the operation's own thread, with the
+// frame's time in seconds from the timestamp of the video's first frame (a
+// container whose clock starts later does not shift it; a frame without a
+// timestamp follows the one before by one frame's duration). The result
 // goes to the writer and must have the size the writer was made for.
-using FrameOperation = std::function<Image(const Image&)>;
+using FrameOperation = std::function<Image(const Image& frame, double seconds)>;
 
 class MovieReader {
 public:

@@ -112,7 +112,7 @@ TEST(MovieTranscode, ProgressRisesToExactlyOneAndStopLeavesAPlayableFile) {
     MovieWriter writer(dir / "part.mov", 160, 90, EncodingRole::Final);
     ASSERT_TRUE(writer.startRecording(*reader));
     reader->startProcessing(
-        [](const Image& f) {
+        [](const Image& f, double) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             return f;
         },
@@ -157,7 +157,7 @@ TEST(MovieTranscode, FailuresEndDeliveryAndSayWhy) {
         auto reader = std::move(*MovieReader::open(source));
         MovieWriter writer(dir / "refused.mov", 320, 180, EncodingRole::Intermediate);
         ASSERT_TRUE(writer.startRecording(*reader));
-        const auto failure = failureOf(*reader, writer, [](const Image&) { return Image(8, 8); });
+        const auto failure = failureOf(*reader, writer, [](const Image&, double) { return Image(8, 8); });
         ASSERT_TRUE(failure);
         EXPECT_EQ(failure->message, "Invalid argument");
         const Status finished = writer.finishRecording();
@@ -182,7 +182,7 @@ TEST(MovieTranscode, ProgressMovesWhileASlowOperationWorksOnOneFrame) {
     MovieWriter writer(test::scratchDirectory("slow") / "out.mov", 160, 90, EncodingRole::Intermediate);
     ASSERT_TRUE(writer.startRecording(*reader));
     reader->startProcessing(
-        [](const Image& f) {
+        [](const Image& f, double) {
             std::this_thread::sleep_for(std::chrono::milliseconds(400));
             return f;
         },

@@ -1,0 +1,49 @@
+#include "imaging/WatermarkScale.h"
+
+#include <algorithm>
+
+namespace tintreel {
+
+double watermarkScaleFactor(bool scaleWithVideo, int width, int height) {
+    if (!scaleWithVideo) return 1.0;
+    return std::max(0, std::min(width, height)) / kDesignShorterSide;
+}
+
+EffectSettings watermarksForFrame(const EffectSettings& settings, int width, int height) {
+    EffectSettings scaled = settings;
+    const auto scale = [](float& value, double factor) { value = static_cast<float>(value * factor); };
+    if (settings.checkTextScaleWithVideo != 0) {
+        const double factor = watermarkScaleFactor(true, width, height);
+        for (float* value :
+             {&scaled.stepperTextFontSize, &scaled.stepperTextXOffset, &scaled.stepperTextYOffset})
+            scale(*value, factor);
+    }
+    if (settings.checkImageScaleWithVideo != 0) {
+        const double factor = watermarkScaleFactor(true, width, height);
+        for (float* value :
+             {&scaled.stepperImageScale, &scaled.stepperImageXOffset, &scaled.stepperImageYOffset})
+            scale(*value, factor);
+    }
+    return scaled;
+}
+
+WatermarkTiming textWatermarkTiming(const EffectSettings& s) {
+    return {s.stepperTextStart, s.stepperTextEnd, s.stepperTextFade};
+}
+
+WatermarkTiming imageWatermarkTiming(const EffectSettings& s) {
+    return {s.stepperImageStart, s.stepperImageEnd, s.stepperImageFade};
+}
+
+double watermarkVisibility(const WatermarkTiming& timing, double seconds) {
+    const bool bounded = timing.end > 0.0;
+    // A start of 0 holds every frame from the first, even one stamped a little before it.
+    if ((timing.start > 0.0 && seconds < timing.start) || (bounded && seconds >= timing.end)) return 0.0;
+    if (!(timing.fade > 0.0)) return 1.0;
+    const double fade = bounded ? std::min(timing.fade, (timing.end - timing.start) * 0.5) : timing.fade;
+    double visibility = (seconds - timing.start) / fade;
+    if (bounded) visibility = std::min(visibility, (timing.end - seconds) / fade);
+    return std::clamp(visibility, 0.0, 1.0);
+}
+
+}  // namespace tintreel
