@@ -7,7 +7,7 @@
 namespace tintreel {
 
 TextWatermarkStyle textWatermarkStyle(const EffectSettings& s) {
-    return {s.textFieldText,       std::string(fontFamilyName(s.comboTextFontType)),
+    return {s.textFieldText,       std::string(chosenFontFamily(s.comboTextFontType, s.textFontFamily)),
             s.stepperTextFontSize, s.stepperTextXOffset,
             s.stepperTextYOffset,  s.colorWellTextColor,
             s.comboTextPosition,   s.checkTextShadow != 0,
@@ -17,6 +17,18 @@ TextWatermarkStyle textWatermarkStyle(const EffectSettings& s) {
 ImageWatermarkPlacement imageWatermarkPlacement(const EffectSettings& s) {
     return {s.comboImagePosition, percentToFraction(s.stepperImageScale), s.stepperImageXOffset,
             s.stepperImageYOffset};
+}
+
+std::optional<WatermarkKind> watermarkAt(const EffectSettings& s, QSize frameSize, QSizeF logoSize,
+                                         QPointF point) {
+    const auto covers = [point](const std::optional<QRectF>& rect) { return rect && rect->contains(point); };
+    if (s.checkImageWatermark == 1 && covers(imageWatermarkRect(logoSize, imageWatermarkPlacement(s),
+                                                                frameSize.width(), frameSize.height())))
+        return WatermarkKind::Image;
+    if (s.checkTextWatermark == 1 &&
+        covers(textWatermarkRect(textWatermarkStyle(s), frameSize.width(), frameSize.height())))
+        return WatermarkKind::Text;
+    return std::nullopt;
 }
 
 Image ApplyEffectChain(const EffectSettings& settings, const Image& snapshot, const Image& logo) {

@@ -6,8 +6,11 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <optional>
 
 #include "imaging/Canvas.h"
+#include "imaging/FontChoice.h"
 #include "imaging/WatermarkPosition.h"
 #include "platform/filters/BlurFilters.h"
 #include "platform/filters/QtImage.h"
@@ -24,12 +27,6 @@ constexpr double kOutlineFraction = 0.02;   // of the font size
 bool drawable(const TextWatermarkStyle& style) {
     return !style.text.empty() && style.fontSize > 0.0 && std::isfinite(style.fontSize) &&
            style.position >= 0 && style.position < static_cast<int>(kWatermarkPositions.size());
-}
-
-QFont watermarkFont(const TextWatermarkStyle& style) {
-    QFont font(QString::fromStdString(style.fontName));
-    font.setPointSizeF(style.fontSize);
-    return font;
 }
 
 // Lays the text out in lines no wider than `width` (breaking inside a word
@@ -102,25 +99,43 @@ void drawShadow(QPainter& p, const QPainterPath& path, const QRectF& region, con
     p.drawImage(area.topLeft(), toQImage(blur.apply(fromQImage(layer))));
 }
 
+std::unique_ptr<QTextLayout> textLayout(const TextWatermarkStyle& style, const QPaintDevice& device) {
+    return std::make_unique<QTextLayout>(layoutText(style.text),
+                                         watermarkFont(style.fontName, style.fontSize), &device);
+}
+
+// Lays the text out for a width x height canvas and returns its box there in
+// top-left coordinates: drawing and hit-testing both place the text here.
+std::optional<QRectF> placeText(const TextWatermarkStyle& style, int width, int height, QTextLayout& layout) {
+    const QSizeF size = layOut(layout, width);
+    const std::optional<WatermarkBox> box = placeWatermark(style.position, width, height, size.width(),
+                                                           size.height(), style.xOffset, style.yOffset);
+    if (!box) return std::nullopt;
+    return toTopLeft(*box, height);
+}
+
 }  // namespace
 
 QSizeF measureTextWatermark(const TextWatermarkStyle& style, double canvasWidth, double) {
     if (!drawable(style) || !(canvasWidth > 0.0)) return {0.0, 0.0};
     const QImage device = transparentSurface(1, 1);
-    QTextLayout layout(layoutText(style.text), watermarkFont(style), &device);
-    return layOut(layout, canvasWidth);
+    return layOut(*textLayout(style, device), canvasWidth);
+}
+
+std::optional<QRectF> textWatermarkRect(const TextWatermarkStyle& style, int width, int height) {
+    if (!drawable(style) || width <= 0 || height <= 0) return std::nullopt;
+    const QImage device = transparentSurface(1, 1);
+    return placeText(style, width, height, *textLayout(style, device));
 }
 
 Image DrawTextWatermark(const TextWatermarkStyle& style, int width, int height) {
     if (!drawable(style) || width <= 0 || height <= 0) return Image(width, height);
     const QImage device = transparentSurface(1, 1);
-    QTextLayout layout(layoutText(style.text), watermarkFont(style), &device);
-    const QSizeF size = layOut(layout, width);
-    const std::optional<WatermarkBox> box = placeWatermark(style.position, width, height, size.width(),
-                                                           size.height(), style.xOffset, style.yOffset);
-    if (!box) return Image(width, height);
-    const QRectF rect = toTopLeft(*box, height);
-    const QPainterPath path = glyphOutlines(layout, rect.topLeft(), rect.width());
+    const std::unique_ptr<QTextLayout> layout = textLayout(style, device);
+    const std::optional<QRectF> placed = placeText(style, width, height, *layout);
+    if (!placed) return Image(width, height);
+    const QRectF rect = *placed;
+    const QPainterPath path = glyphOutlines(*layout, rect.topLeft(), rect.width());
     const double outline = style.stroke ? kOutlineFraction * style.fontSize : 0.0;
     // Glyphs may reach past their line box; the outline and the shadow reach further.
     const double reach = outline + (style.shadow ? kShadowBlur * 2.0 + 3.0 : 0.0) + 2.0;

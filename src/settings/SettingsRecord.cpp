@@ -29,7 +29,8 @@ void renderRow(const ControlSpec& control, const EffectSettings& s, std::string&
             line(control.text.of(s));
             break;
         case ControlKind::Check:
-        case ControlKind::PopUp: line(std::to_string(s.*control.state)); break;
+        case ControlKind::PopUp:
+        case ControlKind::FontPopUp: line(std::to_string(s.*control.state)); break;
         case ControlKind::Text: line(control.text.of(s)); break;
         case ControlKind::ColorWell: {
             const RgbColor& c = s.*control.color;
@@ -54,7 +55,8 @@ public:
             case ControlKind::Pair:
             case ControlKind::MatrixCell: readPair(control); break;
             case ControlKind::Check:
-            case ControlKind::PopUp: readIndex(control); break;
+            case ControlKind::PopUp:
+            case ControlKind::FontPopUp: readIndex(control); break;
             case ControlKind::Text:
                 if (auto line = next()) control.text.of(s_) = *line;
                 break;
@@ -70,14 +72,17 @@ public:
                                 std::to_string(missing_) + " values keep their current setting.");
     }
 
-    // The extras, in their line order; what is missing keeps its default.
+    // The extras, in their line order; what is missing takes its default.
     RecordExtras readExtras() {
         RecordExtras extras;
-        if (position_ < lines_.size()) extras.logoPath = lines_[position_++];
+        extras.logoPath = nextExtra();
+        s_.textFontFamily = nextExtra();
         return extras;
     }
 
 private:
+    std::string nextExtra() { return position_ < lines_.size() ? lines_[position_++] : std::string(); }
+
     std::optional<std::string> next() {
         if (position_ >= lines_.size()) {
             ++missing_;
@@ -192,8 +197,11 @@ std::string renderSettingsRecord(const EffectSettings& settings, const RecordExt
     std::string out;
     out.reserve(2048);
     for (const ControlSpec& control : controlCatalogue()) renderRow(control, settings, out);
-    out += hasRecordLineBreak(extras.logoPath) ? std::string() : extras.logoPath;
-    out += '\n';
+    for (const std::string* extra : {&extras.logoPath, &settings.textFontFamily}) {
+        // A line break would shift every later line, so such a value is written empty.
+        if (!hasRecordLineBreak(*extra)) out += *extra;
+        out += '\n';
+    }
     return out;
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 // The settings record: all EffectSettings as 110 lines, one value per line
-// in catalogue order, followed by the record's extras (below), each line
-// ended by a line feed. It is what the history keeps, what a text field
+// in catalogue order, followed by the record's extras, each line ended by a
+// line feed. The extras, in order: the watermark picture's path (line 111,
+// counting from 1) and the family the text watermark names outside the font
+// list (line 112; EffectSettings::textFontFamily, kept with the settings
+// because the drawing needs it). It is what the history keeps, what a text field
 // compares its text with, and what a profile file holds.
 //
 // New lines are only ever appended after the last one. A reader ignores
@@ -36,7 +39,7 @@ struct RecordExtras {
 };
 
 inline constexpr int kSettingsRecordControlLines = 110;
-inline constexpr int kSettingsRecordLines = kSettingsRecordControlLines + 1;
+inline constexpr int kSettingsRecordLines = kSettingsRecordControlLines + 2;
 
 std::string formatRecordFloat(float value);
 std::string formatRecordDouble(double value);
@@ -68,7 +71,8 @@ struct RecordParseResult {
 // control's range is clamped into it (a pair's text then shows the clamped
 // number); missing control lines keep the base values. Every such case adds
 // one problem; nothing ever leaves a control out of range. Missing extras take
-// their defaults and lines after the last known one are ignored, silently.
+// their defaults (empty, also the font family: the font line then names the
+// family) and lines after the last known one are ignored, silently.
 RecordParseResult parseSettingsRecord(std::string_view record, const EffectSettings& base);
 
 }  // namespace tintreel
