@@ -4,9 +4,9 @@
 
 #include "cli/CliOptions.h"
 #include "imaging/FontChoice.h"
+#include "platform/system/TemporaryDirectory.h"
 #include "settings/ControlCatalogue.h"
 #include "settings/SettingsRecord.h"
-#include "platform/system/TemporaryDirectory.h"
 
 namespace tintreel {
 namespace {

@@ -8,11 +8,11 @@
 #include <fstream>
 
 #include "cli/StillCommand.h"
-#include "settings/ControlCatalogue.h"
 #include "imaging/FontChoice.h"
 #include "imaging/ImageTools.h"
-#include "settings/SettingsRecord.h"
 #include "platform/filters/Picture.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/SettingsRecord.h"
 
 namespace tintreel {
 namespace {
@@ -124,17 +124,18 @@ TEST_F(StillCommand, AMissingFontIsNamedWithTheFamilyThatDraws) {
                     QString::fromStdString((dir_ / "in.png").string())});
     ASSERT_EQ(status, kExitSuccess) << errors.toStdString();
     const std::string drawn = drawnFontFamily(settings.textFontFamily);
-    EXPECT_EQ(errors.trimmed().toStdString(),
-              "tintreel-render: The font \"Tintreel Test Family That Is Not Installed\" is not installed; \"" + drawn +
-                  "\" draws the text instead.");
+    EXPECT_EQ(
+        errors.trimmed().toStdString(),
+        "tintreel-render: The font \"Tintreel Test Family That Is Not Installed\" is not installed; \"" +
+            drawn + "\" draws the text instead.");
     EffectSettings substitute = settings;
     substitute.textFontFamily = drawn;
     EXPECT_EQ(*loadPicture(out.toStdString()), ApplyEffectChain(substitute, picture_, Image()));
 
     // An installed family, or no text watermark at all, leaves nothing to say.
     const auto [installed, quiet] = runProgram({"--still", "-y", "--set", "checkTextWatermark=1", "--set",
-                                                QString::fromStdString("comboTextFontType=" + drawn), "-o", out,
-                                                QString::fromStdString((dir_ / "in.png").string())});
+                                                QString::fromStdString("comboTextFontType=" + drawn), "-o",
+                                                out, QString::fromStdString((dir_ / "in.png").string())});
     EXPECT_EQ(installed, kExitSuccess);
     EXPECT_TRUE(quiet.trimmed().isEmpty()) << quiet.toStdString();
 }

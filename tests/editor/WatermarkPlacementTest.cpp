@@ -113,6 +113,14 @@ TEST_F(WatermarkPlacementTest, DraggingTheTextMovesItsOffsetsByFramePixelsAtTwoZ
     ASSERT_TRUE(settle());
     EXPECT_EQ(number("stepperTextXOffset"), 5.0f);
     EXPECT_GT(afterFirst - 5.0f, 0.0f);
+
+    // Anchored bottom right, the offsets still grow right and up: dragging
+    // up and to the left lowers X and raises Y.
+    apply({{"comboTextPosition", "Bottom Right"}, {"stepperTextXOffset", "0"}, {"stepperTextYOffset", "0"}});
+    const double scale = 320.0 / view()->pictureRect().width();
+    drag(viewPoint(textBox().center()), QPointF(-40, -20));
+    EXPECT_EQ(number("stepperTextXOffset"), -std::round(40 * scale));
+    EXPECT_EQ(number("stepperTextYOffset"), std::round(20 * scale));
 }
 
 // A press beside the watermark moves nothing and records nothing; a switched

@@ -219,7 +219,8 @@ TEST(SettingsRecord, TheFontFamilyLineBothWays) {
     EXPECT_EQ(older.extras.logoPath, "/logo.png");
 
     named.textFontFamily = "Two\nLines";
-    EXPECT_EQ(splitRecordLines(renderSettingsRecord(named)).size(), static_cast<std::size_t>(kSettingsRecordLines));
+    EXPECT_EQ(splitRecordLines(renderSettingsRecord(named)).size(),
+              static_cast<std::size_t>(kSettingsRecordLines));
     EXPECT_EQ(parseSettingsRecord(renderSettingsRecord(named), {}).settings.textFontFamily, "");
 }
 
