@@ -2,7 +2,9 @@
 # dependencies are worked out from the binaries by dpkg-shlibdeps; what the
 # programs load without linking is listed by hand: Qt's platform plugins, the
 # GStreamer plugins that play the rendered movie, and the fonts the text
-# watermark draws with.
+# watermark draws with: DejaVu (also what draws a family that is not
+# installed), Liberation (the metric twins that fontconfig gives for Arial,
+# Helvetica and Times New Roman) and the GNU FreeFont families.
 
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/tintreel)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)

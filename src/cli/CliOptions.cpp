@@ -1,6 +1,8 @@
 #include "cli/CliOptions.h"
 
 
+#include "imaging/FontChoice.h"
+#include "imaging/FontFamilies.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/media/RenderSettings.h"
 #include "settings/ControlCatalogue.h"
@@ -192,7 +194,8 @@ std::string usageText() {
            "  -y, --overwrite        replace OUTPUT when it exists (never when it is INPUT itself)\n"
            "  -s, --settings FILE    a settings file saved by the editor (a profile)\n"
            "      --set NAME=VALUE   one control by its name, e.g. --set checkSepia=1 --set sliderSepiaIntensity=0.8;\n"
-           "                         later --set wins over the file, which wins over the defaults\n"
+           "                         later --set wins over the file, which wins over the defaults;\n"
+           "                         the font takes any family, e.g. --set comboTextFontType=\"DejaVu Serif\"\n"
            "      --logo IMAGE       the picture of the image watermark (PNG or JPEG)\n"
            "      --passes one|each  one: every effect on each frame in one decode and encode (default);\n"
            "                         each: one whole pass over the movie per effect\n"
@@ -259,7 +262,7 @@ std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string
 }
 
 std::variant<Look, std::string> resolveLook(const CliOptions& options) {
-    Look look{defaultEffectSettings(), options.logo};
+    Look look{defaultEffectSettings(), options.logo, std::nullopt};
     RecordExtras extras;
     if (options.settingsFile) {
         auto profile = readProfileFile(*options.settingsFile, look.settings);
@@ -273,6 +276,9 @@ std::variant<Look, std::string> resolveLook(const CliOptions& options) {
     // watermark does not need it.
     if (!look.logo && !extras.logoPath.empty() && look.settings.checkImageWatermark == 1)
         look.logo = extras.logoPath;
+    if (look.settings.checkTextWatermark == 1)
+        look.fontNote = fontSubstitutionNote(
+            chosenFontFamily(look.settings.comboTextFontType, look.settings.textFontFamily));
     return look;
 }
 

@@ -76,6 +76,9 @@ std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string
 struct Look {
     EffectSettings settings;
     std::optional<std::filesystem::path> logo;
+    // When the text watermark is on and its family is not installed: which
+    // family draws instead, one line for the person running the command.
+    std::optional<std::string> fontNote;
 };
 
 // The look the options resolve to, or a one-line error.

@@ -81,6 +81,11 @@ void printJsonRefusal(const std::string& message) {
                           JobState::Failed, message));
 }
 
+void printJsonNote(const std::string& message) {
+    printObject(jobObject(std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                          JobState::Running, message));
+}
+
 void printJsonSummary(const BatchCounts& counts, const std::string& message) {
     QJsonArray failed;
     for (const std::filesystem::path& input : counts.failedInputs)

@@ -46,6 +46,9 @@ private:
 
 // One JSON line for a failure that belongs to no job (bad arguments).
 void printJsonRefusal(const std::string& message);
+// One JSON line, state "running", for a fact about the whole run said before
+// any job starts (null input and output).
+void printJsonNote(const std::string& message);
 
 void printJsonSummary(const BatchCounts& counts, const std::string& message);
 

@@ -39,6 +39,17 @@ int refuseLine(const std::string& line, bool json) {
 
 int refuse(const std::string& problem, bool json) { return refuseLine("tintreel-render: " + problem, json); }
 
+// A fact about the look that changes what is drawn (a font drawn by another
+// family), said once before the run starts.
+void tellAbout(const tintreel::Look& look, bool json) {
+    if (!look.fontNote) return;
+    const std::string line = "tintreel-render: " + *look.fontNote;
+    if (json)
+        tintreel::printJsonNote(line);
+    else
+        tintreel::printLine(std::cerr, line);
+}
+
 // --skip-existing with a single OUTPUT that is there already.
 int skip(const CliOptions& options) {
     if (wantsJson(options))
@@ -63,6 +74,7 @@ int runSingle(CliOptions options, const tintreel::PlannedJob& job) {
     const auto resolved = tintreel::resolveLook(options);
     if (const auto* problem = std::get_if<std::string>(&resolved)) return refuse(*problem, wantsJson(options));
     const auto& look = std::get<tintreel::Look>(resolved);
+    tellAbout(look, wantsJson(options));
     // The profile's picture is read too.
     if (look.logo != options.logo) {
         options.logo = look.logo;
@@ -80,6 +92,7 @@ int runMany(CliOptions options, const tintreel::BatchPlan& plan) {
     const auto resolved = tintreel::resolveLook(options);
     if (const auto* problem = std::get_if<std::string>(&resolved)) return refuse(*problem, wantsJson(options));
     const auto& look = std::get<tintreel::Look>(resolved);
+    tellAbout(look, wantsJson(options));
     options.logo = look.logo;
     if (const auto problem = tintreel::batchProblem(options, plan)) return refuse(*problem, wantsJson(options));
     // Read once for every job; a picture that cannot be read stops the run before it starts.

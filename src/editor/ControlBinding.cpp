@@ -5,6 +5,7 @@
 #include <QLineEdit>
 
 #include "settings/ControlCatalogue.h"
+#include "editor/FontPopUp.h"
 #include "editor/Outlets.h"
 #include "platform/ui/ColorWell.h"
 #include "platform/ui/FloatSlider.h"
@@ -38,6 +39,12 @@ void readControl(const Outlets& outlets, const ControlSpec& control, EffectSetti
             break;
         case ControlKind::Check: s.*control.state = checkState(outlets.get<QCheckBox>(control.outlet)); break;
         case ControlKind::PopUp: s.*control.state = outlets.get<QComboBox>(control.outlet)->currentIndex(); break;
+        case ControlKind::FontPopUp: {
+            const auto* font = outlets.get<FontPopUp>(control.outlet);
+            s.*control.state = font->listIndex();
+            control.text.of(s) = font->family().toStdString();
+            break;
+        }
         case ControlKind::Text: control.text.of(s) = outlets.get<QLineEdit>(control.outlet)->text().toStdString(); break;
         case ControlKind::ColorWell: s.*control.color = toRgb(outlets.get<ColorWell>(control.outlet)->color()); break;
         case ControlKind::Button: break;
@@ -64,6 +71,9 @@ void writeControl(const Outlets& outlets, const ControlSpec& control, const Effe
             outlets.get<QCheckBox>(control.outlet)->setChecked(s.*control.state == 1);
             break;
         case ControlKind::PopUp: outlets.get<QComboBox>(control.outlet)->setCurrentIndex(s.*control.state); break;
+        case ControlKind::FontPopUp:
+            outlets.get<FontPopUp>(control.outlet)->setChoice(s.*control.state, qs(control.text.of(s)));
+            break;
         case ControlKind::Text: outlets.get<QLineEdit>(control.outlet)->setText(qs(control.text.of(s))); break;
         case ControlKind::ColorWell: outlets.get<ColorWell>(control.outlet)->setColor(toQColor(s.*control.color)); break;
         case ControlKind::Button: break;

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <memory>
 
+#include "editor/FontPopUp.h"
 #include "editor/Outlets.h"
 #include "platform/ui/ColorWell.h"
 #include "platform/ui/FloatSlider.h"
@@ -76,6 +77,27 @@ QWidget* makeSliderRow(Outlets& outlets, const ControlSpec& control) {
     return box;
 }
 
+// The font pop-up with, under it, the note saying which family draws in
+// place of one that is not installed (hidden while there is nothing to say).
+QWidget* makeFontChoice(Outlets& outlets, const ControlSpec& control) {
+    auto* box = new QWidget;
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    auto* font = outlets.add(new FontPopUp, control.outlet);
+    auto* note = outlets.add(new QLabel, kFontNoteName);
+    note->setWordWrap(true);
+    note->setProperty("role", "note");
+    note->hide();
+    QObject::connect(font, &FontPopUp::substitutionNoteChanged, note, [note](const QString& text) {
+        note->setText(text);
+        note->setVisible(!text.isEmpty());
+    });
+    column->addWidget(font);
+    column->addWidget(note);
+    return box;
+}
+
 // One value row: the control, or the text field and stepper of a pair.
 QWidget* makeValueWidget(Outlets& outlets, Dialogs& dialogs, const ControlSpec& control) {
     switch (control.kind) {
@@ -100,6 +122,8 @@ QWidget* makeValueWidget(Outlets& outlets, Dialogs& dialogs, const ControlSpec& 
             for (std::string_view item : control.items) combo->addItem(qs(item));
             return combo;
         }
+        case ControlKind::FontPopUp:
+            return makeFontChoice(outlets, control);
         case ControlKind::Button:
             return outlets.add(new QPushButton(qs(control.label)), control.outlet);
         case ControlKind::Check:

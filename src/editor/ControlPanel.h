@@ -18,6 +18,9 @@ class Outlets;
 
 QTabWidget* buildSettingsTabs(Outlets& outlets, Dialogs& dialogs, QWidget* parent);
 
+// The outlet of the note under the font pop-up.
+inline constexpr std::string_view kFontNoteName = "labelTextFontSubstitute";
+
 // The outlet name of the value field beside a slider ("sliderHue" gives
 // "sliderHueField").
 inline std::string sliderFieldName(std::string_view sliderOutlet) { return std::string(sliderOutlet) + "Field"; }

@@ -69,6 +69,7 @@ ViewController::ViewController(std::filesystem::path temporaryDirectory, Dialogs
     buildInterface();
     controls_ = resolveWindowControls(outlets_);
     connectControls();
+    connectWatermarkDrag();
     ResetInterface();
     dragObserver_ = NotificationCenter::defaultCenter().addObserver(
         "DragPerformed", [this](const Notification& notification) { DragPerformed(notification); });

@@ -10,7 +10,8 @@
 // Its operations live in files by concern: the window and its commands
 // (ViewController.cpp), the control actions and resets
 // (ViewControllerActions.cpp), loading, browsing, refreshing and zooming
-// (ViewControllerPreview.cpp), undo, redo and profiles
+// (ViewControllerPreview.cpp), placing a watermark by dragging it
+// (ViewControllerDrag.cpp), undo, redo and profiles
 // (ViewControllerHistory.cpp), rendering, playing and saving
 // (ViewControllerRender.cpp).
 //
@@ -47,6 +48,7 @@ struct ControlSpec;
 enum class GroupId;
 struct GroupSpec;
 struct Notification;
+enum class WatermarkKind;
 
 using SharedImage = std::shared_ptr<const Image>;
 
@@ -213,6 +215,15 @@ private:
     void finishRefresh(QImage result);
     void onPreviewDragged(const QPointF& delta, const QPointF& windowPosition);
 
+    // ViewControllerDrag.cpp
+    void connectWatermarkDrag();
+    // The watermark a press at `framePoint` would grab: a switched-on one
+    // drawn there, while its controls take input.
+    std::optional<WatermarkKind> grabbableWatermarkAt(QPointF framePoint) const;
+    void onWatermarkPressed(const QPointF& framePoint);
+    void onWatermarkDragged(const QPointF& framePoint);
+    void onWatermarkReleased();
+
     // ViewControllerRender.cpp
     void UpdateProgress(const Notification& notification);
     void showProgress(const std::optional<std::string>& label, int pass, int passCount, float fraction);
@@ -242,6 +253,16 @@ private:
     QString profilePath_;
     int loadGeneration_ = 0;  // only the newest load's frame is installed
     int refreshesStarted_ = 0;
+    // The watermark being dragged: which, where the drag started (frame
+    // pixels) and its offsets then; the history records the drag once, when
+    // it ends.
+    struct WatermarkDrag {
+        WatermarkKind kind;
+        QPointF start;
+        QPointF startOffsets;
+        bool moved = false;
+    };
+    std::optional<WatermarkDrag> watermarkDrag_;
     ObserverToken dragObserver_;
     ObserverToken progressObserver_;
     std::thread renderThread_;  // the running render; joined at its end

@@ -39,7 +39,8 @@ void ViewController::connectControl(const ControlSpec& control) {
     switch (control.kind) {
         case ControlKind::Slider: connect(outlets_.get<FloatSlider>(control.outlet), &FloatSlider::activated, this, act); break;
         case ControlKind::Check: connect(outlets_.get<QCheckBox>(control.outlet), &QCheckBox::clicked, this, act); break;
-        case ControlKind::PopUp: connect(outlets_.get<QComboBox>(control.outlet), &QComboBox::activated, this, act); break;
+        case ControlKind::PopUp:
+        case ControlKind::FontPopUp: connect(outlets_.get<QComboBox>(control.outlet), &QComboBox::activated, this, act); break;
         case ControlKind::ColorWell: connect(outlets_.get<ColorWell>(control.outlet), &ColorWell::activated, this, act); break;
         case ControlKind::Pair:
             connect(outlets_.get<Stepper>(control.outlet), &Stepper::activated, this, [this, &control] { onPairStepper(control); });

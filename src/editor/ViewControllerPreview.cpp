@@ -158,7 +158,8 @@ void ViewController::finishRefresh(QImage result) {
     showProgressIndicator(browse.running);
     if (view->isHidden()) returnToStillPreview();
     view->setImage(std::move(result));
-    SaveState();
+    // A watermark drag is recorded once, by the refresh that follows its end.
+    if (!watermarkDrag_) SaveState();
     Q_EMIT previewShown();
 }
 

@@ -89,7 +89,8 @@ struct EffectSettings {
     int checkTextWatermark = 0;
     std::string textFieldText;  // UTF-8
     RgbColor colorWellTextColor;
-    int comboTextFontType = 0;
+    int comboTextFontType = 0;      // an index of the font list (FontFamilies.h)
+    std::string textFontFamily;     // a family named outside that list, which wins; "" for none
     float stepperTextFontSize = 0;  // points
     std::string textFieldTextFontSize;
     float stepperTextOpacity = 0;  // percent

@@ -1,7 +1,8 @@
 #pragma once
-// The font families offered for the text watermark, in the order of the
-// font pop-up. The names are kept as listed; where a family is not installed,
-// Qt's font matching draws with the nearest installed one.
+// The font families a settings record's font line counts in: the line holds
+// an index into this list. A record may also name any other family, which
+// then wins over the index (see chosenFontFamily). Which of them are
+// installed, and what draws in place of one that is not, is FontChoice.h's.
 //
 // Constant data; any thread.
 
@@ -37,6 +38,19 @@ inline constexpr std::array<std::string_view, 20> kFontFamilies = {
 inline std::string_view fontFamilyName(int index) {
     if (index < 0 || index >= static_cast<int>(kFontFamilies.size())) return {};
     return kFontFamilies[static_cast<std::size_t>(index)];
+}
+
+// The index of `family` in the list, or -1 for a family outside it.
+inline int fontFamilyIndex(std::string_view family) {
+    for (std::size_t i = 0; i < kFontFamilies.size(); ++i)
+        if (kFontFamilies[i] == family) return static_cast<int>(i);
+    return -1;
+}
+
+// The family the text watermark asks for: `family` when one is named, else
+// the list's family at `index`.
+inline std::string_view chosenFontFamily(int index, std::string_view family) {
+    return family.empty() ? fontFamilyName(index) : family;
 }
 
 }  // namespace tintreel

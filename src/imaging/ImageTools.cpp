@@ -8,7 +8,7 @@
 namespace tintreel {
 
 TextWatermarkStyle textWatermarkStyle(const EffectSettings& s) {
-    return {s.textFieldText,       std::string(fontFamilyName(s.comboTextFontType)),
+    return {s.textFieldText,       std::string(chosenFontFamily(s.comboTextFontType, s.textFontFamily)),
             s.stepperTextFontSize, s.stepperTextXOffset,
             s.stepperTextYOffset,  s.colorWellTextColor,
             s.comboTextPosition,   s.checkTextShadow != 0,
@@ -28,6 +28,18 @@ TextWatermarkStyle textWatermarkStyle(const EffectSettings& settings, int width,
 
 ImageWatermarkPlacement imageWatermarkPlacement(const EffectSettings& settings, int width, int height) {
     return imageWatermarkPlacement(watermarksForFrame(settings, width, height));
+}
+
+std::optional<WatermarkKind> watermarkAt(const EffectSettings& s, QSize frameSize, QSizeF logoSize,
+                                         QPointF point) {
+    const int width = frameSize.width(), height = frameSize.height();
+    const auto covers = [point](const std::optional<QRectF>& rect) { return rect && rect->contains(point); };
+    if (s.checkImageWatermark == 1 &&
+        covers(imageWatermarkRect(logoSize, imageWatermarkPlacement(s, width, height), width, height)))
+        return WatermarkKind::Image;
+    if (s.checkTextWatermark == 1 && covers(textWatermarkRect(textWatermarkStyle(s, width, height), width, height)))
+        return WatermarkKind::Text;
+    return std::nullopt;
 }
 
 Image ApplyEffectChain(const EffectSettings& settings, const Image& snapshot, const Image& logo,

@@ -6,6 +6,8 @@
 // QGuiApplication to exist for their fonts). The editor runs the chain on a
 // worker and hands the result back to the GUI thread itself.
 
+#include <optional>
+
 #include "imaging/EffectSettings.h"
 #include "imaging/ImageWatermark.h"
 #include "imaging/TextWatermark.h"
@@ -13,12 +15,21 @@
 
 namespace tintreel {
 
-// The text watermark's style as the settings give it (font name from the index).
+// The text watermark's style as the settings give it (the named family, else
+// the font list's family at the font index).
 TextWatermarkStyle textWatermarkStyle(const EffectSettings& settings);
 ImageWatermarkPlacement imageWatermarkPlacement(const EffectSettings& settings);
 // The same as drawn on a width x height frame (see WatermarkScale.h).
 TextWatermarkStyle textWatermarkStyle(const EffectSettings& settings, int width, int height);
 ImageWatermarkPlacement imageWatermarkPlacement(const EffectSettings& settings, int width, int height);
+
+enum class WatermarkKind { Text, Image };
+
+// The switched-on watermark drawn at `point` (frame pixels, top-left origin)
+// on a frame of `frameSize` whose picture watermark is `logoSize` pixels;
+// where both cover the point, the picture, which is drawn over the text.
+std::optional<WatermarkKind> watermarkAt(const EffectSettings& settings, QSize frameSize, QSizeF logoSize,
+                                         QPointF point);
 
 // The still preview: every step that runs on the still road, in order, each
 // taking the previous step's output, for the frame shown `seconds` after

@@ -6,6 +6,9 @@
 // Uses QPainter on a QImage; callable from any thread, every call builds its
 // own canvas.
 
+#include <QRectF>
+#include <optional>
+
 #include "platform/filters/Image.h"
 
 namespace tintreel {
@@ -16,6 +19,12 @@ struct ImageWatermarkPlacement {
     double xOffset = 0;  // positive moves right
     double yOffset = 0;  // positive moves up
 };
+
+// Where a picture of `pictureSize` pixels lies on a width x height canvas, in
+// its top-left pixel coordinates: the box the drawing below fills. Nothing
+// when nothing would be drawn.
+std::optional<QRectF> imageWatermarkRect(QSizeF pictureSize, const ImageWatermarkPlacement& placement,
+                                         int width, int height);
 
 // A width x height canvas, transparent except for the picture, whose natural
 // size is its pixel size. An empty picture or a scale that is not positive

@@ -7,8 +7,11 @@
 #include <QTransform>
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <optional>
 
 #include "imaging/Canvas.h"
+#include "imaging/FontChoice.h"
 #include "imaging/WatermarkPosition.h"
 #include "platform/filters/BlurFilters.h"
 #include "platform/filters/QtImage.h"
@@ -29,13 +32,6 @@ bool drawable(const TextWatermarkStyle& style) {
 
 bool scaled(const TextWatermarkStyle& style) {
     return style.scale != 1.0 && style.scale > 0.0 && std::isfinite(style.scale);
-}
-
-// The font the text is laid out in: at the size it was designed for.
-QFont watermarkFont(const TextWatermarkStyle& style) {
-    QFont font(QString::fromStdString(style.fontName));
-    font.setPointSizeF(scaled(style) ? style.fontSize / style.scale : style.fontSize);
-    return font;
 }
 
 // Lays the text out in lines no wider than `width` (breaking inside a word
@@ -125,23 +121,43 @@ void drawShadow(QPainter& p, const QPainterPath& path, const QRectF& region, con
 
 }  // namespace
 
+// The text laid out in the font the style names, at the size it was
+// designed for (the scale grows its outlines afterwards).
+std::unique_ptr<QTextLayout> textLayout(const TextWatermarkStyle& style, const QPaintDevice& device) {
+    const double designed = scaled(style) ? style.fontSize / style.scale : style.fontSize;
+    return std::make_unique<QTextLayout>(layoutText(style.text), watermarkFont(style.fontName, designed), &device);
+}
+
+// Lays the text out for a width x height canvas and returns its box there in
+// top-left coordinates: drawing and hit-testing both place the text here.
+std::optional<QRectF> placeText(const TextWatermarkStyle& style, int width, int height, QTextLayout& layout) {
+    const QSizeF size = layOutScaled(layout, style, width);
+    const std::optional<WatermarkBox> box = placeWatermark(style.position, width, height, size.width(),
+                                                           size.height(), style.xOffset, style.yOffset);
+    if (!box) return std::nullopt;
+    return toTopLeft(*box, height);
+}
+
 QSizeF measureTextWatermark(const TextWatermarkStyle& style, double canvasWidth, double) {
     if (!drawable(style) || !(canvasWidth > 0.0)) return {0.0, 0.0};
     const QImage device = transparentSurface(1, 1);
-    QTextLayout layout(layoutText(style.text), watermarkFont(style), &device);
-    return layOutScaled(layout, style, canvasWidth);
+    return layOutScaled(*textLayout(style, device), style, canvasWidth);
+}
+
+std::optional<QRectF> textWatermarkRect(const TextWatermarkStyle& style, int width, int height) {
+    if (!drawable(style) || width <= 0 || height <= 0) return std::nullopt;
+    const QImage device = transparentSurface(1, 1);
+    return placeText(style, width, height, *textLayout(style, device));
 }
 
 Image DrawTextWatermark(const TextWatermarkStyle& style, int width, int height) {
     if (!drawable(style) || width <= 0 || height <= 0) return Image(width, height);
     const QImage device = transparentSurface(1, 1);
-    QTextLayout layout(layoutText(style.text), watermarkFont(style), &device);
-    const QSizeF size = layOutScaled(layout, style, width);
-    const std::optional<WatermarkBox> box = placeWatermark(style.position, width, height, size.width(),
-                                                           size.height(), style.xOffset, style.yOffset);
-    if (!box) return Image(width, height);
-    const QRectF rect = toTopLeft(*box, height);
-    const QPainterPath path = glyphOutlines(layout, style, rect.topLeft(), rect.width());
+    const std::unique_ptr<QTextLayout> layout = textLayout(style, device);
+    const std::optional<QRectF> placed = placeText(style, width, height, *layout);
+    if (!placed) return Image(width, height);
+    const QRectF rect = *placed;
+    const QPainterPath path = glyphOutlines(*layout, style, rect.topLeft(), rect.width());
     const double outline = style.stroke ? kOutlineFraction * style.fontSize : 0.0;
     // Glyphs may reach past their line box; the outline and the shadow reach further.
     const double shadowScale = scaled(style) ? style.scale : 1.0;

@@ -7,7 +7,9 @@
 // QGuiApplication must exist (any platform, offscreen included). Callable
 // from any thread once it does; every call builds its own canvas and font.
 
+#include <QRectF>
 #include <QSizeF>
+#include <optional>
 #include <string>
 
 #include "imaging/EffectSettings.h"
@@ -17,7 +19,7 @@ namespace tintreel {
 
 struct TextWatermarkStyle {
     std::string text;      // UTF-8; line feeds start new lines
-    std::string fontName;  // a family name; Qt picks the nearest installed family
+    std::string fontName;  // a family name; FontChoice.h says what draws when it is not installed
     double fontSize = 0;   // points, one point per canvas pixel
     double xOffset = 0;    // positive moves right
     double yOffset = 0;    // positive moves up
@@ -37,6 +39,11 @@ struct TextWatermarkStyle {
 // the widest line, the height all lines together. Empty text, a font size
 // that is not positive, or a position outside the list give 0 x 0.
 QSizeF measureTextWatermark(const TextWatermarkStyle& style, double canvasWidth, double canvasHeight);
+
+// Where the text box lies on a width x height canvas, in its top-left pixel
+// coordinates: the same layout and placement the drawing uses. Nothing when
+// nothing would be drawn.
+std::optional<QRectF> textWatermarkRect(const TextWatermarkStyle& style, int width, int height);
 
 // A width x height canvas, transparent except for the text placed by its
 // anchor and offsets, each line centred in the text box. The shadow (black,

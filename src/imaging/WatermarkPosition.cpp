@@ -39,4 +39,9 @@ QRectF toTopLeft(const WatermarkBox& box, double canvasHeight) {
     return {box.x, canvasHeight - (box.y + box.height), box.width, box.height};
 }
 
+QPointF offsetChangeForMove(QPointF move, double scale) {
+    if (!(scale > 0.0) || !std::isfinite(scale)) return {};
+    return {move.x() / scale, -move.y() / scale};
+}
+
 }  // namespace tintreel

@@ -34,4 +34,11 @@ std::optional<WatermarkBox> placeWatermark(int position, double canvasWidth, dou
 // The same box in Qt's top-left, y-down coordinates of that canvas.
 QRectF toTopLeft(const WatermarkBox& box, double canvasHeight);
 
+// How much a drag changes a watermark's offsets: `move` is the pointer's move
+// in frame pixels (Qt's y-down), `scale` the factor the watermark's numbers
+// are multiplied by when the frame is drawn (1 when they are drawn as they
+// stand). The offsets are y-up whatever the anchor, so moving down lowers
+// the Y offset. The one place this conversion is made.
+QPointF offsetChangeForMove(QPointF move, double scale);
+
 }  // namespace tintreel

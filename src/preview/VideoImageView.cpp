@@ -22,6 +22,7 @@ const QStringList VideoImageView::acceptedTypes = [] {
 
 VideoImageView::VideoImageView(QWidget* parent) : ImageCanvas(parent) {
     setAcceptDrops(true);
+    setMouseTracking(true);  // the cursor shows what can be grabbed
     setPlaceholderText(QStringLiteral("Drop a video here, or choose Select Video\u2026"));
 }
 
@@ -62,16 +63,60 @@ void VideoImageView::dropEvent(QDropEvent* event) {
     event->setAccepted(performDragOperation(event->mimeData()));
 }
 
+std::optional<QPointF> VideoImageView::framePoint(QPointF viewPoint) const {
+    const QRect shown = pictureRect();
+    if (!image() || image()->isNull() || shown.isEmpty()) return std::nullopt;
+    // The picture may be drawn with other proportions than its pixels
+    // (anamorphic movies), so each axis has its own scale.
+    return QPointF((viewPoint.x() - shown.x()) * image()->width() / shown.width(),
+                   (viewPoint.y() - shown.y()) * image()->height() / shown.height());
+}
+
+bool VideoImageView::canGrabAt(QPointF viewPoint) const {
+    if (!probe_ || !pictureRect().contains(viewPoint.toPoint())) return false;
+    const std::optional<QPointF> point = framePoint(viewPoint);
+    return point && probe_(*point);
+}
+
+void VideoImageView::showHoverCursor(QPointF viewPoint) {
+    if (canGrabAt(viewPoint))
+        setCursor(Qt::OpenHandCursor);
+    else
+        unsetCursor();
+}
+
 void VideoImageView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && canGrabAt(event->position())) {
+        draggingWatermark_ = true;
+        setCursor(Qt::ClosedHandCursor);
+        Q_EMIT watermarkPressed(*framePoint(event->position()));
+        return event->accept();
+    }
     lastDragPosition_ = event->globalPosition();
     QWidget::mousePressEvent(event);
 }
 
 void VideoImageView::mouseMoveEvent(QMouseEvent* event) {
-    if (!(event->buttons() & Qt::LeftButton)) return QWidget::mouseMoveEvent(event);
+    if (draggingWatermark_) {
+        if (const std::optional<QPointF> point = framePoint(event->position()))
+            Q_EMIT watermarkDragged(*point);
+        return event->accept();
+    }
+    if (!(event->buttons() & Qt::LeftButton)) {
+        showHoverCursor(event->position());
+        return QWidget::mouseMoveEvent(event);
+    }
     const QPointF delta = event->globalPosition() - lastDragPosition_;
     lastDragPosition_ = event->globalPosition();
     Q_EMIT dragged(delta, event->scenePosition());
+}
+
+void VideoImageView::mouseReleaseEvent(QMouseEvent* event) {
+    if (!draggingWatermark_ || event->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(event);
+    draggingWatermark_ = false;
+    Q_EMIT watermarkReleased();
+    showHoverCursor(event->position());
+    event->accept();
 }
 
 }  // namespace tintreel

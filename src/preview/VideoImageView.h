@@ -1,8 +1,8 @@
 #pragma once
 // VideoImageView: shows the still preview and accepts a dropped movie.
 //
-// Drawing is the canvas's: black, then the picture fitted in. The view's frame inside the visible preview area is the zoom and pan state.
-// The view distinguishes holding no image at all from holding an empty one
+// Drawing is the canvas's: black, then the picture fitted in. The view's frame inside the visible preview
+// area is the zoom and pan state. The view distinguishes holding no image at all from holding an empty one
 // (what a reset gives it): only an image, even an empty one, lets the zoom
 // buttons act, and only an empty one lets a drop skip its question.
 //
@@ -10,7 +10,16 @@
 // question "All unsaved changes will be lost..." unless the preview is empty,
 // and only when a frame can be extracted at time 0; then the notification
 // "DragPerformed" with {"path": file} is posted on the default centre.
+//
+// Pointer drags pan the zoomed preview, except one that starts on a
+// watermark the probe says can be grabbed: that drag reports where the
+// pointer is in frame pixels instead (the pixels of the picture shown, top-left
+// origin), whatever the zoom. The cursor is an open hand over a grabbable
+// watermark and a closed hand while one is dragged.
 // GUI thread only.
+
+#include <functional>
+#include <optional>
 
 #include "preview/ImageCanvas.h"
 
@@ -33,10 +42,22 @@ public:
     // The drop itself: true when accepted and "DragPerformed" was posted.
     bool performDragOperation(const QMimeData* data);
 
+    // Says whether a watermark can be grabbed at a point in frame pixels.
+    using WatermarkProbe = std::function<bool(QPointF framePoint)>;
+    void setWatermarkProbe(WatermarkProbe probe) { probe_ = std::move(probe); }
+    // The frame pixel under a point of this view (outside the picture too);
+    // nothing while no picture is shown.
+    std::optional<QPointF> framePoint(QPointF viewPoint) const;
+
 Q_SIGNALS:
     // A drag inside the view moved the pointer by `delta` (Qt coordinates);
     // `windowPosition` is where the pointer is now.
     void dragged(const QPointF& delta, const QPointF& windowPosition);
+    // A drag of a grabbable watermark: where it started, where the pointer
+    // is now, and its end; in frame pixels.
+    void watermarkPressed(const QPointF& framePoint);
+    void watermarkDragged(const QPointF& framePoint);
+    void watermarkReleased();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -44,12 +65,18 @@ protected:
     void dropEvent(QDropEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     bool shouldAskBeforeReplacing() const;
+    // Whether a watermark can be grabbed at this point of the view.
+    bool canGrabAt(QPointF viewPoint) const;
+    void showHoverCursor(QPointF viewPoint);
 
     Dialogs* dialogs_ = nullptr;
     QPointF lastDragPosition_;
+    WatermarkProbe probe_;
+    bool draggingWatermark_ = false;
 };
 
 }  // namespace tintreel

@@ -282,7 +282,13 @@ std::vector<ControlSpec> buildCatalogue() {
             s.defaultColor = {1.0, 1.0, 1.0, 1.0};
             return s;
         }(),
-        popUp("comboTextFontType", G::TextWatermark, "Font", &ES::comboTextFontType, 12, kFontFamilies),
+        [] {
+            ControlSpec s = popUp("comboTextFontType", G::TextWatermark, "Font", &ES::comboTextFontType, 12,
+                                  kFontFamilies);
+            s.kind = ControlKind::FontPopUp;
+            s.text = {&ES::textFontFamily};
+            return s;
+        }(),
         pair("stepperTextFontSize", "textFieldTextFontSize", G::TextWatermark, "Size",
              &ES::stepperTextFontSize, &ES::textFieldTextFontSize, 80, integerRule(0, 0, 500, 0)),
         pair("stepperTextOpacity", "textFieldTextOpacity", G::TextWatermark, "Opacity (%)",
@@ -344,6 +350,10 @@ void setDefault(const ControlSpec& control, EffectSettings& s) {
         case ControlKind::PopUp:
             s.*control.state = static_cast<int>(control.defaultValue);
             break;
+        case ControlKind::FontPopUp:
+            s.*control.state = static_cast<int>(control.defaultValue);
+            control.text.of(s).clear();
+            break;
         case ControlKind::Text:
             control.text.of(s) = std::string(control.defaultText);
             break;
@@ -366,6 +376,8 @@ bool isAtDefault(const ControlSpec& control, const EffectSettings& s) {
         case ControlKind::Check:
         case ControlKind::PopUp:
             return s.*control.state == static_cast<int>(control.defaultValue);
+        case ControlKind::FontPopUp:
+            return s.*control.state == static_cast<int>(control.defaultValue) && control.text.of(s).empty();
         case ControlKind::Text:
             return control.text.of(s) == control.defaultText;
         case ControlKind::ColorWell:
@@ -448,6 +460,12 @@ std::string pairText(const ControlSpec& control, float value) {
 
 std::string GetTextFontTypeWithFontType(int index) {
     return std::string(fontFamilyName(index));
+}
+
+void chooseFontFamily(const ControlSpec& control, EffectSettings& settings, const std::string& family) {
+    const int index = fontFamilyIndex(family);
+    if (index >= 0) settings.*control.state = index;
+    control.text.of(settings) = index >= 0 ? std::string() : family;
 }
 
 std::vector<std::string_view> interfaceSwitchedControls() {

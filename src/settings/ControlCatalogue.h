@@ -30,6 +30,7 @@ enum class ControlKind {
     Text,        // a free text field
     ColorWell,   // the text colour
     PopUp,       // a pop-up: the selected index
+    FontPopUp,   // the font pop-up: an index of the font list, or a family named outside it
     Button,      // a push button with no value (choosing the watermark picture)
 };
 
@@ -110,8 +111,8 @@ struct ControlSpec {
     std::string_view note;  // a sentence more for the tool tip; may be empty
 
     FloatField number;                    // Slider, Pair, MatrixCell
-    int EffectSettings::* state = nullptr;  // Check, PopUp
-    TextField text;                       // Pair, MatrixCell, Text
+    int EffectSettings::* state = nullptr;  // Check, PopUp, FontPopUp
+    TextField text;                       // Pair, MatrixCell, Text; FontPopUp: the named family
     RgbColor EffectSettings::* color = nullptr;  // ColorWell
     RgbColor defaultColor;
 };
@@ -141,8 +142,13 @@ std::string FloatToFormattedString(float value);
 // The display text of a pair or matrix cell for `value`.
 std::string pairText(const ControlSpec& control, float value);
 
-// The name of the font family at `index` of the font pop-up; "" outside it.
+// The name of the font family at `index` of the font list; "" outside it.
 std::string GetTextFontTypeWithFontType(int index);
+
+// Chooses the font family `family` for a FontPopUp row: a family of the font
+// list sets its index and names no family; any other is named and keeps the
+// index, which older readers of the record fall back on.
+void chooseFontFamily(const ControlSpec& control, EffectSettings& settings, const std::string& family);
 
 // The controls switched off during a render and on again after it: every
 // catalogue control (a pair with its field, never the display-only matrix

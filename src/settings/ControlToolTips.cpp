@@ -39,6 +39,8 @@ std::string what(const ControlSpec& control, const GroupSpec& group) {
             return label + ": one of " + std::to_string(control.items.size()) + ", default " +
                    std::string(control.items[index]) + ".";
         }
+        case ControlKind::FontPopUp:
+            return label + ": the families installed here; a family that is not installed is marked missing.";
         case ControlKind::Check:
             return control.outlet == group.checkOutlet ? "Tick to apply it." : label + ": tick to add it.";
         case ControlKind::Text:

@@ -69,6 +69,21 @@ std::optional<std::string> assignText(const ControlSpec& control, EffectSettings
     return std::nullopt;
 }
 
+// The font pop-up takes an index of the font list or any family's name.
+std::optional<std::string> assignFont(const ControlSpec& control, EffectSettings& s, std::string_view value) {
+    if (const auto index = parseWholeNumber<int>(value)) {
+        if (*index < control.minimum || *index > control.maximum)
+            return quoted(value) + " is not one of the choices";
+        s.*control.state = *index;
+        control.text.of(s).clear();
+        return std::nullopt;
+    }
+    if (value.empty()) return "a font needs a family name or an index of the font list";
+    if (hasRecordLineBreak(value)) return "a font name cannot hold a line break";
+    chooseFontFamily(control, s, std::string(value));
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> assignNamedSetting(EffectSettings& s, std::string_view name, std::string_view value) {
@@ -80,6 +95,7 @@ std::optional<std::string> assignNamedSetting(EffectSettings& s, std::string_vie
         case ControlKind::MatrixCell: return assignNumber(*control, s, value);
         case ControlKind::Check:
         case ControlKind::PopUp: return assignIndex(*control, s, value);
+        case ControlKind::FontPopUp: return assignFont(*control, s, value);
         case ControlKind::Text: return assignText(*control, s, value);
         case ControlKind::ColorWell: {
             const auto color = parseColor(value);

@@ -29,7 +29,8 @@ void renderRow(const ControlSpec& control, const EffectSettings& s, std::string&
             line(control.text.of(s));
             break;
         case ControlKind::Check:
-        case ControlKind::PopUp: line(std::to_string(s.*control.state)); break;
+        case ControlKind::PopUp:
+        case ControlKind::FontPopUp: line(std::to_string(s.*control.state)); break;
         case ControlKind::Text: line(control.text.of(s)); break;
         case ControlKind::ColorWell: {
             const RgbColor& c = s.*control.color;
@@ -54,7 +55,8 @@ public:
             case ControlKind::Pair:
             case ControlKind::MatrixCell: readPair(control); break;
             case ControlKind::Check:
-            case ControlKind::PopUp: readIndex(control); break;
+            case ControlKind::PopUp:
+            case ControlKind::FontPopUp: readIndex(control); break;
             case ControlKind::Text:
                 if (auto line = next()) control.text.of(s_) = *line;
                 break;
@@ -70,12 +72,13 @@ public:
                                 std::to_string(missing_) + " values keep their current setting.");
     }
 
-    // The extras, in their line order; what is missing keeps its default.
+    // The extras, in their line order; what is missing takes its default.
     // Reading goes on after all of them, whatever each one took.
     RecordExtras readExtras() {
         const std::size_t after = position_ + static_cast<std::size_t>(recordExtrasLineCount());
         RecordExtras extras;
-        if (position_ < lines_.size()) extras.logoPath = lines_[position_++];
+        extras.logoPath = nextExtra();
+        s_.textFontFamily = nextExtra();
         position_ = after;
         return extras;
     }
@@ -88,6 +91,8 @@ public:
     }
 
 private:
+    std::string nextExtra() { return position_ < lines_.size() ? lines_[position_++] : std::string(); }
+
     std::optional<std::string> next() {
         if (position_ >= lines_.size()) {
             ++missing_;
@@ -200,16 +205,23 @@ std::string formatRecordDouble(double value) {
 
 namespace {
 
-std::string renderRecordExtras(const RecordExtras& extras) {
-    std::string out = hasRecordLineBreak(extras.logoPath) ? std::string() : extras.logoPath;
-    out += '\n';
+// The extras' lines: the watermark picture's path, then the family the text
+// watermark names outside the font list (kept with the settings, since the
+// drawing needs it).
+std::string renderRecordExtras(const RecordExtras& extras, const std::string& fontFamily) {
+    std::string out;
+    for (const std::string* extra : {&extras.logoPath, &fontFamily}) {
+        // A line break would shift every later line, so such a value is written empty.
+        if (!hasRecordLineBreak(*extra)) out += *extra;
+        out += '\n';
+    }
     return out;
 }
 
 }  // namespace
 
 int recordExtrasLineCount() {
-    static const int count = static_cast<int>(splitRecordLines(renderRecordExtras({})).size());
+    static const int count = static_cast<int>(splitRecordLines(renderRecordExtras({}, {})).size());
     return count;
 }
 
@@ -224,7 +236,7 @@ std::string renderSettingsRecord(const EffectSettings& settings, const RecordExt
     out.reserve(2048);
     for (const ControlSpec& control : controlCatalogue())
         if (!control.afterExtras) renderRow(control, settings, out);
-    out += renderRecordExtras(extras);
+    out += renderRecordExtras(extras, settings.textFontFamily);
     for (const ControlSpec& control : controlCatalogue())
         if (control.afterExtras) renderRow(control, settings, out);
     return out;

@@ -1,10 +1,13 @@
 #pragma once
 // The settings record: the first 110 lines hold the EffectSettings of the
 // first layout, one value per line in catalogue order; then come the
-// record's extras (below), then the controls added after the extras (rows
-// marked `afterExtras`, in catalogue order); each line is ended by a line
-// feed. It is what the history keeps, what a text field compares its text
-// with, and what a profile file holds.
+// record's extras: the watermark picture's path (line 111, counting from 1)
+// and the family the text watermark names outside the font list (line 112;
+// EffectSettings::textFontFamily, kept with the settings because the drawing
+// needs it); then the controls added after the extras (rows marked
+// `afterExtras`, in catalogue order, from line 113). Each line is ended by a
+// line feed. It is what the history keeps, what a text field compares its
+// text with, and what a profile file holds.
 //
 // New lines are only ever appended after the last one. A reader ignores
 // lines after the last one it knows (a later release wrote them), and a
@@ -76,7 +79,8 @@ struct RecordParseResult {
 // control's range is clamped into it (a pair's text then shows the clamped
 // number); missing control lines keep the base values. Every such case adds
 // one problem; nothing ever leaves a control out of range. Missing extras take
-// their defaults and lines after the last known one are ignored, silently.
+// their defaults (empty, also the font family: the font line then names the
+// family) and lines after the last known one are ignored, silently.
 RecordParseResult parseSettingsRecord(std::string_view record, const EffectSettings& base);
 
 }  // namespace tintreel

@@ -14,6 +14,7 @@
 
 #include "app/MainWindow.h"
 #include "editor/ViewController.h"
+#include "imaging/FontChoice.h"
 #include "platform/system/TemporaryDirectory.h"
 #include "platform/ui/ColorWell.h"
 #include "platform/ui/FloatSlider.h"
@@ -93,9 +94,12 @@ TEST_F(MainWindowTest, BuildsEveryOutletOfTheCatalogueAndTheWindow) {
     EXPECT_EQ(counts.at("textField"), 33);  // with labelProgress, the 34 text fields of the window
     for (QWidget* w : outlets().all()) EXPECT_FALSE(w->objectName().isEmpty());
 
+    // The font pop-up lists the installed families, and the default family,
+    // marked, when it is not one of them.
     auto* fonts = outlets().get<QComboBox>("comboTextFontType");
-    ASSERT_EQ(fonts->count(), 20);
-    EXPECT_EQ(fonts->itemText(19), "Verdana");
+    const std::vector<std::string> installed = installedFontFamilies();
+    ASSERT_EQ(fonts->count(), static_cast<int>(installed.size()) + (isFontInstalled("Marker Felt") ? 0 : 1));
+    EXPECT_EQ(fonts->itemText(fonts->count() - 1).toStdString(), installed.back());
     EXPECT_EQ(outlets().get<QComboBox>("comboImagePosition")->itemText(4), "Center");
     EXPECT_EQ(outlets().get<QCheckBox>("checkBlackWhite")->text(), "Black && White");  // shown as one "&"
     EXPECT_EQ(outlets().get<QCheckBox>("check3DTransform")->text(), "3D Transform (4x4 Matrix)");
@@ -110,7 +114,10 @@ TEST_F(MainWindowTest, StartsAtTheDefaultsWithOneHistoryRecord) {
     EXPECT_EQ(controller->history().currenState, 0);
     EXPECT_FALSE(controller->history().needToSaveState);
     EXPECT_EQ(*controller->history().currentRecord(), renderSettingsRecord(defaultEffectSettings()));
-    EXPECT_EQ(outlets().get<QComboBox>("comboTextFontType")->currentText(), "Marker Felt");
+    const bool fontInstalled = isFontInstalled("Marker Felt");
+    EXPECT_EQ(outlets().get<QComboBox>("comboTextFontType")->currentText(),
+              fontInstalled ? "Marker Felt" : "Marker Felt (missing)");
+    EXPECT_EQ(outlets().find("labelTextFontSubstitute")->isHidden(), fontInstalled);
     EXPECT_EQ(outlets().get<QComboBox>("comboTextPosition")->currentText(), "Bottom Left");
     EXPECT_EQ(outlets().get<QComboBox>("comboImagePosition")->currentText(), "Bottom Right");
     EXPECT_EQ(outlets().get<QLineEdit>("textField3DTransformM11")->text(), "1.00");

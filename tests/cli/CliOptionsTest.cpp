@@ -3,9 +3,10 @@
 #include <fstream>
 
 #include "cli/CliOptions.h"
+#include "imaging/FontChoice.h"
+#include "platform/system/TemporaryDirectory.h"
 #include "settings/ControlCatalogue.h"
 #include "settings/SettingsRecord.h"
-#include "platform/system/TemporaryDirectory.h"
 
 namespace tintreel {
 namespace {
@@ -87,6 +88,27 @@ TEST(CliOptions, SetWinsOverTheFileWhichWinsOverTheDefaults) {
     EXPECT_EQ(s.textFieldTextFontSize, "120");
     EXPECT_EQ(s.colorWellTextColor, (RgbColor{1, 0, 0, 1}));
     EXPECT_EQ(s.sliderContrast, 1.0f);
+}
+
+// A font family is set by name through the font pop-up's own name; the look
+// carries a note only while the text watermark is on and the family it asks
+// for is not installed.
+TEST(CliOptions, AFontFamilyByNameAndTheNoteWhenItIsMissing) {
+    CliOptions options;
+    options.assignments = {{"comboTextFontType", "No Such Family Here"}};
+    auto look = std::get<Look>(resolveLook(options));
+    EXPECT_EQ(look.settings.textFontFamily, "No Such Family Here");
+    EXPECT_EQ(look.settings.comboTextFontType, 12);
+    EXPECT_FALSE(look.fontNote) << "the text watermark is off";
+
+    options.assignments.push_back({"checkTextWatermark", "1"});
+    look = std::get<Look>(resolveLook(options));
+    ASSERT_TRUE(look.fontNote);
+    EXPECT_EQ(look.fontNote->find("The font \"No Such Family Here\" is not installed"), 0u) << *look.fontNote;
+
+    options.assignments.push_back({"comboTextFontType", drawnFontFamily("No Such Family Here")});
+    look = std::get<Look>(resolveLook(options));
+    EXPECT_FALSE(look.fontNote) << *look.fontNote;
 }
 
 TEST(CliOptions, BadSettingsAreOneLineErrors) {

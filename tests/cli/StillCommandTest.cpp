@@ -8,9 +8,11 @@
 #include <fstream>
 
 #include "cli/StillCommand.h"
-#include "settings/ControlCatalogue.h"
+#include "imaging/FontChoice.h"
 #include "imaging/ImageTools.h"
 #include "platform/filters/Picture.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/SettingsRecord.h"
 
 namespace tintreel {
 namespace {
@@ -105,6 +107,37 @@ TEST_F(StillCommand, ProgramReportsErrorsOnOneLine) {
         // Exactly one line of ours (Qt may add its own environment notices).
         EXPECT_EQ(err.count("tintreel-render: "), 1) << err.toStdString();
     }
+}
+
+// A profile naming a font family that is not installed still renders; the
+// program says once which family drew the text, and the still is the one
+// drawn by that family.
+TEST_F(StillCommand, AMissingFontIsNamedWithTheFamilyThatDraws) {
+    EffectSettings settings = defaultEffectSettings();
+    settings.checkTextWatermark = 1;
+    settings.stepperTextFontSize = 20;
+    settings.textFontFamily = "Tintreel Test Family That Is Not Installed";
+    std::ofstream(dir_ / "missing.tintreel") << renderSettingsRecord(settings);
+    const QString out = QString::fromStdString((dir_ / "out.png").string());
+    const auto [status, errors] =
+        runProgram({"--still", "-s", QString::fromStdString((dir_ / "missing.tintreel").string()), "-o", out,
+                    QString::fromStdString((dir_ / "in.png").string())});
+    ASSERT_EQ(status, kExitSuccess) << errors.toStdString();
+    const std::string drawn = drawnFontFamily(settings.textFontFamily);
+    EXPECT_EQ(
+        errors.trimmed().toStdString(),
+        "tintreel-render: The font \"Tintreel Test Family That Is Not Installed\" is not installed; \"" +
+            drawn + "\" draws the text instead.");
+    EffectSettings substitute = settings;
+    substitute.textFontFamily = drawn;
+    EXPECT_EQ(*loadPicture(out.toStdString()), ApplyEffectChain(substitute, picture_, Image()));
+
+    // An installed family, or no text watermark at all, leaves nothing to say.
+    const auto [installed, quiet] = runProgram({"--still", "-y", "--set", "checkTextWatermark=1", "--set",
+                                                QString::fromStdString("comboTextFontType=" + drawn), "-o",
+                                                out, QString::fromStdString((dir_ / "in.png").string())});
+    EXPECT_EQ(installed, kExitSuccess);
+    EXPECT_TRUE(quiet.trimmed().isEmpty()) << quiet.toStdString();
 }
 
 }  // namespace

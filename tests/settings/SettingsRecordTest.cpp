@@ -70,6 +70,7 @@ TEST(SettingsRecord, DefaultRecordHasTheKnownLines) {
     EXPECT_EQ(lines[105], "1");
     EXPECT_EQ(lines[109], "0");
     EXPECT_EQ(lines[110], "") << "no logo";
+    EXPECT_EQ(lines[111], "") << "no family named outside the font list";
     // The controls stored after the extras: Scale with Video off, no timing.
     const std::size_t after = kSettingsRecordControlLines + recordExtrasLineCount();
     ASSERT_EQ(lines.size(), after + 14);
@@ -113,6 +114,10 @@ EffectSettings everyValueChanged() {
             }
             case ControlKind::Check: s.*control.state = 1; break;
             case ControlKind::PopUp: s.*control.state = static_cast<int>(control.maximum); break;
+            case ControlKind::FontPopUp:
+                s.*control.state = static_cast<int>(control.maximum);
+                control.text.of(s) = "Family \u00E9 Not Listed";
+                break;
             case ControlKind::Text: control.text.of(s) = "changed \u00E9 " + std::string(control.outlet); break;
             case ControlKind::ColorWell: s.*control.color = {0.25, 0.123456789012345, 0.5, 1.0}; break;
             case ControlKind::Button: break;
@@ -243,6 +248,67 @@ TEST(SettingsRecord, RecordsWithAndWithoutTheLaterControlsReadBothWays) {
     const RecordParseResult back = parseSettingsRecord(later, defaultEffectSettings());
     EXPECT_TRUE(back.problems.empty()) << back.problems.front();
     EXPECT_TRUE(back.settings == timed);
+
+// The font family is line 112 (from 1), after the logo's path. A record
+// with it reads it back; one without it (an earlier release's) leaves the
+// font line's family in charge, whatever was chosen before; a family that
+// would break the line is not stored.
+TEST(SettingsRecord, TheFontFamilyLineBothWays) {
+    EffectSettings named = defaultEffectSettings();
+    named.comboTextFontType = 3;
+    named.textFontFamily = "Some Family Nobody Has";
+    const std::string record = renderSettingsRecord(named, {"/logo.png"});
+    const std::vector<std::string> lines = splitRecordLines(record);
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(settingsRecordLineCount()));
+    EXPECT_EQ(lines[87], "3") << "the font line keeps its index";
+    EXPECT_EQ(lines[110], "/logo.png");
+    EXPECT_EQ(lines[111], "Some Family Nobody Has");
+
+    const RecordParseResult read = parseSettingsRecord(record, defaultEffectSettings());
+    EXPECT_TRUE(read.problems.empty());
+    EXPECT_TRUE(read.settings == named);
+    EXPECT_EQ(read.extras.logoPath, "/logo.png");
+
+    // Without the family line, over settings that named a family: the index rules.
+    std::string withoutFamily;
+    for (int i = 0; i < kSettingsRecordControlLines + 1; ++i) withoutFamily += lines[i] + "\n";
+    const RecordParseResult older = parseSettingsRecord(withoutFamily, named);
+    EXPECT_TRUE(older.problems.empty());
+    EXPECT_EQ(older.settings.comboTextFontType, 3);
+    EXPECT_EQ(older.settings.textFontFamily, "");
+    EXPECT_EQ(older.extras.logoPath, "/logo.png");
+
+    named.textFontFamily = "Two\nLines";
+    EXPECT_EQ(splitRecordLines(renderSettingsRecord(named)).size(),
+              static_cast<std::size_t>(settingsRecordLineCount()));
+    EXPECT_EQ(parseSettingsRecord(renderSettingsRecord(named), {}).settings.textFontFamily, "");
+}
+
+// The font pop-up takes an index or any family by name: a family of the
+// list becomes its index, another is named and keeps the index; a group
+// reset forgets the name.
+TEST(SettingsRecord, TheFontIsSetByIndexOrFamilyAndReset) {
+    EffectSettings s = defaultEffectSettings();
+    EXPECT_EQ(assignNamedSetting(s, "comboTextFontType", "Verdana"), std::nullopt);
+    EXPECT_EQ(s.comboTextFontType, 19);
+    EXPECT_EQ(s.textFontFamily, "");
+    EXPECT_EQ(assignNamedSetting(s, "comboTextFontType", "DejaVu Sans"), std::nullopt);
+    EXPECT_EQ(s.comboTextFontType, 19);
+    EXPECT_EQ(s.textFontFamily, "DejaVu Sans");
+    EXPECT_FALSE(groupIsAtDefault(s, GroupId::TextWatermark));
+    EXPECT_EQ(assignNamedSetting(s, "comboTextFontType", "2"), std::nullopt);
+    EXPECT_EQ(s.comboTextFontType, 2);
+    EXPECT_EQ(s.textFontFamily, "") << "an index names a family of the list";
+    EXPECT_NE(assignNamedSetting(s, "comboTextFontType", "20"), std::nullopt);
+    EXPECT_NE(assignNamedSetting(s, "comboTextFontType", ""), std::nullopt);
+    EXPECT_NE(assignNamedSetting(s, "comboTextFontType", "A\nB"), std::nullopt);
+    EXPECT_EQ(s.comboTextFontType, 2);
+
+    EXPECT_EQ(assignNamedSetting(s, "comboTextFontType", "FreeSerif"), std::nullopt);
+    resetGroup(s, GroupId::TextWatermark);
+    EXPECT_EQ(s.comboTextFontType, 12);
+    EXPECT_EQ(s.textFontFamily, "");
+    EXPECT_TRUE(groupIsAtDefault(s, GroupId::TextWatermark));
 }
 
 TEST(SettingsRecord, LineBreaksOfEveryKindSplitLines) {
