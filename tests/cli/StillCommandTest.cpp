@@ -130,7 +130,7 @@ TEST_F(StillCommand, AMissingFontIsNamedWithTheFamilyThatDraws) {
             drawn + "\" draws the text instead.");
     EffectSettings substitute = settings;
     substitute.textFontFamily = drawn;
-    EXPECT_EQ(*loadPicture(out.toStdString()), ApplyEffectChain(substitute, picture_, Image()));
+    EXPECT_EQ(*loadPicture(out.toStdString()), ApplyEffectChain(substitute, picture_, Image(), 0.0));
 
     // An installed family, or no text watermark at all, leaves nothing to say.
     const auto [installed, quiet] = runProgram({"--still", "-y", "--set", "checkTextWatermark=1", "--set",

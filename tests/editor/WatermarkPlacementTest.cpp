@@ -72,7 +72,7 @@ protected:
     QString field(std::string_view name) const { return outlet<QLineEdit>(name)->text(); }
 
     QRectF textBox() const {
-        return *textWatermarkRect(textWatermarkStyle(controller->currentSettings()), 320, 240);
+        return *textWatermarkRect(textWatermarkStyle(controller->currentSettings(), 320, 240), 320, 240);
     }
 };
 
@@ -121,6 +121,25 @@ TEST_F(WatermarkPlacementTest, DraggingTheTextMovesItsOffsetsByFramePixelsAtTwoZ
     drag(viewPoint(textBox().center()), QPointF(-40, -20));
     EXPECT_EQ(number("stepperTextXOffset"), -std::round(40 * scale));
     EXPECT_EQ(number("stepperTextYOffset"), std::round(20 * scale));
+}
+
+// With "Scale with Video" on, the offsets are in units of the frame made
+// for 1080 lines: on this 240-line clip a frame pixel is 1080 / 240 units,
+// so the text still follows the pointer.
+TEST_F(WatermarkPlacementTest, AWatermarkThatScalesWithTheVideoFollowsThePointer) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    load(clip());
+    apply({{"checkTextWatermark", "1"}, {"checkTextScaleWithVideo", "1"}, {"stepperTextFontSize", "120"},
+           {"comboTextPosition", "Center"}});
+    const double framePixelsPerViewPixel = 320.0 / view()->pictureRect().width();
+    const QPointF start = textBox().center();
+    const auto entries = controller->history().count();
+    drag(viewPoint(start), QPointF(40, 0));
+    const double moved = 40 * framePixelsPerViewPixel;
+    EXPECT_NEAR(number("stepperTextXOffset"), moved * 1080.0 / 240.0, 1.0);
+    EXPECT_NEAR(textBox().center().x() - start.x(), moved, 1.0) << "the text moved as far as the pointer";
+    EXPECT_EQ(controller->history().count(), entries + 1);
 }
 
 // A press beside the watermark moves nothing and records nothing; a switched

@@ -248,6 +248,7 @@ TEST(SettingsRecord, RecordsWithAndWithoutTheLaterControlsReadBothWays) {
     const RecordParseResult back = parseSettingsRecord(later, defaultEffectSettings());
     EXPECT_TRUE(back.problems.empty()) << back.problems.front();
     EXPECT_TRUE(back.settings == timed);
+}
 
 // The font family is line 112 (from 1), after the logo's path. A record
 // with it reads it back; one without it (an earlier release's) leaves the
