@@ -5,6 +5,7 @@
 #include "cli/CancelOnSignals.h"
 #include "cli/JsonProgress.h"
 #include "cli/StillCommand.h"
+#include "imaging/WatermarkScale.h"
 #include "platform/filters/Picture.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
@@ -147,7 +148,8 @@ int runStillFrame(const CliOptions& options, const EffectSettings& settings) {
     const double seconds = options.stillSeconds.value_or(0.0);
     const std::optional<Image> frame = FrameImageAtTime(options.input, seconds);
     if (!frame) return refuse(options.input, "no frame at " + std::to_string(seconds) + " s", out);
-    return writeStill(options, settings, *frame, seconds);
+    const double movieSeconds = MediaAsset::open(options.input).videoSeconds();
+    return writeStill(options, watermarksEndingAt(settings, movieSeconds), *frame, seconds);
 }
 
 }  // namespace tintreel

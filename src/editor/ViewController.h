@@ -30,13 +30,13 @@
 
 #include "editor/Outlets.h"
 #include "editor/WindowControls.h"
-#include "settings/SettingsHistory.h"
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
+#include "platform/media/RenderSettings.h"
 #include "platform/system/NotificationCenter.h"
 #include "preview/CoalescingGate.h"
-#include "platform/media/RenderSettings.h"
 #include "render/PassMode.h"
+#include "settings/SettingsHistory.h"
 
 namespace tintreel {
 
@@ -127,8 +127,9 @@ public:
     // a background refresh copies no pixels; replacing one swaps the pointer.
     SharedImage snapshot = std::make_shared<const Image>();
     double snapshotSeconds = 0.0;  // the browse position `snapshot` was taken at
+    double videoSeconds = 0.0;     // the loaded movie's length; 0 when unknown
     SharedImage logo = std::make_shared<const Image>();
-    QString logoPath;  // where `logo` was read from (absolute); empty with no picture
+    QString logoPath;        // where `logo` was read from (absolute); empty with no picture
     CoalescingGate refresh;  // running = updating, pending = selectionChanged
     CoalescingGate browse;   // running = gettingFrame, pending = frameIndexChanged
 
@@ -205,8 +206,14 @@ private:
 
     // ViewControllerPreview.cpp
     void DragPerformed(const Notification& notification);
-    // `displayShape` was read from the file beside the frame, off the GUI thread.
-    void finishLoad(const QString& path, std::optional<Image> frame, QSize displayShape);
+    // What a load reads off the GUI thread: the first frame, the shape the
+    // frames are shown in, and the movie's length in seconds.
+    struct LoadedVideo {
+        std::optional<Image> firstFrame;
+        QSize displayShape;
+        double seconds = 0;
+    };
+    void finishLoad(const QString& path, LoadedVideo loaded);
     void takeSnapshot(Image frame, double seconds);
     // Shows the frame without effects while `comparing` (the Compare button,
     // or the backslash key held down outside a text field).
@@ -266,7 +273,7 @@ private:
     ObserverToken dragObserver_;
     ObserverToken progressObserver_;
     std::thread renderThread_;  // the running render; joined at its end
-    QThreadPool pool_;  // last member: destroyed first, waiting for its tasks
+    QThreadPool pool_;          // last member: destroyed first, waiting for its tasks
 };
 
 }  // namespace tintreel

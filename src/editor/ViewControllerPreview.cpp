@@ -6,12 +6,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "settings/ControlCatalogue.h"
-#include "editor/ViewController.h"
 #include "editor/RecentVideos.h"
+#include "editor/ViewController.h"
 #include "imaging/ImageTools.h"
+#include "imaging/WatermarkScale.h"
 #include "platform/filters/QtImage.h"
 #include "platform/media/FrameImage.h"
+#include "platform/media/MediaAsset.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Stepper.h"
@@ -19,6 +20,7 @@
 #include "preview/PreviewArea.h"
 #include "preview/VideoImageView.h"
 #include "preview/ZoomPan.h"
+#include "settings/ControlCatalogue.h"
 
 namespace tintreel {
 namespace {
@@ -61,19 +63,24 @@ void ViewController::LoadVideo(const QString& path) {
     const int generation = ++loadGeneration_;
     runInBackground(
         pool_, this,
-        [file = path.toStdString()] { return std::pair(FrameImageAtTime(file, 0.0), movieDisplayShape(file)); },
-        [this, path, generation](std::pair<std::optional<Image>, QSize> loaded) {
-            if (generation == loadGeneration_) finishLoad(path, std::move(loaded.first), loaded.second);
+        [file = path.toStdString()] {
+            return LoadedVideo{FrameImageAtTime(file, 0.0), movieDisplayShape(file),
+                               MediaAsset::open(file).videoSeconds()};
+        },
+        [this, path, generation](LoadedVideo loaded) {
+            if (generation == loadGeneration_) finishLoad(path, std::move(loaded));
         });
 }
 
-void ViewController::finishLoad(const QString& path, std::optional<Image> frame, QSize displayShape) {
+void ViewController::finishLoad(const QString& path, LoadedVideo loaded) {
+    std::optional<Image>& frame = loaded.firstFrame;
     if (!frame) {
         showProgressIndicator(refresh.running || browse.running);
         return dialogs_.alert(kVideoNotLoaded);
     }
     videoPath = path;
-    controls_.imageView->setDisplayShape(displayShape);
+    videoSeconds = loaded.seconds;
+    controls_.imageView->setDisplayShape(loaded.displayShape);
     controls_.browseStepper->setDoubleValue(0);
     updateBrowseTime();
     returnToStillPreview();
@@ -94,7 +101,9 @@ void ViewController::takeSnapshot(Image frame, double seconds) {
     controls_.imageView->setReferenceImage(displayImage(*snapshot));
 }
 
-void ViewController::compareWithSource(bool comparing) { controls_.imageView->setShowingReference(comparing); }
+void ViewController::compareWithSource(bool comparing) {
+    controls_.imageView->setShowingReference(comparing);
+}
 
 void ViewController::keyPressEvent(QKeyEvent* event) {
     if (event->key() != Qt::Key_Backslash) return QWidget::keyPressEvent(event);
@@ -135,7 +144,8 @@ void ViewController::UpdateImageEffect() {
     ++refreshesStarted_;
     runInBackground(
         pool_, this,
-        [settings = currentSettings(), frame = snapshot, seconds = snapshotSeconds, picture = logo] {
+        [settings = watermarksEndingAt(currentSettings(), videoSeconds), frame = snapshot,
+         seconds = snapshotSeconds, picture = logo] {
             // Converted for display here too, so the GUI thread only swaps it in.
             return displayImage(ApplyEffectChain(settings, *frame, *picture, seconds));
         },
@@ -184,11 +194,21 @@ void ViewController::clearLogo() {
     logoPath.clear();
 }
 
-void ViewController::ZoomPreview(double factor) { controls_.previewArea->zoom(factor); }
-void ViewController::RepositionImageInVisibleArea() { controls_.previewArea->reposition(); }
-void ViewController::OnZoomIn() { ZoomPreview(kZoomInFactor); }
-void ViewController::OnZoomOut() { ZoomPreview(kZoomOutFactor); }
-void ViewController::OnResetZoom() { controls_.previewArea->ResetZoom(); }
+void ViewController::ZoomPreview(double factor) {
+    controls_.previewArea->zoom(factor);
+}
+void ViewController::RepositionImageInVisibleArea() {
+    controls_.previewArea->reposition();
+}
+void ViewController::OnZoomIn() {
+    ZoomPreview(kZoomInFactor);
+}
+void ViewController::OnZoomOut() {
+    ZoomPreview(kZoomOutFactor);
+}
+void ViewController::OnResetZoom() {
+    controls_.previewArea->ResetZoom();
+}
 
 // Drags pan the zoomed preview while the pointer stays inside the preview box.
 void ViewController::onPreviewDragged(const QPointF& delta, const QPointF& windowPosition) {

@@ -35,6 +35,17 @@ WatermarkTiming imageWatermarkTiming(const EffectSettings& s) {
     return {s.stepperImageStart, s.stepperImageEnd, s.stepperImageFade};
 }
 
+EffectSettings watermarksEndingAt(const EffectSettings& settings, double movieSeconds) {
+    EffectSettings ending = settings;
+    if (!(movieSeconds > 0.0)) return ending;
+    const auto endAtMovieEnd = [movieSeconds](float start, float& end, float fade) {
+        if (end == 0.0f && fade > 0.0f && movieSeconds > start) end = static_cast<float>(movieSeconds);
+    };
+    endAtMovieEnd(ending.stepperTextStart, ending.stepperTextEnd, ending.stepperTextFade);
+    endAtMovieEnd(ending.stepperImageStart, ending.stepperImageEnd, ending.stepperImageFade);
+    return ending;
+}
+
 double watermarkVisibility(const WatermarkTiming& timing, double seconds) {
     const bool bounded = timing.end > 0.0;
     // A start of 0 holds every frame from the first, even one stamped a little before it.

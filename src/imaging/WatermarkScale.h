@@ -3,7 +3,7 @@
 // with Video" on, sizes and offsets are read as made for a frame whose
 // shorter side is 1080 pixels and follow the frame's shorter side. The time
 // rule: a watermark shows from its start to its end (an end of 0 means to
-// the last frame), fading in and out over its fade.
+// the last frame, see watermarksEndingAt), fading in and out over its fade.
 //
 // The drawing and placement code only ever sees numbers that these rules
 // have already applied, so the still preview, the movie pass and whatever
@@ -33,6 +33,12 @@ struct WatermarkTiming {
 };
 WatermarkTiming textWatermarkTiming(const EffectSettings& settings);
 WatermarkTiming imageWatermarkTiming(const EffectSettings& settings);
+
+// The settings for a movie `movieSeconds` long (from its first frame): a
+// watermark shown to the end (end 0) with a fade fades out as the movie
+// ends, so its end becomes the movie's length. Unknown lengths (0 or less)
+// and watermarks without a fade keep their numbers.
+EffectSettings watermarksEndingAt(const EffectSettings& settings, double movieSeconds);
 
 // The share of the watermark's opacity that shows at `seconds`: 0 before
 // the start and from a set end on; rising linearly from 0 at the start to 1

@@ -6,6 +6,8 @@
 
 #include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
+#include "imaging/WatermarkScale.h"
+#include "platform/media/MediaAsset.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Log.h"
@@ -45,12 +47,13 @@ fs::path finalPath(const fs::path& lastMovie, const RenderRequest& request) {
 RenderResult finishRender(const fs::path& lastMovie, long long passes, const RenderRequest& request) {
     const fs::path final = finalPath(lastMovie, request);
     // Our own last pass is moved into place; the user's file (no pass ran) is copied.
-    const Status placed = passes > 0 ? moveFileAtomically(lastMovie, final) : copyFileAtomically(lastMovie, final);
+    const Status placed =
+        passes > 0 ? moveFileAtomically(lastMovie, final) : copyFileAtomically(lastMovie, final);
     if (!placed) logLine("Could copy final video: " + placed.error());
     for (long long i = 1; i <= passes; ++i)
-        removeQuietlyIfGone(
-            VideoTools::OutputPath(i, i < passes ? intermediateExtensionFor(request.videoPath) : finalExtension(request),
-                                   request.temporaryDirectory));
+        removeQuietlyIfGone(VideoTools::OutputPath(
+            i, i < passes ? intermediateExtensionFor(request.videoPath) : finalExtension(request),
+            request.temporaryDirectory));
     return placed ? RenderResult::succeeded(final) : RenderResult::failed(placed.error());
 }
 
@@ -92,17 +95,24 @@ fs::path onePassOutput(const RenderRequest& request) {
     return partialNameBeside(request.destination, finalExtension(request));
 }
 
+// The settings as they apply to this movie: a watermark shown to the end
+// with a fade fades out as the movie ends.
+EffectSettings settingsForMovie(const RenderRequest& request) {
+    return watermarksEndingAt(request.settings, MediaAsset::open(request.videoPath).videoSeconds());
+}
+
 // Runs every enabled effect on each frame in one decode and encode.
 RenderResult runOnePass(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
                         const NotificationCenter& notifications) {
-    EffectChain chain(request.settings, request.logo, ChainRules::Movie);
+    EffectChain chain(settingsForMovie(request), request.logo, ChainRules::Movie);
     if (chain.empty() && !sourceNeedsEncoding(request)) return RenderResult::succeeded(request.videoPath);
     const fs::path output = onePassOutput(request);
     RenderResult result = VideoTools::RenderChain(
         request.videoPath, chain, output,
         passEnvironment(request, cancelFlag, notifications, 1, 1, std::chrono::steady_clock::now()));
     // A movie left beside the destination is nobody's once the render failed.
-    if (result.outcome != RenderOutcome::Succeeded && !request.destination.empty()) removeQuietlyIfGone(output);
+    if (result.outcome != RenderOutcome::Succeeded && !request.destination.empty())
+        removeQuietlyIfGone(output);
     return result;
 }
 
@@ -113,6 +123,7 @@ RenderResult runEachEffect(const RenderRequest& request, const std::atomic<bool>
     // Without effects the source is encoded, if at all, in the one pass.
     if (passCount == 0) return runOnePass(request, cancelFlag, notifications);
     const auto renderStart = std::chrono::steady_clock::now();
+    const EffectSettings settings = settingsForMovie(request);
     RenderResult current = RenderResult::succeeded(request.videoPath);
     int counter = 0;
     for (const EffectStep& step : effectSteps()) {
@@ -120,8 +131,9 @@ RenderResult runEachEffect(const RenderRequest& request, const std::atomic<bool>
         ++counter;
         const PassEnvironment environment =
             passEnvironment(request, cancelFlag, notifications, counter, passCount, renderStart);
-        const std::unique_ptr<FrameEffect> effect = step.make(request.settings, request.logo);
-        RenderResult result = VideoTools::RenderPass(counter, current.newVideoPath, step.code, *effect, environment);
+        const std::unique_ptr<FrameEffect> effect = step.make(settings, request.logo);
+        RenderResult result =
+            VideoTools::RenderPass(counter, current.newVideoPath, step.code, *effect, environment);
         if (result.outcome != RenderOutcome::Succeeded) return result;
         dropIntermediate(current.newVideoPath, request);
         current = std::move(result);

@@ -199,7 +199,7 @@ std::vector<ControlSpec> watermarkScaleAndTiming(G group, std::string_view scale
         afterExtras(secondsPair(names[2], names[3], group, "End (s)", numbers[1], texts[1], kLongestTime,
                                 "Seconds from the first frame when it is gone; 0 keeps it to the end.")),
         afterExtras(secondsPair(names[4], names[5], group, "Fade (s)", numbers[2], texts[2], kLongestFade,
-                                "Seconds it takes to fade in after the start, and out before a set end."))};
+                                "Seconds it takes to fade in after the start, and out before the end (the movie's end when End is 0)."))};
 }
 
 std::vector<ControlSpec> buildCatalogue() {

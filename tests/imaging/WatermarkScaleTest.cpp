@@ -193,6 +193,27 @@ TEST(WatermarkTiming, ShowsBetweenStartAndEndAndFadesLinearly) {
     for (double t : {2.0, 4.0, 6.0}) EXPECT_EQ(watermarkVisibility(endBeforeStart, t), 0.0) << t;
 }
 
+// A watermark shown to the end with a fade takes the movie's length as its
+// end; a set end, no fade, an unknown length or a start after the movie
+// keep the numbers.
+TEST(WatermarkTiming, ShownToTheEndItEndsWithTheMovie) {
+    EffectSettings s = defaultEffectSettings();
+    s.stepperTextFade = 1.0f;
+    s.stepperImageEnd = 4.0f;
+    s.stepperImageFade = 1.0f;
+    const EffectSettings ending = watermarksEndingAt(s, 12.5);
+    EXPECT_EQ(ending.stepperTextEnd, 12.5f);
+    EXPECT_EQ(ending.stepperImageEnd, 4.0f) << "a set end stays";
+    EXPECT_DOUBLE_EQ(watermarkVisibility(textWatermarkTiming(ending), 12.0), 0.5);
+
+    EXPECT_EQ(watermarksEndingAt(s, 0.0).stepperTextEnd, 0.0f) << "length unknown";
+    s.stepperTextStart = 20.0f;
+    EXPECT_EQ(watermarksEndingAt(s, 12.5).stepperTextEnd, 0.0f) << "starts after the movie";
+    s.stepperTextStart = 0.0f;
+    s.stepperTextFade = 0.0f;
+    EXPECT_EQ(watermarksEndingAt(s, 12.5).stepperTextEnd, 0.0f) << "no fade, nothing to end";
+}
+
 // A white picture covering a black frame shows its visibility as grey.
 TEST(WatermarkTiming, TheStepsBlendByTheFramesTime) {
     EffectSettings s = defaultEffectSettings();

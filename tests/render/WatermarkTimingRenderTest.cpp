@@ -33,11 +33,12 @@ EffectSettings timedWhiteCover() {
 
 // The movie rendered in `mode`; with a slice, only that slice of it, into
 // `dir` / "slice.mp4".
-fs::path render(PassMode mode, const fs::path& dir, std::optional<MovieSlice> slice = std::nullopt) {
+fs::path render(PassMode mode, const fs::path& dir, std::optional<MovieSlice> slice = std::nullopt,
+                const EffectSettings& settings = timedWhiteCover()) {
     std::atomic<bool> cancel{false};
     test::ProgressLog log;
     std::optional<RenderResult> result;
-    RenderRequest request{timedWhiteCover(), test::solid(160, 90, {255, 255, 255, 255}), lateClockClip(), dir,
+    RenderRequest request{settings, test::solid(160, 90, {255, 255, 255, 255}), lateClockClip(), dir,
                           mode};
     if (slice) request.destination = dir / "slice.mp4";
     request.slice = slice;
@@ -79,6 +80,21 @@ TEST(WatermarkTimingRender, FramesBeforeInsideAndAfterShowTheWatermarkAsTimed) {
     ASSERT_FALSE(half.empty());
     for (const auto& [frame, grey] : framesAndGrey)
         if (frame >= 38) EXPECT_NEAR(greyOfFrame(half, frame, 38), grey, 6) << frame;
+}
+
+// Shown to the end (end 0) with a fade, the watermark fades out as the
+// movie ends: at 2.8 s of a 3 s movie 0.2 s of the half-second fade is left.
+TEST(WatermarkTimingRender, AWatermarkShownToTheEndFadesOutAsTheMovieEnds) {
+    EffectSettings toTheEnd = timedWhiteCover();
+    toTheEnd.stepperImageEnd = 0.0f;
+    const fs::path movie =
+        render(PassMode::One, test::scratchDirectory("watermark-timing-end"), std::nullopt, toTheEnd);
+    ASSERT_FALSE(movie.empty());
+    EXPECT_NEAR(greyOfFrame(movie, 12), 0, 6);
+    EXPECT_NEAR(greyOfFrame(movie, 45), 255, 6);
+    EXPECT_NEAR(greyOfFrame(movie, 62), 255, 6) << "2.48 s: not fading yet";
+    EXPECT_NEAR(greyOfFrame(movie, 70), static_cast<int>(255 * (3.0 - 2.8) / 0.5), 8);
+    EXPECT_LT(greyOfFrame(movie, 74), 40) << "the last frame has all but faded";
 }
 
 }  // namespace

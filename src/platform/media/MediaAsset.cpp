@@ -30,8 +30,10 @@ MediaAsset MediaAsset::open(const std::filesystem::path& path) {
         return asset;
     }
     asset.durationSeconds_ = media::durationSeconds(*input);
-    if (const int video = media::firstVideoStream(*input); video >= 0)
+    if (const int video = media::firstVideoStream(*input); video >= 0) {
         asset.videoTrack_ = media::describeTrack(*input->streams[video]);
+        asset.videoSeconds_ = media::videoSeconds(*input);
+    }
     return asset;
 }
 

@@ -68,12 +68,16 @@ public:
     bool isReadable() const { return openError_.empty(); }
     const std::string& openError() const { return openError_; }
     double durationSeconds() const { return durationSeconds_; }
+    // How long the video runs from its first frame (a container whose clock
+    // starts late counts that in its own duration); 0 without video.
+    double videoSeconds() const { return videoSeconds_; }
     // Absent when the file has no video track.
     const std::optional<VideoTrack>& firstVideoTrack() const { return videoTrack_; }
 
 private:
     std::string openError_;
     double durationSeconds_ = 0.0;
+    double videoSeconds_ = 0.0;
     std::optional<VideoTrack> videoTrack_;
 };
 

@@ -66,6 +66,13 @@ double durationSeconds(const AVFormatContext& input) {
     return static_cast<double>(stream.duration) * av_q2d(stream.time_base);
 }
 
+double videoSeconds(const AVFormatContext& input) {
+    const int video = firstVideoStream(input);
+    if (video < 0 || input.streams[video]->duration == AV_NOPTS_VALUE) return durationSeconds(input);
+    const AVStream& stream = *input.streams[video];
+    return static_cast<double>(stream.duration) * av_q2d(stream.time_base);
+}
+
 VideoDecoder::VideoDecoder() = default;
 VideoDecoder::~VideoDecoder() = default;
 

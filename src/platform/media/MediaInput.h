@@ -29,6 +29,9 @@ int firstVideoStream(const AVFormatContext& input);
 
 VideoTrack describeTrack(const AVStream& stream);
 double durationSeconds(const AVFormatContext& input);
+// How long the first video track runs from its first frame: the stream's
+// own duration where the container keeps one, else the whole file's.
+double videoSeconds(const AVFormatContext& input);
 
 // A decoder for one video stream of an open input. Interlaced pictures (the
 // stream says so, or a frame is marked) come out deinterlaced, one picture
