@@ -78,7 +78,12 @@ void MainWindow::buildMenus() {
     add(file, "OnSaveProfile", tr("Save &Profile"), tr("Ctrl+Alt+S"), &VC::OnSaveProfile);
     add(file, "OnSaveProfileAs", tr("Save Profile &As..."), tr("Ctrl+Alt+Shift+S"), &VC::OnSaveProfileAs);
     file->addSeparator();
-    add(file, "OnAppQuit", tr("&Quit"), tr("Ctrl+Q"), &VC::OnAppQuit);
+    // Quitting closes the window first, which asks about a running batch and
+    // stops a render, so nothing is left half written.
+    connect(addCommand(file, QStringLiteral("OnAppQuit"), tr("&Quit"), QKeySequence(tr("Ctrl+Q"))),
+            &QAction::triggered, this, [this] {
+                if (close()) QApplication::quit();
+            });
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     add(edit, "OnUndo", tr("&Undo"), tr("Ctrl+Z"), &VC::OnUndo);
@@ -191,10 +196,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (controller_->windowShouldClose())
-        event->accept();
-    else
-        event->ignore();
+    if (!controller_->windowShouldClose()) return event->ignore();
+    // The batch window goes with the editor, its renders cancelled.
+    if (batch_) {
+        batch_->cancelAll();
+        batch_->hide();
+    }
+    event->accept();
 }
 
 }  // namespace tintreel

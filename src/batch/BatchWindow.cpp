@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QThread>
@@ -92,6 +93,7 @@ BatchWindow::BatchWindow(std::function<BatchLook()> editorLook, Dialogs& dialogs
         postToThreadOf(this, [this, counts] { finish(counts); });
     };
     showRenderSettings();
+    restoreChoices();
     updateCommands();
     resize(860, 620);
     setMinimumSize(640, 480);
@@ -233,6 +235,32 @@ QWidget* BatchWindow::buildCommands() {
     start_ = button("buttonStartBatch", tr("Start"), tr("Ctrl+Return"), &BatchWindow::start);
     start_->setDefault(true);
     return bar;
+}
+
+// The output folder, name pattern, jobs and rule for existing outputs of the
+// last batch started, remembered between runs.
+namespace {
+const QString kFolderKey = QStringLiteral("batch/outputFolder");
+const QString kPatternKey = QStringLiteral("batch/namePattern");
+const QString kJobsKey = QStringLiteral("batch/jobs");
+const QString kExistingKey = QStringLiteral("batch/whenOutputExists");
+}  // namespace
+
+void BatchWindow::restoreChoices() {
+    const QSettings settings;
+    outputFolder_->setText(settings.value(kFolderKey).toString());
+    namePattern_->setText(settings.value(kPatternKey, namePattern_->text()).toString());
+    jobs_->setValue(settings.value(kJobsKey, jobs_->value()).toInt());
+    existing_->setCurrentIndex(
+        std::clamp(settings.value(kExistingKey, 0).toInt(), 0, existing_->count() - 1));
+}
+
+void BatchWindow::rememberChoices() const {
+    QSettings settings;
+    settings.setValue(kFolderKey, outputFolder_->text());
+    settings.setValue(kPatternKey, namePattern_->text());
+    settings.setValue(kJobsKey, jobs_->value());
+    settings.setValue(kExistingKey, existing_->currentIndex());
 }
 
 void BatchWindow::addInputs(const QStringList& paths) {

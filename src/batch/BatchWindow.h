@@ -82,6 +82,8 @@ private:
     void clearRows();
     void showRenderSettings();
     void updateCommands();
+    void restoreChoices();
+    void rememberChoices() const;
 
     std::optional<BatchLook> lookToApply();
     std::optional<std::vector<PlannedJob>> plannedJobs(const std::vector<std::filesystem::path>& readFiles);

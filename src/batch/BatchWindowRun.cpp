@@ -56,6 +56,7 @@ void BatchWindow::start() {
     if (!jobs) return;
     for (int row = 0; row < table_->rowCount(); ++row) showWaiting(row);
     summary_->clear();
+    rememberChoices();
     running_ = true;
     updateCommands();
     RenderSlots::shared().setLimit(jobs_->value());

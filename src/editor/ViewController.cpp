@@ -1,6 +1,5 @@
 #include "editor/ViewController.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -270,8 +269,6 @@ void ViewController::OnFileNew() {
     ResetInterface();
     Q_EMIT titleChanged(QStringLiteral("Tintreel"));
 }
-
-void ViewController::OnAppQuit() { QApplication::quit(); }
 
 void ViewController::OnHowToAddWatermarkOnVideo() {
     const QUrl url = tutorialUrl();

@@ -135,7 +135,6 @@ public:
 
 public Q_SLOTS:
     void OnFileNew();
-    void OnAppQuit();
     void OnHowToAddWatermarkOnVideo();
     void OnSelectVideo();
     void OnBrowseFrames();

@@ -150,6 +150,14 @@ TEST_F(BatchWindowTest, ABatchAppliesTheProfileToEveryVideoAndSaysHowEachWent) {
     ASSERT_TRUE(runToTheEnd());
     EXPECT_EQ(stateOf(0), "Skipped");
     EXPECT_TRUE(batch->summary().startsWith("0 done, 2 skipped, 1 failed"));
+
+    // The next window starts with this batch's output choices.
+    FakeDialogs otherDialogs;
+    BatchWindow next([] { return BatchLook{}; }, otherDialogs);
+    EXPECT_EQ(next.findChild<QLineEdit*>("textFieldBatchFolder")->text(),
+              QString::fromStdString(outputs.path().string()));
+    EXPECT_EQ(next.findChild<QLineEdit*>("textFieldBatchName")->text(), "{n}_{name}_gray");
+    EXPECT_EQ(next.findChild<QSpinBox*>("spinBatchJobs")->value(), 2);
 }
 
 TEST_F(BatchWindowTest, ABatchThatCannotRunAsItStandsDoesNotStart) {
@@ -230,9 +238,11 @@ TEST_F(BatchWindowTest, TheFileMenuOpensItAndQuittingMidBatchAsksFirst) {
     useOutputFolder();
     child<QPushButton>("buttonStartBatch")->click();
     ASSERT_TRUE(batch->isRunning());
+    window.show();
     dialogs.answers.push_back(false);
-    EXPECT_FALSE(window.close()) << "the user chose to keep the batch";
+    window.command(QStringLiteral("OnAppQuit"))->trigger();
     ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_TRUE(window.isVisible()) << "the user chose to keep the batch";
     EXPECT_TRUE(batch->isRunning());
     batch->cancelAll();
     QSignalSpy finished(batch, &BatchWindow::batchFinished);
