@@ -6,22 +6,32 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/media/MovieTypes.h"
 #include "platform/ui/RenderSettingsDialog.h"
 
 namespace tintreel {
 namespace {
-
-QString nameFilter(const QStringList& extensions) {
-    QStringList patterns;
-    for (const QString& extension : extensions) patterns << "*." + extension;
-    return QStringLiteral("Movies (%1);;All files (*)").arg(patterns.join(' '));
-}
 
 QMessageBox::Icon iconFor(AlertStyle style) {
     return style == AlertStyle::Warning ? QMessageBox::Warning : QMessageBox::Information;
 }
 
 }  // namespace
+
+QString fileTypeFilter(const QStringList& extensions) {
+    QStringList patterns;
+    bool movies = !extensions.isEmpty(), pictures = !extensions.isEmpty();
+    for (const QString& extension : extensions) {
+        patterns << "*." + extension;
+        movies = movies && hasMovieExtension(("file." + extension).toStdString());
+        pictures = pictures && QStringList{"png", "jpg", "jpeg"}.contains(extension.toLower());
+    }
+    const QString kind = movies                                  ? QStringLiteral("Movies")
+                         : pictures                              ? QStringLiteral("Pictures")
+                         : extensions == QStringList{"tintreel"} ? QStringLiteral("Profiles")
+                                                                 : QStringLiteral("Files");
+    return QStringLiteral("%1 (%2);;All files (*)").arg(kind, patterns.join(' '));
+}
 
 void QtDialogs::alert(const QString& text, AlertStyle style) {
     QMessageBox box(iconFor(style), QStringLiteral("Tintreel"), QString(), QMessageBox::Ok, parent_);
@@ -30,7 +40,8 @@ void QtDialogs::alert(const QString& text, AlertStyle style) {
 }
 
 bool QtDialogs::question(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Tintreel"), QString(), QMessageBox::NoButton, parent_);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Tintreel"), QString(), QMessageBox::NoButton,
+                    parent_);
     box.setInformativeText(text);
     QPushButton* yes = box.addButton(QStringLiteral("Yes"), QMessageBox::YesRole);
     box.addButton(QStringLiteral("No"), QMessageBox::NoRole);
@@ -41,13 +52,13 @@ bool QtDialogs::question(const QString& text) {
 
 std::optional<QString> QtDialogs::openFile(const QString& title, const QStringList& extensions,
                                            const QString& folder) {
-    const QString path = QFileDialog::getOpenFileName(parent_, title, folder, nameFilter(extensions));
+    const QString path = QFileDialog::getOpenFileName(parent_, title, folder, fileTypeFilter(extensions));
     if (path.isEmpty()) return std::nullopt;
     return path;
 }
 
 QStringList QtDialogs::openFiles(const QString& title, const QStringList& extensions, const QString& folder) {
-    return QFileDialog::getOpenFileNames(parent_, title, folder, nameFilter(extensions));
+    return QFileDialog::getOpenFileNames(parent_, title, folder, fileTypeFilter(extensions));
 }
 
 std::optional<QString> QtDialogs::chooseFolder(const QString& title, const QString& folder) {
@@ -60,7 +71,7 @@ std::optional<QString> QtDialogs::saveFile(const QString& title, const QString& 
                                            const QStringList& extensions) {
     QFileDialog dialog(parent_, title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(nameFilter(extensions));
+    dialog.setNameFilter(fileTypeFilter(extensions));
     dialog.setDefaultSuffix(extensions.value(0));
     dialog.selectFile(suggestedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
@@ -79,6 +90,8 @@ std::optional<QColor> QtDialogs::chooseColor(const QColor& initial) {
     return color;
 }
 
-void QtDialogs::openUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+void QtDialogs::openUrl(const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}
 
 }  // namespace tintreel

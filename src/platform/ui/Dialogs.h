@@ -47,6 +47,10 @@ public:
     virtual void openUrl(const QUrl& url) = 0;
 };
 
+// The file panels' filter for `extensions` (without dots), named for what
+// they hold: "Movies (*.mp4 *.mov);;All files (*)", or Pictures, Profiles, Files.
+QString fileTypeFilter(const QStringList& extensions);
+
 // The real panels: modal Qt dialogs parented to `parent`.
 class QtDialogs : public Dialogs {
 public:
