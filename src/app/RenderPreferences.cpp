@@ -1,4 +1,5 @@
 #include "app/RenderPreferences.h"
+#include "platform/system/QtText.h"
 
 #include <QSettings>
 #include <algorithm>
@@ -17,9 +18,6 @@ std::string text(const QSettings& preferences, const QString& key) {
     return preferences.value(key).toString().toStdString();
 }
 
-QString name(std::string_view name) {
-    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-}
 }  // namespace
 
 PassMode savedPassMode() {
@@ -42,9 +40,9 @@ RenderSettings savedRenderSettings() {
 
 void saveRenderSettings(const RenderSettings& settings) {
     QSettings preferences;
-    preferences.setValue(kCodecKey, settings.codec ? name(codecName(*settings.codec)) : QString());
-    preferences.setValue(kQualityKey, name(qualityName(settings.quality)));
-    preferences.setValue(kSpeedKey, name(speedName(settings.speed)));
+    preferences.setValue(kCodecKey, settings.codec ? qstring(codecName(*settings.codec)) : QString());
+    preferences.setValue(kQualityKey, qstring(qualityName(settings.quality)));
+    preferences.setValue(kSpeedKey, qstring(speedName(settings.speed)));
     preferences.setValue(kMaxHeightKey, settings.maxHeight);
 }
 

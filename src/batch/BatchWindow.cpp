@@ -24,6 +24,7 @@
 #include <algorithm>
 
 #include "platform/media/MovieTypes.h"
+#include "platform/system/QtText.h"
 #include "platform/ui/Dialogs.h"
 #include "preview/BackgroundTask.h"
 #include "preview/VideoImageView.h"
@@ -52,7 +53,7 @@ QHBoxLayout* leftAligned(QWidget* field) {
 
 // "High", "Balanced": the short names as a label begins.
 QString capitalised(std::string_view name) {
-    QString text = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    QString text = qstring(name);
     if (!text.isEmpty()) text[0] = text[0].toUpper();
     return text;
 }
@@ -206,7 +207,9 @@ QWidget* BatchWindow::buildOutput() {
 
     existing_ = new QComboBox(box);
     existing_->setObjectName(QStringLiteral("comboBatchExisting"));
-    existing_->addItems({tr("Skip the video"), tr("Replace the file"), tr("Count the video as failed")});
+    existing_->addItem(tr("Skip the video"), static_cast<int>(ExistingOutput::Skip));
+    existing_->addItem(tr("Replace the file"), static_cast<int>(ExistingOutput::Replace));
+    existing_->addItem(tr("Count the video as failed"), static_cast<int>(ExistingOutput::Fail));
     existing_->setToolTip(
         tr("What happens to a video whose output file is already there; skipping lets an "
            "interrupted batch go on where it stopped"));
@@ -331,8 +334,8 @@ void BatchWindow::editRenderSettings() {
 }
 
 void BatchWindow::showRenderSettings() {
-    QString text = renderSettings_.codec ? QString::fromLatin1(codecLabel(*renderSettings_.codec).data())
-                                         : tr("Automatic codec");
+    QString text =
+        renderSettings_.codec ? qstring(codecLabel(*renderSettings_.codec)) : tr("Automatic codec");
     text += QStringLiteral(" · ") + capitalised(qualityName(renderSettings_.quality)) + tr(" quality");
     text += QStringLiteral(" · ") + speedText(renderSettings_.speed);
     if (renderSettings_.maxHeight > 0) text += tr(" · at most %1 lines").arg(renderSettings_.maxHeight);

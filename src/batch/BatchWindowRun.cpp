@@ -38,12 +38,6 @@ QString stateText(JobState state) {
     return {};
 }
 
-ExistingOutput existingOutputAt(int index) {
-    constexpr ExistingOutput kChoices[] = {ExistingOutput::Skip, ExistingOutput::Replace,
-                                           ExistingOutput::Fail};
-    return kChoices[std::clamp(index, 0, 2)];
-}
-
 }  // namespace
 
 void BatchWindow::start() {
@@ -61,7 +55,8 @@ void BatchWindow::start() {
     updateCommands();
     RenderSlots::shared().setLimit(jobs_->value());
     queue_.reset();
-    queue_ = std::make_unique<BatchQueue>(*jobs, *look, existingOutputAt(existing_->currentIndex()),
+    queue_ = std::make_unique<BatchQueue>(*jobs, *look,
+                                          static_cast<ExistingOutput>(existing_->currentData().toInt()),
                                           jobs_->value(), listener_);
     queue_->start();
 }
@@ -70,9 +65,11 @@ void BatchWindow::start() {
 // encoding of this window. Nothing, after an alert, when the profile or its
 // picture cannot be read.
 std::optional<BatchLook> BatchWindow::lookToApply() {
-    BatchLook look = editorLook_();
-    look.renderSettings = renderSettings_;
-    if (look_->currentIndex() == 0) return look;
+    if (look_->currentIndex() == 0) {
+        BatchLook look = editorLook_();
+        look.renderSettings = renderSettings_;
+        return look;
+    }
     if (profilePath_.isEmpty()) {
         dialogs_.alert(tr("Choose the profile to apply, or apply the editor's current settings."));
         return std::nullopt;
@@ -82,15 +79,14 @@ std::optional<BatchLook> BatchWindow::lookToApply() {
         dialogs_.alert(QString::fromStdString(*problem));
         return std::nullopt;
     }
-    look.settings = std::get<Profile>(profile).settings;
-    look.logo = Image();
-    const std::string& logoPath = std::get<Profile>(profile).extras.logoPath;
-    if (look.settings.checkImageWatermark == 1 && !logoPath.empty()) {
+    BatchLook look{std::get<Profile>(profile).settings, Image(), renderSettings_};
+    if (const std::optional<fs::path> logoPath = std::get<Profile>(profile).logoToShow()) {
         std::string error;
-        std::optional<Image> picture = loadPicture(logoPath, &error);
+        std::optional<Image> picture = loadPicture(logoPath->string(), &error);
         if (!picture) {
-            dialogs_.alert(tr("The profile's watermark picture %1 could not be read: %2")
-                               .arg(QString::fromStdString(logoPath), QString::fromStdString(error)));
+            dialogs_.alert(
+                tr("The profile's watermark picture %1 could not be read: %2")
+                    .arg(QString::fromStdString(logoPath->string()), QString::fromStdString(error)));
             return std::nullopt;
         }
         look.logo = std::move(*picture);

@@ -60,10 +60,8 @@ private:
                 return JobState::Failed;
             }
         }
-        // A subfolder mirrored from a --recursive INPUT.
-        if (fs::create_directories(job.output.parent_path(), ec); ec) {
-            out.line("tintreel-render: cannot make the folder of " + job.output.string() + ": " +
-                     ec.message());
+        if (const auto problem = makeOutputFolder(job.output)) {
+            out.line("tintreel-render: " + *problem);
             return JobState::Failed;
         }
         CliOptions jobOptions = options_;

@@ -1,6 +1,5 @@
 #include "cli/CliOptions.h"
 
-
 #include "imaging/FontChoice.h"
 #include "imaging/FontFamilies.h"
 #include "platform/media/MovieTypes.h"
@@ -22,7 +21,9 @@ std::optional<Number> parseAtLeast(const std::string& text, Number minimum) {
     return value;
 }
 
-CliExit error(const std::string& message) { return {kExitBadInput, "tintreel-render: " + message}; }
+CliExit error(const std::string& message) {
+    return {kExitBadInput, "tintreel-render: " + message};
+}
 
 // Reads the value that follows option `name`, advancing `i`.
 std::optional<std::string> valueOf(const std::vector<std::string>& args, std::size_t& i) {
@@ -71,23 +72,27 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
     }
     auto value = valueOf(args, i);
     if (!value) return error("option " + arg + " needs a value");
-    if (arg == "-o" || arg == "--output") o.output = *value;
-    else if (arg == "-s" || arg == "--settings") o.settingsFile = *value;
-    else if (arg == "--logo") o.logo = *value;
+    if (arg == "-o" || arg == "--output")
+        o.output = *value;
+    else if (arg == "-s" || arg == "--settings")
+        o.settingsFile = *value;
+    else if (arg == "--logo")
+        o.logo = *value;
     else if (arg == "--passes") {
-        if (*value != "one" && *value != "each") return error("--passes takes one or each, got \"" + *value + "\"");
+        if (*value != "one" && *value != "each")
+            return error("--passes takes one or each, got \"" + *value + "\"");
         o.passes = *value == "one" ? PassMode::One : PassMode::Each;
-    }
-    else if (arg == "--audio-from") o.audioFrom = *value;
+    } else if (arg == "--audio-from")
+        o.audioFrom = *value;
     else if (arg == "--segment") {
         o.segment = SliceNumber::parse(*value);
         if (!o.segment) return error("--segment takes K/N with 1 <= K <= N, got \"" + *value + "\"");
-    }
-    else if (arg == "--progress") {
-        if (*value != "human" && *value != "json") return error("--progress takes human or json, got \"" + *value + "\"");
+    } else if (arg == "--progress") {
+        if (*value != "human" && *value != "json")
+            return error("--progress takes human or json, got \"" + *value + "\"");
         o.progress = *value == "json" ? ProgressFormat::Json : ProgressFormat::Human;
-    }
-    else if (arg == "--list") o.list = *value;
+    } else if (arg == "--list")
+        o.list = *value;
     else if (arg == "-j" || arg == "--jobs" || arg == "--index") {
         const std::optional<int> number = parseAtLeast(*value, 1);
         if (!number) return error(arg + " takes a whole number from 1, got \"" + *value + "\"");
@@ -95,11 +100,12 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
             o.listIndex = number;
         else
             o.jobs = *number;
-    }
-    else if (auto problem = takeRenderOption(arg, *value, o.render)) return *problem;
+    } else if (auto problem = takeRenderOption(arg, *value, o.render))
+        return *problem;
     else if (arg == "--set") {
         const std::size_t equals = value->find('=');
-        if (equals == std::string::npos || equals == 0) return error("--set takes NAME=VALUE, got \"" + *value + "\"");
+        if (equals == std::string::npos || equals == 0)
+            return error("--set takes NAME=VALUE, got \"" + *value + "\"");
         o.assignments.emplace_back(value->substr(0, equals), value->substr(equals + 1));
     }
     return std::nullopt;
@@ -134,14 +140,16 @@ bool isValuedOption(const std::string& arg) {
 
 std::string movieExtensions() {
     std::string list;
-    for (std::string_view extension : kMovieExtensions) list += (list.empty() ? "." : " .") + std::string(extension);
+    for (std::string_view extension : kMovieExtensions)
+        list += (list.empty() ? "." : " .") + std::string(extension);
     return list;
 }
 
 // The slice and join modes take only the options that make sense for them.
 std::optional<CliExit> checkSliceModes(const CliOptions& o) {
     if (o.join && (o.segment || o.still)) return error("--join cannot be combined with --segment or --still");
-    if (o.join && !o.audioFrom) return error("--join needs --audio-from INPUT, the movie the slices come from");
+    if (o.join && !o.audioFrom)
+        return error("--join needs --audio-from INPUT, the movie the slices come from");
     if (!o.join && o.audioFrom) return error("--audio-from is an option of --join");
     if (!o.segment) return std::nullopt;
     if (o.still) return error("--segment cannot be combined with --still");
@@ -175,7 +183,8 @@ std::string usageText() {
            "       tintreel-render --segment K/N -o PART_K.mkv [-y] [-s SETTINGS] [--set NAME=VALUE]... "
            "[--logo IMAGE] INPUT\n"
            "       tintreel-render --join -o OUTPUT [-y] --audio-from INPUT PART_1.mkv ... PART_N.mkv\n"
-           "       tintreel-render -o FOLDER|TEMPLATE [-j N] [--skip-existing|-y] [--recursive] [...] INPUT|FOLDER...\n"
+           "       tintreel-render -o FOLDER|TEMPLATE [-j N] [--skip-existing|-y] [--recursive] [...] "
+           "INPUT|FOLDER...\n"
            "       tintreel-render --list FILE [--index K] -o OUTPUT|FOLDER|TEMPLATE [...]\n"
            "\n"
            "Renders INPUT, a movie with a video track, through the effects the settings enable and writes\n"
@@ -193,9 +202,11 @@ std::string usageText() {
            "  -o, --output PATH      where to write the result; its folder must exist and be writable\n"
            "  -y, --overwrite        replace OUTPUT when it exists (never when it is INPUT itself)\n"
            "  -s, --settings FILE    a settings file saved by the editor (a profile)\n"
-           "      --set NAME=VALUE   one control by its name, e.g. --set checkSepia=1 --set sliderSepiaIntensity=0.8;\n"
+           "      --set NAME=VALUE   one control by its name, e.g. --set checkSepia=1 --set "
+           "sliderSepiaIntensity=0.8;\n"
            "                         later --set wins over the file, which wins over the defaults;\n"
-           "                         the font takes any family, e.g. --set comboTextFontType=\"DejaVu Serif\"\n"
+           "                         the font takes any family, e.g. --set comboTextFontType=\"DejaVu "
+           "Serif\"\n"
            "      --logo IMAGE       the picture of the image watermark (PNG or JPEG)\n"
            "      --passes one|each  one: every effect on each frame in one decode and encode (default);\n"
            "                         each: one whole pass over the movie per effect\n"
@@ -209,14 +220,19 @@ std::string usageText() {
            "      --still [SECONDS]  write a still preview instead of a movie\n"
            "      --segment K/N      render only the K-th of N equal slices of INPUT's duration, without\n"
            "                         audio, into OUTPUT.mkv (for spreading one movie over several workers)\n"
-           "      --join             write OUTPUT from the slices given instead of INPUT, without encoding again\n"
+           "      --join             write OUTPUT from the slices given instead of INPUT, without encoding "
+           "again\n"
            "      --audio-from INPUT with --join: the movie the slices come from; its audio is copied\n"
            "\n"
-           "Many inputs: an INPUT folder gives the movies directly in it (--recursive: and in its subfolders,\n"
-           "mirrored under an OUTPUT folder). OUTPUT is then an existing folder (each output keeps its input's\n"
-           "name and container, or .mp4) or a template with {name} {ext} {dir} {n}, e.g. 'out/{name}_look.mp4'.\n"
+           "Many inputs: an INPUT folder gives the movies directly in it (--recursive: and in its "
+           "subfolders,\n"
+           "mirrored under an OUTPUT folder). OUTPUT is then an existing folder (each output keeps its "
+           "input's\n"
+           "name and container, or .mp4) or a template with {name} {ext} {dir} {n}, e.g. "
+           "'out/{name}_look.mp4'.\n"
            "  -j, --jobs N           render N inputs at once (default 1)\n"
-           "      --skip-existing    leave an existing output alone and count it as skipped (resumes a batch)\n"
+           "      --skip-existing    leave an existing output alone and count it as skipped (resumes a "
+           "batch)\n"
            "      --recursive        descend into the subfolders of INPUT folders\n"
            "      --list FILE        the inputs are the lines of FILE; --index K takes only line K (from 1)\n"
            "      --progress json    standard error carries only JSON objects, one per line\n"
@@ -234,7 +250,8 @@ std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "-h" || arg == "--help") return CliExit{kExitSuccess, usageText()};
-        if (arg == "--version") return CliExit{kExitSuccess, std::string("tintreel-render ") + TINTREEL_VERSION};
+        if (arg == "--version")
+            return CliExit{kExitSuccess, std::string("tintreel-render ") + TINTREEL_VERSION};
         if (bool* flag = switchOf(arg, options)) {
             *flag = true;
             continue;
@@ -262,20 +279,17 @@ std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string
 }
 
 std::variant<Look, std::string> resolveLook(const CliOptions& options) {
-    Look look{defaultEffectSettings(), options.logo, std::nullopt};
-    RecordExtras extras;
+    Profile profile{defaultEffectSettings(), {}};
     if (options.settingsFile) {
-        auto profile = readProfileFile(*options.settingsFile, look.settings);
-        if (auto* problem = std::get_if<std::string>(&profile)) return *problem;
-        look.settings = std::move(std::get<Profile>(profile).settings);
-        extras = std::move(std::get<Profile>(profile).extras);
+        auto read = readProfileFile(*options.settingsFile, profile.settings);
+        if (auto* problem = std::get_if<std::string>(&read)) return *problem;
+        profile = std::move(std::get<Profile>(read));
     }
     for (const auto& [name, value] : options.assignments)
-        if (auto problem = assignNamedSetting(look.settings, name, value)) return "--set " + name + ": " + *problem;
-    // The profile's picture is what its watermark shows; a run without the
-    // watermark does not need it.
-    if (!look.logo && !extras.logoPath.empty() && look.settings.checkImageWatermark == 1)
-        look.logo = extras.logoPath;
+        if (auto problem = assignNamedSetting(profile.settings, name, value))
+            return "--set " + name + ": " + *problem;
+    // --logo wins over the profile's picture.
+    Look look{profile.settings, options.logo ? options.logo : profile.logoToShow(), std::nullopt};
     if (look.settings.checkTextWatermark == 1)
         look.fontNote = fontSubstitutionNote(
             chosenFontFamily(look.settings.comboTextFontType, look.settings.textFontFamily));

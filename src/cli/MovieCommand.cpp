@@ -30,9 +30,7 @@ int refuse(const fs::path& input, const std::string& why, JobOutput& out) {
 // kExitSuccess when INPUT has a movie extension and is a readable movie with a video track.
 int checkMovieInput(const fs::path& input, JobOutput& out) {
     if (!hasMovieExtension(input)) return refuse(input, "not a movie (see --help for the extensions)", out);
-    const MediaAsset asset = MediaAsset::open(input);
-    if (!asset.isReadable()) return refuse(input, asset.openError(), out);
-    if (!asset.firstVideoTrack()) return refuse(input, "no video track", out);
+    if (const auto problem = MediaAsset::open(input).videoProblem()) return refuse(input, *problem, out);
     return kExitSuccess;
 }
 

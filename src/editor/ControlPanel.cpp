@@ -14,6 +14,7 @@
 
 #include "editor/FontPopUp.h"
 #include "editor/Outlets.h"
+#include "platform/system/QtText.h"
 #include "platform/ui/ColorWell.h"
 #include "platform/ui/FloatSlider.h"
 #include "platform/ui/SliderValueField.h"
@@ -23,10 +24,6 @@
 
 namespace tintreel {
 namespace {
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 constexpr std::array<std::pair<SettingsTab, std::string_view>, 5> kTabTitles{{
     {SettingsTab::Adjustments, "Adjustments"},
@@ -40,7 +37,7 @@ constexpr std::array<std::pair<SettingsTab, std::string_view>, 5> kTabTitles{{
 QCheckBox* makeCheck(Outlets& outlets, const ControlSpec& control) {
     // "&&" shows a literal ampersand rather than marking a keyboard mnemonic.
     auto* check =
-        outlets.add(new QCheckBox(qs(control.label).replace('&', QStringLiteral("&&"))), control.outlet);
+        outlets.add(new QCheckBox(qstring(control.label).replace('&', QStringLiteral("&&"))), control.outlet);
     check->setProperty("role", "caption");
     return check;
 }
@@ -65,8 +62,9 @@ QWidget* makeSliderRow(Outlets& outlets, const ControlSpec& control) {
     slider->setFloatRange(control.minimum, control.maximum);
     slider->setDefaultValue(control.defaultValue);
     const SliderDisplay& display = control.display;
-    auto* field = outlets.add(new SliderValueField(slider, display.scale, qs(display.unit), display.decimals),
-                              sliderFieldName(control.outlet));
+    auto* field =
+        outlets.add(new SliderValueField(slider, display.scale, qstring(display.unit), display.decimals),
+                    sliderFieldName(control.outlet));
     field->setFixedWidth(72);
     auto* box = new QWidget;
     auto* row = new QHBoxLayout(box);
@@ -119,13 +117,13 @@ QWidget* makeValueWidget(Outlets& outlets, Dialogs& dialogs, const ControlSpec& 
             return outlets.add(new ColorWell(dialogs), control.outlet);
         case ControlKind::PopUp: {
             auto* combo = outlets.add(new QComboBox, control.outlet);
-            for (std::string_view item : control.items) combo->addItem(qs(item));
+            for (std::string_view item : control.items) combo->addItem(qstring(item));
             return combo;
         }
         case ControlKind::FontPopUp:
             return makeFontChoice(outlets, control);
         case ControlKind::Button:
-            return outlets.add(new QPushButton(qs(control.label)), control.outlet);
+            return outlets.add(new QPushButton(qstring(control.label)), control.outlet);
         case ControlKind::Check:
             return makeCheck(outlets, control);
         case ControlKind::MatrixCell:
@@ -197,7 +195,7 @@ QWidget* makeGroup(Outlets& outlets, Dialogs& dialogs, const GroupSpec& group) {
             continue;
         // Check boxes and push buttons carry their own caption.
         if (control.kind != ControlKind::Check && control.kind != ControlKind::Button)
-            grid->addWidget(new QLabel(qs(control.label)), row, 0);
+            grid->addWidget(new QLabel(qstring(control.label)), row, 0);
         grid->addWidget(makeValueWidget(outlets, dialogs, control), row, 1);
         ++row;
     }
@@ -237,7 +235,8 @@ void addToolTips(Outlets& outlets) {
 
 QTabWidget* buildSettingsTabs(Outlets& outlets, Dialogs& dialogs, QWidget* parent) {
     auto* tabs = outlets.add(new QTabWidget(parent), "tabView");
-    for (const auto& [tab, title] : kTabTitles) tabs->addTab(makeTabPage(outlets, dialogs, tab), qs(title));
+    for (const auto& [tab, title] : kTabTitles)
+        tabs->addTab(makeTabPage(outlets, dialogs, tab), qstring(title));
     addToolTips(outlets);
     return tabs;
 }

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/system/QtText.h"
+
 namespace tintreel {
 
 class Outlets {
@@ -17,13 +19,13 @@ public:
     // Registers `widget` under its objectName.
     template <typename W>
     W* add(W* widget, std::string_view name) {
-        widget->setObjectName(qName(name));
+        widget->setObjectName(qstring(name));
         widgets_.insert(widget->objectName(), widget);
         return widget;
     }
 
     // The outlet, or null when there is none of that name.
-    QWidget* find(std::string_view name) const { return widgets_.value(qName(name)); }
+    QWidget* find(std::string_view name) const { return widgets_.value(qstring(name)); }
 
     // The outlet as its widget type. A name that is missing or of another
     // type is a fault of the program, not of its input: it ends the process
@@ -40,15 +42,12 @@ public:
     QList<QWidget*> all() const { return widgets_.values(); }
 
 private:
-    static QString qName(std::string_view name) {
-        return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-    }
-
     [[noreturn]] static void fail(std::string_view name, const char* wanted, const QWidget* found) {
-        const QString message = found ? QStringLiteral("Outlets: \"%1\" is a %2, not a %3")
-                                            .arg(qName(name), found->metaObject()->className(), wanted)
-                                      : QStringLiteral("Outlets: no control named \"%1\" (wanted a %2)")
-                                            .arg(qName(name), wanted);
+        const QString message =
+            found
+                ? QStringLiteral("Outlets: \"%1\" is a %2, not a %3")
+                      .arg(qstring(name), found->metaObject()->className(), wanted)
+                : QStringLiteral("Outlets: no control named \"%1\" (wanted a %2)").arg(qstring(name), wanted);
         qFatal("%s", qPrintable(message));
         std::abort();  // qFatal has already ended the process; this tells the compiler so
     }

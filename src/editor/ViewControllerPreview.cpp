@@ -10,6 +10,7 @@
 #include "editor/ViewController.h"
 #include "imaging/ImageTools.h"
 #include "imaging/WatermarkScale.h"
+#include "platform/filters/Picture.h"
 #include "platform/filters/QtImage.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
@@ -64,8 +65,8 @@ void ViewController::LoadVideo(const QString& path) {
     runInBackground(
         pool_, this,
         [file = path.toStdString()] {
-            return LoadedVideo{FrameImageAtTime(file, 0.0), movieDisplayShape(file),
-                               MediaAsset::open(file).videoSeconds()};
+            const MediaAsset movie = MediaAsset::open(file);
+            return LoadedVideo{FrameImageAtTime(file, 0.0), movieDisplayShape(movie), movie.videoSeconds()};
         },
         [this, path, generation](LoadedVideo loaded) {
             if (generation == loadGeneration_) finishLoad(path, std::move(loaded));
@@ -174,7 +175,8 @@ void ViewController::finishRefresh(QImage result) {
 }
 
 void ViewController::OnSelectImage() {
-    const std::optional<QString> path = dialogs_.openFile(tr("Choose Picture"), {"png", "jpg", "jpeg"});
+    const std::optional<QString> path =
+        dialogs_.openFile(tr("Choose Picture"), extensionList(kPictureExtensions));
     if (!path || path->isEmpty()) return;
     if (!loadLogo(*path)) return dialogs_.alert(QStringLiteral("The image could not be loaded."));
     refreshIf(groupCheckState(GroupId::ImageWatermark));

@@ -6,18 +6,11 @@
 #include <algorithm>
 
 #include "imaging/FontFamilies.h"
+#include "platform/system/QtText.h"
 
 namespace tintreel {
-namespace {
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
-
 QFont watermarkFont(std::string_view family, double pointSize) {
-    QFont font(qs(family));
+    QFont font(qstring(family));
     font.setPointSizeF(pointSize);
     return font;
 }
@@ -28,7 +21,8 @@ std::string drawnFontFamily(std::string_view family) {
 }
 
 bool isFontInstalled(std::string_view family) {
-    return !family.empty() && qs(drawnFontFamily(family)).compare(qs(family), Qt::CaseInsensitive) == 0;
+    return !family.empty() &&
+           qstring(drawnFontFamily(family)).compare(qstring(family), Qt::CaseInsensitive) == 0;
 }
 
 std::vector<std::string> installedFontFamilies() {

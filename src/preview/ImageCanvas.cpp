@@ -7,13 +7,19 @@
 namespace tintreel {
 
 QSize movieDisplayShape(const std::filesystem::path& movie) {
-    const std::optional<VideoTrack> track = MediaAsset::open(movie).firstVideoTrack();
+    return movieDisplayShape(MediaAsset::open(movie));
+}
+
+QSize movieDisplayShape(const MediaAsset& movie) {
+    const std::optional<VideoTrack>& track = movie.firstVideoTrack();
     if (!track) return {};
     const DisplaySize shown = displaySize(uprightOrientation(*track));
     return {shown.width, shown.height};
 }
 
-ImageCanvas::ImageCanvas(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+ImageCanvas::ImageCanvas(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void ImageCanvas::setImage(QImage image) {
     image_ = std::move(image);

@@ -20,9 +20,13 @@ class QPainter;
 
 namespace tintreel {
 
+class MediaAsset;
+
 // The shape a player shows `movie`'s first video track with, upright (see
 // displaySize in MediaAsset.h); empty when the file has no video track.
 QSize movieDisplayShape(const std::filesystem::path& movie);
+// The same, of a movie already opened.
+QSize movieDisplayShape(const MediaAsset& movie);
 
 class ImageCanvas : public QWidget {
     Q_OBJECT

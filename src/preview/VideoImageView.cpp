@@ -14,11 +14,7 @@
 
 namespace tintreel {
 
-const QStringList VideoImageView::acceptedTypes = [] {
-    QStringList types;
-    for (std::string_view extension : kMovieExtensions) types << QString::fromLatin1(extension.data(), extension.size());
-    return types;
-}();
+const QStringList VideoImageView::acceptedTypes = extensionList(kMovieExtensions);
 
 VideoImageView::VideoImageView(QWidget* parent) : ImageCanvas(parent) {
     setAcceptDrops(true);

@@ -83,6 +83,13 @@ std::optional<std::string> folderProblem(const fs::path& output) {
     return std::nullopt;
 }
 
+std::optional<std::string> makeOutputFolder(const fs::path& output) {
+    std::error_code ec;
+    if (fs::create_directories(output.parent_path(), ec); ec)
+        return "cannot make the folder of " + output.string() + ": " + ec.message();
+    return std::nullopt;
+}
+
 std::optional<std::string> readConflict(const fs::path& output, const std::vector<fs::path>& read) {
     for (const fs::path& file : read)
         if (sameFile(output, file))

@@ -68,6 +68,11 @@ std::optional<std::string> readConflict(const std::filesystem::path& output,
 // When the folder `output` goes in is missing or not writable.
 std::optional<std::string> folderProblem(const std::filesystem::path& output);
 
+// Makes the folder a job's output goes in (a subfolder mirrored from a
+// folder searched with its subfolders); the line saying why it cannot be
+// made, or nothing.
+std::optional<std::string> makeOutputFolder(const std::filesystem::path& output);
+
 // The checks of every job's output against the others and the files read.
 class BatchOutputChecks {
 public:

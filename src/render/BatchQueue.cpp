@@ -65,14 +65,12 @@ JobState BatchQueue::runJob(std::size_t index, std::string& message) {
                                                     : job.output.string() + " already exists";
         return existing_ == ExistingOutput::Skip ? JobState::Skipped : JobState::Failed;
     }
-    // A subfolder mirrored from a folder searched with its subfolders.
-    if (fs::create_directories(job.output.parent_path(), ec); ec) {
-        message = "cannot make the folder of " + job.output.string() + ": " + ec.message();
+    if (auto problem = makeOutputFolder(job.output)) {
+        message = std::move(*problem);
         return JobState::Failed;
     }
-    const MediaAsset asset = MediaAsset::open(job.input);
-    if (!asset.isReadable() || !asset.firstVideoTrack()) {
-        message = asset.isReadable() ? "no video track" : asset.openError();
+    if (auto problem = MediaAsset::open(job.input).videoProblem()) {
+        message = std::move(*problem);
         return JobState::Failed;
     }
     std::optional<RenderSlots::Slot> slot = slots_.tryAcquire();

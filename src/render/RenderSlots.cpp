@@ -33,7 +33,7 @@ int RenderSlots::inUse() const {
 
 std::optional<RenderSlots::Slot> RenderSlots::tryAcquire() {
     const std::lock_guard lock(mutex_);
-    if (nextTicket_ != nextServed_ || inUse_ >= limit_) return std::nullopt;
+    if (!mayTake(nextTicket_)) return std::nullopt;
     ++nextTicket_, ++inUse_;
     advanceTurn();
     return Slot(this);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "platform/system/QtText.h"
 #include "settings/ControlCatalogue.h"
 #include "settings/SettingsRecord.h"
 #include "settings/WholeNumber.h"
@@ -12,9 +13,12 @@
 namespace tintreel {
 namespace {
 
-std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
 
-std::optional<std::string> assignNumber(const ControlSpec& control, EffectSettings& s, std::string_view value) {
+std::optional<std::string> assignNumber(const ControlSpec& control, EffectSettings& s,
+                                        std::string_view value) {
     const auto number = parseWholeNumber<float>(value);
     if (!number || std::isnan(*number)) return quoted(value) + " is not a number";
     if (*number < control.minimum || *number > control.maximum) {
@@ -27,7 +31,8 @@ std::optional<std::string> assignNumber(const ControlSpec& control, EffectSettin
     return std::nullopt;
 }
 
-std::optional<std::string> assignIndex(const ControlSpec& control, EffectSettings& s, std::string_view value) {
+std::optional<std::string> assignIndex(const ControlSpec& control, EffectSettings& s,
+                                       std::string_view value) {
     for (std::size_t i = 0; i < control.items.size(); ++i) {
         if (control.items[i] == value) {
             s.*control.state = static_cast<int>(i);
@@ -36,14 +41,15 @@ std::optional<std::string> assignIndex(const ControlSpec& control, EffectSetting
     }
     const auto index = parseWholeNumber<int>(value);
     if (!index || *index < control.minimum || *index > control.maximum)
-        return quoted(value) + (control.kind == ControlKind::Check ? " is not 0 or 1" : " is not one of the choices");
+        return quoted(value) +
+               (control.kind == ControlKind::Check ? " is not 0 or 1" : " is not one of the choices");
     s.*control.state = *index;
     return std::nullopt;
 }
 
 std::optional<RgbColor> parseColor(std::string_view value) {
     if (value.starts_with('#')) {
-        const QColor color(QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+        const QColor color(qstring(value));
         if (!color.isValid()) return std::nullopt;
         return RgbColor{color.redF(), color.greenF(), color.blueF(), 1.0};
     }
@@ -86,24 +92,30 @@ std::optional<std::string> assignFont(const ControlSpec& control, EffectSettings
 
 }  // namespace
 
-std::optional<std::string> assignNamedSetting(EffectSettings& s, std::string_view name, std::string_view value) {
+std::optional<std::string> assignNamedSetting(EffectSettings& s, std::string_view name,
+                                              std::string_view value) {
     const ControlSpec* control = findControl(name);
     if (!control) return "unknown setting " + quoted(name);
     switch (control->kind) {
         case ControlKind::Slider:
         case ControlKind::Pair:
-        case ControlKind::MatrixCell: return assignNumber(*control, s, value);
+        case ControlKind::MatrixCell:
+            return assignNumber(*control, s, value);
         case ControlKind::Check:
-        case ControlKind::PopUp: return assignIndex(*control, s, value);
-        case ControlKind::FontPopUp: return assignFont(*control, s, value);
-        case ControlKind::Text: return assignText(*control, s, value);
+        case ControlKind::PopUp:
+            return assignIndex(*control, s, value);
+        case ControlKind::FontPopUp:
+            return assignFont(*control, s, value);
+        case ControlKind::Text:
+            return assignText(*control, s, value);
         case ControlKind::ColorWell: {
             const auto color = parseColor(value);
             if (!color) return quoted(value) + " is not a colour (#rrggbb or r,g,b in 0..1)";
             s.*control->color = *color;
             return std::nullopt;
         }
-        case ControlKind::Button: break;
+        case ControlKind::Button:
+            break;
     }
     return quoted(name) + " holds no value";
 }

@@ -7,6 +7,7 @@
 // Pure function of the file; any thread.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -18,6 +19,13 @@ namespace tintreel {
 struct Profile {
     EffectSettings settings;
     RecordExtras extras;
+
+    // The picture its image watermark shows: the saved path when the
+    // watermark is on (a look without it does not need the picture).
+    std::optional<std::filesystem::path> logoToShow() const {
+        if (settings.checkImageWatermark != 1 || extras.logoPath.empty()) return std::nullopt;
+        return extras.logoPath;
+    }
 };
 
 // The profile at `path` read over `base`, or one line saying why it cannot

@@ -5,12 +5,17 @@
 // Pure functions; callable from any thread (Qt's image readers and writers
 // are reentrant).
 
+#include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/filters/Image.h"
 
 namespace tintreel {
+
+// The extensions of the picture files offered for the image watermark.
+inline constexpr std::array<std::string_view, 3> kPictureExtensions{"png", "jpg", "jpeg"};
 
 // The picture in the file, or nothing when it cannot be read as a picture;
 // `error` (when given) then receives the reader's description.

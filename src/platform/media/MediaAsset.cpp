@@ -22,6 +22,12 @@ DisplaySize displaySize(const Orientation& upright) {
     return {static_cast<int>(std::max(1LL, stretched)), upright.height};
 }
 
+std::optional<std::string> MediaAsset::videoProblem() const {
+    if (!isReadable()) return openError_;
+    if (!videoTrack_) return std::string("no video track");
+    return std::nullopt;
+}
+
 MediaAsset MediaAsset::open(const std::filesystem::path& path) {
     MediaAsset asset;
     media::InputContextPtr input;

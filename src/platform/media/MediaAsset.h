@@ -73,6 +73,9 @@ public:
     double videoSeconds() const { return videoSeconds_; }
     // Absent when the file has no video track.
     const std::optional<VideoTrack>& firstVideoTrack() const { return videoTrack_; }
+    // Why the file cannot be rendered (it cannot be read, or has no video
+    // track), or nothing.
+    std::optional<std::string> videoProblem() const;
 
 private:
     std::string openError_;

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/filters/Picture.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/ui/RenderSettingsDialog.h"
 
@@ -24,7 +25,7 @@ QString fileTypeFilter(const QStringList& extensions) {
     for (const QString& extension : extensions) {
         patterns << "*." + extension;
         movies = movies && hasMovieExtension(("file." + extension).toStdString());
-        pictures = pictures && QStringList{"png", "jpg", "jpeg"}.contains(extension.toLower());
+        pictures = pictures && extensionList(kPictureExtensions).contains(extension.toLower());
     }
     const QString kind = movies                                  ? QStringLiteral("Movies")
                          : pictures                              ? QStringLiteral("Pictures")

@@ -11,8 +11,10 @@
 #include <QStringList>
 #include <QUrl>
 #include <optional>
+#include <string_view>
 
 #include "platform/media/RenderSettings.h"
+#include "platform/system/QtText.h"
 
 class QWidget;
 
@@ -47,6 +49,14 @@ public:
     virtual void openUrl(const QUrl& url) = 0;
 };
 
+// `extensions` as the file panels take them.
+template <typename Extensions>
+QStringList extensionList(const Extensions& extensions) {
+    QStringList list;
+    for (std::string_view extension : extensions) list << qstring(extension);
+    return list;
+}
+
 // The file panels' filter for `extensions` (without dots), named for what
 // they hold: "Movies (*.mp4 *.mov);;All files (*)", or Pictures, Profiles, Files.
 QString fileTypeFilter(const QStringList& extensions);
@@ -60,7 +70,8 @@ public:
     bool question(const QString& text) override;
     std::optional<QString> openFile(const QString& title, const QStringList& extensions,
                                     const QString& folder) override;
-    QStringList openFiles(const QString& title, const QStringList& extensions, const QString& folder) override;
+    QStringList openFiles(const QString& title, const QStringList& extensions,
+                          const QString& folder) override;
     std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;
     std::optional<QString> saveFile(const QString& title, const QString& suggestedName,
                                     const QStringList& extensions) override;
