@@ -1,6 +1,7 @@
 #include "imaging/WatermarkScale.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace tintreel {
 
@@ -11,19 +12,15 @@ double watermarkScaleFactor(bool scaleWithVideo, int width, int height) {
 
 EffectSettings watermarksForFrame(const EffectSettings& settings, int width, int height) {
     EffectSettings scaled = settings;
-    const auto scale = [](float& value, double factor) { value = static_cast<float>(value * factor); };
-    if (settings.checkTextScaleWithVideo != 0) {
-        const double factor = watermarkScaleFactor(true, width, height);
-        for (float* value :
-             {&scaled.stepperTextFontSize, &scaled.stepperTextXOffset, &scaled.stepperTextYOffset})
-            scale(*value, factor);
-    }
-    if (settings.checkImageScaleWithVideo != 0) {
-        const double factor = watermarkScaleFactor(true, width, height);
-        for (float* value :
-             {&scaled.stepperImageScale, &scaled.stepperImageXOffset, &scaled.stepperImageYOffset})
-            scale(*value, factor);
-    }
+    const double factor = watermarkScaleFactor(true, width, height);
+    const auto scaleWhenOn = [factor](int scaleWithVideo, std::initializer_list<float*> values) {
+        if (scaleWithVideo == 0) return;
+        for (float* value : values) *value = static_cast<float>(*value * factor);
+    };
+    scaleWhenOn(settings.checkTextScaleWithVideo,
+                {&scaled.stepperTextFontSize, &scaled.stepperTextXOffset, &scaled.stepperTextYOffset});
+    scaleWhenOn(settings.checkImageScaleWithVideo,
+                {&scaled.stepperImageScale, &scaled.stepperImageXOffset, &scaled.stepperImageYOffset});
     return scaled;
 }
 
