@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets with clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer on, in build-fuzz/) and runs each for a bounded
 # time from a seed corpus: the committed settings texts in fuzz/seeds/, and
-# tiny movies made here by ffmpeg. A crash, a sanitizer report, a leak or an
+# tiny movies made here by ffmpeg plus the small inputs in fuzz/seeds/movie
+# that once found a fault, so they are tried again first. A crash, a sanitizer report, a leak or an
 # input that takes too long fails the run; the input that did it is kept in
 # build-fuzz/findings/. Prints each target's number of executions.
 #
@@ -39,6 +40,7 @@ make_movie h263.3gp -f lavfi -i testsrc2=s=128x96:r=10:d=0.2 -c:v h263 -q:v 31
 make_movie mpeg4.3g2 -f lavfi -i testsrc2=s=16x16:r=10:d=0.2 -c:v mpeg4 -q:v 31
 make_movie rotated.mov -f lavfi -i testsrc2=s=16x32:r=10:d=0.2 -c:v libx264 -preset ultrafast \
   -pix_fmt yuv420p -metadata:s:v:0 rotate=90
+cp "$root"/fuzz/seeds/movie/* "$work/movie-seeds/"
 
 # One target: writable corpus first, then the seeds. Reports go to the log;
 # the fuzzed code's own chatter on standard output is closed.

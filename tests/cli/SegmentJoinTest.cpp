@@ -148,6 +148,29 @@ TEST_F(SegmentJoin, FrequentKeyFramesOddRatesAndLateStartsJoinExactly) {
     }
 }
 
+// Subtitles, chapters and the movie's metadata come once from the source,
+// as a whole render carries them.
+TEST_F(SegmentJoin, SubtitlesChaptersAndMetadataJoinAsInAWholeRender) {
+    const fs::path source = test::clipWithExtras("mp4", "aac", "mov_text");
+    ASSERT_FALSE(source.empty());
+    const fs::path whole = dir_ / "whole.mp4";
+    const fs::path joined = dir_ / "joined.mp4";
+    ASSERT_EQ(run(kLook + QStringList{"-o", q(whole), q(source)}).status, 0);
+    const test::CliRun joining = run({"--join", "-o", q(joined), "--audio-from", q(source),
+                                      q(renderSlice(1, 2, source)), q(renderSlice(2, 2, source))});
+    ASSERT_EQ(joining.status, 0) << joining.errors;
+
+    const std::string subtitles = "-select_streams s -show_entries packet=pts_time,duration_time,size";
+    const std::string chapters = "-show_entries chapter=start_time,end_time:chapter_tags=title";
+    const std::string movieTags = "-show_entries format_tags=title,creation_time";
+    EXPECT_NE(probe(whole, subtitles).find("0.200000"), std::string::npos) << "the first cue";
+    EXPECT_NE(probe(whole, chapters).find("Ending"), std::string::npos);
+    EXPECT_NE(probe(whole, movieTags).find("Clip title"), std::string::npos);
+    for (const std::string& facts : {subtitles, chapters, movieTags})
+        EXPECT_EQ(probe(joined, facts), probe(whole, facts)) << facts;
+    EXPECT_EQ(frameTimes(joined), frameTimes(whole));
+}
+
 TEST_F(SegmentJoin, SlicesWithoutEffectsAreStillCutAndEncoded) {
     const fs::path part = dir_ / "plain.mkv";
     const test::CliRun slicing = run({"--segment", "2/2", "-o", q(part), q(source_)});

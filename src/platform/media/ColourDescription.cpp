@@ -1,5 +1,7 @@
 #include "platform/media/ColourDescription.h"
 
+#include <cstring>
+
 extern "C" {
 #include <libavutil/pixdesc.h>
 }
@@ -45,6 +47,29 @@ bool isHighDynamicRange(AVColorTransferCharacteristic transfer) {
     return transfer == AVCOL_TRC_SMPTE2084 || transfer == AVCOL_TRC_ARIB_STD_B67;
 }
 
+// A tag as the decoder stored it. Decoders copy a stream's colour fields
+// without checking them, so a damaged file can leave a number that is none
+// of the enum's values; reading it as the enum would be undefined. The raw
+// number is read instead, and one that FFmpeg has no name for counts as unspecified.
+template <typename Tag>
+Tag knownTag(const Tag& stored, int count, const char* (*name)(Tag), Tag unspecified) {
+    static_assert(sizeof(Tag) == sizeof(int));
+    int raw = 0;
+    std::memcpy(&raw, &stored, sizeof raw);
+    if (raw < 0 || raw >= count) return unspecified;
+    const auto tag = static_cast<Tag>(raw);
+    return name(tag) ? tag : unspecified;
+}
+
+ColourDescription knownTags(const AVColorSpace& matrix, const AVColorPrimaries& primaries,
+                            const AVColorTransferCharacteristic& transfer, const AVColorRange& range,
+                            int format) {
+    return {knownTag(matrix, AVCOL_SPC_NB, av_color_space_name, AVCOL_SPC_UNSPECIFIED),
+            knownTag(primaries, AVCOL_PRI_NB, av_color_primaries_name, AVCOL_PRI_UNSPECIFIED),
+            knownTag(transfer, AVCOL_TRC_NB, av_color_transfer_name, AVCOL_TRC_UNSPECIFIED),
+            rangeOf(knownTag(range, AVCOL_RANGE_NB, av_color_range_name, AVCOL_RANGE_UNSPECIFIED), format)};
+}
+
 }  // namespace
 
 bool isHighDefinitionSize(int width, int height) {
@@ -52,13 +77,13 @@ bool isHighDefinitionSize(int width, int height) {
 }
 
 ColourDescription ColourDescription::of(const AVCodecParameters& parameters) {
-    return {parameters.color_space, parameters.color_primaries, parameters.color_trc,
-            rangeOf(parameters.color_range, parameters.format)};
+    return knownTags(parameters.color_space, parameters.color_primaries, parameters.color_trc,
+                     parameters.color_range, parameters.format);
 }
 
 ColourDescription ColourDescription::of(const AVFrame& frame) {
-    return {frame.colorspace, frame.color_primaries, frame.color_trc,
-            rangeOf(frame.color_range, frame.format)};
+    return knownTags(frame.colorspace, frame.color_primaries, frame.color_trc, frame.color_range,
+                     frame.format);
 }
 
 ColourDescription ColourDescription::completed(int width, int height) const {
@@ -99,8 +124,9 @@ bool useForEncoding(SwsContext& scaler, const ColourDescription& colour) {
 std::optional<std::string> eightBitNotice(const AVCodecParameters& parameters) {
     const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(parameters.format));
     const int bits = format ? format->comp[0].depth : 8;
-    if (isHighDynamicRange(parameters.color_trc))
-        return "The source is HDR (" + std::string(av_color_transfer_name(parameters.color_trc)) + ", " +
+    const AVColorTransferCharacteristic transfer = ColourDescription::of(parameters).transfer;
+    if (isHighDynamicRange(transfer))
+        return "The source is HDR (" + std::string(av_color_transfer_name(transfer)) + ", " +
                std::to_string(bits) + " bits): rendered at 8 bits without tone mapping, its colour tags kept";
     if (bits > 8) return "The source has " + std::to_string(bits) + " bits per sample: rendered at 8 bits";
     return std::nullopt;

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "platform/media/AudioTracks.h"
+#include "platform/media/CarriedOver.h"
 #include "platform/media/MediaInput.h"
 #include "platform/media/MediaOutput.h"
 #include "platform/media/MovieSlice.h"
@@ -173,19 +174,22 @@ Result<PacketTimes> scanPacketTimes(const std::vector<fs::path>& parts, const Ti
     return PacketTimes::of(presentation, reorderDepth);
 }
 
-// The source's audio packets in file order.
-Result<PacketPtr> nextAudio(AVFormatContext& source) {
+// The source's packets that the join copies (audio and the subtitle tracks
+// in `subtitleTrackOf`), in file order.
+Result<PacketPtr> nextCarried(AVFormatContext& source, const std::vector<int>& subtitleTrackOf) {
     PacketPtr packet = makePacket();
     while (true) {
         const int status = av_read_frame(&source, packet.get());
         if (status == AVERROR_EOF) return PacketPtr();
         if (status < 0) return Error{errorText(status)};
-        if (source.streams[packet->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) return packet;
+        const int stream = packet->stream_index;
+        if (source.streams[stream]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO || subtitleTrackOf[stream] >= 0)
+            return packet;
         av_packet_unref(packet.get());
     }
 }
 
-int64_t audioDecodingTime(const AVPacket& packet) {
+int64_t decodingTime(const AVPacket& packet) {
     return packet.dts != AV_NOPTS_VALUE ? packet.dts : packet.pts;
 }
 
@@ -194,13 +198,15 @@ struct JoinOutput {
     OutputContextPtr output;
     AVStream* video = nullptr;
     AudioTracks audio;  // every track: copied, or re-encoded where the container needs it
+    std::vector<int> subtitleTrackOf;  // source stream index -> output index, or -1
     AVRational sourceVideoTimeBase{1, 1};
-    PacketPtr pendingAudio;  // read from the source, not yet written
+    PacketPtr pendingSource;  // read from the source, not yet written
 
     Status open(const fs::path& path, const Part& first, const AVFormatContext& source,
                 AVRational videoTimeBase);
     Status writeVideo(AVPacket& packet);
-    Status writeAudioUntil(AVFormatContext& source, std::optional<int64_t> decodingTime);
+    Status writeSourceUntil(AVFormatContext& source, std::optional<int64_t> videoDecodingTime);
+    int writeSourcePacket(const AVFormatContext& source, AVPacket& packet);
 };
 
 Status JoinOutput::open(const fs::path& path, const Part& first, const AVFormatContext& source,
@@ -213,6 +219,8 @@ Status JoinOutput::open(const fs::path& path, const Part& first, const AVFormatC
     video->time_base = videoTimeBase;
     sourceVideoTimeBase = videoTimeBase;
     audio.add(source, *output);
+    subtitleTrackOf = addSubtitleStreams(*output, source);
+    if (int error = copyChaptersAndMetadata(*output, source); error < 0) return Error{errorText(error)};
     if (int error = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE); error < 0)
         return Error{errorText(error)};
     if (int error = avformat_write_header(output.get(), nullptr); error < 0) return Error{errorText(error)};
@@ -227,24 +235,34 @@ Status JoinOutput::writeVideo(AVPacket& packet) {
     return {};
 }
 
-// Writes the source's audio packets that come before `decodingTime` (in
-// the source video's time base), so the muxer interleaves video and audio
-// without holding the whole movie in memory.
-Status JoinOutput::writeAudioUntil(AVFormatContext& source, std::optional<int64_t> decodingTime) {
+// Writes the source's audio and subtitle packets that come before
+// `videoDecodingTime` (in the source video's time base), so the muxer
+// interleaves them with the video without holding the whole movie in memory.
+Status JoinOutput::writeSourceUntil(AVFormatContext& source, std::optional<int64_t> videoDecodingTime) {
     while (true) {
-        if (!pendingAudio) {
-            Result<PacketPtr> sound = nextAudio(source);
-            if (!sound) return Error{"cannot read the audio: " + sound.error()};
-            if (!*sound) return {};
-            pendingAudio = std::move(*sound);
+        if (!pendingSource) {
+            Result<PacketPtr> next = nextCarried(source, subtitleTrackOf);
+            if (!next) return Error{"cannot read the audio and subtitles: " + next.error()};
+            if (!*next) return {};
+            pendingSource = std::move(*next);
         }
-        const AVRational audioTimeBase = source.streams[pendingAudio->stream_index]->time_base;
-        if (decodingTime && av_compare_ts(audioDecodingTime(*pendingAudio), audioTimeBase, *decodingTime,
-                                          sourceVideoTimeBase) > 0)
+        const AVRational timeBase = source.streams[pendingSource->stream_index]->time_base;
+        if (videoDecodingTime && av_compare_ts(decodingTime(*pendingSource), timeBase, *videoDecodingTime,
+                                               sourceVideoTimeBase) > 0)
             return {};
-        if (int error = audio.write(*pendingAudio); error < 0) return Error{errorText(error)};
-        pendingAudio.reset();
+        if (int error = writeSourcePacket(source, *pendingSource); error < 0) return Error{errorText(error)};
+        pendingSource.reset();
     }
+}
+
+int JoinOutput::writeSourcePacket(const AVFormatContext& source, AVPacket& packet) {
+    const int subtitle = subtitleTrackOf[packet.stream_index];
+    if (subtitle < 0) return audio.write(packet);
+    const AVStream& target = *output->streams[subtitle];
+    av_packet_rescale_ts(&packet, source.streams[packet.stream_index]->time_base, target.time_base);
+    packet.stream_index = target.index;
+    packet.pos = -1;
+    return av_interleaved_write_frame(output.get(), &packet);
 }
 
 }  // namespace
@@ -300,10 +318,10 @@ Status joinSlices(const std::vector<fs::path>& orderedParts, const fs::path& aud
         packet.dts = times->decoding[index];
         packet.duration = times->duration[index++];
         packet.pos = -1;
-        if (Status audio = joined.writeAudioUntil(*source, packet.dts); !audio) return audio;
+        if (Status carried = joined.writeSourceUntil(*source, packet.dts); !carried) return carried;
         return joined.writeVideo(packet);
     });
-    if (written) written = joined.writeAudioUntil(*source, std::nullopt);
+    if (written) written = joined.writeSourceUntil(*source, std::nullopt);
     if (!written) return written;
     if (int error = joined.audio.finish(); error < 0) return Error{errorText(error)};
     if (int error = av_write_trailer(joined.output.get()); error < 0) return Error{errorText(error)};

@@ -2,8 +2,9 @@
 // Joining the slices of one movie that workers rendered apart (a reader
 // limited to a FrameRange, a writer recording a slice) into one movie,
 // without encoding anything again: the slices' video packets one after the
-// other, and the audio of the source, which the slices leave out, copied
-// once. The joined movie has the frames and timestamps of a whole render.
+// other, and what the slices leave out copied once from the source: its
+// audio, subtitles, chapters and metadata. The joined movie has the frames,
+// timestamps and extras of a whole render.
 //
 // Slices are Matroska files, whose timestamps count milliseconds; the join
 // gives each packet back the exact timestamp of the source frame it was
@@ -27,8 +28,8 @@ Result<std::vector<std::filesystem::path>> orderSlices(const std::vector<std::fi
 
 // Writes `output` (its container by its extension): the video packets of
 // `orderedParts` in turn, unchanged, with the timestamps of the source's
-// frames, and every audio track of `audioSource` the container takes,
-// packet for packet. Stops early, as a failure, once `cancel` is raised. A
+// frames, and every audio and subtitle track of `audioSource` the
+// container takes, packet for packet, with its chapters and metadata. Stops early, as a failure, once `cancel` is raised. A
 // failure leaves a partial file for the caller to remove.
 Status joinSlices(const std::vector<std::filesystem::path>& orderedParts,
                   const std::filesystem::path& audioSource, const std::filesystem::path& output,

@@ -7,6 +7,7 @@
 #include "platform/media/AudioTracks.h"
 #include "platform/media/CarriedOver.h"
 #include "platform/media/FfmpegHandles.h"
+#include "platform/media/MediaInput.h"
 #include "platform/media/MediaOutput.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/media/MuxerRules.h"
@@ -18,19 +19,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Result<InputContextPtr> openInput(const fs::path& movie) {
-    quietLibraryLogs();
-    AVFormatContext* raw = nullptr;
-    if (int error = avformat_open_input(&raw, movie.c_str(), nullptr, nullptr); error < 0)
-        return Error{errorText(error)};
-    InputContextPtr input(raw);
-    if (int error = avformat_find_stream_info(input.get(), nullptr); error < 0)
-        return Error{errorText(error)};
+// The movie opened and probed, or why it cannot be read.
+Result<InputContextPtr> openedInput(const fs::path& movie) {
+    InputContextPtr input;
+    if (int error = openInput(movie, input); error < 0) return Error{errorText(error)};
     return input;
-}
-
-int firstVideoStream(const AVFormatContext& input) {
-    return av_find_best_stream(const_cast<AVFormatContext*>(&input), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
 }
 
 // One pass over the packets of `input` into the open `output`.
@@ -106,7 +99,7 @@ Status writeRemux(AVFormatContext& input, int videoIndex, const fs::path& partia
 }  // namespace
 
 Result<std::string> videoCodecName(const fs::path& movie) {
-    Result<InputContextPtr> input = openInput(movie);
+    Result<InputContextPtr> input = openedInput(movie);
     if (!input) return Error{input.error()};
     const int video = firstVideoStream(**input);
     if (video < 0) return Error{"no video track"};
@@ -114,7 +107,7 @@ Result<std::string> videoCodecName(const fs::path& movie) {
 }
 
 Status remuxMovie(const fs::path& from, const fs::path& to) {
-    Result<InputContextPtr> input = openInput(from);
+    Result<InputContextPtr> input = openedInput(from);
     if (!input) return Error{input.error()};
     const int video = firstVideoStream(**input);
     if (video < 0) return Error{"no video track"};

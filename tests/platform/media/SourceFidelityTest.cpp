@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <tuple>
 
 #include "Transcode.h"
+#include "platform/media/ColourDescription.h"
 #include "platform/media/Remux.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
@@ -72,6 +74,29 @@ TEST(SourceFidelity, ColourDescriptionAndColoursSurviveARender) {
         EXPECT_LT((*difference)[1], 3.0) << c.name;
         EXPECT_LT((*difference)[2], 3.0) << c.name;
     }
+}
+
+TEST(SourceFidelity, DamagedColourTagsCountAsUnspecified) {
+    // A damaged stream can leave numbers in the frame's tags that name no
+    // colour at all (found by fuzzing); they are read as "says nothing",
+    // while real tags beside them are kept.
+    const auto frame = media::makeFrame();
+    const auto store = [](auto& field, int raw) { std::memcpy(&field, &raw, sizeof raw); };
+    store(frame->colorspace, 1000);
+    store(frame->color_primaries, 253);
+    store(frame->color_trc, -5);
+    store(frame->color_range, 99);
+    media::ColourDescription read = media::ColourDescription::of(*frame);
+    EXPECT_EQ(read, media::ColourDescription{});
+    EXPECT_EQ(read.completed(640, 360), media::ColourDescription{}.completed(640, 360));
+
+    store(frame->color_primaries, 13);  // between two named values
+    store(frame->color_trc, AVCOL_TRC_BT709);
+    store(frame->color_range, AVCOL_RANGE_JPEG);
+    read = media::ColourDescription::of(*frame);
+    EXPECT_EQ(read.primaries, AVCOL_PRI_UNSPECIFIED);
+    EXPECT_EQ(read.transfer, AVCOL_TRC_BT709);
+    EXPECT_TRUE(read.isFullRange());
 }
 
 TEST(SourceFidelity, StillFramesAreDecodedWithTheSourceMatrix) {
