@@ -28,8 +28,8 @@ inline constexpr int kRowGrain = 8;
 // oneTBB orders the blocks after the caller's writes, and the caller's
 // return after the blocks, through atomics inside its library where
 // ThreadSanitizer cannot see them; the hand-over marks state that order (two
-// channels per call, so the blocks stay unordered among themselves and
-// still checked against each other).
+// channels per call, so the blocks stay unordered among themselves; what
+// ThreadSanitizer still reports of them is in scripts/sanitizers/tsan.supp).
 // The calling thread's cancel flag (CancelScope.h) is checked before each
 // block: once it is raised, blocks not yet begun are skipped. Each block runs
 // under the flag its kernel started with (a worker thread may take blocks of
