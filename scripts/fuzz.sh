@@ -3,9 +3,10 @@
 # UndefinedBehaviorSanitizer on, in build-fuzz/) and runs each for a bounded
 # time from a seed corpus: the committed settings texts in fuzz/seeds/, and
 # tiny movies made here by ffmpeg plus the small inputs in fuzz/seeds/movie
-# that once found a fault, so they are tried again first. A crash, a sanitizer report, a leak or an
-# input that takes too long fails the run; the input that did it is kept in
-# build-fuzz/findings/. Prints each target's number of executions.
+# that once found a fault, so they are tried again first. A crash, a
+# sanitizer report, a leak or an input that takes too long fails the run;
+# the input that did it is kept in build-fuzz/findings/. Prints each
+# target's number of executions.
 #
 #   FUZZ_SECONDS   time per target (default 90)
 set -euo pipefail

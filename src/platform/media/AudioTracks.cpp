@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/media/FfmpegHandles.h"
+#include "platform/media/MediaOutput.h"
 #include "platform/media/MuxerRules.h"
 #include "platform/system/Log.h"
 
@@ -245,10 +246,8 @@ int AudioTracks::write(AVPacket& packet) {
     Track& track = impl_->tracks[source];
     if (track.reencoder) return track.reencoder->push(&packet);
     if (track.outputIndex < 0) return 0;
-    av_packet_rescale_ts(&packet, track.sourceTimeBase, impl_->output->streams[track.outputIndex]->time_base);
-    packet.stream_index = track.outputIndex;
-    packet.pos = -1;
-    return av_interleaved_write_frame(impl_->output, &packet);
+    return writeCopiedPacket(*impl_->output, packet, track.sourceTimeBase,
+                             *impl_->output->streams[track.outputIndex]);
 }
 
 int AudioTracks::finish() {

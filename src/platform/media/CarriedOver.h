@@ -21,6 +21,12 @@ AVRational uprightSampleAspect(const AVStream& video);
 // Returns source stream index -> output stream index, or -1.
 std::vector<int> addSubtitleStreams(AVFormatContext& output, const AVFormatContext& source);
 
+// The output stream `map` gives source stream `sourceIndex`, or -1; a
+// stream the source announced only after the output was set up has none.
+inline int copiedStream(const std::vector<int>& map, int sourceIndex) {
+    return sourceIndex >= 0 && sourceIndex < static_cast<int>(map.size()) ? map[sourceIndex] : -1;
+}
+
 // Copies the chapters and the movie-level metadata (title, creation time,
 // ...) except the facts about the old file's own making (encoder, brands).
 // 0 or an error code.

@@ -12,4 +12,11 @@ int allocateOutput(const std::filesystem::path& path, OutputContextPtr& output) 
     return std::min(error, 0);
 }
 
+int writeCopiedPacket(AVFormatContext& output, AVPacket& packet, AVRational from, const AVStream& target) {
+    av_packet_rescale_ts(&packet, from, target.time_base);
+    packet.stream_index = target.index;
+    packet.pos = -1;
+    return av_interleaved_write_frame(&output, &packet);
+}
+
 }  // namespace tintreel::media

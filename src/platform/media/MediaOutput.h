@@ -1,7 +1,7 @@
 #pragma once
 // Internal to the media layer: creating a movie file for writing, shared by
 // MovieWriter, the re-mux and the join of slices, so all of them choose the
-// container the same way. (Their audio goes through AudioTracks.h.)
+// container and copy packets the same way. (Their audio goes through AudioTracks.h.)
 //
 // Threads: every object here is used by one thread at a time.
 
@@ -15,5 +15,10 @@ namespace tintreel::media {
 // known extension still gets a complete movie, in the QuickTime container.
 // Returns 0 or an FFmpeg error code.
 int allocateOutput(const std::filesystem::path& path, OutputContextPtr& output);
+
+// Writes `packet`, read from a stream of time base `from`, unchanged into
+// `target` of `output`: its times rescaled, its file position dropped.
+// Returns 0 or an FFmpeg error code.
+int writeCopiedPacket(AVFormatContext& output, AVPacket& packet, AVRational from, const AVStream& target);
 
 }  // namespace tintreel::media

@@ -183,7 +183,8 @@ Result<PacketPtr> nextCarried(AVFormatContext& source, const std::vector<int>& s
         if (status == AVERROR_EOF) return PacketPtr();
         if (status < 0) return Error{errorText(status)};
         const int stream = packet->stream_index;
-        if (source.streams[stream]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO || subtitleTrackOf[stream] >= 0)
+        if (source.streams[stream]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO ||
+            copiedStream(subtitleTrackOf, stream) >= 0)
             return packet;
         av_packet_unref(packet.get());
     }
@@ -228,9 +229,7 @@ Status JoinOutput::open(const fs::path& path, const Part& first, const AVFormatC
 }
 
 Status JoinOutput::writeVideo(AVPacket& packet) {
-    av_packet_rescale_ts(&packet, sourceVideoTimeBase, video->time_base);
-    packet.stream_index = video->index;
-    if (int error = av_interleaved_write_frame(output.get(), &packet); error < 0)
+    if (int error = writeCopiedPacket(*output, packet, sourceVideoTimeBase, *video); error < 0)
         return Error{errorText(error)};
     return {};
 }
@@ -256,13 +255,10 @@ Status JoinOutput::writeSourceUntil(AVFormatContext& source, std::optional<int64
 }
 
 int JoinOutput::writeSourcePacket(const AVFormatContext& source, AVPacket& packet) {
-    const int subtitle = subtitleTrackOf[packet.stream_index];
+    const int subtitle = copiedStream(subtitleTrackOf, packet.stream_index);
     if (subtitle < 0) return audio.write(packet);
-    const AVStream& target = *output->streams[subtitle];
-    av_packet_rescale_ts(&packet, source.streams[packet.stream_index]->time_base, target.time_base);
-    packet.stream_index = target.index;
-    packet.pos = -1;
-    return av_interleaved_write_frame(output.get(), &packet);
+    return writeCopiedPacket(*output, packet, source.streams[packet.stream_index]->time_base,
+                             *output->streams[subtitle]);
 }
 
 }  // namespace
@@ -317,7 +313,6 @@ Status joinSlices(const std::vector<fs::path>& orderedParts, const fs::path& aud
         if (index >= times->decoding.size()) return Status(Error{"a slice changed while it was joined"});
         packet.dts = times->decoding[index];
         packet.duration = times->duration[index++];
-        packet.pos = -1;
         if (Status carried = joined.writeSourceUntil(*source, packet.dts); !carried) return carried;
         return joined.writeVideo(packet);
     });

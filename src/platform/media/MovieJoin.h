@@ -29,8 +29,9 @@ Result<std::vector<std::filesystem::path>> orderSlices(const std::vector<std::fi
 // Writes `output` (its container by its extension): the video packets of
 // `orderedParts` in turn, unchanged, with the timestamps of the source's
 // frames, and every audio and subtitle track of `audioSource` the
-// container takes, packet for packet, with its chapters and metadata. Stops early, as a failure, once `cancel` is raised. A
-// failure leaves a partial file for the caller to remove.
+// container takes, packet for packet, with its chapters and metadata. Stops
+// early, as a failure, once `cancel` is raised. A failure leaves a partial
+// file for the caller to remove.
 Status joinSlices(const std::vector<std::filesystem::path>& orderedParts,
                   const std::filesystem::path& audioSource, const std::filesystem::path& output,
                   const std::atomic<bool>& cancel);

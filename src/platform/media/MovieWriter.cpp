@@ -305,13 +305,11 @@ bool MovieWriter::Impl::appendAudio(AVPacket& packet) {
 
 bool MovieWriter::Impl::appendSubtitle(AVPacket& packet) {
     if (!recording || finished || firstError != 0) return fail(AVERROR(EINVAL));
-    const int source = packet.stream_index;
-    if (source < 0 || source >= static_cast<int>(subtitleMap.size()) || subtitleMap[source] < 0) return true;
-    AVStream& target = *output->streams[subtitleMap[source]];
-    av_packet_rescale_ts(&packet, subtitleTimeBases[source], target.time_base);
-    packet.stream_index = target.index;
-    packet.pos = -1;
-    if (int error = av_interleaved_write_frame(output.get(), &packet); error < 0) return fail(error);
+    const int target = copiedStream(subtitleMap, packet.stream_index);
+    if (target < 0) return true;
+    const AVRational from = subtitleTimeBases[packet.stream_index];
+    if (int error = writeCopiedPacket(*output, packet, from, *output->streams[target]); error < 0)
+        return fail(error);
     return true;
 }
 

@@ -62,16 +62,13 @@ private:
     int writePacket(AVPacket& packet) {
         const int source = packet.stream_index;
         if (source == videoIndex_) return copyInto(packet, *video_);
-        if (source < static_cast<int>(subtitleTrackOf_.size()) && subtitleTrackOf_[source] >= 0)
-            return copyInto(packet, *output_.streams[subtitleTrackOf_[source]]);
+        if (const int subtitle = copiedStream(subtitleTrackOf_, source); subtitle >= 0)
+            return copyInto(packet, *output_.streams[subtitle]);
         return audio_.write(packet);
     }
 
     int copyInto(AVPacket& packet, const AVStream& target) {
-        av_packet_rescale_ts(&packet, input_.streams[packet.stream_index]->time_base, target.time_base);
-        packet.stream_index = target.index;
-        packet.pos = -1;
-        return av_interleaved_write_frame(&output_, &packet);
+        return writeCopiedPacket(output_, packet, input_.streams[packet.stream_index]->time_base, target);
     }
 
     AVFormatContext& input_;

@@ -20,12 +20,13 @@ QMessageBox::Icon iconFor(AlertStyle style) {
 }  // namespace
 
 QString fileTypeFilter(const QStringList& extensions) {
+    const QStringList pictureExtensions = extensionList(kPictureExtensions);
     QStringList patterns;
     bool movies = !extensions.isEmpty(), pictures = !extensions.isEmpty();
     for (const QString& extension : extensions) {
         patterns << "*." + extension;
         movies = movies && hasMovieExtension(("file." + extension).toStdString());
-        pictures = pictures && extensionList(kPictureExtensions).contains(extension.toLower());
+        pictures = pictures && pictureExtensions.contains(extension.toLower());
     }
     const QString kind = movies                                  ? QStringLiteral("Movies")
                          : pictures                              ? QStringLiteral("Pictures")
