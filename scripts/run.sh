@@ -3,4 +3,4 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/build.sh"
-exec "${BUILD_DIR:-$root/build}/tintreel" "$@"
+exec "${BUILD_DIR:-$root/build}/bin/tintreel" "$@"

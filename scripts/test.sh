@@ -22,6 +22,7 @@ run_suite() {
 
 stage "include layers" bash "$root/scripts/check-layers.sh"
 stage "build and test" run_suite
+stage "the README's run command opens the editor" bash "$root/scripts/check-run.sh"
 stage "desktop files and package" bash "$root/scripts/check-desktop.sh"
 [ "${TINTREEL_QUICK:-0}" = 1 ] && exit 0
 stage "address and undefined-behaviour sanitizers" bash "$root/scripts/sanitize.sh" address
