@@ -41,7 +41,7 @@ void fuzzNamedSetting(std::string_view input) {
     const std::string_view name =
         (selector & 1) && !control.textOutlet.empty() ? control.textOutlet : control.outlet;
     EffectSettings settings = defaults();
-    if (!assignNamedSetting(settings, name, input.substr(1))) requireSoundRecord(settings);
+    if (assignNamedSetting(settings, name, input.substr(1))) requireSoundRecord(settings);
 }
 
 }  // namespace

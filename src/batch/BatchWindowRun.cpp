@@ -74,19 +74,18 @@ std::optional<BatchLook> BatchWindow::lookToApply() {
         dialogs_.alert(tr("Choose the profile to apply, or apply the editor's current settings."));
         return std::nullopt;
     }
-    auto profile = readProfileFile(profilePath_.toStdString(), defaultEffectSettings());
-    if (auto* problem = std::get_if<std::string>(&profile)) {
-        dialogs_.alert(QString::fromStdString(*problem));
+    const Result<Profile> profile = readProfileFile(profilePath_.toStdString(), defaultEffectSettings());
+    if (!profile) {
+        dialogs_.alert(QString::fromStdString(profile.error()));
         return std::nullopt;
     }
-    BatchLook look{std::get<Profile>(profile).settings, Image(), renderSettings_};
-    if (const std::optional<fs::path> logoPath = std::get<Profile>(profile).logoToShow()) {
-        std::string error;
-        std::optional<Image> picture = loadPicture(logoPath->string(), &error);
+    BatchLook look{profile->settings, Image(), renderSettings_};
+    if (const std::optional<fs::path> logoPath = profile->logoToShow()) {
+        Result<Image> picture = loadPicture(logoPath->string());
         if (!picture) {
-            dialogs_.alert(
-                tr("The profile's watermark picture %1 could not be read: %2")
-                    .arg(QString::fromStdString(logoPath->string()), QString::fromStdString(error)));
+            dialogs_.alert(tr("The profile's watermark picture %1 could not be read: %2")
+                               .arg(QString::fromStdString(logoPath->string()),
+                                    QString::fromStdString(picture.error())));
             return std::nullopt;
         }
         look.logo = std::move(*picture);
@@ -105,17 +104,18 @@ std::optional<std::vector<PlannedJob>> BatchWindow::plannedJobs(const std::vecto
     std::vector<PlannedJob> jobs;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const BatchInput input{rows_[i].file, static_cast<int>(i) + 1, rows_[i].mirrorRoot};
-        auto output =
+        const Result<fs::path> output =
             outputInFolder(folder.toStdString(), input, renderSettings_, namePattern_->text().toStdString());
-        if (auto* problem = std::get_if<std::string>(&output)) {
-            dialogs_.alert(QString::fromStdString(*problem));
+        if (!output) {
+            dialogs_.alert(QString::fromStdString(output.error()));
             return std::nullopt;
         }
-        jobs.push_back({rows_[i].file, std::get<fs::path>(output)});
+        jobs.push_back({rows_[i].file, *output});
     }
-    if (auto problem =
-            BatchOutputChecks(readFiles, jobs, renderSettings_, folder.toStdString()).firstProblem(jobs)) {
-        dialogs_.alert(QString::fromStdString(*problem));
+    if (const Status checked =
+            BatchOutputChecks(readFiles, jobs, renderSettings_, folder.toStdString()).checkAll(jobs);
+        !checked) {
+        dialogs_.alert(QString::fromStdString(checked.error()));
         return std::nullopt;
     }
     return jobs;

@@ -26,7 +26,6 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "cli/CliOptions.h"
@@ -43,10 +42,10 @@ struct BatchPlan {
 
 // The inputs and their outputs, or why they cannot be had (a list that
 // cannot be read, a bad template, no movie at all).
-std::variant<BatchPlan, std::string> planRun(const CliOptions& options);
+Result<BatchPlan> planRun(const CliOptions& options);
 
-// The refusals of a run of many inputs (above), or nothing; `options.logo`
+// Fails with the refusal of a run of many inputs (above); `options.logo`
 // must already be the run's logo (--logo or the profile's).
-std::optional<std::string> batchProblem(const CliOptions& options, const BatchPlan& plan);
+Status checkBatch(const CliOptions& options, const BatchPlan& plan);
 
 }  // namespace tintreel

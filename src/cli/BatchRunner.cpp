@@ -60,8 +60,8 @@ private:
                 return JobState::Failed;
             }
         }
-        if (const auto problem = makeOutputFolder(job.output)) {
-            out.line("tintreel-render: " + *problem);
+        if (const Status folder = makeOutputFolder(job.output); !folder) {
+            out.line("tintreel-render: " + folder.error());
             return JobState::Failed;
         }
         CliOptions jobOptions = options_;

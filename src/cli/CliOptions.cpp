@@ -244,7 +244,7 @@ std::string usageText() {
            "(nothing started), 130 cancelled.\n";
 }
 
-std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& args) {
+Result<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& args) {
     CliOptions options;
     std::vector<std::string> positional;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -278,16 +278,16 @@ std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string
     return options;
 }
 
-std::variant<Look, std::string> resolveLook(const CliOptions& options) {
+Result<Look> resolveLook(const CliOptions& options) {
     Profile profile{defaultEffectSettings(), {}};
     if (options.settingsFile) {
-        auto read = readProfileFile(*options.settingsFile, profile.settings);
-        if (auto* problem = std::get_if<std::string>(&read)) return *problem;
-        profile = std::move(std::get<Profile>(read));
+        Result<Profile> read = readProfileFile(*options.settingsFile, profile.settings);
+        if (!read) return Error{read.error()};
+        profile = std::move(*read);
     }
     for (const auto& [name, value] : options.assignments)
-        if (auto problem = assignNamedSetting(profile.settings, name, value))
-            return "--set " + name + ": " + *problem;
+        if (const Status assigned = assignNamedSetting(profile.settings, name, value); !assigned)
+            return Error{"--set " + name + ": " + assigned.error()};
     // --logo wins over the profile's picture.
     Look look{profile.settings, options.logo ? options.logo : profile.logoToShow(), std::nullopt};
     if (look.settings.checkTextWatermark == 1)

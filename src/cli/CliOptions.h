@@ -22,6 +22,7 @@
 #include "imaging/EffectSettings.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/RenderSettings.h"
+#include "platform/system/Result.h"
 #include "render/PassMode.h"
 
 namespace tintreel {
@@ -69,7 +70,7 @@ struct CliExit {
     std::string message;
 };
 
-std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& arguments);
+Result<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& arguments);
 
 // What a run applies: the settings, and the picture of the image watermark
 // (--logo, else the profile's when the watermark is on; nothing when neither).
@@ -82,7 +83,7 @@ struct Look {
 };
 
 // The look the options resolve to, or a one-line error.
-std::variant<Look, std::string> resolveLook(const CliOptions& options);
+Result<Look> resolveLook(const CliOptions& options);
 
 std::string usageText();
 

@@ -8,8 +8,8 @@
 #include "imaging/WatermarkScale.h"
 #include "platform/filters/Picture.h"
 #include "platform/media/FrameImage.h"
-#include "platform/media/MediaAsset.h"
 #include "platform/media/MovieSlice.h"
+#include "platform/media/MovieSource.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Log.h"
@@ -27,11 +27,14 @@ int refuse(const fs::path& input, const std::string& why, JobOutput& out) {
     return kExitBadInput;
 }
 
-// kExitSuccess when INPUT has a movie extension and is a readable movie with a video track.
-int checkMovieInput(const fs::path& input, JobOutput& out) {
-    if (!hasMovieExtension(input)) return refuse(input, "not a movie (see --help for the extensions)", out);
-    if (const auto problem = MediaAsset::open(input).videoProblem()) return refuse(input, *problem, out);
-    return kExitSuccess;
+// INPUT opened for the render when it has a movie extension and is a
+// readable movie with a video track; else why not.
+Result<std::shared_ptr<MovieSource>> openMovieInput(const fs::path& input) {
+    if (!hasMovieExtension(input)) return Error{"not a movie (see --help for the extensions)"};
+    Result<std::shared_ptr<MovieSource>> source = MovieSource::open(input);
+    if (!source) return source;
+    if (const Status video = (*source)->facts().videoStatus(); !video) return Error{video.error()};
+    return source;
 }
 
 // OUTPUT is either complete or untouched.
@@ -42,14 +45,14 @@ bool publish(const fs::path& movie, const fs::path& output, JobOutput& out) {
 }
 
 // The slice --segment asks for: an equal share of INPUT's duration.
-std::optional<MovieSlice> sliceOf(const CliOptions& options) {
+std::optional<MovieSlice> sliceOf(const CliOptions& options, const MediaAsset& input) {
     if (!options.segment) return std::nullopt;
-    const double duration = MediaAsset::open(options.input).durationSeconds();
-    return MovieSlice{*options.segment, sliceRange(*options.segment, duration)};
+    return MovieSlice{*options.segment, sliceRange(*options.segment, input.durationSeconds())};
 }
 
 int renderTo(const CliOptions& options, const EffectSettings& settings, const Image& logo,
-             const fs::path& temporaryDirectory, const std::atomic<bool>& cancel, JobOutput& out) {
+             std::shared_ptr<MovieSource> source, const fs::path& temporaryDirectory,
+             const std::atomic<bool>& cancel, JobOutput& out) {
     NotificationCenter notifications;
     const ObserverToken token = notifications.addObserver(std::string(kUpdateProgress),
                                                           [&out](const Notification& n) { out.progress(n); });
@@ -59,7 +62,8 @@ int renderTo(const CliOptions& options, const EffectSettings& settings, const Im
     RenderRequest request{
         settings,           logo,           fs::absolute(options.input),
         temporaryDirectory, options.passes, onePass ? fs::absolute(options.output) : fs::path()};
-    request.slice = sliceOf(options);
+    request.slice = sliceOf(options, source->facts());
+    request.source = std::move(source);
     // The final movie takes OUTPUT's container, in either mode.
     request.renderSettings = options.render;
     request.container = lowerExtension(options.output);
@@ -90,7 +94,8 @@ std::unique_ptr<JobOutput> singleOutput(const CliOptions& options) {
 
 int checkMovieInput(const fs::path& input) {
     HumanJobOutput out;
-    return checkMovieInput(input, out);
+    const Result<std::shared_ptr<MovieSource>> source = openMovieInput(input);
+    return source ? kExitSuccess : refuse(input, source.error(), out);
 }
 
 JobState jobStateOf(int status) {
@@ -98,21 +103,22 @@ JobState jobStateOf(int status) {
     return status == kExitCancelled ? JobState::Cancelled : JobState::Failed;
 }
 
-std::variant<Image, std::string> readLogo(const CliOptions& options) {
+Result<Image> readLogo(const CliOptions& options) {
     if (!options.logo) return Image();
-    std::string error;
-    std::optional<Image> logo = loadPicture(options.logo->string(), &error);
-    if (!logo) return "tintreel-render: cannot read logo " + quotedPath(*options.logo) + ": " + error;
-    return std::move(*logo);
+    Result<Image> logo = loadPicture(options.logo->string());
+    if (!logo)
+        return Error{"tintreel-render: cannot read logo " + quotedPath(*options.logo) + ": " + logo.error()};
+    return logo;
 }
 
 int renderMovie(const CliOptions& options, const EffectSettings& settings, const LogoSource& logo,
                 const std::atomic<bool>& cancel, JobOutput& out) {
     const ScopedThreadLogSink log([&out](std::string_view line) { out.logged(line); });
-    if (int status = checkMovieInput(options.input, out); status != kExitSuccess) return status;
+    Result<std::shared_ptr<MovieSource>> source = openMovieInput(options.input);
+    if (!source) return refuse(options.input, source.error(), out);
     if (options.segment)
-        if (const std::optional<std::string> problem = sliceProblem(options.input))
-            return refuse(options.input, *problem, out);
+        if (const Status cuttable = checkSliceable(options.input); !cuttable)
+            return refuse(options.input, cuttable.error(), out);
     const std::optional<Image> picture = logo(out);
     if (!picture) return kExitBadInput;
     std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();
@@ -120,7 +126,7 @@ int renderMovie(const CliOptions& options, const EffectSettings& settings, const
         out.line("tintreel-render: cannot create a private temporary directory");
         return kExitRenderFailed;
     }
-    return renderTo(options, settings, *picture, directory->path(), cancel, out);
+    return renderTo(options, settings, *picture, std::move(*source), directory->path(), cancel, out);
 }
 
 int runMovie(const CliOptions& options, const EffectSettings& settings) {
@@ -129,9 +135,9 @@ int runMovie(const CliOptions& options, const EffectSettings& settings) {
     const int status = renderMovie(
         options, settings,
         [&options](JobOutput& o) -> std::optional<Image> {
-            auto logo = readLogo(options);
-            if (auto* picture = std::get_if<Image>(&logo)) return std::move(*picture);
-            o.line(std::get<std::string>(logo));
+            Result<Image> logo = readLogo(options);
+            if (logo) return std::move(*logo);
+            o.line(logo.error());
             return std::nullopt;
         },
         cancelOnSignals.flag(), *out);
@@ -142,11 +148,12 @@ int runMovie(const CliOptions& options, const EffectSettings& settings) {
 
 int runStillFrame(const CliOptions& options, const EffectSettings& settings) {
     HumanJobOutput out;
-    if (int status = checkMovieInput(options.input, out); status != kExitSuccess) return status;
+    const Result<std::shared_ptr<MovieSource>> source = openMovieInput(options.input);
+    if (!source) return refuse(options.input, source.error(), out);
     const double seconds = options.stillSeconds.value_or(0.0);
     const std::optional<Image> frame = FrameImageAtTime(options.input, seconds);
     if (!frame) return refuse(options.input, "no frame at " + std::to_string(seconds) + " s", out);
-    const double movieSeconds = MediaAsset::open(options.input).videoSeconds();
+    const double movieSeconds = (*source)->facts().videoSeconds();
     return writeStill(options, watermarksEndingAt(settings, movieSeconds), *frame, seconds);
 }
 

@@ -12,12 +12,12 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <variant>
 
 #include "cli/CliOptions.h"
 #include "cli/JobOutput.h"
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
+#include "platform/system/Result.h"
 
 namespace tintreel {
 
@@ -49,7 +49,7 @@ JobState jobStateOf(int status);
 
 // The picture at options.logo (an empty picture when there is none), or the
 // line saying why it cannot be read.
-std::variant<Image, std::string> readLogo(const CliOptions& options);
+Result<Image> readLogo(const CliOptions& options);
 
 // Writes the still preview of the frame at options.stillSeconds (0 when not
 // given) as a PNG at options.output. Same INPUT checks as runMovie.

@@ -23,16 +23,16 @@ std::string existsMessage(const fs::path& output) {
     return "OUTPUT " + quotedPath(output) + " exists: use -y (--overwrite) to replace it";
 }
 
-std::optional<std::string> outputProblem(const CliOptions& options) {
-    if (auto conflict = readConflict(options.output, filesRead(options))) return conflict;
+Status checkOutput(const CliOptions& options) {
+    if (Status notRead = checkNotRead(options.output, filesRead(options)); !notRead) return notRead;
     std::error_code ec;
     const fs::file_status status = fs::symlink_status(options.output, ec);
-    if (fs::is_directory(status)) return "OUTPUT " + quotedPath(options.output) + " is a folder";
-    if (fs::exists(status) && !options.overwrite) return existsMessage(options.output);
+    if (fs::is_directory(status)) return Error{"OUTPUT " + quotedPath(options.output) + " is a folder"};
+    if (fs::exists(status) && !options.overwrite) return Error{existsMessage(options.output)};
     if (!options.still)
-        if (const auto problem = renderProblem(options.output, options.render))
-            return "cannot write " + quotedPath(options.output) + ": " + *problem;
-    return folderProblem(options.output);
+        if (const Status renderable = checkRenderable(options.output, options.render); !renderable)
+            return Error{"cannot write " + quotedPath(options.output) + ": " + renderable.error()};
+    return checkOutputFolder(options.output);
 }
 
 }  // namespace tintreel

@@ -21,9 +21,9 @@
 
 namespace tintreel {
 
-// Why OUTPUT cannot be used (one line, without the program's prefix), or
-// nothing when it can.
-std::optional<std::string> outputProblem(const CliOptions& options);
+// Fails, saying why in one line without the program's prefix, when OUTPUT
+// cannot be used.
+Status checkOutput(const CliOptions& options);
 
 // The parts of that check, for a batch that applies them to every job.
 // The files a run reads: its INPUT, the settings file and the logo.

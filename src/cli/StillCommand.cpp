@@ -13,11 +13,10 @@ namespace tintreel {
 namespace {
 
 std::optional<Image> loadOrReport(const std::filesystem::path& path, const char* what) {
-    std::string error;
-    std::optional<Image> image = loadPicture(path.string(), &error);
-    if (!image)
-        std::cerr << "tintreel-render: cannot read " << what << " " << path << ": " << error << std::endl;
-    return image;
+    Result<Image> image = loadPicture(path.string());
+    if (image) return std::move(*image);
+    std::cerr << "tintreel-render: cannot read " << what << " " << path << ": " << image.error() << std::endl;
+    return std::nullopt;
 }
 
 // Writes beside the target and renames into place, so that a failed write
@@ -25,9 +24,10 @@ std::optional<Image> loadOrReport(const std::filesystem::path& path, const char*
 bool writePng(const Image& image, const std::filesystem::path& output) {
     std::filesystem::path partial = output;
     partial += ".partial";
-    std::string error;
     std::error_code ec;
-    if (savePng(image, partial.string(), &error)) {
+    const Status saved = savePng(image, partial.string());
+    std::string error = saved ? std::string() : saved.error();
+    if (saved) {
         std::filesystem::rename(partial, output, ec);
         if (!ec) return true;
         error = ec.message();

@@ -66,19 +66,21 @@ int runSingle(CliOptions options, const tintreel::PlannedJob& job) {
     std::error_code ec;
     // An output that is a file the run reads is refused below, never "kept".
     if (options.skipExisting && std::filesystem::exists(options.output, ec) &&
-        !tintreel::readConflict(options.output, tintreel::filesRead(options)))
+        tintreel::checkNotRead(options.output, tintreel::filesRead(options)))
         return skip(options);
     // Before anything is read: a run that would lose a file or cannot write
     // its result does nothing.
-    if (const auto problem = tintreel::outputProblem(options)) return refuse(*problem, wantsJson(options));
+    if (const auto output = tintreel::checkOutput(options); !output)
+        return refuse(output.error(), wantsJson(options));
     const auto resolved = tintreel::resolveLook(options);
-    if (const auto* problem = std::get_if<std::string>(&resolved)) return refuse(*problem, wantsJson(options));
-    const auto& look = std::get<tintreel::Look>(resolved);
+    if (!resolved) return refuse(resolved.error(), wantsJson(options));
+    const tintreel::Look& look = *resolved;
     tellAbout(look, wantsJson(options));
     // The profile's picture is read too.
     if (look.logo != options.logo) {
         options.logo = look.logo;
-        if (const auto problem = tintreel::outputProblem(options)) return refuse(*problem, wantsJson(options));
+        if (const auto output = tintreel::checkOutput(options); !output)
+            return refuse(output.error(), wantsJson(options));
     }
     if (isPicture(options.input)) {
         if (!options.still) return refuse("a picture INPUT needs --still", wantsJson(options));
@@ -90,28 +92,30 @@ int runSingle(CliOptions options, const tintreel::PlannedJob& job) {
 
 int runMany(CliOptions options, const tintreel::BatchPlan& plan) {
     const auto resolved = tintreel::resolveLook(options);
-    if (const auto* problem = std::get_if<std::string>(&resolved)) return refuse(*problem, wantsJson(options));
-    const auto& look = std::get<tintreel::Look>(resolved);
+    if (!resolved) return refuse(resolved.error(), wantsJson(options));
+    const tintreel::Look& look = *resolved;
     tellAbout(look, wantsJson(options));
     options.logo = look.logo;
-    if (const auto problem = tintreel::batchProblem(options, plan)) return refuse(*problem, wantsJson(options));
+    if (const auto batch = tintreel::checkBatch(options, plan); !batch)
+        return refuse(batch.error(), wantsJson(options));
     // Read once for every job; a picture that cannot be read stops the run before it starts.
     const auto logo = tintreel::readLogo(options);
-    if (const auto* problem = std::get_if<std::string>(&logo)) return refuseLine(*problem, wantsJson(options));
-    return tintreel::runBatch(options, plan, look.settings, std::get<tintreel::Image>(logo));
+    if (!logo) return refuseLine(logo.error(), wantsJson(options));
+    return tintreel::runBatch(options, plan, look.settings, *logo);
 }
 
 // The slices are checked by the join itself; OUTPUT like any other.
 int joinSlices(const CliOptions& options) {
-    if (const auto problem = tintreel::outputProblem(options)) return refuse(*problem, wantsJson(options));
+    if (const auto output = tintreel::checkOutput(options); !output)
+        return refuse(output.error(), wantsJson(options));
     return tintreel::runJoin(options);
 }
 
 int run(const CliOptions& options) {
     if (options.join) return joinSlices(options);
     const auto planned = tintreel::planRun(options);
-    if (const auto* problem = std::get_if<std::string>(&planned)) return refuse(*problem, wantsJson(options));
-    const auto& plan = std::get<tintreel::BatchPlan>(planned);
+    if (!planned) return refuse(planned.error(), wantsJson(options));
+    const tintreel::BatchPlan& plan = *planned;
     // The libraries' messages join the lines of the render they belong to:
     // standard error carries only JSON, and a batch names each job's lines.
     if (wantsJson(options) || !plan.single) tintreel::sendLibraryMessagesToLog();
@@ -129,13 +133,14 @@ void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 int main(int argc, char* argv[]) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const auto parsed = tintreel::parseCommandLine(arguments);
-    if (const auto* exit = std::get_if<tintreel::CliExit>(&parsed)) {
-        (exit->status == tintreel::kExitSuccess ? std::cout : std::cerr) << exit->message << std::endl;
-        return exit->status;
+    if (!parsed) {
+        const tintreel::CliExit& exit = parsed.failure();
+        (exit.status == tintreel::kExitSuccess ? std::cout : std::cerr) << exit.message << std::endl;
+        return exit.status;
     }
     // Text drawing needs a GUI application object; no display is needed.
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietQtMessages);
     QGuiApplication app(argc, argv);
-    return run(std::get<CliOptions>(parsed));
+    return run(*parsed);
 }

@@ -171,6 +171,7 @@ QWidget* ViewController::buildCommandBar() {
 
 void ViewController::ResetInterface() {
     videoPath.clear();
+    videoFacts = MediaAsset();
     newVideoPath.clear();
     snapshot = std::make_shared<const Image>();
     snapshotSeconds = 0.0;

@@ -32,6 +32,7 @@
 #include "editor/WindowControls.h"
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
+#include "platform/media/MediaAsset.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/NotificationCenter.h"
 #include "preview/CoalescingGate.h"
@@ -127,7 +128,7 @@ public:
     // a background refresh copies no pixels; replacing one swaps the pointer.
     SharedImage snapshot = std::make_shared<const Image>();
     double snapshotSeconds = 0.0;  // the browse position `snapshot` was taken at
-    double videoSeconds = 0.0;     // the loaded movie's length; 0 when unknown
+    MediaAsset videoFacts;         // what the load's probe found: length, track, rotation
     SharedImage logo = std::make_shared<const Image>();
     QString logoPath;        // where `logo` was read from (absolute); empty with no picture
     CoalescingGate refresh;  // running = updating, pending = selectionChanged
@@ -206,11 +207,12 @@ private:
     // ViewControllerPreview.cpp
     void DragPerformed(const Notification& notification);
     // What a load reads off the GUI thread: the first frame, the shape the
-    // frames are shown in, and the movie's length in seconds.
+    // frames are shown in, and the movie's facts (a render reads them rather
+    // than probing the file again).
     struct LoadedVideo {
         std::optional<Image> firstFrame;
         QSize displayShape;
-        double seconds = 0;
+        MediaAsset movie;
     };
     void finishLoad(const QString& path, LoadedVideo loaded);
     void takeSnapshot(Image frame, double seconds);

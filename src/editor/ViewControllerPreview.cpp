@@ -66,7 +66,7 @@ void ViewController::LoadVideo(const QString& path) {
         pool_, this,
         [file = path.toStdString()] {
             const MediaAsset movie = MediaAsset::open(file);
-            return LoadedVideo{FrameImageAtTime(file, 0.0), movieDisplayShape(movie), movie.videoSeconds()};
+            return LoadedVideo{FrameImageAtTime(file, 0.0), movieDisplayShape(movie), movie};
         },
         [this, path, generation](LoadedVideo loaded) {
             if (generation == loadGeneration_) finishLoad(path, std::move(loaded));
@@ -80,7 +80,7 @@ void ViewController::finishLoad(const QString& path, LoadedVideo loaded) {
         return dialogs_.alert(kVideoNotLoaded);
     }
     videoPath = path;
-    videoSeconds = loaded.seconds;
+    videoFacts = std::move(loaded.movie);
     controls_.imageView->setDisplayShape(loaded.displayShape);
     controls_.browseStepper->setDoubleValue(0);
     updateBrowseTime();
@@ -145,7 +145,7 @@ void ViewController::UpdateImageEffect() {
     ++refreshesStarted_;
     runInBackground(
         pool_, this,
-        [settings = watermarksEndingAt(currentSettings(), videoSeconds), frame = snapshot,
+        [settings = watermarksEndingAt(currentSettings(), videoFacts.videoSeconds()), frame = snapshot,
          seconds = snapshotSeconds, picture = logo] {
             // Converted for display here too, so the GUI thread only swaps it in.
             return displayImage(ApplyEffectChain(settings, *frame, *picture, seconds));

@@ -78,7 +78,8 @@ void ViewController::OnGeneratePreview() {
     }
     if (videoPath.isEmpty())
         return dialogs_.alert(QStringLiteral("There is no video selected. Please select a video and try again."));
-    const std::optional<VideoTrack> track = MediaAsset::open(videoPath.toStdString()).firstVideoTrack();
+    // The load's facts: the render itself opens the movie once more, in the worker.
+    const std::optional<VideoTrack>& track = videoFacts.firstVideoTrack();
     if (!track) return dialogs_.alert(kCouldNotGenerate);
     const EffectSettings settings = currentSettings();
     if (!hasStandardDimensions(*track) && (settings.checkTextWatermark == 1 || settings.checkImageWatermark == 1) &&

@@ -70,31 +70,32 @@ bool sameFile(const fs::path& a, const fs::path& b) {
 
 }  // namespace
 
-std::optional<std::string> folderProblem(const fs::path& output) {
+Status checkOutputFolder(const fs::path& output) {
     const fs::path folder = output.has_parent_path() ? output.parent_path() : fs::path(".");
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
-        return "cannot write " + quotedPath(output) + ": no folder " + quotedPath(folder);
+        return Error{"cannot write " + quotedPath(output) + ": no folder " + quotedPath(folder)};
     // The render writes a partial file beside the output and renames it: it
     // needs to create and remove entries in the folder.
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        return "cannot write " + quotedPath(output) + ": the folder " + quotedPath(folder) +
-               " is not writable";
-    return std::nullopt;
+        return Error{"cannot write " + quotedPath(output) + ": the folder " + quotedPath(folder) +
+                     " is not writable"};
+    return {};
 }
 
-std::optional<std::string> makeOutputFolder(const fs::path& output) {
+Status makeOutputFolder(const fs::path& output) {
     std::error_code ec;
     if (fs::create_directories(output.parent_path(), ec); ec)
-        return "cannot make the folder of " + output.string() + ": " + ec.message();
-    return std::nullopt;
+        return Error{"cannot make the folder of " + output.string() + ": " + ec.message()};
+    return {};
 }
 
-std::optional<std::string> readConflict(const fs::path& output, const std::vector<fs::path>& read) {
+Status checkNotRead(const fs::path& output, const std::vector<fs::path>& read) {
     for (const fs::path& file : read)
         if (sameFile(output, file))
-            return "OUTPUT " + quotedPath(output) + " is the file " + quotedPath(file) + " this run reads";
-    return std::nullopt;
+            return Error{"OUTPUT " + quotedPath(output) + " is the file " + quotedPath(file) +
+                         " this run reads"};
+    return {};
 }
 
 std::vector<BatchInput> moviesOfInputs(const std::vector<fs::path>& inputs, bool recursive,
@@ -113,8 +114,7 @@ std::vector<BatchInput> moviesOfInputs(const std::vector<fs::path>& inputs, bool
     return entries;
 }
 
-std::variant<fs::path, std::string> expandOutputTemplate(const std::string& pattern, const fs::path& input,
-                                                         int n) {
+Result<fs::path> expandOutputTemplate(const std::string& pattern, const fs::path& input, int n) {
     const std::map<std::string, std::string> fields{
         {"name", input.stem().string()},
         {"ext", pathExtension(input)},
@@ -127,25 +127,25 @@ std::variant<fs::path, std::string> expandOutputTemplate(const std::string& patt
             continue;
         }
         const std::size_t close = pattern.find('}', i);
-        if (close == std::string::npos) return "OUTPUT " + pattern + ": a { without its }";
+        if (close == std::string::npos) return Error{"OUTPUT " + pattern + ": a { without its }"};
         const std::string field = pattern.substr(i + 1, close - i - 1);
         const auto it = fields.find(field);
         if (it == fields.end())
-            return "OUTPUT " + pattern + ": no field {" + field + "} (there are {name} {ext} {dir} {n})";
+            return Error{"OUTPUT " + pattern + ": no field {" + field +
+                         "} (there are {name} {ext} {dir} {n})"};
         result += it->second;
         i = close;
     }
     return fs::path(result);
 }
 
-std::variant<fs::path, std::string> outputInFolder(const fs::path& folder, const BatchInput& entry,
-                                                   const RenderSettings& render,
-                                                   const std::string& namePattern) {
-    auto name = expandOutputTemplate(namePattern, entry.file, entry.number);
-    if (auto* problem = std::get_if<std::string>(&name)) return *problem;
+Result<fs::path> outputInFolder(const fs::path& folder, const BatchInput& entry, const RenderSettings& render,
+                                const std::string& namePattern) {
+    const Result<fs::path> name = expandOutputTemplate(namePattern, entry.file, entry.number);
+    if (!name) return name;
     const fs::path mirrored =
         entry.mirrorRoot.empty() ? fs::path() : entry.file.parent_path().lexically_relative(entry.mirrorRoot);
-    fs::path file = std::get<fs::path>(name);
+    fs::path file = *name;
     file += "." + renderedExtensionFor(entry.file, render.codec);
     return (folder / mirrored / file).lexically_normal();
 }
@@ -162,31 +162,31 @@ BatchOutputChecks::BatchOutputChecks(const std::vector<fs::path>& readFiles,
     }
 }
 
-std::optional<std::string> BatchOutputChecks::problem(const PlannedJob& job) {
+Status BatchOutputChecks::check(const PlannedJob& job) {
     if (auto [it, added] = outputs_.emplace(comparable(job.output), job.input); !added)
-        return "INPUT " + quotedPath(it->second) + " and INPUT " + quotedPath(job.input) +
-               " would both write " + quotedPath(job.output);
+        return Error{"INPUT " + quotedPath(it->second) + " and INPUT " + quotedPath(job.input) +
+                     " would both write " + quotedPath(job.output)};
     if (struct stat facts{}; ::stat(job.output.c_str(), &facts) == 0) {
         if (const auto read = readFiles_.find({facts.st_dev, facts.st_ino}); read != readFiles_.end())
-            return readConflict(job.output, {read->second});
+            return checkNotRead(job.output, {read->second});
     }
     std::error_code ec;
-    if (fs::is_directory(job.output, ec)) return "OUTPUT " + quotedPath(job.output) + " is a folder";
+    if (fs::is_directory(job.output, ec)) return Error{"OUTPUT " + quotedPath(job.output) + " is a folder"};
     // A mirrored subfolder that is not there yet is made when its job
     // starts, in the output folder, which must be writable.
     if (!outputFolder_.empty() && !fs::exists(job.output.parent_path(), ec))
-        return folderProblem(outputFolder_ / job.output.filename());
-    if (auto problem = folderProblem(job.output)) return problem;
+        return checkOutputFolder(outputFolder_ / job.output.filename());
+    if (Status folder = checkOutputFolder(job.output); !folder) return folder;
     // Last: a missing folder says more than the name of one in it.
-    if (auto problem = renderProblem(job.output, render_))
-        return "cannot write " + quotedPath(job.output) + ": " + *problem;
-    return std::nullopt;
+    if (const Status renderable = checkRenderable(job.output, render_); !renderable)
+        return Error{"cannot write " + quotedPath(job.output) + ": " + renderable.error()};
+    return {};
 }
 
-std::optional<std::string> BatchOutputChecks::firstProblem(const std::vector<PlannedJob>& jobs) {
+Status BatchOutputChecks::checkAll(const std::vector<PlannedJob>& jobs) {
     for (const PlannedJob& job : jobs)
-        if (auto problem = this->problem(job)) return problem;
-    return std::nullopt;
+        if (Status checked = check(job); !checked) return checked;
+    return {};
 }
 
 std::string_view jobStateName(JobState state) {

@@ -23,10 +23,10 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <variant>
 #include <vector>
 
 #include "platform/media/RenderSettings.h"
+#include "platform/system/Result.h"
 
 namespace tintreel {
 
@@ -49,29 +49,26 @@ std::vector<BatchInput> moviesOfInputs(const std::vector<std::filesystem::path>&
 
 // The template's fields filled in for `input` at position `n`, or why it
 // cannot be (an unknown field, an unclosed brace).
-std::variant<std::filesystem::path, std::string> expandOutputTemplate(const std::string& pattern,
-                                                                      const std::filesystem::path& input,
-                                                                      int n);
+Result<std::filesystem::path> expandOutputTemplate(const std::string& pattern,
+                                                   const std::filesystem::path& input, int n);
 
 // Where one input's result goes under an output folder: `namePattern`
 // expanded (the input's own name when it is "{name}"), in the subfolder
 // mirroring the input's, with its own container's extension when that can
 // hold the asked codec, else MP4's.
-std::variant<std::filesystem::path, std::string> outputInFolder(const std::filesystem::path& folder,
-                                                                const BatchInput& entry,
-                                                                const RenderSettings& render,
-                                                                const std::string& namePattern = "{name}");
+Result<std::filesystem::path> outputInFolder(const std::filesystem::path& folder, const BatchInput& entry,
+                                             const RenderSettings& render,
+                                             const std::string& namePattern = "{name}");
 
-// When `output` is one of `read` (also through a link or another path).
-std::optional<std::string> readConflict(const std::filesystem::path& output,
-                                        const std::vector<std::filesystem::path>& read);
-// When the folder `output` goes in is missing or not writable.
-std::optional<std::string> folderProblem(const std::filesystem::path& output);
+// Fails when `output` is one of `read` (also through a link or another path).
+Status checkNotRead(const std::filesystem::path& output, const std::vector<std::filesystem::path>& read);
+// Fails when the folder `output` goes in is missing or not writable.
+Status checkOutputFolder(const std::filesystem::path& output);
 
 // Makes the folder a job's output goes in (a subfolder mirrored from a
-// folder searched with its subfolders); the line saying why it cannot be
-// made, or nothing.
-std::optional<std::string> makeOutputFolder(const std::filesystem::path& output);
+// folder searched with its subfolders); fails with the line saying why it
+// cannot be made.
+Status makeOutputFolder(const std::filesystem::path& output);
 
 // The checks of every job's output against the others and the files read.
 class BatchOutputChecks {
@@ -82,11 +79,12 @@ public:
                       const std::vector<PlannedJob>& jobs, RenderSettings render,
                       std::filesystem::path outputFolder);
 
-    // Why `job` cannot be planned, given the jobs checked before it.
-    std::optional<std::string> problem(const PlannedJob& job);
+    // Fails, saying why, when `job` cannot be planned, given the jobs
+    // checked before it.
+    Status check(const PlannedJob& job);
 
-    // The first problem of all jobs, in order.
-    std::optional<std::string> firstProblem(const std::vector<PlannedJob>& jobs);
+    // The first failure of all jobs, in order.
+    Status checkAll(const std::vector<PlannedJob>& jobs);
 
 private:
     using FileId = std::pair<dev_t, ino_t>;

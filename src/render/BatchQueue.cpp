@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
-#include "platform/media/MediaAsset.h"
+#include "platform/media/MovieSource.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/system/Log.h"
 #include "platform/system/NotificationCenter.h"
@@ -65,12 +65,15 @@ JobState BatchQueue::runJob(std::size_t index, std::string& message) {
                                                     : job.output.string() + " already exists";
         return existing_ == ExistingOutput::Skip ? JobState::Skipped : JobState::Failed;
     }
-    if (auto problem = makeOutputFolder(job.output)) {
-        message = std::move(*problem);
+    if (const Status folder = makeOutputFolder(job.output); !folder) {
+        message = folder.error();
         return JobState::Failed;
     }
-    if (auto problem = MediaAsset::open(job.input).videoProblem()) {
-        message = std::move(*problem);
+    // Opened once: the check reads its facts, the render reads the file.
+    Result<std::shared_ptr<MovieSource>> source = MovieSource::open(job.input);
+    const Status video = source ? (*source)->facts().videoStatus() : Status(Error{source.error()});
+    if (!video) {
+        message = video.error();
         return JobState::Failed;
     }
     std::optional<RenderSlots::Slot> slot = slots_.tryAcquire();
@@ -78,10 +81,10 @@ JobState BatchQueue::runJob(std::size_t index, std::string& message) {
         report({index, JobState::Running, 0, std::nullopt, "waiting for a render to end"});
         slot = slots_.acquire(cancelled_[index]);
     }
-    return slot ? render(index, message) : JobState::Cancelled;
+    return slot ? render(index, std::move(*source), message) : JobState::Cancelled;
 }
 
-JobState BatchQueue::render(std::size_t index, std::string& message) {
+JobState BatchQueue::render(std::size_t index, std::shared_ptr<MovieSource> source, std::string& message) {
     const PlannedJob& job = jobs_[index];
     std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();
     if (!directory) {
@@ -101,6 +104,7 @@ JobState BatchQueue::render(std::size_t index, std::string& message) {
                           directory->path(), PassMode::One, fs::absolute(job.output)};
     request.renderSettings = look_.renderSettings;
     request.container = lowerExtension(job.output);
+    request.source = std::move(source);
     std::optional<RenderResult> result;
     GeneratePreviewVideo(request, cancelled_[index], notifications,
                          [&result](const RenderResult& r) { result = r; });

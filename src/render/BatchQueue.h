@@ -26,6 +26,7 @@
 
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
+#include "platform/media/MovieSource.h"
 #include "platform/media/RenderSettings.h"
 #include "render/BatchJobs.h"
 #include "render/RenderSlots.h"
@@ -72,7 +73,7 @@ public:
 private:
     void work();
     JobState runJob(std::size_t index, std::string& message);
-    JobState render(std::size_t index, std::string& message);
+    JobState render(std::size_t index, std::shared_ptr<MovieSource> source, std::string& message);
     void report(JobReport update);
 
     const std::vector<PlannedJob> jobs_;

@@ -7,7 +7,6 @@
 #include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
 #include "imaging/WatermarkScale.h"
-#include "platform/media/MediaAsset.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Log.h"
@@ -57,9 +56,9 @@ RenderResult finishRender(const fs::path& lastMovie, long long passes, const Ren
     return placed ? RenderResult::succeeded(final) : RenderResult::failed(placed.error());
 }
 
-PassEnvironment passEnvironment(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
-                                const NotificationCenter& notifications, int pass, int passCount,
-                                std::chrono::steady_clock::time_point renderStart) {
+PassEnvironment passEnvironment(const RenderRequest& request, const MovieSource& source,
+                                const std::atomic<bool>& cancelFlag, const NotificationCenter& notifications,
+                                int pass, int passCount, std::chrono::steady_clock::time_point renderStart) {
     return {request.temporaryDirectory,
             cancelFlag,
             notifications,
@@ -67,7 +66,7 @@ PassEnvironment passEnvironment(const RenderRequest& request, const std::atomic<
             pass,
             passCount,
             renderStart,
-            request.videoPath,
+            &source,
             request.slice,
             request.renderSettings,
             finalExtension(request)};
@@ -97,48 +96,72 @@ fs::path onePassOutput(const RenderRequest& request) {
 
 // The settings as they apply to this movie: a watermark shown to the end
 // with a fade fades out as the movie ends.
-EffectSettings settingsForMovie(const RenderRequest& request) {
-    return watermarksEndingAt(request.settings, MediaAsset::open(request.videoPath).videoSeconds());
+EffectSettings settingsForMovie(const RenderRequest& request, const MovieSource& source) {
+    return watermarksEndingAt(request.settings, source.facts().videoSeconds());
 }
 
 // Runs every enabled effect on each frame in one decode and encode.
-RenderResult runOnePass(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
-                        const NotificationCenter& notifications) {
-    EffectChain chain(settingsForMovie(request), request.logo, ChainRules::Movie);
+RenderResult runOnePass(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
+                        const std::atomic<bool>& cancelFlag, const NotificationCenter& notifications) {
+    EffectChain chain(settingsForMovie(request, *source), request.logo, ChainRules::Movie);
     if (chain.empty() && !sourceNeedsEncoding(request)) return RenderResult::succeeded(request.videoPath);
     const fs::path output = onePassOutput(request);
     RenderResult result = VideoTools::RenderChain(
-        request.videoPath, chain, output,
-        passEnvironment(request, cancelFlag, notifications, 1, 1, std::chrono::steady_clock::now()));
+        source, chain, output,
+        passEnvironment(request, *source, cancelFlag, notifications, 1, 1, std::chrono::steady_clock::now()));
     // A movie left beside the destination is nobody's once the render failed.
     if (result.outcome != RenderOutcome::Succeeded && !request.destination.empty())
         removeQuietlyIfGone(output);
     return result;
 }
 
-// Runs one pass per enabled effect, each reading what the previous one wrote.
-RenderResult runEachEffect(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
-                           const NotificationCenter& notifications) {
+// Runs one pass per enabled effect, each reading what the previous one
+// wrote: the first reads the render's source as it was opened, every later
+// one opens the intermediate it reads.
+RenderResult runEachEffect(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
+                           const std::atomic<bool>& cancelFlag, const NotificationCenter& notifications) {
     const int passCount = countEffectPasses(request.settings);
     // Without effects the source is encoded, if at all, in the one pass.
-    if (passCount == 0) return runOnePass(request, cancelFlag, notifications);
+    if (passCount == 0) return runOnePass(request, source, cancelFlag, notifications);
     const auto renderStart = std::chrono::steady_clock::now();
-    const EffectSettings settings = settingsForMovie(request);
+    const EffectSettings settings = settingsForMovie(request, *source);
     RenderResult current = RenderResult::succeeded(request.videoPath);
     int counter = 0;
     for (const EffectStep& step : effectSteps()) {
         if (!step.runsOnMovie(request.settings)) continue;
+        Result<std::shared_ptr<MovieSource>> input =
+            counter == 0 ? Result(source) : VideoTools::OpenInput(current.newVideoPath);
+        if (!input) return RenderResult::failed(input.error());
         ++counter;
         const PassEnvironment environment =
-            passEnvironment(request, cancelFlag, notifications, counter, passCount, renderStart);
+            passEnvironment(request, *source, cancelFlag, notifications, counter, passCount, renderStart);
         const std::unique_ptr<FrameEffect> effect = step.make(settings, request.logo);
         RenderResult result =
-            VideoTools::RenderPass(counter, current.newVideoPath, step.code, *effect, environment);
+            VideoTools::RenderPass(counter, std::move(*input), step.code, *effect, environment);
         if (result.outcome != RenderOutcome::Succeeded) return result;
         dropIntermediate(current.newVideoPath, request);
         current = std::move(result);
     }
     return current;
+}
+
+// The request's source, or the movie at its path opened now.
+Result<std::shared_ptr<MovieSource>> renderSource(const RenderRequest& request) {
+    if (request.source) return request.source;
+    return VideoTools::OpenInput(request.videoPath);
+}
+
+// One render in its temporary directory, before the final movie is put in place.
+RenderResult runRender(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
+                       const NotificationCenter& notifications) {
+    // A directory removed under an earlier render is made again, so one
+    // failure does not fail every render after it.
+    if (!restoreTemporaryDirectory(request.temporaryDirectory))
+        return RenderResult::failed("the temporary directory cannot be used");
+    const Result<std::shared_ptr<MovieSource>> source = renderSource(request);
+    if (!source) return RenderResult::failed(source.error());
+    return request.passMode == PassMode::One ? runOnePass(request, *source, cancelFlag, notifications)
+                                             : runEachEffect(request, *source, cancelFlag, notifications);
 }
 
 }  // namespace
@@ -157,12 +180,7 @@ std::string finalExtension(const RenderRequest& request) {
 
 void GeneratePreviewVideo(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
                           const NotificationCenter& notifications, const RenderCompletion& completion) {
-    // A directory removed under an earlier render is made again, so one
-    // failure does not fail every render after it.
-    RenderResult result = RenderResult::failed("the temporary directory cannot be used");
-    if (restoreTemporaryDirectory(request.temporaryDirectory))
-        result = request.passMode == PassMode::One ? runOnePass(request, cancelFlag, notifications)
-                                                   : runEachEffect(request, cancelFlag, notifications);
+    RenderResult result = runRender(request, cancelFlag, notifications);
     if (result.outcome == RenderOutcome::Succeeded)
         result = finishRender(result.newVideoPath, countMoviePasses(request), request);
     if (result.outcome != RenderOutcome::Succeeded) DeleteTemporaryFiles(request.temporaryDirectory);

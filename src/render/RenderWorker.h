@@ -13,8 +13,8 @@
 // at the destination. Exactly one completion ends every render; its result
 // carries the final movie, or why the render failed.
 //
-// Ownership: the request (settings, watermark picture, paths) is the
-// worker's own copy, taken when the render was queued; the cancel flag, the
+// Ownership: the request (settings, watermark picture, paths, the opened
+// source) is the worker's own copy, taken when the render was queued; the cancel flag, the
 // notification centre and the completion belong to the caller.
 // Threads: GeneratePreviewVideo blocks its thread (the render's own) for the
 // whole render and calls the completion on that thread as its last act; the
@@ -23,12 +23,14 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
 #include "platform/media/MovieSlice.h"
+#include "platform/media/MovieSource.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/NotificationCenter.h"
@@ -60,6 +62,9 @@ struct RenderRequest {
     // destination's, or without one the container a render of the source
     // writes with the asked codec (see renderedExtensionFor).
     std::string container = {};
+    // The movie at videoPath as its caller opened and checked it already;
+    // null: the worker opens it. Either way the render opens it once.
+    std::shared_ptr<MovieSource> source = nullptr;
 };
 
 using RenderCompletion = std::function<void(const RenderResult&)>;

@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "platform/filters/CancelScope.h"
-#include "platform/media/MediaAsset.h"
 #include "platform/media/MovieReader.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/system/Log.h"
@@ -137,20 +136,17 @@ RenderResult waitForPass(MovieReader& reader, MovieWriter& writer, PassSignal& s
 }
 
 // Starts `writer` on `reader`'s frames, describing the output as the render's original movie.
-Status startWriting(MovieWriter& writer, const MovieReader& reader, const std::filesystem::path& inputPath,
-                    const PassEnvironment& environment) {
-    if (environment.originalMovie.empty() || environment.originalMovie == inputPath)
-        return writer.startRecording(reader);
-    const Result<std::unique_ptr<MovieReader>> original = MovieReader::open(environment.originalMovie);
-    if (!original) return Error{environment.originalMovie.string() + ": " + original.error()};
-    return writer.startRecording(reader, **original);
+Status startWriting(MovieWriter& writer, const MovieReader& reader, const PassEnvironment& environment) {
+    if (!environment.originalMovie) return writer.startRecording(reader);
+    return writer.startRecording(reader, *environment.originalMovie);
 }
 
-RenderResult runPass(const std::filesystem::path& inputPath, FrameEffect& effect, const PassSubject& subject,
+RenderResult runPass(std::shared_ptr<MovieSource> input, FrameEffect& effect, const PassSubject& subject,
                      const std::filesystem::path& output, const PassEnvironment& environment) {
-    const std::optional<VideoTrack> track = MediaAsset::open(inputPath).firstVideoTrack();
+    const std::filesystem::path inputPath = input->path();
+    const std::optional<VideoTrack> track = input->facts().firstVideoTrack();
     if (!track) return setupFailed(inputPath.string() + ": no video track");
-    Result<std::unique_ptr<MovieReader>> opened = MovieReader::open(inputPath);
+    Result<std::unique_ptr<MovieReader>> opened = MovieReader::open(std::move(input));
     if (!opened) return setupFailed(inputPath.string() + ": " + opened.error());
     MovieReader& reader = **opened;
     const Orientation upright = uprightOrientation(*track);
@@ -160,7 +156,7 @@ RenderResult runPass(const std::filesystem::path& inputPath, FrameEffect& effect
             return setupFailed(inputPath.string() + ": " + selected.error());
         writer.recordAsSlice(environment.slice->number);
     }
-    if (const Status started = startWriting(writer, reader, inputPath, environment); !started)
+    if (const Status started = startWriting(writer, reader, environment); !started)
         return setupFailed(output.string() + ": " + started.error());
 
     PassSignal signal;
@@ -197,16 +193,23 @@ std::string VideoTools::PassExtension(const std::filesystem::path& inputPath, co
     return renderedExtensionFor(inputPath, environment.renderSettings.codec);
 }
 
-RenderResult VideoTools::RenderPass(long long index, const std::filesystem::path& inputPath, EffectCode code,
+RenderResult VideoTools::RenderPass(long long index, std::shared_ptr<MovieSource> input, EffectCode code,
                                     FrameEffect& effect, const PassEnvironment& environment) {
-    return runPass(inputPath, effect, {static_cast<float>(code), {}},
-                   OutputPath(index, PassExtension(inputPath, environment), environment.temporaryDirectory),
-                   environment);
+    const std::filesystem::path output =
+        OutputPath(index, PassExtension(input->path(), environment), environment.temporaryDirectory);
+    return runPass(std::move(input), effect, {static_cast<float>(code), {}}, output, environment);
 }
 
-RenderResult VideoTools::RenderChain(const std::filesystem::path& inputPath, EffectChain& chain,
-                                     const std::filesystem::path& output, const PassEnvironment& environment) {
-    return runPass(inputPath, chain, {kWholeRenderCode, stepNames(chain)}, output, environment);
+RenderResult VideoTools::RenderChain(std::shared_ptr<MovieSource> input, EffectChain& chain,
+                                     const std::filesystem::path& output,
+                                     const PassEnvironment& environment) {
+    return runPass(std::move(input), chain, {kWholeRenderCode, stepNames(chain)}, output, environment);
+}
+
+Result<std::shared_ptr<MovieSource>> VideoTools::OpenInput(const std::filesystem::path& path) {
+    Result<std::shared_ptr<MovieSource>> source = MovieSource::open(path);
+    if (source) return source;
+    return Error{setupFailed(path.string() + ": " + source.error()).failure};
 }
 
 }  // namespace tintreel

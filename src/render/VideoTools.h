@@ -10,8 +10,8 @@
 // the render says).
 //
 // Ownership: a pass builds its own reader and writer and drops them before it
-// returns; the effect, the cancel flag and the notification centre belong to
-// the caller. Threads: a pass blocks its calling thread (the render worker's)
+// returns; it shares its input's open file (MovieSource) with the render; the effect, the cancel flag and the
+// notification centre belong to the caller. Threads: a pass blocks its calling thread (the render worker's)
 // and posts its notifications there; decoding, the effect and encoding run on
 // the reader's threads, the effect under the cancel flag so that a cancel
 // stops the frame in hand.
@@ -19,6 +19,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,7 @@
 #include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
 #include "platform/media/MovieSlice.h"
+#include "platform/media/MovieSource.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/NotificationCenter.h"
@@ -47,8 +49,8 @@ struct PassEnvironment {
     std::chrono::steady_clock::time_point renderStart = std::chrono::steady_clock::now();
     // The movie the render started from, when a pass reads another one (an
     // intermediate): its colours, pixel shape, chapters and metadata are what
-    // the output carries. Empty: the pass's input itself.
-    std::filesystem::path originalMovie = {};
+    // the output carries. Null: the pass's input itself. Owned by the render.
+    const MovieSource* originalMovie = nullptr;
     // When set, the pass renders only this slice's frames, without audio.
     std::optional<MovieSlice> slice = std::nullopt;
     // How the final movie is encoded, and its extension (container); empty:
@@ -62,7 +64,7 @@ std::string pathExtension(const std::filesystem::path& path);
 
 class VideoTools {
 public:
-    // Renders `inputPath` through one step's `effect`, posting `code` as
+    // Renders `input` through one step's `effect`, posting `code` as
     // "effect", and on success hands back the absolute path of the movie
     // written. The wait loop: completion first, then cancel, then a failure
     // the reader saw (the writer's first error, an unreadable input) fails
@@ -71,14 +73,19 @@ public:
     // notification, then a wait of one second that ends early when the movie
     // completes, fails or the cancel flag is seen. A failure prints one line
     // saying why.
-    static RenderResult RenderPass(long long index, const std::filesystem::path& inputPath, EffectCode code,
+    // The pass reads `input` as it was opened, without opening it again.
+    static RenderResult RenderPass(long long index, std::shared_ptr<MovieSource> input, EffectCode code,
                                    FrameEffect& effect, const PassEnvironment& environment);
 
-    // Renders `inputPath` through every step of `chain` in one pass into
+    // Renders `input` through every step of `chain` in one pass into
     // `output`, posting the whole-render code and the steps' names; otherwise
     // as RenderPass.
-    static RenderResult RenderChain(const std::filesystem::path& inputPath, EffectChain& chain,
+    static RenderResult RenderChain(std::shared_ptr<MovieSource> input, EffectChain& chain,
                                     const std::filesystem::path& output, const PassEnvironment& environment);
+
+    // Opens a pass's input; when it cannot be read, prints the line a pass
+    // that cannot start prints and hands back why (the path, then the reason).
+    static Result<std::shared_ptr<MovieSource>> OpenInput(const std::filesystem::path& path);
 
     // "movie" + index + "." + extension, in the temporary directory.
     static std::filesystem::path OutputPath(long long index, std::string_view extension,

@@ -17,34 +17,32 @@ std::string quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
-std::optional<std::string> assignNumber(const ControlSpec& control, EffectSettings& s,
-                                        std::string_view value) {
+Status assignNumber(const ControlSpec& control, EffectSettings& s, std::string_view value) {
     const auto number = parseWholeNumber<float>(value);
-    if (!number || std::isnan(*number)) return quoted(value) + " is not a number";
+    if (!number || std::isnan(*number)) return Error{quoted(value) + " is not a number"};
     if (*number < control.minimum || *number > control.maximum) {
         std::ostringstream reason;
         reason << quoted(value) << " is outside " << control.minimum << " to " << control.maximum;
-        return reason.str();
+        return Error{reason.str()};
     }
     control.number.of(s) = *number;
     if (control.kind != ControlKind::Slider) control.text.of(s) = pairText(control, *number);
-    return std::nullopt;
+    return {};
 }
 
-std::optional<std::string> assignIndex(const ControlSpec& control, EffectSettings& s,
-                                       std::string_view value) {
+Status assignIndex(const ControlSpec& control, EffectSettings& s, std::string_view value) {
     for (std::size_t i = 0; i < control.items.size(); ++i) {
         if (control.items[i] == value) {
             s.*control.state = static_cast<int>(i);
-            return std::nullopt;
+            return {};
         }
     }
     const auto index = parseWholeNumber<int>(value);
     if (!index || *index < control.minimum || *index > control.maximum)
-        return quoted(value) +
-               (control.kind == ControlKind::Check ? " is not 0 or 1" : " is not one of the choices");
+        return Error{quoted(value) +
+                     (control.kind == ControlKind::Check ? " is not 0 or 1" : " is not one of the choices")};
     s.*control.state = *index;
-    return std::nullopt;
+    return {};
 }
 
 std::optional<RgbColor> parseColor(std::string_view value) {
@@ -69,33 +67,32 @@ std::optional<RgbColor> parseColor(std::string_view value) {
 // A text is one line of the settings record: a line break in it would shift
 // every later line of a profile saved with it. The value is not repeated in
 // the reason, which stays one line.
-std::optional<std::string> assignText(const ControlSpec& control, EffectSettings& s, std::string_view value) {
-    if (hasRecordLineBreak(value)) return "a text cannot hold a line break";
+Status assignText(const ControlSpec& control, EffectSettings& s, std::string_view value) {
+    if (hasRecordLineBreak(value)) return Error{"a text cannot hold a line break"};
     control.text.of(s) = std::string(value);
-    return std::nullopt;
+    return {};
 }
 
 // The font pop-up takes an index of the font list or any family's name.
-std::optional<std::string> assignFont(const ControlSpec& control, EffectSettings& s, std::string_view value) {
+Status assignFont(const ControlSpec& control, EffectSettings& s, std::string_view value) {
     if (const auto index = parseWholeNumber<int>(value)) {
         if (*index < control.minimum || *index > control.maximum)
-            return quoted(value) + " is not one of the choices";
+            return Error{quoted(value) + " is not one of the choices"};
         s.*control.state = *index;
         control.text.of(s).clear();
-        return std::nullopt;
+        return {};
     }
-    if (value.empty()) return "a font needs a family name or an index of the font list";
-    if (hasRecordLineBreak(value)) return "a font name cannot hold a line break";
+    if (value.empty()) return Error{"a font needs a family name or an index of the font list"};
+    if (hasRecordLineBreak(value)) return Error{"a font name cannot hold a line break"};
     chooseFontFamily(control, s, std::string(value));
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace
 
-std::optional<std::string> assignNamedSetting(EffectSettings& s, std::string_view name,
-                                              std::string_view value) {
+Status assignNamedSetting(EffectSettings& s, std::string_view name, std::string_view value) {
     const ControlSpec* control = findControl(name);
-    if (!control) return "unknown setting " + quoted(name);
+    if (!control) return Error{"unknown setting " + quoted(name)};
     switch (control->kind) {
         case ControlKind::Slider:
         case ControlKind::Pair:
@@ -110,14 +107,14 @@ std::optional<std::string> assignNamedSetting(EffectSettings& s, std::string_vie
             return assignText(*control, s, value);
         case ControlKind::ColorWell: {
             const auto color = parseColor(value);
-            if (!color) return quoted(value) + " is not a colour (#rrggbb or r,g,b in 0..1)";
+            if (!color) return Error{quoted(value) + " is not a colour (#rrggbb or r,g,b in 0..1)"};
             s.*control->color = *color;
-            return std::nullopt;
+            return {};
         }
         case ControlKind::Button:
             break;
     }
-    return quoted(name) + " holds no value";
+    return Error{quoted(name) + " holds no value"};
 }
 
 }  // namespace tintreel

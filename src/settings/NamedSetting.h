@@ -13,11 +13,11 @@
 #include <string_view>
 
 #include "imaging/EffectSettings.h"
+#include "platform/system/Result.h"
 
 namespace tintreel {
 
-// Nothing on success, else a one-line reason.
-std::optional<std::string> assignNamedSetting(EffectSettings& settings, std::string_view name,
-                                              std::string_view value);
+// Fails with a one-line reason when the value does not fit the setting.
+Status assignNamedSetting(EffectSettings& settings, std::string_view name, std::string_view value);
 
 }  // namespace tintreel

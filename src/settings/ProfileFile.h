@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <variant>
 
 #include "imaging/EffectSettings.h"
+#include "platform/system/Result.h"
 #include "settings/SettingsRecord.h"
 
 namespace tintreel {
@@ -30,7 +30,6 @@ struct Profile {
 
 // The profile at `path` read over `base`, or one line saying why it cannot
 // be used (it cannot be read, or names the first damaged line).
-std::variant<Profile, std::string> readProfileFile(const std::filesystem::path& path,
-                                                   const EffectSettings& base);
+Result<Profile> readProfileFile(const std::filesystem::path& path, const EffectSettings& base);
 
 }  // namespace tintreel

@@ -14,18 +14,18 @@ namespace fs = std::filesystem;
 
 CliOptions parsedOptions(const std::vector<std::string>& args) {
     auto result = parseCommandLine(args);
-    EXPECT_TRUE(std::holds_alternative<CliOptions>(result)) << std::get<CliExit>(result).message;
-    return std::holds_alternative<CliOptions>(result) ? std::get<CliOptions>(result) : CliOptions{};
+    EXPECT_TRUE(result) << result.error();
+    return result ? *result : CliOptions{};
 }
 
 // The plan's outputs, relative to `base`, or the refusal.
 std::vector<std::string> outputsOf(const std::vector<std::string>& args, const fs::path& base) {
     const CliOptions options = parsedOptions(args);
-    auto planned = planRun(options);
-    if (auto* problem = std::get_if<std::string>(&planned)) return {"refused: " + *problem};
-    const BatchPlan& plan = std::get<BatchPlan>(planned);
+    const Result<BatchPlan> planned = planRun(options);
+    if (!planned) return {"refused: " + planned.error()};
+    const BatchPlan& plan = *planned;
     if (!plan.single)
-        if (auto problem = batchProblem(options, plan)) return {"refused: " + *problem};
+        if (const Status batch = checkBatch(options, plan); !batch) return {"refused: " + batch.error()};
     std::vector<std::string> outputs;
     for (const PlannedJob& job : plan.jobs) outputs.push_back(job.output.lexically_relative(base).string());
     return outputs;
@@ -77,11 +77,11 @@ TEST_F(BatchPlanning, TemplatesFillEveryField) {
     EXPECT_EQ(outputs({"-o", "{dir}/{name}_look.mp4", p("in/b.mov")}),
               (std::vector<std::string>{"in/b_look.mp4"}));
     auto expanded = expandOutputTemplate("{name}-{n}.mp4", "clip.tar.mov", 7);
-    EXPECT_EQ(std::get<fs::path>(expanded), "clip.tar-7.mp4");
-    EXPECT_EQ(std::get<fs::path>(expandOutputTemplate("{dir}/x.mp4", "clip.mov", 1)), "./x.mp4");
-    EXPECT_NE(std::get<std::string>(expandOutputTemplate("{base}.mp4", "a.mov", 1)).find("no field {base}"),
+    EXPECT_EQ(*expanded, "clip.tar-7.mp4");
+    EXPECT_EQ(*expandOutputTemplate("{dir}/x.mp4", "clip.mov", 1), "./x.mp4");
+    EXPECT_NE(expandOutputTemplate("{base}.mp4", "a.mov", 1).error().find("no field {base}"),
               std::string::npos);
-    EXPECT_NE(std::get<std::string>(expandOutputTemplate("out/{name.mp4", "a.mov", 1)).find("without its }"),
+    EXPECT_NE(expandOutputTemplate("out/{name.mp4", "a.mov", 1).error().find("without its }"),
               std::string::npos);
 }
 
@@ -151,8 +151,8 @@ TEST(BatchOptions, NewOptionsParseAndContradictionsAreRefused) {
                                                {"--progress", "xml", "-o", "x", "a.mov"},
                                                {"--still", "-o", "x.png", "a.mov", "b.mov"}}) {
         const auto result = parseCommandLine(args);
-        ASSERT_TRUE(std::holds_alternative<CliExit>(result)) << args[0];
-        EXPECT_EQ(std::get<CliExit>(result).status, kExitBadInput);
+        ASSERT_FALSE(result) << args[0];
+        EXPECT_EQ(result.failure().status, kExitBadInput);
     }
 }
 

@@ -3,8 +3,12 @@
 // cancel by signal, and the still of a movie frame.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "cli/CliProgram.h"
+#include "cli/MovieCommand.h"
 #include "platform/filters/Picture.h"
+#include "platform/media/MovieSource.h"
 #include "support/Clips.h"
 
 namespace tintreel {
@@ -75,6 +79,42 @@ TEST(MovieCommand, StillOfAMovieFrameIsUpright) {
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->width(), 180);
     EXPECT_EQ(frame->height(), 320);
+}
+
+// A one-pass render of one INPUT opens it once: the checks, the watermark's
+// timing and the pass read one probe. Counted in the process through the
+// media layer, and, where strace can watch the real program, as every
+// open or openat call naming INPUT, failed ones included.
+TEST(MovieCommand, AOnePassRenderOpensItsInputOnce) {
+    const fs::path dir = test::scratchDirectory("cli-opens");
+    const fs::path input = clip("mov", 0.5);
+    CliOptions options;
+    options.input = input;
+    options.output = dir / "out.mov";
+    EffectSettings settings = defaultEffectSettings();
+    settings.checkSepia = 1;
+    settings.checkTextWatermark = 1;
+    const long long before = inputOpenCount(input);
+    HumanJobOutput out;
+    const std::atomic<bool> cancel{false};
+    const auto noLogo = [](JobOutput&) { return std::optional<Image>(Image()); };
+    ASSERT_EQ(renderMovie(options, settings, noLogo, cancel, out), kExitSuccess);
+    EXPECT_EQ(inputOpenCount(input) - before, 1);
+    EXPECT_TRUE(fs::exists(options.output));
+
+    if (!test::runCommand("command -v strace")) GTEST_SKIP() << "no strace to watch the program";
+    const fs::path trace = dir / "trace.txt";
+    const CliRun traced = test::runTool(
+        "strace",
+        {"-f", "-e", "trace=openat,open", "-o", q(trace), TINTREEL_RENDER_PATH, "-o", q(dir / "traced.mov"),
+         "--set", "checkSepia=1", "--set", "checkTextWatermark=1", q(input)},
+        dir, dir);
+    if (!fs::exists(dir / "traced.mov")) GTEST_SKIP() << "strace cannot trace here: " << traced.errors;
+    std::ifstream lines(trace);
+    int naming = 0;
+    for (std::string line; std::getline(lines, line);)
+        naming += line.find(input.string()) != std::string::npos;
+    EXPECT_EQ(naming, 1);
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ TEST_F(StillCommand, WritesTheChainResultAsPng) {
     settings.checkSepia = 1;
     settings.checkVignette = 1;
     ASSERT_EQ(runStillPicture(options(dir_ / "in.png"), settings), kExitSuccess);
-    const std::optional<Image> written = loadPicture((dir_ / "out.png").string());
+    const Result<Image> written = loadPicture((dir_ / "out.png").string());
     ASSERT_TRUE(written);
     EXPECT_EQ(*written, ApplyEffectChain(settings, picture_, Image(), 0.0));
     EXPECT_FALSE(fs::exists(dir_ / "out.png.partial"));

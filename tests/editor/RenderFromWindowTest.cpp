@@ -11,12 +11,13 @@
 #include <unistd.h>
 
 #include "app/RenderPreferences.h"
+#include "platform/media/MovieSource.h"
+#include "platform/system/Log.h"
+#include "platform/ui/FloatSlider.h"
+#include "preview/PlayerView.h"
 #include "render/SettingsManager.h"
 #include "settings/ControlCatalogue.h"
 #include "settings/ProgressText.h"
-#include "platform/ui/FloatSlider.h"
-#include "preview/PlayerView.h"
-#include "platform/system/Log.h"
 #include "support/EditorFixture.h"
 #include "support/FileSizeLimit.h"
 
@@ -105,6 +106,8 @@ TEST_F(RenderFromWindowTest, GeneratePreviewChecksTheVideoAndItsDimensions) {
 TEST_F(RenderFromWindowTest, AFullRenderEndsInThePlayerWithSaveEnabled) {
     load(longerClip());
     outlet<QCheckBox>("checkSepia")->setChecked(true);
+    // The render reads what the load's probe found and opens the movie once, to read it.
+    const long long loaded = inputOpenCount(longerClip());
     controller->OnGeneratePreview();
     EXPECT_EQ(previewButton()->text(), "Cancel");
     EXPECT_TRUE(previewButton()->isEnabled());
@@ -120,6 +123,7 @@ TEST_F(RenderFromWindowTest, AFullRenderEndsInThePlayerWithSaveEnabled) {
     EXPECT_TRUE(outlets().find("labelProgress")->isHidden());
     EXPECT_EQ(controller->newVideoPath, QString::fromStdString((directory.path() / "movie.mov").string()));
     EXPECT_EQ(outlet<PlayerView>("playerViewVideo")->movie(), controller->newVideoPath);
+    EXPECT_EQ(inputOpenCount(longerClip()) - loaded, 1);
     test::expectSameMovie(longerClip(), directory.path() / "movie.mov");
     EXPECT_TRUE(dialogs.alerts.empty());
 

@@ -35,8 +35,7 @@ protected:
     // Applies named settings to the controls and waits for their preview.
     void apply(const std::vector<std::pair<std::string, std::string>>& values) {
         EffectSettings settings = controller->currentSettings();
-        for (const auto& [name, value] : values)
-            ASSERT_EQ(assignNamedSetting(settings, name, value), std::nullopt);
+        for (const auto& [name, value] : values) ASSERT_TRUE(assignNamedSetting(settings, name, value));
         writeSettings(outlets(), settings);
         controller->UpdateImageEffect();
         ASSERT_TRUE(settle());

@@ -48,7 +48,12 @@ PassRun runPass(long long index, const fs::path& input, EffectCode code, FrameEf
     const ScopedLogCapture printed;
     const std::atomic<bool> cancel{cancelled};
     const PassEnvironment environment{dir, cancel, log.center, role, 1, 1};
-    PassRun run{VideoTools::RenderPass(index, input, code, effect, environment), {}, {}, {}};
+    const Result<std::shared_ptr<MovieSource>> source = VideoTools::OpenInput(input);
+    PassRun run{source ? VideoTools::RenderPass(index, *source, code, effect, environment)
+                       : RenderResult::failed(source.error()),
+                {},
+                {},
+                {}};
     run.ended = std::chrono::steady_clock::now();
     run.posts = log.posts();
     run.printed = printed.lines();

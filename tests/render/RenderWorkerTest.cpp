@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 
 #include "settings/ControlCatalogue.h"
 #include "platform/system/Log.h"
@@ -137,6 +138,43 @@ TEST(RenderWorker, CancelDuringTheThirdPassEndsCancelled) {
     EXPECT_EQ(codesInOrder(run.posts), (std::vector<float>{1, 8, 9}));
     EXPECT_TRUE(entriesOf(dir).empty());
     EXPECT_TRUE(cancel);  // the worker never clears the flag
+}
+
+// Whatever the mode, a render opens its movie once: the watermark's timing
+// and the first pass read the same probe; a later pass opens only the
+// intermediate it reads, once. A movie handed over opened is not opened again.
+TEST(RenderWorker, OpensTheMovieOnceAndEachIntermediateOnce) {
+    const fs::path video = test::barsWithTone("mov", 0.4);
+    const auto renders = [](RenderRequest request) {
+        std::atomic<bool> cancel{false};
+        const NotificationCenter center;
+        std::optional<RenderResult> result;
+        GeneratePreviewVideo(request, cancel, center, [&](const RenderResult& r) { result = r; });
+        return result && result->outcome == RenderOutcome::Succeeded;
+    };
+    for (const PassMode mode : {PassMode::One, PassMode::Each}) {
+        const bool each = mode == PassMode::Each;
+        const fs::path dir = test::scratchDirectory(each ? "worker-opens-each" : "worker-opens-one");
+        std::vector<long long> before;
+        for (int pass = 1; pass <= 4; ++pass)
+            before.push_back(inputOpenCount(dir / ("movie" + std::to_string(pass) + ".mov")));
+        const long long videoBefore = inputOpenCount(video);
+        ASSERT_TRUE(renders({fourPasses(), Image(), video, dir, mode}));
+        EXPECT_EQ(inputOpenCount(video) - videoBefore, 1) << each;
+        // The intermediates of passes 1 to 3 are read once each; the last pass's movie is not read.
+        for (int pass = 1; pass <= 4; ++pass)
+            EXPECT_EQ(inputOpenCount(dir / ("movie" + std::to_string(pass) + ".mov")) - before[pass - 1],
+                      each && pass < 4 ? 1 : 0)
+                << pass;
+    }
+    const fs::path dir = test::scratchDirectory("worker-opens-given");
+    Result<std::shared_ptr<MovieSource>> source = MovieSource::open(video);
+    ASSERT_TRUE(source);
+    const long long opened = inputOpenCount(video);
+    RenderRequest request{fourPasses(), Image(), video, dir, PassMode::One};
+    request.source = std::move(*source);
+    ASSERT_TRUE(renders(std::move(request)));
+    EXPECT_EQ(inputOpenCount(video), opened);
 }
 
 }  // namespace

@@ -157,12 +157,12 @@ TEST(ControlCatalogue, WatermarkScaleAndTimingControlsBelongToTheirGroups) {
                                                           {"stepperTextFade", "0.75"},
                                                           {"checkImageScaleWithVideo", "1"},
                                                           {"stepperImageStart", "1"}})
-        ASSERT_EQ(assignNamedSetting(s, name, value), std::nullopt) << name;
+        ASSERT_TRUE(assignNamedSetting(s, name, value)) << name;
     EXPECT_EQ(s.stepperTextStart, 2.5f);
     EXPECT_EQ(s.textFieldTextStart, "2.5");
     EXPECT_EQ(s.stepperTextFade, 0.75f);
-    EXPECT_NE(assignNamedSetting(s, "stepperTextFade", "61"), std::nullopt);
-    EXPECT_NE(assignNamedSetting(s, "stepperImageStart", "-1"), std::nullopt);
+    EXPECT_FALSE(assignNamedSetting(s, "stepperTextFade", "61"));
+    EXPECT_FALSE(assignNamedSetting(s, "stepperImageStart", "-1"));
     EXPECT_FALSE(groupIsAtDefault(s, GroupId::TextWatermark));
     resetGroup(s, GroupId::TextWatermark);
     EXPECT_TRUE(groupIsAtDefault(s, GroupId::TextWatermark));

@@ -7,22 +7,19 @@
 
 namespace tintreel {
 
-std::optional<Image> loadPicture(const std::string& path, std::string* error) {
+Result<Image> loadPicture(const std::string& path) {
     QImageReader reader(QString::fromStdString(path));
     reader.setAutoTransform(true);
     const QImage image = reader.read();
-    if (image.isNull()) {
-        if (error) *error = reader.errorString().toStdString();
-        return std::nullopt;
-    }
+    if (image.isNull()) return Error{reader.errorString().toStdString()};
     return fromQImage(image);
 }
 
-bool savePng(const Image& image, const std::string& path, std::string* error) {
+Status savePng(const Image& image, const std::string& path) {
+    if (image.isEmpty()) return Error{"the image is empty"};
     QImageWriter writer(QString::fromStdString(path), "png");
-    if (!image.isEmpty() && writer.write(toQImage(image))) return true;
-    if (error) *error = image.isEmpty() ? "the image is empty" : writer.errorString().toStdString();
-    return false;
+    if (!writer.write(toQImage(image))) return Error{writer.errorString().toStdString()};
+    return {};
 }
 
 }  // namespace tintreel

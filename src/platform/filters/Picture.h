@@ -6,23 +6,23 @@
 // are reentrant).
 
 #include <array>
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/filters/Image.h"
+#include "platform/system/Result.h"
 
 namespace tintreel {
 
 // The extensions of the picture files offered for the image watermark.
 inline constexpr std::array<std::string_view, 3> kPictureExtensions{"png", "jpg", "jpeg"};
 
-// The picture in the file, or nothing when it cannot be read as a picture;
-// `error` (when given) then receives the reader's description.
-std::optional<Image> loadPicture(const std::string& path, std::string* error = nullptr);
+// The picture in the file, or the reader's description of why it cannot be
+// read as a picture.
+Result<Image> loadPicture(const std::string& path);
 
-// Writes the image as a PNG; false (with the writer's description in
-// `error`) when the file cannot be written.
-bool savePng(const Image& image, const std::string& path, std::string* error = nullptr);
+// Writes the image as a PNG; fails with the writer's description when the
+// file cannot be written.
+Status savePng(const Image& image, const std::string& path);
 
 }  // namespace tintreel

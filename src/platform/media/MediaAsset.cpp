@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/media/MediaInput.h"
+#include "platform/media/MovieSource.h"
 
 namespace tintreel {
 
@@ -22,25 +22,18 @@ DisplaySize displaySize(const Orientation& upright) {
     return {static_cast<int>(std::max(1LL, stretched)), upright.height};
 }
 
-std::optional<std::string> MediaAsset::videoProblem() const {
-    if (!isReadable()) return openError_;
-    if (!videoTrack_) return std::string("no video track");
-    return std::nullopt;
+Status MediaAsset::videoStatus() const {
+    if (!isReadable()) return Error{openError_};
+    if (!videoTrack_) return Error{"no video track"};
+    return {};
 }
 
 MediaAsset MediaAsset::open(const std::filesystem::path& path) {
-    MediaAsset asset;
-    media::InputContextPtr input;
-    if (int error = media::openInput(path, input); error < 0) {
-        asset.openError_ = media::errorText(error);
-        return asset;
-    }
-    asset.durationSeconds_ = media::durationSeconds(*input);
-    if (const int video = media::firstVideoStream(*input); video >= 0) {
-        asset.videoTrack_ = media::describeTrack(*input->streams[video]);
-        asset.videoSeconds_ = media::videoSeconds(*input);
-    }
-    return asset;
+    const Result<std::shared_ptr<MovieSource>> source = MovieSource::open(path);
+    if (source) return (*source)->facts();
+    MediaAsset unreadable;
+    unreadable.openError_ = source.error();
+    return unreadable;
 }
 
 }  // namespace tintreel

@@ -1,16 +1,20 @@
 #pragma once
-// MediaAsset: what the editor needs to know about a movie file before it
-// touches its pictures: duration, and the first video track's stored size
-// and preferred transform (the rotation a player applies to show it upright).
+// MediaAsset: the facts of a movie file that its probe gives and every user
+// of it needs before it touches its pictures: duration, frame rate, the
+// number of audio tracks, and the first video track's stored size, pixel
+// shape and preferred transform (the rotation a player applies to show it
+// upright).
 //
-// Ownership: a MediaAsset is a plain value filled in by open(); it keeps no
-// file or library object open. Threads: open() may run on any thread.
+// Ownership: a MediaAsset is a plain value copied out of a probe (open(), or
+// MovieSource, which keeps the file open for the render that follows); it
+// keeps no file or library object open. Threads: open() may run on any thread.
 
 #include <filesystem>
 #include <optional>
 #include <string>
 
 #include "platform/filters/InputRotation.h"
+#include "platform/system/Result.h"
 
 namespace tintreel {
 
@@ -61,6 +65,7 @@ DisplaySize displaySize(const Orientation& upright);
 
 class MediaAsset {
 public:
+    MediaAsset() = default;
     // Never fails: an unreadable file gives an asset with no track, duration 0
     // and the library's description in openError().
     static MediaAsset open(const std::filesystem::path& path);
@@ -71,16 +76,23 @@ public:
     // How long the video runs from its first frame (a container whose clock
     // starts late counts that in its own duration); 0 without video.
     double videoSeconds() const { return videoSeconds_; }
+    // The video's average frames per second; 0 when unknown or without video.
+    double framesPerSecond() const { return framesPerSecond_; }
+    int audioTrackCount() const { return audioTracks_; }
     // Absent when the file has no video track.
     const std::optional<VideoTrack>& firstVideoTrack() const { return videoTrack_; }
-    // Why the file cannot be rendered (it cannot be read, or has no video
-    // track), or nothing.
-    std::optional<std::string> videoProblem() const;
+    // Fails, saying why, when the file cannot be rendered: it cannot be read,
+    // or has no video track.
+    Status videoStatus() const;
 
 private:
+    friend class MovieSource;  // fills in what its probe found
+
     std::string openError_;
     double durationSeconds_ = 0.0;
     double videoSeconds_ = 0.0;
+    double framesPerSecond_ = 0.0;
+    int audioTracks_ = 0;
     std::optional<VideoTrack> videoTrack_;
 };
 

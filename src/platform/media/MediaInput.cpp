@@ -1,14 +1,52 @@
 #include "platform/media/MediaInput.h"
 
 #include <cmath>
+#include <map>
+#include <mutex>
 #include <string_view>
 
 #include "platform/system/Log.h"
 
 namespace tintreel::media {
 
+namespace {
+
+// Opens by path, spelt absolute so that "clip.mp4" and "./clip.mp4" count as one file.
+class OpenCounter {
+public:
+    void add(const std::filesystem::path& path) {
+        const std::lock_guard lock(mutex_);
+        ++opens_[key(path)];
+    }
+    long long of(const std::filesystem::path& path) {
+        const std::lock_guard lock(mutex_);
+        const auto found = opens_.find(key(path));
+        return found == opens_.end() ? 0 : found->second;
+    }
+
+private:
+    static std::string key(const std::filesystem::path& path) {
+        std::error_code ignored;
+        return std::filesystem::absolute(path, ignored).lexically_normal().string();
+    }
+    std::mutex mutex_;
+    std::map<std::string, long long> opens_;
+};
+
+OpenCounter& openCounter() {
+    static OpenCounter counter;
+    return counter;
+}
+
+}  // namespace
+
+long long opensOf(const std::filesystem::path& path) {
+    return openCounter().of(path);
+}
+
 int openInput(const std::filesystem::path& path, InputContextPtr& input, const AVIOInterruptCB* interrupt) {
     quietLibraryLogs();
+    openCounter().add(path);
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw) return AVERROR(ENOMEM);
     if (interrupt) raw->interrupt_callback = *interrupt;

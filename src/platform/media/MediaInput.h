@@ -1,7 +1,8 @@
 #pragma once
 // Internal to the media layer: opening a movie file for reading, finding its
 // streams, decoding its video and converting decoded pictures to Images.
-// Shared by MediaAsset, FrameImageAtTime and MovieReader so each of them
+// Shared by MovieSource (and through it MediaAsset and MovieReader),
+// FrameImageAtTime, the slice check, the join and the remux, so each of them
 // opens, decodes and converts the same way.
 //
 // Threads: every object here is used by one thread at a time.
@@ -19,9 +20,12 @@
 namespace tintreel::media {
 
 // Opens and probes `path`; returns 0 or an FFmpeg error code. `interrupt`,
-// when given, lets another thread abort a blocking read.
+// when given, lets another thread abort a blocking read. The one place that
+// opens a file for reading: it counts the opens of each path.
 int openInput(const std::filesystem::path& path, InputContextPtr& input,
               const AVIOInterruptCB* interrupt = nullptr);
+// How many times openInput was asked to open `path` (see inputOpenCount).
+long long opensOf(const std::filesystem::path& path);
 
 // Index of the first real video stream, or -1: cover pictures do not count,
 // and a still picture file has none.

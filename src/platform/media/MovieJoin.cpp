@@ -54,13 +54,13 @@ bool sameEncoding(const Part& a, const Part& b) {
            (x.extradata_size == 0 || std::memcmp(x.extradata, y.extradata, x.extradata_size) == 0);
 }
 
-std::optional<std::string> missingSlices(const std::map<int, const Part*>& byIndex, int count) {
+Status checkNoSliceMissing(const std::map<int, const Part*>& byIndex, int count) {
     std::string missing;
     for (int index = 1; index <= count; ++index)
         if (!byIndex.contains(index))
             missing += (missing.empty() ? "" : ", ") + SliceNumber{index, count}.text();
-    if (missing.empty()) return std::nullopt;
-    return "slice " + missing + " is missing";
+    if (missing.empty()) return {};
+    return Error{"slice " + missing + " is missing"};
 }
 
 // The exact source timestamps behind the rounded ones of the slices: each
@@ -284,7 +284,8 @@ Result<std::vector<fs::path>> orderSlices(const std::vector<fs::path>& parts) {
             return Error{quotedPath(where->second->path) + " and " + quotedPath(part.path) +
                          " are both slice " + part.number.text()};
     }
-    if (auto missing = missingSlices(byIndex, opened.front().number.count)) return Error{*missing};
+    if (const Status complete = checkNoSliceMissing(byIndex, opened.front().number.count); !complete)
+        return Error{complete.error()};
     std::vector<fs::path> ordered;
     for (const auto& [index, part] : byIndex) ordered.push_back(part->path);
     return ordered;

@@ -61,7 +61,8 @@ int64_t expectedFrameCount(const AVFormatContext& input, const AVStream& stream)
 }  // namespace
 
 struct MovieReader::Impl {
-    InputContextPtr input;
+    std::shared_ptr<MovieSource> source;
+    AVFormatContext* input = nullptr;  // the source's
     int videoIndex = -1;
     std::vector<bool> isAudio;
     std::vector<bool> isSubtitle;
@@ -101,8 +102,6 @@ struct MovieReader::Impl {
     mutable std::mutex failureMutex;
     std::optional<Error> failure;  // set once, by the delivery thread
 
-    static int interrupted(void* self) { return static_cast<Impl*>(self)->stopping.load() ? 1 : 0; }
-
     void decodeLoop();
     bool inputShrank() const;
     bool routePacket(AVPacket& packet, AVFrame& frame);
@@ -134,7 +133,7 @@ void MovieReader::Impl::decodeLoop() {
     PacketPtr packet = makePacket();
     FramePtr frame = makeFrame();
     while (!stopping) {
-        const int status = av_read_frame(input.get(), packet.get());
+        const int status = av_read_frame(input, packet.get());
         if (status == AVERROR_EOF && inputShrank()) return queueError("the file became shorter while it was read");
         if (status == AVERROR_EOF) break;
         if (status < 0) return queueError(errorText(status));
@@ -249,7 +248,7 @@ double MovieReader::Impl::frameSeconds(int64_t timestamp) {
 // before it.
 std::optional<int64_t> MovieReader::Impl::nextKeyFrameTimestamp() {
     PacketPtr packet = makePacket();
-    while (av_read_frame(input.get(), packet.get()) >= 0) {
+    while (av_read_frame(input, packet.get()) >= 0) {
         const bool key = packet->stream_index == videoIndex && (packet->flags & AV_PKT_FLAG_KEY);
         const int64_t timestamp = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
         av_packet_unref(packet.get());
@@ -269,14 +268,14 @@ Status MovieReader::Impl::seekToKeyFrameBefore(int64_t timestamp) {
     const int64_t first = firstTimestamp();
     int64_t step = std::max<int64_t>(1, streamTicks(1.0) - first);
     for (int64_t target = timestamp;; target -= step, step *= 2) {
-        if (int error = av_seek_frame(input.get(), videoIndex, target, AVSEEK_FLAG_BACKWARD); error < 0)
+        if (int error = av_seek_frame(input, videoIndex, target, AVSEEK_FLAG_BACKWARD); error < 0)
             return Error{"cannot seek in the movie: " + errorText(error)};
         const std::optional<int64_t> key = nextKeyFrameTimestamp();
         if (key && *key != AV_NOPTS_VALUE && *key > timestamp) {
             if (target >= first) continue;
             return Error{"no key frame found before the slice"};
         }
-        const int error = av_seek_frame(input.get(), videoIndex, target, AVSEEK_FLAG_BACKWARD);
+        const int error = av_seek_frame(input, videoIndex, target, AVSEEK_FLAG_BACKWARD);
         return error < 0 ? Status(Error{"cannot seek in the movie: " + errorText(error)}) : Status();
     }
 }
@@ -349,15 +348,20 @@ double MovieReader::Impl::partOfNextFrame() const {
 }
 
 Result<std::unique_ptr<MovieReader>> MovieReader::open(const std::filesystem::path& path) {
+    Result<std::shared_ptr<MovieSource>> source = MovieSource::open(path);
+    if (!source) return Error{source.error()};
+    return open(std::move(*source));
+}
+
+Result<std::unique_ptr<MovieReader>> MovieReader::open(std::shared_ptr<MovieSource> source) {
     auto impl = std::make_unique<Impl>();
-    const AVIOInterruptCB interrupt{&Impl::interrupted, impl.get()};
-    int status = openInput(path, impl->input, &interrupt);
-    if (status >= 0) {
-        impl->videoIndex = firstVideoStream(*impl->input);
-        status = impl->videoIndex < 0 ? AVERROR_STREAM_NOT_FOUND
-                                      : impl->decoder.open(*impl->input->streams[impl->videoIndex]);
-    }
+    impl->input = &source->input();
+    impl->videoIndex = source->videoStreamIndex();
+    const int status = impl->videoIndex < 0 ? AVERROR_STREAM_NOT_FOUND
+                                            : impl->decoder.open(*impl->input->streams[impl->videoIndex]);
     if (status < 0) return Error{errorText(status)};
+    source->interruptReads(false);
+    impl->source = std::move(source);
     const AVFormatContext& input = *impl->input;
     for (unsigned i = 0; i < input.nb_streams; ++i) {
         impl->isAudio.push_back(input.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO);
@@ -416,6 +420,7 @@ bool MovieReader::startProcessing(FrameOperation operation, MovieWriter& writer,
 void MovieReader::stopProcessing() {
     Impl& d = *impl_;
     d.stopping = true;
+    d.source->interruptReads(true);
     d.decoded.close();
     d.finishedFrames.close();
     for (std::thread* stage : {&d.writeThread, &d.operateThread, &d.decodeThread})
@@ -446,6 +451,9 @@ std::optional<Error> MovieReader::failure() const {
 
 const AVFormatContext& MovieReader::input() const {
     return *impl_->input;
+}
+const MovieSource& MovieReader::source() const {
+    return *impl_->source;
 }
 int MovieReader::videoStreamIndex() const {
     return impl_->videoIndex;

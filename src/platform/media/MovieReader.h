@@ -14,7 +14,8 @@
 // or writing is stuck or has failed; a failure also ends delivery at once and
 // is readable as failure().
 //
-// Ownership: the reader owns its threads and its file; the writer and the
+// Ownership: the reader owns its threads and shares its source (the open
+// file) with whoever handed it over; the writer and the
 // operation handed to startProcessing must outlive processing (until
 // stopProcessing or the reader's destruction). Threads: one controlling
 // thread calls open, startProcessing, stopProcessing and the destructor;
@@ -27,6 +28,7 @@
 
 #include "platform/filters/Image.h"
 #include "platform/media/MovieSlice.h"
+#include "platform/media/MovieSource.h"
 #include "platform/system/Result.h"
 
 struct AVFormatContext;
@@ -47,6 +49,10 @@ public:
     // The library's description of the failure when the file cannot be
     // opened, has no video track or its video cannot be decoded.
     static Result<std::unique_ptr<MovieReader>> open(const std::filesystem::path& path);
+    // Reads a source opened already, without opening its file again. The
+    // reader reads it from where it stands (a fresh source: its start), so
+    // a source feeds one reader.
+    static Result<std::unique_ptr<MovieReader>> open(std::shared_ptr<MovieSource> source);
     ~MovieReader();
     MovieReader(const MovieReader&) = delete;
     MovieReader& operator=(const MovieReader&) = delete;
@@ -77,6 +83,7 @@ public:
 private:
     friend class MovieWriter;  // reads the stream layout it copies
     const AVFormatContext& input() const;
+    const MovieSource& source() const;
     int videoStreamIndex() const;
 
     struct Impl;

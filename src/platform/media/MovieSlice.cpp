@@ -20,20 +20,22 @@ constexpr int kPacketsLookedAt = 100;
 
 }  // namespace
 
-std::optional<std::string> sliceProblem(const std::filesystem::path& movie) {
+Status checkSliceable(const std::filesystem::path& movie) {
     using namespace media;
     InputContextPtr input;
-    if (int error = openInput(movie, input); error < 0) return errorText(error);
+    if (int error = openInput(movie, input); error < 0) return Error{errorText(error)};
     const int video = firstVideoStream(*input);
-    if (video < 0) return "no video track";
+    if (video < 0) return Error{"no video track"};
     PacketPtr packet = makePacket();
     for (int seen = 0; seen < kPacketsLookedAt && av_read_frame(input.get(), packet.get()) >= 0;) {
         const bool missing = packet->stream_index == video && packet->pts == AV_NOPTS_VALUE;
         seen += packet->stream_index == video ? 1 : 0;
         av_packet_unref(packet.get());
-        if (missing) return "its frames carry no presentation times, so it cannot be cut exactly: render it whole";
+        if (missing)
+            return Error{
+                "its frames carry no presentation times, so it cannot be cut exactly: render it whole"};
     }
-    return std::nullopt;
+    return {};
 }
 
 std::string SliceNumber::text() const {

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/system/Result.h"
+
 namespace tintreel {
 
 // Seconds from the timestamp of the video's first frame; a frame belongs to
@@ -46,11 +48,12 @@ struct MovieSlice {
     FrameRange range;
 };
 
-// Why `movie` cannot be cut into slices exactly, or nothing when it can. A
+// Fails, saying why, when `movie` cannot be cut into slices exactly. A
 // slice places frames by their presentation times, so a video whose packets
 // lack them (B-frames packed in AVI, for one) cannot be cut: its decoder
-// guesses times that shift after a seek. Reads the first packets only.
-std::optional<std::string> sliceProblem(const std::filesystem::path& movie);
+// guesses times that shift after a seek. Reads the first packets only, from
+// a file of its own: the render's source must still stand at its start.
+Status checkSliceable(const std::filesystem::path& movie);
 
 // The file tag that carries a slice's number in the movie a worker wrote.
 inline constexpr std::string_view kSliceTag = "tintreel_slice";

@@ -92,18 +92,17 @@ VideoCodec videoCodecFor(std::string_view extension, std::optional<VideoCodec> a
     return lower(extension) == "webm" ? VideoCodec::VP9 : VideoCodec::H264;
 }
 
-std::optional<std::string> renderProblem(const std::filesystem::path& output,
-                                         const RenderSettings& settings) {
+Status checkRenderable(const std::filesystem::path& output, const RenderSettings& settings) {
     const std::string extension = lowerExtension(output);
     if (!isRenderedExtension(extension)) {
         std::string names;
         for (std::string_view rendered : kRenderedMovieExtensions) names += " ." + std::string(rendered);
-        return "movies are written as" + names + ", not as \"" + output.extension().string() + "\"";
+        return Error{"movies are written as" + names + ", not as \"" + output.extension().string() + "\""};
     }
     const VideoCodec codec = videoCodecFor(extension, settings.codec);
     if (!containerHolds(extension, codec))
-        return "a ." + extension + " movie cannot hold " + std::string(codecLabel(codec)) + " video";
-    return qualityProblem(codec, settings.quality);
+        return Error{"a ." + extension + " movie cannot hold " + std::string(codecLabel(codec)) + " video"};
+    return checkQuality(codec, settings.quality);
 }
 
 std::string renderedExtensionFor(const std::filesystem::path& input, std::optional<VideoCodec> asked) {

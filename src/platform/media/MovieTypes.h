@@ -47,11 +47,10 @@ bool containerHolds(std::string_view extension, VideoCodec codec);
 // asked one, else the container's default (VP9 in WebM, H.264 elsewhere).
 VideoCodec videoCodecFor(std::string_view extension, std::optional<VideoCodec> asked);
 
-// Why a final movie named `output` cannot be written with `settings` (an
-// extension the writer does not make, a codec the container cannot hold, a
-// CRF outside the codec's scale), or nothing.
-std::optional<std::string> renderProblem(const std::filesystem::path& output,
-                                         const RenderSettings& settings);
+// Fails, saying why, when a final movie named `output` cannot be written
+// with `settings` (an extension the writer does not make, a codec the
+// container cannot hold, a CRF outside the codec's scale).
+Status checkRenderable(const std::filesystem::path& output, const RenderSettings& settings);
 
 // The extension (without the dot) of a movie rendered from `input` with the
 // `asked` codec: the input's own, as spelt, when its container is one the

@@ -134,7 +134,7 @@ struct MovieWriter::Impl {
     bool copyMovieFacts(const AVFormatContext& described);
     bool prepareFrame(const Image& image);
     bool writeEncodedPackets();
-    bool start(const MovieReader& frames, const MovieReader& described);
+    bool start(const MovieReader& frames, const MovieSource& described);
     bool append(const Image& image, long long timestamp);
     bool appendAudio(AVPacket& packet);
     bool appendSubtitle(AVPacket& packet);
@@ -263,8 +263,9 @@ bool MovieWriter::Impl::finish() {
     return firstError == 0;
 }
 
-bool MovieWriter::Impl::start(const MovieReader& frames, const MovieReader& described) {
+bool MovieWriter::Impl::start(const MovieReader& frames, const MovieSource& described) {
     if (recording || width <= 0 || height <= 0) return fail(AVERROR(EINVAL));
+    if (described.videoStreamIndex() < 0) return fail(AVERROR_STREAM_NOT_FOUND);
     const AVFormatContext& input = frames.input();
     const AVStream& describedVideo = *described.input().streams[described.videoStreamIndex()];
     if (!openOutput() || !openEncoder(*input.streams[frames.videoStreamIndex()], describedVideo))
@@ -331,10 +332,10 @@ void MovieWriter::recordAsSlice(const SliceNumber& slice) {
 }
 
 Status MovieWriter::startRecording(const MovieReader& source) {
-    return startRecording(source, source);
+    return startRecording(source, source.source());
 }
 
-Status MovieWriter::startRecording(const MovieReader& frames, const MovieReader& describedBy) {
+Status MovieWriter::startRecording(const MovieReader& frames, const MovieSource& describedBy) {
     impl_->start(frames, describedBy);
     return impl_->status();
 }

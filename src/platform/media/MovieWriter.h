@@ -36,6 +36,7 @@ struct AVPacket;
 namespace tintreel {
 
 class MovieReader;
+class MovieSource;
 
 enum class EncodingRole {
     Intermediate,  // read again by a later pass: speed, and nothing visibly lost
@@ -64,8 +65,8 @@ public:
     // As above, with the movie's description taken from `describedBy`
     // instead: a later pass reading an intermediate file still tags the
     // original's colours, pixel shape, chapters and metadata. `describedBy`
-    // is only read during the call.
-    Status startRecording(const MovieReader& frames, const MovieReader& describedBy);
+    // is only read during the call, and no packet of it.
+    Status startRecording(const MovieReader& frames, const MovieSource& describedBy);
     // Flushes the encoder and completes the file; once it succeeds the file
     // can be opened by the next reader. A writer that has already failed is
     // not flushed: its file is no result. Later calls repeat the result.

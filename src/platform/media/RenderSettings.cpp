@@ -57,12 +57,12 @@ EncoderSetup encoderSetup(VideoCodec codec, const RenderSettings& settings) {
     return {row.encoder, row.presetOption, row.preset[static_cast<std::size_t>(settings.speed)], crf};
 }
 
-std::optional<std::string> qualityProblem(VideoCodec codec, const Quality& quality) {
+Status checkQuality(VideoCodec codec, const Quality& quality) {
     const int* crf = std::get_if<int>(&quality.value);
     const CodecRow& row = rowOf(codec);
-    if (!crf || (*crf >= 0 && *crf <= row.maxCrf)) return std::nullopt;
-    return qualityName(quality) + " is outside 0-" + std::to_string(row.maxCrf) + " for " +
-           std::string(row.label);
+    if (!crf || (*crf >= 0 && *crf <= row.maxCrf)) return {};
+    return Error{qualityName(quality) + " is outside 0-" + std::to_string(row.maxCrf) + " for " +
+                 std::string(row.label)};
 }
 
 std::string_view codecName(VideoCodec codec) {

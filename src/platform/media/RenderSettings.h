@@ -13,6 +13,8 @@
 #include <string_view>
 #include <variant>
 
+#include "platform/system/Result.h"
+
 namespace tintreel {
 
 enum class VideoCodec { H264, H265, AV1, VP9 };
@@ -51,12 +53,12 @@ struct EncoderSetup {
 };
 
 // The encoder setup for `codec` at `settings`' quality and speed. A CRF
-// number outside the codec's scale is clamped; validate with qualityProblem first.
+// number outside the codec's scale is clamped; validate with checkQuality first.
 EncoderSetup encoderSetup(VideoCodec codec, const RenderSettings& settings);
 
-// Why `settings`' quality does not fit `codec`'s scale ("crf=60 is outside
-// 0-51 for H.264"), or nothing.
-std::optional<std::string> qualityProblem(VideoCodec codec, const Quality& quality);
+// Fails, saying why, when the quality does not fit `codec`'s scale ("crf=60
+// is outside 0-51 for H.264").
+Status checkQuality(VideoCodec codec, const Quality& quality);
 
 // The short names of the command line and of QSettings ("h264", "standard",
 // "crf=20", "smaller") and the labels the window shows ("H.264").

@@ -1,7 +1,9 @@
 #pragma once
 // Result: what an operation that can fail hands back, either its value or an
 // Error saying in words what went wrong. Status (Result<void>) is the same
-// for operations that make nothing. Failures travel as values this way
+// for operations that make nothing. A caller that needs more than words from
+// a failure (an exit status beside its message) names its own failure type
+// E, which has a `message` too. Failures travel as values this way
 // instead of a bool beside a separate "last error" or a sentinel inside a
 // value.
 //
@@ -18,11 +20,11 @@ struct Error {
     std::string message;
 };
 
-template <class T>
+template <class T, class E = Error>
 class [[nodiscard]] Result {
 public:
     Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
-    Result(Error error) : state_(std::in_place_index<1>, std::move(error)) {}
+    Result(E error) : state_(std::in_place_index<1>, std::move(error)) {}
 
     bool ok() const { return state_.index() == 0; }
     explicit operator bool() const { return ok(); }
@@ -36,14 +38,15 @@ public:
     const T* operator->() const { return &value(); }
 
     // Only on failure.
-    const std::string& error() const { return std::get<1>(state_).message; }
+    const E& failure() const { return std::get<1>(state_); }
+    const std::string& error() const { return failure().message; }
 
 private:
-    std::variant<T, Error> state_;
+    std::variant<T, E> state_;
 };
 
 template <>
-class [[nodiscard]] Result<void> {
+class [[nodiscard]] Result<void, Error> {
 public:
     Result() = default;
     Result(Error error) : error_(std::move(error)) {}
