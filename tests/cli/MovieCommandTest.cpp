@@ -9,6 +9,7 @@
 #include "cli/MovieCommand.h"
 #include "platform/filters/Picture.h"
 #include "platform/media/MovieSource.h"
+#include "settings/ControlCatalogue.h"
 #include "support/Clips.h"
 
 namespace tintreel {

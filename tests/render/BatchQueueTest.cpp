@@ -73,11 +73,15 @@ TEST(BatchQueue, GoodInputsRenderABadOneFailsAloneAndAnExistingOutputIsSkipped) 
                                        {broken, out.path() / "b.mp4"},
                                        {test::barsWithTone("mov"), out.path() / "c.mov"},
                                        {test::barsWithTone("mp4"), kept}};
+    // Each job opens its input once, for the check and the render alike; the skipped job not at all.
+    std::map<fs::path, long long> opensBefore;
+    for (const PlannedJob& job : jobs) opensBefore[job.input] = inputOpenCount(job.input);
     Recorder recorder;
     RenderSlots slots(2);
     BatchQueue queue(jobs, grayLook(), ExistingOutput::Skip, 2, recorder.listener, slots);
     queue.start();
     const BatchCounts counts = recorder.wait();
+    for (const auto& [input, before] : opensBefore) EXPECT_EQ(inputOpenCount(input) - before, 1) << input;
 
     EXPECT_EQ(counts.done, 2);
     EXPECT_EQ(counts.skipped, 1);
