@@ -4,18 +4,14 @@
 
 #include "cli/CancelOnSignals.h"
 #include "cli/JsonProgress.h"
+#include "cli/OutputTarget.h"
 #include "cli/StillCommand.h"
 #include "imaging/WatermarkScale.h"
 #include "platform/filters/Picture.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
-#include "platform/media/MovieSlice.h"
-#include "platform/media/MovieTypes.h"
-#include "platform/system/AtomicFile.h"
 #include "platform/system/Log.h"
-#include "platform/system/TemporaryDirectory.h"
-#include "render/RenderWorker.h"
-#include "render/VideoTools.h"
+#include "render/RenderJob.h"
 
 namespace tintreel {
 namespace fs = std::filesystem;
@@ -29,55 +25,8 @@ int refuse(const fs::path& input, const std::string& why, JobOutput& out) {
 
 // kExitSuccess when INPUT has a movie extension and is a readable movie with a video track.
 int checkMovieInput(const fs::path& input, JobOutput& out) {
-    if (!hasMovieExtension(input)) return refuse(input, "not a movie (see --help for the extensions)", out);
-    if (const auto problem = MediaAsset::open(input).videoProblem()) return refuse(input, *problem, out);
-    return kExitSuccess;
-}
-
-// OUTPUT is either complete or untouched.
-bool publish(const fs::path& movie, const fs::path& output, JobOutput& out) {
-    const Status copied = copyFileAtomically(movie, output);
-    if (!copied) out.line("tintreel-render: cannot write " + quotedPath(output) + ": " + copied.error());
-    return copied.ok();
-}
-
-// The slice --segment asks for: an equal share of INPUT's duration.
-std::optional<MovieSlice> sliceOf(const CliOptions& options) {
-    if (!options.segment) return std::nullopt;
-    const double duration = MediaAsset::open(options.input).durationSeconds();
-    return MovieSlice{*options.segment, sliceRange(*options.segment, duration)};
-}
-
-int renderTo(const CliOptions& options, const EffectSettings& settings, const Image& logo,
-             const fs::path& temporaryDirectory, const std::atomic<bool>& cancel, JobOutput& out) {
-    NotificationCenter notifications;
-    const ObserverToken token = notifications.addObserver(std::string(kUpdateProgress),
-                                                          [&out](const Notification& n) { out.progress(n); });
-    // One pass writes its movie beside OUTPUT and renames it into place; the
-    // per-effect passes work in the temporary directory and are copied.
-    const bool onePass = options.passes == PassMode::One;
-    RenderRequest request{
-        settings,           logo,           fs::absolute(options.input),
-        temporaryDirectory, options.passes, onePass ? fs::absolute(options.output) : fs::path()};
-    request.slice = sliceOf(options);
-    // The final movie takes OUTPUT's container, in either mode.
-    request.renderSettings = options.render;
-    request.container = lowerExtension(options.output);
-    std::optional<RenderResult> result;
-    GeneratePreviewVideo(request, cancel, notifications, [&](const RenderResult& r) { result = r; });
-    out.progressEnded();
-    if (result->outcome == RenderOutcome::Failed) {
-        out.line("Could not generate preview.");
-        return kExitRenderFailed;
-    }
-    if (result->outcome == RenderOutcome::Succeeded && !onePass &&
-        !publish(result->newVideoPath, options.output, out))
-        return kExitRenderFailed;
-    // A cancel that arrives after the last pass still leaves nothing at OUTPUT.
-    if (!cancel) return kExitSuccess;
-    std::error_code ignored;
-    if (result->outcome == RenderOutcome::Succeeded) fs::remove(options.output, ignored);
-    return kExitCancelled;
+    const std::optional<JobEnd> refused = checkInput(input);
+    return refused ? reportJobEnd(*refused, {input, {}}, out) : kExitSuccess;
 }
 
 std::unique_ptr<JobOutput> singleOutput(const CliOptions& options) {
@@ -93,11 +42,6 @@ int checkMovieInput(const fs::path& input) {
     return checkMovieInput(input, out);
 }
 
-JobState jobStateOf(int status) {
-    if (status == kExitSuccess) return JobState::Done;
-    return status == kExitCancelled ? JobState::Cancelled : JobState::Failed;
-}
-
 std::variant<Image, std::string> readLogo(const CliOptions& options) {
     if (!options.logo) return Image();
     std::string error;
@@ -106,38 +50,18 @@ std::variant<Image, std::string> readLogo(const CliOptions& options) {
     return std::move(*logo);
 }
 
-int renderMovie(const CliOptions& options, const EffectSettings& settings, const LogoSource& logo,
-                const std::atomic<bool>& cancel, JobOutput& out) {
-    const ScopedThreadLogSink log([&out](std::string_view line) { out.logged(line); });
-    if (int status = checkMovieInput(options.input, out); status != kExitSuccess) return status;
-    if (options.segment)
-        if (const std::optional<std::string> problem = sliceProblem(options.input))
-            return refuse(options.input, *problem, out);
-    const std::optional<Image> picture = logo(out);
-    if (!picture) return kExitBadInput;
-    std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();
-    if (!directory) {
-        out.line("tintreel-render: cannot create a private temporary directory");
-        return kExitRenderFailed;
-    }
-    return renderTo(options, settings, *picture, directory->path(), cancel, out);
-}
-
 int runMovie(const CliOptions& options, const EffectSettings& settings) {
     const CancelOnSignals cancelOnSignals;
     const std::unique_ptr<JobOutput> out = singleOutput(options);
-    const int status = renderMovie(
-        options, settings,
-        [&options](JobOutput& o) -> std::optional<Image> {
-            auto logo = readLogo(options);
-            if (auto* picture = std::get_if<Image>(&logo)) return std::move(*picture);
-            o.line(std::get<std::string>(logo));
-            return std::nullopt;
-        },
-        cancelOnSignals.flag(), *out);
-    out->finished(jobStateOf(status),
-                  status == kExitSuccess ? "wrote " + options.output.string() : std::string());
-    return status;
+    auto logo = readLogo(options);
+    if (const auto* problem = std::get_if<std::string>(&logo)) {
+        out->line(*problem);
+        out->finished(JobState::Failed, {});
+        return kExitBadInput;
+    }
+    const RenderJob job{{options.input, options.output}, existingOutputRule(options), options.segment};
+    const BatchLook look{settings, std::move(std::get<Image>(logo)), options.render, options.passes};
+    return reportJobEnd(runRenderJob(job, look, cancelOnSignals.flag(), *out), job.files, *out);
 }
 
 int runStillFrame(const CliOptions& options, const EffectSettings& settings) {
