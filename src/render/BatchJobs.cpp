@@ -84,6 +84,8 @@ std::optional<std::string> folderProblem(const fs::path& output) {
 }
 
 std::optional<std::string> makeOutputFolder(const fs::path& output) {
+    // A bare name goes in the current folder, which is there.
+    if (output.parent_path().empty()) return std::nullopt;
     std::error_code ec;
     if (fs::create_directories(output.parent_path(), ec); ec)
         return "cannot make the folder of " + output.string() + ": " + ec.message();
