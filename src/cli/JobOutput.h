@@ -2,8 +2,9 @@
 // What one render tells the person or the program watching it: progress,
 // its own lines (a refused INPUT, a failed render), the engine's log lines,
 // and how it ended. The single render and every job of a batch speak through
-// this one interface, which follows the job as its watcher (RenderJob.h); the human form is today's output of
-// tintreel-render, the JSON form is in JsonProgress.h.
+// this one interface, which follows the job as its watcher (RenderJob.h);
+// the human form is today's output of tintreel-render, the JSON form is in
+// JsonProgress.h.
 //
 // Threads: each job's output is used by that job's thread only; the lines of
 // all outputs reach the terminal whole, one at a time (one lock for the
