@@ -15,6 +15,8 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev libtbb-dev
   # tests, benchmarks, fixtures
   libgtest-dev libgmock-dev googletest libbenchmark-dev ffmpeg
+  # counting how often a render opens its input
+  strace
   # the batch recipes the tests and benchmarks run (GNU parallel)
   parallel
   # the fuzz targets (libFuzzer comes with clang's runtime libraries)

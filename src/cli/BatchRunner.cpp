@@ -1,121 +1,75 @@
 #include "cli/BatchRunner.h"
 
 #include <algorithm>
-#include <atomic>
+#include <chrono>
+#include <future>
 #include <iostream>
 #include <memory>
-#include <mutex>
-#include <sstream>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "cli/CancelOnSignals.h"
 #include "cli/JsonProgress.h"
-#include "cli/MovieCommand.h"
 #include "cli/OutputTarget.h"
+#include "render/BatchQueue.h"
 
 namespace tintreel {
-namespace fs = std::filesystem;
 
 namespace {
 
-class BatchRunner {
-public:
-    BatchRunner(const CliOptions& options, const BatchPlan& plan, const EffectSettings& settings,
-                const Image& logo)
-        : options_(options), plan_(plan), settings_(settings), logo_(logo) {}
-
-    int run() {
-        const std::size_t workers =
-            std::min<std::size_t>(static_cast<std::size_t>(options_.jobs), plan_.jobs.size());
-        {
-            std::vector<std::jthread> threads;
-            for (std::size_t i = 0; i < workers; ++i) threads.emplace_back([this] { work(); });
-        }
-        report();
-        if (counts_.cancelled > 0) return kExitCancelled;
-        return counts_.failed > 0 ? kExitRenderFailed : kExitSuccess;
+std::vector<std::unique_ptr<JobOutput>> outputsOf(const CliOptions& options, const BatchPlan& plan) {
+    std::vector<std::unique_ptr<JobOutput>> outputs;
+    for (const PlannedJob& job : plan.jobs) {
+        if (options.progress == ProgressFormat::Json)
+            outputs.push_back(std::make_unique<JsonJobOutput>(job.input, job.output));
+        else
+            outputs.push_back(std::make_unique<HumanJobOutput>(job.input.string(), options.jobs > 1));
     }
+    return outputs;
+}
 
-private:
-    // Takes the next job until none is left; after a cancel each one left is
-    // counted as cancelled without starting.
-    void work() {
-        for (std::size_t index = next_++; index < plan_.jobs.size(); index = next_++) {
-            const PlannedJob& job = plan_.jobs[index];
-            const std::unique_ptr<JobOutput> out = outputOf(job);
-            const JobState state = cancel_.flag() ? JobState::Cancelled : runJob(job, *out);
-            out->finished(state, endingOf(state, job));
-            count(state, job);
-        }
-    }
+void printSummary(const CliOptions& options, BatchCounts counts) {
+    std::sort(counts.failedInputs.begin(), counts.failedInputs.end());
+    const std::string line = "tintreel-render: " + batchSummary(counts);
+    if (options.progress == ProgressFormat::Json) return printJsonSummary(counts, line);
+    printLine(std::cerr, line);
+}
 
-    JobState runJob(const PlannedJob& job, JobOutput& out) const {
-        std::error_code ec;
-        if (fs::exists(fs::symlink_status(job.output, ec))) {
-            if (options_.skipExisting) return JobState::Skipped;
-            if (!options_.overwrite) {
-                out.line("tintreel-render: " + existsMessage(job.output) + ", or --skip-existing to keep it");
-                return JobState::Failed;
-            }
-        }
-        if (const Status folder = makeOutputFolder(job.output); !folder) {
-            out.line("tintreel-render: " + folder.error());
-            return JobState::Failed;
-        }
-        CliOptions jobOptions = options_;
-        jobOptions.input = job.input;
-        jobOptions.output = job.output;
-        return jobStateOf(renderMovie(
-            jobOptions, settings_, [this](JobOutput&) { return std::optional<Image>(logo_); }, cancel_.flag(),
-            out));
-    }
-
-    std::unique_ptr<JobOutput> outputOf(const PlannedJob& job) const {
-        if (options_.progress == ProgressFormat::Json)
-            return std::make_unique<JsonJobOutput>(job.input, job.output);
-        return std::make_unique<HumanJobOutput>(job.input.string(), options_.jobs > 1);
-    }
-
-    static std::string endingOf(JobState state, const PlannedJob& job) {
-        switch (state) {
-            case JobState::Done:
-                return "wrote " + job.output.string();
-            case JobState::Skipped:
-                return "kept the existing " + job.output.string();
-            default:
-                return {};
-        }
-    }
-
-    void count(JobState state, const PlannedJob& job) {
-        const std::lock_guard lock(countsMutex_);
-        counts_.add(state, job.input);
-    }
-
-    void report() {
-        std::sort(counts_.failedInputs.begin(), counts_.failedInputs.end());
-        const std::string line = "tintreel-render: " + batchSummary(counts_);
-        if (options_.progress == ProgressFormat::Json) return printJsonSummary(counts_, line);
-        printLine(std::cerr, line);
-    }
-
-    const CliOptions& options_;
-    const BatchPlan& plan_;
-    const EffectSettings& settings_;
-    const Image& logo_;
-    const CancelOnSignals cancel_;
-    std::atomic<std::size_t> next_{0};
-    std::mutex countsMutex_;
-    BatchCounts counts_;
-};
+// Waits for the queue to end; a signal meanwhile cancels every job.
+BatchCounts waitFor(BatchQueue& queue, std::future<BatchCounts>& finished,
+                    const std::atomic<bool>& signalled) {
+    while (finished.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready)
+        if (signalled) queue.cancelAll();
+    return finished.get();
+}
 
 }  // namespace
 
 int runBatch(const CliOptions& options, const BatchPlan& plan, const EffectSettings& settings,
              const Image& logo) {
-    return BatchRunner(options, plan, settings, logo).run();
+    const CancelOnSignals cancelOnSignals;
+    const std::vector<std::unique_ptr<JobOutput>> outputs = outputsOf(options, plan);
+    std::promise<BatchCounts> done;
+    BatchListener listener;
+    listener.watcher = [&outputs](std::size_t index) -> JobWatcher* { return outputs[index].get(); };
+    listener.report = [&](const JobReport& report) {
+        if (report.state != JobState::Running)
+            reportJobEnd({report.state, report.problem, report.detail}, plan.jobs[report.index],
+                         *outputs[report.index]);
+    };
+    listener.finished = [&done](const BatchCounts& counts) { done.set_value(counts); };
+    // The jobs of this process are all the renders it runs.
+    RenderSlots slots(options.jobs);
+    std::future<BatchCounts> finished = done.get_future();
+    BatchCounts counts;
+    {
+        BatchQueue queue(plan.jobs, {settings, logo, options.render, options.passes},
+                         existingOutputRule(options), options.jobs, listener, slots);
+        queue.start();
+        counts = waitFor(queue, finished, cancelOnSignals.flag());
+    }
+    printSummary(options, counts);
+    if (counts.cancelled > 0) return kExitCancelled;
+    return counts.failed > 0 ? kExitRenderFailed : kExitSuccess;
 }
 
 }  // namespace tintreel

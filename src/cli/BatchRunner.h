@@ -1,17 +1,19 @@
 #pragma once
-// Runs the jobs of a plan of many inputs, N at once, each through the same
-// render as a single INPUT (renderMovie) on a thread of its own, in one
-// process: one look, one logo picture and one cancel flag for all of them,
-// and the engine's pool of filter threads shared rather than oversubscribed.
+// Runs the jobs of a plan of many inputs on the batch queue the Batch Render
+// window uses (render/BatchQueue.h), N at once, in one process: one look,
+// one logo picture for all of them, and the engine's pool of filter threads
+// shared rather than oversubscribed. Each job's reports become its lines
+// (JobOutput), human or JSON.
 //
 // A job whose output exists is skipped (--skip-existing), replaced
-// (--overwrite) or fails alone; a job that fails (an unreadable, truncated
-// or video-less INPUT) fails alone and the others go on. SIGINT or SIGTERM
-// cancels the running jobs, which leave nothing under their final names, and
-// starts no new one. At the end one summary line: done, skipped, failed,
-// cancelled, and the failed inputs.
+// (--overwrite) or fails alone; so does a job whose output appeared while it
+// rendered (it is never replaced without --overwrite); a job that fails (an
+// unreadable, truncated or video-less INPUT) fails alone and the others go
+// on. SIGINT or SIGTERM cancels the running jobs, which leave nothing under
+// their final names, and starts no new one. At the end one summary line:
+// done, skipped, failed, cancelled, and the failed inputs.
 //
-// Runs on the main thread, which waits for the job threads.
+// Runs on the main thread, which waits for the queue.
 
 #include "cli/BatchPlan.h"
 #include "cli/CliOptions.h"

@@ -4,6 +4,9 @@
 #include <iostream>
 #include <mutex>
 
+#include "cli/CliOptions.h"
+#include "cli/OutputTarget.h"
+#include "platform/system/Log.h"
 #include "settings/ProgressText.h"
 
 namespace tintreel {
@@ -14,7 +17,50 @@ std::mutex& streamLock() {
     return lock;
 }
 
+// The line a problem prints, or nothing.
+std::optional<std::string> problemLine(const JobEnd& end, const PlannedJob& files) {
+    const std::string prefix = "tintreel-render: ";
+    switch (end.problem) {
+        case JobProblem::None:
+            return std::nullopt;
+        case JobProblem::OutputExists:
+            return prefix + existsMessage(files.output) + ", or --skip-existing to keep it";
+        case JobProblem::OutputFolder:
+            return prefix + end.detail;
+        case JobProblem::NotAMovie:
+            return prefix + "cannot use " + quotedPath(files.input) +
+                   ": not a movie (see --help for the extensions)";
+        case JobProblem::BadInput:
+            return prefix + "cannot use " + quotedPath(files.input) + ": " + end.detail;
+        case JobProblem::NoTemporaryDirectory:
+            return prefix + "cannot create a private temporary directory";
+        case JobProblem::RenderFailed:
+            return "Could not generate preview.";
+        case JobProblem::NotWritten:
+            return prefix + "cannot write " + quotedPath(files.output) + ": " + end.detail;
+        case JobProblem::OutputTaken:
+            return prefix + "OUTPUT " + quotedPath(files.output) +
+                   " appeared while this run rendered; it is kept and this render is dropped";
+    }
+    return std::nullopt;
+}
+
+int exitStatusOf(const JobEnd& end) {
+    if (end.state == JobState::Cancelled) return kExitCancelled;
+    if (end.problem == JobProblem::NotAMovie || end.problem == JobProblem::BadInput) return kExitBadInput;
+    return end.state == JobState::Failed ? kExitRenderFailed : kExitSuccess;
+}
+
 }  // namespace
+
+int reportJobEnd(const JobEnd& end, const PlannedJob& files, JobOutput& out) {
+    if (const std::optional<std::string> line = problemLine(end, files)) out.line(*line);
+    std::string ending;
+    if (end.state == JobState::Done) ending = "wrote " + files.output.string();
+    if (end.state == JobState::Skipped) ending = "kept the existing " + files.output.string();
+    out.finished(end.state, ending);
+    return exitStatusOf(end);
+}
 
 void printLine(std::ostream& stream, std::string_view text) {
     const std::lock_guard lock(streamLock());

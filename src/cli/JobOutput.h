@@ -2,8 +2,9 @@
 // What one render tells the person or the program watching it: progress,
 // its own lines (a refused INPUT, a failed render), the engine's log lines,
 // and how it ended. The single render and every job of a batch speak through
-// this one interface; the human form is today's output of tintreel-render,
-// the JSON form is in JsonProgress.h.
+// this one interface, which follows the job as its watcher (RenderJob.h);
+// the human form is today's output of tintreel-render, the JSON form is in
+// JsonProgress.h.
 //
 // Threads: each job's output is used by that job's thread only; the lines of
 // all outputs reach the terminal whole, one at a time (one lock for the
@@ -14,26 +15,26 @@
 #include <string>
 #include <string_view>
 
-#include "platform/system/NotificationCenter.h"
 #include "render/BatchJobs.h"
+#include "render/RenderJob.h"
 
 namespace tintreel {
 
-class JobOutput {
+class JobOutput : public JobWatcher {
 public:
-    virtual ~JobOutput() = default;
-    // One "UpdateProgress" notification of the render.
-    virtual void progress(const Notification& notification) = 0;
-    // The render has stopped posting progress.
-    virtual void progressEnded() {}
     // A line of this render for the person: why it was refused or failed.
     virtual void line(const std::string& text) = 0;
-    // A line of the engine's log logged on this render's thread.
-    virtual void logged(std::string_view text) = 0;
     // How the job ended, with a few words on it (the human form of a single
     // render says nothing more: its lines have said it).
     virtual void finished(JobState state, const std::string& message) = 0;
 };
+
+// Says how a job ended on `out`: the line of its problem, if any (the
+// program's own words, "Could not generate preview." for a failed render),
+// then finished. The exit status of a single render that ended so:
+// kExitBadInput for an input that cannot be rendered, kExitCancelled,
+// kExitRenderFailed for any other failure.
+int reportJobEnd(const JobEnd& end, const PlannedJob& files, JobOutput& out);
 
 // Writes `text` and a line break to `stream` whole and flushed, under the
 // process's one lock for its standard streams.

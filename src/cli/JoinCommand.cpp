@@ -7,6 +7,7 @@
 #include "cli/MovieCommand.h"
 #include "platform/media/MovieJoin.h"
 #include "platform/system/AtomicFile.h"
+#include "platform/system/Log.h"
 #include "render/VideoTools.h"
 
 namespace tintreel {
@@ -23,9 +24,11 @@ int fail(int status, const std::string& why) {
 // is either complete or untouched, also after a cancel.
 int writeJoined(const std::vector<fs::path>& ordered, const CliOptions& options,
                 const std::atomic<bool>& cancelled) {
+    removeAbandonedPartials(options.output);
     const fs::path partial = partialNameBeside(options.output, pathExtension(options.output));
     Status done = joinSlices(ordered, *options.audioFrom, partial, cancelled);
-    const bool placed = done && !cancelled && (done = moveFileAtomically(partial, options.output));
+    const IfTaken ifTaken = options.overwrite ? IfTaken::Replace : IfTaken::Keep;
+    const bool placed = done && !cancelled && (done = moveFileAtomically(partial, options.output, ifTaken));
     std::error_code ignored;
     fs::remove(partial, ignored);
     if (cancelled) {
@@ -34,6 +37,10 @@ int writeJoined(const std::vector<fs::path>& ordered, const CliOptions& options,
         return kExitCancelled;
     }
     if (done) return kExitSuccess;
+    if (wasTaken(done))
+        return fail(kExitRenderFailed,
+                    "OUTPUT " + quotedPath(options.output) +
+                        " appeared while this run joined; it is kept and this join is dropped");
     return fail(kExitRenderFailed, "cannot join into " + options.output.string() + ": " + done.error());
 }
 

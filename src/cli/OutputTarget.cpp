@@ -19,6 +19,11 @@ std::vector<fs::path> filesRead(const CliOptions& options) {
     return files;
 }
 
+ExistingOutput existingOutputRule(const CliOptions& options) {
+    if (options.skipExisting) return ExistingOutput::Skip;
+    return options.overwrite ? ExistingOutput::Replace : ExistingOutput::Fail;
+}
+
 std::string existsMessage(const fs::path& output) {
     return "OUTPUT " + quotedPath(output) + " exists: use -y (--overwrite) to replace it";
 }

@@ -18,6 +18,7 @@
 
 #include "cli/CliOptions.h"
 #include "render/BatchJobs.h"
+#include "render/RenderJob.h"
 
 namespace tintreel {
 
@@ -28,6 +29,9 @@ Status checkOutput(const CliOptions& options);
 // The parts of that check, for a batch that applies them to every job.
 // The files a run reads: its INPUT, the settings file and the logo.
 std::vector<std::filesystem::path> filesRead(const CliOptions& options);
+// What a job does with an output that is there: --skip-existing keeps it,
+// else -y (--overwrite) replaces it, else the job fails.
+ExistingOutput existingOutputRule(const CliOptions& options);
 // "OUTPUT \"out.mp4\" exists: use -y (--overwrite) to replace it"
 std::string existsMessage(const std::filesystem::path& output);
 

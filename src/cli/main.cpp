@@ -65,7 +65,8 @@ int runSingle(CliOptions options, const tintreel::PlannedJob& job) {
     options.output = job.output;
     std::error_code ec;
     // An output that is a file the run reads is refused below, never "kept".
-    if (options.skipExisting && std::filesystem::exists(options.output, ec) &&
+    if (tintreel::existingOutputRule(options) == tintreel::ExistingOutput::Skip &&
+        std::filesystem::exists(options.output, ec) &&
         tintreel::checkNotRead(options.output, tintreel::filesRead(options)))
         return skip(options);
     // Before anything is read: a run that would lose a file or cannot write

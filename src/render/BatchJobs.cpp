@@ -84,6 +84,8 @@ Status checkOutputFolder(const fs::path& output) {
 }
 
 Status makeOutputFolder(const fs::path& output) {
+    // A bare name goes in the current folder, which is there.
+    if (output.parent_path().empty()) return {};
     std::error_code ec;
     if (fs::create_directories(output.parent_path(), ec); ec)
         return Error{"cannot make the folder of " + output.string() + ": " + ec.message()};

@@ -1,19 +1,10 @@
 #include "render/BatchQueue.h"
 
 #include <algorithm>
-#include <system_error>
 
-#include "platform/media/MovieSource.h"
-#include "platform/media/MovieTypes.h"
-#include "platform/system/Log.h"
-#include "platform/system/NotificationCenter.h"
-#include "platform/system/TemporaryDirectory.h"
-#include "render/RenderWorker.h"
-#include "render/VideoTools.h"
 #include "settings/ProgressText.h"
 
 namespace tintreel {
-namespace fs = std::filesystem;
 
 BatchQueue::BatchQueue(std::vector<PlannedJob> jobs, BatchLook look, ExistingOutput existing, int workers,
                        BatchListener& listener, RenderSlots& slots)
@@ -44,81 +35,62 @@ void BatchQueue::cancelAll() {
     for (std::size_t i = 0; i < jobs_.size(); ++i) cancelled_[i] = true;
 }
 
+// Follows one job for the queue: its slot, its progress as reports, and
+// whoever else the listener names.
+class BatchQueue::JobRun final : public JobWatcher {
+public:
+    JobRun(BatchQueue& queue, std::size_t index)
+        : queue_(queue),
+          index_(index),
+          also_(queue.listener_.watcher ? queue.listener_.watcher(index) : nullptr) {}
+
+    bool mayStart() override {
+        slot_ = queue_.slots_.tryAcquire();
+        if (!slot_) {
+            queue_.report({index_, JobState::Running, 0, std::nullopt, "waiting for a render to end"});
+            slot_ = queue_.slots_.acquire(queue_.cancelled_[index_]);
+        }
+        return slot_.has_value() && (!also_ || also_->mayStart());
+    }
+    void progress(const Notification& notification) override {
+        if (also_) also_->progress(notification);
+        if (const std::optional<double> percent = renderPercent(notification))
+            queue_.report({index_,
+                           JobState::Running,
+                           *percent,
+                           notification.value<float>(progress_key::kSecondsLeft),
+                           {}});
+    }
+    void progressEnded() override {
+        if (also_) also_->progressEnded();
+    }
+    void logged(std::string_view line) override {
+        if (also_) also_->logged(line);
+    }
+
+private:
+    BatchQueue& queue_;
+    const std::size_t index_;
+    JobWatcher* const also_;
+    std::optional<RenderSlots::Slot> slot_;  // held until the job ends
+};
+
 // Takes the next job until none is left; a job cancelled before its turn
 // ends as cancelled without starting.
 void BatchQueue::work() {
     for (std::size_t index = next_++; index < jobs_.size(); index = next_++) {
-        std::string message;
-        const JobState state = cancelled_[index] ? JobState::Cancelled : runJob(index, message);
-        report({index, state, state == JobState::Done ? 100.0 : 0.0, std::nullopt, message});
+        const JobEnd end = cancelled_[index] ? JobEnd{JobState::Cancelled} : runJob(index);
+        report({index, end.state, end.state == JobState::Done ? 100.0 : 0.0, std::nullopt,
+                endMessage(end, jobs_[index]), end.problem, end.detail});
         const std::lock_guard lock(countsMutex_);
-        counts_.add(state, jobs_[index].input);
+        counts_.add(end.state, jobs_[index].input);
     }
     if (--running_ == 0) listener_.finished(counts_);
 }
 
-JobState BatchQueue::runJob(std::size_t index, std::string& message) {
-    const PlannedJob& job = jobs_[index];
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(job.output, ec)) && existing_ != ExistingOutput::Replace) {
-        message = existing_ == ExistingOutput::Skip ? "kept the existing " + job.output.string()
-                                                    : job.output.string() + " already exists";
-        return existing_ == ExistingOutput::Skip ? JobState::Skipped : JobState::Failed;
-    }
-    if (const Status folder = makeOutputFolder(job.output); !folder) {
-        message = folder.error();
-        return JobState::Failed;
-    }
-    // Opened once: the check reads its facts, the render reads the file.
-    Result<std::shared_ptr<MovieSource>> source = MovieSource::open(job.input);
-    const Status video = source ? (*source)->facts().videoStatus() : Status(Error{source.error()});
-    if (!video) {
-        message = video.error();
-        return JobState::Failed;
-    }
-    std::optional<RenderSlots::Slot> slot = slots_.tryAcquire();
-    if (!slot) {
-        report({index, JobState::Running, 0, std::nullopt, "waiting for a render to end"});
-        slot = slots_.acquire(cancelled_[index]);
-    }
-    return slot ? render(index, std::move(*source), message) : JobState::Cancelled;
-}
-
-JobState BatchQueue::render(std::size_t index, std::shared_ptr<MovieSource> source, std::string& message) {
-    const PlannedJob& job = jobs_[index];
-    std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();
-    if (!directory) {
-        message = "cannot create a private temporary directory";
-        return JobState::Failed;
-    }
-    // The engine's lines of this job say why it failed when the render itself does not.
-    std::string lastLogged;
-    const ScopedThreadLogSink log([&lastLogged](std::string_view line) { lastLogged = line; });
-    NotificationCenter notifications;
-    const ObserverToken token =
-        notifications.addObserver(std::string(kUpdateProgress), [this, index](const Notification& n) {
-            if (const std::optional<double> percent = renderPercent(n))
-                report({index, JobState::Running, *percent, n.value<float>(progress_key::kSecondsLeft), {}});
-        });
-    RenderRequest request{look_.settings,    look_.logo,    fs::absolute(job.input),
-                          directory->path(), PassMode::One, fs::absolute(job.output)};
-    request.renderSettings = look_.renderSettings;
-    request.container = lowerExtension(job.output);
-    request.source = std::move(source);
-    std::optional<RenderResult> result;
-    GeneratePreviewVideo(request, cancelled_[index], notifications,
-                         [&result](const RenderResult& r) { result = r; });
-    switch (result->outcome) {
-        case RenderOutcome::Succeeded:
-            message = "wrote " + job.output.string();
-            return JobState::Done;
-        case RenderOutcome::Failed:
-            message = result->failure.empty() ? lastLogged : result->failure;
-            return JobState::Failed;
-        case RenderOutcome::Canceled:
-            return JobState::Cancelled;
-    }
-    return JobState::Failed;
+JobEnd BatchQueue::runJob(std::size_t index) {
+    JobRun run(*this, index);
+    return runRenderJob({jobs_[index], existing_}, look_, cancelled_[index], run);
 }
 
 void BatchQueue::report(JobReport update) {

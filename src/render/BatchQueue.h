@@ -1,21 +1,22 @@
 #pragma once
-// Runs the jobs of a batch from the window: each job renders one input with
-// one look in one pass into its output, N jobs at once, each holding a slot
-// of the process's render limit (RenderSlots) while it renders. A job fails
-// alone (an unreadable, truncated or video-less input, an output that
-// exists when the batch says so); cancelling one job or all leaves nothing
-// under their final names.
+// The one job loop of every batch, the Batch Render window's and the command
+// line's: each job renders one input with one look into its output
+// (runRenderJob), N jobs at once, each holding a slot of a render limit
+// (RenderSlots) while it renders. A job fails alone (an unreadable,
+// truncated or video-less input, an output that exists when the batch says
+// so, or one that appeared while it rendered); cancelling one job or all
+// leaves nothing under their final names.
 //
 // Ownership: the queue owns its worker threads and copies of the jobs and
-// the look; the listener belongs to the caller and must outlive the queue.
+// the look; the listener (and the watchers it hands out) belong to the
+// caller and must outlive the queue.
 // Threads: construct, start, cancel and destroy on one thread; the listener
-// is called on the worker threads (a job's reports in order, from one
-// thread), `finished` last of all, once. Destroying the queue cancels what
-// runs and waits for it.
+// and a job's watcher are called on the worker threads (a job's reports in
+// order, from one thread), `finished` last of all, once. Destroying the
+// queue cancels what runs and waits for it.
 
 #include <atomic>
 #include <cstddef>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -24,37 +25,29 @@
 #include <thread>
 #include <vector>
 
-#include "imaging/EffectSettings.h"
-#include "platform/filters/Image.h"
-#include "platform/media/MovieSource.h"
-#include "platform/media/RenderSettings.h"
 #include "render/BatchJobs.h"
+#include "render/RenderJob.h"
 #include "render/RenderSlots.h"
 
 namespace tintreel {
-
-// What a batch applies to every input.
-struct BatchLook {
-    EffectSettings settings;
-    Image logo;
-    RenderSettings renderSettings;
-};
-
-// What a job does when its output is already there.
-enum class ExistingOutput { Skip, Replace, Fail };
 
 // One update of one job.
 struct JobReport {
     std::size_t index = 0;
     JobState state = JobState::Running;
-    double percent = 0;                 // 0 ... 100
-    std::optional<double> secondsLeft;  // once measured
-    std::string message;                // how it ended, or why it waits
+    double percent = 0;                     // 0 ... 100
+    std::optional<double> secondsLeft;      // once measured
+    std::string message;                    // how it ended (endMessage), or why it waits
+    JobProblem problem = JobProblem::None;  // on the last report: why it ended so
+    std::string detail = {};                // and in the underlying words
 };
 
 struct BatchListener {
     std::function<void(const JobReport&)> report;
     std::function<void(const BatchCounts&)> finished;
+    // Optional: who else follows job `index` as it runs (every progress
+    // notification, the engine's lines), or null.
+    std::function<JobWatcher*(std::size_t index)> watcher;
 };
 
 class BatchQueue {
@@ -71,9 +64,10 @@ public:
     void cancelAll();
 
 private:
+    class JobRun;
+
     void work();
-    JobState runJob(std::size_t index, std::string& message);
-    JobState render(std::size_t index, std::shared_ptr<MovieSource> source, std::string& message);
+    JobEnd runJob(std::size_t index);
     void report(JobReport update);
 
     const std::vector<PlannedJob> jobs_;

@@ -40,20 +40,26 @@ fs::path finalPath(const fs::path& lastMovie, const RenderRequest& request) {
 }
 
 // Success: the last movie becomes the final one, replacing an earlier
-// render's, and the intermediates go. A failure when the final movie could
-// not be put in place (a full disk, the directory gone): that render has no
-// result to show.
+// render's (or, when the request says so, never a file found there), and the
+// intermediates go. A failure when the final movie could not be put in place
+// (a full disk, the directory gone, a file that took its place): that render
+// has no result to show, and its movie goes too, also from beside the
+// destination.
 RenderResult finishRender(const fs::path& lastMovie, long long passes, const RenderRequest& request) {
     const fs::path final = finalPath(lastMovie, request);
+    const IfTaken ifTaken = request.ifDestinationTaken;
     // Our own last pass is moved into place; the user's file (no pass ran) is copied.
-    const Status placed =
-        passes > 0 ? moveFileAtomically(lastMovie, final) : copyFileAtomically(lastMovie, final);
+    const Status placed = passes > 0 ? moveFileAtomically(lastMovie, final, ifTaken)
+                                     : copyFileAtomically(lastMovie, final, ifTaken);
     if (!placed) logLine("Could copy final video: " + placed.error());
     for (long long i = 1; i <= passes; ++i)
         removeQuietlyIfGone(VideoTools::OutputPath(
             i, i < passes ? intermediateExtensionFor(request.videoPath) : finalExtension(request),
             request.temporaryDirectory));
-    return placed ? RenderResult::succeeded(final) : RenderResult::failed(placed.error());
+    if (placed) return RenderResult::succeeded(final);
+    if (passes > 0) removeQuietlyIfGone(lastMovie);
+    return RenderResult::notPlaced(
+        placed.error(), wasTaken(placed) ? PlacementFailure::Taken : PlacementFailure::CannotWrite);
 }
 
 PassEnvironment passEnvironment(const RenderRequest& request, const MovieSource& source,

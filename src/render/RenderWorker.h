@@ -9,8 +9,9 @@
 // On success the last file becomes "movie." + extension in the
 // temporary directory, or, when the request names a destination, is put in
 // place there whole; on failure (including a final movie that cannot be put
-// in place) or cancel the temporary directory is emptied and nothing is left
-// at the destination. Exactly one completion ends every render; its result
+// in place, or a file that appeared at a destination that may not be
+// replaced) or cancel the temporary directory is emptied and nothing of the
+// render is left at the destination or beside it. Exactly one completion ends every render; its result
 // carries the final movie, or why the render failed.
 //
 // Ownership: the request (settings, watermark picture, paths, the opened
@@ -33,6 +34,7 @@
 #include "platform/media/MovieSource.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/RenderSettings.h"
+#include "platform/system/AtomicFile.h"
 #include "platform/system/NotificationCenter.h"
 #include "render/PassMode.h"
 #include "render/RenderResult.h"
@@ -65,6 +67,8 @@ struct RenderRequest {
     // The movie at videoPath as its caller opened and checked it already;
     // null: the worker opens it. Either way the render opens it once.
     std::shared_ptr<MovieSource> source = nullptr;
+    // Whether the finished movie may replace a file found at the destination.
+    IfTaken ifDestinationTaken = IfTaken::Replace;
 };
 
 using RenderCompletion = std::function<void(const RenderResult&)>;

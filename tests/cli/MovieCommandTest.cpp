@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "cli/CliProgram.h"
-#include "cli/MovieCommand.h"
+#include "render/RenderJob.h"
 #include "platform/filters/Picture.h"
 #include "platform/media/MovieSource.h"
 #include "settings/ControlCatalogue.h"
@@ -89,19 +89,17 @@ TEST(MovieCommand, StillOfAMovieFrameIsUpright) {
 TEST(MovieCommand, AOnePassRenderOpensItsInputOnce) {
     const fs::path dir = test::scratchDirectory("cli-opens");
     const fs::path input = clip("mov", 0.5);
-    CliOptions options;
-    options.input = input;
-    options.output = dir / "out.mov";
     EffectSettings settings = defaultEffectSettings();
     settings.checkSepia = 1;
     settings.checkTextWatermark = 1;
+    const RenderJob job{{input, dir / "out.mov"}, ExistingOutput::Fail};
     const long long before = inputOpenCount(input);
-    HumanJobOutput out;
+    JobWatcher watcher;
     const std::atomic<bool> cancel{false};
-    const auto noLogo = [](JobOutput&) { return std::optional<Image>(Image()); };
-    ASSERT_EQ(renderMovie(options, settings, noLogo, cancel, out), kExitSuccess);
+    ASSERT_EQ(runRenderJob(job, {settings, Image(), RenderSettings{}, PassMode::One}, cancel, watcher).state,
+              JobState::Done);
     EXPECT_EQ(inputOpenCount(input) - before, 1);
-    EXPECT_TRUE(fs::exists(options.output));
+    EXPECT_TRUE(fs::exists(job.files.output));
 
     if (!test::runCommand("command -v strace")) GTEST_SKIP() << "no strace to watch the program";
     const fs::path trace = dir / "trace.txt";

@@ -1,7 +1,9 @@
 // The checks on OUTPUT, run as the real program: a run that would replace
 // INPUT, replace an existing file without -y, or write into a folder that is
 // missing or read-only ends with status 2 and one line, before anything is
-// read or rendered, and leaves every file as it was.
+// read or rendered, and leaves every file as it was. A file that appears at
+// OUTPUT while a render runs is not replaced either, and what killed runs of
+// this machine left behind goes with the next run.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -11,7 +13,9 @@
 #include <map>
 
 #include "cli/CliProgram.h"
+#include "platform/system/ProcessTag.h"
 #include "support/Clips.h"
+#include "support/GoneProcess.h"
 
 namespace tintreel {
 namespace {
@@ -106,6 +110,68 @@ TEST_F(OutputSafety, ExistingOutputIsKeptUnlessOverwriteIsGiven) {
         test::runCli({"--still", "-y", "-o", test::q(still), test::q(picture_)}, dir_);
     ASSERT_EQ(picture.status, 0) << picture.errors;
     EXPECT_EQ(test::probeStream(still, "v:0")->width, 64);
+}
+
+// Each run is stopped (SIGSTOP) once its partial file is there, so that the
+// file written at OUTPUT, or the other run, surely comes while it renders.
+constexpr const char* kRunsWhileAnotherWrites = R"(
+r=$TINTREEL_RENDER
+start_stopped() {  # NAME OUTPUT ARGUMENTS...: runs in the background until its partial file is there
+    name=$1 out=$2; shift 2
+    "$r" --set checkSepia=1 --set checkVignette=1 "$@" 2>"$name.err" & pid=$!
+    until compgen -G "$out.*-$pid-*.partial*" >/dev/null || ! kill -0 $pid 2>/dev/null; do sleep 0.05; done
+    kill -STOP $pid
+}
+start_stopped late late.mp4 -o late.mp4 clip.mp4
+echo theirs > late.mp4; kill -CONT $pid; wait $pid; echo "late $?"
+start_stopped race1 race.mp4 -o race.mp4 clip.mp4; first=$pid
+start_stopped race2 race.mp4 -o race.mp4 clip.mp4; second=$pid
+kill -CONT $first $second; wait $first; echo "race $?"; wait $second; echo "race $?"
+start_stopped batch batch/clip.mp4 --skip-existing -j 2 -o batch in
+echo theirs > batch/clip.mp4; kill -CONT $pid; wait $pid; echo "batch $?"
+)";
+
+TEST_F(OutputSafety, AFileThatAppearsWhileRenderingIsKeptAndLeftoversOfKilledRunsGo) {
+    const fs::path clip =
+        test::makeClip("-f lavfi -i testsrc2=s=320x180:r=30:d=3 -pix_fmt yuv420p -c:v libx264", "mp4");
+    fs::create_directories(dir_ / "in");
+    fs::create_directories(dir_ / "batch");
+    fs::copy_file(clip, dir_ / "clip.mp4");
+    fs::copy_file(clip, dir_ / "in" / "clip.mp4");
+    // Left by killed runs: of this machine (removed), and of another one (kept).
+    const std::string gone = std::to_string(test::goneProcessId());
+    const std::string killed = "late.mp4." + hostTag() + "-" + gone + "-0.partial.mp4";
+    const std::string elsewhere = "late.mp4." + hostTag() + "x-" + gone + "-0.partial.mp4";
+    std::ofstream(dir_ / killed) << "half";
+    std::ofstream(dir_ / elsewhere) << "half";
+    const fs::path killedFolder = dir_ / "runtime" / ("tintreel-" + hostTag() + "-" + gone + "-a1B2c3");
+    fs::create_directories(killedFolder / "pass");
+
+    const test::CliRun run = test::runTool("bash", {"-c", kRunsWhileAnotherWrites}, dir_ / "runtime", dir_);
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_NE(run.output.find("late 1\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("batch 1\n"), std::string::npos) << run.output;
+    // Two race lines: exactly one of the two runs writing one OUTPUT wins.
+    EXPECT_NE(run.output.find("race 0\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("race 1\n"), std::string::npos) << run.output;
+
+    EXPECT_EQ(contents(dir_ / "late.mp4"), "theirs\n");
+    EXPECT_EQ(contents(dir_ / "batch" / "clip.mp4"), "theirs\n");
+    EXPECT_TRUE(test::probeStream(dir_ / "race.mp4", "v:0"));
+    const std::string lost = contents(dir_ / "late.err");
+    EXPECT_NE(
+        lost.find("\ntintreel-render: OUTPUT \"late.mp4\" appeared while this run rendered; it is kept"),
+        std::string::npos)
+        << lost;
+    EXPECT_NE(contents(dir_ / "batch.err").find("0 done, 0 skipped, 1 failed"), std::string::npos);
+
+    std::vector<std::string> partials;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_))
+        if (entry.path().filename().string().find(".partial") != std::string::npos)
+            partials.push_back(entry.path().filename().string());
+    EXPECT_EQ(partials, std::vector<std::string>{elsewhere})
+        << "the losers' and our killed run's partials go";
+    EXPECT_FALSE(fs::exists(killedFolder)) << "a killed run's temporary folder goes";
 }
 
 TEST_F(OutputSafety, MissingFolderIsRefusedBeforeRendering) {

@@ -5,11 +5,14 @@
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <regex>
 #include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
+
+#include "platform/system/ProcessTag.h"
 
 namespace tintreel {
 namespace fs = std::filesystem;
@@ -44,14 +47,34 @@ private:
 fs::path partialNameBeside(const fs::path& destination, std::string_view extension) {
     static std::atomic<unsigned> counter{0};
     fs::path name = destination;
-    name += "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".partial";
+    name += "." + processTag() + "-" + std::to_string(counter++) + ".partial";
     if (!extension.empty()) name += "." + std::string(extension);
     return name;
 }
 
 bool isPartialName(const fs::path& file) {
-    static const std::regex partial(R"(.+\.[0-9]+-[0-9]+\.partial(\.[^.]+)?)");
+    // Names of earlier versions carried no host: "NAME.PID-N.partial".
+    static const std::regex partial(R"(.+\.([A-Za-z0-9_-]+-)?[0-9]+-[0-9]+\.partial(\.[^.]+)?)");
     return std::regex_match(file.filename().string(), partial);
+}
+
+int removeAbandonedPartials(const fs::path& destination) {
+    static const std::regex partialOf(R"((.+)-[0-9]+\.partial(\.[^.]+)?)");  // HOST-PID-N.partial.EXT
+    const std::string prefix = destination.filename().string() + ".";
+    const fs::path folder = destination.parent_path().empty() ? fs::path(".") : destination.parent_path();
+    int removed = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::smatch match;
+        const std::string rest = name.rfind(prefix, 0) == 0 ? name.substr(prefix.size()) : std::string();
+        std::error_code statusError;
+        if (!std::regex_match(rest, match, partialOf) || !isAbandonedTag(match[1].str()) ||
+            !fs::is_regular_file(it->symlink_status(statusError)))
+            continue;
+        if (::unlink(it->path().c_str()) == 0) ++removed;
+    }
+    return removed;
 }
 
 namespace {
@@ -98,9 +121,34 @@ void syncFolderOf(const fs::path& file) {
     if (folder.valid()) ::fsync(folder.get());
 }
 
+// Renames `from` to `to` unless a file is at `to` (EEXIST). 0 or the errno.
+int renameWithoutReplacing(const fs::path& from, const fs::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without that flag: a new link never replaces either.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP) return errno;
+    // Nor hard links (FAT): claim the name, then replace only our own claim.
+    const int claim = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (claim < 0) return errno;
+    ::close(claim);
+    if (::rename(from.c_str(), to.c_str()) == 0) return 0;
+    const int error = errno;
+    ::unlink(to.c_str());
+    return error;
+}
+
+int place(const fs::path& from, const fs::path& to, IfTaken ifTaken) {
+    if (ifTaken == IfTaken::Keep) return renameWithoutReplacing(from, to);
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
 // Fills a new file beside `destination` with `fill` (0 or an errno) and renames it into place.
 template <class Fill>
-Status replaceWith(const fs::path& destination, Fill&& fill) {
+Status replaceWith(const fs::path& destination, IfTaken ifTaken, Fill&& fill) {
     fs::path temporary;
     FileDescriptor output(createBeside(destination, temporary));
     if (!output.valid()) return systemError(errno);
@@ -108,7 +156,7 @@ Status replaceWith(const fs::path& destination, Fill&& fill) {
     if (!error) error = fill(output.get());
     if (!error && ::fsync(output.get()) != 0) error = errno;
     if (!error) error = output.close();
-    if (!error && ::rename(temporary.c_str(), destination.c_str()) != 0) error = errno;
+    if (!error) error = place(temporary, destination, ifTaken);
     if (!error) {
         syncFolderOf(destination);
         return {};
@@ -119,18 +167,23 @@ Status replaceWith(const fs::path& destination, Fill&& fill) {
 
 }  // namespace
 
-Status copyFileAtomically(const fs::path& from, const fs::path& to) {
+Status copyFileAtomically(const fs::path& from, const fs::path& to, IfTaken ifTaken) {
     const FileDescriptor input(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (!input.valid()) return systemError(errno);
-    return replaceWith(to, [&](int output) { return copyContent(input.get(), output); });
+    return replaceWith(to, ifTaken, [&](int output) { return copyContent(input.get(), output); });
 }
 
-Status moveFileAtomically(const fs::path& from, const fs::path& to) {
-    if (::rename(from.c_str(), to.c_str()) == 0) return {};
-    if (errno != EXDEV) return systemError(errno);
-    Status copied = copyFileAtomically(from, to);
+Status moveFileAtomically(const fs::path& from, const fs::path& to, IfTaken ifTaken) {
+    const int error = place(from, to, ifTaken);
+    if (error == 0) return {};
+    if (error != EXDEV) return systemError(error);
+    Status copied = copyFileAtomically(from, to, ifTaken);
     if (copied) ::unlink(from.c_str());
     return copied;
+}
+
+bool wasTaken(const Status& status) {
+    return !status && status.error() == systemError(EEXIST).message;
 }
 
 }  // namespace tintreel

@@ -1,14 +1,17 @@
 #include "platform/system/TemporaryDirectory.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
+#include <regex>
 #include <string>
 #include <system_error>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/system/Log.h"
+#include "platform/system/ProcessTag.h"
 
 namespace tintreel {
 namespace fs = std::filesystem;
@@ -25,11 +28,35 @@ fs::path parentDirectory() {
     return ec ? fs::path("/tmp") : temp;
 }
 
+bool ownedByUs(const fs::path& directory) {
+    struct stat info {};
+    return ::lstat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid();
+}
+
 }  // namespace
 
+int removeAbandonedTemporaryDirectories(const fs::path& parent) {
+    static const std::regex ours(R"(tintreel-(.+)-[A-Za-z0-9]{6})");  // HOST-PID, then mkdtemp's six
+    int removed = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::smatch match;
+        if (!std::regex_match(name, match, ours) || !isAbandonedTag(match[1].str()) || !ownedByUs(it->path()))
+            continue;
+        std::error_code removeError;
+        fs::remove_all(it->path(), removeError);
+        if (!removeError) ++removed;
+    }
+    return removed;
+}
+
 std::optional<TemporaryDirectory> TemporaryDirectory::create() {
+    const fs::path parent = parentDirectory();
+    static std::once_flag cleaned;
+    std::call_once(cleaned, [&parent] { removeAbandonedTemporaryDirectories(parent); });
     // mkdtemp picks a name nobody else has and creates it with mode 0700.
-    std::string pattern = (parentDirectory() / "tintreel-XXXXXX").string();
+    std::string pattern = (parent / ("tintreel-" + processTag() + "-XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr) return std::nullopt;
     return TemporaryDirectory(fs::path(pattern));
 }
@@ -47,7 +74,9 @@ TemporaryDirectory& TemporaryDirectory::operator=(TemporaryDirectory&& other) no
     return *this;
 }
 
-TemporaryDirectory::~TemporaryDirectory() { removeAll(); }
+TemporaryDirectory::~TemporaryDirectory() {
+    removeAll();
+}
 
 void TemporaryDirectory::removeAll() noexcept {
     if (path_.empty()) return;
@@ -85,8 +114,7 @@ void DeleteTemporaryFiles(const fs::path& directory) {
         std::error_code removeError;
         // remove_all never follows a symbolic link: a link is removed, not its target.
         fs::remove_all(entry, removeError);
-        if (removeError)
-            logLine("Could not delete video: " + entry.string() + ": " + removeError.message());
+        if (removeError) logLine("Could not delete video: " + entry.string() + ": " + removeError.message());
     }
 }
 

@@ -6,7 +6,10 @@
 // It lives under $XDG_RUNTIME_DIR when that is set and usable, else under the
 // system temporary directory, and is never either of those directories
 // itself: emptying it may only ever touch our own files, so two copies of the
-// editor running side by side never delete each other's work.
+// editor running side by side never delete each other's work. Its name,
+// "tintreel-HOST-PID-XXXXXX", carries the owner's tag (ProcessTag.h): the
+// first directory a process creates removes those its earlier, killed runs
+// on this machine left behind, whose process is gone.
 //
 // Ownership: the object owns the directory. Threads: path() may be read from
 // any thread; DeleteTemporaryFiles may run on any thread.
@@ -35,6 +38,12 @@ private:
 
     std::filesystem::path path_;
 };
+
+// Removes the directories under `parent` named as create() names them whose
+// owner process of this machine is gone and that belong to this user (with
+// what they hold); how many. create() does this once per process under its
+// own parent.
+int removeAbandonedTemporaryDirectories(const std::filesystem::path& parent);
 
 // Makes `directory` again (mode 0700) when something removed it while we ran;
 // true when it is there and ours. A path taken over by someone else (another

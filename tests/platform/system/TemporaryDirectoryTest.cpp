@@ -1,18 +1,22 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <fstream>
 
 #include "platform/system/Log.h"
+#include "platform/system/ProcessTag.h"
 #include "platform/system/TemporaryDirectory.h"
+#include "support/Clips.h"
+#include "support/GoneProcess.h"
 
 namespace tintreel {
 namespace {
 namespace fs = std::filesystem;
 
-void touch(const fs::path& path) { std::ofstream(path) << "x"; }
-
+void touch(const fs::path& path) {
+    std::ofstream(path) << "x";
+}
 
 TEST(TemporaryDirectory, IsPrivateUniqueAndRemovedWithItsOwner) {
     fs::path first;
@@ -35,6 +39,35 @@ TEST(TemporaryDirectory, IsPrivateUniqueAndRemovedWithItsOwner) {
         touch(a->path() / "left-behind");
     }
     EXPECT_FALSE(fs::exists(first));
+}
+
+// A killed run's directory (and the per-effect movies in it) is removed by a
+// later run of this machine; a running process's and another machine's are
+// not, nor what is not ours.
+TEST(TemporaryDirectory, AbandonedDirectoriesOfThisMachineAreRemoved) {
+    const std::optional<TemporaryDirectory> made = TemporaryDirectory::create();
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->path().filename().string().rfind("tintreel-" + processTag() + "-", 0), 0u)
+        << made->path();
+
+    const fs::path parent = test::scratchDirectory("temporary-abandoned");
+    const std::string gone = std::to_string(test::goneProcessId());
+    const std::vector<std::pair<std::string, bool>> folders{
+        {"tintreel-" + hostTag() + "-" + gone + "-a1B2c3", true},
+        {"tintreel-" + processTag() + "-a1B2c3", false},
+        {"tintreel-" + hostTag() + "x-" + gone + "-a1B2c3", false},
+        {"tintreel-" + hostTag() + "-" + gone, false},
+        {"other-" + hostTag() + "-" + gone + "-a1B2c3", false},
+    };
+    for (const auto& [name, abandoned] : folders) {
+        fs::create_directories(parent / name / "sub");
+        touch(parent / name / "sub" / "movie2.mov");
+    }
+    touch(parent / ("tintreel-" + hostTag() + "-" + gone + "-zzzzzz"));  // a file, not a directory
+
+    EXPECT_EQ(removeAbandonedTemporaryDirectories(parent), 1);
+    for (const auto& [name, abandoned] : folders) EXPECT_EQ(fs::exists(parent / name), !abandoned) << name;
+    EXPECT_TRUE(fs::exists(parent / ("tintreel-" + hostTag() + "-" + gone + "-zzzzzz")));
 }
 
 TEST(TemporaryDirectory, DeletesFilesAndSubdirectoriesButNotWhatLinksPointAt) {
@@ -87,7 +120,8 @@ TEST(TemporaryDirectoryDeathTest, AnEntryThatCannotBeRemovedIsReportedOnceAndThe
 TEST(TemporaryDirectory, AMissingDirectoryPrintsOneErrorLine) {
     const ScopedLogCapture log;
     DeleteTemporaryFiles("/nonexistent/tintreel-test");
-    EXPECT_EQ(log.lines(), std::vector<std::string>{"Error: /nonexistent/tintreel-test: No such file or directory"});
+    EXPECT_EQ(log.lines(),
+              std::vector<std::string>{"Error: /nonexistent/tintreel-test: No such file or directory"});
 }
 
 }  // namespace

@@ -1,0 +1,157 @@
+#include "render/RenderJob.h"
+
+#include <system_error>
+
+#include "platform/media/MovieSource.h"
+#include "platform/media/MovieTypes.h"
+#include "platform/system/Log.h"
+#include "platform/system/TemporaryDirectory.h"
+#include "render/RenderWorker.h"
+#include "render/VideoTools.h"
+
+namespace tintreel {
+namespace fs = std::filesystem;
+
+namespace {
+
+JobEnd failed(JobProblem problem, std::string detail = {}) {
+    return {JobState::Failed, problem, std::move(detail)};
+}
+
+// The one rule for an output that is already there: nothing when the job may render.
+std::optional<JobEnd> settleExistingOutput(const fs::path& output, ExistingOutput rule) {
+    std::error_code ec;
+    if (rule == ExistingOutput::Replace || !fs::exists(fs::symlink_status(output, ec))) return std::nullopt;
+    if (rule == ExistingOutput::Skip) return JobEnd{JobState::Skipped};
+    return failed(JobProblem::OutputExists);
+}
+
+// The input opened once for the whole job (its checks read the facts, the
+// render reads the file), or how the job ends without rendering.
+Result<std::shared_ptr<MovieSource>, JobEnd> openInput(const fs::path& input) {
+    if (!hasMovieExtension(input)) return failed(JobProblem::NotAMovie);
+    Result<std::shared_ptr<MovieSource>> source = MovieSource::open(input);
+    if (!source) return failed(JobProblem::BadInput, source.error());
+    if (const Status video = (*source)->facts().videoStatus(); !video)
+        return failed(JobProblem::BadInput, video.error());
+    return std::move(*source);
+}
+
+Result<std::shared_ptr<MovieSource>, JobEnd> checkJob(const RenderJob& job) {
+    if (auto end = settleExistingOutput(job.files.output, job.existing)) return *end;
+    if (const Status folder = makeOutputFolder(job.files.output); !folder)
+        return failed(JobProblem::OutputFolder, folder.error());
+    auto source = openInput(job.files.input);
+    if (source && job.segment)
+        if (const Status cuttable = checkSliceable(job.files.input); !cuttable)
+            return failed(JobProblem::BadInput, cuttable.error());
+    return source;
+}
+
+// The slice the job asks for: an equal share of the input's duration.
+std::optional<MovieSlice> sliceOf(const RenderJob& job, const MediaAsset& input) {
+    if (!job.segment) return std::nullopt;
+    return MovieSlice{*job.segment, sliceRange(*job.segment, input.durationSeconds())};
+}
+
+RenderResult render(const RenderJob& job, const BatchLook& look, std::shared_ptr<MovieSource> source,
+                    const fs::path& temporaryDirectory, const std::atomic<bool>& cancel, JobWatcher& watcher) {
+    NotificationCenter notifications;
+    const ObserverToken token = notifications.addObserver(
+        std::string(kUpdateProgress), [&watcher](const Notification& n) { watcher.progress(n); });
+    // One pass writes its movie beside the output and renames it into place;
+    // the per-effect passes work in the temporary directory and are copied.
+    RenderRequest request{look.settings,      look.logo,   fs::absolute(job.files.input),
+                          temporaryDirectory, look.passes, fs::absolute(job.files.output)};
+    request.ifDestinationTaken = ifTakenUnder(job.existing);
+    request.slice = sliceOf(job, source->facts());
+    request.source = std::move(source);
+    request.renderSettings = look.renderSettings;
+    // The final movie takes the output's container, in either mode.
+    request.container = lowerExtension(job.files.output);
+    std::optional<RenderResult> result;
+    GeneratePreviewVideo(request, cancel, notifications, [&result](const RenderResult& r) { result = r; });
+    watcher.progressEnded();
+    return *result;
+}
+
+JobEnd endOf(const RenderResult& result, const fs::path& output, const std::atomic<bool>& cancel,
+             const std::string& lastLogged) {
+    switch (result.outcome) {
+        case RenderOutcome::Succeeded:
+            if (!cancel) return {JobState::Done};
+            // A cancel that arrives after the last pass still leaves nothing at the output.
+            if (std::error_code ignored; true) fs::remove(output, ignored);
+            return {JobState::Cancelled};
+        case RenderOutcome::Canceled:
+            return {JobState::Cancelled};
+        case RenderOutcome::Failed:
+            break;
+    }
+    switch (result.placement) {
+        case PlacementFailure::Taken:
+            return failed(JobProblem::OutputTaken);
+        case PlacementFailure::CannotWrite:
+            return failed(JobProblem::NotWritten, result.failure);
+        case PlacementFailure::None:
+            break;
+    }
+    return failed(JobProblem::RenderFailed, result.failure.empty() ? lastLogged : result.failure);
+}
+
+}  // namespace
+
+IfTaken ifTakenUnder(ExistingOutput rule) {
+    return rule == ExistingOutput::Replace ? IfTaken::Replace : IfTaken::Keep;
+}
+
+std::optional<JobEnd> checkInput(const fs::path& input) {
+    auto source = openInput(input);
+    if (!source) return source.failure();
+    return std::nullopt;
+}
+
+JobEnd runRenderJob(const RenderJob& job, const BatchLook& look, const std::atomic<bool>& cancel,
+                    JobWatcher& watcher) {
+    // The engine's lines of this job go to its watcher, and say why it failed
+    // when the render itself does not.
+    std::string lastLogged;
+    const ScopedThreadLogSink log([&](std::string_view line) {
+        lastLogged = line;
+        watcher.logged(line);
+    });
+    auto source = checkJob(job);
+    if (!source) return source.failure();
+    if (!watcher.mayStart()) return {JobState::Cancelled};
+    removeAbandonedPartials(job.files.output);
+    std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();
+    if (!directory) return failed(JobProblem::NoTemporaryDirectory);
+    return endOf(render(job, look, std::move(*source), directory->path(), cancel, watcher), job.files.output,
+                 cancel, lastLogged);
+}
+
+std::string endMessage(const JobEnd& end, const PlannedJob& files) {
+    const std::string output = files.output.string();
+    switch (end.problem) {
+        case JobProblem::None:
+            if (end.state == JobState::Done) return "wrote " + output;
+            return end.state == JobState::Skipped ? "kept the existing " + output : std::string();
+        case JobProblem::OutputExists:
+            return output + " already exists";
+        case JobProblem::NotAMovie:
+            return "not a movie";
+        case JobProblem::NoTemporaryDirectory:
+            return "cannot create a private temporary directory";
+        case JobProblem::NotWritten:
+            return "cannot write " + output + ": " + end.detail;
+        case JobProblem::OutputTaken:
+            return output + " appeared while this video rendered; it was kept";
+        case JobProblem::OutputFolder:
+        case JobProblem::BadInput:
+        case JobProblem::RenderFailed:
+            break;
+    }
+    return end.detail;
+}
+
+}  // namespace tintreel
