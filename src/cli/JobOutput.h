@@ -14,16 +14,16 @@
 #include <string>
 #include <string_view>
 
-#include "platform/system/NotificationCenter.h"
 #include "render/BatchJobs.h"
+#include "settings/ProgressText.h"
 
 namespace tintreel {
 
 class JobOutput {
 public:
     virtual ~JobOutput() = default;
-    // One "UpdateProgress" notification of the render.
-    virtual void progress(const Notification& notification) = 0;
+    // One progress report of the render.
+    virtual void progress(const RenderProgress& report) = 0;
     // The render has stopped posting progress.
     virtual void progressEnded() {}
     // A line of this render for the person: why it was refused or failed.
@@ -49,7 +49,7 @@ class HumanJobOutput : public JobOutput {
 public:
     HumanJobOutput() : HumanJobOutput({}, false) {}
     HumanJobOutput(std::string name, bool sideBySide);
-    void progress(const Notification& notification) override;
+    void progress(const RenderProgress& report) override;
     void progressEnded() override;
     void line(const std::string& text) override;
     void logged(std::string_view text) override;

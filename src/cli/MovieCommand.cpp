@@ -51,8 +51,10 @@ std::optional<MovieSlice> sliceOf(const CliOptions& options) {
 int renderTo(const CliOptions& options, const EffectSettings& settings, const Image& logo,
              const fs::path& temporaryDirectory, const std::atomic<bool>& cancel, JobOutput& out) {
     NotificationCenter notifications;
-    const ObserverToken token = notifications.addObserver(std::string(kUpdateProgress),
-                                                          [&out](const Notification& n) { out.progress(n); });
+    const ObserverToken token =
+        notifications.addObserver(std::string(kUpdateProgress), [&out](const Notification& n) {
+            if (const auto report = progressOf(n)) out.progress(*report);
+        });
     // One pass writes its movie beside OUTPUT and renames it into place; the
     // per-effect passes work in the temporary directory and are copied.
     const bool onePass = options.passes == PassMode::One;

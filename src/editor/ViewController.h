@@ -36,6 +36,7 @@
 #include "platform/system/NotificationCenter.h"
 #include "preview/CoalescingGate.h"
 #include "render/PassMode.h"
+#include "settings/ProgressText.h"
 #include "settings/SettingsHistory.h"
 
 namespace tintreel {
@@ -232,7 +233,7 @@ private:
 
     // ViewControllerRender.cpp
     void UpdateProgress(const Notification& notification);
-    void showProgress(const std::optional<std::string>& label, int pass, int passCount, float fraction);
+    void showProgress(const RenderProgress& report);
     void hideRenderProgress();
     void startRender(RenderRequest request);
     void finishRender(const RenderResult& result);

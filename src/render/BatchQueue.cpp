@@ -94,8 +94,8 @@ JobState BatchQueue::render(std::size_t index, std::string& message) {
     NotificationCenter notifications;
     const ObserverToken token =
         notifications.addObserver(std::string(kUpdateProgress), [this, index](const Notification& n) {
-            if (const std::optional<double> percent = renderPercent(n))
-                report({index, JobState::Running, *percent, n.value<float>(progress_key::kSecondsLeft), {}});
+            if (const std::optional<RenderProgress> progress = progressOf(n))
+                report({index, JobState::Running, renderPercent(*progress), progress->secondsLeft, {}});
         });
     RenderRequest request{look_.settings,    look_.logo,    fs::absolute(job.input),
                           directory->path(), PassMode::One, fs::absolute(job.output)};

@@ -49,7 +49,7 @@ RenderResult finishRender(const fs::path& lastMovie, long long passes, const Ren
     // Our own last pass is moved into place; the user's file (no pass ran) is copied.
     const Status placed =
         passes > 0 ? moveFileAtomically(lastMovie, final) : copyFileAtomically(lastMovie, final);
-    if (!placed) logLine("Could copy final video: " + placed.error());
+    if (!placed) logLine("Could not copy final video: " + placed.error());
     for (long long i = 1; i <= passes; ++i)
         removeQuietlyIfGone(VideoTools::OutputPath(
             i, i < passes ? intermediateExtensionFor(request.videoPath) : finalExtension(request),

@@ -30,10 +30,9 @@
 #include "platform/media/RenderSettings.h"
 #include "platform/system/NotificationCenter.h"
 #include "render/RenderResult.h"
+#include "settings/ProgressText.h"
 
 namespace tintreel {
-
-inline constexpr std::string_view kUpdateProgress = "UpdateProgress";
 
 // What a pass needs from the render around it.
 struct PassEnvironment {
@@ -41,8 +40,8 @@ struct PassEnvironment {
     const std::atomic<bool>& cancelFlag;
     const NotificationCenter& notifications;
     EncodingRole role = EncodingRole::Final;
-    int passNumber = 1;  // posted as "pass", for the window's progress bar
-    int passCount = 1;   // posted as "passCount"
+    int passNumber = 1;  // in the progress report, for the window's progress bar
+    int passCount = 1;
     // When the whole render began: its speed and time left are measured from here.
     std::chrono::steady_clock::time_point renderStart = std::chrono::steady_clock::now();
     // The movie the render started from, when a pass reads another one (an
@@ -62,8 +61,8 @@ std::string pathExtension(const std::filesystem::path& path);
 
 class VideoTools {
 public:
-    // Renders `inputPath` through one step's `effect`, posting `code` as
-    // "effect", and on success hands back the absolute path of the movie
+    // Renders `inputPath` through one step's `effect`, reporting `code` as
+    // what runs, and on success hands back the absolute path of the movie
     // written. The wait loop: completion first, then cancel, then a failure
     // the reader saw (the writer's first error, an unreadable input) fails
     // the pass, then a stall (no progress since the previous cycle, for a
@@ -75,7 +74,7 @@ public:
                                    FrameEffect& effect, const PassEnvironment& environment);
 
     // Renders `inputPath` through every step of `chain` in one pass into
-    // `output`, posting the whole-render code and the steps' names; otherwise
+    // `output`, reporting the whole chain and its steps' names; otherwise
     // as RenderPass.
     static RenderResult RenderChain(const std::filesystem::path& inputPath, EffectChain& chain,
                                     const std::filesystem::path& output, const PassEnvironment& environment);

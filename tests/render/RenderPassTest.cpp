@@ -131,9 +131,9 @@ TEST(VideoTools, WaitLoopOutcomesAndNotifications) {
     EXPECT_EQ(quick.result.newVideoPath, dir / "movie1.mov");
     ASSERT_EQ(quick.posts.size(), 1u);
     EXPECT_LT(quick.posts[0].progress, 0.5f);
-    EXPECT_EQ(quick.posts[0].effect, 9.0f);
-    EXPECT_EQ(quick.posts[0].pass, 1.0f);
-    EXPECT_EQ(quick.posts[0].passCount, 1.0f);
+    EXPECT_EQ(quick.posts[0].effect, 9);
+    EXPECT_EQ(quick.posts[0].pass, 1);
+    EXPECT_EQ(quick.posts[0].passCount, 1);
 
     // A writer that refuses a frame fails the pass with its reason and a line saying so.
     struct WrongSize : FrameEffect {
