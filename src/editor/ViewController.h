@@ -96,10 +96,10 @@ public:
     bool isRendering() const { return renderState_ != RenderState::Idle; }
     void ShowVideoPlayer();
 
-    // Loading and previewing. OpenVideo is what the open panel, a file named
+    // Loading and previewing. openVideo is what the open panel, a file named
     // on the command line and the recent list share: only movies are loaded,
     // anything else is refused with the usual alert.
-    void OpenVideo(const QString& path);
+    void openVideo(const QString& path);
     void LoadVideo(const QString& path);
     void UpdateImageEffect();
     void ZoomPreview(double factor);

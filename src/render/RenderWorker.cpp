@@ -51,7 +51,7 @@ RenderResult finishRender(const fs::path& lastMovie, long long passes, const Ren
         passes > 0 ? moveFileAtomically(lastMovie, final) : copyFileAtomically(lastMovie, final);
     if (!placed) logLine("Could not copy final video: " + placed.error());
     for (long long i = 1; i <= passes; ++i)
-        removeQuietlyIfGone(VideoTools::OutputPath(
+        removeQuietlyIfGone(VideoTools::outputPath(
             i, i < passes ? intermediateExtensionFor(request.videoPath) : finalExtension(request),
             request.temporaryDirectory));
     return placed ? RenderResult::succeeded(final) : RenderResult::failed(placed.error());
@@ -91,7 +91,7 @@ bool sourceNeedsEncoding(const RenderRequest& request) {
 // it, or beside the destination, in the final movie's container.
 fs::path onePassOutput(const RenderRequest& request) {
     if (request.destination.empty())
-        return VideoTools::OutputPath(1, finalExtension(request), request.temporaryDirectory);
+        return VideoTools::outputPath(1, finalExtension(request), request.temporaryDirectory);
     return partialNameBeside(request.destination, finalExtension(request));
 }
 
@@ -107,7 +107,7 @@ RenderResult runOnePass(const RenderRequest& request, const std::atomic<bool>& c
     EffectChain chain(settingsForMovie(request), request.logo, ChainRules::Movie);
     if (chain.empty() && !sourceNeedsEncoding(request)) return RenderResult::succeeded(request.videoPath);
     const fs::path output = onePassOutput(request);
-    RenderResult result = VideoTools::RenderChain(
+    RenderResult result = VideoTools::renderChain(
         request.videoPath, chain, output,
         passEnvironment(request, cancelFlag, notifications, 1, 1, std::chrono::steady_clock::now()));
     // A movie left beside the destination is nobody's once the render failed.
@@ -133,7 +133,7 @@ RenderResult runEachEffect(const RenderRequest& request, const std::atomic<bool>
             passEnvironment(request, cancelFlag, notifications, counter, passCount, renderStart);
         const std::unique_ptr<FrameEffect> effect = step.make(settings, request.logo);
         RenderResult result =
-            VideoTools::RenderPass(counter, current.newVideoPath, step.code, *effect, environment);
+            VideoTools::renderPass(counter, current.newVideoPath, step.code, *effect, environment);
         if (result.outcome != RenderOutcome::Succeeded) return result;
         dropIntermediate(current.newVideoPath, request);
         current = std::move(result);

@@ -175,27 +175,27 @@ std::string pathExtension(const std::filesystem::path& path) {
     return extension.empty() ? extension : extension.substr(1);
 }
 
-std::filesystem::path VideoTools::OutputPath(long long index, std::string_view extension,
+std::filesystem::path VideoTools::outputPath(long long index, std::string_view extension,
                                              const std::filesystem::path& temporaryDirectory) {
     return temporaryDirectory / ("movie" + std::to_string(index) + "." + std::string(extension));
 }
 
-std::string VideoTools::PassExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment) {
+std::string VideoTools::passExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment) {
     if (environment.passNumber < environment.passCount) return intermediateExtensionFor(inputPath);
     if (!environment.finalExtension.empty()) return environment.finalExtension;
     return renderedExtensionFor(inputPath, environment.renderSettings.codec);
 }
 
-RenderResult VideoTools::RenderPass(long long index, const std::filesystem::path& inputPath, EffectCode code,
+RenderResult VideoTools::renderPass(long long index, const std::filesystem::path& inputPath, EffectCode code,
                                     FrameEffect& effect, const PassEnvironment& environment) {
     RenderProgress subject;
     subject.effect = code;
     return runPass(inputPath, effect, subject,
-                   OutputPath(index, PassExtension(inputPath, environment), environment.temporaryDirectory),
+                   outputPath(index, passExtension(inputPath, environment), environment.temporaryDirectory),
                    environment);
 }
 
-RenderResult VideoTools::RenderChain(const std::filesystem::path& inputPath, EffectChain& chain,
+RenderResult VideoTools::renderChain(const std::filesystem::path& inputPath, EffectChain& chain,
                                      const std::filesystem::path& output,
                                      const PassEnvironment& environment) {
     RenderProgress subject;

@@ -70,21 +70,21 @@ public:
     // notification, then a wait of one second that ends early when the movie
     // completes, fails or the cancel flag is seen. A failure prints one line
     // saying why.
-    static RenderResult RenderPass(long long index, const std::filesystem::path& inputPath, EffectCode code,
+    static RenderResult renderPass(long long index, const std::filesystem::path& inputPath, EffectCode code,
                                    FrameEffect& effect, const PassEnvironment& environment);
 
     // Renders `inputPath` through every step of `chain` in one pass into
     // `output`, reporting the whole chain and its steps' names; otherwise
-    // as RenderPass.
-    static RenderResult RenderChain(const std::filesystem::path& inputPath, EffectChain& chain,
+    // as renderPass.
+    static RenderResult renderChain(const std::filesystem::path& inputPath, EffectChain& chain,
                                     const std::filesystem::path& output, const PassEnvironment& environment);
 
     // "movie" + index + "." + extension, in the temporary directory.
-    static std::filesystem::path OutputPath(long long index, std::string_view extension,
+    static std::filesystem::path outputPath(long long index, std::string_view extension,
                                             const std::filesystem::path& temporaryDirectory);
     // The extension of a pass's movie: an intermediate's before the last
     // pass, the final movie's container for it.
-    static std::string PassExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment);
+    static std::string passExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment);
 };
 
 }  // namespace tintreel
