@@ -26,7 +26,7 @@ bool AppDelegate::applicationDidFinishLaunching(const QString& file) {
     window_ = std::make_unique<MainWindow>(controller, *dialogs_);
     QApplication::setQuitOnLastWindowClosed(true);
     window_->show();
-    if (!file.isEmpty()) controller->OpenVideo(file);
+    if (!file.isEmpty()) controller->openVideo(file);
     return true;
 }
 

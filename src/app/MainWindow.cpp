@@ -145,7 +145,7 @@ void MainWindow::fillRecentVideos(QMenu* menu) {
     for (const QString& path : paths) {
         QAction* open = menu->addAction(QFileInfo(path).fileName());
         open->setToolTip(path);
-        connect(open, &QAction::triggered, controller_, [this, path] { controller_->OpenVideo(path); });
+        connect(open, &QAction::triggered, controller_, [this, path] { controller_->openVideo(path); });
     }
     if (paths.isEmpty()) menu->addAction(tr("No Recent Videos"))->setEnabled(false);
     menu->addSeparator();

@@ -76,13 +76,12 @@ std::string HumanJobOutput::prefixed(std::string_view text) const {
     return sideBySide_ ? name_ + ": " + std::string(text) : std::string(text);
 }
 
-void HumanJobOutput::progress(const Notification& notification) {
-    // The window's label; an unknown code prints nothing.
-    const std::optional<std::string> label = progressLabel(notification);
-    if (!label) return;
-    if (!rewriteInPlace_) return printLine(std::cerr, prefixed(*label));
+void HumanJobOutput::progress(const RenderProgress& report) {
+    // The window's label, whole.
+    const std::string label = progressLabel(report);
+    if (!rewriteInPlace_) return printLine(std::cerr, prefixed(label));
     const std::lock_guard lock(streamLock());
-    std::cerr << "\r" << *label << "\033[K" << std::flush;
+    std::cerr << "\r" << label << "\033[K" << std::flush;
 }
 
 void HumanJobOutput::progressEnded() {

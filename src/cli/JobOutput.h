@@ -17,6 +17,7 @@
 
 #include "render/BatchJobs.h"
 #include "render/RenderJob.h"
+#include "settings/ProgressText.h"
 
 namespace tintreel {
 
@@ -50,7 +51,7 @@ class HumanJobOutput : public JobOutput {
 public:
     HumanJobOutput() : HumanJobOutput({}, false) {}
     HumanJobOutput(std::string name, bool sideBySide);
-    void progress(const Notification& notification) override;
+    void progress(const RenderProgress& report) override;
     void progressEnded() override;
     void line(const std::string& text) override;
     void logged(std::string_view text) override;

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <iostream>
 
-#include "settings/ProgressText.h"
-
 namespace tintreel {
 namespace {
 
@@ -36,24 +34,16 @@ QJsonObject jobObject(const std::optional<std::filesystem::path>& input,
             {"message", QString::fromStdString(message)}};
 }
 
-std::optional<double> number(const Notification& notification, const char* key) {
-    const std::optional<float> value = notification.value<float>(key);
-    return value ? std::optional<double>(*value) : std::nullopt;
-}
-
 }  // namespace
 
 JsonJobOutput::JsonJobOutput(std::filesystem::path input, std::filesystem::path output)
     : input_(std::move(input)), output_(std::move(output)) {}
 
-void JsonJobOutput::progress(const Notification& notification) {
-    const std::optional<std::string> label = progressLabel(notification);
-    const std::optional<double> percent = renderPercent(notification);
-    if (!label || !percent) return;
-    percent_ = *percent;
-    fps_ = number(notification, progress_key::kFramesPerSecond);
-    secondsLeft_ = number(notification, progress_key::kSecondsLeft);
-    emit(JobState::Running, *label);
+void JsonJobOutput::progress(const RenderProgress& report) {
+    percent_ = renderPercent(report);
+    fps_ = report.framesPerSecond;
+    secondsLeft_ = report.secondsLeft;
+    emit(JobState::Running, progressLabel(report));
 }
 
 void JsonJobOutput::line(const std::string& text) {

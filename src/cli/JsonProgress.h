@@ -28,7 +28,7 @@ namespace tintreel {
 class JsonJobOutput : public JobOutput {
 public:
     JsonJobOutput(std::filesystem::path input, std::filesystem::path output);
-    void progress(const Notification& notification) override;
+    void progress(const RenderProgress& report) override;
     void line(const std::string& text) override;
     void logged(std::string_view text) override;
     void finished(JobState state, const std::string& message) override;

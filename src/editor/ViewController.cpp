@@ -19,6 +19,7 @@
 #include "settings/ControlCatalogue.h"
 #include "editor/ControlPanel.h"
 #include "settings/SettingsRecord.h"
+#include "editor/RenderProgressLabel.h"
 #include "platform/system/TemporaryDirectory.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Stepper.h"
@@ -148,9 +149,9 @@ QWidget* ViewController::buildCommandBar() {
     busy->setFixedSize(80, 10);
     busy->setTextVisible(false);
     status->addWidget(busy);
-    auto* label = outlets_.add(new QLabel, "labelProgress");
+    auto* label = outlets_.add(new RenderProgressLabel, "labelProgress");
     label->setMinimumWidth(240);
-    status->addWidget(label);
+    status->addWidget(label, 1);
     auto* passBar = outlets_.add(new QProgressBar, "progressBarPass");
     passBar->setRange(0, 1000);
     passBar->setTextVisible(false);

@@ -37,6 +37,7 @@
 #include "platform/system/NotificationCenter.h"
 #include "preview/CoalescingGate.h"
 #include "render/PassMode.h"
+#include "settings/ProgressText.h"
 #include "settings/SettingsHistory.h"
 
 namespace tintreel {
@@ -96,10 +97,10 @@ public:
     bool isRendering() const { return renderState_ != RenderState::Idle; }
     void ShowVideoPlayer();
 
-    // Loading and previewing. OpenVideo is what the open panel, a file named
+    // Loading and previewing. openVideo is what the open panel, a file named
     // on the command line and the recent list share: only movies are loaded,
     // anything else is refused with the usual alert.
-    void OpenVideo(const QString& path);
+    void openVideo(const QString& path);
     void LoadVideo(const QString& path);
     void UpdateImageEffect();
     void ZoomPreview(double factor);
@@ -234,7 +235,7 @@ private:
 
     // ViewControllerRender.cpp
     void UpdateProgress(const Notification& notification);
-    void showProgress(const std::optional<std::string>& label, int pass, int passCount, float fraction);
+    void showProgress(const RenderProgress& report);
     void hideRenderProgress();
     void startRender(RenderRequest request);
     void finishRender(const RenderResult& result);

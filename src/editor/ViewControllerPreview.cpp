@@ -40,12 +40,12 @@ void ViewController::OnSelectVideo() {
         dialogs_.openFile(tr("Select Video"), VideoImageView::acceptedTypes, RecentVideos().lastFolder());
     if (!path) return;
     RecentVideos().rememberFolderOf(*path);
-    OpenVideo(*path);
+    openVideo(*path);
 }
 
 // The panel's "All files" and the command line let any file through; only
 // movies load.
-void ViewController::OpenVideo(const QString& path) {
+void ViewController::openVideo(const QString& path) {
     if (path.isEmpty() || !hasMovieExtension(path.toStdString())) return dialogs_.alert(kVideoNotLoaded);
     LoadVideo(path);
 }

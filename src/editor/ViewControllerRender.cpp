@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "render/SettingsManager.h"
-#include "settings/ProgressText.h"
+#include "editor/RenderProgressLabel.h"
 #include "editor/ViewController.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieTypes.h"
@@ -42,28 +42,25 @@ bool hasStandardDimensions(const VideoTrack& track) {
 }  // namespace
 
 void ViewController::UpdateProgress(const Notification& notification) {
-    // Runs on the render thread: read and format here, touch widgets only on
+    // Runs on the render thread: copy the report here, touch widgets only on
     // the GUI thread, in posting order.
-    const auto progress = notification.value<float>(progress_key::kProgress);
-    if (!progress || !notification.value<float>(progress_key::kEffect)) return;
-    const std::optional<std::string> label = progressLabel(notification);
-    const int pass = static_cast<int>(notification.value<float>(progress_key::kPass).value_or(0));
-    const int passCount = static_cast<int>(notification.value<float>(progress_key::kPassCount).value_or(0));
-    const float fraction = *progress;
-    postToThreadOf(this, [this, label, pass, passCount, fraction] { showProgress(label, pass, passCount, fraction); });
+    std::optional<RenderProgress> report = progressOf(notification);
+    if (!report) return;
+    postToThreadOf(this, [this, report = std::move(*report)] { showProgress(report); });
 }
 
-void ViewController::showProgress(const std::optional<std::string>& label, int pass, int passCount, float fraction) {
-    auto* text = outlets_.get<QLabel>("labelProgress");
-    if (label) text->setText(QString::fromStdString(*label));
+void ViewController::showProgress(const RenderProgress& report) {
+    auto* text = outlets_.get<RenderProgressLabel>("labelProgress");
+    text->showReport(report);
     text->show();
-    if (passCount <= 0) return;
+    const float fraction = report.fraction;
     auto* bar = outlets_.get<QProgressBar>("progressBarPass");
     bar->setValue(std::isfinite(fraction) ? static_cast<int>(std::clamp(fraction, 0.0f, 1.0f) * 1000) : 0);
     bar->show();
+    // A render of one pass has no passes to count.
     auto* passes = outlets_.get<QLabel>("labelPass");
-    passes->setText(QStringLiteral("%1 / %2").arg(pass).arg(passCount));
-    passes->show();
+    passes->setText(QStringLiteral("%1 / %2").arg(report.pass).arg(report.passCount));
+    passes->setVisible(report.passCount > 1);
 }
 
 void ViewController::hideRenderProgress() {
@@ -106,7 +103,11 @@ void ViewController::startRender(RenderRequest request) {
         // A batch running beside the editor shares the machine's render limit.
         std::optional<RenderSlots::Slot> slot = RenderSlots::shared().tryAcquire();
         if (!slot) {
-            postToThreadOf(this, [this] { showProgress(std::string(kWaitingForSlot), 0, 0, 0); });
+            postToThreadOf(this, [this] {
+                auto* text = outlets_.get<RenderProgressLabel>("labelProgress");
+                text->showMessage(QString::fromUtf8(kWaitingForSlot.data(), kWaitingForSlot.size()));
+                text->show();
+            });
             slot = RenderSlots::shared().acquire(cancel);
         }
         if (!slot) return finish(RenderResult::canceled());
@@ -201,14 +202,12 @@ QStringList ViewController::savableExtensions() const {
 // save never costs the user the file that was there before: copied when the
 // name asks for its container, else re-muxed into the one the name asks for.
 bool ViewController::copyRenderedMovie(const QString& destination) {
+    // A file already there is replaced; a folder that will not let it go is
+    // worth a line. A name not yet taken has nothing to remove.
     const QFileInfo target(destination);
-    const auto removeFailed = [&](std::errc reason) {
-        logLine("Remove failed: " + destination.toStdString() + ": " + std::make_error_code(reason).message());
-    };
-    if (!target.exists())
-        removeFailed(std::errc::no_such_file_or_directory);
-    else if (::access(target.absolutePath().toLocal8Bit().constData(), W_OK) != 0)
-        removeFailed(std::errc::permission_denied);
+    if (target.exists() && ::access(target.absolutePath().toLocal8Bit().constData(), W_OK) != 0)
+        logLine("Remove failed: " + destination.toStdString() + ": " +
+                std::make_error_code(std::errc::permission_denied).message());
     const std::filesystem::path from = newVideoPath.toStdString(), to = destination.toStdString();
     const Status copied = sameContainer(from, to) ? copyFileAtomically(from, to) : remuxMovie(from, to);
     if (!copied) logLine("Copy failed: " + copied.error());

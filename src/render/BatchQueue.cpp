@@ -52,14 +52,9 @@ public:
         }
         return slot_.has_value() && (!also_ || also_->mayStart());
     }
-    void progress(const Notification& notification) override {
-        if (also_) also_->progress(notification);
-        if (const std::optional<double> percent = renderPercent(notification))
-            queue_.report({index_,
-                           JobState::Running,
-                           *percent,
-                           notification.value<float>(progress_key::kSecondsLeft),
-                           {}});
+    void progress(const RenderProgress& report) override {
+        if (also_) also_->progress(report);
+        queue_.report({index_, JobState::Running, renderPercent(report), report.secondsLeft, {}});
     }
     void progressEnded() override {
         if (also_) also_->progressEnded();

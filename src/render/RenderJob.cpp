@@ -58,7 +58,9 @@ RenderResult render(const RenderJob& job, const BatchLook& look, std::shared_ptr
                     const fs::path& temporaryDirectory, const std::atomic<bool>& cancel, JobWatcher& watcher) {
     NotificationCenter notifications;
     const ObserverToken token = notifications.addObserver(
-        std::string(kUpdateProgress), [&watcher](const Notification& n) { watcher.progress(n); });
+        std::string(kUpdateProgress), [&watcher](const Notification& n) {
+            if (const std::optional<RenderProgress> report = progressOf(n)) watcher.progress(*report);
+        });
     // One pass writes its movie beside the output and renames it into place;
     // the per-effect passes work in the temporary directory and are copied.
     RenderRequest request{look.settings,      look.logo,   fs::absolute(job.files.input),

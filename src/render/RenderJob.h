@@ -32,6 +32,7 @@
 #include "platform/system/NotificationCenter.h"
 #include "render/BatchJobs.h"
 #include "render/PassMode.h"
+#include "settings/ProgressText.h"
 
 namespace tintreel {
 
@@ -81,8 +82,8 @@ public:
     // Once the checks have passed, right before the render: false when the
     // job must not start after all (cancelled while it waited for its turn).
     virtual bool mayStart() { return true; }
-    // Each "UpdateProgress" notification of the render.
-    virtual void progress(const Notification&) {}
+    // Each progress report the render posts.
+    virtual void progress(const RenderProgress&) {}
     // The render has stopped posting progress.
     virtual void progressEnded() {}
     // A line of the engine's log logged on the job's thread.

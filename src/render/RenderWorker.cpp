@@ -51,9 +51,9 @@ RenderResult finishRender(const fs::path& lastMovie, long long passes, const Ren
     // Our own last pass is moved into place; the user's file (no pass ran) is copied.
     const Status placed = passes > 0 ? moveFileAtomically(lastMovie, final, ifTaken)
                                      : copyFileAtomically(lastMovie, final, ifTaken);
-    if (!placed) logLine("Could copy final video: " + placed.error());
+    if (!placed) logLine("Could not copy final video: " + placed.error());
     for (long long i = 1; i <= passes; ++i)
-        removeQuietlyIfGone(VideoTools::OutputPath(
+        removeQuietlyIfGone(VideoTools::outputPath(
             i, i < passes ? intermediateExtensionFor(request.videoPath) : finalExtension(request),
             request.temporaryDirectory));
     if (placed) return RenderResult::succeeded(final);
@@ -96,7 +96,7 @@ bool sourceNeedsEncoding(const RenderRequest& request) {
 // it, or beside the destination, in the final movie's container.
 fs::path onePassOutput(const RenderRequest& request) {
     if (request.destination.empty())
-        return VideoTools::OutputPath(1, finalExtension(request), request.temporaryDirectory);
+        return VideoTools::outputPath(1, finalExtension(request), request.temporaryDirectory);
     return partialNameBeside(request.destination, finalExtension(request));
 }
 
@@ -112,7 +112,7 @@ RenderResult runOnePass(const RenderRequest& request, const std::shared_ptr<Movi
     EffectChain chain(settingsForMovie(request, *source), request.logo, ChainRules::Movie);
     if (chain.empty() && !sourceNeedsEncoding(request)) return RenderResult::succeeded(request.videoPath);
     const fs::path output = onePassOutput(request);
-    RenderResult result = VideoTools::RenderChain(
+    RenderResult result = VideoTools::renderChain(
         source, chain, output,
         passEnvironment(request, *source, cancelFlag, notifications, 1, 1, std::chrono::steady_clock::now()));
     // A movie left beside the destination is nobody's once the render failed.
@@ -136,14 +136,14 @@ RenderResult runEachEffect(const RenderRequest& request, const std::shared_ptr<M
     for (const EffectStep& step : effectSteps()) {
         if (!step.runsOnMovie(request.settings)) continue;
         Result<std::shared_ptr<MovieSource>> input =
-            counter == 0 ? Result(source) : VideoTools::OpenInput(current.newVideoPath);
+            counter == 0 ? Result(source) : VideoTools::openInput(current.newVideoPath);
         if (!input) return RenderResult::failed(input.error());
         ++counter;
         const PassEnvironment environment =
             passEnvironment(request, *source, cancelFlag, notifications, counter, passCount, renderStart);
         const std::unique_ptr<FrameEffect> effect = step.make(settings, request.logo);
         RenderResult result =
-            VideoTools::RenderPass(counter, std::move(*input), step.code, *effect, environment);
+            VideoTools::renderPass(counter, std::move(*input), step.code, *effect, environment);
         if (result.outcome != RenderOutcome::Succeeded) return result;
         dropIntermediate(current.newVideoPath, request);
         current = std::move(result);
@@ -154,7 +154,7 @@ RenderResult runEachEffect(const RenderRequest& request, const std::shared_ptr<M
 // The request's source, or the movie at its path opened now.
 Result<std::shared_ptr<MovieSource>> renderSource(const RenderRequest& request) {
     if (request.source) return request.source;
-    return VideoTools::OpenInput(request.videoPath);
+    return VideoTools::openInput(request.videoPath);
 }
 
 // One render in its temporary directory, before the final movie is put in place.

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "platform/filters/CancelScope.h"
 #include "platform/media/MovieReader.h"
@@ -46,13 +47,6 @@ private:
     bool rung_ = false;
 };
 
-// What a pass's progress names: one step's code, or the whole render with
-// the names of its steps.
-struct PassSubject {
-    float code;
-    std::string steps;
-};
-
 RenderResult setupFailed(const std::string& what) {
     logLine("Could not start movie pass: " + what);
     return RenderResult::failed(what);
@@ -63,36 +57,30 @@ RenderResult passFailed(const std::string& why) {
     return RenderResult::failed(why);
 }
 
-std::string stepNames(const EffectChain& chain) {
-    std::string names;
-    for (EffectCode code : chain.codes()) {
-        if (!names.empty()) names += ", ";
-        names += findEffectStep(code)->name;
-    }
+std::vector<std::string> stepNames(const EffectChain& chain) {
+    std::vector<std::string> names;
+    for (EffectCode code : chain.codes()) names.emplace_back(findEffectStep(code)->name);
     return names;
 }
 
-UserInfo progressRecord(float progress, const PassSubject& subject, const PassEnvironment& environment) {
-    UserInfo record{{progress_key::kProgress, progress},
-                    {progress_key::kEffect, subject.code},
-                    {progress_key::kPass, static_cast<float>(environment.passNumber)},
-                    {progress_key::kPassCount, static_cast<float>(environment.passCount)}};
-    if (!subject.steps.empty()) record[progress_key::kSteps] = subject.steps;
-    return record;
-}
-
-// Adds the speed of this pass and the time the whole render has left, once
-// the render has run long enough to measure them.
-void addSpeed(UserInfo& record, float progress, long long frames, Clock::time_point passStart,
-              const PassEnvironment& environment) {
+// The report of this cycle about what the pass runs (`subject`: its effect,
+// or the chain's steps), with the speed of this pass and the time the whole
+// render has left once the render has run long enough to measure them.
+RenderProgress progressReport(float fraction, long long frames, const RenderProgress& subject,
+                              Clock::time_point passStart, const PassEnvironment& environment) {
+    RenderProgress report = subject;
+    report.pass = environment.passNumber;
+    report.passCount = environment.passCount;
+    report.fraction = fraction;
     const Clock::time_point now = Clock::now();
-    if (now - environment.renderStart < kMeasuredAfter || frames <= 0) return;
+    if (now - environment.renderStart < kMeasuredAfter || frames <= 0) return report;
     const double passSeconds = std::chrono::duration<double>(now - passStart).count();
     const double renderSeconds = std::chrono::duration<double>(now - environment.renderStart).count();
-    const double done = (environment.passNumber - 1 + static_cast<double>(progress)) / environment.passCount;
-    if (passSeconds <= 0 || done <= 0) return;
-    record[progress_key::kFramesPerSecond] = static_cast<float>(static_cast<double>(frames) / passSeconds);
-    record[progress_key::kSecondsLeft] = static_cast<float>(renderSeconds * (1.0 - done) / done);
+    const double done = (environment.passNumber - 1 + static_cast<double>(fraction)) / environment.passCount;
+    if (passSeconds <= 0 || done <= 0) return report;
+    report.framesPerSecond = static_cast<double>(frames) / passSeconds;
+    report.secondsLeft = renderSeconds * (1.0 - done) / done;
+    return report;
 }
 
 // How the pass ends in this cycle, if it does. An ending stops processing:
@@ -118,8 +106,9 @@ std::optional<RenderResult> passEnding(MovieReader& reader, MovieWriter& writer,
     return ending;
 }
 
-RenderResult waitForPass(MovieReader& reader, MovieWriter& writer, PassSignal& signal, const PassSubject& subject,
-                         const std::filesystem::path& output, const PassEnvironment& environment) {
+RenderResult waitForPass(MovieReader& reader, MovieWriter& writer, PassSignal& signal,
+                         const RenderProgress& subject, const std::filesystem::path& output,
+                         const PassEnvironment& environment) {
     const Clock::time_point passStart = Clock::now();
     float lastReported = -1.0f;
     while (true) {
@@ -128,9 +117,8 @@ RenderResult waitForPass(MovieReader& reader, MovieWriter& writer, PassSignal& s
                 passEnding(reader, writer, progress, lastReported, output, environment.cancelFlag))
             return *ending;
         lastReported = progress;
-        UserInfo record = progressRecord(progress, subject, environment);
-        addSpeed(record, progress, reader.framesDelivered(), passStart, environment);
-        environment.notifications.post(std::string(kUpdateProgress), record);
+        postProgress(environment.notifications,
+                     progressReport(progress, reader.framesDelivered(), subject, passStart, environment));
         signal.waitOneSecond(environment.cancelFlag);
     }
 }
@@ -141,7 +129,7 @@ Status startWriting(MovieWriter& writer, const MovieReader& reader, const PassEn
     return writer.startRecording(reader, *environment.originalMovie);
 }
 
-RenderResult runPass(std::shared_ptr<MovieSource> input, FrameEffect& effect, const PassSubject& subject,
+RenderResult runPass(std::shared_ptr<MovieSource> input, FrameEffect& effect, const RenderProgress& subject,
                      const std::filesystem::path& output, const PassEnvironment& environment) {
     const std::filesystem::path inputPath = input->path();
     const std::optional<VideoTrack> track = input->facts().firstVideoTrack();
@@ -182,31 +170,35 @@ std::string pathExtension(const std::filesystem::path& path) {
     return extension.empty() ? extension : extension.substr(1);
 }
 
-std::filesystem::path VideoTools::OutputPath(long long index, std::string_view extension,
+std::filesystem::path VideoTools::outputPath(long long index, std::string_view extension,
                                              const std::filesystem::path& temporaryDirectory) {
     return temporaryDirectory / ("movie" + std::to_string(index) + "." + std::string(extension));
 }
 
-std::string VideoTools::PassExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment) {
+std::string VideoTools::passExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment) {
     if (environment.passNumber < environment.passCount) return intermediateExtensionFor(inputPath);
     if (!environment.finalExtension.empty()) return environment.finalExtension;
     return renderedExtensionFor(inputPath, environment.renderSettings.codec);
 }
 
-RenderResult VideoTools::RenderPass(long long index, std::shared_ptr<MovieSource> input, EffectCode code,
+RenderResult VideoTools::renderPass(long long index, std::shared_ptr<MovieSource> input, EffectCode code,
                                     FrameEffect& effect, const PassEnvironment& environment) {
     const std::filesystem::path output =
-        OutputPath(index, PassExtension(input->path(), environment), environment.temporaryDirectory);
-    return runPass(std::move(input), effect, {static_cast<float>(code), {}}, output, environment);
+        outputPath(index, passExtension(input->path(), environment), environment.temporaryDirectory);
+    RenderProgress subject;
+    subject.effect = code;
+    return runPass(std::move(input), effect, subject, output, environment);
 }
 
-RenderResult VideoTools::RenderChain(std::shared_ptr<MovieSource> input, EffectChain& chain,
+RenderResult VideoTools::renderChain(std::shared_ptr<MovieSource> input, EffectChain& chain,
                                      const std::filesystem::path& output,
                                      const PassEnvironment& environment) {
-    return runPass(std::move(input), chain, {kWholeRenderCode, stepNames(chain)}, output, environment);
+    RenderProgress subject;
+    subject.steps = stepNames(chain);
+    return runPass(std::move(input), chain, subject, output, environment);
 }
 
-Result<std::shared_ptr<MovieSource>> VideoTools::OpenInput(const std::filesystem::path& path) {
+Result<std::shared_ptr<MovieSource>> VideoTools::openInput(const std::filesystem::path& path) {
     Result<std::shared_ptr<MovieSource>> source = MovieSource::open(path);
     if (source) return source;
     return Error{setupFailed(path.string() + ": " + source.error()).failure};

@@ -32,10 +32,9 @@
 #include "platform/media/RenderSettings.h"
 #include "platform/system/NotificationCenter.h"
 #include "render/RenderResult.h"
+#include "settings/ProgressText.h"
 
 namespace tintreel {
-
-inline constexpr std::string_view kUpdateProgress = "UpdateProgress";
 
 // What a pass needs from the render around it.
 struct PassEnvironment {
@@ -43,8 +42,8 @@ struct PassEnvironment {
     const std::atomic<bool>& cancelFlag;
     const NotificationCenter& notifications;
     EncodingRole role = EncodingRole::Final;
-    int passNumber = 1;  // posted as "pass", for the window's progress bar
-    int passCount = 1;   // posted as "passCount"
+    int passNumber = 1;  // in the progress report, for the window's progress bar
+    int passCount = 1;
     // When the whole render began: its speed and time left are measured from here.
     std::chrono::steady_clock::time_point renderStart = std::chrono::steady_clock::now();
     // The movie the render started from, when a pass reads another one (an
@@ -64,8 +63,8 @@ std::string pathExtension(const std::filesystem::path& path);
 
 class VideoTools {
 public:
-    // Renders `input` through one step's `effect`, posting `code` as
-    // "effect", and on success hands back the absolute path of the movie
+    // Renders `input` through one step's `effect`, reporting `code` as
+    // what runs, and on success hands back the absolute path of the movie
     // written. The wait loop: completion first, then cancel, then a failure
     // the reader saw (the writer's first error, an unreadable input) fails
     // the pass, then a stall (no progress since the previous cycle, for a
@@ -74,25 +73,25 @@ public:
     // completes, fails or the cancel flag is seen. A failure prints one line
     // saying why.
     // The pass reads `input` as it was opened, without opening it again.
-    static RenderResult RenderPass(long long index, std::shared_ptr<MovieSource> input, EffectCode code,
+    static RenderResult renderPass(long long index, std::shared_ptr<MovieSource> input, EffectCode code,
                                    FrameEffect& effect, const PassEnvironment& environment);
 
     // Renders `input` through every step of `chain` in one pass into
-    // `output`, posting the whole-render code and the steps' names; otherwise
-    // as RenderPass.
-    static RenderResult RenderChain(std::shared_ptr<MovieSource> input, EffectChain& chain,
+    // `output`, reporting the whole chain and its steps' names; otherwise
+    // as renderPass.
+    static RenderResult renderChain(std::shared_ptr<MovieSource> input, EffectChain& chain,
                                     const std::filesystem::path& output, const PassEnvironment& environment);
 
     // Opens a pass's input; when it cannot be read, prints the line a pass
     // that cannot start prints and hands back why (the path, then the reason).
-    static Result<std::shared_ptr<MovieSource>> OpenInput(const std::filesystem::path& path);
+    static Result<std::shared_ptr<MovieSource>> openInput(const std::filesystem::path& path);
 
     // "movie" + index + "." + extension, in the temporary directory.
-    static std::filesystem::path OutputPath(long long index, std::string_view extension,
+    static std::filesystem::path outputPath(long long index, std::string_view extension,
                                             const std::filesystem::path& temporaryDirectory);
     // The extension of a pass's movie: an intermediate's before the last
     // pass, the final movie's container for it.
-    static std::string PassExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment);
+    static std::string passExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment);
 };
 
 }  // namespace tintreel

@@ -4,29 +4,80 @@
 #include <cmath>
 #include <cstdio>
 
-#include "imaging/EffectSteps.h"
-
 namespace tintreel {
 
 namespace {
 
-// The words before the percentage, or nothing for a code we do not know.
-std::optional<std::string> labelHead(const Notification& notification, float effectCode) {
-    if (effectCode == kWholeRenderCode)
-        return "Rendering: " + notification.value<std::string>(progress_key::kSteps).value_or("") + "... ";
-    const int code = static_cast<int>(effectCode);
-    if (effectCode != static_cast<float>(code) || code < 1 || code > 26) return std::nullopt;
-    return std::string(progressPhrase(static_cast<EffectCode>(code)));
+constexpr const char* kProgressKey = "progress";
+constexpr const char* kEffectKey = "effect";
+
+// The effect of a user-info code: exactly one of 1 ... 26.
+std::optional<EffectCode> effectOfCode(float code) {
+    if (!(code >= 1.0f && code <= 26.0f) || code != std::trunc(code)) return std::nullopt;
+    return static_cast<EffectCode>(static_cast<int>(code));
 }
 
-std::string formatFramesPerSecond(float fps) {
+std::string joined(const std::vector<std::string>& names, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) text += (i == 0 ? "" : ", ") + names[i];
+    return text;
+}
+
+// The words before the percentage, longest first: every name, then fewer
+// names and how many are left out, then none, then no words at all.
+std::vector<std::string> labelHeads(const RenderProgress& progress) {
+    std::vector<std::string> heads;
+    if (progress.effect) {
+        const EffectStep* step = findEffectStep(*progress.effect);
+        if (step) heads = {std::string(step->phrase), std::string(step->name) + "... "};
+    } else {
+        const std::vector<std::string>& names = progress.steps;
+        heads.push_back("Rendering: " + joined(names, names.size()) + "... ");
+        for (std::size_t shown = names.size() - std::min<std::size_t>(names.size(), 1); shown > 0; --shown)
+            heads.push_back("Rendering: " + joined(names, shown) + ", +" +
+                            std::to_string(names.size() - shown) + " more... ");
+        heads.push_back("Rendering... ");
+    }
+    heads.emplace_back();
+    return heads;
+}
+
+std::string formatFramesPerSecond(double fps) {
     char buffer[32];
     // Slow renders (a large frame with everything on) still show a moving number.
-    std::snprintf(buffer, sizeof buffer, fps < 10.0f ? "%.1f fps" : "%.0f fps", static_cast<double>(fps));
+    std::snprintf(buffer, sizeof buffer, fps < 10.0 ? "%.1f fps" : "%.0f fps", fps);
     return buffer;
 }
 
+// The percentage, and the speed and time left once measured.
+std::string labelNumbers(const RenderProgress& progress) {
+    std::string numbers = formatProgressPercent(progress.fraction) + "%";
+    if (progress.framesPerSecond && progress.secondsLeft)
+        numbers += " · " + formatFramesPerSecond(*progress.framesPerSecond) + " · " +
+                   formatTimeLeft(*progress.secondsLeft) + " left";
+    return numbers;
+}
+
 }  // namespace
+
+void postProgress(const NotificationCenter& center, const RenderProgress& progress) {
+    const float code = progress.effect ? static_cast<float>(*progress.effect) : kWholeRenderCode;
+    center.post(std::string(kUpdateProgress), UserInfo{{kProgressKey, progress.fraction}, {kEffectKey, code}},
+                progress);
+}
+
+std::optional<RenderProgress> progressOf(const Notification& notification) {
+    if (const RenderProgress* progress = notification.payloadAs<RenderProgress>()) return *progress;
+    const std::optional<float> fraction = notification.value<float>(kProgressKey);
+    const std::optional<float> code = notification.value<float>(kEffectKey);
+    if (!fraction || !code) return std::nullopt;
+    RenderProgress progress;
+    progress.fraction = *fraction;
+    if (*code == kWholeRenderCode) return progress;
+    progress.effect = effectOfCode(*code);
+    if (!progress.effect) return std::nullopt;
+    return progress;
+}
 
 std::string formatProgressPercent(float progress) {
     const float percent = progress * 100.0f;
@@ -36,12 +87,24 @@ std::string formatProgressPercent(float progress) {
     return buffer;
 }
 
-std::optional<double> renderPercent(const Notification& notification) {
-    const std::optional<float> fraction = notification.value<float>(progress_key::kProgress);
-    if (!fraction) return std::nullopt;
-    const double pass = notification.value<float>(progress_key::kPass).value_or(1.0f);
-    const double passCount = std::max(1.0f, notification.value<float>(progress_key::kPassCount).value_or(1.0f));
-    const double whole = (pass - 1.0 + *fraction) / passCount;
+std::string progressLabel(const RenderProgress& progress) {
+    return labelHeads(progress).front() + labelNumbers(progress);
+}
+
+std::string progressLabel(const RenderProgress& progress,
+                          const std::function<bool(const std::string&)>& fits) {
+    const std::string numbers = labelNumbers(progress);
+    std::string label;
+    for (const std::string& head : labelHeads(progress)) {
+        label = head + numbers;
+        if (fits(label)) break;
+    }
+    return label;
+}
+
+double renderPercent(const RenderProgress& progress) {
+    const double passCount = std::max(1, progress.passCount);
+    const double whole = (progress.pass - 1.0 + progress.fraction) / passCount;
     return std::isfinite(whole) ? std::clamp(whole, 0.0, 1.0) * 100.0 : 0.0;
 }
 
@@ -54,19 +117,6 @@ std::string formatTimeLeft(double seconds) {
     else
         std::snprintf(buffer, sizeof buffer, "%lld:%02lld", total / 60, total % 60);
     return buffer;
-}
-
-std::optional<std::string> progressLabel(const Notification& notification) {
-    const auto progress = notification.value<float>(progress_key::kProgress);
-    const auto effect = notification.value<float>(progress_key::kEffect);
-    if (!progress || !effect) return std::nullopt;
-    std::optional<std::string> label = labelHead(notification, *effect);
-    if (!label) return std::nullopt;
-    *label += formatProgressPercent(*progress) + "%";
-    const auto fps = notification.value<float>(progress_key::kFramesPerSecond);
-    const auto left = notification.value<float>(progress_key::kSecondsLeft);
-    if (fps && left) *label += " · " + formatFramesPerSecond(*fps) + " · " + formatTimeLeft(*left) + " left";
-    return label;
 }
 
 }  // namespace tintreel

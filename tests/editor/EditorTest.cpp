@@ -55,13 +55,13 @@ TEST_F(EditorTest, LoadingShowsTheFirstFrameAndRestartsTheHistory) {
 TEST_F(EditorTest, AFileNamedAtStartOpensLikeTheOpenPanel) {
     const auto dir = test::scratchDirectory("editor-open-at-start");
     std::ofstream(dir / "notes.txt") << "not a movie";
-    controller->OpenVideo(QString::fromStdString((dir / "notes.txt").string()));
+    controller->openVideo(QString::fromStdString((dir / "notes.txt").string()));
     ASSERT_TRUE(settle());
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].text, QStringLiteral("The video could not be loaded."));
     EXPECT_TRUE(controller->videoPath.isEmpty());
 
-    controller->OpenVideo(QString::fromStdString(clip().string()));
+    controller->openVideo(QString::fromStdString(clip().string()));
     ASSERT_TRUE(settle());
     EXPECT_EQ(controller->videoPath, QString::fromStdString(clip().string()));
     EXPECT_EQ(dialogs.alerts.size(), 1u);

@@ -157,11 +157,11 @@ TEST(OnePassRender, PairsTriplesAndEverythingGiveThePerEffectPicturesUprightOrTu
 TEST(OnePassRender, OneLabelForTheWholeRenderAndOneMovieAtTheEnd) {
     const fs::path dir = test::scratchDirectory("one-pass-progress");
     const fs::path video = test::barsWithTone("mov");
-    std::vector<std::string> steps;
+    std::vector<std::vector<std::string>> steps;
     test::ProgressLog log;
-    const ObserverToken token = log.center.addObserver(std::string(kUpdateProgress), [&](const Notification& n) {
-        steps.push_back(n.value<std::string>(progress_key::kSteps).value_or("?"));
-    });
+    const ObserverToken token = log.center.addObserver(
+        std::string(kUpdateProgress),
+        [&](const Notification& n) { steps.push_back(n.payloadAs<RenderProgress>()->steps); });
     std::optional<RenderResult> result;
     const std::atomic<bool> cancel{false};
     GeneratePreviewVideo({withSteps({EffectCode::Sepia, EffectCode::Vignette, EffectCode::TextWatermark}),
@@ -173,11 +173,11 @@ TEST(OnePassRender, OneLabelForTheWholeRenderAndOneMovieAtTheEnd) {
     test::expectSameMovie(video, result->newVideoPath);
     ASSERT_FALSE(log.posts().empty());
     for (const test::Posted& post : log.posts()) {
-        EXPECT_EQ(post.effect, 0.0f);
-        EXPECT_EQ(post.pass, 1.0f);
-        EXPECT_EQ(post.passCount, 1.0f);
+        EXPECT_EQ(post.effect, 0);
+        EXPECT_EQ(post.pass, 1);
+        EXPECT_EQ(post.passCount, 1);
     }
-    EXPECT_EQ(steps.front(), "Sepia, Vignette, Text Watermark");
+    EXPECT_EQ(steps.front(), (std::vector<std::string>{"Sepia", "Vignette", "Text Watermark"}));
 }
 
 TEST(OnePassRender, ADestinationGetsTheMovieWholeOrNothing) {

@@ -23,7 +23,9 @@ inline std::filesystem::path barsWithTone(const std::string& extension, double s
 }
 
 struct Posted {
-    float progress, effect, pass, passCount;
+    float progress;
+    int effect;  // 0: the whole chain in one pass
+    int pass, passCount;
 };
 
 // Records every "UpdateProgress" posted to its own centre.
@@ -31,8 +33,9 @@ class ProgressLog {
 public:
     explicit ProgressLog(std::function<void(const Posted&)> also = {}) {
         token_ = center.addObserver(std::string(kUpdateProgress), [this, also](const Notification& n) {
-            const Posted posted{*n.value<float>(progress_key::kProgress), *n.value<float>(progress_key::kEffect),
-                                *n.value<float>(progress_key::kPass), *n.value<float>(progress_key::kPassCount)};
+            const RenderProgress& report = *n.payloadAs<RenderProgress>();
+            const Posted posted{report.fraction, report.effect ? static_cast<int>(*report.effect) : 0,
+                                report.pass, report.passCount};
             {
                 std::lock_guard lock(mutex_);
                 posts_.push_back(posted);

@@ -48,8 +48,8 @@ PassRun runPass(long long index, const fs::path& input, EffectCode code, FrameEf
     const ScopedLogCapture printed;
     const std::atomic<bool> cancel{cancelled};
     const PassEnvironment environment{dir, cancel, log.center, role, 1, 1};
-    const Result<std::shared_ptr<MovieSource>> source = VideoTools::OpenInput(input);
-    PassRun run{source ? VideoTools::RenderPass(index, *source, code, effect, environment)
+    const Result<std::shared_ptr<MovieSource>> source = VideoTools::openInput(input);
+    PassRun run{source ? VideoTools::renderPass(index, *source, code, effect, environment)
                        : RenderResult::failed(source.error()),
                 {},
                 {},
@@ -61,21 +61,21 @@ PassRun runPass(long long index, const fs::path& input, EffectCode code, FrameEf
 }
 
 TEST(VideoTools, OutputIsNamedByIndexAndThePassExtension) {
-    EXPECT_EQ(VideoTools::OutputPath(12, "m4v", "/run/t"), fs::path("/run/t/movie12.m4v"));
+    EXPECT_EQ(VideoTools::outputPath(12, "m4v", "/run/t"), fs::path("/run/t/movie12.m4v"));
     const std::atomic<bool> cancel{false};
     const NotificationCenter center;
     // Before the last pass: the MPEG-4 family keeps its container, others use MP4.
     const PassEnvironment early{"/run/t", cancel, center, EncodingRole::Intermediate, 1, 3};
-    EXPECT_EQ(VideoTools::PassExtension("/tmp/in/clip.mov", early), "mov");
-    EXPECT_EQ(VideoTools::PassExtension("/tmp/in/clip.mkv", early), "mp4");
-    EXPECT_EQ(VideoTools::PassExtension("/tmp/in/clip.webm", early), "mp4");
+    EXPECT_EQ(VideoTools::passExtension("/tmp/in/clip.mov", early), "mov");
+    EXPECT_EQ(VideoTools::passExtension("/tmp/in/clip.mkv", early), "mp4");
+    EXPECT_EQ(VideoTools::passExtension("/tmp/in/clip.webm", early), "mp4");
     // The last pass: the container asked for, else the one the input renders into.
     PassEnvironment last{"/run/t", cancel, center, EncodingRole::Final, 3, 3};
-    EXPECT_EQ(VideoTools::PassExtension("/tmp/in/clip.mov", last), "mov");
-    EXPECT_EQ(VideoTools::PassExtension("/tmp/in/clip.avi", last), "mp4");
-    EXPECT_EQ(VideoTools::PassExtension("/tmp/in/clip", last), "mp4");
+    EXPECT_EQ(VideoTools::passExtension("/tmp/in/clip.mov", last), "mov");
+    EXPECT_EQ(VideoTools::passExtension("/tmp/in/clip.avi", last), "mp4");
+    EXPECT_EQ(VideoTools::passExtension("/tmp/in/clip", last), "mp4");
     last.finalExtension = "webm";
-    EXPECT_EQ(VideoTools::PassExtension("/tmp/in/clip.mov", last), "webm");
+    EXPECT_EQ(VideoTools::passExtension("/tmp/in/clip.mov", last), "webm");
 
     const fs::path dir = test::scratchDirectory("pass-naming");
     const fs::path input = dir / "movie11.m4v";
@@ -136,9 +136,9 @@ TEST(VideoTools, WaitLoopOutcomesAndNotifications) {
     EXPECT_EQ(quick.result.newVideoPath, dir / "movie1.mov");
     ASSERT_EQ(quick.posts.size(), 1u);
     EXPECT_LT(quick.posts[0].progress, 0.5f);
-    EXPECT_EQ(quick.posts[0].effect, 9.0f);
-    EXPECT_EQ(quick.posts[0].pass, 1.0f);
-    EXPECT_EQ(quick.posts[0].passCount, 1.0f);
+    EXPECT_EQ(quick.posts[0].effect, 9);
+    EXPECT_EQ(quick.posts[0].pass, 1);
+    EXPECT_EQ(quick.posts[0].passCount, 1);
 
     // A writer that refuses a frame fails the pass with its reason and a line saying so.
     struct WrongSize : FrameEffect {
@@ -200,7 +200,7 @@ TEST(VideoTools, TenInvisiblePassesStayAbove40DbPsnr) {
         auto effect = stepFor(EffectCode::RGB).make(settings, Image());
         const PassRun run = runPass(pass, current, EffectCode::RGB, *effect, dir, false,
                                     pass == 10 ? EncodingRole::Final : EncodingRole::Intermediate);
-        ASSERT_EQ(run.result.newVideoPath, VideoTools::OutputPath(pass, "mp4", dir));
+        ASSERT_EQ(run.result.newVideoPath, VideoTools::outputPath(pass, "mp4", dir));
         current = run.result.newVideoPath;
     }
     const double psnr = test::psnrRgb(source, current).value_or(0);

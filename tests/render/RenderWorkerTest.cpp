@@ -2,6 +2,7 @@
 // and what is left in the temporary directory after each.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 #include <optional>
 
@@ -37,8 +38,8 @@ WorkerRun render(const EffectSettings& settings, const fs::path& video, const fs
     return run;
 }
 
-std::vector<float> codesInOrder(const std::vector<test::Posted>& posts) {
-    std::vector<float> codes;
+std::vector<int> codesInOrder(const std::vector<test::Posted>& posts) {
+    std::vector<int> codes;
     for (const auto& post : posts)
         if (codes.empty() || codes.back() != post.effect) codes.push_back(post.effect);
     return codes;
@@ -81,10 +82,10 @@ TEST(RenderWorker, ThreePassesInOrderLeaveOnlyTheFinalMovie) {
     const WorkerRun run = render(settings, video, dir);
     ASSERT_EQ(run.completions.size(), 1u);
     EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Succeeded);
-    EXPECT_EQ(codesInOrder(run.posts), (std::vector<float>{1, 9, 23}));
-    const std::map<float, float> passOfCode{{1, 1}, {9, 2}, {23, 3}};
+    EXPECT_EQ(codesInOrder(run.posts), (std::vector<int>{1, 9, 23}));
+    const std::map<int, int> passOfCode{{1, 1}, {9, 2}, {23, 3}};
     for (const auto& post : run.posts) {
-        EXPECT_EQ(post.passCount, 3.0f);
+        EXPECT_EQ(post.passCount, 3);
         EXPECT_EQ(post.pass, passOfCode.at(post.effect));
         EXPECT_GE(post.progress, 0.0f);
         EXPECT_LT(post.progress, 1.0f);
@@ -102,7 +103,7 @@ TEST(RenderWorker, TransformsRunAsSeparatePassesInTheirOrder) {
     settings.check3DTransform = 1;
     const fs::path dir = test::scratchDirectory("worker-transforms");
     const WorkerRun run = render(settings, test::barsWithTone("mov", 0.4), dir);
-    EXPECT_EQ(codesInOrder(run.posts), (std::vector<float>{25, 26, 20}));
+    EXPECT_EQ(codesInOrder(run.posts), (std::vector<int>{25, 26, 20}));
     EXPECT_EQ(entriesOf(dir), std::vector<std::string>{"movie.mov"});
 }
 
@@ -116,8 +117,24 @@ TEST(RenderWorker, AFailedSecondPassSkipsTheRestAndEmptiesTheDirectory) {
     EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Failed);
     EXPECT_EQ(run.completions[0].newVideoPath, fs::path());
     EXPECT_EQ(run.completions[0].failure, (dir / "movie2.mov").string() + ": Is a directory");
-    EXPECT_EQ(run.printed, std::vector<std::string>{"Could not start movie pass: " + run.completions[0].failure});
-    EXPECT_EQ(codesInOrder(run.posts), (std::vector<float>{1}));
+    EXPECT_EQ(run.printed,
+              std::vector<std::string>{"Could not start movie pass: " + run.completions[0].failure});
+    EXPECT_EQ(codesInOrder(run.posts), (std::vector<int>{1}));
+    EXPECT_TRUE(entriesOf(dir).empty());
+}
+
+TEST(RenderWorker, AFinalMovieThatCannotBePutInPlaceFailsAndSaysSo) {
+    const fs::path dir = test::scratchDirectory("worker-final-blocked");
+    // A folder with a file in it holds the final movie's name.
+    fs::create_directories(dir / "movie.mov");
+    std::ofstream(dir / "movie.mov" / "keep") << "x";
+    EffectSettings settings = defaultEffectSettings();
+    settings.checkSepia = 1;
+    const WorkerRun run = render(settings, test::barsWithTone("mov", 0.4), dir);
+    ASSERT_EQ(run.completions.size(), 1u);
+    EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Failed);
+    ASSERT_EQ(run.printed.size(), 1u);
+    EXPECT_EQ(run.printed[0], "Could not copy final video: " + run.completions[0].failure);
     EXPECT_TRUE(entriesOf(dir).empty());
 }
 
@@ -135,7 +152,7 @@ TEST(RenderWorker, CancelDuringTheThirdPassEndsCancelled) {
     EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Canceled);
     EXPECT_EQ(run.completions[0].newVideoPath, fs::path());
     EXPECT_TRUE(run.printed.empty());
-    EXPECT_EQ(codesInOrder(run.posts), (std::vector<float>{1, 8, 9}));
+    EXPECT_EQ(codesInOrder(run.posts), (std::vector<int>{1, 8, 9}));
     EXPECT_TRUE(entriesOf(dir).empty());
     EXPECT_TRUE(cancel);  // the worker never clears the flag
 }

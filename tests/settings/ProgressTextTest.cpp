@@ -1,4 +1,5 @@
-// The render's progress label, as the window and the command line show it.
+// The render's progress report, how it travels as a notification, and the
+// label the window and the command line make of it.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,44 +9,104 @@
 namespace tintreel {
 namespace {
 
-Notification progressNotification(UserInfo info) {
-    return {"UpdateProgress", std::move(info)};
+RenderProgress wholeRender(std::vector<std::string> steps, float fraction) {
+    RenderProgress report;
+    report.steps = std::move(steps);
+    report.fraction = fraction;
+    return report;
+}
+
+RenderProgress effectPass(EffectCode effect, float fraction) {
+    RenderProgress report;
+    report.effect = effect;
+    report.fraction = fraction;
+    return report;
+}
+
+RenderProgress measured(RenderProgress report, double fps, double secondsLeft) {
+    report.framesPerSecond = fps;
+    report.secondsLeft = secondsLeft;
+    return report;
 }
 
 TEST(ProgressText, PassPhraseOrWholeRenderWithPercentSpeedAndTimeLeft) {
-    using namespace progress_key;
-    EXPECT_EQ(progressLabel(progressNotification({{kProgress, 0.123f}, {kEffect, 9.0f}})),
-              "Applying Sepia Effect... 12.3%");
-    EXPECT_EQ(
-        progressLabel(progressNotification(
-            {{kProgress, 0.425f}, {kEffect, kWholeRenderCode}, {kSteps, std::string("Sepia, Vignette")}})),
-        "Rendering: Sepia, Vignette... 42.5%");
-    EXPECT_EQ(progressLabel(progressNotification({{kProgress, 0.425f},
-                                                  {kEffect, kWholeRenderCode},
-                                                  {kSteps, std::string("Blur")},
-                                                  {kFramesPerSecond, 31.4f},
-                                                  {kSecondsLeft, 44.2f}})),
+    EXPECT_EQ(progressLabel(effectPass(EffectCode::Sepia, 0.123f)), "Applying Sepia Effect... 12.3%");
+    EXPECT_EQ(progressLabel(wholeRender({"Sepia", "Vignette"}, 0.425f)),
+              "Rendering: Sepia, Vignette... 42.5%");
+    EXPECT_EQ(progressLabel(wholeRender({}, 0.5f)), "Rendering: ... 50.0%");
+    EXPECT_EQ(progressLabel(measured(wholeRender({"Blur"}, 0.425f), 31.4, 44.2)),
               "Rendering: Blur... 42.5% · 31 fps · 0:45 left");
     // A slow render keeps a decimal so its speed still moves; speed alone is not enough.
-    EXPECT_EQ(progressLabel(progressNotification(
-                  {{kProgress, 0.5f}, {kEffect, 26.0f}, {kFramesPerSecond, 0.74f}, {kSecondsLeft, 3725.0f}})),
+    EXPECT_EQ(progressLabel(measured(effectPass(EffectCode::Rotate, 0.5f), 0.74, 3725.0)),
               "Rotating... 50.0% · 0.7 fps · 1:02:05 left");
-    EXPECT_EQ(
-        progressLabel(progressNotification({{kProgress, 0.5f}, {kEffect, 26.0f}, {kFramesPerSecond, 3.0f}})),
-        "Rotating... 50.0%");
-}
-
-TEST(ProgressText, UnknownCodesAndMissingValuesGiveNoLabel) {
-    using namespace progress_key;
-    for (float code : {27.0f, -1.0f, 2.5f, std::nanf("")})
-        EXPECT_FALSE(progressLabel(progressNotification({{kProgress, 0.1f}, {kEffect, code}}))) << code;
-    EXPECT_FALSE(progressLabel(progressNotification({{kEffect, 1.0f}})));
-    EXPECT_FALSE(progressLabel(progressNotification({{kProgress, std::string("0.1")}, {kEffect, 1.0f}})));
-    EXPECT_FALSE(progressLabel(Notification{"UpdateProgress", std::nullopt}));
+    RenderProgress speedOnly = effectPass(EffectCode::Rotate, 0.5f);
+    speedOnly.framesPerSecond = 3.0;
+    EXPECT_EQ(progressLabel(speedOnly), "Rotating... 50.0%");
     EXPECT_EQ(formatProgressPercent(std::nanf("")), "0.0");
     EXPECT_EQ(formatTimeLeft(-5.0), "0:00");
     EXPECT_EQ(formatTimeLeft(std::nan("")), "0:00");
     EXPECT_EQ(formatTimeLeft(600.0), "10:00");
+}
+
+TEST(ProgressText, AShortLabelDropsNamesBeforeNumbers) {
+    const RenderProgress report =
+        measured(wholeRender({"Sepia", "Vignette", "Blur", "Text Watermark"}, 0.425f), 31.0, 45.0);
+    const std::string numbers = "42.5% · 31 fps · 0:45 left";
+    const struct {
+        std::size_t room;  // bytes that fit
+        std::string label;
+    } cases[] = {
+        {200, "Rendering: Sepia, Vignette, Blur, Text Watermark... " + numbers},
+        {75, "Rendering: Sepia, Vignette, Blur, +1 more... " + numbers},
+        {70, "Rendering: Sepia, Vignette, +2 more... " + numbers},
+        {60, "Rendering: Sepia, +3 more... " + numbers},
+        {45, "Rendering... " + numbers},
+        {30, numbers},
+        {5, numbers},  // nothing fits: the numbers alone, cut by the label
+    };
+    for (const auto& c : cases) {
+        const std::string label =
+            progressLabel(report, [&](const std::string& text) { return text.size() <= c.room; });
+        EXPECT_EQ(label, c.label) << c.room;
+    }
+    const auto fitsIn = [](std::size_t room) {
+        return [room](const std::string& t) { return t.size() <= room; };
+    };
+    EXPECT_EQ(progressLabel(effectPass(EffectCode::GlassSphere, 0.5f), fitsIn(25)), "Glass Sphere... 50.0%");
+    EXPECT_EQ(progressLabel(effectPass(EffectCode::GlassSphere, 0.5f), fitsIn(10)), "50.0%");
+}
+
+TEST(ProgressText, TheReportTravelsAsPayloadAndAsTheTwoDocumentedKeys) {
+    NotificationCenter center;
+    std::vector<Notification> seen;
+    const ObserverToken token =
+        center.addObserver(std::string(kUpdateProgress), [&](const Notification& n) { seen.push_back(n); });
+    RenderProgress perEffect = measured(effectPass(EffectCode::Sepia, 0.25f), 12.0, 30.0);
+    perEffect.pass = 2;
+    perEffect.passCount = 3;
+    postProgress(center, perEffect);
+    postProgress(center, wholeRender({"Sepia"}, 0.5f));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(progressOf(seen[0]), perEffect);
+    EXPECT_EQ(seen[0].value<float>("progress"), 0.25f);
+    EXPECT_EQ(seen[0].value<float>("effect"), 9.0f);
+    EXPECT_EQ(seen[1].value<float>("effect"), kWholeRenderCode);
+    EXPECT_DOUBLE_EQ(renderPercent(perEffect), 100.0 * 1.25 / 3);
+}
+
+TEST(ProgressText, UserInfoAloneGivesAReportOnlyForKnownCodes) {
+    const auto posted = [](UserInfo info) {
+        return progressOf(Notification{"UpdateProgress", std::move(info)});
+    };
+    EXPECT_EQ(posted({{"progress", 0.1f}, {"effect", 9.0f}}), effectPass(EffectCode::Sepia, 0.1f));
+    EXPECT_EQ(posted({{"progress", 0.1f}, {"effect", kWholeRenderCode}}), wholeRender({}, 0.1f));
+    for (float code : {27.0f, -1.0f, 2.5f, std::nanf(""), 1e10f})
+        EXPECT_FALSE(posted({{"progress", 0.1f}, {"effect", code}})) << code;
+    EXPECT_FALSE(posted({{"effect", 1.0f}}));
+    EXPECT_FALSE(posted({{"progress", std::string("0.1")}, {"effect", 1.0f}}));
+    EXPECT_FALSE(progressOf(Notification{"UpdateProgress", std::nullopt}));
+    // A report whose fraction is not a number still reads as a start.
+    EXPECT_EQ(renderPercent(effectPass(EffectCode::Sepia, std::nanf(""))), 0.0);
 }
 
 }  // namespace

@@ -37,14 +37,15 @@ ObserverToken NotificationCenter::addObserver(std::string name, Observer observe
     return ObserverToken(this, id);
 }
 
-void NotificationCenter::post(const std::string& name, std::optional<UserInfo> userInfo) const {
+void NotificationCenter::post(const std::string& name, std::optional<UserInfo> userInfo,
+                              std::any payload) const {
     std::vector<std::shared_ptr<Observer>> matching;
     {
         std::lock_guard lock(mutex_);
         for (const auto& registration : registrations_)
             if (registration.name == name) matching.push_back(registration.observer);
     }
-    const Notification notification{name, std::move(userInfo)};
+    const Notification notification{name, std::move(userInfo), std::move(payload)};
     for (const auto& observer : matching) (*observer)(notification);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // NotificationCenter: named in-process notifications with a small user-info
-// map, posted synchronously on the posting thread.
+// map and, where a notification has a typed value of its own (a render's
+// progress), that value as its payload; posted synchronously on the posting
+// thread.
 //
 // Threads: any thread may post, add or remove observers. A post calls the
 // observers registered at that moment, outside the centre's lock, on the
@@ -9,6 +11,7 @@
 // addObserver returns: destroying the token unregisters the observer (and
 // waits for nothing: a post already running may still call it once).
 
+#include <any>
 #include <functional>
 #include <map>
 #include <memory>
@@ -26,6 +29,13 @@ using UserInfo = std::map<std::string, UserInfoValue>;
 struct Notification {
     std::string name;
     std::optional<UserInfo> userInfo;
+    std::any payload = {};  // empty unless the poster attached a typed value
+
+    // The payload when it holds a T, else null.
+    template <typename T>
+    const T* payloadAs() const {
+        return std::any_cast<T>(&payload);
+    }
 
     // The value under key when it holds a T, else nothing.
     template <typename T>
@@ -69,7 +79,8 @@ public:
     NotificationCenter& operator=(const NotificationCenter&) = delete;
 
     [[nodiscard]] ObserverToken addObserver(std::string name, Observer observer);
-    void post(const std::string& name, std::optional<UserInfo> userInfo = std::nullopt) const;
+    void post(const std::string& name, std::optional<UserInfo> userInfo = std::nullopt,
+              std::any payload = {}) const;
 
 private:
     friend class ObserverToken;

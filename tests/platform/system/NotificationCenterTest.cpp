@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -29,6 +30,29 @@ TEST(NotificationCenter, DeliversByNameOnThePostingThreadUntilTheTokenGoes) {
     }
     center.post("UpdateProgress", UserInfo{{"progress", 1.0f}});
     EXPECT_EQ(seen, (std::vector<float>{0.5f, 0.75f, -1.0f}));
+}
+
+TEST(NotificationCenter, ATypedPayloadTravelsBesideTheUserInfo) {
+    NotificationCenter center;
+    struct Report {
+        int pass;
+    };
+    std::vector<int> passes;
+    std::vector<std::string> paths;
+    const ObserverToken token = center.addObserver("UpdateProgress", [&](const Notification& n) {
+        const Report* report = n.payloadAs<Report>();
+        passes.push_back(report ? report->pass : -1);
+        EXPECT_EQ(n.payloadAs<int>(), nullptr);  // a payload of another type is no payload
+    });
+    const ObserverToken drag = center.addObserver("DragPerformed", [&](const Notification& n) {
+        EXPECT_FALSE(n.payload.has_value());
+        paths.push_back(n.value<std::string>("path").value_or("?"));
+    });
+    center.post("UpdateProgress", UserInfo{{"progress", 0.5f}}, Report{2});
+    center.post("UpdateProgress", UserInfo{{"progress", 0.5f}});
+    center.post("DragPerformed", UserInfo{{"path", std::string("/x.mov")}});
+    EXPECT_EQ(passes, (std::vector<int>{2, -1}));
+    EXPECT_EQ(paths, std::vector<std::string>{"/x.mov"});
 }
 
 TEST(NotificationCenter, ObserversMayComeAndGoWhileAnotherThreadPosts) {
