@@ -73,20 +73,5 @@ TEST(WatermarkDragTest, AMoveReachesWholeOffsetsWithinTheirRange) {
     }
 }
 
-// Each move is measured from where the drag began, not from the last move,
-// so a drag that comes back to its start puts the offsets back.
-TEST(WatermarkDragTest, MovesAreMeasuredFromThePress) {
-    EffectSettings settings = defaultEffectSettings();
-    WatermarkDrag drag;
-    drag.begin(WatermarkKind::Text, {50, 50}, settings);
-    std::optional<EffectSettings> moved = drag.moveTo({70, 40}, {320, 240}, settings);
-    ASSERT_TRUE(moved);
-    EXPECT_EQ(offsetsOf(WatermarkKind::Text, *moved), QPointF(20, 10));
-    moved = drag.moveTo({50, 50}, {320, 240}, *moved);
-    ASSERT_TRUE(moved);
-    EXPECT_EQ(offsetsOf(WatermarkKind::Text, *moved), QPointF(0, 0));
-    EXPECT_TRUE(drag.end());
-}
-
 }  // namespace
 }  // namespace tintreel
