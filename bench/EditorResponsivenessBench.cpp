@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     window.show();
     ViewController* controller = window.controller();
     controller->OnSelectVideo();
-    if (!QTest::qWaitFor([&] { return !controller->snapshot->isEmpty() && !controller->refresh.running; }, 30000))
+    if (!QTest::qWaitFor([&] { return !controller->snapshot()->isEmpty() && !controller->refresh().running; }, 30000))
         return 1;
 
     auto* slider = controller->outlets().get<FloatSlider>("sliderSepiaIntensity");
@@ -107,15 +107,15 @@ int main(int argc, char** argv) {
     }
     const double elapsed = clock.elapsed() / 1000.0;
     app.recording = false;
-    QTest::qWaitFor([&] { return !controller->refresh.running; }, 10000);
+    QTest::qWaitFor([&] { return !controller->refresh().running; }, 10000);
 
-    const Image& frame = *controller->snapshot;
+    const Image& frame = *controller->snapshot();
     const EffectSettings settings = controller->currentSettings();
     std::vector<double> chain;
     for (int i = 0; i < 10; ++i) {
         QElapsedTimer timer;
         timer.start();
-        (void)ApplyEffectChain(settings, frame, *controller->logo, 0.0);
+        (void)ApplyEffectChain(settings, frame, *controller->logo(), 0.0);
         chain.push_back(timer.nsecsElapsed() / 1e6);
     }
     std::printf("frame %dx%d, drag %.1f s\n", frame.width(), frame.height(), elapsed);

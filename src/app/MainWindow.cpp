@@ -35,7 +35,7 @@ MainWindow::~MainWindow() {
 BatchWindow* MainWindow::batchWindow() {
     if (!batch_) {
         const auto editorLook = [this] {
-            return BatchLook{controller_->currentSettings(), *controller_->logo,
+            return BatchLook{controller_->currentSettings(), *controller_->logo(),
                              controller_->renderSettings()};
         };
         batch_ = new BatchWindow(editorLook, dialogs_, this);

@@ -14,9 +14,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "render/SettingsManager.h"
 #include "editor/ControlBinding.h"
-#include "settings/ControlCatalogue.h"
 #include "editor/ControlPanel.h"
 #include "settings/SettingsRecord.h"
 #include "editor/RenderProgressLabel.h"
@@ -26,6 +24,8 @@
 #include "preview/PlayerView.h"
 #include "preview/PreviewArea.h"
 #include "preview/VideoImageView.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/SettingsRecord.h"
 
 namespace tintreel {
 namespace {
@@ -60,26 +60,22 @@ QUrl tutorialUrl() {
 }  // namespace
 
 ViewController::ViewController(std::filesystem::path temporaryDirectory, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent),
-      settingsManager(SettingsManager::shared()),
-      temporaryDirectory_(std::move(temporaryDirectory)),
-      dialogs_(dialogs) {
+    : QWidget(parent), temporaryDirectory_(std::move(temporaryDirectory)), dialogs_(dialogs) {
     setObjectName(QStringLiteral("rootView"));
     setAttribute(Qt::WA_StyledBackground);
     buildInterface();
     controls_ = resolveWindowControls(outlets_);
     connectControls();
     connectWatermarkDrag();
+    connectRenderSession();
     ResetInterface();
     dragObserver_ = NotificationCenter::defaultCenter().addObserver(
         "DragPerformed", [this](const Notification& notification) { DragPerformed(notification); });
-    progressObserver_ = NotificationCenter::defaultCenter().addObserver(
-        "UpdateProgress", [this](const Notification& notification) { UpdateProgress(notification); });
 }
 
-// A running render is stopped and waited for; the observer tokens
-// unregister, and the pool waits for its tasks, as the members go.
-ViewController::~ViewController() { cancelRenderAndWait(); }
+// The pool waits for its tasks, the observer token unregisters, and the
+// render session stops a running render and waits for it, as the members go.
+ViewController::~ViewController() = default;
 
 void ViewController::buildInterface() {
     auto* layout = new QHBoxLayout(this);
@@ -171,11 +167,11 @@ QWidget* ViewController::buildCommandBar() {
 }
 
 void ViewController::ResetInterface() {
-    videoPath.clear();
-    videoFacts = MediaAsset();
-    newVideoPath.clear();
-    snapshot = std::make_shared<const Image>();
-    snapshotSeconds = 0.0;
+    videoPath_.clear();
+    render_.forgetMovie();
+    videoFacts_ = MediaAsset();
+    snapshot_ = std::make_shared<const Image>();
+    snapshotSeconds_ = 0.0;
     clearLogo();
 
     controls_.tabs->setCurrentIndex(0);
@@ -197,7 +193,10 @@ void ViewController::ResetInterface() {
 
 EffectSettings ViewController::currentSettings() const { return readSettings(outlets_); }
 
-std::string ViewController::currentRecord() const { return renderSettingsRecord(currentSettings()); }
+// With the picture's path, so undo and redo bring the picture back too.
+std::string ViewController::currentRecord() const {
+    return renderSettingsRecord(currentSettings(), {logoPath_.toStdString()});
+}
 
 void ViewController::AppendSettingsRecord() {
     history_.stateImagesPath.push_back(currentRecord());
@@ -220,23 +219,18 @@ void ViewController::showStillPreview(bool still) {
 }
 
 void ViewController::returnToStillPreview() {
-    newVideoPath.clear();
+    render_.forgetMovie();
     pausePlayer();
     showStillPreview();
     updateMovieButtons();
 }
 
-void ViewController::setRenderState(RenderState state) {
-    renderState_ = state;
-    updateMovieButtons();
-}
-
 void ViewController::updateMovieButtons() {
     QPushButton* preview = controls_.generatePreview;
-    switch (renderState_) {
+    switch (render_.state()) {
         case RenderState::Idle:
             preview->setText(kGeneratePreview);
-            preview->setEnabled(!videoPath.isEmpty() && newVideoPath.isEmpty());
+            preview->setEnabled(!videoPath_.isEmpty() && render_.newVideoPath().isEmpty());
             break;
         case RenderState::Rendering:
             preview->setText(kCancel);
@@ -247,7 +241,7 @@ void ViewController::updateMovieButtons() {
             preview->setEnabled(false);
             break;
     }
-    controls_.saveVideo->setEnabled(renderState_ == RenderState::Idle && !newVideoPath.isEmpty());
+    controls_.saveVideo->setEnabled(!render_.isRendering() && !render_.newVideoPath().isEmpty());
 }
 
 void ViewController::updateBrowseTime() {
@@ -262,7 +256,10 @@ void ViewController::setInterfaceEnabled(bool enabled) {
 }
 
 bool ViewController::windowShouldClose() {
-    cancelRenderAndWait();
+    if (const std::optional<QString> loss = workClosingWouldLose(); loss && !dialogs_.question(*loss))
+        return false;
+    render_.cancelAndWait();
+    render_.forgetMovie();  // its file goes with the temporary directory
     DeleteTemporaryFiles();
     return true;
 }

@@ -7,11 +7,13 @@
 // the window is built, into typed members. The controls themselves are the
 // store of the effect settings.
 //
-// Its operations live in files by concern: the window and its commands
-// (ViewController.cpp), the control actions and resets
-// (ViewControllerActions.cpp), loading, browsing, refreshing and zooming
-// (ViewControllerPreview.cpp), placing a watermark by dragging it
-// (ViewControllerDrag.cpp), undo, redo and profiles
+// Two parts are objects of their own, which the controller owns and talks
+// to by typed calls and signals: the render session (start, progress,
+// cancel, the ending, saving the movie; RenderSession.h) and the watermark
+// drag (WatermarkDrag.h). Its own operations live in files by concern: the
+// window and its commands (ViewController.cpp), the control actions and
+// resets (ViewControllerActions.cpp), loading, browsing, refreshing, zooming
+// and the watermark drag (ViewControllerPreview.cpp), undo, redo and profiles
 // (ViewControllerHistory.cpp), rendering, playing and saving
 // (ViewControllerRender.cpp).
 //
@@ -29,6 +31,8 @@
 #include <thread>
 
 #include "editor/Outlets.h"
+#include "editor/RenderSession.h"
+#include "editor/WatermarkDrag.h"
 #include "editor/WindowControls.h"
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
@@ -43,21 +47,12 @@
 namespace tintreel {
 
 class Dialogs;
-struct RenderRequest;
-struct RenderResult;
-class SettingsManager;
 struct ControlSpec;
 enum class GroupId;
 struct GroupSpec;
 struct Notification;
-enum class WatermarkKind;
 
 using SharedImage = std::shared_ptr<const Image>;
-
-// Where a render from the window stands. The preview button follows it:
-// "Generate Preview" when idle, "Cancel" while rendering, "Cancelling..."
-// (switched off) once a cancel was asked for until the render ends.
-enum class RenderState { Idle, Rendering, Cancelling };
 
 class ViewController : public QWidget {
     Q_OBJECT
@@ -88,13 +83,15 @@ public:
     // the tabs or the display-only matrix fields).
     void EnableInterface() { setInterfaceEnabled(true); }
     void DisableInterface() { setInterfaceEnabled(false); }
-    // Window delegate: stops a running render, empties the temporary
-    // directory; closing is never refused.
+    // Window delegate: while a render runs, or a rendered movie has not been
+    // saved, asks first and refuses when the user says no (everything stays
+    // as it was); else stops a running render and empties the temporary
+    // directory.
     bool windowShouldClose();
-    // Whether a render is running or being cancelled: the controller's own
+    // Whether a render is running or being cancelled: the render session's
     // state, which the preview button only shows.
-    RenderState renderState() const { return renderState_; }
-    bool isRendering() const { return renderState_ != RenderState::Idle; }
+    RenderState renderState() const { return render_.state(); }
+    bool isRendering() const { return render_.isRendering(); }
     void ShowVideoPlayer();
 
     // Loading and previewing. openVideo is what the open panel, a file named
@@ -120,20 +117,21 @@ public:
     // the responsiveness benchmark).
     int refreshesStarted() const { return refreshesStarted_; }
 
-    // Session state.
-    SettingsManager& settingsManager;
-    QString videoPath;
-    QString newVideoPath;
-    // The still frame at the browse position and the watermark picture.
-    // Shared read-only with the refresh that is running, so handing them to
-    // a background refresh copies no pixels; replacing one swaps the pointer.
-    SharedImage snapshot = std::make_shared<const Image>();
-    double snapshotSeconds = 0.0;  // the browse position `snapshot` was taken at
-    MediaAsset videoFacts;         // what the load's probe found: length, track, rotation
-    SharedImage logo = std::make_shared<const Image>();
-    QString logoPath;        // where `logo` was read from (absolute); empty with no picture
-    CoalescingGate refresh;  // running = updating, pending = selectionChanged
-    CoalescingGate browse;   // running = gettingFrame, pending = frameIndexChanged
+    // Session state, read-only from outside.
+    // The loaded movie; empty with none.
+    const QString& videoPath() const { return videoPath_; }
+    // The movie the last render made, until the still preview is back; empty with none.
+    const QString& newVideoPath() const { return render_.newVideoPath(); }
+    // The still frame at the browse position and the time it was taken at.
+    const SharedImage& snapshot() const { return snapshot_; }
+    double snapshotSeconds() const { return snapshotSeconds_; }
+    // The watermark picture and where it was read from (absolute; empty with none).
+    const SharedImage& logo() const { return logo_; }
+    const QString& logoPath() const { return logoPath_; }
+    // The preview refresh (running = updating, pending = selectionChanged)
+    // and the frame browse (running = gettingFrame, pending = frameIndexChanged).
+    const CoalescingGate& refresh() const { return refresh_; }
+    const CoalescingGate& browse() const { return browse_; }
 
 public Q_SLOTS:
     void OnFileNew();
@@ -182,7 +180,6 @@ private:
     // Back from a rendered movie to the still preview: the movie is
     // forgotten, so there is nothing to save and a new render may start.
     void returnToStillPreview();
-    void setRenderState(RenderState state);
     // The preview and save buttons as the render state and the session
     // allow: a render may start with a video loaded and no rendered movie on
     // show; a rendered movie on show may be saved.
@@ -224,7 +221,7 @@ private:
     void finishRefresh(QImage result);
     void onPreviewDragged(const QPointF& delta, const QPointF& windowPosition);
 
-    // ViewControllerDrag.cpp
+    // The watermark drag's wiring (ViewControllerPreview.cpp).
     void connectWatermarkDrag();
     // The watermark a press at `framePoint` would grab: a switched-on one
     // drawn there, while its controls take input.
@@ -234,48 +231,48 @@ private:
     void onWatermarkReleased();
 
     // ViewControllerRender.cpp
-    void UpdateProgress(const Notification& notification);
+    void connectRenderSession();
     void showProgress(const RenderProgress& report);
+    void showRenderWaiting(const QString& message);
     void hideRenderProgress();
     void startRender(RenderRequest request);
-    void finishRender(const RenderResult& result);
-    void endRenderWithoutMovie();
-    void cancelRenderAndWait();
-    bool copyRenderedMovie(const QString& destination);
-    QStringList savableExtensions() const;
+    void onRenderFinished(RenderOutcome outcome);
+    // What closing now would lose, as the question to ask; nothing when nothing would be lost.
+    std::optional<QString> workClosingWouldLose() const;
 
     // ViewControllerHistory.cpp
     void restoreRecord(const std::string& record);
     bool writeProfile(const QString& path);
     // Reads the watermark picture at `path` and shows its name; false when it cannot be read.
     bool loadLogo(const QString& path);
+    void restoreLogo(const QString& path);
     void clearLogo();
 
     std::filesystem::path temporaryDirectory_;
     Dialogs& dialogs_;
     Outlets outlets_;
     WindowControls controls_;  // resolved once, right after the window is built
-    RenderState renderState_ = RenderState::Idle;
+    QString videoPath_;
+    // The still frame and the watermark picture are shared read-only with
+    // the refresh that is running, so handing them to a background refresh
+    // copies no pixels; replacing one swaps the pointer.
+    SharedImage snapshot_ = std::make_shared<const Image>();
+    double snapshotSeconds_ = 0.0;  // the browse position `snapshot_` was taken at
+    MediaAsset videoFacts_;  // what the load's probe found: length, track, rotation
+    SharedImage logo_ = std::make_shared<const Image>();
+    QString logoPath_;
+    CoalescingGate refresh_;
+    CoalescingGate browse_;
     SettingsHistory history_;
     PassMode passMode_ = PassMode::One;
     RenderSettings renderSettings_;
     QString profilePath_;
     int loadGeneration_ = 0;  // only the newest load's frame is installed
     int refreshesStarted_ = 0;
-    // The watermark being dragged: which, where the drag started (frame
-    // pixels) and its offsets then; the history records the drag once, when
-    // it ends.
-    struct WatermarkDrag {
-        WatermarkKind kind;
-        QPointF start;
-        QPointF startOffsets;
-        bool moved = false;
-    };
-    std::optional<WatermarkDrag> watermarkDrag_;
+    WatermarkDrag watermarkDrag_;
+    RenderSession render_;
     ObserverToken dragObserver_;
-    ObserverToken progressObserver_;
-    std::thread renderThread_;  // the running render; joined at its end
-    QThreadPool pool_;          // last member: destroyed first, waiting for its tasks
+    QThreadPool pool_;  // last member: destroyed first, waiting for its tasks
 };
 
 }  // namespace tintreel

@@ -1,12 +1,13 @@
 // ViewController: undo and redo over the settings history, and profiles:
 // the current settings record saved to a file of the user's and read back.
 #include <QFile>
+#include <QLineEdit>
 #include <QSaveFile>
 
 #include "editor/ControlBinding.h"
-#include "settings/SettingsRecord.h"
 #include "editor/ViewController.h"
 #include "platform/ui/Dialogs.h"
+#include "settings/SettingsRecord.h"
 
 namespace tintreel {
 namespace {
@@ -15,12 +16,26 @@ const QStringList kProfileTypes{"tintreel"};
 
 }  // namespace
 
-// Puts a record back into the controls and shows it; the refresh that shows
-// it records nothing (the history already holds it).
+// Puts a record back into the controls and the picture it names, and shows
+// it; the refresh that shows it records nothing (the history already holds it).
 void ViewController::restoreRecord(const std::string& record) {
-    writeSettings(outlets_, parseSettingsRecord(record, currentSettings()).settings);
+    const RecordParseResult parsed = parseSettingsRecord(record, currentSettings());
+    writeSettings(outlets_, parsed.settings);
+    restoreLogo(QString::fromStdString(parsed.extras.logoPath));
     Q_EMIT commandsChanged();
     UpdateImageEffect();
+}
+
+// The picture a record names: the one shown stays, another is read again. One
+// that can no longer be read is said so and left out, so the picture's field
+// never names a picture that is not drawn.
+void ViewController::restoreLogo(const QString& path) {
+    if (path == logoPath_) return;
+    if (!path.isEmpty() && loadLogo(path)) return;
+    clearLogo();
+    controls_.pictureName->clear();
+    if (!path.isEmpty())
+        dialogs_.alert(QStringLiteral("The watermark picture %1 could not be loaded.").arg(path));
 }
 
 void ViewController::OnUndo() {
@@ -35,9 +50,9 @@ bool ViewController::writeProfile(const QString& path) {
     // Written beside the destination and renamed into place: a failed save
     // never leaves half a profile where a good one was.
     QSaveFile file(path);
-    const std::string record = renderSettingsRecord(currentSettings(), {logoPath.toStdString()});
-    if (!file.open(QIODevice::WriteOnly) || file.write(record.data(), static_cast<qint64>(record.size())) < 0 ||
-        !file.commit()) {
+    const std::string record = currentRecord();
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(record.data(), static_cast<qint64>(record.size())) < 0 || !file.commit()) {
         dialogs_.alert(QStringLiteral("The profile could not be saved."));
         return false;
     }

@@ -1,11 +1,13 @@
 // ViewController: bringing a movie in, browsing it, refreshing the still
-// preview and zooming it. Frame extraction and the effect chain run on the
-// controller's pool; only their results come back to the GUI thread.
+// preview, zooming it, and feeding the watermark drag. Frame extraction and
+// the effect chain run on the controller's pool; only their results come
+// back to the GUI thread.
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "editor/ControlBinding.h"
 #include "editor/RecentVideos.h"
 #include "editor/ViewController.h"
 #include "imaging/ImageTools.h"
@@ -76,11 +78,11 @@ void ViewController::LoadVideo(const QString& path) {
 void ViewController::finishLoad(const QString& path, LoadedVideo loaded) {
     std::optional<Image>& frame = loaded.firstFrame;
     if (!frame) {
-        showProgressIndicator(refresh.running || browse.running);
+        showProgressIndicator(refresh_.running || browse_.running);
         return dialogs_.alert(kVideoNotLoaded);
     }
-    videoPath = path;
-    videoFacts = std::move(loaded.movie);
+    videoPath_ = path;
+    videoFacts_ = std::move(loaded.movie);
     controls_.imageView->setDisplayShape(loaded.displayShape);
     controls_.browseStepper->setDoubleValue(0);
     updateBrowseTime();
@@ -97,9 +99,9 @@ void ViewController::finishLoad(const QString& path, LoadedVideo loaded) {
 // The frame the effects work on; the preview keeps it unprocessed as well,
 // for the Compare button.
 void ViewController::takeSnapshot(Image frame, double seconds) {
-    snapshot = std::make_shared<const Image>(std::move(frame));
-    snapshotSeconds = seconds;
-    controls_.imageView->setReferenceImage(displayImage(*snapshot));
+    snapshot_ = std::make_shared<const Image>(std::move(frame));
+    snapshotSeconds_ = seconds;
+    controls_.imageView->setReferenceImage(displayImage(*snapshot_));
 }
 
 void ViewController::compareWithSource(bool comparing) {
@@ -118,16 +120,16 @@ void ViewController::keyReleaseEvent(QKeyEvent* event) {
 
 void ViewController::OnBrowseFrames() {
     updateBrowseTime();
-    if (!browse.request()) return;
+    if (!browse_.request()) return;
     showProgressIndicator(true);
     const double position = controls_.browseStepper->doubleValue();
     runInBackground(
-        pool_, this, [file = videoPath.toStdString(), position] { return FrameImageAtTime(file, position); },
+        pool_, this, [file = videoPath_.toStdString(), position] { return FrameImageAtTime(file, position); },
         [this, position](std::optional<Image> frame) { finishBrowse(std::move(frame), position); });
 }
 
 void ViewController::finishBrowse(std::optional<Image> frame, double seconds) {
-    if (browse.finish()) return OnBrowseFrames();
+    if (browse_.finish()) return OnBrowseFrames();
     if (!frame) {
         showProgressIndicator(false);
         controls_.browseStepper->setDoubleValue(controls_.browseStepper->doubleValue() - 1.0);
@@ -139,14 +141,14 @@ void ViewController::finishBrowse(std::optional<Image> frame, double seconds) {
 }
 
 void ViewController::UpdateImageEffect() {
-    if (!refresh.request()) return;
-    if (snapshot->isEmpty()) return refresh.cancel();
+    if (!refresh_.request()) return;
+    if (snapshot_->isEmpty()) return refresh_.cancel();
     showProgressIndicator(true);
     ++refreshesStarted_;
     runInBackground(
         pool_, this,
-        [settings = watermarksEndingAt(currentSettings(), videoFacts.videoSeconds()), frame = snapshot,
-         seconds = snapshotSeconds, picture = logo] {
+        [settings = watermarksEndingAt(currentSettings(), videoFacts_.videoSeconds()), frame = snapshot_,
+         seconds = snapshotSeconds_, picture = logo_] {
             // Converted for display here too, so the GUI thread only swaps it in.
             return displayImage(ApplyEffectChain(settings, *frame, *picture, seconds));
         },
@@ -159,18 +161,18 @@ void ViewController::UpdateImageEffect() {
 // records; an overtaken one is shown and the refresh runs again at once.
 void ViewController::finishRefresh(QImage result) {
     VideoImageView* view = controls_.imageView;
-    if (refresh.finish()) {
+    if (refresh_.finish()) {
         if (!view->isHidden()) {
             view->setImage(std::move(result));
             Q_EMIT previewShown();
         }
         return UpdateImageEffect();
     }
-    showProgressIndicator(browse.running);
+    showProgressIndicator(browse_.running);
     if (view->isHidden()) returnToStillPreview();
     view->setImage(std::move(result));
     // A watermark drag is recorded once, by the refresh that follows its end.
-    if (!watermarkDrag_) SaveState();
+    if (!watermarkDrag_.isActive()) SaveState();
     Q_EMIT previewShown();
 }
 
@@ -185,15 +187,15 @@ void ViewController::OnSelectImage() {
 bool ViewController::loadLogo(const QString& path) {
     const QImage picture(path);
     if (picture.isNull()) return false;
-    logo = std::make_shared<const Image>(fromQImage(picture));
-    logoPath = QFileInfo(path).absoluteFilePath();
+    logo_ = std::make_shared<const Image>(fromQImage(picture));
+    logoPath_ = QFileInfo(path).absoluteFilePath();
     controls_.pictureName->setText(QFileInfo(path).fileName());
     return true;
 }
 
 void ViewController::clearLogo() {
-    logo = std::make_shared<const Image>();
-    logoPath.clear();
+    logo_ = std::make_shared<const Image>();
+    logoPath_.clear();
 }
 
 void ViewController::ZoomPreview(double factor) {
@@ -219,6 +221,45 @@ void ViewController::onPreviewDragged(const QPointF& delta, const QPointF& windo
     const bool inside = windowPosition.x() >= boxFrame.left() && windowPosition.x() <= boxFrame.right() &&
                         windowPosition.y() >= boxFrame.top() && windowPosition.y() <= boxFrame.bottom();
     if (inside) controls_.previewArea->pan(delta);
+}
+
+void ViewController::connectWatermarkDrag() {
+    VideoImageView* view = controls_.imageView;
+    view->setWatermarkProbe([this](QPointF point) { return grabbableWatermarkAt(point).has_value(); });
+    connect(view, &VideoImageView::watermarkPressed, this, &ViewController::onWatermarkPressed);
+    connect(view, &VideoImageView::watermarkDragged, this, &ViewController::onWatermarkDragged);
+    connect(view, &VideoImageView::watermarkReleased, this, &ViewController::onWatermarkReleased);
+}
+
+std::optional<WatermarkKind> ViewController::grabbableWatermarkAt(QPointF framePoint) const {
+    if (snapshot_->isEmpty()) return std::nullopt;
+    const std::optional<WatermarkKind> kind =
+        watermarkAt(currentSettings(), QSize(snapshot_->width(), snapshot_->height()),
+                    QSizeF(logo_->width(), logo_->height()), framePoint);
+    // While a render runs the controls take no input, and neither does this.
+    if (!kind || !outlets_.find(WatermarkDrag::offsetControls(*kind).first->outlet)->isEnabled())
+        return std::nullopt;
+    return kind;
+}
+
+void ViewController::onWatermarkPressed(const QPointF& framePoint) {
+    if (const std::optional<WatermarkKind> kind = grabbableWatermarkAt(framePoint))
+        watermarkDrag_.begin(*kind, framePoint, currentSettings());
+}
+
+// The fields show the numbers as they change.
+void ViewController::onWatermarkDragged(const QPointF& framePoint) {
+    const std::optional<EffectSettings> moved =
+        watermarkDrag_.moveTo(framePoint, QSize(snapshot_->width(), snapshot_->height()), currentSettings());
+    if (!moved) return;
+    const auto [x, y] = WatermarkDrag::offsetControls(*watermarkDrag_.kind());
+    for (const ControlSpec* control : {x, y}) writeControl(outlets_, *control, *moved);
+    UpdateImageEffect();
+}
+
+void ViewController::onWatermarkReleased() {
+    // The refresh that shows where the drag ended records it.
+    if (watermarkDrag_.end()) UpdateImageEffect();
 }
 
 }  // namespace tintreel

@@ -1,7 +1,7 @@
 // ViewController: rendering the whole movie from the window (the preview
 // button that doubles as Cancel, the progress display, the three endings),
-// the embedded player, and saving the rendered movie.
-#include <QCheckBox>
+// the embedded player, and saving the rendered movie. The render itself and
+// the movie it leaves are the render session's.
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -10,28 +10,18 @@
 #include <algorithm>
 #include <cmath>
 #include <string_view>
-#include <system_error>
-#include <unistd.h>
 
-#include "render/SettingsManager.h"
 #include "editor/RenderProgressLabel.h"
 #include "editor/ViewController.h"
 #include "platform/media/MediaAsset.h"
-#include "platform/media/MovieTypes.h"
-#include "platform/media/Remux.h"
-#include "platform/system/AtomicFile.h"
-#include "platform/system/Log.h"
 #include "platform/ui/Dialogs.h"
-#include "preview/BackgroundTask.h"
 #include "preview/PlayerView.h"
-#include "render/RenderSlots.h"
 #include "render/RenderWorker.h"
 
 namespace tintreel {
 namespace {
 
 const QString kCouldNotGenerate = QStringLiteral("Could not generate preview.");
-constexpr std::string_view kWaitingForSlot = "Waiting for a batch render to make room...";
 
 // Whether the larger stored dimension is a multiple of 16.
 bool hasStandardDimensions(const VideoTrack& track) {
@@ -41,12 +31,20 @@ bool hasStandardDimensions(const VideoTrack& track) {
 
 }  // namespace
 
-void ViewController::UpdateProgress(const Notification& notification) {
-    // Runs on the render thread: copy the report here, touch widgets only on
-    // the GUI thread, in posting order.
-    std::optional<RenderProgress> report = progressOf(notification);
-    if (!report) return;
-    postToThreadOf(this, [this, report = std::move(*report)] { showProgress(report); });
+void ViewController::connectRenderSession() {
+    connect(&render_, &RenderSession::progressChanged, this, &ViewController::showProgress);
+    connect(&render_, &RenderSession::waiting, this, &ViewController::showRenderWaiting);
+    connect(&render_, &RenderSession::stateChanged, this, [this] {
+        updateMovieButtons();
+        Q_EMIT commandsChanged();
+    });
+    connect(&render_, &RenderSession::finished, this, &ViewController::onRenderFinished);
+}
+
+void ViewController::showRenderWaiting(const QString& message) {
+    auto* text = outlets_.get<RenderProgressLabel>("labelProgress");
+    text->showMessage(message);
+    text->show();
 }
 
 void ViewController::showProgress(const RenderProgress& report) {
@@ -68,113 +66,74 @@ void ViewController::hideRenderProgress() {
 }
 
 void ViewController::OnGeneratePreview() {
-    if (isRendering()) {
-        setRenderState(RenderState::Cancelling);
-        settingsManager.generatePreviewCanceledByUser = true;
-        return;
-    }
-    if (videoPath.isEmpty())
-        return dialogs_.alert(QStringLiteral("There is no video selected. Please select a video and try again."));
+    if (isRendering()) return render_.cancel();
+    if (videoPath_.isEmpty())
+        return dialogs_.alert(
+            QStringLiteral("There is no video selected. Please select a video and try again."));
     // The load's facts: the render itself opens the movie once more, in the worker.
-    const std::optional<VideoTrack>& track = videoFacts.firstVideoTrack();
+    const std::optional<VideoTrack>& track = videoFacts_.firstVideoTrack();
     if (!track) return dialogs_.alert(kCouldNotGenerate);
     const EffectSettings settings = currentSettings();
     if (!hasStandardDimensions(*track) && (settings.checkTextWatermark == 1 || settings.checkImageWatermark == 1) &&
         !dialogs_.question(QStringLiteral("The current video does not have standard dimensions and applying a "
                                           "watermark may cause artifacts. Do you want to continue anyway?")))
         return;
-    RenderRequest request{settings, *logo, videoPath.toStdString(), temporaryDirectory_, passMode_};
+    RenderRequest request{settings, *logo_, videoPath_.toStdString(), temporaryDirectory_, passMode_};
     request.renderSettings = renderSettings_;
     startRender(std::move(request));
 }
 
 void ViewController::startRender(RenderRequest request) {
     DisableInterface();
-    setRenderState(RenderState::Rendering);
-    Q_EMIT commandsChanged();
-    // A cancel that came after the last render's final pass must not cancel this one.
-    settingsManager.generatePreviewCanceledByUser = false;
-    if (renderThread_.joinable()) renderThread_.join();
-    renderThread_ = std::thread([this, request = std::move(request)] {
-        const std::atomic<bool>& cancel = settingsManager.generatePreviewCanceledByUser;
-        const auto finish = [this](const RenderResult& result) {
-            postToThreadOf(this, [this, result] { finishRender(result); });
-        };
-        // A batch running beside the editor shares the machine's render limit.
-        std::optional<RenderSlots::Slot> slot = RenderSlots::shared().tryAcquire();
-        if (!slot) {
-            postToThreadOf(this, [this] {
-                auto* text = outlets_.get<RenderProgressLabel>("labelProgress");
-                text->showMessage(QString::fromUtf8(kWaitingForSlot.data(), kWaitingForSlot.size()));
-                text->show();
-            });
-            slot = RenderSlots::shared().acquire(cancel);
-        }
-        if (!slot) return finish(RenderResult::canceled());
-        GeneratePreviewVideo(request, cancel, NotificationCenter::defaultCenter(), finish);
-    });
+    render_.start(std::move(request));
 }
 
-void ViewController::finishRender(const RenderResult& result) {
-    if (renderThread_.joinable()) renderThread_.join();
-    // A cancel pressed after the last pass had already finished is moot now.
-    settingsManager.generatePreviewCanceledByUser = false;
-    switch (result.outcome) {
-        case RenderOutcome::Succeeded:
-            newVideoPath = QString::fromStdString(result.newVideoPath.string());
-            EnableInterface();
-            setRenderState(RenderState::Idle);
-            ShowVideoPlayer();
-            break;
-        case RenderOutcome::Failed:
-            dialogs_.alert(kCouldNotGenerate);
-            endRenderWithoutMovie();
-            break;
-        case RenderOutcome::Canceled: endRenderWithoutMovie(); break;
-    }
-    Q_EMIT commandsChanged();
-    Q_EMIT renderFinished(result.outcome == RenderOutcome::Succeeded);
-}
-
-// The failed and cancelled endings: the interface back (the button enabled
-// even when a cancel arrived while the render was already failing), nothing
-// to save.
-void ViewController::endRenderWithoutMovie() {
-    newVideoPath.clear();
+// Success shows the movie in the player; a failure says so; either other
+// ending gives the interface back (the button enabled even when a cancel
+// arrived while the render was already failing), with nothing to save.
+void ViewController::onRenderFinished(RenderOutcome outcome) {
+    if (outcome == RenderOutcome::Failed) dialogs_.alert(kCouldNotGenerate);
     EnableInterface();
-    setRenderState(RenderState::Idle);
-    hideRenderProgress();
+    updateMovieButtons();  // switching the interface on enabled Save whatever there is to save
+    if (outcome == RenderOutcome::Succeeded)
+        ShowVideoPlayer();
+    else
+        hideRenderProgress();
+    Q_EMIT commandsChanged();
+    Q_EMIT renderFinished(outcome == RenderOutcome::Succeeded);
 }
 
 void ViewController::ShowVideoPlayer() {
     hideRenderProgress();
-    if (newVideoPath.isEmpty()) return dialogs_.alert(QStringLiteral("Could not generate video."));
+    if (newVideoPath().isEmpty()) return dialogs_.alert(QStringLiteral("Could not generate video."));
     showStillPreview(false);
-    outlets_.get<PlayerView>("playerViewVideo")->setMovie(newVideoPath);
+    outlets_.get<PlayerView>("playerViewVideo")->setMovie(newVideoPath());
 }
 
 void ViewController::pausePlayer() { outlets_.get<PlayerView>("playerViewVideo")->pause(); }
 
-void ViewController::cancelRenderAndWait() {
-    if (!renderThread_.joinable()) return;
-    settingsManager.generatePreviewCanceledByUser = true;
-    renderThread_.join();
-    settingsManager.generatePreviewCanceledByUser = false;
+std::optional<QString> ViewController::workClosingWouldLose() const {
+    if (isRendering())
+        return QStringLiteral("A preview render is still running. Do you want to cancel it and quit?");
+    if (render_.hasUnsavedMovie())
+        return QStringLiteral(
+            "The rendered preview has not been saved. Do you want to quit without saving it?");
+    return std::nullopt;
 }
 
 void ViewController::OnSaveVideo() {
-    if (newVideoPath.isEmpty())
+    if (newVideoPath().isEmpty())
         return dialogs_.alert(
             QStringLiteral("There is no video to save. Please generate a video preview and try again."));
     // The rendered movie's own extension names its container (see renderedExtensionFor).
     // Beside the source video, so the panel opens in its folder.
-    const QFileInfo source(videoPath);
-    const QString suggested =
-        source.dir().filePath(source.completeBaseName() + QStringLiteral("_processed.") + QFileInfo(newVideoPath).suffix());
+    const QFileInfo source(videoPath_);
+    const QString suggested = source.dir().filePath(
+        source.completeBaseName() + QStringLiteral("_processed.") + QFileInfo(newVideoPath()).suffix());
     const std::optional<QString> destination =
-        dialogs_.saveFile(tr("Save Video"), suggested, savableExtensions());
+        dialogs_.saveFile(tr("Save Video"), suggested, render_.savableExtensions());
     if (!destination || destination->isEmpty()) return;
-    if (copyRenderedMovie(*destination))
+    if (render_.save(*destination))
         dialogs_.alert(QStringLiteral("Video saved successfully."), AlertStyle::Informational);
     else
         dialogs_.alert(QStringLiteral("Could not save the video."));
@@ -185,33 +144,6 @@ bool ViewController::OnRenderSettings() {
     if (!chosen || *chosen == renderSettings_) return false;
     renderSettings_ = *chosen;
     return true;
-}
-
-// The containers that can hold the rendered movie's video, its own first.
-QStringList ViewController::savableExtensions() const {
-    const QString own = QFileInfo(newVideoPath).suffix().toLower();
-    QStringList extensions{own};
-    const Result<std::string> codec = videoCodecName(newVideoPath.toStdString());
-    if (!codec) return extensions;
-    for (const std::string& extension : extensionsHolding(*codec))
-        if (QString::fromStdString(extension) != own) extensions << QString::fromStdString(extension);
-    return extensions;
-}
-
-// Puts the rendered movie whole into place (see AtomicFile.h), so a failed
-// save never costs the user the file that was there before: copied when the
-// name asks for its container, else re-muxed into the one the name asks for.
-bool ViewController::copyRenderedMovie(const QString& destination) {
-    // A file already there is replaced; a folder that will not let it go is
-    // worth a line. A name not yet taken has nothing to remove.
-    const QFileInfo target(destination);
-    if (target.exists() && ::access(target.absolutePath().toLocal8Bit().constData(), W_OK) != 0)
-        logLine("Remove failed: " + destination.toStdString() + ": " +
-                std::make_error_code(std::errc::permission_denied).message());
-    const std::filesystem::path from = newVideoPath.toStdString(), to = destination.toStdString();
-    const Status copied = sameContainer(from, to) ? copyFileAtomically(from, to) : remuxMovie(from, to);
-    if (!copied) logLine("Copy failed: " + copied.error());
-    return copied.ok();
 }
 
 }  // namespace tintreel

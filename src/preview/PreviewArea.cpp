@@ -18,6 +18,7 @@ double PreviewArea::zoomFactor() const { return width() > 0 ? viewFrame_.width()
 
 void PreviewArea::setViewFrame(const QRectF& frame) {
     viewFrame_ = frame;
+    frameArea_ = size();
     imageView_->setGeometry(frame.toRect());
 }
 
@@ -33,9 +34,13 @@ void PreviewArea::pan(const QPointF& delta) { setViewFrame(panPreview(size(), vi
 
 void PreviewArea::reposition() { setViewFrame(repositionInVisibleArea(size(), viewFrame_)); }
 
+// The frame scales from the area it was made for, not from the event's old
+// size: a resize while the area is hidden (the player shown in its place)
+// reaches it only when it is shown again, without an old size, and the
+// next resize would otherwise scale the frame a second time.
 void PreviewArea::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const QSizeF old = event->oldSize().isValid() ? QSizeF(event->oldSize()) : QSizeF(size());
+    const QSizeF old = frameArea_;
     if (viewFrame_.isEmpty() || old.isEmpty()) return setViewFrame(QRectF(QPointF(0, 0), QSizeF(size())));
     const double sx = width() / old.width();
     const double sy = height() / old.height();

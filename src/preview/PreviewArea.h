@@ -36,6 +36,7 @@ private:
 
     VideoImageView* imageView_;
     QRectF viewFrame_;  // exact frame; the widget geometry is its rounding
+    QSizeF frameArea_;  // the area's size when viewFrame_ was set
 };
 
 }  // namespace tintreel

@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <fstream>
 #include <map>
 
@@ -23,6 +24,7 @@
 #include "preview/VideoImageView.h"
 #include "settings/ControlCatalogue.h"
 #include "settings/SettingsRecord.h"
+#include "support/Clips.h"
 #include "support/FakeDialogs.h"
 
 namespace tintreel {
@@ -131,8 +133,8 @@ TEST_F(MainWindowTest, StartsAtTheDefaultsWithOneHistoryRecord) {
     const auto& image = outlets().get<VideoImageView>("imageViewVideo")->image();
     ASSERT_TRUE(image.has_value());
     EXPECT_TRUE(image->isNull());
-    EXPECT_TRUE(controller->snapshot->isEmpty());
-    EXPECT_TRUE(controller->videoPath.isEmpty());
+    EXPECT_TRUE(controller->snapshot()->isEmpty());
+    EXPECT_TRUE(controller->videoPath().isEmpty());
 }
 
 TEST_F(MainWindowTest, NewRestoresEveryDefaultAndSetsTheTitle) {
@@ -143,14 +145,17 @@ TEST_F(MainWindowTest, NewRestoresEveryDefaultAndSetsTheTitle) {
     outlets().get<QTabWidget>("tabView")->setCurrentIndex(3);
     outlets().get<Stepper>("stepperBrowseFrames")->setDoubleValue(7);
     window.setWindowTitle("something else");
-    controller->videoPath = "/x/clip.mov";
+    const std::filesystem::path clip =
+        test::makeClip("-f lavfi -i testsrc2=s=160x120:r=10:d=1 -pix_fmt yuv420p -c:v libx264", "mp4");
+    controller->OpenVideo(QString::fromStdString(clip.string()));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !controller->snapshot()->isEmpty(); }, 20000));
 
     window.command("OnFileNew")->trigger();
     EXPECT_TRUE(controller->currentSettings() == defaultEffectSettings());
     EXPECT_EQ(window.windowTitle(), "Tintreel");
     EXPECT_EQ(outlets().get<QTabWidget>("tabView")->currentIndex(), 0);
     EXPECT_EQ(outlets().get<Stepper>("stepperBrowseFrames")->doubleValue(), 0.0);
-    EXPECT_TRUE(controller->videoPath.isEmpty());
+    EXPECT_TRUE(controller->videoPath().isEmpty());
     EXPECT_EQ(controller->history().count(), 1);
 }
 

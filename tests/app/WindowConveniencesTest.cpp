@@ -85,7 +85,7 @@ TEST_F(WindowConveniencesTest, TheOpenPanelStartsInTheLastFolderAndRecentVideosR
     EXPECT_EQ(entries[1]->text(), QStringLiteral("first.mp4"));
     entries[1]->trigger();
     ASSERT_TRUE(settle());
-    EXPECT_EQ(controller->videoPath, QString::fromStdString(first.string()));
+    EXPECT_EQ(controller->videoPath(), QString::fromStdString(first.string()));
     EXPECT_EQ(RecentVideos().paths().first(), QString::fromStdString(first.string()));
 
     // A file removed since is no longer offered.

@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QUrl>
 #include <fstream>
 
@@ -9,6 +10,7 @@
 #include "settings/SettingsRecord.h"
 #include "imaging/ImageTools.h"
 #include "platform/filters/QtImage.h"
+#include "platform/media/FrameImage.h"
 #include "platform/ui/FloatSlider.h"
 #include "platform/ui/Stepper.h"
 #include "preview/PreviewArea.h"
@@ -22,8 +24,8 @@ class EditorTest : public EditorFixture {
 protected:
     QImage shownImage() const { return *outlet<VideoImageView>("imageViewVideo")->image(); }
     QImage expectedImage() const {
-        return toQImage(ApplyEffectChain(controller->currentSettings(), *controller->snapshot,
-                                         *controller->logo, controller->snapshotSeconds))
+        return toQImage(ApplyEffectChain(controller->currentSettings(), *controller->snapshot(),
+                                         *controller->logo(), controller->snapshotSeconds()))
             .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
     // Types into a text field and ends the edit, as a user would.
@@ -38,9 +40,9 @@ protected:
 TEST_F(EditorTest, LoadingShowsTheFirstFrameAndRestartsTheHistory) {
     outlet<FloatSlider>("sliderBrightness")->setFloatValue(0.2f);
     load(clip());
-    EXPECT_EQ(controller->snapshot->width(), 320);
-    EXPECT_EQ(controller->snapshot->height(), 240);
-    EXPECT_FALSE(controller->videoPath.isEmpty());
+    EXPECT_EQ(controller->snapshot()->width(), 320);
+    EXPECT_EQ(controller->snapshot()->height(), 240);
+    EXPECT_FALSE(controller->videoPath().isEmpty());
     EXPECT_EQ(controller->history().count(), 1);
     EXPECT_EQ(controller->history().currenState, 0);
     EXPECT_TRUE(outlets().find("buttonGeneratePreview")->isEnabled());
@@ -59,11 +61,11 @@ TEST_F(EditorTest, AFileNamedAtStartOpensLikeTheOpenPanel) {
     ASSERT_TRUE(settle());
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].text, QStringLiteral("The video could not be loaded."));
-    EXPECT_TRUE(controller->videoPath.isEmpty());
+    EXPECT_TRUE(controller->videoPath().isEmpty());
 
     controller->openVideo(QString::fromStdString(clip().string()));
     ASSERT_TRUE(settle());
-    EXPECT_EQ(controller->videoPath, QString::fromStdString(clip().string()));
+    EXPECT_EQ(controller->videoPath(), QString::fromStdString(clip().string()));
     EXPECT_EQ(dialogs.alerts.size(), 1u);
 }
 
@@ -74,14 +76,14 @@ TEST_F(EditorTest, AMovieWithoutAFrameLeavesTheEditorAsItWas) {
     load(notAMovie);
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].text, "The video could not be loaded.");
-    EXPECT_TRUE(controller->videoPath.isEmpty());
+    EXPECT_TRUE(controller->videoPath().isEmpty());
     EXPECT_FALSE(outlets().find("buttonGeneratePreview")->isEnabled());
 
     load(clip());
-    const QString loaded = controller->videoPath;
+    const QString loaded = controller->videoPath();
     load(notAMovie);
-    EXPECT_EQ(controller->videoPath, loaded);
-    EXPECT_EQ(controller->snapshot->width(), 320);
+    EXPECT_EQ(controller->videoPath(), loaded);
+    EXPECT_EQ(controller->snapshot()->width(), 320);
     EXPECT_EQ(dialogs.alerts.size(), 2u);
 
     dialogs.openPaths.push_back(std::nullopt);  // the panel cancelled: nothing happens
@@ -96,7 +98,7 @@ TEST_F(EditorTest, AMovieWithoutAFrameLeavesTheEditorAsItWas) {
     dialogs.openPaths.push_back(QString::fromStdString(photo.string()));
     controller->OnSelectVideo();
     EXPECT_EQ(dialogs.alerts.size(), 3u);
-    EXPECT_EQ(controller->videoPath, loaded);
+    EXPECT_EQ(controller->videoPath(), loaded);
 }
 
 // The first change starts a refresh; the burst behind it collapses into one
@@ -215,13 +217,13 @@ TEST_F(EditorTest, BrowsingCoalescesStepsBackPastTheEndAndRecordsNothing) {
     stepper->stepUp();
     stepper->stepDown();
     stepper->stepUp();
-    EXPECT_TRUE(controller->browse.pending);
+    EXPECT_TRUE(controller->browse().pending);
     ASSERT_TRUE(settle());
-    EXPECT_FALSE(controller->browse.pending);
+    EXPECT_FALSE(controller->browse().pending);
     EXPECT_EQ(stepper->doubleValue(), 2.0);  // 2 s is the end of the clip: still a frame
     const auto frame = test::ffmpegFrame(clip(), 1.9);
     ASSERT_TRUE(frame);
-    EXPECT_LT(test::meanDifference(*controller->snapshot, *frame), 3.0);
+    EXPECT_LT(test::meanDifference(*controller->snapshot(), *frame), 3.0);
     EXPECT_EQ(controller->history().count(), 1);  // a new frame records nothing
 
     stepper->stepUp();  // 3 s: past the end
@@ -301,17 +303,17 @@ TEST_F(EditorTest, ProfilesCarryTheWatermarkPicture) {
     ASSERT_TRUE(test::writePicture(dir / "logo.png"));
     dialogs.openPaths.push_back(QString::fromStdString((dir / "logo.png").string()));
     outlet<QPushButton>("buttonSelectImage")->click();
-    ASSERT_FALSE(controller->logo->isEmpty());
+    ASSERT_FALSE(controller->logo()->isEmpty());
     dialogs.savePaths.push_back(QString::fromStdString((dir / "look.tintreel").string()));
     window.command("OnSaveProfileAs")->trigger();
 
     window.command("OnFileNew")->trigger();
-    ASSERT_TRUE(controller->logo->isEmpty());
+    ASSERT_TRUE(controller->logo()->isEmpty());
     dialogs.openPaths.push_back(QString::fromStdString((dir / "look.tintreel").string()));
     window.command("OnLoadProfile")->trigger();
     EXPECT_TRUE(dialogs.alerts.empty());
-    EXPECT_EQ(controller->logo->width(), 64);
-    EXPECT_EQ(controller->logoPath.toStdString(), (dir / "logo.png").string());
+    EXPECT_EQ(controller->logo()->width(), 64);
+    EXPECT_EQ(controller->logoPath().toStdString(), (dir / "logo.png").string());
 
     window.command("OnFileNew")->trigger();
     std::filesystem::remove(dir / "logo.png");
@@ -319,7 +321,7 @@ TEST_F(EditorTest, ProfilesCarryTheWatermarkPicture) {
     window.command("OnLoadProfile")->trigger();
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_TRUE(dialogs.alerts[0].text.contains("logo.png")) << dialogs.alerts[0].text.toStdString();
-    EXPECT_TRUE(controller->logo->isEmpty());
+    EXPECT_TRUE(controller->logo()->isEmpty());
 }
 
 TEST_F(EditorTest, DropsCheckTheFileAskOnlyOverAPreviewAndLoad) {
@@ -342,16 +344,16 @@ TEST_F(EditorTest, DropsCheckTheFileAskOnlyOverAPreviewAndLoad) {
     EXPECT_TRUE(drop(upper));  // the first drop asks nothing
     EXPECT_TRUE(dialogs.questions.empty());
     ASSERT_TRUE(settle());
-    EXPECT_EQ(controller->videoPath, QString::fromStdString(upper.string()));
+    EXPECT_EQ(controller->videoPath(), QString::fromStdString(upper.string()));
 
     dialogs.answers.push_back(false);
     EXPECT_FALSE(drop(clip()));
     ASSERT_EQ(dialogs.questions.size(), 1u);
-    EXPECT_EQ(controller->videoPath, QString::fromStdString(upper.string()));
+    EXPECT_EQ(controller->videoPath(), QString::fromStdString(upper.string()));
     dialogs.answers.push_back(true);
     EXPECT_TRUE(drop(clip()));
     ASSERT_TRUE(settle());
-    EXPECT_EQ(controller->videoPath, QString::fromStdString(clip().string()));
+    EXPECT_EQ(controller->videoPath(), QString::fromStdString(clip().string()));
 
     // Any container FFmpeg reads loads; a picture wearing a movie name does not.
     const auto mkv = test::otherContainerClips().front().path;
@@ -359,11 +361,11 @@ TEST_F(EditorTest, DropsCheckTheFileAskOnlyOverAPreviewAndLoad) {
     dialogs.answers.push_back(true);
     EXPECT_TRUE(drop(mkv));
     ASSERT_TRUE(settle());
-    EXPECT_EQ(controller->videoPath, QString::fromStdString(mkv.string()));
+    EXPECT_EQ(controller->videoPath(), QString::fromStdString(mkv.string()));
     ASSERT_TRUE(test::writePicture(dir / "photo.mp4"));
     dialogs.answers.push_back(true);
     EXPECT_FALSE(drop(dir / "photo.mp4"));
-    EXPECT_EQ(controller->videoPath, QString::fromStdString(mkv.string()));
+    EXPECT_EQ(controller->videoPath(), QString::fromStdString(mkv.string()));
 }
 
 TEST_F(EditorTest, TheWatermarkPictureKeepsThePreviousOneWhenUnreadable) {
@@ -375,18 +377,91 @@ TEST_F(EditorTest, TheWatermarkPictureKeepsThePreviousOneWhenUnreadable) {
 
     dialogs.openPaths.push_back(QString::fromStdString((dir / "logo.png").string()));
     click("buttonSelectImage");
-    EXPECT_EQ(controller->logo->width(), 40);
+    EXPECT_EQ(controller->logo()->width(), 40);
     EXPECT_EQ(outlet<QLineEdit>("textFieldImage")->text(), "logo.png");
 
     dialogs.openPaths.push_back(QString::fromStdString((dir / "broken.png").string()));
     click("buttonSelectImage");
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].text, "The image could not be loaded.");
-    EXPECT_EQ(controller->logo->width(), 40);
+    EXPECT_EQ(controller->logo()->width(), 40);
     EXPECT_EQ(outlet<QLineEdit>("textFieldImage")->text(), "logo.png");
 
     click("buttonResetImageWatermark");
-    EXPECT_TRUE(controller->logo->isEmpty());
+    EXPECT_TRUE(controller->logo()->isEmpty());
+    EXPECT_TRUE(outlet<QLineEdit>("textFieldImage")->text().isEmpty());
+}
+
+// Whether the picture watermark drawn at the bottom right of `image` is
+// mostly red (picture A of the test below) or mostly blue (picture B).
+QChar cornerColour(const QImage& image) {
+    const QColor pixel = image.pixelColor(image.width() - 10, image.height() - 5);
+    if (pixel.red() > 150 && pixel.blue() < 100) return 'A';
+    if (pixel.blue() > 150 && pixel.red() < 100) return 'B';
+    return '-';
+}
+
+// The history carries the watermark picture's path: undo and redo bring the
+// picture back with the rest of the look, on screen and in the render, and a
+// picture that has gone since is named and left out.
+TEST_F(EditorTest, UndoAndRedoBringTheWatermarkPictureBack) {
+    const auto dir = test::scratchDirectory("editor-undo-logo");
+    const auto choose = [&](const char* name) {
+        QImage picture(40, 20, QImage::Format_RGBA8888);
+        picture.fill(name[0] == 'a' ? Qt::red : Qt::blue);
+        ASSERT_TRUE(picture.save(QString::fromStdString((dir / name).string())));
+        dialogs.openPaths.push_back(QString::fromStdString((dir / name).string()));
+        click("buttonSelectImage");
+        ASSERT_TRUE(settle());
+    };
+    load(clip());
+    click("checkImageWatermark");
+    ASSERT_TRUE(settle());
+    choose("a.png");
+    auto* brightness = outlet<FloatSlider>("sliderBrightness");
+    brightness->setFloatValue(0.1f);
+    Q_EMIT brightness->activated();
+    ASSERT_TRUE(settle());
+    choose("b.png");
+    ASSERT_EQ(cornerColour(shownImage()), 'B');
+
+    struct Step {
+        const char* command;
+        const char* picture;  // the file name the picture's field shows
+        QChar shown;  // '?' with no picture: the frame's own corner shows
+    };
+    for (const Step& step : {Step{"OnUndo", "a.png", 'A'}, Step{"OnRedo", "b.png", 'B'}, Step{"OnUndo", "a.png", 'A'},
+                             Step{"OnUndo", "a.png", 'A'}, Step{"OnUndo", "", '?'}, Step{"OnRedo", "a.png", 'A'}}) {
+        SCOPED_TRACE(std::string(step.command) + " to " + step.picture);
+        window.command(step.command)->trigger();
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(outlet<QLineEdit>("textFieldImage")->text(), step.picture);
+        const QString path = *step.picture ? QString::fromStdString((dir / step.picture).string()) : QString();
+        EXPECT_EQ(controller->logoPath(), path);
+        EXPECT_EQ(controller->logo()->isEmpty(), path.isEmpty());
+        if (step.shown != '?') EXPECT_EQ(cornerColour(shownImage()), step.shown);
+        EXPECT_EQ(shownImage(), expectedImage());
+    }
+    EXPECT_EQ(controller->history().count(), 5);
+    EXPECT_TRUE(dialogs.alerts.empty());
+
+    // The render draws the picture the undo brought back.
+    window.command("OnRedo")->trigger();  // a.png with the brighter look
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(brightness->floatValue(), 0.1f);
+    QSignalSpy finished(controller, &ViewController::renderFinished);
+    controller->OnGeneratePreview();
+    ASSERT_TRUE(finished.wait(60000));
+    const std::optional<Image> rendered = FrameImageAtTime(controller->newVideoPath().toStdString(), 0.5);
+    ASSERT_TRUE(rendered);
+    EXPECT_EQ(cornerColour(toQImage(*rendered)), 'A');
+
+    std::filesystem::remove(dir / "b.png");
+    window.command("OnRedo")->trigger();
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_TRUE(dialogs.alerts[0].text.contains("b.png")) << dialogs.alerts[0].text.toStdString();
+    EXPECT_TRUE(controller->logo()->isEmpty());
     EXPECT_TRUE(outlet<QLineEdit>("textFieldImage")->text().isEmpty());
 }
 

@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +19,11 @@
 #include "render/SettingsManager.h"
 #include "settings/ControlCatalogue.h"
 #include "settings/ProgressText.h"
+#include "platform/ui/FloatSlider.h"
+#include "preview/PlayerView.h"
+#include "preview/PreviewArea.h"
+#include "preview/VideoImageView.h"
+#include "platform/system/Log.h"
 #include "support/EditorFixture.h"
 #include "support/FileSizeLimit.h"
 
@@ -172,8 +178,8 @@ TEST_F(RenderFromWindowTest, AFullRenderEndsInThePlayerWithSaveEnabled) {
     EXPECT_FALSE(outlets().find("playerViewVideo")->isHidden());
     EXPECT_TRUE(outlets().find("imageViewVideo")->isHidden());
     EXPECT_TRUE(outlets().find("labelProgress")->isHidden());
-    EXPECT_EQ(controller->newVideoPath, QString::fromStdString((directory.path() / "movie.mov").string()));
-    EXPECT_EQ(outlet<PlayerView>("playerViewVideo")->movie(), controller->newVideoPath);
+    EXPECT_EQ(controller->newVideoPath(), QString::fromStdString((directory.path() / "movie.mov").string()));
+    EXPECT_EQ(outlet<PlayerView>("playerViewVideo")->movie(), controller->newVideoPath());
     EXPECT_EQ(inputOpenCount(longerClip()) - loaded, 1);
     test::expectSameMovie(longerClip(), directory.path() / "movie.mov");
     EXPECT_TRUE(dialogs.alerts.empty());
@@ -184,7 +190,7 @@ TEST_F(RenderFromWindowTest, AFullRenderEndsInThePlayerWithSaveEnabled) {
     Q_EMIT brightness->activated();
     ASSERT_TRUE(settle());
     EXPECT_TRUE(outlets().find("playerViewVideo")->isHidden());
-    EXPECT_TRUE(controller->newVideoPath.isEmpty());
+    EXPECT_TRUE(controller->newVideoPath().isEmpty());
     EXPECT_TRUE(previewButton()->isEnabled());
     EXPECT_FALSE(outlets().find("buttonSaveVideo")->isEnabled());
 }
@@ -208,7 +214,7 @@ TEST_F(RenderFromWindowTest, OnePassShowsOneLabelAndACancelEndsItAtOnce) {
     controller->OnGeneratePreview();
     EXPECT_EQ(previewButton()->text(), "Cancelling...");
     ASSERT_TRUE(waitForRender(10000));
-    EXPECT_TRUE(controller->newVideoPath.isEmpty());
+    EXPECT_TRUE(controller->newVideoPath().isEmpty());
     EXPECT_EQ(previewButton()->text(), "Generate Preview");
     EXPECT_TRUE(std::filesystem::is_empty(directory.path()));
     EXPECT_FALSE(SettingsManager::shared().generatePreviewCanceledByUser);
@@ -288,7 +294,7 @@ TEST_F(RenderFromWindowTest, TwentyCancelsAtRandomMomentsLeaveNothingBehind) {
             ++cancelled;
         }
         ASSERT_TRUE(finished.count() > 0 || finished.wait(30000)) << "round " << round;
-        if (controller->newVideoPath.isEmpty()) {
+        if (controller->newVideoPath().isEmpty()) {
             EXPECT_TRUE(std::filesystem::is_empty(directory.path())) << "round " << round;
         } else {  // finished before the cancel: back to the still preview for the next round
             EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory.path()), {}), 1);
@@ -312,6 +318,87 @@ TEST_F(RenderFromWindowTest, AStaleCancelDoesNotCancelTheNextRender) {
     SettingsManager::shared().generatePreviewCanceledByUser = false;
 }
 
+// Closing the window and Quit ask while a render runs or its movie is not
+// saved; "No" leaves everything as it was, the render running or the movie
+// kept. A saved movie is not asked about, and "Yes" cancels and cleans up.
+TEST_F(RenderFromWindowTest, CloseAndQuitAskWhileWorkWouldBeLost) {
+    const QString running = "A preview render is still running. Do you want to cancel it and quit?";
+    const QString unsaved = "The rendered preview has not been saved. Do you want to quit without saving it?";
+    window.show();
+    load(longerClip());
+    outlet<QCheckBox>("checkSepia")->setChecked(true);
+    controller->OnGeneratePreview();
+    for (const auto& refuse : {std::function<bool()>([&] { return window.close(); }),
+                               std::function<bool()>([&] {
+                                   window.command("OnAppQuit")->trigger();
+                                   return !window.isVisible();
+                               })}) {
+        EXPECT_FALSE(refuse());
+        ASSERT_FALSE(dialogs.questions.empty());
+        EXPECT_EQ(dialogs.questions.back(), running);
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(controller->renderState(), RenderState::Rendering);
+    }
+    ASSERT_TRUE(waitForRender());
+    const QString movie = controller->newVideoPath();
+    ASSERT_FALSE(movie.isEmpty());
+    EXPECT_FALSE(window.close());
+    EXPECT_EQ(dialogs.questions.back(), unsaved);
+    EXPECT_EQ(controller->newVideoPath(), movie);
+    EXPECT_TRUE(std::filesystem::exists(movie.toStdString()));
+    EXPECT_TRUE(outlets().find("buttonSaveVideo")->isEnabled());
+    EXPECT_EQ(dialogs.questions.size(), 3u);
+
+    dialogs.savePaths.push_back(QString::fromStdString((test::scratchDirectory("close-saved") / "kept.mov").string()));
+    controller->OnSaveVideo();
+    EXPECT_TRUE(window.close());
+    EXPECT_EQ(dialogs.questions.size(), 3u);
+    EXPECT_TRUE(std::filesystem::is_empty(directory.path()));
+
+    window.show();
+    controller->OnGeneratePreview();
+    dialogs.answers.push_back(true);
+    EXPECT_TRUE(window.close());
+    EXPECT_EQ(dialogs.questions.back(), running);
+    EXPECT_TRUE(std::filesystem::is_empty(directory.path()));
+    ASSERT_TRUE(waitForRender(10000));
+    EXPECT_FALSE(SettingsManager::shared().generatePreviewCanceledByUser);
+}
+
+// After a render the first change brings the still back as it was before
+// the render, every time: the same zoom and pan, the picture neither cut
+// nor enlarged.
+TEST_F(RenderFromWindowTest, TheStillComesBackAsItWasBeforeTheRender) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    load(clip());
+    for (const char* effect : {"checkSepia", "checkOilPainting", "checkVignette", "checkBlur"})
+        outlet<QCheckBox>(effect)->setChecked(true);
+    auto* area = outlet<PreviewArea>("customViewImage");
+    auto* view = outlet<VideoImageView>("imageViewVideo");
+    controller->OnZoomIn();
+    controller->OnZoomIn();
+    area->pan({-15, -10});
+    const QSize areaBefore = area->size();
+    const QRect viewBefore = view->geometry();
+    const QRect pictureBefore = view->pictureRect();
+    auto* brightness = outlet<FloatSlider>("sliderBrightness");
+    for (int round = 1; round <= 3; ++round) {
+        SCOPED_TRACE(round);
+        controller->OnGeneratePreview();
+        ASSERT_TRUE(waitForRender());
+        ASSERT_FALSE(outlets().find("playerViewVideo")->isHidden());
+        brightness->setFloatValue(0.05f * round);
+        Q_EMIT brightness->activated();
+        ASSERT_TRUE(settle());
+        QCoreApplication::processEvents();  // any layout the switch asked for
+        ASSERT_TRUE(outlets().find("playerViewVideo")->isHidden());
+        EXPECT_EQ(area->size(), areaBefore);
+        EXPECT_EQ(view->geometry(), viewBefore);
+        EXPECT_EQ(view->pictureRect(), pictureBefore);
+    }
+}
+
 TEST_F(RenderFromWindowTest, SavingCopiesNewReplacesExistingAndNeverLosesTheOldFile) {
     load(clip());
     controller->OnSaveVideo();
@@ -321,7 +408,7 @@ TEST_F(RenderFromWindowTest, SavingCopiesNewReplacesExistingAndNeverLosesTheOldF
     controller->OnGeneratePreview();
     ASSERT_TRUE(waitForRender());
     const auto dir = test::scratchDirectory("render-save");
-    const auto rendered = std::filesystem::file_size(controller->newVideoPath.toStdString());
+    const auto rendered = std::filesystem::file_size(controller->newVideoPath().toStdString());
 
     dialogs.savePaths.push_back(QString::fromStdString((dir / "new.mp4").string()));
     {
@@ -394,7 +481,7 @@ TEST_F(RenderFromWindowTest, RenderSettingsShapeTheMovieAndSavingReMuxesIntoTheN
     // No effect, but a codec and a size asked: encoded, in the input's container, which holds H.265.
     controller->OnGeneratePreview();
     ASSERT_TRUE(waitForRender());
-    const fs::path movie = controller->newVideoPath.toStdString();
+    const fs::path movie = controller->newVideoPath().toStdString();
     EXPECT_EQ(movie.extension(), ".mov");
     const auto video = test::probeStream(movie, "v:0");
     ASSERT_TRUE(video);
@@ -426,7 +513,7 @@ TEST_F(RenderFromWindowTest, RenderSettingsShapeTheMovieAndSavingReMuxesIntoTheN
     ASSERT_TRUE(controller->OnRenderSettings());
     controller->OnGeneratePreview();
     ASSERT_TRUE(waitForRender());
-    const fs::path av1 = controller->newVideoPath.toStdString();
+    const fs::path av1 = controller->newVideoPath().toStdString();
     EXPECT_EQ(av1.extension(), ".mp4");
     dialogs.savePaths.push_back(QString::fromStdString((dir / "av1.webm").string()));
     controller->OnSaveVideo();

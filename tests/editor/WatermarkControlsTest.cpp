@@ -20,7 +20,7 @@ class WatermarkControlsTest : public EditorFixture {
 protected:
     QImage shownImage() const { return *outlet<VideoImageView>("imageViewVideo")->image(); }
     QImage withoutEffects() const {
-        return toQImage(*controller->snapshot).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        return toQImage(*controller->snapshot()).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
     void type(std::string_view field, const QString& text) {
         auto* edit = outlet<QLineEdit>(field);
@@ -80,7 +80,7 @@ TEST_F(WatermarkControlsTest, OneEditIsOneUndoStepAndThePreviewFollowsTheBrowsed
 
     outlet<Stepper>("stepperBrowseFrames")->stepUp();
     ASSERT_TRUE(settle());
-    EXPECT_EQ(controller->snapshotSeconds, 1.0);
+    EXPECT_EQ(controller->snapshotSeconds(), 1.0);
     EXPECT_NE(shownImage(), withoutEffects()) << "at 1 s it shows";
     EXPECT_EQ(controller->history().count(), recorded + 1) << "browsing records nothing";
 

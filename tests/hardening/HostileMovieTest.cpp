@@ -75,12 +75,12 @@ protected:
         const size_t alertsBefore = dialogs.alerts.size();
         controller->OnGeneratePreview();
         ASSERT_TRUE(finished.count() > 0 || finished.wait(120000)) << "the render hung";
-        const bool succeeded = !controller->newVideoPath.isEmpty();
+        const bool succeeded = !controller->newVideoPath().isEmpty();
         expectVerdict(input, succeeded, "render from the window");
         if (succeeded) {
             EXPECT_EQ(dialogs.alerts.size(), alertsBefore);
             EXPECT_EQ(test::entriesOf(directory.path()).size(), 1u) << "only the rendered movie stays";
-            expectPlayableMovie(controller->newVideoPath.toStdString());
+            expectPlayableMovie(controller->newVideoPath().toStdString());
         } else {
             ASSERT_EQ(dialogs.alerts.size(), alertsBefore + 1);
             EXPECT_EQ(dialogs.alerts.back().text, kCouldNotGenerate);
@@ -99,11 +99,11 @@ TEST_P(HostileMovieInWindow, EveryWindowRoadEndsCleanly) {
     expectVerdict(input, dropped, "drop");
     EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_TRUE(dialogs.alerts.empty()) << "a refused drop says nothing";
-    EXPECT_EQ(controller->videoPath, dropped ? test::qpath(path) : QString());
+    EXPECT_EQ(controller->videoPath(), dropped ? test::qpath(path) : QString());
 
     controller->ResetInterface();
     load(path);
-    const bool opened = controller->videoPath == test::qpath(path);
+    const bool opened = controller->videoPath() == test::qpath(path);
     EXPECT_EQ(opened, dropped) << "the open panel and the drop disagree";
     if (!opened) {
         ASSERT_EQ(dialogs.alerts.size(), 1u);
@@ -114,7 +114,7 @@ TEST_P(HostileMovieInWindow, EveryWindowRoadEndsCleanly) {
         return;
     }
     EXPECT_TRUE(dialogs.alerts.empty());
-    EXPECT_FALSE(controller->snapshot->isEmpty());
+    EXPECT_FALSE(controller->snapshot()->isEmpty());
 
     browseTo(0.5);
     EXPECT_FALSE(browseTo(3600.0)) << "a position past the end yields no frame";
@@ -125,7 +125,7 @@ TEST_P(HostileMovieInWindow, EveryWindowRoadEndsCleanly) {
     ASSERT_TRUE(settle());
     const std::optional<QImage> shown = outlet<VideoImageView>("imageViewVideo")->image();
     ASSERT_TRUE(shown);
-    EXPECT_EQ(shown->size(), QSize(controller->snapshot->width(), controller->snapshot->height()));
+    EXPECT_EQ(shown->size(), QSize(controller->snapshot()->width(), controller->snapshot()->height()));
 
     expectRenderEndsCleanly(input);
 }

@@ -29,7 +29,7 @@ TEST_P(HostilePictureInWindow, ChoosingItKeepsTheEditorWhole) {
     dialogs.openPaths.push_back(test::qpath(picture));
     controller->OnSelectImage();
     ASSERT_TRUE(settle());
-    const bool taken = !controller->logo->isEmpty();
+    const bool taken = !controller->logo()->isEmpty();
     EXPECT_FALSE(input.verdict == Verdict::Refused && taken) << "a picture that cannot be used was taken";
     if (taken) {
         EXPECT_TRUE(dialogs.alerts.empty());
@@ -45,7 +45,7 @@ TEST_P(HostilePictureInWindow, ChoosingItKeepsTheEditorWhole) {
     QSignalSpy finished(controller, &ViewController::renderFinished);
     controller->OnGeneratePreview();
     ASSERT_TRUE(finished.count() > 0 || finished.wait(120000)) << "the render hung";
-    EXPECT_FALSE(controller->newVideoPath.isEmpty()) << "a refused picture does not stop the render";
+    EXPECT_FALSE(controller->newVideoPath().isEmpty()) << "a refused picture does not stop the render";
     EXPECT_EQ(dialogs.alerts.size(), taken ? 0u : 1u);
 }
 

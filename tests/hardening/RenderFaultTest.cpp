@@ -55,7 +55,7 @@ protected:
     void expectFailedAndEmpty() {
         ASSERT_EQ(dialogs.alerts.size(), 1u);
         EXPECT_EQ(dialogs.alerts[0].text, kCouldNotGenerate);
-        EXPECT_TRUE(controller->newVideoPath.isEmpty());
+        EXPECT_TRUE(controller->newVideoPath().isEmpty());
         EXPECT_TRUE(outlets().find("playerViewVideo")->isHidden());
         EXPECT_TRUE(test::entriesOf(directory.path()).empty()) << "a failed render left files behind";
     }
@@ -101,8 +101,8 @@ TEST_F(RenderFaultInWindow, AnInputDeletedWhileReadStillRendersWholeThenIsRefuse
     startTwoPassRender();
     fs::remove(input);
     ASSERT_TRUE(waitForRender());
-    ASSERT_FALSE(controller->newVideoPath.isEmpty()) << "the descriptor kept the whole movie readable";
-    test::expectSameMovie(longClip(), controller->newVideoPath.toStdString());
+    ASSERT_FALSE(controller->newVideoPath().isEmpty()) << "the descriptor kept the whole movie readable";
+    test::expectSameMovie(longClip(), controller->newVideoPath().toStdString());
     EXPECT_TRUE(dialogs.alerts.empty());
 
     controller->UpdateImageEffect();  // back to the still preview
@@ -124,7 +124,7 @@ TEST_F(RenderFaultInWindow, RemovingTheTemporaryDirectoryFailsTheRenderAndTheNex
     outlet<QCheckBox>("checkBlur")->setChecked(false);
     controller->OnGeneratePreview();
     ASSERT_TRUE(waitForRender());
-    EXPECT_FALSE(controller->newVideoPath.isEmpty()) << "the private directory is made again";
+    EXPECT_FALSE(controller->newVideoPath().isEmpty()) << "the private directory is made again";
     EXPECT_EQ(dialogs.alerts.size(), 1u);
 }
 

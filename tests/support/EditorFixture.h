@@ -33,7 +33,7 @@ protected:
     bool settle(int timeoutMs = 20000) {
         return QTest::qWaitFor(
             [this] {
-                return !controller->refresh.running && !controller->browse.running &&
+                return !controller->refresh().running && !controller->browse().running &&
                        outlets().find("progressIndicator")->isHidden();
             },
             timeoutMs);

@@ -1,0 +1,132 @@
+#include "editor/RenderSession.h"
+
+#include <unistd.h>
+#include <QFileInfo>
+#include <string_view>
+#include <system_error>
+
+#include "platform/media/MovieTypes.h"
+#include "platform/media/Remux.h"
+#include "platform/system/AtomicFile.h"
+#include "platform/system/Log.h"
+#include "preview/BackgroundTask.h"
+#include "render/RenderSlots.h"
+#include "render/RenderWorker.h"
+#include "render/SettingsManager.h"
+#include "settings/ProgressText.h"
+
+namespace tintreel {
+namespace {
+
+constexpr std::string_view kWaitingForSlot = "Waiting for a batch render to make room...";
+
+}  // namespace
+
+RenderSession::RenderSession(QObject* parent) : QObject(parent), settingsManager_(SettingsManager::shared()) {
+    progressObserver_ = NotificationCenter::defaultCenter().addObserver(
+        "UpdateProgress", [this](const Notification& notification) { UpdateProgress(notification); });
+}
+
+RenderSession::~RenderSession() {
+    cancelAndWait();
+}
+
+void RenderSession::UpdateProgress(const Notification& notification) {
+    // Runs on the render thread: read and format here, signal only on the
+    // GUI thread, in posting order.
+    std::optional<RenderProgress> report = progressOf(notification);
+    if (!report) return;
+    postToThreadOf(this, [this, report = std::move(*report)] { Q_EMIT progressChanged(report); });
+}
+
+void RenderSession::start(RenderRequest request) {
+    if (isRendering()) return;
+    newVideoPath_.clear();
+    saved_ = false;
+    // A cancel that came after the last render's final pass must not cancel this one.
+    settingsManager_.generatePreviewCanceledByUser = false;
+    if (thread_.joinable()) thread_.join();
+    setState(RenderState::Rendering);
+    thread_ = std::thread([this, request = std::move(request)] { run(request); });
+}
+
+// The render thread's whole life; it ends by posting the one ending.
+void RenderSession::run(const RenderRequest& request) {
+    const std::atomic<bool>& cancel = settingsManager_.generatePreviewCanceledByUser;
+    const auto finished = [this](const RenderResult& result) {
+        postToThreadOf(this, [this, result] { finish(result); });
+    };
+    // A batch running beside the editor shares the machine's render limit.
+    std::optional<RenderSlots::Slot> slot = RenderSlots::shared().tryAcquire();
+    if (!slot) {
+        postToThreadOf(this, [this] {
+            Q_EMIT waiting(QString::fromUtf8(kWaitingForSlot.data(), kWaitingForSlot.size()));
+        });
+        slot = RenderSlots::shared().acquire(cancel);
+    }
+    if (!slot) return finished(RenderResult::canceled());
+    GeneratePreviewVideo(request, cancel, NotificationCenter::defaultCenter(), finished);
+}
+
+void RenderSession::finish(const RenderResult& result) {
+    if (thread_.joinable()) thread_.join();
+    // A cancel pressed after the last pass had already finished is moot now.
+    settingsManager_.generatePreviewCanceledByUser = false;
+    if (result.outcome == RenderOutcome::Succeeded)
+        newVideoPath_ = QString::fromStdString(result.newVideoPath.string());
+    setState(RenderState::Idle);
+    Q_EMIT finished(result.outcome);
+}
+
+void RenderSession::cancel() {
+    if (!isRendering()) return;
+    settingsManager_.generatePreviewCanceledByUser = true;
+    setState(RenderState::Cancelling);
+}
+
+void RenderSession::cancelAndWait() {
+    if (!thread_.joinable()) return;
+    settingsManager_.generatePreviewCanceledByUser = true;
+    thread_.join();
+    settingsManager_.generatePreviewCanceledByUser = false;
+}
+
+void RenderSession::forgetMovie() {
+    newVideoPath_.clear();
+    saved_ = false;
+}
+
+void RenderSession::setState(RenderState state) {
+    state_ = state;
+    Q_EMIT stateChanged(state);
+}
+
+QStringList RenderSession::savableExtensions() const {
+    const QString own = QFileInfo(newVideoPath_).suffix().toLower();
+    QStringList extensions{own};
+    const Result<std::string> codec = videoCodecName(newVideoPath_.toStdString());
+    if (!codec) return extensions;
+    for (const std::string& extension : extensionsHolding(*codec))
+        if (QString::fromStdString(extension) != own) extensions << QString::fromStdString(extension);
+    return extensions;
+}
+
+// A failed save never costs the user the file that was there before.
+bool RenderSession::save(const QString& destination) {
+    const QFileInfo target(destination);
+    const auto removeFailed = [&](std::errc reason) {
+        logLine("Remove failed: " + destination.toStdString() + ": " +
+                std::make_error_code(reason).message());
+    };
+    if (!target.exists())
+        removeFailed(std::errc::no_such_file_or_directory);
+    else if (::access(target.absolutePath().toLocal8Bit().constData(), W_OK) != 0)
+        removeFailed(std::errc::permission_denied);
+    const std::filesystem::path from = newVideoPath_.toStdString(), to = destination.toStdString();
+    const Status copied = sameContainer(from, to) ? copyFileAtomically(from, to) : remuxMovie(from, to);
+    if (!copied) logLine("Copy failed: " + copied.error());
+    saved_ = saved_ || copied.ok();
+    return copied.ok();
+}
+
+}  // namespace tintreel

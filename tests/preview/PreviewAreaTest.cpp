@@ -1,0 +1,50 @@
+// The preview area keeps its zoom and pan while another widget takes its
+// place and gives it back, whatever order the two are switched in: a resize
+// that happens while the area is hidden reaches it without an old size.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include "preview/PreviewArea.h"
+#include "preview/VideoImageView.h"
+
+namespace tintreel {
+namespace {
+
+TEST(PreviewArea, ZoomAndPanSurviveAnotherWidgetTakingItsPlace) {
+    for (const bool showAreaFirst : {true, false}) {
+        SCOPED_TRACE(showAreaFirst ? "area shown, then the other hidden" : "other hidden, then area shown");
+        QWidget box;
+        auto* layout = new QVBoxLayout(&box);
+        auto* view = new VideoImageView;
+        auto* area = new PreviewArea(view);
+        auto* other = new QWidget;
+        layout->addWidget(area);
+        layout->addWidget(other);
+        other->hide();
+        box.resize(640, 480);
+        box.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+        view->setImage(QImage(320, 240, QImage::Format_ARGB32_Premultiplied));
+        area->zoom(1.21);
+        area->pan({-20, -12});
+        const QRect before = view->geometry();
+        const double zoom = area->zoomFactor();
+        for (int round = 1; round <= 3; ++round) {
+            area->hide();
+            other->show();
+            QApplication::processEvents();
+            if (showAreaFirst) area->show();
+            other->hide();
+            if (!showAreaFirst) area->show();
+            QApplication::processEvents();
+            EXPECT_EQ(view->geometry(), before) << "round " << round;
+            EXPECT_DOUBLE_EQ(area->zoomFactor(), zoom) << "round " << round;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tintreel
