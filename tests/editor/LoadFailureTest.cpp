@@ -15,7 +15,7 @@ const QString kNotLoaded = QStringLiteral("The video could not be loaded.");
 std::filesystem::path cutShortMovie() {
     const std::filesystem::path whole =
         test::makeClip("-f lavfi -i testsrc2=s=320x240:r=10:d=2 -pix_fmt yuv420p -c:v libx264", "mp4");
-    const std::filesystem::path half = test::scratchDirectory("load-failure") / "half.mp4";
+    const std::filesystem::path half = test::scratchDirectory("load-failure-cut") / "half.mp4";
     std::ifstream in(whole, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::ofstream(half, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
@@ -23,7 +23,7 @@ std::filesystem::path cutShortMovie() {
 }
 
 std::filesystem::path textNamedLikeAMovie() {
-    const std::filesystem::path notes = test::scratchDirectory("load-failure") / "notes.mov";
+    const std::filesystem::path notes = test::scratchDirectory("load-failure-text") / "notes.mov";
     std::ofstream(notes) << "These are notes about a movie, not a movie.\n";
     return notes;
 }
@@ -31,7 +31,7 @@ std::filesystem::path textNamedLikeAMovie() {
 class LoadFailureTest : public EditorFixture {};
 
 TEST_F(LoadFailureTest, TheAlertSaysWhyAVideoCouldNotBeLoaded) {
-    const std::filesystem::path picture = test::scratchDirectory("load-failure") / "photo.png";
+    const std::filesystem::path picture = test::scratchDirectory("load-failure-picture") / "photo.png";
     ASSERT_TRUE(test::writePicture(picture));
     const struct {
         const char* name;
@@ -61,7 +61,7 @@ TEST_F(LoadFailureTest, TheAlertSaysWhyAVideoCouldNotBeLoaded) {
 }
 
 TEST_F(LoadFailureTest, TheTitleNamesTheOpenVideo) {
-    const std::filesystem::path movie = test::scratchDirectory("load-failure") / "holiday clip.mp4";
+    const std::filesystem::path movie = test::scratchDirectory("load-failure-title") / "holiday clip.mp4";
     std::filesystem::copy_file(clip(), movie, std::filesystem::copy_options::overwrite_existing);
     load(movie);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("holiday clip.mp4 \u2014 Tintreel"));
