@@ -52,7 +52,9 @@ public:
 class BenchDialogs : public Dialogs {
 public:
     explicit BenchDialogs(QString clip) : clip_(std::move(clip)) {}
-    void alert(const QString& text, AlertStyle) override { std::fprintf(stderr, "alert: %s\n", qPrintable(text)); }
+    void alert(const QString& text, AlertStyle, const QString&) override {
+        std::fprintf(stderr, "alert: %s\n", qPrintable(text));
+    }
     bool question(const QString&) override { return true; }
     std::optional<QString> openFile(const QString&, const QStringList&, const QString&) override { return clip_; }
     QStringList openFiles(const QString&, const QStringList&, const QString&) override { return {}; }

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 
+#include "app/AboutBox.h"
 #include "app/DesktopNotice.h"
 #include "app/RenderPreferences.h"
 #include "batch/BatchWindow.h"
@@ -21,11 +22,18 @@ MainWindow::MainWindow(ViewController* controller, Dialogs& dialogs)
     setCentralWidget(controller_);
     buildMenus();
     connect(controller_, &ViewController::titleChanged, this, &MainWindow::setWindowTitle);
+    // The title names the open video and keeps the program's name.
+    connect(controller_, &ViewController::videoOpened, this, [this](const QString& path) {
+        setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" \u2014 Tintreel"));
+    });
     connect(controller_, &ViewController::commandsChanged, this, &MainWindow::updateCommands);
     connect(controller_, &ViewController::renderFinished, this, &MainWindow::tellUserRenderEnded);
     updateCommands();
     resize(1280, 800);
-    setMinimumSize(960, 640);
+    // No smaller than its contents need (the theme's button widths
+    // included), so the command bar never overlaps itself.
+    ensurePolished();
+    setMinimumSize(minimumSizeHint().expandedTo(QSize(960, 640)));
 }
 
 MainWindow::~MainWindow() {
@@ -93,6 +101,7 @@ void MainWindow::buildMenus() {
     add(view, "OnZoomIn", tr("Zoom &In"), tr("Ctrl++"), &VC::OnZoomIn);
     add(view, "OnZoomOut", tr("Zoom &Out"), tr("Ctrl+-"), &VC::OnZoomOut);
     add(view, "OnResetZoom", tr("&Fit Preview"), tr("Ctrl+0"), &VC::OnResetZoom);
+    add(view, "OnActualPixels", tr("&Actual Pixels"), tr("Ctrl+1"), &VC::OnActualPixels);
 
     QMenu* render = menuBar()->addMenu(tr("&Render"));
     add(render, "OnGeneratePreview", tr("&Generate Preview / Cancel"), tr("Ctrl+R"), &VC::OnGeneratePreview);
@@ -103,6 +112,8 @@ void MainWindow::buildMenus() {
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     add(help, "OnHowToAddWatermarkOnVideo", tr("How to Add a Watermark on Video"), tr("F1"),
         &VC::OnHowToAddWatermarkOnVideo);
+    connect(addCommand(help, QStringLiteral("OnAbout"), tr("&About Tintreel"), {}), &QAction::triggered, this,
+            [this] { showAboutBox(this); });
 }
 
 // The codec, quality, speed and size of the final movie, remembered between runs.
@@ -186,7 +197,7 @@ void MainWindow::updateCommands() {
     command(QStringLiteral("OnRedo"))->setEnabled(idle && controller_->history().canRedo());
     for (const char* name : {"OnFileNew", "OnSelectVideo", "OnOpenRecent", "OnSaveVideo", "OnLoadProfile",
                              "OnSaveProfile", "OnSaveProfileAs", "OnZoomIn", "OnZoomOut", "OnResetZoom",
-                             "OnRenderSettings", "OnRenderEachEffectInItsOwnPass"})
+                             "OnActualPixels", "OnRenderSettings", "OnRenderEachEffectInItsOwnPass"})
         command(QString::fromLatin1(name))->setEnabled(idle);
 }
 

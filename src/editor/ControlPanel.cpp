@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "platform/system/QtText.h"
 #include "platform/ui/ColorWell.h"
 #include "platform/ui/FloatSlider.h"
+#include "platform/ui/PanelInput.h"
 #include "platform/ui/SliderValueField.h"
 #include "platform/ui/Stepper.h"
 #include "settings/ControlCatalogue.h"
@@ -83,6 +85,7 @@ QWidget* makeFontChoice(Outlets& outlets, const ControlSpec& control) {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(2);
     auto* font = outlets.add(new FontPopUp, control.outlet);
+    font->setDefaultIndex(static_cast<int>(control.defaultValue));
     auto* note = outlets.add(new QLabel, kFontNoteName);
     note->setWordWrap(true);
     note->setProperty("role", "note");
@@ -231,6 +234,19 @@ void addToolTips(Outlets& outlets) {
     }
 }
 
+// The panel scrolls under a passing wheel, and its fields leave the undo
+// keys to the window (PanelInput.h); the scroll bars keep their own wheel.
+void shareInputWithWindow(QTabWidget* tabs) {
+    for (QAbstractSlider* slider : tabs->findChildren<QAbstractSlider*>())
+        if (!qobject_cast<QScrollBar*>(slider)) takeWheelOnlyWhenFocused(slider);
+    for (QAbstractSpinBox* field : tabs->findChildren<QAbstractSpinBox*>()) {
+        takeWheelOnlyWhenFocused(field);
+        leaveUndoKeysToWindow(field);
+    }
+    for (QComboBox* popUp : tabs->findChildren<QComboBox*>()) takeWheelOnlyWhenFocused(popUp);
+    for (QLineEdit* field : tabs->findChildren<QLineEdit*>()) leaveUndoKeysToWindow(field);
+}
+
 }  // namespace
 
 QTabWidget* buildSettingsTabs(Outlets& outlets, Dialogs& dialogs, QWidget* parent) {
@@ -238,6 +254,7 @@ QTabWidget* buildSettingsTabs(Outlets& outlets, Dialogs& dialogs, QWidget* paren
     for (const auto& [tab, title] : kTabTitles)
         tabs->addTab(makeTabPage(outlets, dialogs, tab), qstring(title));
     addToolTips(outlets);
+    shareInputWithWindow(tabs);
     return tabs;
 }
 

@@ -42,8 +42,13 @@ void FontPopUp::choose(int item) {
 }
 
 void FontPopUp::showChosen() {
-    const QString family = chosenFamily();
-    const std::optional<std::string> note = fontSubstitutionNote(family.toStdString());
+    QString family = chosenFamily();
+    std::optional<std::string> note = fontSubstitutionNote(family.toStdString());
+    // The default the user never chose stands for what draws in its place.
+    if (note && family_.isEmpty() && listIndex_ == defaultIndex_) {
+        family = QString::fromStdString(drawnFontFamily(family.toStdString()));
+        note.reset();
+    }
     int item = findData(family, kFamilyRole);
     if (item < 0) {
         // Marked once and kept in the list, so the user can come back to it.

@@ -20,6 +20,8 @@ public:
     // Shows the choice of a settings record: the named family when there is
     // one, else the font list's family at `listIndex`.
     void setChoice(int listIndex, const QString& family);
+    // The list index of the default choice (the catalogue's default).
+    void setDefaultIndex(int listIndex) { defaultIndex_ = listIndex; }
     int listIndex() const { return listIndex_; }
     const QString& family() const { return family_; }
     // The family asked for (shown, without any mark).
@@ -35,6 +37,7 @@ private:
     void showChosen();
 
     int listIndex_ = 0;
+    int defaultIndex_ = -1;
     QString family_;
     QString note_;
 };

@@ -1,11 +1,10 @@
 #include "editor/ViewController.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -13,6 +12,7 @@
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "editor/ControlBinding.h"
 #include "editor/ControlPanel.h"
@@ -40,10 +40,7 @@ QPushButton* makeZoomButton(Outlets& outlets, std::string_view name, const QStri
     auto* button = outlets.add(new QPushButton(title), name);
     button->setProperty("role", "zoom");
     button->setToolTip(tip);
-    button->setFixedSize(28, 24);
-    auto* opacity = new QGraphicsOpacityEffect(button);
-    opacity->setOpacity(0.5);
-    button->setGraphicsEffect(opacity);
+    button->setFixedSize(std::max(28, button->sizeHint().width()), 24);
     return button;
 }
 
@@ -120,7 +117,7 @@ QWidget* ViewController::buildCommandBar() {
     commands->addStretch();
     commands->addWidget(makeZoomButton(outlets_, "buttonZoomOut", QStringLiteral("\u2212"), tr("Zoom out")));
     commands->addWidget(makeZoomButton(outlets_, "buttonZoomIn", QStringLiteral("+"), tr("Zoom in")));
-    commands->addWidget(makeZoomButton(outlets_, "buttonResetZoom", QStringLiteral("1:1"), tr("Fit the preview")));
+    commands->addWidget(makeZoomButton(outlets_, "buttonResetZoom", tr("Fit"), tr("Fit the preview")));
     auto* compare = outlets_.add(new QPushButton(tr("Compare")), "buttonCompare");
     compare->setToolTip(tr("Show the frame without effects while pressed (or hold the \\ key)"));
     compare->setFocusPolicy(Qt::NoFocus);
@@ -252,6 +249,11 @@ void ViewController::updateBrowseTime() {
 void ViewController::DeleteTemporaryFiles() { tintreel::DeleteTemporaryFiles(temporaryDirectory_); }
 
 void ViewController::setInterfaceEnabled(bool enabled) {
+    // A focused control that is switched off hands its focus to the next
+    // one, and the settings list scrolls after it to the last control.
+    if (QWidget* focused = QApplication::focusWidget();
+        !enabled && focused && controls_.tabs->isAncestorOf(focused))
+        focused->clearFocus();
     for (std::string_view name : interfaceSwitchedControls()) outlets_.get<QWidget>(name)->setEnabled(enabled);
 }
 

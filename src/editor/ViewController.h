@@ -142,6 +142,7 @@ public Q_SLOTS:
     void OnZoomIn();
     void OnZoomOut();
     void OnResetZoom();
+    void OnActualPixels();
     void OnUndo();
     void OnRedo();
     void OnGeneratePreview();
@@ -211,6 +212,7 @@ private:
         std::optional<Image> firstFrame;
         QSize displayShape;
         MediaAsset movie;
+        QString whyNotLoaded;  // without a first frame: the alert's detail
     };
     void finishLoad(const QString& path, LoadedVideo loaded);
     void takeSnapshot(Image frame, double seconds);

@@ -16,6 +16,7 @@
 #include "platform/filters/QtImage.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
+#include "platform/media/MovieDiagnosis.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Stepper.h"
@@ -29,6 +30,21 @@ namespace tintreel {
 namespace {
 
 const QString kVideoNotLoaded = QStringLiteral("The video could not be loaded.");
+
+// The detail under kVideoNotLoaded: why, in words the user can act on.
+QString noPictureDetail(NoPictureReason reason) {
+    switch (reason) {
+        case NoPictureReason::CannotBeRead:
+            return QStringLiteral("The file cannot be read: it is gone, or you may not read it.");
+        case NoPictureReason::NotAMovie:
+            return QStringLiteral("The file is not a movie.");
+        case NoPictureReason::NoVideoTrack:
+            return QStringLiteral("The movie has no video track.");
+        case NoPictureReason::CutShort:
+            return QStringLiteral("The movie ends before its first picture: it was cut short or is damaged.");
+    }
+    return {};
+}
 
 // Premultiplied ARGB is what QPainter draws fastest.
 QImage displayImage(const Image& image) {
@@ -48,7 +64,10 @@ void ViewController::OnSelectVideo() {
 // The panel's "All files" and the command line let any file through; only
 // movies load.
 void ViewController::openVideo(const QString& path) {
-    if (path.isEmpty() || !hasMovieExtension(path.toStdString())) return dialogs_.alert(kVideoNotLoaded);
+    if (path.isEmpty()) return dialogs_.alert(kVideoNotLoaded);
+    if (!hasMovieExtension(path.toStdString()))
+        return dialogs_.alert(kVideoNotLoaded, AlertStyle::Warning,
+                              noPictureDetail(NoPictureReason::NotAMovie));
     LoadVideo(path);
 }
 
@@ -68,7 +87,11 @@ void ViewController::LoadVideo(const QString& path) {
         pool_, this,
         [file = path.toStdString()] {
             const MediaAsset movie = MediaAsset::open(file);
-            return LoadedVideo{FrameImageAtTime(file, 0.0), movieDisplayShape(movie), movie};
+            LoadedVideo loaded{.firstFrame = FrameImageAtTime(file, 0.0),
+                               .displayShape = movieDisplayShape(movie),
+                               .movie = movie};
+            if (!loaded.firstFrame) loaded.whyNotLoaded = noPictureDetail(whyNoFirstPicture(file));
+            return loaded;
         },
         [this, path, generation](LoadedVideo loaded) {
             if (generation == loadGeneration_) finishLoad(path, std::move(loaded));
@@ -79,7 +102,7 @@ void ViewController::finishLoad(const QString& path, LoadedVideo loaded) {
     std::optional<Image>& frame = loaded.firstFrame;
     if (!frame) {
         showProgressIndicator(refresh_.running || browse_.running);
-        return dialogs_.alert(kVideoNotLoaded);
+        return dialogs_.alert(kVideoNotLoaded, AlertStyle::Warning, loaded.whyNotLoaded);
     }
     videoPath_ = path;
     videoFacts_ = std::move(loaded.movie);
@@ -212,6 +235,9 @@ void ViewController::OnZoomOut() {
 }
 void ViewController::OnResetZoom() {
     controls_.previewArea->ResetZoom();
+}
+void ViewController::OnActualPixels() {
+    controls_.previewArea->showActualPixels();
 }
 
 // Drags pan the zoomed preview while the pointer stays inside the preview box.

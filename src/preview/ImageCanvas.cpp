@@ -56,10 +56,15 @@ void ImageCanvas::setDisplayShape(QSize shape) {
     update();
 }
 
-QRect ImageCanvas::pictureRect() const {
+QSize ImageCanvas::pictureShape() const {
     const QImage* picture = pictureToShow();
     if (!picture) return {};
-    const QSize shape = displayShape_.isEmpty() ? picture->size() : displayShape_;
+    return displayShape_.isEmpty() ? picture->size() : displayShape_;
+}
+
+QRect ImageCanvas::pictureRect() const {
+    const QSize shape = pictureShape();
+    if (shape.isEmpty()) return {};
     QRect target(QPoint(0, 0), shape.scaled(size(), Qt::KeepAspectRatio));
     target.moveCenter(rect().center());
     return target;

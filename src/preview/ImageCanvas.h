@@ -39,6 +39,9 @@ public:
     const std::optional<QImage>& image() const { return image_; }
     // The proportions pictures are drawn with; an empty size: the picture's own.
     void setDisplayShape(QSize shape);
+    // The proportions and size the picture on show is drawn with (the display
+    // shape, else its own size); empty with no picture.
+    QSize pictureShape() const;
     // Where the picture is drawn inside the canvas.
     QRect pictureRect() const;
 

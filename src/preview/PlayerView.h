@@ -3,10 +3,15 @@
 // controls a user expects: play/pause (also the space bar), a seek bar with
 // the time, and the volume. Frames come through a video sink and are drawn
 // like the still preview, which works the same on every display back end.
+// A loaded movie shows its first picture at once, decoded here rather than
+// left to the back end, which may show nothing before Play; Play starts
+// where the seek bar stands (from the start once it stands at the end).
 //
 // GUI thread only.
 
+#include <QThreadPool>
 #include <QWidget>
+#include <optional>
 
 class QAudioOutput;
 class QLabel;
@@ -38,6 +43,8 @@ protected:
 private:
     void togglePlayback();
     void updateTime();
+    void followPosition(qint64 position);
+    void showFirstPicture(const QString& path);
 
     QMediaPlayer* player_;
     QAudioOutput* audio_;
@@ -47,6 +54,11 @@ private:
     QSlider* seekBar_;
     QLabel* time_;
     QSlider* volume_;
+    std::optional<qint64> startFrom_;  // where Play started, until playing has reached it
+    int startSeeks_ = 0;               // seeks to startFrom_ asked for again
+    int movieGeneration_ = 0;          // only the newest movie's first picture is shown
+    bool showingPlayerFrame_ = false;  // the player's own pictures win over the decoded one
+    QThreadPool pool_;                 // last member: destroyed first, waiting for the decode
 };
 
 }  // namespace tintreel

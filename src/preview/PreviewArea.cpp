@@ -23,11 +23,26 @@ void PreviewArea::setViewFrame(const QRectF& frame) {
 }
 
 void PreviewArea::zoom(double factor) {
-    if (hasImageObject()) setViewFrame(zoomPreview(size(), viewFrame_, factor));
+    if (!hasImageObject()) return;
+    actualPixels_ = false;
+    setViewFrame(zoomPreview(size(), viewFrame_, factor));
 }
 
 void PreviewArea::ResetZoom() {
-    if (hasImageObject()) setViewFrame(resetZoom(size(), viewFrame_));
+    if (!hasImageObject()) return;
+    actualPixels_ = false;
+    setViewFrame(resetZoom(size(), viewFrame_));
+}
+
+void PreviewArea::showActualPixels() {
+    if (!hasImageObject()) return;
+    actualPixels_ = true;
+    setViewFrame(actualPixelsFrame(viewFrame_));
+}
+
+// The picture's pixels are device pixels; the area measures in logical ones.
+QRectF PreviewArea::actualPixelsFrame(const QRectF& view) const {
+    return actualPixelsView(size(), view, QSizeF(imageView_->pictureShape()) / devicePixelRatioF());
 }
 
 void PreviewArea::pan(const QPointF& delta) { setViewFrame(panPreview(size(), viewFrame_, delta)); }
@@ -45,7 +60,7 @@ void PreviewArea::resizeEvent(QResizeEvent* event) {
     const double sx = width() / old.width();
     const double sy = height() / old.height();
     const QRectF scaled(viewFrame_.x() * sx, viewFrame_.y() * sy, viewFrame_.width() * sx, viewFrame_.height() * sy);
-    setViewFrame(repositionInVisibleArea(size(), scaled));
+    setViewFrame(actualPixels_ ? actualPixelsFrame(scaled) : repositionInVisibleArea(size(), scaled));
 }
 
 }  // namespace tintreel

@@ -2,7 +2,7 @@
 // PreviewArea: the visible part of the still preview. It holds the image view
 // as a child whose frame (size and origin inside this area) is the zoom and
 // pan state; at zoom 1 the image view exactly covers the area. A window
-// resize keeps the zoom factor and the relative pan.
+// resize keeps the zoom factor and the relative pan, or the actual pixels.
 //
 // GUI thread only.
 
@@ -22,6 +22,9 @@ public:
     // The zoom buttons; all do nothing while the image view holds no image.
     void zoom(double factor);
     void ResetZoom();
+    // One pixel of the picture on each pixel of the screen (see
+    // actualPixelsView), kept through window resizes until the next zoom.
+    void showActualPixels();
     void pan(const QPointF& delta);
     // Brings the image view's origin back into the allowed range.
     void reposition();
@@ -33,10 +36,12 @@ protected:
 private:
     bool hasImageObject() const;
     void setViewFrame(const QRectF& frame);
+    QRectF actualPixelsFrame(const QRectF& view) const;
 
     VideoImageView* imageView_;
     QRectF viewFrame_;  // exact frame; the widget geometry is its rounding
     QSizeF frameArea_;  // the area's size when viewFrame_ was set
+    bool actualPixels_ = false;
 };
 
 }  // namespace tintreel

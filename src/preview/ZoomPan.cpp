@@ -1,5 +1,7 @@
 #include "preview/ZoomPan.h"
 
+#include <algorithm>
+
 namespace tintreel {
 
 QRectF zoomPreview(const QSizeF& area, const QRectF& view, double factor) {
@@ -16,6 +18,19 @@ QRectF zoomPreview(const QSizeF& area, const QRectF& view, double factor) {
 
 QRectF resetZoom(const QSizeF& area, const QRectF& view) {
     return repositionInVisibleArea(area, QRectF(view.topLeft(), area));
+}
+
+QRectF actualPixelsView(const QSizeF& area, const QRectF& view, const QSizeF& picture) {
+    if (area.isEmpty() || picture.isEmpty()) return view;
+    const double zoom =
+        std::min(kMaximumZoom, std::max(picture.width() / area.width(), picture.height() / area.height()));
+    QRectF zoomed(QPointF(0, 0), area * zoom);
+    if (zoom < 1.0) {
+        zoomed.moveCenter(QPointF(area.width() / 2, area.height() / 2));
+        return zoomed;
+    }
+    zoomed.moveCenter(view.center());
+    return repositionInVisibleArea(area, zoomed);
 }
 
 QRectF repositionInVisibleArea(const QSizeF& area, const QRectF& view) {

@@ -21,6 +21,12 @@ inline constexpr double kMaximumZoom = 10.0;
 QRectF zoomPreview(const QSizeF& area, const QRectF& view, double factor);
 // The view at the area's size, origin brought into range (to (0, 0)).
 QRectF resetZoom(const QSizeF& area, const QRectF& view);
+// The zoom that shows each pixel of the picture on one screen pixel: the
+// view in which a picture of `picture` size (in the area's units) fitted in
+// is drawn at exactly that size, keeping the view's centre; at most the
+// maximum zoom. A picture smaller than the area gives a view smaller than
+// the area, centred in it, which a drag leaves in place.
+QRectF actualPixelsView(const QSizeF& area, const QRectF& view, const QSizeF& picture);
 // Clamps the origin: first to area − view, then to at most 0.
 QRectF repositionInVisibleArea(const QSizeF& area, const QRectF& view);
 // Moves the view by a pointer drag; an axis whose move would leave the

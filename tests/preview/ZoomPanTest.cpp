@@ -35,5 +35,32 @@ TEST(ZoomPan, RepositionAndDragsKeepTheViewCoveringTheArea) {
     EXPECT_EQ(panPreview(kArea, QRectF(0, 0, 400, 300), {1, 1}).topLeft(), QPointF(0, 0));
 }
 
+// Actual pixels: the picture fitted into the view comes out at its own size.
+TEST(ZoomPan, ActualPixelsShowsThePictureAtItsOwnSize) {
+    const struct {
+        const char* name;
+        QRectF view;
+        QSizeF picture;
+        QRectF expected;
+    } cases[] = {
+        {"wider picture, from fit", {0, 0, 400, 300}, {1600, 900}, {-600, -450, 1600, 1200}},
+        {"taller picture keeps the panned centre",
+         {-100, -50, 800, 600},
+         {600, 1200},
+         {-500, -350, 1600, 1200}},
+        {"limited to the maximum zoom", {0, 0, 400, 300}, {8000, 3000}, {-1800, -1350, 4000, 3000}},
+        {"a small picture: a smaller view, centred", {-40, -30, 480, 360}, {200, 100}, {100, 75, 200, 150}},
+        {"no picture: unchanged", {-40, -30, 480, 360}, {}, {-40, -30, 480, 360}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QRectF view = actualPixelsView(kArea, c.view, c.picture);
+        EXPECT_NEAR(view.x(), c.expected.x(), 1e-9);
+        EXPECT_NEAR(view.y(), c.expected.y(), 1e-9);
+        EXPECT_NEAR(view.width(), c.expected.width(), 1e-9);
+        EXPECT_NEAR(view.height(), c.expected.height(), 1e-9);
+    }
+}
+
 }  // namespace
 }  // namespace tintreel

@@ -14,9 +14,12 @@ public:
     struct Alert {
         QString text;
         AlertStyle style;
+        QString detail;
     };
 
-    void alert(const QString& text, AlertStyle style) override { alerts.push_back({text, style}); }
+    void alert(const QString& text, AlertStyle style, const QString& detail) override {
+        alerts.push_back({text, style, detail});
+    }
     bool question(const QString& text) override {
         questions.push_back(text);
         if (answers.empty()) return false;

@@ -2,12 +2,15 @@
 
 #include <QColorDialog>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
 #include "platform/filters/Picture.h"
 #include "platform/media/MovieTypes.h"
+#include "platform/ui/HelpWindow.h"
 #include "platform/ui/RenderSettingsDialog.h"
 
 namespace tintreel {
@@ -35,9 +38,14 @@ QString fileTypeFilter(const QStringList& extensions) {
     return QStringLiteral("%1 (%2);;All files (*)").arg(kind, patterns.join(' '));
 }
 
-void QtDialogs::alert(const QString& text, AlertStyle style) {
+// The help window may have no parent to take it along.
+QtDialogs::~QtDialogs() {
+    delete help_;
+}
+
+void QtDialogs::alert(const QString& text, AlertStyle style, const QString& detail) {
     QMessageBox box(iconFor(style), QStringLiteral("Tintreel"), QString(), QMessageBox::Ok, parent_);
-    box.setInformativeText(text);
+    box.setInformativeText(detail.isEmpty() ? text : text + QStringLiteral("\n\n") + detail);
     box.exec();
 }
 
@@ -93,7 +101,15 @@ std::optional<QColor> QtDialogs::chooseColor(const QColor& initial) {
 }
 
 void QtDialogs::openUrl(const QUrl& url) {
-    QDesktopServices::openUrl(url);
+    if (!url.isLocalFile()) {
+        QDesktopServices::openUrl(url);
+        return;
+    }
+    if (!QFileInfo::exists(url.toLocalFile()))
+        return alert(QStringLiteral("The help page could not be found."), AlertStyle::Warning,
+                     QDir::toNativeSeparators(url.toLocalFile()));
+    if (!help_) help_ = new HelpWindow(parent_);
+    help_->showPage(url);
 }
 
 }  // namespace tintreel

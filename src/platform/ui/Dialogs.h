@@ -4,9 +4,11 @@
 //
 // Alerts follow one house style: no message text, the sentence as the
 // informative text, and a single "OK" button; a question has "Yes" and "No".
+// An alert may say why below its sentence, in the detail text.
 // GUI thread only.
 
 #include <QColor>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -20,13 +22,17 @@ class QWidget;
 
 namespace tintreel {
 
+class HelpWindow;
+
 enum class AlertStyle { Warning, Informational };
 
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
 
-    virtual void alert(const QString& text, AlertStyle style = AlertStyle::Warning) = 0;
+    // `detail`, when not empty, says why (shown under the sentence).
+    virtual void alert(const QString& text, AlertStyle style = AlertStyle::Warning,
+                       const QString& detail = {}) = 0;
     // True when the user answered "Yes".
     virtual bool question(const QString& text) = 0;
     // A file to open of one of `extensions` (without dots), the panel opening
@@ -45,7 +51,8 @@ public:
     virtual std::optional<QColor> chooseColor(const QColor& initial) = 0;
     // The Render Settings dialog, starting from `current`; nothing when cancelled.
     virtual std::optional<RenderSettings> editRenderSettings(const RenderSettings& current) = 0;
-    // Opens a page in the user's browser; the outcome is not reported.
+    // Shows a page: a local file (the help) in the application's own help
+    // window, anything else in the user's browser; the outcome is not reported.
     virtual void openUrl(const QUrl& url) = 0;
 };
 
@@ -65,8 +72,9 @@ QString fileTypeFilter(const QStringList& extensions);
 class QtDialogs : public Dialogs {
 public:
     explicit QtDialogs(QWidget* parent) : parent_(parent) {}
+    ~QtDialogs() override;
 
-    void alert(const QString& text, AlertStyle style) override;
+    void alert(const QString& text, AlertStyle style, const QString& detail) override;
     bool question(const QString& text) override;
     std::optional<QString> openFile(const QString& title, const QStringList& extensions,
                                     const QString& folder) override;
@@ -81,6 +89,7 @@ public:
 
 private:
     QWidget* parent_;
+    QPointer<HelpWindow> help_;  // made on first use, a window of `parent_`
 };
 
 }  // namespace tintreel
