@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 class OnFirstProgress : public JobWatcher {
 public:
     explicit OnFirstProgress(std::function<void()> act) : act_(std::move(act)) {}
-    void progress(const Notification&) override { std::call_once(once_, act_); }
+    void progress(const RenderProgress&) override { std::call_once(once_, act_); }
 
 private:
     std::function<void()> act_;
