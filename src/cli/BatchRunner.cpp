@@ -14,6 +14,7 @@
 #include "cli/JsonProgress.h"
 #include "cli/MovieCommand.h"
 #include "cli/OutputTarget.h"
+#include "platform/system/Log.h"
 
 namespace tintreel {
 namespace fs = std::filesystem;
@@ -67,9 +68,11 @@ private:
         CliOptions jobOptions = options_;
         jobOptions.input = job.input;
         jobOptions.output = job.output;
-        return jobStateOf(renderMovie(
+        const JobState state = jobStateOf(renderMovie(
             jobOptions, settings_, [this](JobOutput&) { return std::optional<Image>(logo_); }, cancel_.flag(),
             out));
+        // A wait the signal broke off ends as a failure of its own; it was a cancel.
+        return state == JobState::Failed && cancel_.flag() ? JobState::Cancelled : state;
     }
 
     std::unique_ptr<JobOutput> outputOf(const PlannedJob& job) const {
@@ -81,9 +84,9 @@ private:
     static std::string endingOf(JobState state, const PlannedJob& job) {
         switch (state) {
             case JobState::Done:
-                return "wrote " + job.output.string();
+                return "wrote " + printableText(job.output.string());
             case JobState::Skipped:
-                return "kept the existing " + job.output.string();
+                return "kept the existing " + printableText(job.output.string());
             default:
                 return {};
         }
@@ -98,7 +101,7 @@ private:
         std::sort(counts_.failedInputs.begin(), counts_.failedInputs.end());
         const std::string line = "tintreel-render: " + batchSummary(counts_);
         if (options_.progress == ProgressFormat::Json) return printJsonSummary(counts_, line);
-        printLine(std::cerr, line);
+        printLine(std::cerr, printableText(line));
     }
 
     const CliOptions& options_;

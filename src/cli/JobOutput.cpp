@@ -4,6 +4,7 @@
 #include <iostream>
 #include <mutex>
 
+#include "platform/system/Log.h"
 #include "settings/ProgressText.h"
 
 namespace tintreel {
@@ -22,7 +23,7 @@ void printLine(std::ostream& stream, std::string_view text) {
 }
 
 HumanJobOutput::HumanJobOutput(std::string name, bool sideBySide)
-    : name_(std::move(name)),
+    : name_(printableText(name)),
       sideBySide_(sideBySide),
       rewriteInPlace_(!sideBySide && ::isatty(STDERR_FILENO) == 1) {}
 

@@ -1,8 +1,10 @@
 #include "cli/MovieCommand.h"
 
+#include <new>
 #include <system_error>
 
 #include "cli/CancelOnSignals.h"
+#include "cli/InputLimits.h"
 #include "cli/JsonProgress.h"
 #include "cli/StillCommand.h"
 #include "imaging/WatermarkScale.h"
@@ -30,7 +32,11 @@ int refuse(const fs::path& input, const std::string& why, JobOutput& out) {
 // kExitSuccess when INPUT has a movie extension and is a readable movie with a video track.
 int checkMovieInput(const fs::path& input, JobOutput& out) {
     if (!hasMovieExtension(input)) return refuse(input, "not a movie (see --help for the extensions)", out);
-    if (const auto problem = MediaAsset::open(input).videoProblem()) return refuse(input, *problem, out);
+    if (const auto problem = movieFileProblem(input)) return refuse(input, *problem, out);
+    const MediaAsset asset = MediaAsset::open(input);
+    if (const auto problem = asset.videoProblem()) return refuse(input, *problem, out);
+    const VideoTrack& track = *asset.firstVideoTrack();
+    if (const auto problem = frameSizeProblem(track.width, track.height)) return refuse(input, *problem, out);
     return kExitSuccess;
 }
 
@@ -86,6 +92,22 @@ std::unique_ptr<JobOutput> singleOutput(const CliOptions& options) {
     return std::make_unique<HumanJobOutput>();
 }
 
+int checkAndRender(const CliOptions& options, const EffectSettings& settings, const LogoSource& logo,
+                   const std::atomic<bool>& cancel, JobOutput& out) {
+    if (int status = checkMovieInput(options.input, out); status != kExitSuccess) return status;
+    if (options.segment)
+        if (const std::optional<std::string> problem = sliceProblem(options.input))
+            return refuse(options.input, *problem, out);
+    const std::optional<Image> picture = logo(out);
+    if (!picture) return kExitBadInput;
+    std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();
+    if (!directory) {
+        out.line("tintreel-render: cannot create a private temporary directory");
+        return kExitRenderFailed;
+    }
+    return renderTo(options, settings, *picture, directory->path(), cancel, out);
+}
+
 }  // namespace
 
 int checkMovieInput(const fs::path& input) {
@@ -109,24 +131,20 @@ std::variant<Image, std::string> readLogo(const CliOptions& options) {
 int renderMovie(const CliOptions& options, const EffectSettings& settings, const LogoSource& logo,
                 const std::atomic<bool>& cancel, JobOutput& out) {
     const ScopedThreadLogSink log([&out](std::string_view line) { out.logged(line); });
-    if (int status = checkMovieInput(options.input, out); status != kExitSuccess) return status;
-    if (options.segment)
-        if (const std::optional<std::string> problem = sliceProblem(options.input))
-            return refuse(options.input, *problem, out);
-    const std::optional<Image> picture = logo(out);
-    if (!picture) return kExitBadInput;
-    std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();
-    if (!directory) {
-        out.line("tintreel-render: cannot create a private temporary directory");
+    // Memory that runs out fails this movie alone: the other jobs of a
+    // batch go on and the run still ends with its summary.
+    try {
+        return checkAndRender(options, settings, logo, cancel, out);
+    } catch (const std::bad_alloc&) {
+        out.line("tintreel-render: not enough memory to render " + quotedPath(options.input));
         return kExitRenderFailed;
     }
-    return renderTo(options, settings, *picture, directory->path(), cancel, out);
 }
 
 int runMovie(const CliOptions& options, const EffectSettings& settings) {
     const CancelOnSignals cancelOnSignals;
     const std::unique_ptr<JobOutput> out = singleOutput(options);
-    const int status = renderMovie(
+    int status = renderMovie(
         options, settings,
         [&options](JobOutput& o) -> std::optional<Image> {
             auto logo = readLogo(options);
@@ -135,8 +153,10 @@ int runMovie(const CliOptions& options, const EffectSettings& settings) {
             return std::nullopt;
         },
         cancelOnSignals.flag(), *out);
+    // A wait the signal broke off ends as a failure of its own; it was a cancel.
+    if (status != kExitSuccess && cancelOnSignals.flag()) status = kExitCancelled;
     out->finished(jobStateOf(status),
-                  status == kExitSuccess ? "wrote " + options.output.string() : std::string());
+                  status == kExitSuccess ? "wrote " + printableText(options.output.string()) : std::string());
     return status;
 }
 

@@ -20,14 +20,21 @@ std::optional<Image> loadOrReport(const std::filesystem::path& path, const char*
     return image;
 }
 
+// The format OUTPUT's name asks for (the options allow only these names).
+bool saveByName(const Image& image, const std::filesystem::path& output, const std::filesystem::path& partial,
+                std::string* error) {
+    return stillFormatOf(output) == StillFormat::Jpeg ? saveJpeg(image, partial.string(), error)
+                                                      : savePng(image, partial.string(), error);
+}
+
 // Writes beside the target and renames into place, so that a failed write
 // never leaves a truncated file under the requested name.
-bool writePng(const Image& image, const std::filesystem::path& output) {
+bool writePicture(const Image& image, const std::filesystem::path& output) {
     std::filesystem::path partial = output;
     partial += ".partial";
     std::string error;
     std::error_code ec;
-    if (savePng(image, partial.string(), &error)) {
+    if (saveByName(image, output, partial, &error)) {
         std::filesystem::rename(partial, output, ec);
         if (!ec) return true;
         error = ec.message();
@@ -54,7 +61,7 @@ int writeStill(const CliOptions& options, const EffectSettings& settings, const 
         logo = std::move(*loaded);
     }
     const Image result = ApplyEffectChain(settings, picture, logo, seconds);
-    return writePng(result, options.output) ? kExitSuccess : kExitRenderFailed;
+    return writePicture(result, options.output) ? kExitSuccess : kExitRenderFailed;
 }
 
 }  // namespace tintreel

@@ -2,6 +2,7 @@
 
 #include <QImageReader>
 #include <QImageWriter>
+#include <QPainter>
 
 #include "platform/filters/QtImage.h"
 
@@ -21,6 +22,20 @@ std::optional<Image> loadPicture(const std::string& path, std::string* error) {
 bool savePng(const Image& image, const std::string& path, std::string* error) {
     QImageWriter writer(QString::fromStdString(path), "png");
     if (!image.isEmpty() && writer.write(toQImage(image))) return true;
+    if (error) *error = image.isEmpty() ? "the image is empty" : writer.errorString().toStdString();
+    return false;
+}
+
+bool saveJpeg(const Image& image, const std::string& path, std::string* error) {
+    QImageWriter writer(QString::fromStdString(path), "jpeg");
+    writer.setQuality(92);
+    QImage opaque(image.width(), image.height(), QImage::Format_RGB888);
+    opaque.fill(Qt::black);
+    if (!image.isEmpty()) {
+        QPainter painter(&opaque);
+        painter.drawImage(0, 0, toQImage(image));
+    }
+    if (!image.isEmpty() && writer.write(opaque)) return true;
     if (error) *error = image.isEmpty() ? "the image is empty" : writer.errorString().toStdString();
     return false;
 }

@@ -25,4 +25,9 @@ std::optional<Image> loadPicture(const std::string& path, std::string* error = n
 // `error`) when the file cannot be written.
 bool savePng(const Image& image, const std::string& path, std::string* error = nullptr);
 
+// Writes the image as a JPEG of high quality, with transparent parts black
+// (JPEG has no alpha); false (with the writer's description in `error`) when
+// the file cannot be written.
+bool saveJpeg(const Image& image, const std::string& path, std::string* error = nullptr);
+
 }  // namespace tintreel

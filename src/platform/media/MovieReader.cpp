@@ -5,12 +5,14 @@
 #include <chrono>
 #include <cmath>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
 #include "platform/media/MediaInput.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/SampleQueue.h"
+#include "platform/media/StreamEnd.h"
 #include "platform/system/Log.h"
 
 namespace tintreel {
@@ -51,6 +53,10 @@ private:
     std::atomic<int64_t> since_{0};
 };
 
+std::string damaged(const std::string& what) {
+    return "the movie is damaged: " + what;
+}
+
 int64_t expectedFrameCount(const AVFormatContext& input, const AVStream& stream) {
     if (stream.nb_frames > 0) return stream.nb_frames;
     const AVRational rate = stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;
@@ -68,7 +74,8 @@ struct MovieReader::Impl {
     VideoDecoder decoder;
     RgbaConverter converter;
     int64_t expectedFrames = 0;
-    int64_t sizeAtOpen = -1;  // bytes of the file when it was opened, when known
+    int64_t sizeAtOpen = -1;             // bytes of the file when it was opened, when known
+    std::optional<StreamEnd> streamEnd;  // how far the packets read reach; decoding thread only
     // The frames delivered, by timestamp in the video stream's time base:
     // [rangeStart, rangeEnd). Decoding stops at the first frame past the end.
     int64_t rangeStart = INT64_MIN;
@@ -124,6 +131,16 @@ struct MovieReader::Impl {
     Status write(Sample& sample, MovieWriter& writer);
     Status writeFrame(Sample& sample, MovieWriter& writer);
     double partOfNextFrame() const;
+    // Memory that runs out inside a stage fails this movie, not the process:
+    // the failure stops delivery and the render ends as failed.
+    template <class Stage>
+    void runStage(const Stage& stage) {
+        try {
+            stage();
+        } catch (const std::bad_alloc&) {
+            recordFailure("not enough memory");
+        }
+    }
     void recordFailure(const std::string& why) {
         std::lock_guard lock(failureMutex);
         failure = Error{why};
@@ -138,10 +155,14 @@ void MovieReader::Impl::decodeLoop() {
         if (status == AVERROR_EOF && inputShrank()) return queueError("the file became shorter while it was read");
         if (status == AVERROR_EOF) break;
         if (status < 0) return queueError(errorText(status));
+        if (const auto damage = corruptPacketProblem(*input, *packet)) return queueError(damaged(*damage));
+        streamEnd->saw(*packet);
         if (!routePacket(*packet, *frame)) return;
         if (pastRange) break;
     }
     if (pastRange) return (void)decoded.push(Sample{Sample::Kind::End, {}, AV_NOPTS_VALUE, nullptr});
+    if (const auto cut = streamEnd->shortfall(); cut && !stopping)
+        return queueError("the movie is cut short: " + *cut);
     if (stopping || decoder.send(nullptr) < 0 || !queueDecodedFrames(*frame)) return;
     decoded.push(Sample{Sample::Kind::End, {}, AV_NOPTS_VALUE, nullptr});
 }
@@ -161,9 +182,11 @@ bool MovieReader::Impl::routePacket(AVPacket& packet, AVFrame& frame) {
         ++packetsSinceFrame;
         decoding.end();
         av_packet_unref(&packet);
-        // A damaged packet is skipped, as players do; anything else ends the movie as a failure.
-        if (status < 0 && status != AVERROR_INVALIDDATA) {
-            queueError(errorText(status));
+        // A packet the decoder refuses loses its frame: the render would be
+        // missing a piece of the movie, so it fails like any other error.
+        if (status < 0) {
+            queueError(status == AVERROR_INVALIDDATA ? damaged("the decoder refused a frame")
+                                                     : errorText(status));
             return false;
         }
         return queueDecodedFrames(frame);
@@ -365,6 +388,7 @@ Result<std::unique_ptr<MovieReader>> MovieReader::open(const std::filesystem::pa
     }
     impl->expectedFrames = expectedFrameCount(input, *input.streams[impl->videoIndex]);
     if (input.pb) impl->sizeAtOpen = avio_size(input.pb);
+    impl->streamEnd.emplace(input);
     return std::make_unique<MovieReader>(OpenKey{}, std::move(impl));
 }
 
@@ -399,15 +423,15 @@ bool MovieReader::startProcessing(FrameOperation operation, MovieWriter& writer,
     const ScopedThreadLogSink* log = ScopedThreadLogSink::current();
     d.decodeThread = std::thread([&d, log] {
         const ScopedThreadLogSink inherited(log);
-        d.decodeLoop();
+        d.runStage([&d] { d.decodeLoop(); });
     });
     d.operateThread = std::thread([&d, log, operation = std::move(operation)] {
         const ScopedThreadLogSink inherited(log);
-        d.operateLoop(operation);
+        d.runStage([&] { d.operateLoop(operation); });
     });
     d.writeThread = std::thread([&d, &writer, log, onAdvance = std::move(onAdvance)] {
         const ScopedThreadLogSink inherited(log);
-        d.writeLoop(writer, onAdvance);
+        d.runStage([&] { d.writeLoop(writer, onAdvance); });
         d.delivering = false;
     });
     return true;

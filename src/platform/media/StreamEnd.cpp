@@ -1,0 +1,65 @@
+#include "platform/media/StreamEnd.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace tintreel::media {
+namespace {
+
+// A container's stated length and the end of its last packet differ by a
+// frame or two (packets without a duration, audio padding): only a larger
+// gap is a cut.
+constexpr double kToleratedSeconds = 0.25;
+constexpr int kToleratedFrames = 2;
+
+std::string seconds(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", value);
+    return text;
+}
+
+double fileStartSeconds(const AVFormatContext& input) {
+    return input.start_time == AV_NOPTS_VALUE ? 0.0 : static_cast<double>(input.start_time) / AV_TIME_BASE;
+}
+
+// The longest frame duration of the file's video streams, in seconds.
+double longestFrameSeconds(const AVFormatContext& input) {
+    double longest = 0.0;
+    for (unsigned i = 0; i < input.nb_streams; ++i) {
+        const AVStream& stream = *input.streams[i];
+        const AVRational rate = stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;
+        if (stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO && rate.num > 0 && rate.den > 0)
+            longest = std::max(longest, av_q2d(av_inv_q(rate)));
+    }
+    return longest;
+}
+
+}  // namespace
+
+void StreamEnd::saw(const AVPacket& packet) {
+    if (packet.stream_index < 0 || packet.stream_index >= static_cast<int>(input_.nb_streams)) return;
+    const int64_t start = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
+    if (start == AV_NOPTS_VALUE) return;
+    const AVRational timeBase = input_.streams[packet.stream_index]->time_base;
+    const double end = static_cast<double>(start + std::max<int64_t>(packet.duration, 0)) * av_q2d(timeBase);
+    reached_ = std::max(reached_, end - fileStartSeconds(input_));
+}
+
+std::optional<std::string> StreamEnd::shortfall() const {
+    if (input_.duration_estimation_method != AVFMT_DURATION_FROM_STREAM || input_.duration <= 0)
+        return std::nullopt;
+    const double announced = static_cast<double>(input_.duration) / AV_TIME_BASE;
+    const double tolerated = std::max(kToleratedSeconds, kToleratedFrames * longestFrameSeconds(input_));
+    if (announced - reached_ <= tolerated) return std::nullopt;
+    return "it ends at " + seconds(reached_) + " of the " + seconds(announced) + " its file announces";
+}
+
+std::optional<std::string> corruptPacketProblem(const AVFormatContext& input, const AVPacket& packet) {
+    if (!(packet.flags & AV_PKT_FLAG_CORRUPT)) return std::nullopt;
+    const AVStream& stream = *input.streams[packet.stream_index];
+    const char* kind = av_get_media_type_string(stream.codecpar->codec_type);
+    return std::string("a packet of its ") + (kind ? kind : "data") + " track " +
+           std::to_string(packet.stream_index) + " is incomplete or damaged";
+}
+
+}  // namespace tintreel::media
