@@ -132,13 +132,18 @@ struct MovieReader::Impl {
     Status writeFrame(Sample& sample, MovieWriter& writer);
     double partOfNextFrame() const;
     // Memory that runs out inside a stage fails this movie, not the process:
-    // the failure stops delivery and the render ends as failed.
+    // the failure closes the queues, which ends every stage, and the writing
+    // thread rings the caller once.
+    std::atomic<bool> stageFailed{false};
     template <class Stage>
     void runStage(const Stage& stage) {
         try {
             stage();
         } catch (const std::bad_alloc&) {
             recordFailure("not enough memory");
+            stageFailed = true;
+            decoded.close();
+            finishedFrames.close();
         }
     }
     void recordFailure(const std::string& why) {
@@ -433,6 +438,7 @@ bool MovieReader::startProcessing(FrameOperation operation, MovieWriter& writer,
         const ScopedThreadLogSink inherited(log);
         d.runStage([&] { d.writeLoop(writer, onAdvance); });
         d.delivering = false;
+        if (d.stageFailed && onAdvance) onAdvance();
     });
     return true;
 }
