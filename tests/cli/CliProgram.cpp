@@ -30,6 +30,10 @@ CliRun runProcess(QProcess& process, const QString& program, const QStringList& 
     process.start(program, arguments);
     process.waitForStarted();
     if (timing.signalAfterMs >= 0) {
+        // Counted from the first line on standard error, when the run is under
+        // way whatever the start-up took on a loaded machine.
+        process.setReadChannel(QProcess::StandardError);
+        process.waitForReadyRead(timing.limitMs);
         std::this_thread::sleep_for(std::chrono::milliseconds(timing.signalAfterMs));
         ::kill(static_cast<pid_t>(process.processId()), timing.signal);
     }

@@ -17,9 +17,10 @@ struct CliRun {
     std::string output;  // standard output: the log lines
 };
 
-// Runs the program with `arguments`; `signal` (SIGINT by default) after
-// `signalAfterMs` when not negative. A run that has not ended after
-// `limitMs` is killed and reported with status -1.
+// Runs the program with `arguments`; `signal` (SIGINT by default)
+// `signalAfterMs` after its first output, when not negative. A run that has
+// not ended after `limitMs` is killed and reported with status -1, one that
+// a signal ended with status -2.
 CliRun runCli(const QStringList& arguments, const std::filesystem::path& runtimeDirectory,
               int signalAfterMs = -1, int signal = SIGINT, int limitMs = 120000);
 

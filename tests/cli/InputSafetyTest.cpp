@@ -80,7 +80,10 @@ TEST_F(InputSafety, AMovieCutShortFailsItsJobAndIsNeverKept) {
         const fs::path whole = wholeClip(extension);
         ASSERT_FALSE(whole.empty());
         const fs::path cut = firstHalfOf(whole, dir_ / ("cut." + extension));
-        const test::CliRun single = run({"-o", q(out_ / ("cut." + extension)), q(cut)});
+        // A batch keeps the input's container where it can write it (.mp4 for a
+        // transport stream), so without effects the Matroska file would be copied as it is.
+        const std::string written = extension == "ts" ? "mp4" : extension;
+        const test::CliRun single = run({"-o", q(out_ / "cut.mp4"), q(cut)});
         EXPECT_EQ(single.status, 1) << extension << ": " << single.errors;
         expectNothingLeft(extension);
 
@@ -91,10 +94,10 @@ TEST_F(InputSafety, AMovieCutShortFailsItsJobAndIsNeverKept) {
             const test::CliRun batch = run({resume, "-o", q(out_), q(cut), q(copy)});
             EXPECT_EQ(batch.status, 1) << extension << ": " << batch.errors;
             EXPECT_NE(batch.errors.find("1 failed"), std::string::npos) << extension << ": " << batch.errors;
-            EXPECT_FALSE(fs::exists(out_ / ("cut." + extension))) << extension;
-            EXPECT_TRUE(fs::exists(out_ / ("whole." + extension))) << extension;
+            EXPECT_FALSE(fs::exists(out_ / ("cut." + written))) << extension;
+            EXPECT_TRUE(fs::exists(out_ / ("whole." + written))) << extension;
         }
-        fs::remove(out_ / ("whole." + extension));
+        fs::remove(out_ / ("whole." + written));
     }
 }
 
@@ -186,10 +189,10 @@ TEST_F(InputSafety, HangUpPipeAndTerminateCancelAndCleanUp) {
     const fs::path clip = test::makeClip(
         "-f lavfi -i testsrc2=s=640x360:r=25:d=8 -f lavfi -i sine=d=8 -pix_fmt yuv420p -c:v libx264 -c:a aac",
         "mov");
-    const QStringList heavy{"--passes", "each", "--set", "checkSepia=1", "--set", "checkKuwahara=1"};
+    const QStringList heavy{"--passes", "each", "--set", "checkSepia=1", "--set", "checkOilPainting=1"};
     for (const int signal : {SIGTERM, SIGHUP, SIGPIPE}) {
         const test::CliRun cancelled =
-            test::runCli(heavy + QStringList{"-o", q(out_ / "x.mov"), q(clip)}, runtime_, 1500, signal);
+            test::runCli(heavy + QStringList{"-o", q(out_ / "x.mov"), q(clip)}, runtime_, 300, signal);
         EXPECT_EQ(cancelled.status, 130) << strsignal(signal) << ": " << cancelled.errors;
         expectNothingLeft(strsignal(signal));
     }

@@ -42,7 +42,7 @@ void StreamEnd::saw(const AVPacket& packet) {
     if (start == AV_NOPTS_VALUE) return;
     const AVRational timeBase = input_.streams[packet.stream_index]->time_base;
     const double end = static_cast<double>(start + std::max<int64_t>(packet.duration, 0)) * av_q2d(timeBase);
-    reached_ = std::max(reached_, end - fileStartSeconds(input_));
+    reached_ = std::max(reached_, end);
 }
 
 std::optional<std::string> StreamEnd::shortfall() const {
@@ -50,8 +50,12 @@ std::optional<std::string> StreamEnd::shortfall() const {
         return std::nullopt;
     const double announced = static_cast<double>(input_.duration) / AV_TIME_BASE;
     const double tolerated = std::max(kToleratedSeconds, kToleratedFrames * longestFrameSeconds(input_));
-    if (announced - reached_ <= tolerated) return std::nullopt;
-    return "it ends at " + seconds(reached_) + " of the " + seconds(announced) + " its file announces";
+    // Most containers announce the length from the first timestamp; Matroska
+    // the time of the last one, which for a movie starting late (a slice) is
+    // more. A whole file reaches the announced end one way or the other.
+    const double reached = std::max(reached_, reached_ - fileStartSeconds(input_));
+    if (announced - reached <= tolerated) return std::nullopt;
+    return "it ends at " + seconds(reached) + " of the " + seconds(announced) + " its file announces";
 }
 
 std::optional<std::string> corruptPacketProblem(const AVFormatContext& input, const AVPacket& packet) {

@@ -31,7 +31,7 @@ public:
 
 private:
     const AVFormatContext& input_;
-    double reached_ = 0.0;  // seconds from the file's start time
+    double reached_ = 0.0;  // the latest end of a packet, in seconds
 };
 
 // What is wrong with a packet the demuxer marks as corrupt (incomplete or
