@@ -190,11 +190,6 @@ std::optional<CliExit> checkSliceModes(const CliOptions& o) {
     return std::nullopt;
 }
 
-std::optional<CliExit> checkStillOutput(const CliOptions& o) {
-    if (!o.still || stillFormatOf(o.output)) return std::nullopt;
-    return error("--still writes a PNG or a JPEG: OUTPUT must end in .png, .jpg or .jpeg");
-}
-
 // The positional arguments: the INPUTs (files or folders), or the slices of a join.
 std::optional<CliExit> takePositional(const std::vector<std::string>& positional, CliOptions& o) {
     if (o.join) {
@@ -340,7 +335,6 @@ std::variant<CliOptions, CliExit> parseCommandLine(const std::vector<std::string
     if (auto failure = takePositional(positional, options)) return *failure;
     if (options.output.empty()) return error("no OUTPUT given: use -o PATH");
     if (auto failure = checkSliceModes(options)) return *failure;
-    if (auto failure = checkStillOutput(options)) return *failure;
     return options;
 }
 

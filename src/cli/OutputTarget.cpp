@@ -32,6 +32,8 @@ std::optional<std::string> outputProblem(const CliOptions& options) {
     if (!options.still)
         if (const auto problem = renderProblem(options.output, options.render))
             return "cannot write " + quotedPath(options.output) + ": " + *problem;
+    if (options.still && !stillFormatOf(options.output))
+        return "--still writes a PNG or a JPEG: OUTPUT must end in .png, .jpg or .jpeg";
     return folderProblem(options.output);
 }
 

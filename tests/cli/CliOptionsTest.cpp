@@ -94,8 +94,6 @@ TEST(CliOptions, AttachedValuesTheEndOfOptionsAndStillFormats) {
                                                {"-o", "a.mp4", "--output=b.mp4", "in.mov"},
                                                {"-j", "65", "-o", "out/", "a.mov", "b.mov"},
                                                {"-j65", "-o", "out/", "a.mov"},
-                                               {"--still", "-o", "s.gif", "in.mov"},
-                                               {"--still", "-o", "s", "in.mov"},
                                                {"--still=soon", "-o", "s.png", "in.mov"},
                                                {"--height=tall", "-o", "x.mp4", "in.mov"},
                                                {"-o", "x.mp4", "-unknown.mov"}}) {
