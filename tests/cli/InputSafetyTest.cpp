@@ -40,7 +40,8 @@ std::string readBytes(const fs::path& file) {
 
 fs::path firstHalfOf(const fs::path& movie, const fs::path& target) {
     const std::string bytes = readBytes(movie);
-    writeBytes(target, bytes.substr(0, bytes.size() / 2));
+    // Off the 188-byte packet grid of a transport stream, as nearly every cut is.
+    writeBytes(target, bytes.substr(0, bytes.size() / 2 + 94));
     return target;
 }
 

@@ -53,10 +53,6 @@ private:
     std::atomic<int64_t> since_{0};
 };
 
-std::string damaged(const std::string& what) {
-    return "the movie is damaged: " + what;
-}
-
 int64_t expectedFrameCount(const AVFormatContext& input, const AVStream& stream) {
     if (stream.nb_frames > 0) return stream.nb_frames;
     const AVRational rate = stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;
@@ -121,6 +117,10 @@ struct MovieReader::Impl {
     double lastFrameSeconds = std::nan("");
     Status seekToKeyFrameBefore(int64_t timestamp);
     std::optional<int64_t> nextKeyFrameTimestamp();
+    // Damage read from a file that shrank is the shrinking, said as such.
+    std::string damaged(const std::string& what) const {
+        return inputShrank() ? "the file became shorter while it was read" : "the movie is damaged: " + what;
+    }
     void queueError(std::string why) {
         decodeFailure = std::move(why);
         decoded.push(Sample{Sample::Kind::Error, {}, AV_NOPTS_VALUE, nullptr});

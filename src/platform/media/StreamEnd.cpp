@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace tintreel::media {
 namespace {
@@ -45,7 +46,19 @@ void StreamEnd::saw(const AVPacket& packet) {
     reached_ = std::max(reached_, end);
 }
 
+// A transport stream is a run of fixed-size packets (188 bytes, 192 in
+// Blu-ray files, 204 with error correction): a file that is no whole number
+// of them was cut inside its last packet.
+std::optional<std::string> partialTransportPacket(const AVFormatContext& input) {
+    if (!input.iformat || std::strcmp(input.iformat->name, "mpegts") != 0 || !input.pb) return std::nullopt;
+    const int64_t size = avio_size(input.pb);
+    if (size <= 0 || size % 188 == 0 || size % 192 == 0 || size % 204 == 0) return std::nullopt;
+    return "its last transport packet is incomplete (" + std::to_string(size) +
+           " bytes are no whole number of packets)";
+}
+
 std::optional<std::string> StreamEnd::shortfall() const {
+    if (auto partial = partialTransportPacket(input_)) return partial;
     if (input_.duration_estimation_method != AVFMT_DURATION_FROM_STREAM || input_.duration <= 0)
         return std::nullopt;
     const double announced = static_cast<double>(input_.duration) / AV_TIME_BASE;

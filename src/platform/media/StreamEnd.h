@@ -4,9 +4,9 @@
 // like a shorter movie to most demuxers: they report a normal end of file.
 // What gives it away is the length the file's header announced, kept from
 // when the file was whole. Only a length stored in the file counts: one
-// estimated from the bit rate or from the last timestamps (as for MPEG
-// transport streams, whose cuts show instead as incomplete packets) says
-// nothing about a cut.
+// estimated from the bit rate or from the last timestamps says nothing
+// about a cut; an MPEG transport stream, which stores no length, shows a cut
+// as a last packet shorter than the fixed packet size.
 //
 // Not thread-safe: one StreamEnd follows one reading thread.
 

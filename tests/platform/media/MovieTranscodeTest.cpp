@@ -187,7 +187,8 @@ TEST(MovieTranscode, CutMoviesAndMemoryThatRunsOutFailTheMovie) {
     const auto halfOf = [&](const fs::path& whole) {
         const fs::path half = dir / ("half." + whole.extension().string().substr(1));
         fs::copy_file(whole, half, fs::copy_options::overwrite_existing);
-        fs::resize_file(half, fs::file_size(half) / 2);
+        // Off the 188-byte packet grid of a transport stream, as nearly every cut is.
+        fs::resize_file(half, fs::file_size(half) / 2 + 94);
         return half;
     };
     const auto failureReading = [&](const fs::path& source, FrameOperation operation) {
@@ -206,7 +207,11 @@ TEST(MovieTranscode, CutMoviesAndMemoryThatRunsOutFailTheMovie) {
     EXPECT_NE(cutMkv->message.find("of the 4.0 s its file announces"), std::string::npos) << cutMkv->message;
     const auto cutTs = failureReading(halfOf(ts), {});
     ASSERT_TRUE(cutTs);
-    EXPECT_EQ(cutTs->message.find("the movie is damaged: a packet of its audio track"), 0u) << cutTs->message;
+    // Its last packet is short, and an incomplete sound packet before it may be noticed first.
+    EXPECT_TRUE(
+        cutTs->message.starts_with("the movie is cut short: its last transport packet is incomplete") ||
+        cutTs->message.starts_with("the movie is damaged: a packet of its audio track"))
+        << cutTs->message;
     const auto outOfMemory =
         failureReading(mkv, [](const Image&, double) -> Image { throw std::bad_alloc(); });
     ASSERT_TRUE(outOfMemory);
