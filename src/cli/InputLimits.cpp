@@ -39,7 +39,7 @@ std::optional<std::string> pictureProblem(const fs::path& picture, const std::st
     if (auto problem = fileProblem(picture, what, kAnySize)) return problem;
     const Status size = checkPictureSize(picture);
     if (size) return std::nullopt;
-    return "cannot use " + what + " " + quotedPath(picture) + ": " + size.error();
+    return "cannot read " + what + " " + quotedPath(picture) + ": " + size.error();
 }
 
 std::optional<std::string> movieFileProblem(const fs::path& movie) {
