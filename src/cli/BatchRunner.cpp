@@ -11,6 +11,7 @@
 #include "cli/JsonProgress.h"
 #include "cli/OutputTarget.h"
 #include "render/BatchQueue.h"
+#include "platform/system/Log.h"
 
 namespace tintreel {
 
@@ -31,7 +32,7 @@ void printSummary(const CliOptions& options, BatchCounts counts) {
     std::sort(counts.failedInputs.begin(), counts.failedInputs.end());
     const std::string line = "tintreel-render: " + batchSummary(counts);
     if (options.progress == ProgressFormat::Json) return printJsonSummary(counts, line);
-    printLine(std::cerr, line);
+    printLine(std::cerr, printableText(line));
 }
 
 // Waits for the queue to end; a signal meanwhile cancels every job.

@@ -1,6 +1,6 @@
 #include "cli/CancelOnSignals.h"
 
-#include <csignal>
+#include <signal.h>
 
 namespace tintreel {
 namespace {
@@ -17,13 +17,17 @@ extern "C" void requestCancel(int) {
 
 CancelOnSignals::CancelOnSignals() {
     cancelRequested = false;
-    previousInterrupt_ = std::signal(SIGINT, requestCancel);
-    previousTerminate_ = std::signal(SIGTERM, requestCancel);
+    struct sigaction cancel {};
+    cancel.sa_handler = requestCancel;
+    sigemptyset(&cancel.sa_mask);
+    // No SA_RESTART: a call blocked in the kernel returns at the signal
+    // instead of waiting on, so the run notices the cancel.
+    cancel.sa_flags = 0;
+    for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &cancel, &previous_[i]);
 }
 
 CancelOnSignals::~CancelOnSignals() {
-    std::signal(SIGINT, previousInterrupt_);
-    std::signal(SIGTERM, previousTerminate_);
+    for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &previous_[i], nullptr);
 }
 
 const std::atomic<bool>& CancelOnSignals::flag() const {

@@ -72,9 +72,11 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
     }
     auto value = valueOf(args, i);
     if (!value) return error("option " + arg + " needs a value");
-    if (arg == "-o" || arg == "--output")
+    if (arg == "-o" || arg == "--output") {
+        if (!o.output.empty())
+            return error("OUTPUT is given twice (" + o.output.string() + " and " + *value + ")");
         o.output = *value;
-    else if (arg == "-s" || arg == "--settings")
+    } else if (arg == "-s" || arg == "--settings")
         o.settingsFile = *value;
     else if (arg == "--logo")
         o.logo = *value;
@@ -96,6 +98,9 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
     else if (arg == "-j" || arg == "--jobs" || arg == "--index") {
         const std::optional<int> number = parseAtLeast(*value, 1);
         if (!number) return error(arg + " takes a whole number from 1, got \"" + *value + "\"");
+        if (arg != "--index" && *number > kMaxJobs)
+            return error(arg + " takes at most " + std::to_string(kMaxJobs) + " renders at once, got " +
+                         *value);
         if (arg == "--index")
             o.listIndex = number;
         else
@@ -138,6 +143,32 @@ bool isValuedOption(const std::string& arg) {
     return false;
 }
 
+// --NAME=VALUE as --NAME VALUE, for every option that takes a value, up to
+// a "--" that ends the options. --still's value is optional, so its
+// attached value must be a time.
+Result<std::vector<std::string>, CliExit> splitAttachedValues(const std::vector<std::string>& args) {
+    std::vector<std::string> split;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const std::size_t equals = arg.find('=');
+        if (arg == "--") {
+            split.insert(split.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+            break;
+        }
+        const std::string name = arg.substr(0, equals);
+        if (!arg.starts_with("--") || equals == std::string::npos || !isValuedOption(name)) {
+            split.push_back(arg);
+            continue;
+        }
+        const std::string value = arg.substr(equals + 1);
+        if (name == "--still" && !parseAtLeast(value, 0.0))
+            return error("--still takes a time in seconds, got \"" + value + "\"");
+        split.push_back(name);
+        split.push_back(value);
+    }
+    return split;
+}
+
 std::string movieExtensions() {
     std::string list;
     for (std::string_view extension : kMovieExtensions)
@@ -178,7 +209,8 @@ std::string usageText() {
     return "Usage: tintreel-render -o OUTPUT [-y] [--passes one|each] [--codec C] [--quality Q] [--speed S] "
            "[--height N]\n"
            "                       [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT\n"
-           "       tintreel-render --still [SECONDS] -o OUT.png [-y] [-s SETTINGS] [--set NAME=VALUE]... "
+           "       tintreel-render --still [SECONDS] -o OUT.png|OUT.jpg [-y] [-s SETTINGS] "
+           "[--set NAME=VALUE]... "
            "[--logo IMAGE] INPUT\n"
            "       tintreel-render --segment K/N -o PART_K.mkv [-y] [-s SETTINGS] [--set NAME=VALUE]... "
            "[--logo IMAGE] INPUT\n"
@@ -193,8 +225,8 @@ std::string usageText() {
            "(AAC, Opus in .webm) with a line saying so when the container does not take it. With no effect\n"
            "enabled and OUTPUT in INPUT's container, INPUT is copied unless a codec, quality or height\n"
            "is asked for.\n"
-           "With --still, writes the still preview as a PNG instead: of a PNG or JPEG picture\n"
-           "INPUT, or of the movie frame at SECONDS (default 0).\n"
+           "With --still, writes the still preview instead, a PNG or a JPEG as OUT's name says (.png,\n"
+           ".jpg, .jpeg): of a PNG or JPEG picture INPUT, or of the movie frame at SECONDS (default 0).\n"
            "Movies: " +
            movieExtensions() +
            "\n"
@@ -232,7 +264,7 @@ std::string usageText() {
            "input's\n"
            "name and container, or .mp4) or a template with {name} {ext} {dir} {n}, e.g. "
            "'out/{name}_look.mp4'.\n"
-           "  -j, --jobs N           render N inputs at once (default 1)\n"
+           "  -j, --jobs N           render N inputs at once (default 1, at most 64)\n"
            "      --skip-existing    leave an existing output alone and count it as skipped (resumes a "
            "batch)\n"
            "      --recursive        descend into the subfolders of INPUT folders\n"
@@ -240,20 +272,48 @@ std::string usageText() {
            "      --progress json    standard error carries only JSON objects, one per line\n"
            "  -h, --help             show this help\n"
            "      --version          show the version\n"
+           "      --                 end of the options: what follows is INPUT, even when it starts with -\n"
+           "Every long option that takes a value also takes it as --option=value.\n"
+           "\n"
+           "Limits, refused with status 2 before the file is opened: INPUT, the settings file,\n"
+           "the logo and the list must be regular files (not a pipe or a device); a settings\n"
+           "file of at most 1 MiB, a list of at most 16 MiB, pictures of at most 100 megapixels\n"
+           "and 16384 pixels a side. A job fails for a movie whose frame is larger than 8192\n"
+           "pixels a side, one cut short (it ends before the length its file announces), one\n"
+           "with packets its file marks as damaged or a frame the decoder cannot read, and a\n"
+           "render that runs out of memory.\n"
            "\n"
            "A run first removes the partial files beside its OUTPUT and the temporary folders that killed\n"
            "runs on this machine left behind (never those of another machine or of a running process).\n"
            "\n"
            "Exit status: 0 done, 1 the render failed, 2 bad arguments, INPUT or OUTPUT (nothing written),\n"
            "130 cancelled. With many inputs: 0 every job done or skipped, 1 any failed, 2 bad arguments\n"
-           "(nothing started), 130 cancelled.\n";
+           "(nothing started), 130 cancelled.\n"
+           "SIGINT (Ctrl-C), SIGTERM, SIGHUP (a closed terminal or SSH session) and SIGPIPE (a closed\n"
+           "output, as under | head) cancel the run: nothing is left at OUTPUT or in the temporary folder,\n"
+           "and the status is 130.\n";
 }
 
-Result<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& args) {
+std::optional<StillFormat> stillFormatOf(const std::filesystem::path& output) {
+    const std::string extension = lowerExtension(output);
+    if (extension == "png") return StillFormat::Png;
+    if (extension == "jpg" || extension == "jpeg") return StillFormat::Jpeg;
+    return std::nullopt;
+}
+
+Result<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& given) {
+    const auto split = splitAttachedValues(given);
+    if (!split) return split.failure();
+    const std::vector<std::string>& args = *split;
     CliOptions options;
     std::vector<std::string> positional;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg == "--") {  // everything after it is INPUT, even a name starting with -
+            positional.insert(positional.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                              args.end());
+            break;
+        }
         if (arg == "-h" || arg == "--help") return CliExit{kExitSuccess, usageText()};
         if (arg == "--version")
             return CliExit{kExitSuccess, std::string("tintreel-render ") + TINTREEL_VERSION};

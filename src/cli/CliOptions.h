@@ -43,8 +43,8 @@ struct CliOptions {
     std::vector<std::pair<std::string, std::string>> assignments;  // --set NAME=VALUE, in order
     std::optional<std::filesystem::path> logo;
     PassMode passes = PassMode::One;
-    bool overwrite = false;             // -y: an existing OUTPUT may be replaced
-    bool still = false;                 // write a PNG still instead of a movie
+    bool overwrite = false;              // -y: an existing OUTPUT may be replaced
+    bool still = false;                  // write a still picture (PNG or JPEG) instead of a movie
     std::optional<double> stillSeconds;  // the movie time of the still
     std::optional<SliceNumber> segment;  // render only this slice of INPUT, without audio
     bool join = false;                   // join the slices `parts` instead of rendering INPUT
@@ -69,6 +69,14 @@ struct CliExit {
     int status;
     std::string message;
 };
+
+// More renders at once than any machine this runs on gains from; each holds
+// a few frames in memory.
+inline constexpr int kMaxJobs = 64;
+
+// What --still writes, by OUTPUT's extension: .png, or .jpg and .jpeg.
+enum class StillFormat { Png, Jpeg };
+std::optional<StillFormat> stillFormatOf(const std::filesystem::path& output);
 
 Result<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& arguments);
 

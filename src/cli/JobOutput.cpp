@@ -36,6 +36,8 @@ std::optional<std::string> problemLine(const JobEnd& end, const PlannedJob& file
             return prefix + "cannot create a private temporary directory";
         case JobProblem::RenderFailed:
             return "Could not generate preview.";
+        case JobProblem::OutOfMemory:
+            return prefix + "not enough memory to render " + quotedPath(files.input);
         case JobProblem::NotWritten:
             return prefix + "cannot write " + quotedPath(files.output) + ": " + end.detail;
         case JobProblem::OutputTaken:
@@ -56,8 +58,8 @@ int exitStatusOf(const JobEnd& end) {
 int reportJobEnd(const JobEnd& end, const PlannedJob& files, JobOutput& out) {
     if (const std::optional<std::string> line = problemLine(end, files)) out.line(*line);
     std::string ending;
-    if (end.state == JobState::Done) ending = "wrote " + files.output.string();
-    if (end.state == JobState::Skipped) ending = "kept the existing " + files.output.string();
+    if (end.state == JobState::Done) ending = "wrote " + printableText(files.output.string());
+    if (end.state == JobState::Skipped) ending = "kept the existing " + printableText(files.output.string());
     out.finished(end.state, ending);
     return exitStatusOf(end);
 }
@@ -68,7 +70,7 @@ void printLine(std::ostream& stream, std::string_view text) {
 }
 
 HumanJobOutput::HumanJobOutput(std::string name, bool sideBySide)
-    : name_(std::move(name)),
+    : name_(printableText(name)),
       sideBySide_(sideBySide),
       rewriteInPlace_(!sideBySide && ::isatty(STDERR_FILENO) == 1) {}
 

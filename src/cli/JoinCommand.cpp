@@ -1,11 +1,16 @@
 #include "cli/JoinCommand.h"
 
+#include <algorithm>
 #include <iostream>
 #include <system_error>
 
 #include "cli/CancelOnSignals.h"
+#include "cli/InputLimits.h"
 #include "cli/MovieCommand.h"
+#include "platform/media/MovieIntegrity.h"
 #include "platform/media/MovieJoin.h"
+#include "platform/media/MovieTypes.h"
+#include "platform/media/Remux.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Log.h"
 #include "render/VideoTools.h"
@@ -44,13 +49,39 @@ int writeJoined(const std::vector<fs::path>& ordered, const CliOptions& options,
     return fail(kExitRenderFailed, "cannot join into " + options.output.string() + ": " + done.error());
 }
 
+// Each slice a regular file, read to its end: a cut slice is named as such
+// before the slices are compared.
+Status checkPart(const fs::path& part) {
+    if (const Status file = checkMovieFile(part); !file) return Error{quotedPath(part) + ": " + file.error()};
+    const Status whole = checkMovieComplete(part);
+    if (!whole) return Error{quotedPath(part) + " is truncated or damaged: " + whole.error()};
+    return {};
+}
+
+// The slices' video goes into OUTPUT unchanged: its container must hold that codec.
+Status checkContainer(const fs::path& slice, const fs::path& output) {
+    const Result<std::string> codec = videoCodecName(slice);
+    if (!codec) return {};  // the join itself says why it cannot read the slice
+    const std::vector<std::string> holding = extensionsHolding(*codec);
+    if (std::find(holding.begin(), holding.end(), lowerExtension(output)) != holding.end()) return {};
+    std::string names;
+    for (const std::string& extension : holding) names += " ." + extension;
+    return Error{"the slices are " + *codec + ", which " + quotedPath(output) +
+                 "'s container cannot hold (it goes in" + names + ")"};
+}
+
 }  // namespace
 
 int runJoin(const CliOptions& options) {
     const CancelOnSignals cancelOnSignals;
     if (int status = checkMovieInput(*options.audioFrom); status != kExitSuccess) return status;
+    for (const fs::path& part : options.parts)
+        if (const Status whole = checkPart(part); !whole)
+            return fail(kExitBadInput, "cannot join: " + whole.error());
     const Result<std::vector<fs::path>> ordered = orderSlices(options.parts);
     if (!ordered) return fail(kExitBadInput, "cannot join: " + ordered.error());
+    if (const Status held = checkContainer(ordered->front(), options.output); !held)
+        return fail(kExitBadInput, "cannot join: " + held.error());
     return writeJoined(*ordered, options, cancelOnSignals.flag());
 }
 

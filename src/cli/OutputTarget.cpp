@@ -37,6 +37,8 @@ Status checkOutput(const CliOptions& options) {
     if (!options.still)
         if (const Status renderable = checkRenderable(options.output, options.render); !renderable)
             return Error{"cannot write " + quotedPath(options.output) + ": " + renderable.error()};
+    if (options.still && !stillFormatOf(options.output))
+        return Error{"--still writes a PNG or a JPEG: OUTPUT must end in .png, .jpg or .jpeg"};
     return checkOutputFolder(options.output);
 }
 

@@ -19,13 +19,19 @@ std::optional<Image> loadOrReport(const std::filesystem::path& path, const char*
     return std::nullopt;
 }
 
+// The format OUTPUT's name asks for (the options allow only these names).
+Status saveByName(const Image& image, const std::filesystem::path& output, const std::filesystem::path& partial) {
+    return stillFormatOf(output) == StillFormat::Jpeg ? saveJpeg(image, partial.string())
+                                                      : savePng(image, partial.string());
+}
+
 // Writes beside the target and renames into place, so that a failed write
 // never leaves a truncated file under the requested name.
-bool writePng(const Image& image, const std::filesystem::path& output) {
+bool writePicture(const Image& image, const std::filesystem::path& output) {
     std::filesystem::path partial = output;
     partial += ".partial";
     std::error_code ec;
-    const Status saved = savePng(image, partial.string());
+    const Status saved = saveByName(image, output, partial);
     std::string error = saved ? std::string() : saved.error();
     if (saved) {
         std::filesystem::rename(partial, output, ec);
@@ -54,7 +60,7 @@ int writeStill(const CliOptions& options, const EffectSettings& settings, const 
         logo = std::move(*loaded);
     }
     const Image result = ApplyEffectChain(settings, picture, logo, seconds);
-    return writePng(result, options.output) ? kExitSuccess : kExitRenderFailed;
+    return writePicture(result, options.output) ? kExitSuccess : kExitRenderFailed;
 }
 
 }  // namespace tintreel

@@ -9,12 +9,14 @@
 #include "cli/BatchPlan.h"
 #include "cli/BatchRunner.h"
 #include "cli/CliOptions.h"
+#include "cli/InputLimits.h"
 #include "cli/JoinCommand.h"
 #include "cli/JsonProgress.h"
 #include "cli/MovieCommand.h"
 #include "cli/OutputTarget.h"
 #include "cli/StillCommand.h"
 #include "platform/media/LibraryLog.h"
+#include "platform/system/Log.h"
 
 namespace {
 
@@ -50,13 +52,21 @@ void tellAbout(const tintreel::Look& look, bool json) {
         tintreel::printLine(std::cerr, line);
 }
 
+// The watermark's picture, from --logo or the profile, before it is read.
+tintreel::Status checkLogo(const tintreel::Look& look) {
+    if (!look.logo) return {};
+    return tintreel::checkPicture(*look.logo, "logo");
+}
+
 // --skip-existing with a single OUTPUT that is there already.
 int skip(const CliOptions& options) {
     if (wantsJson(options))
         tintreel::JsonJobOutput(options.input, options.output)
-            .finished(tintreel::JobState::Skipped, "kept the existing " + options.output.string());
+            .finished(tintreel::JobState::Skipped,
+                      "kept the existing " + tintreel::printableText(options.output.string()));
     else
-        std::cerr << "tintreel-render: kept the existing " << options.output << " (--skip-existing)" << std::endl;
+        std::cerr << "tintreel-render: kept the existing " << tintreel::quotedPath(options.output)
+                  << " (--skip-existing)" << std::endl;
     return tintreel::kExitSuccess;
 }
 
@@ -76,6 +86,7 @@ int runSingle(CliOptions options, const tintreel::PlannedJob& job) {
     const auto resolved = tintreel::resolveLook(options);
     if (!resolved) return refuse(resolved.error(), wantsJson(options));
     const tintreel::Look& look = *resolved;
+    if (const auto logo = checkLogo(look); !logo) return refuse(logo.error(), wantsJson(options));
     tellAbout(look, wantsJson(options));
     // The profile's picture is read too.
     if (look.logo != options.logo) {
@@ -85,6 +96,8 @@ int runSingle(CliOptions options, const tintreel::PlannedJob& job) {
     }
     if (isPicture(options.input)) {
         if (!options.still) return refuse("a picture INPUT needs --still", wantsJson(options));
+        if (const auto picture = tintreel::checkPicture(options.input, "the picture"); !picture)
+            return refuse(picture.error(), wantsJson(options));
         return tintreel::runStillPicture(options, look.settings);
     }
     return options.still ? tintreel::runStillFrame(options, look.settings)
@@ -95,6 +108,7 @@ int runMany(CliOptions options, const tintreel::BatchPlan& plan) {
     const auto resolved = tintreel::resolveLook(options);
     if (!resolved) return refuse(resolved.error(), wantsJson(options));
     const tintreel::Look& look = *resolved;
+    if (const auto logo = checkLogo(look); !logo) return refuse(logo.error(), wantsJson(options));
     tellAbout(look, wantsJson(options));
     options.logo = look.logo;
     if (const auto batch = tintreel::checkBatch(options, plan); !batch)
@@ -114,6 +128,7 @@ int joinSlices(const CliOptions& options) {
 
 int run(const CliOptions& options) {
     if (options.join) return joinSlices(options);
+    if (const auto files = tintreel::checkReadFiles(options); !files) return refuse(files.error(), wantsJson(options));
     const auto planned = tintreel::planRun(options);
     if (!planned) return refuse(planned.error(), wantsJson(options));
     const tintreel::BatchPlan& plan = *planned;

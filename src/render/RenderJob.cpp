@@ -4,6 +4,7 @@
 
 #include "platform/media/MovieSource.h"
 #include "platform/media/MovieTypes.h"
+#include "platform/system/InputFile.h"
 #include "platform/system/Log.h"
 #include "platform/system/TemporaryDirectory.h"
 #include "render/RenderWorker.h"
@@ -30,10 +31,16 @@ std::optional<JobEnd> settleExistingOutput(const fs::path& output, ExistingOutpu
 // render reads the file), or how the job ends without rendering.
 Result<std::shared_ptr<MovieSource>, JobEnd> openInput(const fs::path& input) {
     if (!hasMovieExtension(input)) return failed(JobProblem::NotAMovie);
+    // A pipe or a device would block the open; a file that is not there is
+    // left to the library to name.
+    if (std::error_code ec; fs::exists(input, ec))
+        if (const Status file = checkInputFile(input); !file) return failed(JobProblem::BadInput, file.error());
     Result<std::shared_ptr<MovieSource>> source = MovieSource::open(input);
     if (!source) return failed(JobProblem::BadInput, source.error());
     if (const Status video = (*source)->facts().videoStatus(); !video)
         return failed(JobProblem::BadInput, video.error());
+    if (const Status size = checkFrameSize(*(*source)->facts().firstVideoTrack()); !size)
+        return failed(JobProblem::BadInput, size.error());
     return std::move(*source);
 }
 
@@ -88,6 +95,8 @@ JobEnd endOf(const RenderResult& result, const fs::path& output, const std::atom
         case RenderOutcome::Canceled:
             return {JobState::Cancelled};
         case RenderOutcome::Failed:
+            // A wait that a cancel broke off ends as a failure of its own; it was the cancel.
+            if (cancel) return {JobState::Cancelled};
             break;
     }
     switch (result.placement) {
@@ -105,6 +114,12 @@ JobEnd endOf(const RenderResult& result, const fs::path& output, const std::atom
 
 IfTaken ifTakenUnder(ExistingOutput rule) {
     return rule == ExistingOutput::Replace ? IfTaken::Replace : IfTaken::Keep;
+}
+
+Status checkFrameSize(const VideoTrack& track) {
+    if (track.width <= kMaxMovieSide && track.height <= kMaxMovieSide) return {};
+    return Error{"its frame is " + std::to_string(track.width) + "x" + std::to_string(track.height) +
+                 ", larger than the " + std::to_string(kMaxMovieSide) + " pixels a side tintreel-render takes"};
 }
 
 std::optional<JobEnd> checkInput(const fs::path& input) {
@@ -128,8 +143,14 @@ JobEnd runRenderJob(const RenderJob& job, const BatchLook& look, const std::atom
     removeAbandonedPartials(job.files.output);
     std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();
     if (!directory) return failed(JobProblem::NoTemporaryDirectory);
-    return endOf(render(job, look, std::move(*source), directory->path(), cancel, watcher), job.files.output,
-                 cancel, lastLogged);
+    // Memory that runs out fails this job alone: the other jobs of a batch
+    // go on and the run still ends with its summary.
+    try {
+        return endOf(render(job, look, std::move(*source), directory->path(), cancel, watcher), job.files.output,
+                     cancel, lastLogged);
+    } catch (const std::bad_alloc&) {
+        return failed(JobProblem::OutOfMemory);
+    }
 }
 
 std::string endMessage(const JobEnd& end, const PlannedJob& files) {
@@ -148,6 +169,8 @@ std::string endMessage(const JobEnd& end, const PlannedJob& files) {
             return "cannot write " + output + ": " + end.detail;
         case JobProblem::OutputTaken:
             return output + " appeared while this video rendered; it was kept";
+        case JobProblem::OutOfMemory:
+            return "not enough memory to render this video";
         case JobProblem::OutputFolder:
         case JobProblem::BadInput:
         case JobProblem::RenderFailed:

@@ -26,6 +26,7 @@
 
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
+#include "platform/media/MediaAsset.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/AtomicFile.h"
@@ -61,6 +62,7 @@ enum class JobProblem {
     RenderFailed,          // detail: the render's words, or the log's last line
     NotWritten,            // detail: why the finished movie could not be put at the output
     OutputTaken,           // a file appeared at the output while the job rendered, and was kept
+    OutOfMemory,           // the render ran out of memory
 };
 
 struct JobEnd {
@@ -89,6 +91,11 @@ public:
     // A line of the engine's log logged on the job's thread.
     virtual void logged(std::string_view) {}
 };
+
+// The largest frame side a render takes: each frame in flight is held as
+// RGBA, several at once.
+inline constexpr int kMaxMovieSide = 8192;
+Status checkFrameSize(const VideoTrack& track);
 
 // Why `input` cannot be rendered (NotAMovie or BadInput), or nothing.
 std::optional<JobEnd> checkInput(const std::filesystem::path& input);

@@ -7,6 +7,7 @@
 #include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
 #include "imaging/WatermarkScale.h"
+#include "platform/media/MovieIntegrity.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Log.h"
@@ -106,11 +107,22 @@ EffectSettings settingsForMovie(const RenderRequest& request, const MovieSource&
     return watermarksEndingAt(request.settings, source.facts().videoSeconds());
 }
 
+// The source itself is the result, when it is whole: a copy of a movie cut
+// short or damaged would pass a broken file off as a finished render, which
+// the decoding passes refuse too.
+RenderResult sourceAsItIs(const RenderRequest& request) {
+    if (const Status whole = checkMovieComplete(request.videoPath); !whole) {
+        logLine("Movie pass failed: the movie is cut short or damaged: " + whole.error());
+        return RenderResult::failed(whole.error());
+    }
+    return RenderResult::succeeded(request.videoPath);
+}
+
 // Runs every enabled effect on each frame in one decode and encode.
 RenderResult runOnePass(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
                         const std::atomic<bool>& cancelFlag, const NotificationCenter& notifications) {
     EffectChain chain(settingsForMovie(request, *source), request.logo, ChainRules::Movie);
-    if (chain.empty() && !sourceNeedsEncoding(request)) return RenderResult::succeeded(request.videoPath);
+    if (chain.empty() && !sourceNeedsEncoding(request)) return sourceAsItIs(request);
     const fs::path output = onePassOutput(request);
     RenderResult result = VideoTools::renderChain(
         source, chain, output,

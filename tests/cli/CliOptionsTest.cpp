@@ -63,6 +63,47 @@ TEST(CliOptions, HelpVersionAndMistakes) {
     }
 }
 
+// Every valued option takes --option=value like --option value; "--" ends
+// the options; --still names the picture format by its extension.
+TEST(CliOptions, AttachedValuesTheEndOfOptionsAndStillFormats) {
+    const CliOptions attached =
+        parsed({"--height=720", "--codec=h265", "--set=checkSepia=1", "--output=out.mp4", "--jobs=3",
+                "--settings=look.tintreel", "in.mov"});
+    EXPECT_EQ(attached.render.maxHeight, 720);
+    EXPECT_EQ(attached.render.codec, VideoCodec::H265);
+    EXPECT_EQ(attached.assignments[0], (std::pair<std::string, std::string>{"checkSepia", "1"}));
+    EXPECT_EQ(attached.output, "out.mp4");
+    EXPECT_EQ(attached.jobs, 3);
+    EXPECT_EQ(attached.settingsFile, std::filesystem::path("look.tintreel"));
+    EXPECT_EQ(parsed({"--still=2.5", "-o", "s.png", "in.mov"}).stillSeconds, 2.5);
+
+    const CliOptions dashed = parsed({"-o", "out.mp4", "--", "-clip.mov"});
+    EXPECT_EQ(dashed.input, "-clip.mov");
+    EXPECT_EQ(parsed({"-o", "out/", "--", "--a.mov", "-y"}).inputs,
+              (std::vector<std::filesystem::path>{"--a.mov", "-y"}));
+    EXPECT_FALSE(parsed({"-o", "out/", "--", "--a.mov", "-y"}).overwrite);
+
+    EXPECT_EQ(parsed({"-j", "64", "-o", "out/", "a.mov", "b.mov"}).jobs, 64);
+    for (const char* still : {"s.png", "s.PNG", "s.jpg", "s.jpeg"})
+        EXPECT_TRUE(parsed({"--still", "-o", still, "in.mov"}).still) << still;
+    EXPECT_EQ(stillFormatOf("s.JPG"), StillFormat::Jpeg);
+    EXPECT_EQ(stillFormatOf("s.png"), StillFormat::Png);
+
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"-o", "a.mp4", "-o", "b.mp4", "in.mov"},
+                                               {"-o", "a.mp4", "--output=b.mp4", "in.mov"},
+                                               {"-j", "65", "-o", "out/", "a.mov", "b.mov"},
+                                               {"-j65", "-o", "out/", "a.mov"},
+                                               {"--still=soon", "-o", "s.png", "in.mov"},
+                                               {"--height=tall", "-o", "x.mp4", "in.mov"},
+                                               {"-o", "x.mp4", "-unknown.mov"}}) {
+        const CliExit exit = exited(args);
+        EXPECT_EQ(exit.status, kExitBadInput) << args[0] << " " << args[1] << " " << args[2];
+    }
+    EXPECT_NE(exited({"-j", "100", "-o", "out/", "a.mov"}).message.find("at most 64"), std::string::npos);
+    EXPECT_NE(exited({"-o", "a.mp4", "-o", "b.mp4", "in.mov"}).message.find("twice"), std::string::npos);
+}
+
 TEST(CliOptions, SetWinsOverTheFileWhichWinsOverTheDefaults) {
     auto dir = TemporaryDirectory::create();
     ASSERT_TRUE(dir);

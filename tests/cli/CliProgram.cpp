@@ -11,8 +11,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// When to send which signal, and how long a run may take.
+struct Timing {
+    int signalAfterMs = -1;
+    int signal = SIGINT;
+    int limitMs = 120000;
+};
+
 CliRun runProcess(QProcess& process, const QString& program, const QStringList& arguments,
-                  const fs::path& runtimeDirectory, const std::map<QString, QString>& extra, int signalAfterMs) {
+                  const fs::path& runtimeDirectory, const std::map<QString, QString>& extra,
+                  const Timing& timing) {
     // A runtime directory is private to its user; Qt says so on standard error otherwise.
     fs::permissions(runtimeDirectory, fs::perms::owner_all, fs::perm_options::replace);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -21,20 +29,34 @@ CliRun runProcess(QProcess& process, const QString& program, const QStringList& 
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     process.waitForStarted();
-    if (signalAfterMs >= 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(signalAfterMs));
-        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    if (timing.signalAfterMs >= 0) {
+        // Counted from the first line on standard error, when the run is under
+        // way whatever the start-up took on a loaded machine.
+        process.setReadChannel(QProcess::StandardError);
+        process.waitForReadyRead(timing.limitMs);
+        std::this_thread::sleep_for(std::chrono::milliseconds(timing.signalAfterMs));
+        ::kill(static_cast<pid_t>(process.processId()), timing.signal);
     }
-    process.waitForFinished(120000);
-    return {process.exitCode(), process.readAllStandardError().toStdString(),
+    if (!process.waitForFinished(timing.limitMs)) {
+        process.kill();
+        process.waitForFinished();
+        return {
+            -1,
+            process.readAllStandardError().toStdString() + "\n(killed: still running after the time limit)",
+            process.readAllStandardOutput().toStdString()};
+    }
+    const int status = process.exitStatus() == QProcess::CrashExit ? -2 : process.exitCode();
+    return {status, process.readAllStandardError().toStdString(),
             process.readAllStandardOutput().toStdString()};
 }
 
 }  // namespace
 
-CliRun runCli(const QStringList& arguments, const fs::path& runtimeDirectory, int signalAfterMs) {
+CliRun runCli(const QStringList& arguments, const fs::path& runtimeDirectory, int signalAfterMs, int signal,
+              int limitMs) {
     QProcess process;
-    return runProcess(process, QString(TINTREEL_RENDER_PATH), arguments, runtimeDirectory, {}, signalAfterMs);
+    return runProcess(process, QString(TINTREEL_RENDER_PATH), arguments, runtimeDirectory, {},
+                      Timing{signalAfterMs, signal, limitMs});
 }
 
 CliRun runTool(const QString& program, const QStringList& arguments, const fs::path& runtimeDirectory,
@@ -43,7 +65,7 @@ CliRun runTool(const QString& program, const QStringList& arguments, const fs::p
     process.setWorkingDirectory(q(workingDirectory));
     std::map<QString, QString> variables = extra;
     variables.emplace("TINTREEL_RENDER", QString(TINTREEL_RENDER_PATH));
-    return runProcess(process, program, arguments, runtimeDirectory, variables, -1);
+    return runProcess(process, program, arguments, runtimeDirectory, variables, Timing{});
 }
 
 QString q(const fs::path& path) {

@@ -4,6 +4,7 @@
 // so that the test sees anything it leaves behind.
 
 #include <QStringList>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -16,9 +17,12 @@ struct CliRun {
     std::string output;  // standard output: the log lines
 };
 
-// Runs the program with `arguments`; SIGINT after `signalAfterMs` when not negative.
+// Runs the program with `arguments`; `signal` (SIGINT by default)
+// `signalAfterMs` after its first output, when not negative. A run that has
+// not ended after `limitMs` is killed and reported with status -1, one that
+// a signal ended with status -2.
 CliRun runCli(const QStringList& arguments, const std::filesystem::path& runtimeDirectory,
-              int signalAfterMs = -1);
+              int signalAfterMs = -1, int signal = SIGINT, int limitMs = 120000);
 
 // Runs another `program` (a shell, GNU parallel) the same way, in `workingDirectory`,
 // with TINTREEL_RENDER naming our program and the `extra` variables set.

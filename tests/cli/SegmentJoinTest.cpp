@@ -222,5 +222,24 @@ TEST_F(SegmentJoin, IncompleteOrForeignSetsOfSlicesAreRefused) {
     EXPECT_EQ(fs::file_size(first), firstSize);
 }
 
+// Checked before anything is written: a slice cut short is named as such, and
+// H.264 slices cannot go into a WebM.
+TEST_F(SegmentJoin, ACutSliceIsNamedAndAContainerThatCannotHoldTheSlicesIsRefused) {
+    const fs::path first = renderSlice(1, 2);
+    const fs::path second = renderSlice(2, 2);
+    const fs::path cut = dir_ / "cut_2.mkv";
+    {
+        std::ifstream in(second, std::ios::binary);
+        const std::string bytes(std::istreambuf_iterator<char>(in), {});
+        std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+    }
+    const auto join = [&](const fs::path& output, const fs::path& last) {
+        return run({"--join", "-o", q(output), "--audio-from", q(source_), q(first), q(last)});
+    };
+    expectRefused(join(dir_ / "joined.mp4", cut), "cut_2.mkv\" is truncated", dir_ / "joined.mp4");
+    expectRefused(join(dir_ / "joined.webm", second), "the slices are h264", dir_ / "joined.webm");
+    EXPECT_EQ(join(dir_ / "joined.mkv", second).status, 0);
+}
+
 }  // namespace
 }  // namespace tintreel

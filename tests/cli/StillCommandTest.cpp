@@ -76,6 +76,31 @@ TEST_F(StillCommand, WritesTheChainResultAsPng) {
     EXPECT_EQ(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(), "png,64,48");
 }
 
+// The picture's format follows OUTPUT's name; a name of any other kind is refused.
+TEST_F(StillCommand, WritesJpegUnderJpegNamesAndRefusesOtherNames) {
+    const QString in = QString::fromStdString((dir_ / "in.png").string());
+    for (const auto& [name, codec] :
+         {std::pair{"s.jpg", "mjpeg"}, std::pair{"s.JPEG", "mjpeg"}, std::pair{"s.png", "png"}}) {
+        const QString out = QString::fromStdString((dir_ / name).string());
+        const auto [status, errors] = runProgram({"--still", "--set", "checkSepia=1", "-o", out, in});
+        ASSERT_EQ(status, kExitSuccess) << errors.toStdString();
+        QProcess probe;
+        probe.start("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name,width,height", "-of",
+                                "csv=p=0", out});
+        ASSERT_TRUE(probe.waitForFinished(30000));
+        EXPECT_EQ(QString::fromUtf8(probe.readAllStandardOutput()).trimmed().toStdString(),
+                  std::string(codec) + ",64,48")
+            << name;
+    }
+    for (const char* name : {"s.gif", "s.webp", "still"}) {
+        const auto [status, errors] =
+            runProgram({"--still", "-o", QString::fromStdString((dir_ / name).string()), in});
+        EXPECT_EQ(status, kExitBadInput) << name;
+        EXPECT_TRUE(errors.contains("must end in .png, .jpg or .jpeg")) << errors.toStdString();
+        EXPECT_FALSE(fs::exists(dir_ / name));
+    }
+}
+
 TEST_F(StillCommand, UnreadableInputsGiveStatusTwo) {
     const EffectSettings settings = defaultEffectSettings();
     EXPECT_EQ(runStillPicture(options(dir_ / "broken.png"), settings), kExitBadInput);

@@ -25,4 +25,9 @@ Result<Image> loadPicture(const std::string& path);
 // file cannot be written.
 Status savePng(const Image& image, const std::string& path);
 
+// Writes the image as a JPEG of high quality, with transparent parts black
+// (JPEG has no alpha); fails with the writer's description when the file
+// cannot be written.
+Status saveJpeg(const Image& image, const std::string& path);
+
 }  // namespace tintreel

@@ -5,12 +5,14 @@
 #include <chrono>
 #include <cmath>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
 #include "platform/media/MediaInput.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/SampleQueue.h"
+#include "platform/media/StreamEnd.h"
 #include "platform/system/Log.h"
 
 namespace tintreel {
@@ -69,7 +71,8 @@ struct MovieReader::Impl {
     VideoDecoder decoder;
     RgbaConverter converter;
     int64_t expectedFrames = 0;
-    int64_t sizeAtOpen = -1;  // bytes of the file when it was opened, when known
+    int64_t sizeAtOpen = -1;             // bytes of the file when it was opened, when known
+    std::optional<StreamEnd> streamEnd;  // how far the packets read reach; decoding thread only
     // The frames delivered, by timestamp in the video stream's time base:
     // [rangeStart, rangeEnd). Decoding stops at the first frame past the end.
     int64_t rangeStart = INT64_MIN;
@@ -113,6 +116,10 @@ struct MovieReader::Impl {
     double lastFrameSeconds = std::nan("");
     Status seekToKeyFrameBefore(int64_t timestamp);
     std::optional<int64_t> nextKeyFrameTimestamp();
+    // Damage read from a file that shrank is the shrinking, said as such.
+    std::string damaged(const std::string& what) const {
+        return inputShrank() ? "the file became shorter while it was read" : "the movie is damaged: " + what;
+    }
     void queueError(std::string why) {
         decodeFailure = std::move(why);
         decoded.push(Sample{Sample::Kind::Error, {}, AV_NOPTS_VALUE, nullptr});
@@ -123,6 +130,21 @@ struct MovieReader::Impl {
     Status write(Sample& sample, MovieWriter& writer);
     Status writeFrame(Sample& sample, MovieWriter& writer);
     double partOfNextFrame() const;
+    // Memory that runs out inside a stage fails this movie, not the process:
+    // the failure closes the queues, which ends every stage, and the writing
+    // thread rings the caller once.
+    std::atomic<bool> stageFailed{false};
+    template <class Stage>
+    void runStage(const Stage& stage) {
+        try {
+            stage();
+        } catch (const std::bad_alloc&) {
+            recordFailure("not enough memory");
+            stageFailed = true;
+            decoded.close();
+            finishedFrames.close();
+        }
+    }
     void recordFailure(const std::string& why) {
         std::lock_guard lock(failureMutex);
         failure = Error{why};
@@ -137,10 +159,14 @@ void MovieReader::Impl::decodeLoop() {
         if (status == AVERROR_EOF && inputShrank()) return queueError("the file became shorter while it was read");
         if (status == AVERROR_EOF) break;
         if (status < 0) return queueError(errorText(status));
+        if (const auto damage = corruptPacketProblem(*input, *packet)) return queueError(damaged(*damage));
+        streamEnd->saw(*packet);
         if (!routePacket(*packet, *frame)) return;
         if (pastRange) break;
     }
     if (pastRange) return (void)decoded.push(Sample{Sample::Kind::End, {}, AV_NOPTS_VALUE, nullptr});
+    if (const auto cut = streamEnd->shortfall(); cut && !stopping)
+        return queueError("the movie is cut short: " + *cut);
     if (stopping || decoder.send(nullptr) < 0 || !queueDecodedFrames(*frame)) return;
     decoded.push(Sample{Sample::Kind::End, {}, AV_NOPTS_VALUE, nullptr});
 }
@@ -160,9 +186,11 @@ bool MovieReader::Impl::routePacket(AVPacket& packet, AVFrame& frame) {
         ++packetsSinceFrame;
         decoding.end();
         av_packet_unref(&packet);
-        // A damaged packet is skipped, as players do; anything else ends the movie as a failure.
-        if (status < 0 && status != AVERROR_INVALIDDATA) {
-            queueError(errorText(status));
+        // A packet the decoder refuses loses its frame: the render would be
+        // missing a piece of the movie, so it fails like any other error.
+        if (status < 0) {
+            queueError(status == AVERROR_INVALIDDATA ? damaged("the decoder refused a frame")
+                                                     : errorText(status));
             return false;
         }
         return queueDecodedFrames(frame);
@@ -369,6 +397,7 @@ Result<std::unique_ptr<MovieReader>> MovieReader::open(std::shared_ptr<MovieSour
     }
     impl->expectedFrames = expectedFrameCount(input, *input.streams[impl->videoIndex]);
     if (input.pb) impl->sizeAtOpen = avio_size(input.pb);
+    impl->streamEnd.emplace(input);
     return std::make_unique<MovieReader>(OpenKey{}, std::move(impl));
 }
 
@@ -403,16 +432,17 @@ bool MovieReader::startProcessing(FrameOperation operation, MovieWriter& writer,
     const ScopedThreadLogSink* log = ScopedThreadLogSink::current();
     d.decodeThread = std::thread([&d, log] {
         const ScopedThreadLogSink inherited(log);
-        d.decodeLoop();
+        d.runStage([&d] { d.decodeLoop(); });
     });
     d.operateThread = std::thread([&d, log, operation = std::move(operation)] {
         const ScopedThreadLogSink inherited(log);
-        d.operateLoop(operation);
+        d.runStage([&] { d.operateLoop(operation); });
     });
     d.writeThread = std::thread([&d, &writer, log, onAdvance = std::move(onAdvance)] {
         const ScopedThreadLogSink inherited(log);
-        d.writeLoop(writer, onAdvance);
+        d.runStage([&] { d.writeLoop(writer, onAdvance); });
         d.delivering = false;
+        if (d.stageFailed && onAdvance) onAdvance();
     });
     return true;
 }

@@ -17,7 +17,27 @@ thread_local ScopedThreadLogSink* threadSink = nullptr;
 std::string quotedPath(const std::filesystem::path& path) {
     std::ostringstream text;
     text << path;
-    return text.str();
+    return printableText(text.str());
+}
+
+std::string printableText(std::string_view text) {
+    std::string printable;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f) {
+            printable += c;
+        } else if (c == '\n') {
+            printable += "\\n";
+        } else if (c == '\r') {
+            printable += "\\r";
+        } else if (c == '\t') {
+            printable += "\\t";
+        } else {
+            static constexpr char kHex[] = "0123456789abcdef";
+            printable += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xf]};
+        }
+    }
+    return printable;
 }
 
 void logLine(std::string_view line) {

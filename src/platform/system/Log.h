@@ -27,8 +27,14 @@ using LogSink = std::function<void(std::string_view)>;
 void logLine(std::string_view line);
 
 // A path as the printed lines name it: in double quotes, quotes and
-// backslashes in it escaped.
+// backslashes in it escaped, and its control characters as printableText
+// shows them.
 std::string quotedPath(const std::filesystem::path& path);
+
+// `text` safe to print on a terminal: control characters (a line break, an
+// escape that would recolour or clear the screen) spelt out as \n, \r, \t
+// or \xHH; everything else, UTF-8 included, as it is.
+std::string printableText(std::string_view text);
 
 // Collects every logged line for its lifetime instead of printing it.
 class ScopedLogCapture {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <new>
 #include <thread>
 
 #include "Transcode.h"
@@ -174,6 +175,47 @@ TEST(MovieTranscode, FailuresEndDeliveryAndSayWhy) {
     const auto failure = failureOf(*reader, writer, {});
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->message, "the file became shorter while it was read");
+}
+
+// A movie cut in half reads like a shorter one to its demuxer; the reader
+// holds it to the length its file announces (Matroska) or to its packets
+// being whole (a transport stream). Memory that runs out fails the movie.
+TEST(MovieTranscode, CutMoviesAndMemoryThatRunsOutFailTheMovie) {
+    const fs::path dir = test::scratchDirectory("cut-movies");
+    const std::string sources =
+        "-f lavfi -i testsrc2=s=160x90:r=10:d=4 -f lavfi -i sine=d=4" + kH264 + "-c:a aac";
+    const auto halfOf = [&](const fs::path& whole) {
+        const fs::path half = dir / ("half." + whole.extension().string().substr(1));
+        fs::copy_file(whole, half, fs::copy_options::overwrite_existing);
+        // Off the 188-byte packet grid of a transport stream, as nearly every cut is.
+        fs::resize_file(half, fs::file_size(half) / 2 + 94);
+        return half;
+    };
+    const auto failureReading = [&](const fs::path& source, FrameOperation operation) {
+        auto reader = std::move(*MovieReader::open(source));
+        MovieWriter writer(dir / "out.mov", 160, 90, EncodingRole::Intermediate);
+        EXPECT_TRUE(writer.startRecording(*reader));
+        return failureOf(*reader, writer, std::move(operation));
+    };
+    const fs::path mkv = makeClip(sources, "mkv");
+    const fs::path ts = makeClip(sources, "ts");
+    for (const fs::path& whole : {mkv, ts})
+        EXPECT_TRUE(transcode(whole, dir / "whole.mov", EncodingRole::Intermediate).finished) << whole;
+    const auto cutMkv = failureReading(halfOf(mkv), {});
+    ASSERT_TRUE(cutMkv);
+    EXPECT_EQ(cutMkv->message.find("the movie is cut short: it ends at "), 0u) << cutMkv->message;
+    EXPECT_NE(cutMkv->message.find("of the 4.0 s its file announces"), std::string::npos) << cutMkv->message;
+    const auto cutTs = failureReading(halfOf(ts), {});
+    ASSERT_TRUE(cutTs);
+    // Its last packet is short, and an incomplete sound packet before it may be noticed first.
+    EXPECT_TRUE(
+        cutTs->message.starts_with("the movie is cut short: its last transport packet is incomplete") ||
+        cutTs->message.starts_with("the movie is damaged: a packet of its audio track"))
+        << cutTs->message;
+    const auto outOfMemory =
+        failureReading(mkv, [](const Image&, double) -> Image { throw std::bad_alloc(); });
+    ASSERT_TRUE(outOfMemory);
+    EXPECT_EQ(outOfMemory->message, "not enough memory");
 }
 
 TEST(MovieTranscode, ProgressMovesWhileASlowOperationWorksOnOneFrame) {
