@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -19,7 +20,6 @@
 #include "settings/ControlCatalogue.h"
 #include "editor/ControlPanel.h"
 #include "settings/SettingsRecord.h"
-#include "platform/system/TemporaryDirectory.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Stepper.h"
 #include "preview/PlayerView.h"
@@ -62,6 +62,8 @@ ViewController::ViewController(std::filesystem::path temporaryDirectory, Dialogs
     : QWidget(parent),
       settingsManager(SettingsManager::shared()),
       temporaryDirectory_(std::move(temporaryDirectory)),
+      renderFolders_(temporaryDirectory_,
+                     QStandardPaths::writableLocation(QStandardPaths::CacheLocation).toStdString()),
       dialogs_(dialogs) {
     setObjectName(QStringLiteral("rootView"));
     setAttribute(Qt::WA_StyledBackground);
@@ -191,6 +193,7 @@ void ViewController::ResetInterface() {
 
     history_.reset(currentRecord());
     Q_EMIT commandsChanged();
+    sessionKeeper_.changed();
 }
 
 EffectSettings ViewController::currentSettings() const { return readSettings(outlets_); }
@@ -253,13 +256,16 @@ void ViewController::updateBrowseTime() {
     controls_.browseTime->setText(QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0')));
 }
 
-void ViewController::DeleteTemporaryFiles() { tintreel::DeleteTemporaryFiles(temporaryDirectory_); }
+void ViewController::DeleteTemporaryFiles() {
+    renderFolders_.deleteTemporaryFiles();
+}
 
 void ViewController::setInterfaceEnabled(bool enabled) {
     for (std::string_view name : interfaceSwitchedControls()) outlets_.get<QWidget>(name)->setEnabled(enabled);
 }
 
 bool ViewController::windowShouldClose() {
+    sessionKeeper_.end();
     cancelRenderAndWait();
     DeleteTemporaryFiles();
     return true;

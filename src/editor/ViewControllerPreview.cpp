@@ -139,6 +139,7 @@ void ViewController::finishBrowse(std::optional<Image> frame, double seconds) {
 }
 
 void ViewController::UpdateImageEffect() {
+    sessionKeeper_.changed();
     if (!refresh.request()) return;
     if (snapshot->isEmpty()) return refresh.cancel();
     showProgressIndicator(true);

@@ -78,7 +78,8 @@ void ViewController::OnGeneratePreview() {
     }
     if (videoPath.isEmpty())
         return dialogs_.alert(QStringLiteral("There is no video selected. Please select a video and try again."));
-    const std::optional<VideoTrack> track = MediaAsset::open(videoPath.toStdString()).firstVideoTrack();
+    const MediaAsset source = MediaAsset::open(videoPath.toStdString());
+    const std::optional<VideoTrack> track = source.firstVideoTrack();
     if (!track) return dialogs_.alert(kCouldNotGenerate);
     const EffectSettings settings = currentSettings();
     if (!hasStandardDimensions(*track) && (settings.checkTextWatermark == 1 || settings.checkImageWatermark == 1) &&
@@ -87,6 +88,8 @@ void ViewController::OnGeneratePreview() {
         return;
     RenderRequest request{settings, *logo, videoPath.toStdString(), temporaryDirectory_, passMode_};
     request.renderSettings = renderSettings_;
+    request.temporaryDirectory =
+        renderFolders_.folderFor(estimateRenderBytes(request, sourceFactsOf(source, request.videoPath)));
     startRender(std::move(request));
 }
 

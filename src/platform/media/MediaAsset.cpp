@@ -40,6 +40,7 @@ MediaAsset MediaAsset::open(const std::filesystem::path& path) {
         asset.videoTrack_ = media::describeTrack(*input->streams[video]);
         asset.videoSeconds_ = media::videoSeconds(*input);
     }
+    asset.audioBitsPerSecondBound_ = media::audioBitsPerSecondBound(*input);
     return asset;
 }
 

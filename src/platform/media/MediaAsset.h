@@ -35,6 +35,7 @@ struct VideoTrack {
     int height = 0;
     PreferredTransform transform;
     SampleAspect sampleAspect;
+    double framesPerSecond = 0;  // the track's average rate; 0 when the file does not say
 };
 
 // How a track's frames are turned to stand upright, the size they have then
@@ -71,6 +72,9 @@ public:
     // How long the video runs from its first frame (a container whose clock
     // starts late counts that in its own duration); 0 without video.
     double videoSeconds() const { return videoSeconds_; }
+    // What every audio track together may take per second, at most: the
+    // rates the file states, else what uncompressed samples would take.
+    double audioBitsPerSecondBound() const { return audioBitsPerSecondBound_; }
     // Absent when the file has no video track.
     const std::optional<VideoTrack>& firstVideoTrack() const { return videoTrack_; }
     // Why the file cannot be rendered (it cannot be read, or has no video
@@ -81,6 +85,7 @@ private:
     std::string openError_;
     double durationSeconds_ = 0.0;
     double videoSeconds_ = 0.0;
+    double audioBitsPerSecondBound_ = 0.0;
     std::optional<VideoTrack> videoTrack_;
 };
 

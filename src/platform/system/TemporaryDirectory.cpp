@@ -28,8 +28,12 @@ fs::path parentDirectory() {
 }  // namespace
 
 std::optional<TemporaryDirectory> TemporaryDirectory::create() {
+    return createIn(parentDirectory());
+}
+
+std::optional<TemporaryDirectory> TemporaryDirectory::createIn(const fs::path& parent) {
     // mkdtemp picks a name nobody else has and creates it with mode 0700.
-    std::string pattern = (parentDirectory() / "tintreel-XXXXXX").string();
+    std::string pattern = (parent / "tintreel-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) return std::nullopt;
     return TemporaryDirectory(fs::path(pattern));
 }
