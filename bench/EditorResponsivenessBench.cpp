@@ -63,6 +63,7 @@ public:
     std::optional<QColor> chooseColor(const QColor&) override { return {}; }
     std::optional<RenderSettings> editRenderSettings(const RenderSettings&) override { return {}; }
     void openUrl(const QUrl&) override {}
+    bool offerSessionRestore(const QString&) override { return false; }
 
 private:
     QString clip_;

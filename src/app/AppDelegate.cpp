@@ -1,6 +1,8 @@
 #include "app/AppDelegate.h"
 
 #include <QApplication>
+#include <QStandardPaths>
+#include <QTimer>
 
 #include "app/MainWindow.h"
 #include "editor/ViewController.h"
@@ -8,6 +10,14 @@
 #include "platform/ui/Dialogs.h"
 
 namespace tintreel {
+namespace {
+
+// Where the editor keeps its session for after a crash: the user's data folder.
+std::filesystem::path sessionFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString() + "/sessions";
+}
+
+}  // namespace
 
 AppDelegate::AppDelegate() = default;
 
@@ -26,7 +36,13 @@ bool AppDelegate::applicationDidFinishLaunching(const QString& file) {
     window_ = std::make_unique<MainWindow>(controller, *dialogs_);
     QApplication::setQuitOnLastWindowClosed(true);
     window_->show();
-    if (!file.isEmpty()) controller->openVideo(file);
+    controller->keepSession(sessionFolder());
+    // Asked from the running event loop, so a signal that ends the program
+    // ends it also while the question is open. A restored session brings its
+    // own video back: it wins over a file named on the command line.
+    QTimer::singleShot(0, controller, [controller, file] {
+        if (!controller->offerLeftSession() && !file.isEmpty()) controller->openVideo(file);
+    });
     return true;
 }
 

@@ -22,9 +22,11 @@ public:
     AppDelegate();
     ~AppDelegate();
 
-    // Builds and shows the window and opens `file` when one is given, as if
-    // it had been chosen in the open panel; false when the private temporary
-    // directory could not be made (a message has been printed).
+    // Builds and shows the window, keeps its session, offers the session an
+    // editor that did not quit normally left, and otherwise opens `file` when
+    // one is given, as if it had been chosen in the open panel; false when
+    // the private temporary directory could not be made (a message has been
+    // printed).
     bool applicationDidFinishLaunching(const QString& file = {});
     MainWindow* window() const { return window_.get(); }
 

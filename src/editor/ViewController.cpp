@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -57,7 +58,11 @@ QUrl tutorialUrl() {
 }  // namespace
 
 ViewController::ViewController(std::filesystem::path temporaryDirectory, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), temporaryDirectory_(std::move(temporaryDirectory)), dialogs_(dialogs) {
+    : QWidget(parent),
+      temporaryDirectory_(std::move(temporaryDirectory)),
+      renderFolders_(temporaryDirectory_,
+                     QStandardPaths::writableLocation(QStandardPaths::CacheLocation).toStdString()),
+      dialogs_(dialogs) {
     setObjectName(QStringLiteral("rootView"));
     setAttribute(Qt::WA_StyledBackground);
     buildInterface();
@@ -186,6 +191,7 @@ void ViewController::ResetInterface() {
 
     history_.reset(currentRecord());
     Q_EMIT commandsChanged();
+    sessionKeeper_.changed();
 }
 
 EffectSettings ViewController::currentSettings() const { return readSettings(outlets_); }
@@ -246,7 +252,9 @@ void ViewController::updateBrowseTime() {
     controls_.browseTime->setText(QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0')));
 }
 
-void ViewController::DeleteTemporaryFiles() { tintreel::DeleteTemporaryFiles(temporaryDirectory_); }
+void ViewController::DeleteTemporaryFiles() {
+    renderFolders_.deleteTemporaryFiles();
+}
 
 void ViewController::setInterfaceEnabled(bool enabled) {
     // A focused control that is switched off hands its focus to the next
@@ -260,6 +268,7 @@ void ViewController::setInterfaceEnabled(bool enabled) {
 bool ViewController::windowShouldClose() {
     if (const std::optional<QString> loss = workClosingWouldLose(); loss && !dialogs_.question(*loss))
         return false;
+    sessionKeeper_.end();
     render_.cancelAndWait();
     render_.forgetMovie();  // its file goes with the temporary directory
     DeleteTemporaryFiles();

@@ -15,7 +15,8 @@
 // resets (ViewControllerActions.cpp), loading, browsing, refreshing, zooming
 // and the watermark drag (ViewControllerPreview.cpp), undo, redo and profiles
 // (ViewControllerHistory.cpp), rendering, playing and saving
-// (ViewControllerRender.cpp).
+// (ViewControllerRender.cpp), the session kept for after a crash
+// (ViewControllerSession.cpp).
 //
 // GUI thread only. Background work receives copies of what it needs and
 // reports back through queued calls; the pool it runs on is owned here, so
@@ -33,6 +34,7 @@
 #include "editor/Outlets.h"
 #include "editor/RenderSession.h"
 #include "editor/WatermarkDrag.h"
+#include "editor/SessionKeeper.h"
 #include "editor/WindowControls.h"
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
@@ -42,6 +44,7 @@
 #include "preview/CoalescingGate.h"
 #include "render/PassMode.h"
 #include "settings/ProgressText.h"
+#include "render/RenderSpace.h"
 #include "settings/SettingsHistory.h"
 
 namespace tintreel {
@@ -58,8 +61,9 @@ class ViewController : public QWidget {
     Q_OBJECT
 public:
     // `temporaryDirectory` is this process's private directory (renders leave
-    // their movies there; DeleteTemporaryFiles empties it). `dialogs` answers
-    // every alert and panel.
+    // their movies there, or in a private folder in the user's cache folder
+    // when it cannot hold them; DeleteTemporaryFiles empties both).
+    // `dialogs` answers every alert and panel.
     ViewController(std::filesystem::path temporaryDirectory, Dialogs& dialogs, QWidget* parent = nullptr);
     ~ViewController() override;
 
@@ -77,7 +81,7 @@ public:
     void AppendSettingsRecord();
     // The recording step after a shown refresh.
     void SaveState();
-    // Empties the private temporary directory.
+    // Empties the private temporary directories.
     void DeleteTemporaryFiles();
     // Switches every working control on or off (never the preview button,
     // the tabs or the display-only matrix fields).
@@ -85,8 +89,8 @@ public:
     void DisableInterface() { setInterfaceEnabled(false); }
     // Window delegate: while a render runs, or a rendered movie has not been
     // saved, asks first and refuses when the user says no (everything stays
-    // as it was); else stops a running render and empties the temporary
-    // directory.
+    // as it was); else ends the kept session (a normal quit leaves nothing to
+    // restore), stops a running render and empties the temporary directory.
     bool windowShouldClose();
     // Whether a render is running or being cancelled: the render session's
     // state, which the preview button only shows.
@@ -112,6 +116,18 @@ public:
     const RenderSettings& renderSettings() const { return renderSettings_; }
     // Shows the Render Settings dialog; true when the user changed them.
     bool OnRenderSettings();
+
+    // The session that survives a crash (ViewControllerSession.cpp). Kept in
+    // `folder` from now on (a controller that is never told keeps nothing).
+    void keepSession(const std::filesystem::path& folder);
+    // Offers the newest session that an editor which did not quit normally
+    // left; true when the user chose to restore it.
+    bool offerLeftSession();
+    SessionState currentSession() const;
+    // The session's controls and picture now, its video loaded and browsed
+    // to its position as a load does (in the background).
+    void restoreSession(const SessionState& session);
+    SessionKeeper& sessionKeeper() { return sessionKeeper_; }
 
     // How many refreshes and frame extractions have started (for tests and
     // the responsiveness benchmark).
@@ -251,6 +267,7 @@ private:
     void clearLogo();
 
     std::filesystem::path temporaryDirectory_;
+    RenderFolders renderFolders_;  // where each render writes: temporaryDirectory_ or the cache folder's
     Dialogs& dialogs_;
     Outlets outlets_;
     WindowControls controls_;  // resolved once, right after the window is built
@@ -274,6 +291,7 @@ private:
     WatermarkDrag watermarkDrag_;
     RenderSession render_;
     ObserverToken dragObserver_;
+    SessionKeeper sessionKeeper_{[this] { return currentSession(); }};
     QThreadPool pool_;  // last member: destroyed first, waiting for its tasks
 };
 

@@ -69,6 +69,7 @@ int ViewController::groupCheckState(GroupId group) const {
 }
 
 void ViewController::refreshIf(int gateState) {
+    sessionKeeper_.changed();
     if (gateState == 1) UpdateImageEffect();
 }
 
@@ -88,6 +89,7 @@ void ViewController::onPairStepper(const ControlSpec& control) {
 }
 
 void ViewController::onPairTextEdited(const ControlSpec& control) {
+    sessionKeeper_.changed();
     auto* field = outlets_.get<QLineEdit>(control.textOutlet);
     const PairEdit edit = editPair(control, field->text().toStdString());
     if (edit.replacementText) field->setText(QString::fromStdString(*edit.replacementText));
@@ -104,6 +106,7 @@ void ViewController::onMatrixCell(const ControlSpec& control) {
 }
 
 void ViewController::OnTextChanged() {
+    sessionKeeper_.changed();
     if (groupCheckState(GroupId::TextWatermark) != 1) return;
     if (differsFromCurrentRecord(controls_.watermarkText->text(), "textFieldText"))
         UpdateImageEffect();

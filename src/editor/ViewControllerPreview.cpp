@@ -164,6 +164,7 @@ void ViewController::finishBrowse(std::optional<Image> frame, double seconds) {
 }
 
 void ViewController::UpdateImageEffect() {
+    sessionKeeper_.changed();
     if (!refresh_.request()) return;
     if (snapshot_->isEmpty()) return refresh_.cancel();
     showProgressIndicator(true);

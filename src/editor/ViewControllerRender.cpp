@@ -72,6 +72,7 @@ void ViewController::OnGeneratePreview() {
             QStringLiteral("There is no video selected. Please select a video and try again."));
     // The load's facts: the render itself opens the movie once more, in the worker.
     const std::optional<VideoTrack>& track = videoFacts_.firstVideoTrack();
+    const MediaAsset& source = videoFacts_;
     if (!track) return dialogs_.alert(kCouldNotGenerate);
     const EffectSettings settings = currentSettings();
     if (!hasStandardDimensions(*track) && (settings.checkTextWatermark == 1 || settings.checkImageWatermark == 1) &&
@@ -80,6 +81,8 @@ void ViewController::OnGeneratePreview() {
         return;
     RenderRequest request{settings, *logo_, videoPath_.toStdString(), temporaryDirectory_, passMode_};
     request.renderSettings = renderSettings_;
+    request.temporaryDirectory =
+        renderFolders_.folderFor(estimateRenderBytes(request, sourceFactsOf(source, request.videoPath)));
     startRender(std::move(request));
 }
 

@@ -53,6 +53,10 @@ public:
         return takeFront(renderSettingsAnswers);
     }
     void openUrl(const QUrl& url) override { openedUrls.push_back(url); }
+    bool offerSessionRestore(const QString& videoName) override {
+        sessionOffers.push_back(videoName);
+        return restoreSession;
+    }
 
     // Scripted answers, consumed in order; an empty queue means "cancelled" / "No".
     std::deque<bool> answers;
@@ -62,6 +66,7 @@ public:
     std::deque<std::optional<QString>> savePaths;
     std::deque<std::optional<QColor>> colors;
     std::deque<std::optional<RenderSettings>> renderSettingsAnswers;
+    bool restoreSession = false;  // the answer to every offer of a left session
 
     // What the code under test showed.
     std::vector<Alert> alerts;
@@ -72,6 +77,7 @@ public:
     std::vector<QStringList> savedWith;
     std::vector<QUrl> openedUrls;
     std::vector<RenderSettings> renderSettingsShown;
+    std::vector<QString> sessionOffers;  // the video each offer named
 
 private:
     template <typename T>

@@ -39,6 +39,7 @@ struct VideoTrack {
     int height = 0;
     PreferredTransform transform;
     SampleAspect sampleAspect;
+    double framesPerSecond = 0;  // the track's average rate; 0 when the file does not say
 };
 
 // How a track's frames are turned to stand upright, the size they have then
@@ -79,6 +80,9 @@ public:
     // The video's average frames per second; 0 when unknown or without video.
     double framesPerSecond() const { return framesPerSecond_; }
     int audioTrackCount() const { return audioTracks_; }
+    // What every audio track together may take per second, at most: the
+    // rates the file states, else what uncompressed samples would take.
+    double audioBitsPerSecondBound() const { return audioBitsPerSecondBound_; }
     // Absent when the file has no video track.
     const std::optional<VideoTrack>& firstVideoTrack() const { return videoTrack_; }
     // Fails, saying why, when the file cannot be rendered: it cannot be read,
@@ -93,6 +97,7 @@ private:
     double videoSeconds_ = 0.0;
     double framesPerSecond_ = 0.0;
     int audioTracks_ = 0;
+    double audioBitsPerSecondBound_ = 0.0;
     std::optional<VideoTrack> videoTrack_;
 };
 

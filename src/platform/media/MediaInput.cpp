@@ -93,7 +93,24 @@ VideoTrack describeTrack(const AVStream& stream) {
         constexpr double kOne = 65536.0;
         track.transform = {matrix[0] / kOne, matrix[1] / kOne, matrix[3] / kOne, matrix[4] / kOne};
     }
+    AVRational rate = stream.avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) rate = stream.r_frame_rate;
+    if (rate.num > 0 && rate.den > 0) track.framesPerSecond = av_q2d(rate);
     return track;
+}
+
+double audioBitsPerSecondBound(const AVFormatContext& input) {
+    // 32-bit samples: no audio codec we copy or write takes more.
+    constexpr double kUncompressedBitsPerSample = 32;
+    double bound = 0;
+    for (unsigned i = 0; i < input.nb_streams; ++i) {
+        const AVCodecParameters& audio = *input.streams[i]->codecpar;
+        if (audio.codec_type != AVMEDIA_TYPE_AUDIO) continue;
+        bound += audio.bit_rate > 0
+                     ? static_cast<double>(audio.bit_rate)
+                     : kUncompressedBitsPerSample * audio.sample_rate * audio.ch_layout.nb_channels;
+    }
+    return bound;
 }
 
 double durationSeconds(const AVFormatContext& input) {

@@ -32,6 +32,8 @@ long long opensOf(const std::filesystem::path& path);
 int firstVideoStream(const AVFormatContext& input);
 
 VideoTrack describeTrack(const AVStream& stream);
+// See MediaAsset::audioBitsPerSecondBound.
+double audioBitsPerSecondBound(const AVFormatContext& input);
 double durationSeconds(const AVFormatContext& input);
 // How long the first video track runs from its first frame: the stream's
 // own duration where the container keeps one, else the whole file's.

@@ -27,6 +27,7 @@ Result<std::shared_ptr<MovieSource>> MovieSource::open(const std::filesystem::pa
     MediaAsset& facts = impl->facts;
     impl->videoIndex = firstVideoStream(input);
     facts.durationSeconds_ = durationSeconds(input);
+    facts.audioBitsPerSecondBound_ = audioBitsPerSecondBound(input);
     for (unsigned i = 0; i < input.nb_streams; ++i)
         facts.audioTracks_ += input.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO ? 1 : 0;
     if (impl->videoIndex >= 0) {

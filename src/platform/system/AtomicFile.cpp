@@ -97,6 +97,17 @@ int keepPermissions(const fs::path& destination, int descriptor) {
     return ::fchmod(descriptor, existing.st_mode & 07777) == 0 ? 0 : errno;
 }
 
+// Writes all of `content` to `output`. 0 or the errno.
+int writeContent(int output, std::string_view content) {
+    for (std::size_t done = 0; done < content.size();) {
+        const ssize_t put = ::write(output, content.data() + done, content.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) return errno;
+        done += static_cast<std::size_t>(put);
+    }
+    return 0;
+}
+
 // Writes everything `input` still holds to `output`. 0 or the errno.
 int copyContent(int input, int output) {
     std::vector<char> buffer(1 << 20);
@@ -105,12 +116,8 @@ int copyContent(int input, int output) {
         if (got == 0) return 0;
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return errno;
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(output, buffer.data() + done, static_cast<size_t>(got - done));
-            if (put < 0 && errno == EINTR) continue;
-            if (put < 0) return errno;
-            done += put;
-        }
+        if (const int error = writeContent(output, {buffer.data(), static_cast<std::size_t>(got)}))
+            return error;
     }
 }
 
@@ -171,6 +178,10 @@ Status copyFileAtomically(const fs::path& from, const fs::path& to, IfTaken ifTa
     const FileDescriptor input(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (!input.valid()) return systemError(errno);
     return replaceWith(to, ifTaken, [&](int output) { return copyContent(input.get(), output); });
+}
+
+Status writeFileAtomically(const fs::path& to, std::string_view content) {
+    return replaceWith(to, IfTaken::Replace, [&](int output) { return writeContent(output, content); });
 }
 
 Status moveFileAtomically(const fs::path& from, const fs::path& to, IfTaken ifTaken) {

@@ -30,6 +30,9 @@ enum class IfTaken { Replace, Keep };
 Status copyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
                           IfTaken ifTaken = IfTaken::Replace);
 
+// Writes `content` as the whole of `to`.
+Status writeFileAtomically(const std::filesystem::path& to, std::string_view content);
+
 // Moves `from` to `to`: a rename when both are on one file system, else a copy
 // as above followed by removing `from`. `from` is kept when the move fails.
 Status moveFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,

@@ -52,7 +52,10 @@ int removeAbandonedTemporaryDirectories(const fs::path& parent) {
 }
 
 std::optional<TemporaryDirectory> TemporaryDirectory::create() {
-    const fs::path parent = parentDirectory();
+    return createIn(parentDirectory());
+}
+
+std::optional<TemporaryDirectory> TemporaryDirectory::createIn(const fs::path& parent) {
     static std::once_flag cleaned;
     std::call_once(cleaned, [&parent] { removeAbandonedTemporaryDirectories(parent); });
     // mkdtemp picks a name nobody else has and creates it with mode 0700.

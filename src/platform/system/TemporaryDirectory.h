@@ -23,6 +23,8 @@ class TemporaryDirectory {
 public:
     // Creates a fresh private directory; nothing when none could be made.
     static std::optional<TemporaryDirectory> create();
+    // The same in `parent` (which must exist), wherever that is.
+    static std::optional<TemporaryDirectory> createIn(const std::filesystem::path& parent);
 
     TemporaryDirectory(TemporaryDirectory&& other) noexcept;
     TemporaryDirectory& operator=(TemporaryDirectory&& other) noexcept;

@@ -60,6 +60,21 @@ bool QtDialogs::question(const QString& text) {
     return box.clickedButton() == static_cast<QAbstractButton*>(yes);
 }
 
+// A window of its own, titled for what it asks, with buttons that say what they do.
+bool QtDialogs::offerSessionRestore(const QString& videoName) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Restore Session"),
+                    QStringLiteral("Tintreel did not quit normally last time."), QMessageBox::NoButton,
+                    parent_);
+    box.setInformativeText(QStringLiteral("Restore the session with \"%1\": the video, its position, every "
+                                          "setting and the watermark picture?")
+                               .arg(videoName));
+    QPushButton* restore = box.addButton(QStringLiteral("Restore"), QMessageBox::AcceptRole);
+    box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(restore);
+    box.exec();
+    return box.clickedButton() == static_cast<QAbstractButton*>(restore);
+}
+
 std::optional<QString> QtDialogs::openFile(const QString& title, const QStringList& extensions,
                                            const QString& folder) {
     const QString path = QFileDialog::getOpenFileName(parent_, title, folder, fileTypeFilter(extensions));

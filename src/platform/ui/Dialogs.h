@@ -54,6 +54,9 @@ public:
     // Shows a page: a local file (the help) in the application's own help
     // window, anything else in the user's browser; the outcome is not reported.
     virtual void openUrl(const QUrl& url) = 0;
+    // After the editor ended without a normal quit: whether to restore the
+    // session it left, which worked on the video `videoName`. True to restore.
+    virtual bool offerSessionRestore(const QString& videoName) = 0;
 };
 
 // `extensions` as the file panels take them.
@@ -86,6 +89,7 @@ public:
     std::optional<QColor> chooseColor(const QColor& initial) override;
     std::optional<RenderSettings> editRenderSettings(const RenderSettings& current) override;
     void openUrl(const QUrl& url) override;
+    bool offerSessionRestore(const QString& videoName) override;
 
 private:
     QWidget* parent_;

@@ -1,0 +1,51 @@
+// ViewController: the session that survives a crash. The keeper writes what
+// currentSession() reads; a start after a crash offers it back and
+// restoreSession() puts it in place.
+#include <QFileInfo>
+
+#include "editor/ControlBinding.h"
+#include "editor/ViewController.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/Stepper.h"
+#include "settings/SettingsRecord.h"
+
+namespace tintreel {
+
+void ViewController::keepSession(const std::filesystem::path& folder) {
+    sessionKeeper_.start(folder);
+}
+
+bool ViewController::offerLeftSession() {
+    const std::optional<SessionState> left = sessionKeeper_.claimLeftSession();
+    if (!left) return false;
+    const bool restore =
+        dialogs_.offerSessionRestore(QFileInfo(QString::fromStdString(left->videoPath)).fileName());
+    sessionKeeper_.dropClaimed();
+    if (restore) restoreSession(*left);
+    return restore;
+}
+
+SessionState ViewController::currentSession() const {
+    return {videoPath_.toStdString(), controls_.browseStepper->doubleValue(), currentRecord(),
+            logoPath_.toStdString()};
+}
+
+void ViewController::restoreSession(const SessionState& session) {
+    writeSettings(outlets_, parseSettingsRecord(session.settingsRecord, currentSettings()).settings);
+    const QString picture = QString::fromStdString(session.picturePath);
+    if (!picture.isEmpty() && !loadLogo(picture))
+        dialogs_.alert(QStringLiteral("The watermark picture %1 could not be loaded.").arg(picture));
+    const QString video = QString::fromStdString(session.videoPath);
+    if (session.browseSeconds > 0)
+        connect(
+            this, &ViewController::videoOpened, this,
+            [this, video, seconds = session.browseSeconds](const QString& opened) {
+                if (opened != video) return;
+                controls_.browseStepper->setDoubleValue(seconds);
+                OnBrowseFrames();
+            },
+            Qt::SingleShotConnection);
+    LoadVideo(video);
+}
+
+}  // namespace tintreel
