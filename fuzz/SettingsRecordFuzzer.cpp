@@ -37,7 +37,7 @@ void fuzzNamedSetting(std::string_view input) {
     if (input.empty()) return;
     const auto catalogue = controlCatalogue();
     const auto selector = static_cast<unsigned char>(input.front());
-    const ControlSpec& control = catalogue[(selector >> 1) % catalogue.size()];
+    const ControlRow& control = catalogue[(selector >> 1) % catalogue.size()];
     const std::string_view name =
         (selector & 1) && !control.textOutlet.empty() ? control.textOutlet : control.outlet;
     EffectSettings settings = defaults();

@@ -29,7 +29,7 @@ QColor toQColor(const RgbColor& c) {
 
 int checkState(const QCheckBox* check) { return check->checkState() == Qt::Checked ? 1 : 0; }
 
-void readControl(const Outlets& outlets, const ControlSpec& control, EffectSettings& s) {
+void readControl(const Outlets& outlets, const ControlRow& control, EffectSettings& s) {
     switch (control.kind) {
         case ControlKind::Slider: control.number.of(s) = outlets.get<FloatSlider>(control.outlet)->floatValue(); break;
         case ControlKind::Pair:
@@ -55,11 +55,11 @@ void readControl(const Outlets& outlets, const ControlSpec& control, EffectSetti
 
 EffectSettings readSettings(const Outlets& outlets) {
     EffectSettings settings;
-    for (const ControlSpec& control : controlCatalogue()) readControl(outlets, control, settings);
+    for (const ControlRow& control : controlCatalogue()) readControl(outlets, control, settings);
     return settings;
 }
 
-void writeControl(const Outlets& outlets, const ControlSpec& control, const EffectSettings& s) {
+void writeControl(const Outlets& outlets, const ControlRow& control, const EffectSettings& s) {
     switch (control.kind) {
         case ControlKind::Slider: outlets.get<FloatSlider>(control.outlet)->setFloatValue(control.number.of(s)); break;
         case ControlKind::Pair:
@@ -81,7 +81,7 @@ void writeControl(const Outlets& outlets, const ControlSpec& control, const Effe
 }
 
 void writeSettings(const Outlets& outlets, const EffectSettings& settings) {
-    for (const ControlSpec& control : controlCatalogue()) writeControl(outlets, control, settings);
+    for (const ControlRow& control : controlCatalogue()) writeControl(outlets, control, settings);
 }
 
 }  // namespace tintreel

@@ -10,11 +10,11 @@
 namespace tintreel {
 
 class Outlets;
-struct ControlSpec;
+struct ControlRow;
 
 EffectSettings readSettings(const Outlets& outlets);
 void writeSettings(const Outlets& outlets, const EffectSettings& settings);
 // Writes the controls of one catalogue row.
-void writeControl(const Outlets& outlets, const ControlSpec& control, const EffectSettings& settings);
+void writeControl(const Outlets& outlets, const ControlRow& control, const EffectSettings& settings);
 
 }  // namespace tintreel

@@ -36,7 +36,7 @@ constexpr std::array<std::pair<SettingsTab, std::string_view>, 5> kTabTitles{{
 }};
 
 // Check box captions share one look: white, 13 px "Skia", left-aligned.
-QCheckBox* makeCheck(Outlets& outlets, const ControlSpec& control) {
+QCheckBox* makeCheck(Outlets& outlets, const ControlRow& control) {
     // "&&" shows a literal ampersand rather than marking a keyboard mnemonic.
     auto* check =
         outlets.add(new QCheckBox(qstring(control.label).replace('&', QStringLiteral("&&"))), control.outlet);
@@ -51,7 +51,7 @@ QLineEdit* makeField(Outlets& outlets, std::string_view name, int width) {
     return field;
 }
 
-Stepper* makeStepper(Outlets& outlets, const ControlSpec& control) {
+Stepper* makeStepper(Outlets& outlets, const ControlRow& control) {
     auto* stepper = outlets.add(new Stepper, control.outlet);
     stepper->setRange(control.minimum, control.maximum);
     stepper->setIncrement(control.increment);
@@ -59,7 +59,7 @@ Stepper* makeStepper(Outlets& outlets, const ControlSpec& control) {
 }
 
 // A slider with its value beside it, typed or shown in the slider's units.
-QWidget* makeSliderRow(Outlets& outlets, const ControlSpec& control) {
+QWidget* makeSliderRow(Outlets& outlets, const ControlRow& control) {
     auto* slider = outlets.add(new FloatSlider, control.outlet);
     slider->setFloatRange(control.minimum, control.maximum);
     slider->setDefaultValue(control.defaultValue);
@@ -79,7 +79,7 @@ QWidget* makeSliderRow(Outlets& outlets, const ControlSpec& control) {
 
 // The font pop-up with, under it, the note saying which family draws in
 // place of one that is not installed (hidden while there is nothing to say).
-QWidget* makeFontChoice(Outlets& outlets, const ControlSpec& control) {
+QWidget* makeFontChoice(Outlets& outlets, const ControlRow& control) {
     auto* box = new QWidget;
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(0, 0, 0, 0);
@@ -100,7 +100,7 @@ QWidget* makeFontChoice(Outlets& outlets, const ControlSpec& control) {
 }
 
 // One value row: the control, or the text field and stepper of a pair.
-QWidget* makeValueWidget(Outlets& outlets, Dialogs& dialogs, const ControlSpec& control) {
+QWidget* makeValueWidget(Outlets& outlets, Dialogs& dialogs, const ControlRow& control) {
     switch (control.kind) {
         case ControlKind::Slider:
             return makeSliderRow(outlets, control);
@@ -136,13 +136,13 @@ QWidget* makeValueWidget(Outlets& outlets, Dialogs& dialogs, const ControlSpec& 
 }
 
 // The sixteen matrix cells in a 4 x 4 grid, each a display field and a stepper.
-QWidget* makeMatrix(Outlets& outlets, const GroupSpec& group) {
+QWidget* makeMatrix(Outlets& outlets, const GroupRow& group) {
     auto* box = new QWidget;
     auto* grid = new QGridLayout(box);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(6);
     int cell = 0;
-    for (const ControlSpec& control : controlCatalogue()) {
+    for (const ControlRow& control : controlCatalogue()) {
         if (control.group != group.id || control.kind != ControlKind::MatrixCell) continue;
         auto* pair = new QWidget;
         auto* row = new QHBoxLayout(pair);
@@ -159,7 +159,7 @@ QWidget* makeMatrix(Outlets& outlets, const GroupSpec& group) {
     return box;
 }
 
-QWidget* makeGroupHeader(Outlets& outlets, const GroupSpec& group) {
+QWidget* makeGroupHeader(Outlets& outlets, const GroupRow& group) {
     auto* header = new QWidget;
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(0, 0, 0, 0);
@@ -180,7 +180,7 @@ QWidget* makeGroupHeader(Outlets& outlets, const GroupSpec& group) {
     return header;
 }
 
-QWidget* makeGroup(Outlets& outlets, Dialogs& dialogs, const GroupSpec& group) {
+QWidget* makeGroup(Outlets& outlets, Dialogs& dialogs, const GroupRow& group) {
     auto* frame = new QFrame;
     frame->setProperty("role", "group");
     auto* layout = new QVBoxLayout(frame);
@@ -192,7 +192,7 @@ QWidget* makeGroup(Outlets& outlets, Dialogs& dialogs, const GroupSpec& group) {
     grid->setColumnMinimumWidth(0, 84);
     grid->setColumnStretch(1, 1);
     int row = 0;
-    for (const ControlSpec& control : controlCatalogue()) {
+    for (const ControlRow& control : controlCatalogue()) {
         if (control.group != group.id || control.outlet == group.checkOutlet ||
             control.kind == ControlKind::MatrixCell)
             continue;
@@ -212,7 +212,7 @@ QWidget* makeTabPage(Outlets& outlets, Dialogs& dialogs, SettingsTab tab) {
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(8, 8, 8, 8);
     column->setSpacing(8);
-    for (const GroupSpec& group : controlGroups())
+    for (const GroupRow& group : controlGroups())
         if (group.tab == tab) column->addWidget(makeGroup(outlets, dialogs, group));
     column->addStretch();
     auto* scroll = new QScrollArea;
@@ -225,7 +225,7 @@ QWidget* makeTabPage(Outlets& outlets, Dialogs& dialogs, SettingsTab tab) {
 
 // Every control, and the field that goes with it, says what it does.
 void addToolTips(Outlets& outlets) {
-    for (const ControlSpec& control : controlCatalogue()) {
+    for (const ControlRow& control : controlCatalogue()) {
         const QString tip = QString::fromStdString(controlToolTip(control));
         outlets.find(control.outlet)->setToolTip(tip);
         if (!control.textOutlet.empty()) outlets.find(control.textOutlet)->setToolTip(tip);

@@ -50,9 +50,9 @@
 namespace tintreel {
 
 class Dialogs;
-struct ControlSpec;
+struct ControlRow;
 enum class GroupId;
-struct GroupSpec;
+struct GroupRow;
 struct Notification;
 
 using SharedImage = std::shared_ptr<const Image>;
@@ -206,13 +206,13 @@ private:
 
     // ViewControllerActions.cpp
     void connectControls();
-    void connectControl(const ControlSpec& control);
-    void onControlAction(const ControlSpec& control);
-    void onPairStepper(const ControlSpec& control);
-    void onPairTextEdited(const ControlSpec& control);
-    void onMatrixCell(const ControlSpec& control);
+    void connectControl(const ControlRow& control);
+    void onControlAction(const ControlRow& control);
+    void onPairStepper(const ControlRow& control);
+    void onPairTextEdited(const ControlRow& control);
+    void onMatrixCell(const ControlRow& control);
     void OnTextChanged();
-    void onGroupReset(const GroupSpec& group);
+    void onGroupReset(const GroupRow& group);
     void refreshIf(int gateState);
     // A group's check box state (1 for the adjustments, which have none),
     // read from that one control rather than from all of them.

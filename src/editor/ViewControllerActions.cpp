@@ -19,8 +19,8 @@
 namespace tintreel {
 
 void ViewController::connectControls() {
-    for (const ControlSpec& control : controlCatalogue()) connectControl(control);
-    for (const GroupSpec& group : controlGroups()) {
+    for (const ControlRow& control : controlCatalogue()) connectControl(control);
+    for (const GroupRow& group : controlGroups()) {
         if (group.resetOutlet.empty()) continue;
         connect(outlets_.get<QPushButton>(group.resetOutlet), &QPushButton::clicked, this,
                 [this, &group] { onGroupReset(group); });
@@ -34,7 +34,7 @@ void ViewController::connectControls() {
     connect(controls_.browseStepper, &Stepper::activated, this, &ViewController::OnBrowseFrames);
 }
 
-void ViewController::connectControl(const ControlSpec& control) {
+void ViewController::connectControl(const ControlRow& control) {
     const auto act = [this, &control] { onControlAction(control); };
     switch (control.kind) {
         case ControlKind::Slider: connect(outlets_.get<FloatSlider>(control.outlet), &FloatSlider::activated, this, act); break;
@@ -76,19 +76,19 @@ void ViewController::refreshIf(int gateState) {
 // Sliders, check boxes, pop-ups and the colour well. Adjustments and a
 // group's own check box refresh always (switching off included); the other
 // controls only while their group is on.
-void ViewController::onControlAction(const ControlSpec& control) {
-    const GroupSpec& group = groupSpec(control.group);
+void ViewController::onControlAction(const ControlRow& control) {
+    const GroupRow& group = groupSpec(control.group);
     if (control.group == GroupId::Adjustments || control.outlet == group.checkOutlet) return UpdateImageEffect();
     refreshIf(groupCheckState(control.group));
 }
 
-void ViewController::onPairStepper(const ControlSpec& control) {
+void ViewController::onPairStepper(const ControlRow& control) {
     const float value = outlets_.get<Stepper>(control.outlet)->floatValue();
     outlets_.get<QLineEdit>(control.textOutlet)->setText(QString::fromStdString(formatFieldNumber(value)));
     refreshIf(groupCheckState(control.group));
 }
 
-void ViewController::onPairTextEdited(const ControlSpec& control) {
+void ViewController::onPairTextEdited(const ControlRow& control) {
     sessionKeeper_.changed();
     auto* field = outlets_.get<QLineEdit>(control.textOutlet);
     const PairEdit edit = editPair(control, field->text().toStdString());
@@ -99,7 +99,7 @@ void ViewController::onPairTextEdited(const ControlSpec& control) {
         UpdateImageEffect();
 }
 
-void ViewController::onMatrixCell(const ControlSpec& control) {
+void ViewController::onMatrixCell(const ControlRow& control) {
     const float value = outlets_.get<Stepper>(control.outlet)->floatValue();
     outlets_.get<QLineEdit>(control.textOutlet)->setText(QString::fromStdString(FloatToFormattedString(value)));
     refreshIf(groupCheckState(GroupId::Transform3D));
@@ -124,11 +124,11 @@ bool ViewController::differsFromCurrentRecord(const QString& text, std::string_v
     return text.normalized(QString::NormalizationForm_C) != recorded.normalized(QString::NormalizationForm_C);
 }
 
-void ViewController::onGroupReset(const GroupSpec& group) {
+void ViewController::onGroupReset(const GroupRow& group) {
     EffectSettings settings = currentSettings();
     if (group.resetSkipsWhenDefault && groupIsAtDefault(settings, group.id)) return;
     resetGroup(settings, group.id);
-    for (const ControlSpec& control : controlCatalogue())
+    for (const ControlRow& control : controlCatalogue())
         if (control.group == group.id) writeControl(outlets_, control, settings);
     if (group.resetClearsLogo) clearLogo();
     refreshIf(groupState(settings, group.id));

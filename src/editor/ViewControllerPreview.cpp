@@ -280,7 +280,7 @@ void ViewController::onWatermarkDragged(const QPointF& framePoint) {
         watermarkDrag_.moveTo(framePoint, QSize(snapshot_->width(), snapshot_->height()), currentSettings());
     if (!moved) return;
     const auto [x, y] = WatermarkDrag::offsetControls(*watermarkDrag_.kind());
-    for (const ControlSpec* control : {x, y}) writeControl(outlets_, *control, *moved);
+    for (const ControlRow* control : {x, y}) writeControl(outlets_, *control, *moved);
     UpdateImageEffect();
 }
 

@@ -22,13 +22,13 @@ double numberScaleOf(WatermarkKind kind, const EffectSettings& settings, QSize f
 
 // The offset a drag reaches: whole units, as the offset fields take them,
 // within the offset's range.
-float draggedOffset(const ControlSpec& control, double start, double change) {
+float draggedOffset(const ControlRow& control, double start, double change) {
     return std::clamp(static_cast<float>(std::round(start + change)), control.minimum, control.maximum);
 }
 
 }  // namespace
 
-std::pair<const ControlSpec*, const ControlSpec*> WatermarkDrag::offsetControls(WatermarkKind kind) {
+std::pair<const ControlRow*, const ControlRow*> WatermarkDrag::offsetControls(WatermarkKind kind) {
     if (kind == WatermarkKind::Text)
         return {findControl("stepperTextXOffset"), findControl("stepperTextYOffset")};
     return {findControl("stepperImageXOffset"), findControl("stepperImageYOffset")};

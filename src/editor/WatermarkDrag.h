@@ -20,12 +20,12 @@
 
 namespace tintreel {
 
-struct ControlSpec;
+struct ControlRow;
 
 class WatermarkDrag {
 public:
     // The offset pair a drag of `kind` moves: x, then y.
-    static std::pair<const ControlSpec*, const ControlSpec*> offsetControls(WatermarkKind kind);
+    static std::pair<const ControlRow*, const ControlRow*> offsetControls(WatermarkKind kind);
 
     // Starts dragging `kind` from `framePoint`, with the offsets `settings` hold now.
     void begin(WatermarkKind kind, QPointF framePoint, const EffectSettings& settings);

@@ -19,7 +19,7 @@ constexpr float kOffsetLimit = 10000.0f;
 constexpr float kLongestTime = 86400.0f;  // a day, in seconds
 constexpr float kLongestFade = 60.0f;
 
-const std::array<GroupSpec, 20> kGroups{{
+const std::array<GroupRow, 20> kGroups{{
     {G::Adjustments, "", "Colour adjustments, always applied", "", "buttonResetAdjustments", T::Adjustments},
     {G::BlackWhite, "Black & White", "Turns the picture into shades of grey", "checkBlackWhite", "",
      T::Effects},
@@ -60,9 +60,9 @@ const std::array<GroupSpec, 20> kGroups{{
 }};
 
 // Row builders: one call per control keeps the table below readable.
-ControlSpec row(std::string_view outlet, std::string_view textOutlet, ControlKind kind, G group,
+ControlRow row(std::string_view outlet, std::string_view textOutlet, ControlKind kind, G group,
                 std::string_view label) {
-    ControlSpec s;
+    ControlRow s;
     s.outlet = outlet;
     s.textOutlet = textOutlet;
     s.kind = kind;
@@ -81,9 +81,9 @@ constexpr SliderDisplay kStops{1, " EV", 2};
 constexpr SliderDisplay kNumber{1, "", 2};
 constexpr SliderDisplay kWholeNumber{1, "", 0};
 
-ControlSpec slider(std::string_view outlet, G group, std::string_view label, float ES::*member,
+ControlRow slider(std::string_view outlet, G group, std::string_view label, float ES::*member,
                    float defaultValue, float minimum, float maximum, SliderDisplay display) {
-    ControlSpec s = row(outlet, {}, ControlKind::Slider, group, label);
+    ControlRow s = row(outlet, {}, ControlKind::Slider, group, label);
     s.defaultValue = defaultValue;
     s.minimum = minimum;
     s.maximum = maximum;
@@ -92,21 +92,21 @@ ControlSpec slider(std::string_view outlet, G group, std::string_view label, flo
     return s;
 }
 
-ControlSpec check(std::string_view outlet, G group, std::string_view label, int ES::*member) {
-    ControlSpec s = row(outlet, {}, ControlKind::Check, group, label);
+ControlRow check(std::string_view outlet, G group, std::string_view label, int ES::*member) {
+    ControlRow s = row(outlet, {}, ControlKind::Check, group, label);
     s.maximum = 1;
     s.state = member;
     return s;
 }
 
-ControlSpec groupCheck(G group, int ES::*member) {
-    const GroupSpec& g = kGroups[static_cast<std::size_t>(group)];
+ControlRow groupCheck(G group, int ES::*member) {
+    const GroupRow& g = kGroups[static_cast<std::size_t>(group)];
     return check(g.checkOutlet, group, g.caption, member);
 }
 
-ControlSpec pair(std::string_view stepper, std::string_view field, G group, std::string_view label,
+ControlRow pair(std::string_view stepper, std::string_view field, G group, std::string_view label,
                  float ES::*member, std::string ES::*text, float defaultValue, PairRule rule) {
-    ControlSpec s = row(stepper, field, ControlKind::Pair, group, label);
+    ControlRow s = row(stepper, field, ControlKind::Pair, group, label);
     s.defaultValue = defaultValue;
     s.minimum = rule.lowerBound;
     s.maximum = rule.upperBound;
@@ -117,9 +117,9 @@ ControlSpec pair(std::string_view stepper, std::string_view field, G group, std:
     return s;
 }
 
-ControlSpec popUp(std::string_view outlet, G group, std::string_view label, int ES::*member, int defaultIndex,
+ControlRow popUp(std::string_view outlet, G group, std::string_view label, int ES::*member, int defaultIndex,
                   std::span<const std::string_view> items) {
-    ControlSpec s = row(outlet, {}, ControlKind::PopUp, group, label);
+    ControlRow s = row(outlet, {}, ControlKind::PopUp, group, label);
     s.defaultValue = static_cast<float>(defaultIndex);
     s.maximum = static_cast<float>(items.size() - 1);
     s.items = items;
@@ -127,15 +127,15 @@ ControlSpec popUp(std::string_view outlet, G group, std::string_view label, int 
     return s;
 }
 
-ControlSpec text(std::string_view outlet, G group, std::string_view label, std::string ES::*member,
+ControlRow text(std::string_view outlet, G group, std::string_view label, std::string ES::*member,
                  std::string_view defaultText) {
-    ControlSpec s = row(outlet, {}, ControlKind::Text, group, label);
+    ControlRow s = row(outlet, {}, ControlKind::Text, group, label);
     s.defaultText = defaultText;
     s.text = {member};
     return s;
 }
 
-ControlSpec matrixCell(int cell) {
+ControlRow matrixCell(int cell) {
     static constexpr std::array<std::string_view, kMatrixCells> kSteppers{
         "stepper3DTransformM11", "stepper3DTransformM12", "stepper3DTransformM13", "stepper3DTransformM14",
         "stepper3DTransformM21", "stepper3DTransformM22", "stepper3DTransformM23", "stepper3DTransformM24",
@@ -149,7 +149,7 @@ ControlSpec matrixCell(int cell) {
         "textField3DTransformM41", "textField3DTransformM42", "textField3DTransformM43",
         "textField3DTransformM44"};
     const auto index = static_cast<std::size_t>(cell);
-    ControlSpec s = row(kSteppers[index], kFields[index], ControlKind::MatrixCell, G::Transform3D, {});
+    ControlRow s = row(kSteppers[index], kFields[index], ControlKind::MatrixCell, G::Transform3D, {});
     s.defaultValue = (cell % 5 == 0) ? 1.0f : 0.0f;  // the identity's diagonal
     s.minimum = -100;
     s.maximum = 100;
@@ -170,25 +170,25 @@ PairRule offsetRule() {
 }
 
 // A number of seconds, typed with decimals or stepped by half seconds.
-ControlSpec secondsPair(std::string_view stepper, std::string_view field, G group, std::string_view label,
+ControlRow secondsPair(std::string_view stepper, std::string_view field, G group, std::string_view label,
                         float ES::*member, std::string ES::*text, float upper, std::string_view note) {
-    ControlSpec s = pair(stepper, field, group, label, member, text, 0, clampOnly(0, upper));
+    ControlRow s = pair(stepper, field, group, label, member, text, 0, clampOnly(0, upper));
     s.increment = 0.5f;
     s.note = note;
     return s;
 }
 
 // The watermark controls that came after the record's extras.
-ControlSpec afterExtras(ControlSpec s) {
+ControlRow afterExtras(ControlRow s) {
     s.afterExtras = true;
     return s;
 }
 
-std::vector<ControlSpec> watermarkScaleAndTiming(G group, std::string_view scale, int ES::*scaleMember,
+std::vector<ControlRow> watermarkScaleAndTiming(G group, std::string_view scale, int ES::*scaleMember,
                                                  std::array<std::string_view, 6> names,
                                                  std::array<float ES::*, 3> numbers,
                                                  std::array<std::string ES::*, 3> texts) {
-    ControlSpec scaleCheck = check(scale, group, "Scale with Video", scaleMember);
+    ControlRow scaleCheck = check(scale, group, "Scale with Video", scaleMember);
     scaleCheck.note =
         "Sizes and offsets are for a video 1080 pixels high (or wide, when portrait) and grow or "
         "shrink with the video.";
@@ -202,8 +202,8 @@ std::vector<ControlSpec> watermarkScaleAndTiming(G group, std::string_view scale
                                 "Seconds it takes to fade in after the start, and out before the end (the movie's end when End is 0)."))};
 }
 
-std::vector<ControlSpec> buildCatalogue() {
-    std::vector<ControlSpec> rows{
+std::vector<ControlRow> buildCatalogue() {
+    std::vector<ControlRow> rows{
         slider("sliderBrightness", G::Adjustments, "Brightness", &ES::sliderBrightness, 0.0f, -1, 1,
                kPercent),
         slider("sliderExposure", G::Adjustments, "Exposure", &ES::sliderExposure, 0.0f, -4, 4, kStops),
@@ -265,7 +265,7 @@ std::vector<ControlSpec> buildCatalogue() {
         groupCheck(G::Transform3D, &ES::check3DTransform),
     };
     for (int cell = 0; cell < kMatrixCells; ++cell) rows.push_back(matrixCell(cell));
-    const std::vector<ControlSpec> tail{
+    const std::vector<ControlRow> tail{
         groupCheck(G::Swirl, &ES::checkSwirl),
         slider("sliderSwirlRadius", G::Swirl, "Radius", &ES::sliderSwirlRadius, 0.5f, 0, 1, kPercent),
         slider("sliderSwirlAngle", G::Swirl, "Angle", &ES::sliderSwirlAngle, 1.0f, -5, 5, kNumber),
@@ -277,13 +277,13 @@ std::vector<ControlSpec> buildCatalogue() {
         groupCheck(G::TextWatermark, &ES::checkTextWatermark),
         text("textFieldText", G::TextWatermark, "Text", &ES::textFieldText, kDefaultWatermarkText),
         [] {
-            ControlSpec s = row("colorWellTextColor", {}, ControlKind::ColorWell, G::TextWatermark, "Color");
+            ControlRow s = row("colorWellTextColor", {}, ControlKind::ColorWell, G::TextWatermark, "Color");
             s.color = &ES::colorWellTextColor;
             s.defaultColor = {1.0, 1.0, 1.0, 1.0};
             return s;
         }(),
         [] {
-            ControlSpec s = popUp("comboTextFontType", G::TextWatermark, "Font", &ES::comboTextFontType, 12,
+            ControlRow s = popUp("comboTextFontType", G::TextWatermark, "Font", &ES::comboTextFontType, 12,
                                   kFontFamilies);
             s.kind = ControlKind::FontPopUp;
             s.text = {&ES::textFontFamily};
@@ -303,14 +303,14 @@ std::vector<ControlSpec> buildCatalogue() {
              &ES::stepperTextYOffset, &ES::textFieldTextYOffset, 0, offsetRule()),
     };
     rows.insert(rows.end(), tail.begin(), tail.end());
-    const std::vector<ControlSpec> textTiming =
+    const std::vector<ControlRow> textTiming =
         watermarkScaleAndTiming(G::TextWatermark, "checkTextScaleWithVideo", &ES::checkTextScaleWithVideo,
                                 {"stepperTextStart", "textFieldTextStart", "stepperTextEnd",
                                  "textFieldTextEnd", "stepperTextFade", "textFieldTextFade"},
                                 {&ES::stepperTextStart, &ES::stepperTextEnd, &ES::stepperTextFade},
                                 {&ES::textFieldTextStart, &ES::textFieldTextEnd, &ES::textFieldTextFade});
     rows.insert(rows.end(), textTiming.begin(), textTiming.end());
-    const std::vector<ControlSpec> image{
+    const std::vector<ControlRow> image{
         groupCheck(G::ImageWatermark, &ES::checkImageWatermark),
         text("textFieldImage", G::ImageWatermark, "Picture", &ES::textFieldImage, ""),
         row("buttonSelectImage", {}, ControlKind::Button, G::ImageWatermark, "Choose Picture..."),
@@ -326,7 +326,7 @@ std::vector<ControlSpec> buildCatalogue() {
              &ES::stepperImageYOffset, &ES::textFieldImageYOffset, 0, offsetRule()),
     };
     rows.insert(rows.end(), image.begin(), image.end());
-    const std::vector<ControlSpec> imageTiming =
+    const std::vector<ControlRow> imageTiming =
         watermarkScaleAndTiming(G::ImageWatermark, "checkImageScaleWithVideo", &ES::checkImageScaleWithVideo,
                                 {"stepperImageStart", "textFieldImageStart", "stepperImageEnd",
                                  "textFieldImageEnd", "stepperImageFade", "textFieldImageFade"},
@@ -336,7 +336,7 @@ std::vector<ControlSpec> buildCatalogue() {
     return rows;
 }
 
-void setDefault(const ControlSpec& control, EffectSettings& s) {
+void setDefault(const ControlRow& control, EffectSettings& s) {
     switch (control.kind) {
         case ControlKind::Slider:
             control.number.of(s) = control.defaultValue;
@@ -365,7 +365,7 @@ void setDefault(const ControlSpec& control, EffectSettings& s) {
     }
 }
 
-bool isAtDefault(const ControlSpec& control, const EffectSettings& s) {
+bool isAtDefault(const ControlRow& control, const EffectSettings& s) {
     switch (control.kind) {
         case ControlKind::Slider:
             return control.number.of(s) == control.defaultValue;
@@ -388,55 +388,55 @@ bool isAtDefault(const ControlSpec& control, const EffectSettings& s) {
     return true;
 }
 
-bool isGroupCheck(const ControlSpec& control) {
+bool isGroupCheck(const ControlRow& control) {
     return control.outlet == groupSpec(control.group).checkOutlet;
 }
 
 }  // namespace
 
-std::span<const GroupSpec> controlGroups() {
+std::span<const GroupRow> controlGroups() {
     return kGroups;
 }
 
-std::span<const ControlSpec> controlCatalogue() {
-    static const std::vector<ControlSpec> catalogue = buildCatalogue();
+std::span<const ControlRow> controlCatalogue() {
+    static const std::vector<ControlRow> catalogue = buildCatalogue();
     return catalogue;
 }
 
-const GroupSpec& groupSpec(GroupId id) {
+const GroupRow& groupSpec(GroupId id) {
     return kGroups[static_cast<std::size_t>(id)];
 }
 
-const ControlSpec* findControl(std::string_view name) {
-    for (const ControlSpec& control : controlCatalogue())
+const ControlRow* findControl(std::string_view name) {
+    for (const ControlRow& control : controlCatalogue())
         if (control.outlet == name || (!control.textOutlet.empty() && control.textOutlet == name))
             return &control;
     return nullptr;
 }
 
 int groupState(const EffectSettings& settings, GroupId id) {
-    const GroupSpec& group = groupSpec(id);
+    const GroupRow& group = groupSpec(id);
     if (group.checkOutlet.empty()) return 1;
     return settings.*(findControl(group.checkOutlet)->state);
 }
 
-void resetControl(EffectSettings& settings, const ControlSpec& control) {
+void resetControl(EffectSettings& settings, const ControlRow& control) {
     setDefault(control, settings);
 }
 
 EffectSettings defaultEffectSettings() {
     EffectSettings settings;
-    for (const ControlSpec& control : controlCatalogue()) setDefault(control, settings);
+    for (const ControlRow& control : controlCatalogue()) setDefault(control, settings);
     return settings;
 }
 
 void resetGroup(EffectSettings& settings, GroupId id) {
-    for (const ControlSpec& control : controlCatalogue())
+    for (const ControlRow& control : controlCatalogue())
         if (control.group == id && !isGroupCheck(control)) setDefault(control, settings);
 }
 
 bool groupIsAtDefault(const EffectSettings& settings, GroupId id) {
-    return std::ranges::all_of(controlCatalogue(), [&](const ControlSpec& control) {
+    return std::ranges::all_of(controlCatalogue(), [&](const ControlRow& control) {
         return control.group != id || isGroupCheck(control) || isAtDefault(control, settings);
     });
 }
@@ -454,7 +454,7 @@ std::string FloatToFormattedString(float value) {
     return buffer;
 }
 
-std::string pairText(const ControlSpec& control, float value) {
+std::string pairText(const ControlRow& control, float value) {
     return control.kind == ControlKind::MatrixCell ? FloatToFormattedString(value) : formatFieldNumber(value);
 }
 
@@ -462,7 +462,7 @@ std::string GetTextFontTypeWithFontType(int index) {
     return std::string(fontFamilyName(index));
 }
 
-void chooseFontFamily(const ControlSpec& control, EffectSettings& settings, const std::string& family) {
+void chooseFontFamily(const ControlRow& control, EffectSettings& settings, const std::string& family) {
     const int index = fontFamilyIndex(family);
     if (index >= 0) settings.*control.state = index;
     control.text.of(settings) = index >= 0 ? std::string() : family;
@@ -471,11 +471,11 @@ void chooseFontFamily(const ControlSpec& control, EffectSettings& settings, cons
 std::vector<std::string_view> interfaceSwitchedControls() {
     std::vector<std::string_view> names{"buttonZoomIn",      "buttonZoomOut",   "buttonResetZoom",
                                         "buttonSelectVideo", "buttonSaveVideo", "stepperBrowseFrames"};
-    for (const ControlSpec& control : controlCatalogue()) {
+    for (const ControlRow& control : controlCatalogue()) {
         if (control.kind == ControlKind::Pair) names.push_back(control.textOutlet);
         names.push_back(control.outlet);
     }
-    for (const GroupSpec& group : controlGroups())
+    for (const GroupRow& group : controlGroups())
         if (!group.resetOutlet.empty()) names.push_back(group.resetOutlet);
     return names;
 }

@@ -43,7 +43,7 @@ enum class GroupId {
 // The tab of the settings panel a group is shown in.
 enum class SettingsTab { Adjustments, Effects, Transform, TextWatermark, ImageWatermark };
 
-struct GroupSpec {
+struct GroupRow {
     GroupId id;
     std::string_view caption;      // the check box caption; empty for the adjustments
     std::string_view purpose;      // what the group does, in a few words (for tool tips)
@@ -90,7 +90,7 @@ struct SliderDisplay {
     int decimals = 2;
 };
 
-struct ControlSpec {
+struct ControlRow {
     std::string_view outlet;      // the control's name (the stepper, for pairs and cells)
     std::string_view textOutlet;  // the paired text field of a Pair or MatrixCell
     ControlKind kind = ControlKind::Button;
@@ -117,19 +117,19 @@ struct ControlSpec {
     RgbColor defaultColor;
 };
 
-std::span<const GroupSpec> controlGroups();
-std::span<const ControlSpec> controlCatalogue();
+std::span<const GroupRow> controlGroups();
+std::span<const ControlRow> controlCatalogue();
 
-const GroupSpec& groupSpec(GroupId id);
+const GroupRow& groupSpec(GroupId id);
 // The row whose outlet or text outlet is `name`, if any.
-const ControlSpec* findControl(std::string_view name);
+const ControlRow* findControl(std::string_view name);
 // The group's check box state in `settings`; 1 for a group without a check box.
 int groupState(const EffectSettings& settings, GroupId id);
 
 // Every control at its default.
 EffectSettings defaultEffectSettings();
 // Sets one control (both halves of a pair) to its default.
-void resetControl(EffectSettings& settings, const ControlSpec& control);
+void resetControl(EffectSettings& settings, const ControlRow& control);
 // Sets the values of one group (not its check box) to their defaults.
 void resetGroup(EffectSettings& settings, GroupId id);
 // Whether every value of the group (not its check box) equals its default.
@@ -140,7 +140,7 @@ std::string formatFieldNumber(float value);
 // Text of a matrix cell: "0" for values within 0.001 of zero, else "%.2f".
 std::string FloatToFormattedString(float value);
 // The display text of a pair or matrix cell for `value`.
-std::string pairText(const ControlSpec& control, float value);
+std::string pairText(const ControlRow& control, float value);
 
 // The name of the font family at `index` of the font list; "" outside it.
 std::string GetTextFontTypeWithFontType(int index);
@@ -148,7 +148,7 @@ std::string GetTextFontTypeWithFontType(int index);
 // Chooses the font family `family` for a FontPopUp row: a family of the font
 // list sets its index and names no family; any other is named and keeps the
 // index, which older readers of the record fall back on.
-void chooseFontFamily(const ControlSpec& control, EffectSettings& settings, const std::string& family);
+void chooseFontFamily(const ControlRow& control, EffectSettings& settings, const std::string& family);
 
 // The controls switched off during a render and on again after it: every
 // catalogue control (a pair with its field, never the display-only matrix

@@ -7,7 +7,7 @@ namespace {
 
 // `value` as the window shows it: a slider's in its display units, other
 // numbers plainly.
-std::string shown(const ControlSpec& control, float value) {
+std::string shown(const ControlRow& control, float value) {
     const bool slider = control.kind == ControlKind::Slider;
     const SliderDisplay display = slider ? control.display : SliderDisplay{1, "", 2};
     char text[32];
@@ -20,12 +20,12 @@ std::string shown(const ControlSpec& control, float value) {
     return number + std::string(display.unit);
 }
 
-std::string range(const ControlSpec& control) {
+std::string range(const ControlRow& control) {
     return shown(control, control.minimum) + " to " + shown(control, control.maximum) + ", default " +
            shown(control, control.defaultValue);
 }
 
-std::string what(const ControlSpec& control, const GroupSpec& group) {
+std::string what(const ControlRow& control, const GroupRow& group) {
     const std::string label(control.label);
     switch (control.kind) {
         case ControlKind::Slider:
@@ -55,8 +55,8 @@ std::string what(const ControlSpec& control, const GroupSpec& group) {
 
 }  // namespace
 
-std::string controlToolTip(const ControlSpec& control) {
-    const GroupSpec& group = groupSpec(control.group);
+std::string controlToolTip(const ControlRow& control) {
+    const GroupRow& group = groupSpec(control.group);
     std::string tip = std::string(group.purpose) + ".\n" + what(control, group);
     if (!control.note.empty()) tip += " " + std::string(control.note);
     return tip;

@@ -12,6 +12,6 @@
 
 namespace tintreel {
 
-std::string controlToolTip(const ControlSpec& control);
+std::string controlToolTip(const ControlRow& control);
 
 }  // namespace tintreel

@@ -17,7 +17,7 @@ std::string quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
-Status assignNumber(const ControlSpec& control, EffectSettings& s, std::string_view value) {
+Status assignNumber(const ControlRow& control, EffectSettings& s, std::string_view value) {
     const auto number = parseWholeNumber<float>(value);
     if (!number || std::isnan(*number)) return Error{quoted(value) + " is not a number"};
     if (*number < control.minimum || *number > control.maximum) {
@@ -30,7 +30,7 @@ Status assignNumber(const ControlSpec& control, EffectSettings& s, std::string_v
     return {};
 }
 
-Status assignIndex(const ControlSpec& control, EffectSettings& s, std::string_view value) {
+Status assignIndex(const ControlRow& control, EffectSettings& s, std::string_view value) {
     for (std::size_t i = 0; i < control.items.size(); ++i) {
         if (control.items[i] == value) {
             s.*control.state = static_cast<int>(i);
@@ -67,14 +67,14 @@ std::optional<RgbColor> parseColor(std::string_view value) {
 // A text is one line of the settings record: a line break in it would shift
 // every later line of a profile saved with it. The value is not repeated in
 // the reason, which stays one line.
-Status assignText(const ControlSpec& control, EffectSettings& s, std::string_view value) {
+Status assignText(const ControlRow& control, EffectSettings& s, std::string_view value) {
     if (hasRecordLineBreak(value)) return Error{"a text cannot hold a line break"};
     control.text.of(s) = std::string(value);
     return {};
 }
 
 // The font pop-up takes an index of the font list or any family's name.
-Status assignFont(const ControlSpec& control, EffectSettings& s, std::string_view value) {
+Status assignFont(const ControlRow& control, EffectSettings& s, std::string_view value) {
     if (const auto index = parseWholeNumber<int>(value)) {
         if (*index < control.minimum || *index > control.maximum)
             return Error{quoted(value) + " is not one of the choices"};
@@ -91,7 +91,7 @@ Status assignFont(const ControlSpec& control, EffectSettings& s, std::string_vie
 }  // namespace
 
 Status assignNamedSetting(EffectSettings& s, std::string_view name, std::string_view value) {
-    const ControlSpec* control = findControl(name);
+    const ControlRow* control = findControl(name);
     if (!control) return Error{"unknown setting " + quoted(name)};
     switch (control->kind) {
         case ControlKind::Slider:

@@ -25,7 +25,7 @@ float leadingNumber(std::string_view text) {
     return std::strtof(copy.c_str(), nullptr);
 }
 
-PairEdit written(const ControlSpec& control, float value) { return {value, pairText(control, value)}; }
+PairEdit written(const ControlRow& control, float value) { return {value, pairText(control, value)}; }
 
 }  // namespace
 
@@ -42,7 +42,7 @@ bool isDecimalInteger(std::string_view text) {
     return ec == std::errc() && ptr == number.data() + number.size();
 }
 
-PairEdit editPair(const ControlSpec& control, std::string_view typed) {
+PairEdit editPair(const ControlRow& control, std::string_view typed) {
     const PairRule& rule = control.rule;
     if (rule.invalidValue && !isDecimalInteger(typed)) return written(control, *rule.invalidValue);
     const float value = leadingNumber(typed);

@@ -14,14 +14,14 @@
 
 namespace tintreel {
 
-struct ControlSpec;
+struct ControlRow;
 
 struct PairEdit {
     float value = 0;
     std::optional<std::string> replacementText;  // nothing: the field keeps what was typed
 };
 
-PairEdit editPair(const ControlSpec& control, std::string_view typed);
+PairEdit editPair(const ControlRow& control, std::string_view typed);
 
 // Whether `text` is a decimal integer: optional '+' or '-', then digits, fitting int64.
 bool isDecimalInteger(std::string_view text);

@@ -16,7 +16,7 @@ std::string withPointIfNeeded(std::string text, double value) {
     return text;
 }
 
-void renderRow(const ControlSpec& control, const EffectSettings& s, std::string& out) {
+void renderRow(const ControlRow& control, const EffectSettings& s, std::string& out) {
     auto line = [&out](const std::string& text) {
         out += text;
         out += '\n';
@@ -49,7 +49,7 @@ public:
     RecordReader(std::vector<std::string> lines, EffectSettings& settings, std::vector<std::string>& problems)
         : lines_(std::move(lines)), s_(settings), problems_(problems) {}
 
-    void read(const ControlSpec& control) {
+    void read(const ControlRow& control) {
         switch (control.kind) {
             case ControlKind::Slider: readNumber(control); break;
             case ControlKind::Pair:
@@ -85,7 +85,7 @@ public:
 
     // A control stored after the extras: a record from before it existed
     // ends earlier, and the control takes its default without a problem.
-    void readAfterExtras(const ControlSpec& control) {
+    void readAfterExtras(const ControlRow& control) {
         if (position_ >= lines_.size()) return resetControl(s_, control);
         read(control);
     }
@@ -124,18 +124,18 @@ private:
         return true;
     }
 
-    void readNumber(const ControlSpec& control) {
+    void readNumber(const ControlRow& control) {
         readFloat(control.outlet, control.number.of(s_), control.minimum, control.maximum);
     }
 
-    void readPair(const ControlSpec& control) {
+    void readPair(const ControlRow& control) {
         const bool numberRead = readFloat(control.outlet, control.number.of(s_), control.minimum, control.maximum);
         auto text = next();
         // The field must keep showing the stepper's number when that had to change.
         control.text.of(s_) = (numberRead && text) ? *text : pairText(control, control.number.of(s_));
     }
 
-    void readIndex(const ControlSpec& control) {
+    void readIndex(const ControlRow& control) {
         auto line = next();
         if (!line) return;
         auto value = parseWholeNumber<int>(*line);
@@ -146,7 +146,7 @@ private:
         s_.*control.state = *value;
     }
 
-    void readColor(const ControlSpec& control) {
+    void readColor(const ControlRow& control) {
         RgbColor& color = s_.*control.color;
         for (double* component : {&color.red, &color.green, &color.blue}) {
             auto line = next();
@@ -227,17 +227,17 @@ int recordExtrasLineCount() {
 
 int settingsRecordLineCount() {
     int lines = recordExtrasLineCount();
-    for (const ControlSpec& control : controlCatalogue()) lines += recordLineCount(control.kind);
+    for (const ControlRow& control : controlCatalogue()) lines += recordLineCount(control.kind);
     return lines;
 }
 
 std::string renderSettingsRecord(const EffectSettings& settings, const RecordExtras& extras) {
     std::string out;
     out.reserve(2048);
-    for (const ControlSpec& control : controlCatalogue())
+    for (const ControlRow& control : controlCatalogue())
         if (!control.afterExtras) renderRow(control, settings, out);
     out += renderRecordExtras(extras, settings.textFontFamily);
-    for (const ControlSpec& control : controlCatalogue())
+    for (const ControlRow& control : controlCatalogue())
         if (control.afterExtras) renderRow(control, settings, out);
     return out;
 }
@@ -267,7 +267,7 @@ bool hasRecordLineBreak(std::string_view text) {
 std::optional<int> settingsRecordLine(std::string_view outlet) {
     int line = 0;
     for (const bool afterExtras : {false, true}) {
-        for (const ControlSpec& control : controlCatalogue()) {
+        for (const ControlRow& control : controlCatalogue()) {
             if (control.afterExtras != afterExtras) continue;
             if (control.outlet == outlet)
                 return control.kind == ControlKind::Button ? std::nullopt : std::optional(line);
@@ -282,11 +282,11 @@ std::optional<int> settingsRecordLine(std::string_view outlet) {
 RecordParseResult parseSettingsRecord(std::string_view record, const EffectSettings& base) {
     RecordParseResult result{base, {}, {}};
     RecordReader reader(splitRecordLines(record), result.settings, result.problems);
-    for (const ControlSpec& control : controlCatalogue())
+    for (const ControlRow& control : controlCatalogue())
         if (!control.afterExtras) reader.read(control);
     reader.finishControls();
     result.extras = reader.readExtras();
-    for (const ControlSpec& control : controlCatalogue())
+    for (const ControlRow& control : controlCatalogue())
         if (control.afterExtras) reader.readAfterExtras(control);
     return result;
 }

@@ -67,13 +67,13 @@ std::map<std::string, int> countByKind(const Outlets& outlets) {
 }
 
 TEST_F(MainWindowTest, BuildsEveryOutletOfTheCatalogueAndTheWindow) {
-    for (const ControlSpec& control : controlCatalogue()) {
+    for (const ControlRow& control : controlCatalogue()) {
         EXPECT_NE(outlets().find(control.outlet), nullptr) << control.outlet;
         if (!control.textOutlet.empty()) {
             EXPECT_NE(outlets().find(control.textOutlet), nullptr) << control.textOutlet;
         }
     }
-    for (const GroupSpec& group : controlGroups()) {
+    for (const GroupRow& group : controlGroups()) {
         if (!group.resetOutlet.empty()) {
             EXPECT_NE(outlets().find(group.resetOutlet), nullptr) << group.resetOutlet;
         }
@@ -164,13 +164,13 @@ TEST_F(MainWindowTest, NewRestoresEveryDefaultAndSetsTheTitle) {
 TEST_F(MainWindowTest, SwitchingTheInterfaceCoversEverySettingButLeavesThePreviewButtonAlone) {
     std::vector<QWidget*> working;
     std::vector<QWidget*> untouched{outlets().find("buttonGeneratePreview"), outlets().find("tabView")};
-    for (const ControlSpec& control : controlCatalogue()) {
+    for (const ControlRow& control : controlCatalogue()) {
         working.push_back(outlets().find(control.outlet));
         if (!control.textOutlet.empty())
             (control.kind == ControlKind::Pair ? working : untouched)
                 .push_back(outlets().find(control.textOutlet));
     }
-    for (const GroupSpec& group : controlGroups())
+    for (const GroupRow& group : controlGroups())
         if (!group.resetOutlet.empty()) working.push_back(outlets().find(group.resetOutlet));
     for (const char* name : {"buttonSelectVideo", "buttonSaveVideo", "stepperBrowseFrames", "buttonZoomIn",
                              "buttonZoomOut", "buttonResetZoom"})

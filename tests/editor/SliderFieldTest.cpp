@@ -29,7 +29,7 @@ protected:
 };
 
 TEST_F(SliderFieldTest, EverySliderShowsItsDefaultInItsUnits) {
-    for (const ControlSpec& control : controlCatalogue()) {
+    for (const ControlRow& control : controlCatalogue()) {
         if (control.kind != ControlKind::Slider) continue;
         SliderValueField* shown = field(control.outlet);
         EXPECT_EQ(shown->suffix(),

@@ -13,7 +13,7 @@ namespace {
 
 TEST(ControlCatalogue, OutletNamesAreUniqueAndDefaultsLieInTheirRanges) {
     std::set<std::string_view> names;
-    for (const ControlSpec& control : controlCatalogue()) {
+    for (const ControlRow& control : controlCatalogue()) {
         EXPECT_TRUE(names.insert(control.outlet).second) << control.outlet;
         if (!control.textOutlet.empty()) {
             EXPECT_TRUE(names.insert(control.textOutlet).second) << control.textOutlet;
@@ -23,7 +23,7 @@ TEST(ControlCatalogue, OutletNamesAreUniqueAndDefaultsLieInTheirRanges) {
             EXPECT_GE(control.maximum, control.defaultValue) << control.outlet;
         }
     }
-    for (const GroupSpec& group : controlGroups()) {
+    for (const GroupRow& group : controlGroups()) {
         if (!group.checkOutlet.empty()) {
             EXPECT_NE(findControl(group.checkOutlet), nullptr) << group.caption;
         }
@@ -36,7 +36,7 @@ TEST(ControlCatalogue, OutletNamesAreUniqueAndDefaultsLieInTheirRanges) {
 // showing reads back as that value unchanged; the default does too.
 TEST(ControlCatalogue, EveryPairSettlesOnAValueItsStepperHoldsAndItsFieldShows) {
     int pairs = 0;
-    for (const ControlSpec& control : controlCatalogue()) {
+    for (const ControlRow& control : controlCatalogue()) {
         if (control.kind != ControlKind::Pair) continue;
         ++pairs;
         for (std::string_view typed :
@@ -129,7 +129,7 @@ TEST(ControlCatalogue, WatermarkScaleAndTimingControlsBelongToTheirGroups) {
         {"stepperImageFade", GroupId::ImageWatermark}};
     const std::vector<std::string_view> switched = interfaceSwitchedControls();
     for (const auto& [name, group] : added) {
-        const ControlSpec* control = findControl(name);
+        const ControlRow* control = findControl(name);
         ASSERT_NE(control, nullptr) << name;
         EXPECT_EQ(control->group, group) << name;
         EXPECT_TRUE(control->afterExtras) << name;
@@ -141,7 +141,7 @@ TEST(ControlCatalogue, WatermarkScaleAndTimingControlsBelongToTheirGroups) {
         EXPECT_EQ(control->maximum, name.ends_with("Fade") ? 60.0f : 86400.0f) << name;
         EXPECT_NE(std::find(switched.begin(), switched.end(), control->textOutlet), switched.end()) << name;
     }
-    for (const ControlSpec& control : controlCatalogue())
+    for (const ControlRow& control : controlCatalogue())
         if (control.afterExtras)
             EXPECT_NE(std::find_if(added.begin(), added.end(),
                                    [&](const auto& a) { return a.first == control.outlet; }),

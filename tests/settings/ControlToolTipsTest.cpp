@@ -9,9 +9,9 @@ namespace {
 std::string tipOf(std::string_view outlet) { return controlToolTip(*findControl(outlet)); }
 
 TEST(ControlToolTipsTest, EveryControlSaysWhatItDoesAndNumbersTheirRangeInTheWindowsUnits) {
-    for (const ControlSpec& control : controlCatalogue()) {
+    for (const ControlRow& control : controlCatalogue()) {
         const std::string tip = controlToolTip(control);
-        const GroupSpec& group = groupSpec(control.group);
+        const GroupRow& group = groupSpec(control.group);
         ASSERT_FALSE(group.purpose.empty()) << control.outlet;
         EXPECT_EQ(tip.rfind(std::string(group.purpose) + ".\n", 0), 0u) << control.outlet;
         EXPECT_GT(tip.size(), group.purpose.size() + 10) << control.outlet;

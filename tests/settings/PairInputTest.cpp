@@ -7,7 +7,7 @@ namespace tintreel {
 namespace {
 
 TEST(PairInput, IntegerRowsCheckClampAndWriteTheirValues) {
-    const ControlSpec& size = *findControl("textFieldTextFontSize");
+    const ControlRow& size = *findControl("textFieldTextFontSize");
     EXPECT_EQ(editPair(size, "600").value, 500.0f);
     EXPECT_EQ(editPair(size, "600").replacementText, "500");
     EXPECT_EQ(editPair(size, "80").value, 80.0f);
@@ -16,12 +16,12 @@ TEST(PairInput, IntegerRowsCheckClampAndWriteTheirValues) {
     EXPECT_EQ(editPair(size, "").value, 0.0f);
     EXPECT_EQ(editPair(size, "99999999999999999999").value, 0.0f);  // beyond 64 bits: invalid
 
-    const ControlSpec& opacity = *findControl("textFieldTextOpacity");
+    const ControlRow& opacity = *findControl("textFieldTextOpacity");
     EXPECT_EQ(editPair(opacity, "0").value, 0.0f);
     EXPECT_EQ(editPair(opacity, "-5").value, 1.0f);
     EXPECT_EQ(editPair(opacity, "x").value, 1.0f);
 
-    const ControlSpec& offset = *findControl("textFieldTextXOffset");
+    const ControlRow& offset = *findControl("textFieldTextXOffset");
     EXPECT_EQ(editPair(offset, " 20").value, 0.0f);
     EXPECT_EQ(editPair(offset, "+20").value, 20.0f);
     EXPECT_EQ(editPair(offset, "-20000").value, -10000.0f);
@@ -29,7 +29,7 @@ TEST(PairInput, IntegerRowsCheckClampAndWriteTheirValues) {
 }
 
 TEST(PairInput, TheScaleReadsTheLeadingNumber) {
-    const ControlSpec& scale = *findControl("textFieldScale");
+    const ControlRow& scale = *findControl("textFieldScale");
     EXPECT_EQ(editPair(scale, "12.5").value, 12.5f);
     EXPECT_FALSE(editPair(scale, "12.5").replacementText.has_value());
     EXPECT_EQ(editPair(scale, "abc").value, 1.0f);

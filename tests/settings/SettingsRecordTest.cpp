@@ -101,7 +101,7 @@ TEST(SettingsRecord, LineNumbersOfTheComparedFields) {
 
 EffectSettings everyValueChanged() {
     EffectSettings s = defaultEffectSettings();
-    for (const ControlSpec& control : controlCatalogue()) {
+    for (const ControlRow& control : controlCatalogue()) {
         switch (control.kind) {
             case ControlKind::Slider:
             case ControlKind::Pair:
