@@ -37,22 +37,6 @@ std::unique_ptr<JobOutput> singleOutput(const CliOptions& options) {
     return std::make_unique<HumanJobOutput>();
 }
 
-int checkAndRender(const CliOptions& options, const EffectSettings& settings, const LogoSource& logo,
-                   const std::atomic<bool>& cancel, JobOutput& out) {
-    if (int status = checkMovieInput(options.input, out); status != kExitSuccess) return status;
-    if (options.segment)
-        if (const std::optional<std::string> problem = sliceProblem(options.input))
-            return refuse(options.input, *problem, out);
-    const std::optional<Image> picture = logo(out);
-    if (!picture) return kExitBadInput;
-    std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();
-    if (!directory) {
-        out.line("tintreel-render: cannot create a private temporary directory");
-        return kExitRenderFailed;
-    }
-    return renderTo(options, settings, *picture, directory->path(), cancel, out);
-}
-
 }  // namespace
 
 int checkMovieInput(const fs::path& input) {
@@ -79,7 +63,6 @@ int runMovie(const CliOptions& options, const EffectSettings& settings) {
     }
     const RenderJob job{{options.input, options.output}, existingOutputRule(options), options.segment};
     const BatchLook look{settings, std::move(*logo), options.render, options.passes};
-    // A failure that a signal's cancel brought about is that cancel.
     return reportJobEnd(runRenderJob(job, look, cancelOnSignals.flag(), *out), job.files, *out);
 }
 

@@ -1,5 +1,6 @@
 #include "render/RenderJob.h"
 
+#include <cmath>
 #include <system_error>
 
 #include "platform/media/MovieSource.h"
@@ -49,9 +50,12 @@ Result<std::shared_ptr<MovieSource>, JobEnd> checkJob(const RenderJob& job) {
     if (const Status folder = makeOutputFolder(job.files.output); !folder)
         return failed(JobProblem::OutputFolder, folder.error());
     auto source = openInput(job.files.input);
-    if (source && job.segment)
+    if (source && job.segment) {
+        if (const Status count = checkSliceCount((*source)->facts(), *job.segment); !count)
+            return failed(JobProblem::BadInput, count.error());
         if (const Status cuttable = checkSliceable(job.files.input); !cuttable)
             return failed(JobProblem::BadInput, cuttable.error());
+    }
     return source;
 }
 
@@ -120,6 +124,17 @@ Status checkFrameSize(const VideoTrack& track) {
     if (track.width <= kMaxMovieSide && track.height <= kMaxMovieSide) return {};
     return Error{"its frame is " + std::to_string(track.width) + "x" + std::to_string(track.height) +
                  ", larger than the " + std::to_string(kMaxMovieSide) + " pixels a side tintreel-render takes"};
+}
+
+Status checkSliceCount(const MediaAsset& movie, const SliceNumber& slice) {
+    // Equal shares of a movie of F frames at a steady rate each hold a frame
+    // while there are at most F of them; a slice without frames would be a
+    // file no reader, and so no join, accepts.
+    const double frames = std::floor(movie.videoSeconds() * movie.framesPerSecond() + 1e-3);
+    if (frames < 1 || slice.count <= frames) return {};
+    const long long most = static_cast<long long>(frames);
+    return Error{"it has " + std::to_string(most) + " frames, so it can be cut into at most " +
+                 std::to_string(most) + " slices, not " + std::to_string(slice.count)};
 }
 
 std::optional<JobEnd> checkInput(const fs::path& input) {

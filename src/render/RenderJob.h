@@ -97,6 +97,9 @@ public:
 inline constexpr int kMaxMovieSide = 8192;
 Status checkFrameSize(const VideoTrack& track);
 
+// Whether `movie` can be cut into slice.count slices that each hold a frame.
+Status checkSliceCount(const MediaAsset& movie, const SliceNumber& slice);
+
 // Why `input` cannot be rendered (NotAMovie or BadInput), or nothing.
 std::optional<JobEnd> checkInput(const std::filesystem::path& input);
 

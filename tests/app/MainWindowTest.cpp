@@ -146,7 +146,7 @@ TEST_F(MainWindowTest, NewRestoresEveryDefaultAndSetsTheTitle) {
     window.setWindowTitle("something else");
     const std::filesystem::path clip =
         test::makeClip("-f lavfi -i testsrc2=s=160x120:r=10:d=1 -pix_fmt yuv420p -c:v libx264", "mp4");
-    controller->OpenVideo(QString::fromStdString(clip.string()));
+    controller->openVideo(QString::fromStdString(clip.string()));
     ASSERT_TRUE(QTest::qWaitFor([this] { return !controller->snapshot()->isEmpty(); }, 20000));
 
     window.command("OnFileNew")->trigger();

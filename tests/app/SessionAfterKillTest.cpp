@@ -68,10 +68,10 @@ TEST(SessionAfterKillTest, AKilledEditorsSessionIsOfferedAndRestoredByteForByte)
     ViewController* controller = window.controller();
     controller->keepSession(sessions);
     ASSERT_TRUE(controller->offerLeftSession());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->videoPath.isEmpty(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->videoPath().isEmpty(); }, 20000));
     ASSERT_EQ(dialogs.sessionOffers.size(), 1u);
     EXPECT_EQ(dialogs.sessionOffers[0].toStdString(), clip.filename().string());
-    EXPECT_EQ(controller->videoPath.toStdString(), clip.string());
+    EXPECT_EQ(controller->videoPath().toStdString(), clip.string());
     EXPECT_EQ(controller->currentRecord(), left->settingsRecord);
     EXPECT_TRUE(dialogs.alerts.empty());
 }

@@ -196,6 +196,30 @@ TEST_F(SegmentJoin, BadSliceNumbersAndOptionsAreRefused) {
     expectRefused(run({"--segment", "2/2", "-o", q(part), q(packed)}), "no presentation times", part);
 }
 
+// A slice without frames cannot be written as a file any reader accepts, so
+// a movie is cut into at most as many slices as it has frames; that many
+// each hold one frame and join into the whole movie.
+TEST_F(SegmentJoin, AMovieIsCutIntoAtMostAsManySlicesAsItHasFrames) {
+    const fs::path sparse = test::makeClip("-f lavfi -i testsrc2=s=160x90:r=1:d=10 -c:v libx264", "mp4");
+    ASSERT_FALSE(sparse.empty());
+    const fs::path part = dir_ / "part.mkv";
+    expectRefused(run({"--segment", "11/16", "-o", q(part), q(sparse)}), "at most 10 slices", part);
+
+    QStringList joining{"--join", "-o", q(dir_ / "joined.mp4"), "--audio-from", q(sparse)};
+    for (int index = 1; index <= 10; ++index) {
+        const fs::path slice = renderSlice(index, 10, sparse);
+        const auto video = test::probeStream(slice, "v:0");
+        ASSERT_TRUE(video) << slice;
+        EXPECT_EQ(video->frames, 1) << slice;
+        joining << q(slice);
+    }
+    const test::CliRun joined = run(joining);
+    ASSERT_EQ(joined.status, 0) << joined.errors;
+    const auto video = test::probeStream(dir_ / "joined.mp4", "v:0");
+    ASSERT_TRUE(video);
+    EXPECT_EQ(video->frames, 10);
+}
+
 TEST_F(SegmentJoin, IncompleteOrForeignSetsOfSlicesAreRefused) {
     const fs::path first = renderSlice(1, 3);
     const fs::path third = renderSlice(3, 3);

@@ -50,12 +50,12 @@ TEST_F(LoadFailureTest, TheAlertSaysWhyAVideoCouldNotBeLoaded) {
         SCOPED_TRACE(c.name);
         ASSERT_FALSE(c.file.empty());
         dialogs.alerts.clear();
-        controller->OpenVideo(QString::fromStdString(c.file.string()));
+        controller->openVideo(QString::fromStdString(c.file.string()));
         ASSERT_TRUE(settle());
         ASSERT_EQ(dialogs.alerts.size(), 1u);
         EXPECT_EQ(dialogs.alerts[0].text, kNotLoaded);
         EXPECT_EQ(dialogs.alerts[0].detail, c.detail);
-        EXPECT_TRUE(controller->videoPath.isEmpty());
+        EXPECT_TRUE(controller->videoPath().isEmpty());
         EXPECT_EQ(window.windowTitle(), "Tintreel");
     }
 }
@@ -66,7 +66,7 @@ TEST_F(LoadFailureTest, TheTitleNamesTheOpenVideo) {
     load(movie);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("holiday clip.mp4 \u2014 Tintreel"));
     // A later failure leaves the open video, and its title, as they were.
-    controller->OpenVideo(QString::fromStdString(textNamedLikeAMovie().string()));
+    controller->openVideo(QString::fromStdString(textNamedLikeAMovie().string()));
     ASSERT_TRUE(settle());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("holiday clip.mp4 \u2014 Tintreel"));
     window.command("OnFileNew")->trigger();

@@ -36,7 +36,7 @@ struct Editor {
     bool settle() {
         return QTest::qWaitFor(
             [this] {
-                return !controller->refresh.running && !controller->browse.running &&
+                return !controller->refresh().running && !controller->browse().running &&
                        controller->outlets().find("progressIndicator")->isHidden();
             },
             20000);
@@ -112,13 +112,13 @@ TEST_F(SessionRestoreTest, AcceptingBringsBackTheSameRecordVideoPositionAndPictu
     second.dialogs.restoreSession = true;
     EXPECT_TRUE(second.controller->offerLeftSession());
     ASSERT_TRUE(second.settle());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return second.controller->snapshotSeconds == 2.0; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second.controller->snapshotSeconds() == 2.0; }, 20000));
     ASSERT_TRUE(second.settle());
     ASSERT_EQ(second.dialogs.sessionOffers.size(), 1u);
     EXPECT_EQ(second.dialogs.sessionOffers[0].toStdString(), clip().filename().string());
     EXPECT_EQ(second.controller->currentRecord(), kept.settingsRecord);
     EXPECT_EQ(second.controller->currentSession(), kept);
-    EXPECT_EQ(second.controller->logo->width(), 64);
+    EXPECT_EQ(second.controller->logo()->width(), 64);
     EXPECT_EQ(*second.controller->history().currentRecord(), kept.settingsRecord);
     EXPECT_TRUE(second.dialogs.alerts.empty());
 }
@@ -142,7 +142,7 @@ TEST_F(SessionRestoreTest, ANormalQuitAsksNothingAndDecliningDiscards) {
     Editor third(folder);
     EXPECT_FALSE(third.controller->offerLeftSession());  // declined
     EXPECT_EQ(third.dialogs.sessionOffers.size(), 1u);
-    EXPECT_TRUE(third.controller->videoPath.isEmpty());
+    EXPECT_TRUE(third.controller->videoPath().isEmpty());
     EXPECT_EQ(third.controller->currentSettings().sliderBrightness, 0.0f);
     Editor fourth(folder);
     EXPECT_FALSE(fourth.controller->offerLeftSession());

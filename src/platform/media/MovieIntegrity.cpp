@@ -15,12 +15,11 @@ Status checkMovieComplete(const std::filesystem::path& movie) {
         const int status = av_read_frame(input.get(), packet.get());
         if (status == AVERROR_EOF) break;
         if (status < 0) return Error{errorText(status)};
-        if (const auto damage = corruptPacketProblem(*input, *packet)) return Error{*damage};
+        if (Status whole = checkPacketWhole(*input, *packet); !whole) return whole;
         end.saw(*packet);
         av_packet_unref(packet.get());
     }
-    if (const auto cut = end.shortfall()) return Error{*cut};
-    return {};
+    return end.checkReachedEnd();
 }
 
 }  // namespace tintreel

@@ -159,14 +159,15 @@ void MovieReader::Impl::decodeLoop() {
         if (status == AVERROR_EOF && inputShrank()) return queueError("the file became shorter while it was read");
         if (status == AVERROR_EOF) break;
         if (status < 0) return queueError(errorText(status));
-        if (const auto damage = corruptPacketProblem(*input, *packet)) return queueError(damaged(*damage));
+        if (const Status whole = checkPacketWhole(*input, *packet); !whole)
+            return queueError(damaged(whole.error()));
         streamEnd->saw(*packet);
         if (!routePacket(*packet, *frame)) return;
         if (pastRange) break;
     }
     if (pastRange) return (void)decoded.push(Sample{Sample::Kind::End, {}, AV_NOPTS_VALUE, nullptr});
-    if (const auto cut = streamEnd->shortfall(); cut && !stopping)
-        return queueError("the movie is cut short: " + *cut);
+    if (const Status reached = streamEnd->checkReachedEnd(); !reached && !stopping)
+        return queueError("the movie is cut short: " + reached.error());
     if (stopping || decoder.send(nullptr) < 0 || !queueDecodedFrames(*frame)) return;
     decoded.push(Sample{Sample::Kind::End, {}, AV_NOPTS_VALUE, nullptr});
 }

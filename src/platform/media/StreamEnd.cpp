@@ -57,26 +57,25 @@ std::optional<std::string> partialTransportPacket(const AVFormatContext& input) 
            " bytes are no whole number of packets)";
 }
 
-std::optional<std::string> StreamEnd::shortfall() const {
-    if (auto partial = partialTransportPacket(input_)) return partial;
-    if (input_.duration_estimation_method != AVFMT_DURATION_FROM_STREAM || input_.duration <= 0)
-        return std::nullopt;
+Status StreamEnd::checkReachedEnd() const {
+    if (auto partial = partialTransportPacket(input_)) return Error{*partial};
+    if (input_.duration_estimation_method != AVFMT_DURATION_FROM_STREAM || input_.duration <= 0) return {};
     const double announced = static_cast<double>(input_.duration) / AV_TIME_BASE;
     const double tolerated = std::max(kToleratedSeconds, kToleratedFrames * longestFrameSeconds(input_));
     // Most containers announce the length from the first timestamp; Matroska
     // the time of the last one, which for a movie starting late (a slice) is
     // more. A whole file reaches the announced end one way or the other.
     const double reached = std::max(reached_, reached_ - fileStartSeconds(input_));
-    if (announced - reached <= tolerated) return std::nullopt;
-    return "it ends at " + seconds(reached) + " of the " + seconds(announced) + " its file announces";
+    if (announced - reached <= tolerated) return {};
+    return Error{"it ends at " + seconds(reached) + " of the " + seconds(announced) + " its file announces"};
 }
 
-std::optional<std::string> corruptPacketProblem(const AVFormatContext& input, const AVPacket& packet) {
-    if (!(packet.flags & AV_PKT_FLAG_CORRUPT)) return std::nullopt;
+Status checkPacketWhole(const AVFormatContext& input, const AVPacket& packet) {
+    if (!(packet.flags & AV_PKT_FLAG_CORRUPT)) return {};
     const AVStream& stream = *input.streams[packet.stream_index];
     const char* kind = av_get_media_type_string(stream.codecpar->codec_type);
-    return std::string("a packet of its ") + (kind ? kind : "data") + " track " +
-           std::to_string(packet.stream_index) + " is incomplete or damaged";
+    return Error{std::string("a packet of its ") + (kind ? kind : "data") + " track " +
+                 std::to_string(packet.stream_index) + " is incomplete or damaged"};
 }
 
 }  // namespace tintreel::media

@@ -17,6 +17,8 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "platform/system/Result.h"
+
 namespace tintreel::media {
 
 class StreamEnd {
@@ -25,17 +27,17 @@ public:
 
     // Notes how far `packet` reaches.
     void saw(const AVPacket& packet);
-    // After the last packet: why the data stops short of the announced
-    // length ("it ends at 2.1 s of the 4.0 s its file announces"), or nothing.
-    std::optional<std::string> shortfall() const;
+    // After the last packet: fails, saying why, when the data stops short of
+    // the announced length ("it ends at 2.1 s of the 4.0 s its file announces").
+    Status checkReachedEnd() const;
 
 private:
     const AVFormatContext& input_;
     double reached_ = 0.0;  // the latest end of a packet, in seconds
 };
 
-// What is wrong with a packet the demuxer marks as corrupt (incomplete or
-// damaged in the file), or nothing when it is whole.
-std::optional<std::string> corruptPacketProblem(const AVFormatContext& input, const AVPacket& packet);
+// Fails, saying what is wrong, for a packet the demuxer marks as corrupt
+// (incomplete or damaged in the file).
+Status checkPacketWhole(const AVFormatContext& input, const AVPacket& packet);
 
 }  // namespace tintreel::media
