@@ -113,15 +113,12 @@ QStringList RenderSession::savableExtensions() const {
 
 // A failed save never costs the user the file that was there before.
 bool RenderSession::save(const QString& destination) {
+    // A file already there is replaced; a folder that will not let it go is
+    // worth a line. A name not yet taken has nothing to remove.
     const QFileInfo target(destination);
-    const auto removeFailed = [&](std::errc reason) {
+    if (target.exists() && ::access(target.absolutePath().toLocal8Bit().constData(), W_OK) != 0)
         logLine("Remove failed: " + destination.toStdString() + ": " +
-                std::make_error_code(reason).message());
-    };
-    if (!target.exists())
-        removeFailed(std::errc::no_such_file_or_directory);
-    else if (::access(target.absolutePath().toLocal8Bit().constData(), W_OK) != 0)
-        removeFailed(std::errc::permission_denied);
+                std::make_error_code(std::errc::permission_denied).message());
     const std::filesystem::path from = newVideoPath_.toStdString(), to = destination.toStdString();
     const Status copied = sameContainer(from, to) ? copyFileAtomically(from, to) : remuxMovie(from, to);
     if (!copied) logLine("Copy failed: " + copied.error());

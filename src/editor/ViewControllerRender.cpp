@@ -70,10 +70,13 @@ void ViewController::OnGeneratePreview() {
     if (videoPath_.isEmpty())
         return dialogs_.alert(
             QStringLiteral("There is no video selected. Please select a video and try again."));
-    // The load's facts: the render itself opens the movie once more, in the worker.
-    const std::optional<VideoTrack>& track = videoFacts_.firstVideoTrack();
+    // The load's facts: the render itself opens the movie once more, in the
+    // worker. A movie deleted since its load is refused at once (a look, not an open).
     const MediaAsset& source = videoFacts_;
-    if (!track) return dialogs_.alert(kCouldNotGenerate);
+    const std::optional<VideoTrack>& track = source.firstVideoTrack();
+    std::error_code ignored;
+    if (!track || !std::filesystem::exists(videoPath_.toStdString(), ignored))
+        return dialogs_.alert(kCouldNotGenerate);
     const EffectSettings settings = currentSettings();
     if (!hasStandardDimensions(*track) && (settings.checkTextWatermark == 1 || settings.checkImageWatermark == 1) &&
         !dialogs_.question(QStringLiteral("The current video does not have standard dimensions and applying a "

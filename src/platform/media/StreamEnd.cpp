@@ -44,6 +44,9 @@ void StreamEnd::saw(const AVPacket& packet) {
     const AVRational timeBase = input_.streams[packet.stream_index]->time_base;
     const double end = static_cast<double>(start + std::max<int64_t>(packet.duration, 0)) * av_q2d(timeBase);
     reached_ = std::max(reached_, end);
+    if (input_.streams[packet.stream_index]->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) return;
+    ++videoPackets_;
+    videoDurationsKnown_ = videoDurationsKnown_ || packet.duration > 0;
 }
 
 // A transport stream is a run of fixed-size packets (188 bytes, 192 in
@@ -60,6 +63,9 @@ std::optional<std::string> partialTransportPacket(const AVFormatContext& input) 
 Status StreamEnd::checkReachedEnd() const {
     if (auto partial = partialTransportPacket(input_)) return Error{*partial};
     if (input_.duration_estimation_method != AVFMT_DURATION_FROM_STREAM || input_.duration <= 0) return {};
+    // One frame without a duration (a one-frame slice) gives nothing to
+    // measure the announced length against: its frame may last all of it.
+    if (videoPackets_ == 1 && !videoDurationsKnown_) return {};
     const double announced = static_cast<double>(input_.duration) / AV_TIME_BASE;
     const double tolerated = std::max(kToleratedSeconds, kToleratedFrames * longestFrameSeconds(input_));
     // Most containers announce the length from the first timestamp; Matroska

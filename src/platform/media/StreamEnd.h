@@ -34,6 +34,8 @@ public:
 private:
     const AVFormatContext& input_;
     double reached_ = 0.0;  // the latest end of a packet, in seconds
+    long long videoPackets_ = 0;
+    bool videoDurationsKnown_ = false;  // a video packet carried its duration
 };
 
 // Fails, saying what is wrong, for a packet the demuxer marks as corrupt
