@@ -90,6 +90,8 @@ TEST(FontChoice, TheNamedFamilyWinsOverTheIndex) {
     EXPECT_EQ(chosenFontFamily(12, "DejaVu Serif"), "DejaVu Serif");
     EXPECT_EQ(fontFamilyIndex("Verdana"), 19);
     EXPECT_EQ(fontFamilyIndex("DejaVu Serif"), -1);
+    EXPECT_EQ(fontFamilyName(20), "");  // past either end of the list: no family
+    EXPECT_EQ(fontFamilyName(-1), "");
     EffectSettings s;
     s.comboTextFontType = 1;
     s.textFontFamily = "FreeSans";

@@ -3,7 +3,6 @@
 // that must leave the frame unchanged.
 #include <gtest/gtest.h>
 
-#include "imaging/FontFamilies.h"
 #include "imaging/ImageTools.h"
 #include "imaging/WatermarkPosition.h"
 #include "platform/filters/AlphaBlendFilter.h"
@@ -45,14 +44,6 @@ TEST(WatermarkPosition, AnchorsAndOffsetsInYUpCoordinates) {
     EXPECT_EQ(toTopLeft(WatermarkBox{0, 0, 100, 50}, 1080), QRectF(0, 1030, 100, 50));
 }
 
-TEST(WatermarkLists, FontsAndAnchorsByIndex) {
-    EXPECT_EQ(fontFamilyName(12), "Marker Felt");
-    EXPECT_EQ(fontFamilyName(19), "Verdana");
-    EXPECT_EQ(fontFamilyName(20), "");
-    EXPECT_EQ(fontFamilyName(-1), "");
-    EXPECT_EQ(kWatermarkPositions[4], "Center");
-}
-
 TEST(ImageWatermark, PlacesThePictureAtItsPixelSize) {
     const Image logo = test::solid(4, 2, {255, 0, 0, 255});
     const Image canvas = DrawImageWatermark(logo, {1, 1.0, 0, 0}, 10, 6);  // bottom right
@@ -70,17 +61,6 @@ TEST(ImageWatermark, PlacesThePictureAtItsPixelSize) {
     EXPECT_EQ(at(half, 0, 2)[3], 0);
     const Image big = DrawImageWatermark(test::noise(30, 20), {0, 1.0, 0, 0}, 10, 6);  // lower-left part
     EXPECT_EQ(at(big, 9, 0)[3], at(test::noise(30, 20), 9, 14)[3]);
-}
-
-TEST(ImageWatermark, NothingToDrawLeavesTheFrameUnchanged) {
-    const Image frame = test::noise(12, 8);
-    const Image logo = test::solid(4, 2, {255, 0, 0, 255});
-    EXPECT_EQ(withImageWatermark(frame, Image(), {1, 1.0, 0, 0}, 0.7), frame);
-    EXPECT_EQ(withImageWatermark(frame, logo, {-1, 1.0, 0, 0}, 0.7), frame);
-    EXPECT_EQ(withImageWatermark(frame, logo, {1, 1.0, 0, 0}, 0.0), frame);
-    EXPECT_EQ(withImageWatermark(frame, logo, {1, 0.0, 0, 0}, 0.7), frame);
-    const Image blended = withImageWatermark(test::solid(12, 8, {0, 0, 0, 255}), logo, {1, 1.0, 0, 0}, 0.7);
-    EXPECT_TRUE(test::near(at(blended, 11, 7), {179, 0, 0, 255}, 1));  // 70 % of the picture
 }
 
 // Bounding box (in top-left pixels) of everything drawn on a canvas.
@@ -157,7 +137,7 @@ TEST(TextWatermark, ShadowAndOutlineAreBlackAndOnlyWhenAsked) {
     EXPECT_GT(darkPixels(DrawTextWatermark(s, 300, 120)), 20);
 }
 
-TEST(TextWatermark, NothingToDrawLeavesTheFrameUnchanged) {
+TEST(Watermarks, NothingToDrawLeavesTheFrameUnchanged) {
     const Image frame = test::noise(64, 32);
     EXPECT_EQ(withTextWatermark(frame, style("", 0), 1.0), frame);
     EXPECT_EQ(withTextWatermark(frame, style("abc", -1), 1.0), frame);
@@ -166,6 +146,14 @@ TEST(TextWatermark, NothingToDrawLeavesTheFrameUnchanged) {
     zero.fontSize = 0;
     EXPECT_EQ(withTextWatermark(frame, zero, 1.0), frame);
     EXPECT_NE(withTextWatermark(frame, style("abc", 0), 1.0), frame);
+
+    const Image logo = test::solid(4, 2, {255, 0, 0, 255});
+    EXPECT_EQ(withImageWatermark(frame, Image(), {1, 1.0, 0, 0}, 0.7), frame);
+    EXPECT_EQ(withImageWatermark(frame, logo, {-1, 1.0, 0, 0}, 0.7), frame);
+    EXPECT_EQ(withImageWatermark(frame, logo, {1, 1.0, 0, 0}, 0.0), frame);
+    EXPECT_EQ(withImageWatermark(frame, logo, {1, 0.0, 0, 0}, 0.7), frame);
+    const Image blended = withImageWatermark(test::solid(12, 8, {0, 0, 0, 255}), logo, {1, 1.0, 0, 0}, 0.7);
+    EXPECT_TRUE(test::near(at(blended, 11, 7), {179, 0, 0, 255}, 1));  // 70 % of the picture
 }
 
 }  // namespace

@@ -1,11 +1,19 @@
 // Colour filters on one-pixel pictures whose results are worked out by hand
-// (tolerance: one level, for rounding), and near-neutral values that must
-// reproduce the input exactly.
-#include "support/TestImages.h"
-#include "platform/filters/ColorFilters.h"
-#include "platform/filters/PixelMath.h"
-
+// (tolerance: one level, for rounding) and on every level against their
+// definition; and the settings at which any filter must reproduce its input
+// exactly.
 #include <cmath>
+#include <functional>
+#include <string>
+#include <typeinfo>
+
+#include "platform/filters/AlphaBlendFilter.h"
+#include "platform/filters/BlurFilters.h"
+#include "platform/filters/ColorFilters.h"
+#include "platform/filters/DistortionFilters.h"
+#include "platform/filters/PixelMath.h"
+#include "platform/filters/StylizeFilters.h"
+#include "support/TestImages.h"
 
 namespace tintreel {
 namespace {
@@ -15,6 +23,18 @@ using test::near;
 using test::Rgba;
 using test::solid;
 
+using Apply = std::function<Image(const Image&)>;
+
+// A filter of type F set up by `set`, as a function of its input.
+template <typename F>
+Apply with(std::function<void(F&)> set) {
+    return [set](const Image& input) {
+        F filter;
+        set(filter);
+        return filter.apply(input);
+    };
+}
+
 template <typename Filter>
 Rgba applyTo(const Filter& f, Rgba c) {
     return at(f.apply(solid(1, 1, c)), 0, 0);
@@ -22,7 +42,8 @@ Rgba applyTo(const Filter& f, Rgba c) {
 
 TEST(ColorFilters, PerChannelAdjustmentsGiveHandComputedPixels) {
     BrightnessFilter brightness;
-    brightness.setBrightness(0.2);  // 100/255 + 0.2 = 0.592 -> 151
+    brightness.setBrightness(0.2);           // 100/255 + 0.2 = 0.592 -> 151
+    brightness.setBrightness(std::nan(""));  // not a number: ignored
     EXPECT_TRUE(near(applyTo(brightness, {100, 150, 200, 77}), {151, 201, 251, 77}, 1));
 
     ExposureFilter exposure;
@@ -54,7 +75,6 @@ TEST(ColorFilters, LumaBasedFiltersGiveHandComputedPixels) {
     EXPECT_TRUE(near(applyTo(saturation, {100, 150, 200, 40}), {57, 157, 255, 40}, 1));
 
     SepiaFilter sepia;
-    EXPECT_TRUE(sepia.isIdentity());  // no look of its own until set
     sepia.setIntensity(1.0);  // the standard sepia matrix at full intensity
     EXPECT_TRUE(near(applyTo(sepia, {100, 150, 200, 255}), {192, 171, 134, 255}, 1));
     sepia.setIntensity(0.5);  // half way between the colour and its tone
@@ -79,86 +99,91 @@ TEST(ColorFilters, HueTurnKeepsLumaAndGreys) {
 // integer line the filters use where a table is straight must give the same
 // bytes, including where the result clamps.
 TEST(ColorFilters, PerChannelFiltersMatchTheirDefinitionOnEveryLevel) {
+    using Curve = std::function<double(double)>;
     Image levels(256, 1);
     for (int i = 0; i < 256; ++i) test::setPixel(levels, i, 0, {i, 255 - i, (i * 7) & 255, i});
-    auto expectEveryLevel = [&](const Image& out, auto red, auto green, auto blue, const char* what) {
+    const auto expectEveryLevel = [&](const Apply& filter, std::array<Curve, 3> curves, const char* what) {
+        const Image out = filter(levels);
         for (int i = 0; i < 256; ++i) {
-            const Rgba in = at(levels, i, 0);
-            auto byte = [](double v) { return static_cast<int>(unitToByte(static_cast<float>(v))); };
-            const Rgba expected{byte(red(in[0] / 255.0)), byte(green(in[1] / 255.0)), byte(blue(in[2] / 255.0)),
-                                in[3]};
+            Rgba expected = at(levels, i, 0);
+            for (int c = 0; c < 3; ++c)
+                expected[c] = unitToByte(static_cast<float>(curves[c](expected[c] / 255.0)));
             ASSERT_EQ(at(out, i, 0), expected) << what << " at level " << i;
         }
     };
     for (const double b : {-0.37, 0.1, 0.73}) {
-        BrightnessFilter f;
-        f.setBrightness(b);
-        const auto def = [b](double v) { return v + b; };
-        expectEveryLevel(f.apply(levels), def, def, def, "brightness");
+        const Curve def = [b](double v) { return v + b; };
+        expectEveryLevel(with<BrightnessFilter>([b](auto& f) { f.setBrightness(b); }), {def, def, def},
+                         "brightness");
     }
     for (const double c : {0.0, 0.35, 1.2, 4.0}) {
-        ContrastFilter f;
-        f.setContrast(c);
-        const auto def = [c](double v) { return (v - 0.5) * c + 0.5; };
-        expectEveryLevel(f.apply(levels), def, def, def, "contrast");
+        const Curve def = [c](double v) { return (v - 0.5) * c + 0.5; };
+        expectEveryLevel(with<ContrastFilter>([c](auto& f) { f.setContrast(c); }), {def, def, def},
+                         "contrast");
     }
+    // 1e6 overflows the gain to infinity: whites saturate, black stays black.
     for (const double e : {-3.0, 0.5, 1e6}) {
-        ExposureFilter f;
-        f.setExposure(e);
-        const auto def = [gain = std::exp2(e)](double v) { return v * gain; };
-        expectEveryLevel(f.apply(levels), def, def, def, "exposure");
+        const Curve def = [gain = std::exp2(e)](double v) { return v * gain; };
+        expectEveryLevel(with<ExposureFilter>([e](auto& f) { f.setExposure(e); }), {def, def, def},
+                         "exposure");
     }
     for (const double g : {0.4, 2.2}) {
-        GammaFilter f;
-        f.setGamma(g);
-        const auto def = [g](double v) { return std::pow(v, g); };
-        expectEveryLevel(f.apply(levels), def, def, def, "gamma");
+        const Curve def = [g](double v) { return std::pow(v, g); };
+        expectEveryLevel(with<GammaFilter>([g](auto& f) { f.setGamma(g); }), {def, def, def}, "gamma");
     }
-    RGBFilter rgb;
-    rgb.setRed(0.5), rgb.setGreen(1.1), rgb.setBlue(1.9);
-    expectEveryLevel(
-        rgb.apply(levels), [](double v) { return v * 0.5; }, [](double v) { return v * 1.1; },
-        [](double v) { return v * 1.9; }, "rgb");
+    expectEveryLevel(with<RGBFilter>([](auto& f) { f.setRed(0.5), f.setGreen(1.1), f.setBlue(1.9); }),
+                     {[](double v) { return v * 0.5; }, [](double v) { return v * 1.1; },
+                      [](double v) { return v * 1.9; }},
+                     "rgb");
 }
 
-// The chain passes over adjustments at exactly neutral values; values a hair
-// away from neutral run the kernels, which must then reproduce every byte.
-TEST(ColorFilters, NearNeutralValuesReproduceThePictureExactly) {
-    const Image input = test::noise(37, 11);
-    BrightnessFilter b;
-    b.setBrightness(1e-9);
-    ExposureFilter e;
-    e.setExposure(1e-9);
-    ContrastFilter c;
-    c.setContrast(1.0 + 1e-9);
-    SaturationFilter s;
-    s.setSaturation(1.0 + 1e-9);
-    GammaFilter g;
-    g.setGamma(1.0 + 1e-9);
-    HueFilter h;
-    h.setHue(1e-9);
-    RGBFilter rgb;
-    rgb.setGreen(1.0 + 1e-9);
-    SepiaFilter sepia;
-    sepia.setIntensity(1e-9);
-    EXPECT_EQ(b.apply(input), input);
-    EXPECT_EQ(e.apply(input), input);
-    EXPECT_EQ(c.apply(input), input);
-    EXPECT_EQ(s.apply(input), input);
-    EXPECT_EQ(g.apply(input), input);
-    EXPECT_EQ(h.apply(input), input);
-    EXPECT_EQ(rgb.apply(input), input);
-    EXPECT_EQ(sepia.apply(input), input);
+// The engine has no looks of its own: a filter made and not yet set leaves
+// the picture as it is wherever one of its settings does.
+template <typename Filter>
+void expectUnchangedUntilSet(const Image& input) {
+    EXPECT_EQ(Filter().apply(input), input) << typeid(Filter).name();
 }
 
-TEST(ColorFilters, NonFiniteParametersAreIgnored) {
-    BrightnessFilter b;
-    b.setBrightness(0.2);
-    b.setBrightness(std::nan(""));
-    EXPECT_TRUE(near(applyTo(b, {100, 150, 200, 77}), {151, 201, 251, 77}, 1));
-    ExposureFilter e;
-    e.setExposure(1e6);  // overflows to infinity: whites saturate, black stays black
-    EXPECT_TRUE(near(applyTo(e, {0, 1, 255, 5}), {0, 255, 255, 5}, 0));
+template <typename... Filters>
+void expectEachUnchangedUntilSet(const Image& input) {
+    (expectUnchangedUntilSet<Filters>(input), ...);
+}
+
+// Besides filters not yet set: the chain passes over adjustments at exactly
+// neutral values, so values a hair away from neutral run the kernels, which
+// must then reproduce every byte; and sizes of nothing change nothing.
+TEST(Filters, NeutralSettingsLeaveThePictureUnchanged) {
+    const Image input = test::noise(37, 23);
+    expectEachUnchangedUntilSet<BrightnessFilter, ExposureFilter, ContrastFilter, SaturationFilter,
+                                GammaFilter, HueFilter, RGBFilter, SepiaFilter, GaussianBlurFilter,
+                                GaussianSelectiveBlurFilter, MotionBlurFilter, ZoomBlurFilter, KuwaharaFilter,
+                                PixellateFilter, TransformFilter, SwirlFilter>(input);
+    EXPECT_EQ(AlphaBlendFilter().apply(input, test::noise(37, 23)), input);
+    const std::pair<const char*, Apply> cases[] = {
+        {"brightness", with<BrightnessFilter>([](auto& f) { f.setBrightness(1e-9); })},
+        {"exposure", with<ExposureFilter>([](auto& f) { f.setExposure(1e-9); })},
+        {"contrast", with<ContrastFilter>([](auto& f) { f.setContrast(1.0 + 1e-9); })},
+        {"saturation", with<SaturationFilter>([](auto& f) { f.setSaturation(1.0 + 1e-9); })},
+        {"gamma", with<GammaFilter>([](auto& f) { f.setGamma(1.0 + 1e-9); })},
+        {"hue", with<HueFilter>([](auto& f) { f.setHue(1e-9); })},
+        {"rgb", with<RGBFilter>([](auto& f) { f.setGreen(1.0 + 1e-9); })},
+        {"sepia", with<SepiaFilter>([](auto& f) { f.setIntensity(1e-9); })},
+        {"blur radius 0", with<GaussianBlurFilter>([](auto& f) { f.setBlurRadiusInPixels(0.0); })},
+        {"blur radius below 0", with<GaussianBlurFilter>([](auto& f) { f.setBlurRadiusInPixels(-3.0); })},
+        {"circle blur of size 0",
+         with<GaussianBlurPositionFilter>([](auto& f) { f.setBlurRadius(0.2), f.setBlurSize(0.0); })},
+        {"zoom blur back to 0",
+         with<ZoomBlurFilter>([](auto& f) { f.setBlurSize(5.0), f.setBlurSize(0.0); })},
+        {"Kuwahara radius back to 0", with<KuwaharaFilter>([](auto& f) { f.setRadius(3), f.setRadius(0); })},
+        {"pixellate cells of one pixel", with<PixellateFilter>([](auto& f) {
+             f.setFractionalWidthOfAPixel(0.5), f.setFractionalWidthOfAPixel(0.0);
+         })},
+        {"swirl by no angle", with<SwirlFilter>([](auto& f) { f.setRadius(0.3), f.setAngle(0.0); })},
+        {"swirl in no radius", with<SwirlFilter>([](auto& f) { f.setAngle(1.0), f.setRadius(0.0); })},
+        {"identity transform",
+         with<TransformFilter>([](auto& f) { f.setTransform3D(Transform3D::identity()); })},
+    };
+    for (const auto& [what, filter] : cases) EXPECT_EQ(filter(input), input) << what;
 }
 
 }  // namespace

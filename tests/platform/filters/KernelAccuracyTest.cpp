@@ -149,6 +149,8 @@ TEST(KernelAccuracy, SwirlAndGlassSphereMatchTheLibraryMath) {
         return rounded(t);
     });
     EXPECT_EQ(test::at(ball, 0, 0), (Rgba{0, 0, 0, 0}));
+    glass.setRadius(0.0);  // no sphere: nothing shows
+    EXPECT_EQ(glass.apply(input), Image(w, h));
 }
 
 TEST(KernelAccuracy, VignetteSharesMatchTheDefinition) {
@@ -214,12 +216,16 @@ TEST(KernelAccuracy, CircleLimitedBlursEqualTheWholeBlurMixed) {
         circle.setBlurRadius(radius);
         const float r = static_cast<float>(radius);
         EXPECT_EQ(circle.apply(input), mixed(3.0, [r](float d) { return d < r ? 1.0f : 0.0f; })) << radius;
-        GaussianSelectiveBlurFilter focus;
-        focus.setBlurRadiusInPixels(5.0);
-        focus.setExcludeCircleRadius(radius);
-        focus.setExcludeBlurSize(0.15);
-        const float inner = static_cast<float>(radius - 0.15);
-        EXPECT_EQ(focus.apply(input), mixed(5.0, [=](float d) { return smoothstep(inner, r, d); })) << radius;
+        // A negative edge reverses the ring: a hard step at the radius, not a division by zero.
+        for (const double edge : {0.15, -1.0}) {
+            GaussianSelectiveBlurFilter focus;
+            focus.setBlurRadiusInPixels(5.0);
+            focus.setExcludeCircleRadius(radius);
+            focus.setExcludeBlurSize(edge);
+            const float inner = static_cast<float>(radius - edge);
+            EXPECT_EQ(focus.apply(input), mixed(5.0, [=](float d) { return smoothstep(inner, r, d); }))
+                << radius << " " << edge;
+        }
     }
 }
 

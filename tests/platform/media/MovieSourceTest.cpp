@@ -3,12 +3,9 @@
 // one open function counts every open, failed ones included.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
+#include "Transcode.h"
 #include "platform/media/MovieReader.h"
 #include "platform/media/MovieSource.h"
-#include "platform/media/MovieWriter.h"
 #include "support/Clips.h"
 
 namespace tintreel {
@@ -38,20 +35,8 @@ TEST(MovieSource, OneOpenServesTheFactsTheReaderAndTheWriter) {
     EXPECT_EQ(facts.audioTrackCount(), 1);
     EXPECT_TRUE(facts.videoStatus());
 
-    Result<std::unique_ptr<MovieReader>> reader = MovieReader::open(*source);
-    ASSERT_TRUE(reader) << reader.error();
-    MovieWriter writer(output, 160, 90, EncodingRole::Final);
-    ASSERT_TRUE(writer.startRecording(**reader));
-    ASSERT_TRUE((*reader)->startProcessing({}, writer));
-    // A guard against a hang, not a speed test.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while ((*reader)->progress() != 1.0f && !(*reader)->failure() &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    (*reader)->stopProcessing();
-    ASSERT_TRUE(writer.finishRecording());
+    ASSERT_TRUE(test::transcode(*source, output, EncodingRole::Final).finished);
     EXPECT_EQ(inputOpenCount(clip), before + 1) << "the reader and the writer opened the file again";
-
     const std::optional<test::StreamFacts> video = test::probeStream(output, "v:0");
     const std::optional<test::StreamFacts> audio = test::probeStream(output, "a:0");
     ASSERT_TRUE(video && audio);
@@ -67,20 +52,35 @@ TEST(MovieSource, EveryOpenCountsUnderOneSpellingAndFailuresSayWhy) {
     ASSERT_TRUE(MovieReader::open(clip));
     EXPECT_EQ(inputOpenCount(clip), before + 2);
 
+    // A missing file: the same reason from the source, the facts and the reader.
     const fs::path missing = "/nonexistent/clip.mov";
     const long long missingBefore = inputOpenCount(missing);
     const Result<std::shared_ptr<MovieSource>> failed = MovieSource::open(missing);
+    const MediaAsset unreadable = MediaAsset::open(missing);
+    const Result<std::unique_ptr<MovieReader>> noReader = MovieReader::open(missing);
+    EXPECT_EQ(inputOpenCount(missing), missingBefore + 3);
     ASSERT_FALSE(failed);
-    EXPECT_EQ(failed.error(), MediaAsset::open(missing).openError());
-    EXPECT_EQ(inputOpenCount(missing), missingBefore + 2);
+    EXPECT_EQ(failed.error(), "No such file or directory");
+    EXPECT_FALSE(unreadable.isReadable());
+    EXPECT_FALSE(unreadable.firstVideoTrack());
+    EXPECT_EQ(unreadable.openError(), failed.error());
+    ASSERT_FALSE(noReader);
+    EXPECT_EQ(noReader.error(), failed.error());
 
-    // A file without video opens; its facts say why it cannot be rendered.
-    const Result<std::shared_ptr<MovieSource>> audio =
-        MovieSource::open(test::makeClip("-f lavfi -i sine=d=1 -c:a aac", "mp4"));
+    // A file without video opens; its facts say why it cannot be rendered, and no reader takes it.
+    const fs::path audioOnly = test::makeClip("-f lavfi -i sine=d=1 -c:a aac", "mp4");
+    const Result<std::shared_ptr<MovieSource>> audio = MovieSource::open(audioOnly);
     ASSERT_TRUE(audio);
-    EXPECT_EQ((*audio)->facts().videoStatus().error(), "no video track");
-    EXPECT_EQ((*audio)->facts().framesPerSecond(), 0.0);
+    const MediaAsset& facts = (*audio)->facts();
+    EXPECT_TRUE(facts.isReadable());
+    EXPECT_FALSE(facts.firstVideoTrack());
+    EXPECT_NEAR(facts.durationSeconds(), 1.0, 0.1);
+    EXPECT_EQ(facts.videoStatus().error(), "no video track");
+    EXPECT_EQ(facts.framesPerSecond(), 0.0);
     EXPECT_FALSE(MovieReader::open(*audio));
+    const Result<std::unique_ptr<MovieReader>> noVideo = MovieReader::open(audioOnly);
+    ASSERT_FALSE(noVideo);
+    EXPECT_FALSE(noVideo.error().empty());
 }
 
 }  // namespace

@@ -98,7 +98,7 @@ TEST(MovieTranscode, VariableFrameRateKeepsItsTimestamps) {
     expectSameMovie(source, output);
 }
 
-TEST(MovieTranscode, ProgressRisesToExactlyOneAndStopLeavesAPlayableFile) {
+TEST(MovieTranscode, ProgressRisesToExactlyOneMovesWithinASlowFrameAndStopLeavesAPlayableFile) {
     const fs::path source = makeClip(kBars + kH264 + "-an", "mov");
     const fs::path dir = test::scratchDirectory("progress");
     const Outcome outcome = transcode(source, dir / "all.mov", EncodingRole::Intermediate);
@@ -108,20 +108,25 @@ TEST(MovieTranscode, ProgressRisesToExactlyOneAndStopLeavesAPlayableFile) {
     EXPECT_LT(outcome.progress[44], 1.0f);
     EXPECT_EQ(outcome.progress.back(), 1.0f);
 
-    // Stopping part way: nothing more reaches the writer, and the part written is a valid movie.
+    // A slow operation: progress moves while it works on one frame, and
+    // stopping part way sends nothing more to the writer, whose part is a valid movie.
     auto reader = std::move(*MovieReader::open(source));
     MovieWriter writer(dir / "part.mov", 160, 90, EncodingRole::Final);
     ASSERT_TRUE(writer.startRecording(*reader));
     reader->startProcessing(
         [](const Image& f, double) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
             return f;
         },
         writer);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    float seen = reader->progress();
+    for (int i = 0; i < 8; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_GT(reader->progress(), seen) << i;
+        seen = reader->progress();
+    }
     reader->stopProcessing();
     const float stoppedAt = reader->progress();
-    EXPECT_GT(stoppedAt, 0.0f);
     EXPECT_LT(stoppedAt, 1.0f);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(reader->progress(), stoppedAt);
@@ -216,36 +221,6 @@ TEST(MovieTranscode, CutMoviesAndMemoryThatRunsOutFailTheMovie) {
         failureReading(mkv, [](const Image&, double) -> Image { throw std::bad_alloc(); });
     ASSERT_TRUE(outOfMemory);
     EXPECT_EQ(outOfMemory->message, "not enough memory");
-}
-
-TEST(MovieTranscode, ProgressMovesWhileASlowOperationWorksOnOneFrame) {
-    const fs::path source = makeClip(kBars + kH264 + "-an", "mov");
-    auto reader = std::move(*MovieReader::open(source));
-    MovieWriter writer(test::scratchDirectory("slow") / "out.mov", 160, 90, EncodingRole::Intermediate);
-    ASSERT_TRUE(writer.startRecording(*reader));
-    reader->startProcessing(
-        [](const Image& f, double) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(400));
-            return f;
-        },
-        writer);
-    float previous = reader->progress();
-    for (int i = 0; i < 8; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const float now = reader->progress();
-        EXPECT_GT(now, previous) << i;
-        previous = now;
-    }
-    reader->stopProcessing();
-}
-
-TEST(MovieTranscode, UnreadableSourcesAreRefused) {
-    const auto missing = MovieReader::open("/nonexistent/clip.mov");
-    ASSERT_FALSE(missing);
-    EXPECT_EQ(missing.error(), "No such file or directory");
-    const auto noVideo = MovieReader::open(makeClip("-f lavfi -i sine=d=1 -c:a aac", "mp4"));
-    ASSERT_FALSE(noVideo);
-    EXPECT_FALSE(noVideo.error().empty());
 }
 
 }  // namespace

@@ -10,9 +10,9 @@
 
 #include "Transcode.h"
 #include "platform/media/ColourDescription.h"
-#include "platform/media/Remux.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
+#include "platform/media/Remux.h"
 #include "platform/system/Log.h"
 #include "support/Clips.h"
 
@@ -119,21 +119,21 @@ TEST(SourceFidelity, StillFramesAreDecodedWithTheSourceMatrix) {
 
 TEST(SourceFidelity, DeepAndHdrSourcesRenderAtEightBitsSayingSoOnce) {
     const std::string bars = "-f lavfi -i testsrc2=s=320x180:r=25:d=0.4 -pix_fmt yuv420p10le -c:v libx264 ";
-    {
+    const struct {
+        std::string name, tags, extension, line, expectedTags;
+    } cases[] = {
+        {"ten-bit", "", "mp4", "The source has 10 bits per sample: rendered at 8 bits",
+         "smpte170m/smpte170m/smpte170m/tv"},
+        {"hdr", "-colorspace bt2020nc -color_primaries bt2020 -color_trc smpte2084", "mov",
+         "The source is HDR (smpte2084, 10 bits): rendered at 8 bits", "bt2020nc/bt2020/smpte2084/tv"}};
+    for (const auto& c : cases) {
         ScopedLogCapture log;
-        const fs::path output = renderedUnchanged(makeClip(bars, "mp4"), "ten-bit");
-        EXPECT_EQ(log.countStartingWith("The source has 10 bits per sample: rendered at 8 bits"), 1);
-        EXPECT_EQ(log.lines().size(), 1u);
-        EXPECT_EQ(videoFact(output, "pix_fmt"), "yuv420p");
+        const fs::path output = renderedUnchanged(makeClip(bars + c.tags, c.extension), c.name);
+        EXPECT_EQ(log.countStartingWith(c.line), 1) << c.name;
+        EXPECT_EQ(log.lines().size(), 1u) << c.name;
+        EXPECT_EQ(videoFact(output, "pix_fmt"), "yuv420p") << c.name;
+        EXPECT_EQ(colourTags(output), c.expectedTags) << c.name;
     }
-    ScopedLogCapture log;
-    const fs::path hdr =
-        makeClip(bars + "-colorspace bt2020nc -color_primaries bt2020 -color_trc smpte2084", "mov");
-    const fs::path output = renderedUnchanged(hdr, "hdr");
-    EXPECT_EQ(log.countStartingWith("The source is HDR (smpte2084, 10 bits): rendered at 8 bits"), 1);
-    EXPECT_EQ(log.lines().size(), 1u);
-    EXPECT_EQ(videoFact(output, "pix_fmt"), "yuv420p");
-    EXPECT_EQ(colourTags(output), "bt2020nc/bt2020/smpte2084/tv");
 }
 
 // Frames ffmpeg's field detector calls interlaced (top or bottom field first) and progressive.
@@ -230,19 +230,16 @@ CarriedFacts carriedFacts(const fs::path& file) {
 
 TEST(SourceFidelity, SubtitlesChaptersAndCreationTimeAreKept) {
     const fs::path dir = test::scratchDirectory("extras");
-    const std::pair<fs::path, fs::path> cases[] = {
-        {test::clipWithExtras("mp4", "aac", "mov_text"), dir / "from-mp4.mp4"},
-        {test::clipWithExtras("mp4", "aac", "mov_text"), dir / "from-mp4.mov"},
-        {test::clipWithExtras("mkv", "libopus", "srt"), dir / "from-mkv.mkv"},
-    };
+    const fs::path mp4 = test::clipWithExtras("mp4", "aac", "mov_text");
+    const fs::path mkv = test::clipWithExtras("mkv", "libopus", "srt");
+    const std::pair<fs::path, fs::path> renders[] = {
+        {mp4, dir / "from-mp4.mp4"}, {mp4, dir / "from-mp4.mov"}, {mkv, dir / "from-mkv.mkv"}};
+    for (const auto& [source, output] : renders)
+        ASSERT_TRUE(test::transcode(source, output, EncodingRole::Final).finished) << output;
     // Saving under another name re-muxes: the same facts must survive that too.
-    const fs::path rendered = dir / "from-mp4-rendered.mp4";
-    ASSERT_TRUE(test::transcode(cases[0].first, rendered, EncodingRole::Final).finished);
-    ASSERT_TRUE(remuxMovie(rendered, dir / "remuxed.mov").ok());
-    const std::pair<fs::path, fs::path> remuxed{cases[0].first, dir / "remuxed.mov"};
-    for (const auto& [source, output] : {cases[0], cases[1], cases[2], remuxed}) {
-        if (output != remuxed.second)
-            ASSERT_TRUE(test::transcode(source, output, EncodingRole::Final).finished) << output;
+    ASSERT_TRUE(remuxMovie(dir / "from-mp4.mp4", dir / "remuxed.mov").ok());
+    for (const auto& [source, output] :
+         {renders[0], renders[1], renders[2], std::pair{mp4, dir / "remuxed.mov"}}) {
         const CarriedFacts in = carriedFacts(source), out = carriedFacts(output);
         ASSERT_EQ(in.subtitleCodecs.size(), 1u) << source;
         EXPECT_EQ(out.subtitleCodecs, in.subtitleCodecs) << output;
@@ -256,9 +253,8 @@ TEST(SourceFidelity, SubtitlesChaptersAndCreationTimeAreKept) {
     // A container that cannot hold the subtitle codec drops that track, says
     // so, and keeps the rest.
     const std::tuple<fs::path, std::string, std::string> refusals[] = {
-        {test::clipWithExtras("mkv", "libopus", "srt"), "srt-into.mp4", "subrip is not accepted by mp4"},
-        {test::clipWithExtras("mp4", "aac", "mov_text"), "mov_text-into.mkv", "mov_text is not accepted by matroska"},
-    };
+        {mkv, "srt-into.mp4", "subrip is not accepted by mp4"},
+        {mp4, "mov_text-into.mkv", "mov_text is not accepted by matroska"}};
     for (const auto& [source, name, why] : refusals) {
         ScopedLogCapture log;
         ASSERT_TRUE(test::transcode(source, dir / name, EncodingRole::Final).finished) << name;

@@ -1,6 +1,6 @@
 #pragma once
 // Shared by the media tests: one movie through a MovieReader into a
-// MovieWriter, waited for to the end.
+// MovieWriter, waited for to the end (or the reader's failure).
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieReader.h"
+#include "platform/media/MovieSource.h"
 #include "platform/media/MovieWriter.h"
 
 namespace tintreel::test {
@@ -22,11 +23,11 @@ struct Outcome {
 };
 
 // Runs `source` through `operation` into `target` and waits for the end.
-inline Outcome transcode(const std::filesystem::path& source, const std::filesystem::path& target,
+inline Outcome transcode(const std::shared_ptr<MovieSource>& source, const std::filesystem::path& target,
                          EncodingRole role, FrameOperation operation = {}) {
     Outcome outcome;
     auto opened = MovieReader::open(source);
-    const auto track = MediaAsset::open(source).firstVideoTrack();
+    const auto track = source->facts().firstVideoTrack();
     if (!opened || !track) return outcome;
     MovieReader* reader = opened->get();
     MovieWriter writer(target, track->width, track->height, role);
@@ -36,8 +37,9 @@ inline Outcome transcode(const std::filesystem::path& source, const std::filesys
         std::lock_guard lock(mutex);
         outcome.progress.push_back(reader->progress());
     });
+    // A guard against a hang, not a speed test.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (reader->progress() != 1.0f && std::chrono::steady_clock::now() < deadline)
+    while (reader->progress() != 1.0f && !reader->failure() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     reader->stopProcessing();
     const Status finished = writer.finishRecording();
@@ -45,6 +47,13 @@ inline Outcome transcode(const std::filesystem::path& source, const std::filesys
     if (!finished) ADD_FAILURE() << "writer: " << finished.error();
     EXPECT_FALSE(reader->failure());
     return outcome;
+}
+
+inline Outcome transcode(const std::filesystem::path& source, const std::filesystem::path& target,
+                         EncodingRole role, FrameOperation operation = {}) {
+    const auto opened = MovieSource::open(source);
+    if (!opened) return {};
+    return transcode(*opened, target, role, std::move(operation));
 }
 
 }  // namespace tintreel::test
