@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include "cli/CliProgram.h"
 #include "imaging/FontChoice.h"
@@ -45,13 +44,6 @@ void writeTruncatedClip(const fs::path& target) {
     fs::resize_file(target, fs::file_size(target) / 2);
 }
 
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 std::string listing(const fs::path& dir) {
     return test::runCommand("cd '" + dir.string() + "' && find . | sort").value_or("");
 }
@@ -59,8 +51,7 @@ std::string listing(const fs::path& dir) {
 class BatchCommand : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = test::scratchDirectory(std::string("cli-batch-") +
-                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = test::testDirectory("cli-batch-");
         in_ = dir_ / "in";
         out_ = dir_ / "out";
         runtime_ = dir_ / "runtime";
@@ -81,16 +72,17 @@ protected:
     fs::path runtime_;
 };
 
-TEST_F(BatchCommand, BadInputsFailAloneAndASecondRunSkipsWhatIsDone) {
+TEST_F(BatchCommand, BadInputsFailAloneAndASecondRunSkipsWhatIsDoneButNeverItsInput) {
     fillMixedFolder();
     // The text watermark draws with fonts on both job threads at once.
-    const CliRun run = runCli({"-j", "2", "--set", "checkSepia=1", "--set", "checkTextWatermark=1", "-o", q(out_), q(in_)},
-                              runtime_);
+    const CliRun run =
+        runCli({"-j", "2", "--set", "checkSepia=1", "--set", "checkTextWatermark=1", "-o", q(out_), q(in_)},
+               runtime_);
     EXPECT_EQ(run.status, 1) << run.errors;
     test::expectSameMovie(in_ / "good.mov", out_ / "good.mov");
     test::expectSameMovie(in_ / "silent.mp4", out_ / "silent.mp4");
     EXPECT_EQ(listing(out_), ".\n./good.mov\n./silent.mp4\n") << "nothing of the failed jobs is left";
-    const std::vector<std::string> lines = linesOf(run.errors);
+    const std::vector<std::string> lines = test::linesOf(run.errors);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "tintreel-render: 2 done, 0 skipped, 2 failed, 0 cancelled; failed: " +
                                 (in_ / "notes.mp4").string() + ", " + (in_ / "truncated.mp4").string());
@@ -103,7 +95,7 @@ TEST_F(BatchCommand, BadInputsFailAloneAndASecondRunSkipsWhatIsDone) {
     // Two jobs at once: every other line, and every log line, names its input.
     for (std::size_t i = first; i + 1 < lines.size(); ++i)
         EXPECT_EQ(lines[i].rfind(in_.string() + "/", 0), 0u) << lines[i];
-    for (const std::string& line : linesOf(run.output))
+    for (const std::string& line : test::linesOf(run.output))
         EXPECT_EQ(line.rfind(in_.string() + "/", 0), 0u) << line;
     EXPECT_TRUE(fs::is_empty(runtime_)) << "temporary files are removed";
 
@@ -125,6 +117,18 @@ TEST_F(BatchCommand, BadInputsFailAloneAndASecondRunSkipsWhatIsDone) {
     EXPECT_NE(again.errors.find("exists: use -y (--overwrite)"), std::string::npos) << again.errors;
     EXPECT_NE(again.errors.find("0 done, 0 skipped, 2 failed"), std::string::npos) << again.errors;
     EXPECT_EQ(fs::last_write_time(out_ / "good.mov"), writtenAt);
+
+    // One INPUT skips an existing OUTPUT, but never INPUT itself.
+    std::ofstream(out_ / "good.mov") << "kept";
+    const CliRun kept =
+        runCli({"--skip-existing", "-o", q(out_ / "good.mov"), q(in_ / "good.mov")}, runtime_);
+    EXPECT_EQ(kept.status, 0) << kept.errors;
+    EXPECT_NE(kept.errors.find("kept the existing"), std::string::npos) << kept.errors;
+    EXPECT_EQ(test::runCommand("cat '" + (out_ / "good.mov").string() + "'"), "kept");
+    const CliRun itself =
+        runCli({"--skip-existing", "-o", q(in_ / "good.mov"), q(in_ / "good.mov")}, runtime_);
+    EXPECT_EQ(itself.status, 2);
+    EXPECT_NE(itself.errors.find("this run reads"), std::string::npos) << itself.errors;
 }
 
 TEST_F(BatchCommand, AnInterruptCancelsEveryJobAndLeavesNoPartialOutput) {
@@ -142,18 +146,6 @@ TEST_F(BatchCommand, AnInterruptCancelsEveryJobAndLeavesNoPartialOutput) {
     EXPECT_NE(run.errors.find("0 done, 0 skipped, 0 failed, 3 cancelled"), std::string::npos) << run.errors;
 }
 
-TEST_F(BatchCommand, ASingleInputSkipsAnExistingOutputButNeverItself) {
-    fs::copy_file(goodClip(), in_ / "good.mov");
-    std::ofstream(out_ / "good.mov") << "kept";
-    const CliRun kept = runCli({"--skip-existing", "-o", q(out_ / "good.mov"), q(in_ / "good.mov")}, runtime_);
-    EXPECT_EQ(kept.status, 0) << kept.errors;
-    EXPECT_NE(kept.errors.find("kept the existing"), std::string::npos) << kept.errors;
-    EXPECT_EQ(test::runCommand("cat '" + (out_ / "good.mov").string() + "'"), "kept");
-    const CliRun itself = runCli({"--skip-existing", "-o", q(in_ / "good.mov"), q(in_ / "good.mov")}, runtime_);
-    EXPECT_EQ(itself.status, 2);
-    EXPECT_NE(itself.errors.find("this run reads"), std::string::npos) << itself.errors;
-}
-
 QJsonObject parsedObject(const std::string& line) {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
@@ -167,7 +159,7 @@ TEST_F(BatchCommand, JsonProgressIsOneObjectPerLineAndNothingElse) {
     const CliRun run =
         runCli({"--progress", "json", "-j", "2", "--set", "checkSepia=1", "-o", q(out_), q(in_)}, runtime_);
     EXPECT_EQ(run.status, 1);
-    const std::vector<std::string> lines = linesOf(run.errors);
+    const std::vector<std::string> lines = test::linesOf(run.errors);
     ASSERT_GT(lines.size(), 4u) << run.errors;
     std::map<std::string, QJsonObject> last;  // the last object of each input
     for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
@@ -196,7 +188,7 @@ TEST_F(BatchCommand, JsonProgressIsOneObjectPerLineAndNothingElse) {
         {"--progress", "json", "--set", "checkSepia=1", "-o", q(dir_ / "one.mov"), q(in_ / "good.mov")},
         runtime_);
     EXPECT_EQ(single.status, 0);
-    const std::vector<std::string> singleLines = linesOf(single.errors);
+    const std::vector<std::string> singleLines = test::linesOf(single.errors);
     ASSERT_FALSE(singleLines.empty());
     for (const std::string& line : singleLines) parsedObject(line);
     EXPECT_EQ(parsedObject(singleLines.back())["state"].toString(), "done");

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "cli/CliOptions.h"
+#include "cli/CliProgram.h"
 #include "imaging/FontChoice.h"
 #include "platform/system/TemporaryDirectory.h"
 #include "settings/ControlCatalogue.h"
@@ -11,21 +12,25 @@
 namespace tintreel {
 namespace {
 
-CliOptions parsed(const std::vector<std::string>& args) {
-    auto result = parseCommandLine(args);
+// The command line `line`, split at spaces.
+CliOptions parsed(const std::string& line) {
+    auto result = parseCommandLine(test::words(line));
     EXPECT_TRUE(result) << result.error();
     return result ? *result : CliOptions{};
 }
 
-CliExit exited(const std::vector<std::string>& args) {
-    auto result = parseCommandLine(args);
+CliExit exited(const std::string& line) {
+    auto result = parseCommandLine(test::words(line));
     EXPECT_FALSE(result);
     return result ? CliExit{-1, ""} : result.failure();
 }
 
+// Every valued option takes --option=value like --option value; "--" ends
+// the options; --still names the picture format by its extension.
 TEST(CliOptions, ParsesModesOptionsAndAssignmentsInOrder) {
-    const CliOptions movie = parsed({"-o", "out.mp4", "--set", "checkSepia=1", "-s", "look.tintreel", "--set",
-                                     "sliderSepiaIntensity=0.8", "--logo", "logo.png", "in.mov"});
+    const CliOptions movie = parsed(
+        "-o out.mp4 --set checkSepia=1 -s look.tintreel --set sliderSepiaIntensity=0.8 --logo logo.png "
+        "in.mov");
     EXPECT_EQ(movie.input, "in.mov");
     EXPECT_EQ(movie.output, "out.mp4");
     EXPECT_EQ(movie.settingsFile, std::filesystem::path("look.tintreel"));
@@ -35,73 +40,70 @@ TEST(CliOptions, ParsesModesOptionsAndAssignmentsInOrder) {
     EXPECT_FALSE(movie.still);
     EXPECT_EQ(movie.passes, PassMode::One);
     EXPECT_FALSE(movie.overwrite);
-    EXPECT_TRUE(parsed({"-o", "x", "-y", "y"}).overwrite);
-    EXPECT_TRUE(parsed({"--overwrite", "-o", "x", "y"}).overwrite);
-    EXPECT_EQ(parsed({"--passes", "each", "-o", "x", "y"}).passes, PassMode::Each);
-    EXPECT_EQ(parsed({"--passes", "each", "--passes", "one", "-o", "x", "y"}).passes, PassMode::One);
+    EXPECT_TRUE(parsed("-o x -y y").overwrite);
+    EXPECT_TRUE(parsed("--overwrite -o x y").overwrite);
+    EXPECT_EQ(parsed("--passes each -o x y").passes, PassMode::Each);
+    EXPECT_EQ(parsed("--passes each --passes one -o x y").passes, PassMode::One);
+    EXPECT_EQ(parsed("--set textFieldText=a=b -o x y").assignments[0].second, "a=b");
 
-    const CliOptions picture = parsed({"--still", "-o", "out.png", "photo.jpg"});
+    const CliOptions picture = parsed("--still -o out.png photo.jpg");
     EXPECT_TRUE(picture.still);
     EXPECT_FALSE(picture.stillSeconds.has_value());
-    const CliOptions frame = parsed({"--still", "2.5", "-o", "out.png", "clip.mov"});
+    const CliOptions frame = parsed("--still 2.5 -o out.png clip.mov");
     EXPECT_EQ(frame.stillSeconds, 2.5);
     EXPECT_EQ(frame.input, "clip.mov");
-    EXPECT_EQ(parsed({"--set", "textFieldText=a=b", "-o", "x", "y"}).assignments[0].second, "a=b");
-}
+    EXPECT_EQ(parsed("--still=2.5 -o s.png in.mov").stillSeconds, 2.5);
+    for (const char* still : {"s.png", "s.PNG", "s.jpg", "s.jpeg"})
+        EXPECT_TRUE(parsed(std::string("--still -o ") + still + " in.mov").still) << still;
+    EXPECT_EQ(stillFormatOf("s.JPG"), StillFormat::Jpeg);
+    EXPECT_EQ(stillFormatOf("s.png"), StillFormat::Png);
 
-TEST(CliOptions, HelpVersionAndMistakes) {
-    EXPECT_EQ(exited({"--help"}).status, kExitSuccess);
-    EXPECT_NE(exited({"-h"}).message.find("Usage:"), std::string::npos);
-    EXPECT_NE(exited({"--version"}).message.find(TINTREEL_VERSION), std::string::npos);
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"in.mov"}, {"-o", "out.mp4"}, {"--bogus", "-o", "x", "in.mov"},
-             {"-o"}, {"--set", "noequals", "-o", "x", "in.mov"}, {"--set", "=1", "-o", "x", "in.mov"},
-             {"--passes", "two", "-o", "x", "in.mov"}, {"-o", "x", "in.mov", "--passes"}}) {
-        const CliExit exit = exited(args);
-        EXPECT_EQ(exit.status, kExitBadInput);
-        EXPECT_EQ(exit.message.find('\n'), std::string::npos) << "one line: " << exit.message;
-    }
-}
-
-// Every valued option takes --option=value like --option value; "--" ends
-// the options; --still names the picture format by its extension.
-TEST(CliOptions, AttachedValuesTheEndOfOptionsAndStillFormats) {
-    const CliOptions attached =
-        parsed({"--height=720", "--codec=h265", "--set=checkSepia=1", "--output=out.mp4", "--jobs=3",
-                "--settings=look.tintreel", "in.mov"});
+    const CliOptions attached = parsed(
+        "--height=720 --codec=h265 --set=checkSepia=1 --output=out.mp4 --jobs=3 --settings=look.tintreel "
+        "in.mov");
     EXPECT_EQ(attached.render.maxHeight, 720);
     EXPECT_EQ(attached.render.codec, VideoCodec::H265);
     EXPECT_EQ(attached.assignments[0], (std::pair<std::string, std::string>{"checkSepia", "1"}));
     EXPECT_EQ(attached.output, "out.mp4");
     EXPECT_EQ(attached.jobs, 3);
     EXPECT_EQ(attached.settingsFile, std::filesystem::path("look.tintreel"));
-    EXPECT_EQ(parsed({"--still=2.5", "-o", "s.png", "in.mov"}).stillSeconds, 2.5);
 
-    const CliOptions dashed = parsed({"-o", "out.mp4", "--", "-clip.mov"});
-    EXPECT_EQ(dashed.input, "-clip.mov");
-    EXPECT_EQ(parsed({"-o", "out/", "--", "--a.mov", "-y"}).inputs,
-              (std::vector<std::filesystem::path>{"--a.mov", "-y"}));
-    EXPECT_FALSE(parsed({"-o", "out/", "--", "--a.mov", "-y"}).overwrite);
+    EXPECT_EQ(parsed("-o out.mp4 -- -clip.mov").input, "-clip.mov");
+    const CliOptions dashed = parsed("-o out/ -- --a.mov -y");
+    EXPECT_EQ(dashed.inputs, (std::vector<std::filesystem::path>{"--a.mov", "-y"}));
+    EXPECT_FALSE(dashed.overwrite);
 
-    EXPECT_EQ(parsed({"-j", "64", "-o", "out/", "a.mov", "b.mov"}).jobs, 64);
-    for (const char* still : {"s.png", "s.PNG", "s.jpg", "s.jpeg"})
-        EXPECT_TRUE(parsed({"--still", "-o", still, "in.mov"}).still) << still;
-    EXPECT_EQ(stillFormatOf("s.JPG"), StillFormat::Jpeg);
-    EXPECT_EQ(stillFormatOf("s.png"), StillFormat::Png);
+    const CliOptions batch = parsed("-j 3 --skip-existing --recursive --progress json -o out a.mov folder");
+    EXPECT_EQ(batch.jobs, 3);
+    EXPECT_TRUE(batch.skipExisting && batch.recursive);
+    EXPECT_EQ(batch.progress, ProgressFormat::Json);
+    EXPECT_EQ(batch.inputs, (std::vector<std::filesystem::path>{"a.mov", "folder"}));
+    EXPECT_EQ(parsed("-j2 -o out a.mov").jobs, 2);
+    EXPECT_EQ(parsed("-j 64 -o out/ a.mov b.mov").jobs, 64);
+    EXPECT_EQ(parsed("--list files.txt --index 4 -o out").listIndex, 4);
+}
 
-    for (const auto& args :
-         std::vector<std::vector<std::string>>{{"-o", "a.mp4", "-o", "b.mp4", "in.mov"},
-                                               {"-o", "a.mp4", "--output=b.mp4", "in.mov"},
-                                               {"-j", "65", "-o", "out/", "a.mov", "b.mov"},
-                                               {"-j65", "-o", "out/", "a.mov"},
-                                               {"--still=soon", "-o", "s.png", "in.mov"},
-                                               {"--height=tall", "-o", "x.mp4", "in.mov"},
-                                               {"-o", "x.mp4", "-unknown.mov"}}) {
-        const CliExit exit = exited(args);
-        EXPECT_EQ(exit.status, kExitBadInput) << args[0] << " " << args[1] << " " << args[2];
+TEST(CliOptions, HelpVersionAndMistakes) {
+    EXPECT_EQ(exited("--help").status, kExitSuccess);
+    EXPECT_NE(exited("-h").message.find("Usage:"), std::string::npos);
+    EXPECT_NE(exited("--version").message.find(TINTREEL_VERSION), std::string::npos);
+    // Command lines that are refused, split at " | ".
+    const QString mistakes =
+        "in.mov | -o out.mp4 | --bogus -o x in.mov | -o | -o x.mp4 -unknown.mov | -o x in.mov --passes | "
+        "--set noequals -o x in.mov | --set =1 -o x in.mov | --passes two -o x in.mov | "
+        "-o a.mp4 -o b.mp4 in.mov | -o a.mp4 --output=b.mp4 in.mov | --still=soon -o s.png in.mov | "
+        "--height=tall -o x.mp4 in.mov | -j 65 -o out/ a.mov b.mov | -j65 -o out/ a.mov | -j 0 -o x a.mov | "
+        "-j two -o x a.mov | --skip-existing -y -o x a.mov | --index 2 -o x a.mov | "
+        "--list f.txt -o x a.mov | --progress xml -o x a.mov | --still -o x.png a.mov b.mov";
+    for (const QString& row : mistakes.split(" | ")) {
+        const std::string line = row.toStdString();
+        SCOPED_TRACE(line);
+        const CliExit exit = exited(line);
+        EXPECT_EQ(exit.status, kExitBadInput);
+        EXPECT_EQ(exit.message.find('\n'), std::string::npos) << "one line: " << exit.message;
     }
-    EXPECT_NE(exited({"-j", "100", "-o", "out/", "a.mov"}).message.find("at most 64"), std::string::npos);
-    EXPECT_NE(exited({"-o", "a.mp4", "-o", "b.mp4", "in.mov"}).message.find("twice"), std::string::npos);
+    EXPECT_NE(exited("-j 100 -o out/ a.mov").message.find("at most 64"), std::string::npos);
+    EXPECT_NE(exited("-o a.mp4 -o b.mp4 in.mov").message.find("twice"), std::string::npos);
 }
 
 TEST(CliOptions, SetWinsOverTheFileWhichWinsOverTheDefaults) {
@@ -116,8 +118,10 @@ TEST(CliOptions, SetWinsOverTheFileWhichWinsOverTheDefaults) {
 
     CliOptions options;
     options.settingsFile = file;
-    options.assignments = {{"sliderSepiaIntensity", "0.8"}, {"comboTextFontType", "Verdana"},
-                           {"textFieldTextFontSize", "120"}, {"colorWellTextColor", "#ff0000"}};
+    options.assignments = {{"sliderSepiaIntensity", "0.8"},
+                           {"comboTextFontType", "Verdana"},
+                           {"textFieldTextFontSize", "120"},
+                           {"colorWellTextColor", "#ff0000"}};
     const auto resolved = resolveLook(options);
     ASSERT_TRUE(resolved) << resolved.error();
     const auto& s = resolved->settings;

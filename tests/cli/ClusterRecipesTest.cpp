@@ -36,8 +36,7 @@ std::string decodedFacts(const fs::path& movie) {
 class ClusterRecipes : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = test::scratchDirectory(std::string("cli-recipes-") +
-                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = test::testDirectory("cli-recipes-");
         fs::create_directories(dir_ / "in");
         fs::create_directories(dir_ / "out");
         fs::create_directories(dir_ / "runtime");
@@ -100,29 +99,22 @@ TEST_F(ClusterRecipes, GnuParallelGivesTheFilesOfTheBuiltInBatch) {
 
 TEST_F(ClusterRecipes, AProfileCarriesItsLogoAndAMissingOneIsRefused) {
     const auto facts = [this](const char* output) { return decodedFacts(dir_ / "out" / output); };
-    ASSERT_EQ(test::runCli({"-s", q(dir_ / "look.tintreel"), "-o", q(dir_ / "out/profile.mov"),
-                            q(dir_ / "in/clip1.mov")},
-                           dir_ / "runtime")
-                  .status,
-              0);
-    ASSERT_EQ(test::runCli({"-s", q(dir_ / "look.tintreel"), "--logo", q(dir_ / "logo.png"), "-o",
-                            q(dir_ / "out/given.mov"), q(dir_ / "in/clip1.mov")},
-                           dir_ / "runtime")
-                  .status,
-              0);
-    ASSERT_EQ(
-        test::runCli({"--set", "checkSepia=1", "-o", q(dir_ / "out/plain.mov"), q(dir_ / "in/clip1.mov")},
-                     dir_ / "runtime")
-            .status,
-        0);
+    const QStringList profile{"-s", q(dir_ / "look.tintreel")};
+    for (const auto& [look, output] :
+         {std::pair{profile, "profile.mov"},
+          std::pair{profile + QStringList{"--logo", q(dir_ / "logo.png")}, "given.mov"},
+          std::pair{QStringList{"--set", "checkSepia=1"}, "plain.mov"}}) {
+        const CliRun run = test::runCli(
+            look + QStringList{"-o", q(dir_ / "out" / output), q(dir_ / "in/clip1.mov")}, dir_ / "runtime");
+        ASSERT_EQ(run.status, 0) << output << ": " << run.errors;
+    }
     EXPECT_EQ(facts("profile.mov"), facts("given.mov")) << "the profile's logo is the one --logo names";
     EXPECT_NE(facts("profile.mov"), facts("plain.mov")) << "the logo is drawn";
 
     fs::remove(dir_ / "logo.png");
     for (const QStringList& inputs : {QStringList{q(dir_ / "in/clip1.mov")}, QStringList{q(dir_ / "in")}}) {
-        const CliRun run = test::runCli(
-            QStringList{"-s", q(dir_ / "look.tintreel"), "-o", q(dir_ / "out/{name}_x.mov")} + inputs,
-            dir_ / "runtime");
+        const CliRun run = test::runCli(profile + QStringList{"-o", q(dir_ / "out/{name}_x.mov")} + inputs,
+                                        dir_ / "runtime");
         EXPECT_EQ(run.status, 2) << run.errors;
         EXPECT_NE(run.errors.find("logo.png"), std::string::npos) << run.errors;
     }

@@ -33,13 +33,8 @@ void writeBytes(const fs::path& file, const std::string& bytes) {
     std::ofstream(file, std::ios::binary) << bytes;
 }
 
-std::string readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 fs::path firstHalfOf(const fs::path& movie, const fs::path& target) {
-    const std::string bytes = readBytes(movie);
+    const std::string bytes = test::fileContents(movie);
     // Off the 188-byte packet grid of a transport stream, as nearly every cut is.
     writeBytes(target, bytes.substr(0, bytes.size() / 2 + 94));
     return target;
@@ -48,8 +43,7 @@ fs::path firstHalfOf(const fs::path& movie, const fs::path& target) {
 class InputSafety : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = test::scratchDirectory(std::string("cli-input-safety-") +
-                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = test::testDirectory("cli-input-safety-");
         runtime_ = dir_ / "runtime";
         out_ = dir_ / "out";
         fs::create_directories(runtime_);
@@ -184,16 +178,18 @@ TEST_F(InputSafety, NamesPrintedEscapeControlCharacters) {
     }
 }
 
-// A run cut off by a closed terminal or reader, or told to stop, cleans up
-// like Ctrl-C: status 130, nothing beside OUTPUT, nothing in the temporary folder.
-TEST_F(InputSafety, HangUpPipeAndTerminateCancelAndCleanUp) {
+// A run interrupted, cut off by a closed terminal or reader, or told to stop
+// cleans up: status 130, nothing beside OUTPUT, nothing in the temporary folder.
+TEST_F(InputSafety, InterruptHangUpPipeAndTerminateCancelAndCleanUp) {
     const fs::path clip = test::makeClip(
         "-f lavfi -i testsrc2=s=640x360:r=25:d=8 -f lavfi -i sine=d=8 -pix_fmt yuv420p -c:v libx264 -c:a aac",
         "mov");
     const QStringList heavy{"--passes", "each", "--set", "checkSepia=1", "--set", "checkOilPainting=1"};
-    for (const int signal : {SIGTERM, SIGHUP, SIGPIPE}) {
-        const test::CliRun cancelled =
-            test::runCli(heavy + QStringList{"-o", q(out_ / "x.mov"), q(clip)}, runtime_, 300, signal);
+    // Ctrl-C is tried in one pass, the others between passes.
+    for (const auto& [signal, passes] : {std::pair{SIGINT, "one"}, std::pair{SIGTERM, "each"},
+                                         std::pair{SIGHUP, "each"}, std::pair{SIGPIPE, "each"}}) {
+        const test::CliRun cancelled = test::runCli(
+            heavy + QStringList{"--passes", passes, "-o", q(out_ / "x.mov"), q(clip)}, runtime_, 300, signal);
         EXPECT_EQ(cancelled.status, 130) << strsignal(signal) << ": " << cancelled.errors;
         expectNothingLeft(strsignal(signal));
     }
