@@ -24,13 +24,19 @@ CliOptions parsed(const std::vector<std::string>& args) {
     return result ? *result : CliOptions{};
 }
 
-// The command line `line`, split at spaces.
+// The words of a command line written with single spaces.
+std::vector<std::string> words(const std::string& line) {
+    std::vector<std::string> result;
+    for (const QString& word : QString::fromStdString(line).split(' ')) result.push_back(word.toStdString());
+    return result;
+}
+
 CliOptions parsed(const std::string& line) {
-    return parsed(test::words(line));
+    return parsed(words(line));
 }
 
 CliExit exited(const std::string& line) {
-    auto result = parseCommandLine(test::words(line));
+    auto result = parseCommandLine(words(line));
     EXPECT_FALSE(result);
     return result ? CliExit{-1, ""} : result.failure();
 }

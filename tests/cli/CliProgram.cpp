@@ -105,14 +105,4 @@ void expectRefusal(const CliRun& run, const std::string& why) {
     EXPECT_NE(run.errors.find(why), std::string::npos) << run.errors;
 }
 
-QStringList args(const QString& line) {
-    return line.split(' ', Qt::SkipEmptyParts);
-}
-
-std::vector<std::string> words(const std::string& line) {
-    std::vector<std::string> result;
-    for (const QString& word : args(QString::fromStdString(line))) result.push_back(word.toStdString());
-    return result;
-}
-
 }  // namespace tintreel::test

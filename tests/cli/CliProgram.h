@@ -46,8 +46,4 @@ long ourLines(const std::string& errors);
 // Adds failures unless `run` ended with status 2 and one line of ours holding `why`.
 void expectRefusal(const CliRun& run, const std::string& why);
 
-// The words of `line` split at spaces: a short way to write fixed arguments.
-QStringList args(const QString& line);
-std::vector<std::string> words(const std::string& line);
-
 }  // namespace tintreel::test
