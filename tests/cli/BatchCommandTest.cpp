@@ -1,6 +1,6 @@
 // Many inputs in one run of the real program: a folder of good and bad
 // clips rendered two at a time, resumed with --skip-existing, cancelled in
-// the middle, and reported as JSON lines.
+// the middle, reported as JSON lines, and split across machines by recipes.
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
@@ -9,11 +9,12 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include "cli/CliProgram.h"
 #include "imaging/FontChoice.h"
 #include "imaging/FontFamilies.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/SettingsRecord.h"
 #include "support/Clips.h"
 
 namespace tintreel {
@@ -45,13 +46,6 @@ void writeTruncatedClip(const fs::path& target) {
     fs::resize_file(target, fs::file_size(target) / 2);
 }
 
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 std::string listing(const fs::path& dir) {
     return test::runCommand("cd '" + dir.string() + "' && find . | sort").value_or("");
 }
@@ -59,8 +53,7 @@ std::string listing(const fs::path& dir) {
 class BatchCommand : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = test::scratchDirectory(std::string("cli-batch-") +
-                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = test::testDirectory("cli-batch-");
         in_ = dir_ / "in";
         out_ = dir_ / "out";
         runtime_ = dir_ / "runtime";
@@ -81,16 +74,17 @@ protected:
     fs::path runtime_;
 };
 
-TEST_F(BatchCommand, BadInputsFailAloneAndASecondRunSkipsWhatIsDone) {
+TEST_F(BatchCommand, BadInputsFailAloneAndASecondRunSkipsWhatIsDoneButNeverItsInput) {
     fillMixedFolder();
     // The text watermark draws with fonts on both job threads at once.
-    const CliRun run = runCli({"-j", "2", "--set", "checkSepia=1", "--set", "checkTextWatermark=1", "-o", q(out_), q(in_)},
-                              runtime_);
+    const CliRun run =
+        runCli({"-j", "2", "--set", "checkSepia=1", "--set", "checkTextWatermark=1", "-o", q(out_), q(in_)},
+               runtime_);
     EXPECT_EQ(run.status, 1) << run.errors;
     test::expectSameMovie(in_ / "good.mov", out_ / "good.mov");
     test::expectSameMovie(in_ / "silent.mp4", out_ / "silent.mp4");
     EXPECT_EQ(listing(out_), ".\n./good.mov\n./silent.mp4\n") << "nothing of the failed jobs is left";
-    const std::vector<std::string> lines = linesOf(run.errors);
+    const std::vector<std::string> lines = test::linesOf(run.errors);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "tintreel-render: 2 done, 0 skipped, 2 failed, 0 cancelled; failed: " +
                                 (in_ / "notes.mp4").string() + ", " + (in_ / "truncated.mp4").string());
@@ -103,7 +97,7 @@ TEST_F(BatchCommand, BadInputsFailAloneAndASecondRunSkipsWhatIsDone) {
     // Two jobs at once: every other line, and every log line, names its input.
     for (std::size_t i = first; i + 1 < lines.size(); ++i)
         EXPECT_EQ(lines[i].rfind(in_.string() + "/", 0), 0u) << lines[i];
-    for (const std::string& line : linesOf(run.output))
+    for (const std::string& line : test::linesOf(run.output))
         EXPECT_EQ(line.rfind(in_.string() + "/", 0), 0u) << line;
     EXPECT_TRUE(fs::is_empty(runtime_)) << "temporary files are removed";
 
@@ -125,6 +119,18 @@ TEST_F(BatchCommand, BadInputsFailAloneAndASecondRunSkipsWhatIsDone) {
     EXPECT_NE(again.errors.find("exists: use -y (--overwrite)"), std::string::npos) << again.errors;
     EXPECT_NE(again.errors.find("0 done, 0 skipped, 2 failed"), std::string::npos) << again.errors;
     EXPECT_EQ(fs::last_write_time(out_ / "good.mov"), writtenAt);
+
+    // One INPUT skips an existing OUTPUT, but never INPUT itself.
+    std::ofstream(out_ / "good.mov") << "kept";
+    const CliRun kept =
+        runCli({"--skip-existing", "-o", q(out_ / "good.mov"), q(in_ / "good.mov")}, runtime_);
+    EXPECT_EQ(kept.status, 0) << kept.errors;
+    EXPECT_NE(kept.errors.find("kept the existing"), std::string::npos) << kept.errors;
+    EXPECT_EQ(test::runCommand("cat '" + (out_ / "good.mov").string() + "'"), "kept");
+    const CliRun itself =
+        runCli({"--skip-existing", "-o", q(in_ / "good.mov"), q(in_ / "good.mov")}, runtime_);
+    EXPECT_EQ(itself.status, 2);
+    EXPECT_NE(itself.errors.find("this run reads"), std::string::npos) << itself.errors;
 }
 
 TEST_F(BatchCommand, AnInterruptCancelsEveryJobAndLeavesNoPartialOutput) {
@@ -142,18 +148,6 @@ TEST_F(BatchCommand, AnInterruptCancelsEveryJobAndLeavesNoPartialOutput) {
     EXPECT_NE(run.errors.find("0 done, 0 skipped, 0 failed, 3 cancelled"), std::string::npos) << run.errors;
 }
 
-TEST_F(BatchCommand, ASingleInputSkipsAnExistingOutputButNeverItself) {
-    fs::copy_file(goodClip(), in_ / "good.mov");
-    std::ofstream(out_ / "good.mov") << "kept";
-    const CliRun kept = runCli({"--skip-existing", "-o", q(out_ / "good.mov"), q(in_ / "good.mov")}, runtime_);
-    EXPECT_EQ(kept.status, 0) << kept.errors;
-    EXPECT_NE(kept.errors.find("kept the existing"), std::string::npos) << kept.errors;
-    EXPECT_EQ(test::runCommand("cat '" + (out_ / "good.mov").string() + "'"), "kept");
-    const CliRun itself = runCli({"--skip-existing", "-o", q(in_ / "good.mov"), q(in_ / "good.mov")}, runtime_);
-    EXPECT_EQ(itself.status, 2);
-    EXPECT_NE(itself.errors.find("this run reads"), std::string::npos) << itself.errors;
-}
-
 QJsonObject parsedObject(const std::string& line) {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
@@ -167,7 +161,7 @@ TEST_F(BatchCommand, JsonProgressIsOneObjectPerLineAndNothingElse) {
     const CliRun run =
         runCli({"--progress", "json", "-j", "2", "--set", "checkSepia=1", "-o", q(out_), q(in_)}, runtime_);
     EXPECT_EQ(run.status, 1);
-    const std::vector<std::string> lines = linesOf(run.errors);
+    const std::vector<std::string> lines = test::linesOf(run.errors);
     ASSERT_GT(lines.size(), 4u) << run.errors;
     std::map<std::string, QJsonObject> last;  // the last object of each input
     for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
@@ -196,7 +190,7 @@ TEST_F(BatchCommand, JsonProgressIsOneObjectPerLineAndNothingElse) {
         {"--progress", "json", "--set", "checkSepia=1", "-o", q(dir_ / "one.mov"), q(in_ / "good.mov")},
         runtime_);
     EXPECT_EQ(single.status, 0);
-    const std::vector<std::string> singleLines = linesOf(single.errors);
+    const std::vector<std::string> singleLines = test::linesOf(single.errors);
     ASSERT_FALSE(singleLines.empty());
     for (const std::string& line : singleLines) parsedObject(line);
     EXPECT_EQ(parsedObject(singleLines.back())["state"].toString(), "done");
@@ -204,6 +198,113 @@ TEST_F(BatchCommand, JsonProgressIsOneObjectPerLineAndNothingElse) {
         runCli({"--progress", "json", "-o", q(dir_ / "one.mov"), q(in_ / "good.mov")}, runtime_);
     EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(parsedObject(refused.errors)["state"].toString(), "failed");
+}
+
+// The recipes for many machines, run here on one: the Slurm array script
+// with its task number set by hand, GNU parallel against the built-in batch,
+// and a profile that carries its logo to wherever the job runs.
+
+// One second with a tone of `frequency`.
+fs::path toneClip(int frequency) {
+    return test::makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=1 -f lavfi -i sine=f=" +
+                              std::to_string(frequency) + ":d=1 -pix_fmt yuv420p -c:v libx264 -c:a aac",
+                          "mov");
+}
+
+// The decoded pictures' checksum and the audio packets: what two renders of one movie share.
+std::string decodedFacts(const fs::path& movie) {
+    const auto video =
+        test::runCommand("ffmpeg -nostdin -loglevel error -i '" + movie.string() + "' -map 0:v -f md5 -");
+    const auto audio = test::probeStream(movie, "a:0");
+    return video.value_or("no video") + " audio packets " + std::to_string(audio ? audio->packets : -1);
+}
+
+class ClusterRecipes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = test::testDirectory("cli-recipes-");
+        fs::create_directories(dir_ / "in");
+        fs::create_directories(dir_ / "out");
+        fs::create_directories(dir_ / "runtime");
+        ASSERT_TRUE(test::writePicture(dir_ / "logo.png"));
+        EffectSettings look = defaultEffectSettings();
+        look.checkSepia = 1;
+        look.checkImageWatermark = 1;
+        std::ofstream(dir_ / "look.tintreel") << renderSettingsRecord(look, {(dir_ / "logo.png").string()});
+        for (int i = 1; i <= 4; ++i)
+            fs::copy_file(toneClip(200 * i), dir_ / "in" / ("clip" + std::to_string(i) + ".mov"));
+    }
+
+    CliRun slurmTask(int task) const {
+        return test::runTool("bash", {q(fs::path(TINTREEL_SOURCE_DIR) / "docs/recipes/render-array.sbatch")},
+                             dir_ / "runtime", dir_, {{"SLURM_ARRAY_TASK_ID", QString::number(task)}});
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(ClusterRecipes, SlurmArrayTasksRenderTheirLinesOfTheList) {
+    std::ofstream(dir_ / "files.txt") << "in/clip1.mov\nin/clip2.mov\nin/clip3.mov\n";
+    for (int task : {3, 1, 2}) {
+        const CliRun run = slurmTask(task);
+        EXPECT_EQ(run.status, 0) << run.errors;
+    }
+    for (const char* name : {"clip1.mov", "clip2.mov", "clip3.mov"})
+        test::expectSameMovie(dir_ / "in" / name, dir_ / "out" / name);
+    EXPECT_FALSE(fs::exists(dir_ / "out/clip4.mov"));
+    // A task submitted again finds its output and leaves it; one past the list is refused.
+    const auto writtenAt = fs::last_write_time(dir_ / "out/clip2.mov");
+    const CliRun again = slurmTask(2);
+    EXPECT_EQ(again.status, 0);
+    EXPECT_NE(again.errors.find("\"state\":\"skipped\""), std::string::npos) << again.errors;
+    EXPECT_EQ(fs::last_write_time(dir_ / "out/clip2.mov"), writtenAt);
+    EXPECT_EQ(slurmTask(4).status, 2);
+}
+
+TEST_F(ClusterRecipes, GnuParallelGivesTheFilesOfTheBuiltInBatch) {
+    QStringList clips;
+    for (int i = 1; i <= 4; ++i) clips << QString("in/clip%1.mov").arg(i);
+    fs::create_directories(dir_ / "parallel");
+    const CliRun parallel =
+        test::runTool("parallel",
+                      QStringList{"--will-cite", "-j2", TINTREEL_RENDER_PATH, "-s", "look.tintreel", "-o",
+                                  "parallel/{/.}.mp4", "{}", ":::"} +
+                          clips,
+                      dir_ / "runtime", dir_);
+    ASSERT_EQ(parallel.status, 0) << parallel.errors;
+    const CliRun builtIn =
+        test::runTool(TINTREEL_RENDER_PATH, {"-j", "2", "-s", "look.tintreel", "-o", "out/{name}.mp4", "in"},
+                      dir_ / "runtime", dir_);
+    ASSERT_EQ(builtIn.status, 0) << builtIn.errors;
+    for (int i = 1; i <= 4; ++i) {
+        const std::string name = "clip" + std::to_string(i) + ".mp4";
+        ASSERT_TRUE(fs::exists(dir_ / "parallel" / name)) << name;
+        EXPECT_EQ(decodedFacts(dir_ / "parallel" / name), decodedFacts(dir_ / "out" / name)) << name;
+    }
+}
+
+TEST_F(ClusterRecipes, AProfileCarriesItsLogoAndAMissingOneIsRefused) {
+    const auto facts = [this](const char* output) { return decodedFacts(dir_ / "out" / output); };
+    const QStringList profile{"-s", q(dir_ / "look.tintreel")};
+    for (const auto& [look, output] :
+         {std::pair{profile, "profile.mov"},
+          std::pair{profile + QStringList{"--logo", q(dir_ / "logo.png")}, "given.mov"},
+          std::pair{QStringList{"--set", "checkSepia=1"}, "plain.mov"}}) {
+        const CliRun run = test::runCli(
+            look + QStringList{"-o", q(dir_ / "out" / output), q(dir_ / "in/clip1.mov")}, dir_ / "runtime");
+        ASSERT_EQ(run.status, 0) << output << ": " << run.errors;
+    }
+    EXPECT_EQ(facts("profile.mov"), facts("given.mov")) << "the profile's logo is the one --logo names";
+    EXPECT_NE(facts("profile.mov"), facts("plain.mov")) << "the logo is drawn";
+
+    fs::remove(dir_ / "logo.png");
+    for (const QStringList& inputs : {QStringList{q(dir_ / "in/clip1.mov")}, QStringList{q(dir_ / "in")}}) {
+        const CliRun run = test::runCli(profile + QStringList{"-o", q(dir_ / "out/{name}_x.mov")} + inputs,
+                                        dir_ / "runtime");
+        EXPECT_EQ(run.status, 2) << run.errors;
+        EXPECT_NE(run.errors.find("logo.png"), std::string::npos) << run.errors;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out/clip1_x.mov"));
 }
 
 }  // namespace

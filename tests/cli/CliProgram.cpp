@@ -1,10 +1,17 @@
 #include "cli/CliProgram.h"
 
+#include <gtest/gtest.h>
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <chrono>
 #include <csignal>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <thread>
+
+#include "support/Clips.h"
 
 namespace tintreel::test {
 namespace fs = std::filesystem;
@@ -70,6 +77,32 @@ CliRun runTool(const QString& program, const QStringList& arguments, const fs::p
 
 QString q(const fs::path& path) {
     return QString::fromStdString(path.string());
+}
+
+fs::path testDirectory(const std::string& prefix) {
+    return scratchDirectory(prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+}
+
+std::string fileContents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+long ourLines(const std::string& errors) {
+    return QString::fromStdString(errors).count("tintreel-render: ");
+}
+
+void expectRefusal(const CliRun& run, const std::string& why) {
+    EXPECT_EQ(run.status, 2) << run.errors;
+    EXPECT_EQ(ourLines(run.errors), 1) << run.errors;
+    EXPECT_NE(run.errors.find(why), std::string::npos) << run.errors;
 }
 
 }  // namespace tintreel::test

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace tintreel::test {
 
@@ -26,9 +27,23 @@ CliRun runCli(const QStringList& arguments, const std::filesystem::path& runtime
 
 // Runs another `program` (a shell, GNU parallel) the same way, in `workingDirectory`,
 // with TINTREEL_RENDER naming our program and the `extra` variables set.
-CliRun runTool(const QString& program, const QStringList& arguments, const std::filesystem::path& runtimeDirectory,
-               const std::filesystem::path& workingDirectory, const std::map<QString, QString>& extra = {});
+CliRun runTool(const QString& program, const QStringList& arguments,
+               const std::filesystem::path& runtimeDirectory, const std::filesystem::path& workingDirectory,
+               const std::map<QString, QString>& extra = {});
 
 QString q(const std::filesystem::path& path);
+
+// A fresh scratch directory named by `prefix` and the running test, so that
+// cases CTest runs side by side never share one.
+std::filesystem::path testDirectory(const std::string& prefix);
+
+std::string fileContents(const std::filesystem::path& file);
+std::vector<std::string> linesOf(const std::string& text);
+
+// How many lines of ours `errors` holds (the libraries may add their own).
+long ourLines(const std::string& errors);
+
+// Adds failures unless `run` ended with status 2 and one line of ours holding `why`.
+void expectRefusal(const CliRun& run, const std::string& why);
 
 }  // namespace tintreel::test

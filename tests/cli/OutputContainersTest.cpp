@@ -1,15 +1,27 @@
+// The movie modes of tintreel-render, run as the real program on generated
+// clips: the rendered OUTPUT, progress on standard error, the still of a
+// movie frame, and how often INPUT is opened.
+//
 // The final movie takes the container OUTPUT's name says, with the codec,
 // quality, speed and height the options ask for; every audio track is kept,
 // copied or re-encoded with a line; what cannot be written is refused with
-// status 2 before anything is read. Judged by ffprobe.
+// status 2 before anything is read. Movies in containers our writer does not
+// write (Matroska, WebM, AVI, MPEG-TS) render into H.264 in MPEG-4 with every
+// frame; files that only wear a movie extension, or are no movie at all, are
+// refused with the usual one-line messages. Judged by ffprobe.
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <sstream>
+#include <tuple>
 
 #include "cli/CliProgram.h"
+#include "platform/filters/Picture.h"
+#include "platform/media/MovieSource.h"
+#include "render/RenderJob.h"
+#include "settings/ControlCatalogue.h"
 #include "support/Clips.h"
 
 namespace tintreel {
@@ -18,9 +30,81 @@ namespace {
 namespace fs = std::filesystem;
 using test::q;
 
-std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+// 320x180 at 30 fps with a mono tone.
+fs::path clip(const std::string& extension, double seconds) {
+    const std::string d = std::to_string(seconds);
+    return test::makeClip("-f lavfi -i testsrc2=s=320x180:r=30:d=" + d + " -f lavfi -i sine=r=8000:d=" + d +
+                              " -ac 1 -pix_fmt yuv420p -c:v libx264 -c:a aac",
+                          extension);
+}
+
+TEST(MovieCommand, RendersToOutputWithProgressOnStandardError) {
+    const fs::path dir = test::scratchDirectory("cli-movie");
+    const fs::path input = clip("3g2", 1.5);
+    const std::vector<std::tuple<QString, std::string, std::vector<std::string>, std::string>> modes{
+        {"one", "out.3g2", {"Rendering: Brightness, Sepia... "}, "out.3g2\n"},
+        {"each",
+         "each.3g2",
+         {"Adjusting Brightness... ", "Applying Sepia Effect... "},
+         "each.3g2\nout.3g2\n"}};
+    for (const auto& [passes, output, progress, left] : modes) {
+        SCOPED_TRACE(passes.toStdString());
+        const test::CliRun run = test::runCli({"-o", q(dir / output), "--passes", passes, "--set",
+                                               "sliderBrightness=0.1", "--set", "checkSepia=1", q(input)},
+                                              dir);
+        ASSERT_EQ(run.status, 0) << run.errors;
+        test::expectSameMovie(input, dir / output);
+        for (const std::string& line : progress)
+            EXPECT_NE(run.errors.find(line), std::string::npos) << run.errors;
+        // Nothing but OUTPUT is left: the private temporary directory went with the process.
+        EXPECT_EQ(test::runCommand("ls -A " + dir.string()), left);
+    }
+}
+
+TEST(MovieCommand, StillOfAMovieFrameIsUpright) {
+    const fs::path dir = test::scratchDirectory("cli-still");
+    const fs::path portrait = test::withRotationTag(clip("mov", 1), 270);
+    const test::CliRun run = test::runCli(
+        {"--still", "0.5", "-o", q(dir / "frame.png"), "--set", "checkSepia=1", q(portrait)}, dir);
+    ASSERT_EQ(run.status, 0) << run.errors;
+    const auto frame = loadPicture((dir / "frame.png").string());
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->width(), 180);
+    EXPECT_EQ(frame->height(), 320);
+}
+
+// A one-pass render of one INPUT opens it once: the checks, the watermark's
+// timing and the pass read one probe. Counted in the process through the
+// media layer, and, where strace can watch the real program, as every
+// open or openat call naming INPUT, failed ones included.
+TEST(MovieCommand, AOnePassRenderOpensItsInputOnce) {
+    const fs::path dir = test::scratchDirectory("cli-opens");
+    const fs::path input = clip("mov", 0.5);
+    EffectSettings settings = defaultEffectSettings();
+    settings.checkSepia = 1;
+    settings.checkTextWatermark = 1;
+    const RenderJob job{{input, dir / "out.mov"}, ExistingOutput::Fail};
+    const long long before = inputOpenCount(input);
+    JobWatcher watcher;
+    const std::atomic<bool> cancel{false};
+    ASSERT_EQ(runRenderJob(job, {settings, Image(), RenderSettings{}, PassMode::One}, cancel, watcher).state,
+              JobState::Done);
+    EXPECT_EQ(inputOpenCount(input) - before, 1);
+    EXPECT_TRUE(fs::exists(job.files.output));
+
+    if (!test::runCommand("command -v strace")) GTEST_SKIP() << "no strace to watch the program";
+    const fs::path trace = dir / "trace.txt";
+    const test::CliRun traced = test::runTool(
+        "strace",
+        {"-f", "-e", "trace=openat,open", "-o", q(trace), TINTREEL_RENDER_PATH, "-o", q(dir / "traced.mov"),
+         "--set", "checkSepia=1", "--set", "checkTextWatermark=1", q(input)},
+        dir, dir);
+    if (!fs::exists(dir / "traced.mov")) GTEST_SKIP() << "strace cannot trace here: " << traced.errors;
+    std::ifstream lines(trace);
+    int naming = 0;
+    for (std::string line; std::getline(lines, line);)
+        naming += line.find(input.string()) != std::string::npos;
+    EXPECT_EQ(naming, 1);
 }
 
 std::string probe(const fs::path& file, const std::string& entries) {
@@ -39,7 +123,7 @@ std::pair<std::string, std::string> container(const fs::path& file) {
 
 // Matroska and WebM share FFmpeg's format name; the EBML DocType tells them apart.
 std::string docType(const fs::path& file) {
-    const std::string head = contents(file).substr(0, 64);
+    const std::string head = test::fileContents(file).substr(0, 64);
     if (head.find("webm") != std::string::npos) return "webm";
     return head.find("matroska") != std::string::npos ? "matroska" : "";
 }
@@ -65,12 +149,6 @@ double playedSeconds(const fs::path& file, const std::string& selector) {
     return end;
 }
 
-int countOf(const std::string& text, const std::string& part) {
-    int count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
-
 // One second at 320x240 and 25 fps, H.264 with two FLAC tracks: audio no
 // MPEG-4 or WebM file takes as it is.
 fs::path twoTrackClip() {
@@ -81,27 +159,42 @@ fs::path twoTrackClip() {
 }
 
 struct Expected {
-    std::string extension, format, brand, video, audio;
+    std::string output;
+    QStringList options;
+    std::string format, brand, video, audio;
 };
 
+// The last row has two effects in their own passes: the last pass writes the
+// container OUTPUT names, with every audio track.
 TEST(OutputContainers, EachNameGetsItsContainerCodecsAndEveryAudioTrack) {
     const fs::path dir = test::scratchDirectory("cli-output-containers");
     const fs::path source = twoTrackClip();
     ASSERT_FALSE(source.empty());
     const std::string mpeg4 = "mov,mp4,m4a,3gp,3g2,mj2";
-    const std::vector<Expected> cases{
-        {"mp4", mpeg4, "isom", "h264", "aac"},       {"m4v", mpeg4, "M4V ", "h264", "aac"},
-        {"mov", mpeg4, "qt  ", "h264", "aac"},       {"3gp", mpeg4, "3gp6", "h264", "aac"},
-        {"3g2", mpeg4, "3g2b", "h264", "aac"},       {"mkv", "matroska,webm", "", "h264", "flac"},
-        {"webm", "matroska,webm", "", "vp9", "opus"}};
+    const std::vector<Expected> cases{{"out.mp4", {}, mpeg4, "isom", "h264", "aac"},
+                                      {"out.m4v", {}, mpeg4, "M4V ", "h264", "aac"},
+                                      {"out.mov", {}, mpeg4, "qt  ", "h264", "aac"},
+                                      {"out.3gp", {}, mpeg4, "3gp6", "h264", "aac"},
+                                      {"out.3g2", {}, mpeg4, "3g2b", "h264", "aac"},
+                                      {"out.mkv", {}, "matroska,webm", "", "h264", "flac"},
+                                      {"out.webm", {}, "matroska,webm", "", "vp9", "opus"},
+                                      {"av1.webm", {"--codec", "av1"}, "matroska,webm", "", "av1", "opus"},
+                                      {"each.mov",
+                                       {"--passes", "each", "--set", "checkPixellate=1", "--codec", "h265"},
+                                       mpeg4,
+                                       "qt  ",
+                                       "hevc",
+                                       "aac"}};
     for (const Expected& expected : cases) {
-        SCOPED_TRACE(expected.extension);
-        const fs::path output = dir / ("out." + expected.extension);
-        const test::CliRun run = test::runCli({"--set", "checkSepia=1", "-o", q(output), q(source)}, dir);
+        SCOPED_TRACE(expected.output);
+        const fs::path output = dir / expected.output;
+        const test::CliRun run = test::runCli(
+            QStringList{"--set", "checkSepia=1"} + expected.options + QStringList{"-o", q(output), q(source)},
+            dir);
         ASSERT_EQ(run.status, 0) << run.errors;
         EXPECT_EQ(container(output), std::pair(expected.format, expected.brand));
         if (expected.format != mpeg4)
-            EXPECT_EQ(docType(output), expected.extension == "mkv" ? "matroska" : "webm");
+            EXPECT_EQ(docType(output), output.extension() == ".mkv" ? "matroska" : "webm");
         const auto video = test::probeStream(output, "v:0");
         ASSERT_TRUE(video);
         EXPECT_EQ(video->codec, expected.video);
@@ -116,43 +209,20 @@ TEST(OutputContainers, EachNameGetsItsContainerCodecsAndEveryAudioTrack) {
         }
         // Copied tracks say nothing; each re-encoded one says so once.
         const bool copied = expected.audio == "flac";
-        EXPECT_EQ(countOf(run.output, "Audio track re-encoded: flac"), copied ? 0 : 2) << run.output;
+        EXPECT_EQ(QString::fromStdString(run.output).count("Audio track re-encoded: flac"), copied ? 0 : 2)
+            << run.output;
         if (copied)
             EXPECT_EQ(test::probeStream(output, "a:1")->packets, test::probeStream(source, "a:1")->packets);
     }
-}
-
-TEST(OutputContainers, WebmTakesAv1WhenAskedAndPerEffectPassesEndInTheNamedContainer) {
-    const fs::path dir = test::scratchDirectory("cli-output-webm-av1");
-    const fs::path source = twoTrackClip();
-    const fs::path webm = dir / "av1.webm";
-    test::CliRun run =
-        test::runCli({"--codec", "av1", "--set", "checkSepia=1", "-o", q(webm), q(source)}, dir);
-    ASSERT_EQ(run.status, 0) << run.errors;
-    EXPECT_EQ(docType(webm), "webm");
-    EXPECT_EQ(test::probeStream(webm, "v:0")->codec, "av1");
-    EXPECT_EQ(test::probeStream(webm, "v:0")->frames, 25);
-    EXPECT_EQ(test::probeStream(webm, "a:1")->codec, "opus");
-
-    // Two effects in their own passes: the last pass writes the container
-    // OUTPUT names, with every audio track, and nothing else is left.
-    const fs::path mov = dir / "each.mov";
-    run = test::runCli({"--passes", "each", "--set", "checkSepia=1", "--set", "checkPixellate=1", "--codec",
-                        "h265", "-o", q(mov), q(source)},
-                       dir);
-    ASSERT_EQ(run.status, 0) << run.errors;
-    EXPECT_EQ(container(mov), std::pair(std::string("mov,mp4,m4a,3gp,3g2,mj2"), std::string("qt  ")));
-    EXPECT_EQ(test::probeStream(mov, "v:0")->codec, "hevc");
-    EXPECT_EQ(test::probeStream(mov, "v:0")->frames, 25);
-    EXPECT_EQ(audioTracks(mov), 2);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+    // Nothing but the outputs is left.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), std::ssize(cases));
 }
 
 TEST(OutputContainers, WhatCannotBeWrittenIsRefusedBeforeAnythingIsRead) {
     const fs::path dir = test::scratchDirectory("cli-output-refusals");
     const fs::path input = dir / "clip.mov";
     fs::copy_file(test::makeClip("-f lavfi -i testsrc2=s=160x90:r=10:d=1 -c:v libx264", "mov"), input);
-    const std::string before = contents(input);
+    const std::string before = test::fileContents(input);
     const std::vector<QStringList> refused{{"--codec", "h264", "-o", "x.webm"},
                                            {"--codec", "h265", "-o", "x.webm"},
                                            {"--codec", "h265", "-o", "x.3gp"},
@@ -169,11 +239,10 @@ TEST(OutputContainers, WhatCannotBeWrittenIsRefusedBeforeAnythingIsRead) {
     for (const QStringList& arguments : refused) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         const test::CliRun run = test::runCli(arguments + QStringList{q(input)}, dir);
-        EXPECT_EQ(run.status, 2) << run.errors;
-        EXPECT_EQ(QString::fromStdString(run.errors).count("tintreel-render: "), 1) << run.errors;
+        test::expectRefusal(run, "");
         EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     }
-    EXPECT_EQ(contents(input), before);
+    EXPECT_EQ(test::fileContents(input), before);
 }
 
 // Noise makes the sizes of the quality levels differ as they would on camera
@@ -228,17 +297,91 @@ TEST(OutputContainers, WithoutEffectsTheSourceIsCopiedOnlyWhenNothingElseWasAske
         EXPECT_EQ(run.status, 0) << run.errors;
     };
     render({"--speed", "smaller"}, dir / "copy.mov");
-    EXPECT_EQ(contents(dir / "copy.mov"), contents(source));
+    EXPECT_EQ(test::fileContents(dir / "copy.mov"), test::fileContents(source));
     render({"--quality", "standard"}, dir / "standard.mov");
     render({"--codec", "h264"}, dir / "h264.mov");
     render({}, dir / "other.mkv");
     for (const char* encoded : {"standard.mov", "h264.mov", "other.mkv"}) {
         SCOPED_TRACE(encoded);
-        EXPECT_NE(contents(dir / encoded), contents(source));
+        EXPECT_NE(test::fileContents(dir / encoded), test::fileContents(source));
         EXPECT_EQ(test::probeStream(dir / encoded, "v:0")->frames, 25);
         EXPECT_EQ(test::probeStream(dir / encoded, "a:0")->codec, "aac");
     }
     EXPECT_EQ(docType(dir / "other.mkv"), "matroska");
+}
+
+// The audio was copied, or re-encoded as AAC with the printed line saying so.
+void expectAudioKeptOrExplained(const fs::path& source, const fs::path& output, const std::string& log) {
+    const auto sourceAudio = test::probeStream(source, "a:0");
+    const auto audio = test::probeStream(output, "a:0");
+    ASSERT_TRUE(sourceAudio);
+    ASSERT_TRUE(audio);
+    if (audio->codec == sourceAudio->codec) {
+        EXPECT_EQ(audio->packets, sourceAudio->packets);
+    } else {
+        EXPECT_EQ(audio->codec, "aac");
+        EXPECT_NE(log.find("Audio track re-encoded: " + sourceAudio->codec), std::string::npos) << log;
+    }
+}
+
+TEST(OtherContainers, RenderIntoMpeg4InBothPassModes) {
+    const fs::path dir = test::scratchDirectory("cli-containers");
+    for (const test::NamedClip& clip : test::otherContainerClips()) {
+        ASSERT_FALSE(clip.path.empty()) << clip.name << ": fixture not generated";
+        const auto source = test::probeStream(clip.path, "v:0");
+        ASSERT_TRUE(source);
+        for (const std::string passes : {"one", "each"}) {
+            SCOPED_TRACE(clip.name + ", --passes " + passes);
+            const fs::path output = dir / (clip.name + "-" + passes + ".mp4");
+            const test::CliRun run =
+                test::runCli({"--passes", QString::fromStdString(passes), "--set", "checkSepia=1", "--set",
+                              "sliderBrightness=0.1", "-o", q(output), q(clip.path)},
+                             dir);
+            ASSERT_EQ(run.status, 0) << run.errors;
+            EXPECT_EQ(container(output).first, "mov,mp4,m4a,3gp,3g2,mj2");
+            const auto video = test::probeStream(output, "v:0");
+            ASSERT_TRUE(video);
+            EXPECT_EQ(video->codec, "h264");
+            EXPECT_EQ(video->width, 160);
+            EXPECT_EQ(video->frames, source->frames);
+            expectAudioKeptOrExplained(clip.path, output, run.output);
+        }
+    }
+    // Only the outputs are left: no intermediate beside them.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()),
+              2 * static_cast<long>(test::otherContainerClips().size()));
+}
+
+// Refused with one line of ours, in movie and still modes, and nothing written.
+TEST(OtherContainers, FilesThatAreNotMoviesAreRefused) {
+    const fs::path dir = test::scratchDirectory("cli-pretenders");
+    std::ofstream(dir / "notes.mkv") << "a text file, not a movie\n";
+    const fs::path picture = dir / "photo.mp4";
+    ASSERT_TRUE(test::writePicture(picture));
+    // A real movie under a name that is not a movie's.
+    const fs::path wrongExtension = dir / "clip.txt";
+    fs::copy_file(test::makeClip("-f lavfi -i testsrc2=s=160x90:r=10:d=0.5 -c:v libx264", "mov"),
+                  wrongExtension);
+    const fs::path soundOnly = test::makeClip("-f lavfi -i sine=d=1 -c:a aac", "mp4");
+    // Where FFmpeg has nothing to say, ours is the only line.
+    for (const auto& [input, why, alone] :
+         {std::tuple{dir / "notes.mkv", "cannot use", false}, std::tuple{picture, "no video track", false},
+          std::tuple{wrongExtension, "", true}, std::tuple{dir / "missing.mov", "", true},
+          std::tuple{soundOnly, "", true}}) {
+        for (const QStringList& mode : {QStringList{}, QStringList{"--still", "0"}}) {
+            SCOPED_TRACE(input.string() + " " + mode.join(' ').toStdString());
+            const fs::path output = dir / (mode.isEmpty() ? "out.mp4" : "out.png");
+            const test::CliRun run = test::runCli(mode + QStringList{"-o", q(output), q(input)}, dir);
+            EXPECT_EQ(run.status, 2) << run.errors;
+            // One line of ours; the library may add its own diagnostics.
+            EXPECT_EQ(test::ourLines(run.errors), 1) << run.errors;
+            if (alone) {
+                EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+            }
+            EXPECT_NE(run.errors.find(why), std::string::npos) << run.errors;
+            EXPECT_FALSE(fs::exists(output));
+        }
+    }
 }
 
 }  // namespace
