@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <fstream>
+#include <sstream>
 
 #include "app/MainWindow.h"
 #include "editor/ViewController.h"
@@ -14,14 +16,13 @@
 
 namespace tintreel {
 
-class EditorFixture : public ::testing::Test {
-protected:
-    EditorFixture()
+// One editor window with its own scratch folder and scripted dialogs; a test
+// may hold several (a session left by one is offered to the next).
+struct EditorWindow {
+    EditorWindow()
         : directory(*TemporaryDirectory::create()),
           window(new ViewController(directory.path(), dialogs), dialogs),
-          controller(window.controller()) {
-        window.resize(1280, 800);
-    }
+          controller(window.controller()) {}
 
     const Outlets& outlets() const { return controller->outlets(); }
     template <typename W>
@@ -39,6 +40,16 @@ protected:
             timeoutMs);
     }
 
+    TemporaryDirectory directory;
+    FakeDialogs dialogs;
+    MainWindow window;
+    ViewController* controller;
+};
+
+class EditorFixture : public ::testing::Test, public EditorWindow {
+protected:
+    EditorFixture() { window.resize(1280, 800); }
+
     // A 2-second 320x240 clip with moving colours.
     static std::filesystem::path clip() {
         return test::makeClip("-f lavfi -i testsrc2=s=320x240:r=10:d=2 -pix_fmt yuv420p -c:v libx264", "mp4");
@@ -50,11 +61,22 @@ protected:
         controller->OnSelectVideo();
         ASSERT_TRUE(settle());
     }
-
-    TemporaryDirectory directory;
-    FakeDialogs dialogs;
-    MainWindow window;
-    ViewController* controller;
 };
 
+namespace test {
+
+// The text of the first session file an editor keeps in `folder`; empty
+// while there is none (or no folder yet).
+inline std::string sessionFileIn(const std::filesystem::path& folder) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->path().extension() == ".session") {
+            std::ostringstream text;
+            text << std::ifstream(it->path(), std::ios::binary).rdbuf();
+            return text.str();
+        }
+    return {};
+}
+
+}  // namespace test
 }  // namespace tintreel
