@@ -21,17 +21,10 @@ namespace {
 
 class EditorTest : public EditorFixture {
 protected:
-    QImage shownImage() const { return *outlet<VideoImageView>("imageViewVideo")->image(); }
     QImage expectedImage() const {
         return toQImage(ApplyEffectChain(controller->currentSettings(), *controller->snapshot(),
                                          *controller->logo(), controller->snapshotSeconds()))
             .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    }
-    // Types into a text field and ends the edit, as a user would.
-    void type(std::string_view field, const QString& text) {
-        auto* edit = outlet<QLineEdit>(field);
-        edit->setText(text);
-        Q_EMIT edit->editingFinished();
     }
     void click(std::string_view button) { outlet<QAbstractButton>(button)->click(); }
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QTest>
 #include <fstream>
 #include <sstream>
@@ -11,6 +12,7 @@
 #include "app/MainWindow.h"
 #include "editor/ViewController.h"
 #include "platform/system/TemporaryDirectory.h"
+#include "preview/VideoImageView.h"
 #include "support/Clips.h"
 #include "support/FakeDialogs.h"
 
@@ -60,6 +62,16 @@ protected:
         dialogs.openPaths.push_back(QString::fromStdString(path.string()));
         controller->OnSelectVideo();
         ASSERT_TRUE(settle());
+    }
+
+    // The still preview as shown.
+    QImage shownImage() const { return *outlet<VideoImageView>("imageViewVideo")->image(); }
+
+    // Types into a text field and ends the edit, as a user would.
+    void type(std::string_view field, const QString& text) {
+        auto* edit = outlet<QLineEdit>(field);
+        edit->setText(text);
+        Q_EMIT edit->editingFinished();
     }
 };
 
