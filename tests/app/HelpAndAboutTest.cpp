@@ -10,25 +10,13 @@
 #include <QTextBrowser>
 
 #include "app/AboutBox.h"
-#include "app/MainWindow.h"
-#include "editor/ViewController.h"
-#include "platform/system/TemporaryDirectory.h"
 #include "platform/ui/HelpWindow.h"
-#include "support/FakeDialogs.h"
+#include "support/EditorFixture.h"
 
 namespace tintreel {
 namespace {
 
-class HelpAndAboutTest : public ::testing::Test {
-protected:
-    HelpAndAboutTest()
-        : directory(*TemporaryDirectory::create()),
-          window(new ViewController(directory.path(), dialogs), dialogs) {}
-
-    TemporaryDirectory directory;
-    FakeDialogs dialogs;
-    MainWindow window;
-};
+using HelpAndAboutTest = EditorFixture;
 
 TEST_F(HelpAndAboutTest, TheHelpPageShowsInsideTheApplication) {
     QWidget owner;
@@ -70,14 +58,6 @@ TEST_F(HelpAndAboutTest, AboutNamesTheVersionTheLicenceAndTheLibraries) {
     box->close();
 }
 
-TEST_F(HelpAndAboutTest, ActualPixelsIsAViewCommandBesideFit) {
-    QAction* actual = window.command("OnActualPixels");
-    ASSERT_NE(actual, nullptr);
-    EXPECT_FALSE(actual->shortcut().isEmpty());
-    EXPECT_NE(actual->shortcut(), window.command("OnResetZoom")->shortcut());
-    EXPECT_TRUE(actual->isEnabled());
-}
-
 // Every widget of the command bar under the preview, at the window's
 // minimum size: none overlaps another, none is narrower than it needs.
 TEST_F(HelpAndAboutTest, AtItsMinimumSizeTheCommandBarDoesNotOverlap) {
@@ -85,7 +65,7 @@ TEST_F(HelpAndAboutTest, AtItsMinimumSizeTheCommandBarDoesNotOverlap) {
     window.resize(window.minimumSize());
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.size() == window.minimumSize(); }, 5000));
     QApplication::processEvents();
-    QWidget* bar = window.controller()->outlets().find("buttonSelectVideo")->parentWidget();
+    QWidget* bar = outlets().find("buttonSelectVideo")->parentWidget();
     std::vector<QWidget*> parts;
     for (QWidget* part : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (part->isVisible()) parts.push_back(part);
@@ -99,7 +79,7 @@ TEST_F(HelpAndAboutTest, AtItsMinimumSizeTheCommandBarDoesNotOverlap) {
                 EXPECT_FALSE(part->geometry().intersects(other->geometry()))
                     << part->objectName().toStdString() << " and " << other->objectName().toStdString();
     }
-    const QWidget* tabs = window.controller()->outlets().find("tabView");
+    const QWidget* tabs = outlets().find("tabView");
     EXPECT_LE(bar->mapTo(&window, QPoint(bar->width(), 0)).x(), tabs->mapTo(&window, QPoint(0, 0)).x());
 }
 

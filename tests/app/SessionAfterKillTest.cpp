@@ -1,38 +1,18 @@
 // The real editor, killed with SIGKILL, leaves its session for the next
 // start: the program runs offscreen with a clip named on its command line,
 // in data, cache and runtime folders of the test's own.
-#include <gtest/gtest.h>
-
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QTest>
 #include <csignal>
-#include <fstream>
-#include <sstream>
 
-#include "app/MainWindow.h"
-#include "editor/ViewController.h"
-#include "platform/system/TemporaryDirectory.h"
 #include "settings/SessionFile.h"
-#include "support/Clips.h"
-#include "support/FakeDialogs.h"
+#include "support/EditorFixture.h"
 
 namespace tintreel {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The text of the first session file in `folder`; empty while there is none.
-std::string sessionText(const fs::path& folder) {
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (it->path().extension() == ".session") {
-            std::ostringstream text;
-            text << std::ifstream(it->path(), std::ios::binary).rdbuf();
-            return text.str();
-        }
-    return {};
-}
+using test::sessionFileIn;
 
 TEST(SessionAfterKillTest, AKilledEditorsSessionIsOfferedAndRestoredByteForByte) {
     const fs::path root = test::scratchDirectory("session-after-kill");
@@ -53,19 +33,18 @@ TEST(SessionAfterKillTest, AKilledEditorsSessionIsOfferedAndRestoredByteForByte)
 
     // AppDataLocation: the data folder, then organisation and application.
     const fs::path sessions = root / "data" / "Tintreel" / "Tintreel" / "sessions";
-    const bool written = QTest::qWaitFor([&] { return !sessionText(sessions).empty(); }, 60000);
+    const bool written = QTest::qWaitFor([&] { return !sessionFileIn(sessions).empty(); }, 60000);
     ::kill(static_cast<pid_t>(editor.processId()), SIGKILL);
     editor.waitForFinished();
     ASSERT_TRUE(written) << editor.readAllStandardError().toStdString();
-    const Result<SessionState> left = parseSessionFile(sessionText(sessions));
+    const Result<SessionState> left = parseSessionFile(sessionFileIn(sessions));
     ASSERT_TRUE(left) << left.error();
     EXPECT_EQ(left->videoPath, clip.string());
 
-    FakeDialogs dialogs;
+    EditorWindow next;
+    FakeDialogs& dialogs = next.dialogs;
+    ViewController* controller = next.controller;
     dialogs.restoreSession = true;
-    const std::optional<TemporaryDirectory> directory = TemporaryDirectory::create();
-    MainWindow window(new ViewController(directory->path(), dialogs), dialogs);
-    ViewController* controller = window.controller();
     controller->keepSession(sessions);
     ASSERT_TRUE(controller->offerLeftSession());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->videoPath().isEmpty(); }, 20000));

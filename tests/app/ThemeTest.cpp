@@ -10,11 +10,8 @@
 #include <QStyle>
 #include <QStyleFactory>
 
-#include "app/MainWindow.h"
 #include "app/Theme.h"
-#include "editor/ViewController.h"
-#include "platform/system/TemporaryDirectory.h"
-#include "support/FakeDialogs.h"
+#include "support/EditorFixture.h"
 
 namespace tintreel {
 namespace {
@@ -51,7 +48,7 @@ QImage checkBoxPicture(bool checked, bool enabled) {
     return box.grab().toImage();
 }
 
-TEST_F(ThemeTest, ACheckedBoxShowsATickAndAnUncheckedOneAVisibleBox) {
+TEST_F(ThemeTest, CheckBoxesAndCheckableMenuItemsShowABoxAndATickWhenChecked) {
     const int window = QApplication::palette().color(QPalette::Window).lightness();
     struct Case {
         bool checked, enabled;
@@ -71,9 +68,8 @@ TEST_F(ThemeTest, ACheckedBoxShowsATickAndAnUncheckedOneAVisibleBox) {
         EXPECT_GE(pixelsAtLeast(picture, window + 35, picture.width()), 12);
     }
     EXPECT_NE(checkBoxPicture(true, true), checkBoxPicture(false, true));
-}
 
-TEST_F(ThemeTest, AnUncheckedCheckableMenuItemShowsItsBox) {
+    // An unchecked checkable menu item shows its box too.
     const auto menuPicture = [](bool checkable) {
         QMenu menu;
         QAction* action = menu.addAction(QStringLiteral("Render Each Effect in Its Own Pass"));
@@ -82,19 +78,15 @@ TEST_F(ThemeTest, AnUncheckedCheckableMenuItemShowsItsBox) {
         menu.resize(menu.sizeHint());
         return menu.grab().toImage();
     };
-    const int background = QApplication::palette().color(QPalette::Window).lightness();
     // The box sits left of the item's text, in the first columns.
-    EXPECT_EQ(pixelsAtLeast(menuPicture(false), background + 60, 24), 0);
-    EXPECT_GE(pixelsAtLeast(menuPicture(true), background + 60, 24), 12);
+    EXPECT_EQ(pixelsAtLeast(menuPicture(false), window + 60, 24), 0);
+    EXPECT_GE(pixelsAtLeast(menuPicture(true), window + 60, 24), 12);
 }
 
 TEST_F(ThemeTest, TheZoomButtonsLookAsEnabledAsTheCommandButtons) {
-    auto directory = TemporaryDirectory::create();
-    ASSERT_TRUE(directory);
-    FakeDialogs dialogs;
-    MainWindow window(new ViewController(directory->path(), dialogs), dialogs);
-    window.show();
-    const Outlets& outlets = window.controller()->outlets();
+    EditorWindow editor;
+    editor.window.show();
+    const Outlets& outlets = editor.outlets();
     const auto brightest = [](QWidget* widget) {
         const QImage picture = widget->grab().toImage();
         int lightest = 0;

@@ -29,7 +29,7 @@ protected:
     QMenu* recentMenu() const { return window.command("OnOpenRecent")->menu(); }
 };
 
-TEST_F(WindowConveniencesTest, AnEmptyPreviewHintsHowToStart) {
+TEST_F(WindowConveniencesTest, AnEmptyPreviewHintsHowToStartAndCompareShowsTheFrameWithoutEffects) {
     window.show();
     const QImage empty = view()->grab().toImage();
     int lit = 0;  // pixels of the hint's text on the black canvas
@@ -38,11 +38,8 @@ TEST_F(WindowConveniencesTest, AnEmptyPreviewHintsHowToStart) {
     EXPECT_GT(lit, 100);
     load(clip());
     EXPECT_NE(view()->grab().toImage(), empty);
-}
 
-TEST_F(WindowConveniencesTest, CompareShowsTheFrameWithoutEffectsWhileHeld) {
-    window.show();
-    load(clip());
+    // Compare shows the frame without effects while held.
     const QColor source = middle();
     auto* brightness = outlet<FloatSlider>("sliderBrightness");
     brightness->setFloatValueByUser(0.5f);

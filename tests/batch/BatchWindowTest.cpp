@@ -188,26 +188,6 @@ TEST_F(BatchWindowTest, ABatchThatCannotRunAsItStandsDoesNotStart) {
     EXPECT_TRUE(test::entriesOf(outputs.path()).empty());
 }
 
-TEST_F(BatchWindowTest, CancelAllStopsTheBatchAndLeavesNoFile) {
-    const fs::path longer =
-        test::makeClip("-f lavfi -i testsrc2=s=640x360:r=30:d=20 -pix_fmt yuv420p -c:v libx264", "mp4");
-    batch->addInputs({QString::fromStdString(longer.string())});
-    useGrayProfile();
-    useOutputFolder();
-    QSignalSpy finished(batch, &BatchWindow::batchFinished);
-    child<QPushButton>("buttonStartBatch")->click();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return static_cast<QProgressBar*>(table()->cellWidget(0, 2))->value() > 0; }, 60000));
-    EXPECT_EQ(stateOf(0), "Rendering");
-    EXPECT_FALSE(child<QPushButton>("buttonAddVideos")->isEnabled()) << "the list is fixed while it runs";
-    child<QPushButton>("buttonCancelAll")->click();
-    ASSERT_TRUE(finished.wait(30000));
-    EXPECT_EQ(stateOf(0), "Cancelled");
-    EXPECT_EQ(batch->summary(), "0 done, 0 skipped, 0 failed, 1 cancelled");
-    EXPECT_FALSE(finished.front().at(0).toBool()) << "a cancelled batch did not all succeed";
-    EXPECT_TRUE(test::entriesOf(outputs.path()).empty());
-}
-
 TEST_F(BatchWindowTest, TheEditorWaitsForASlotWhileTheBatchHoldsThemAll) {
     load(clip());
     std::optional<RenderSlots::Slot> batchJob = RenderSlots::shared().tryAcquire();
@@ -223,7 +203,9 @@ TEST_F(BatchWindowTest, TheEditorWaitsForASlotWhileTheBatchHoldsThemAll) {
     EXPECT_TRUE(rendered.front().at(0).toBool());
 }
 
-TEST_F(BatchWindowTest, TheFileMenuOpensItAndQuittingMidBatchAsksFirst) {
+// Quitting mid-batch asks first, and "No" keeps the batch running; Cancel
+// All then stops it and leaves no file.
+TEST_F(BatchWindowTest, TheFileMenuOpensItQuittingMidBatchAsksAndCancelAllStopsIt) {
     QAction* command = window.command(QStringLiteral("OnBatchRender"));
     ASSERT_NE(command, nullptr);
     EXPECT_EQ(command->shortcut(), QKeySequence(QStringLiteral("Ctrl+B")));
@@ -236,6 +218,7 @@ TEST_F(BatchWindowTest, TheFileMenuOpensItAndQuittingMidBatchAsksFirst) {
     batch->addInputs({QString::fromStdString(longer.string())});
     useGrayProfile();
     useOutputFolder();
+    QSignalSpy finished(batch, &BatchWindow::batchFinished);
     child<QPushButton>("buttonStartBatch")->click();
     ASSERT_TRUE(batch->isRunning());
     window.show();
@@ -244,9 +227,17 @@ TEST_F(BatchWindowTest, TheFileMenuOpensItAndQuittingMidBatchAsksFirst) {
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_TRUE(window.isVisible()) << "the user chose to keep the batch";
     EXPECT_TRUE(batch->isRunning());
-    batch->cancelAll();
-    QSignalSpy finished(batch, &BatchWindow::batchFinished);
+
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return static_cast<QProgressBar*>(table()->cellWidget(0, 2))->value() > 0; }, 60000));
+    EXPECT_EQ(stateOf(0), "Rendering");
+    EXPECT_FALSE(child<QPushButton>("buttonAddVideos")->isEnabled()) << "the list is fixed while it runs";
+    child<QPushButton>("buttonCancelAll")->click();
     ASSERT_TRUE(finished.wait(30000));
+    EXPECT_EQ(stateOf(0), "Cancelled");
+    EXPECT_EQ(batch->summary(), "0 done, 0 skipped, 0 failed, 1 cancelled");
+    EXPECT_FALSE(finished.front().at(0).toBool()) << "a cancelled batch did not all succeed";
+    EXPECT_TRUE(test::entriesOf(outputs.path()).empty());
 }
 
 }  // namespace

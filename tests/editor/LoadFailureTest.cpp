@@ -30,7 +30,7 @@ std::filesystem::path textNamedLikeAMovie() {
 
 class LoadFailureTest : public EditorFixture {};
 
-TEST_F(LoadFailureTest, TheAlertSaysWhyAVideoCouldNotBeLoaded) {
+TEST_F(LoadFailureTest, TheAlertSaysWhyAVideoCouldNotBeLoadedAndTheTitleNamesTheOpenOne) {
     const std::filesystem::path picture = test::scratchDirectory("load-failure-picture") / "photo.png";
     ASSERT_TRUE(test::writePicture(picture));
     const struct {
@@ -58,12 +58,14 @@ TEST_F(LoadFailureTest, TheAlertSaysWhyAVideoCouldNotBeLoaded) {
         EXPECT_TRUE(controller->videoPath().isEmpty());
         EXPECT_EQ(window.windowTitle(), "Tintreel");
     }
-}
 
-TEST_F(LoadFailureTest, TheTitleNamesTheOpenVideo) {
+    // The title names the open video.
     const std::filesystem::path movie = test::scratchDirectory("load-failure-title") / "holiday clip.mp4";
     std::filesystem::copy_file(clip(), movie, std::filesystem::copy_options::overwrite_existing);
-    load(movie);
+    // A file named when the program starts opens as through the open panel.
+    controller->openVideo(QString::fromStdString(movie.string()));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(controller->videoPath(), QString::fromStdString(movie.string()));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("holiday clip.mp4 \u2014 Tintreel"));
     // A later failure leaves the open video, and its title, as they were.
     controller->openVideo(QString::fromStdString(textNamedLikeAMovie().string()));

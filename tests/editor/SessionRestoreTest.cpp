@@ -1,66 +1,25 @@
-#include <gtest/gtest.h>
-
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTest>
-#include <fstream>
-#include <sstream>
 
-#include "app/MainWindow.h"
-#include "editor/ViewController.h"
-#include "platform/system/TemporaryDirectory.h"
 #include "platform/ui/FloatSlider.h"
 #include "platform/ui/Stepper.h"
 #include "settings/SessionFile.h"
-#include "support/Clips.h"
-#include "support/FakeDialogs.h"
+#include "support/EditorFixture.h"
 
 namespace tintreel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::sessionFileIn;
 
 // One editor window that keeps its session in `folder`.
-struct Editor {
-    explicit Editor(const fs::path& folder)
-        : directory(*TemporaryDirectory::create()),
-          window(new ViewController(directory.path(), dialogs), dialogs),
-          controller(window.controller()) {
-        controller->keepSession(folder);
-    }
-    template <typename W>
-    W* outlet(std::string_view name) const {
-        return controller->outlets().get<W>(name);
-    }
-    bool settle() {
-        return QTest::qWaitFor(
-            [this] {
-                return !controller->refresh().running && !controller->browse().running &&
-                       controller->outlets().find("progressIndicator")->isHidden();
-            },
-            20000);
-    }
-
-    TemporaryDirectory directory;
-    FakeDialogs dialogs;
-    MainWindow window;
-    ViewController* controller;
+struct Editor : EditorWindow {
+    explicit Editor(const fs::path& folder) { controller->keepSession(folder); }
 };
 
 fs::path clip() {
     return test::makeClip("-f lavfi -i testsrc2=s=320x240:r=10:d=3 -pix_fmt yuv420p -c:v libx264", "mp4");
-}
-
-// The one session file an editor keeps in `folder`, as written; empty when none.
-std::string sessionFileIn(const fs::path& folder) {
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().extension() == ".session") {
-            std::ostringstream text;
-            text << std::ifstream(entry.path(), std::ios::binary).rdbuf();
-            return text.str();
-        }
-    return {};
 }
 
 class SessionRestoreTest : public ::testing::Test {

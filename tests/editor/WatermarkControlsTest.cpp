@@ -18,14 +18,8 @@ namespace {
 
 class WatermarkControlsTest : public EditorFixture {
 protected:
-    QImage shownImage() const { return *outlet<VideoImageView>("imageViewVideo")->image(); }
     QImage withoutEffects() const {
         return toQImage(*controller->snapshot()).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    }
-    void type(std::string_view field, const QString& text) {
-        auto* edit = outlet<QLineEdit>(field);
-        edit->setText(text);
-        Q_EMIT edit->editingFinished();
     }
     int x(std::string_view name) const {
         const QWidget* widget = outlets().find(name);

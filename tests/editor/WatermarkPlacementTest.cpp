@@ -41,6 +41,14 @@ protected:
         ASSERT_TRUE(settle());
     }
 
+    // Shows the window with the clip loaded and the text watermark as `values` say.
+    void showClipWithText(const std::vector<std::pair<std::string, std::string>>& values) {
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        load(clip());
+        apply(values);
+    }
+
     VideoImageView* view() const { return outlet<VideoImageView>("imageViewVideo"); }
 
     // Where a frame pixel is shown in the image view.
@@ -75,16 +83,14 @@ protected:
     }
 };
 
-// The offsets follow the pointer in frame pixels whatever the zoom, the
-// fields show them, and each drag is one step of the history.
-TEST_F(WatermarkPlacementTest, DraggingTheTextMovesItsOffsetsByFramePixelsAtTwoZooms) {
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    load(clip());
-    apply({{"checkTextWatermark", "1"},
-           {"stepperTextFontSize", "30"},
-           {"comboTextPosition", "Center"},
-           {"stepperTextXOffset", "5"}});
+// The offsets follow the pointer in frame pixels whatever the zoom and
+// whatever the anchor, the fields show them, and each drag is one step of
+// the history.
+TEST_F(WatermarkPlacementTest, DraggingTheTextMovesItsOffsetsByFramePixels) {
+    showClipWithText({{"checkTextWatermark", "1"},
+                      {"stepperTextFontSize", "30"},
+                      {"comboTextPosition", "Center"},
+                      {"stepperTextXOffset", "5"}});
     for (const double zoom : {1.0, 2.0}) {
         SCOPED_TRACE(zoom);
         controller->ZoomPreview(zoom);
@@ -120,17 +126,16 @@ TEST_F(WatermarkPlacementTest, DraggingTheTextMovesItsOffsetsByFramePixelsAtTwoZ
     drag(viewPoint(textBox().center()), QPointF(-40, -20));
     EXPECT_EQ(number("stepperTextXOffset"), -std::round(40 * scale));
     EXPECT_EQ(number("stepperTextYOffset"), std::round(20 * scale));
-}
 
-// With "Scale with Video" on, the offsets are in units of the frame made
-// for 1080 lines: on this 240-line clip a frame pixel is 1080 / 240 units,
-// so the text still follows the pointer.
-TEST_F(WatermarkPlacementTest, AWatermarkThatScalesWithTheVideoFollowsThePointer) {
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    load(clip());
-    apply({{"checkTextWatermark", "1"}, {"checkTextScaleWithVideo", "1"}, {"stepperTextFontSize", "120"},
-           {"comboTextPosition", "Center"}});
+    // With "Scale with Video" on, the offsets are in units of the frame made
+    // for 1080 lines: on this 240-line clip a frame pixel is 1080 / 240 units,
+    // so the text still follows the pointer.
+    controller->OnResetZoom();
+    apply({{"checkTextScaleWithVideo", "1"},
+           {"stepperTextFontSize", "120"},
+           {"comboTextPosition", "Center"},
+           {"stepperTextXOffset", "0"},
+           {"stepperTextYOffset", "0"}});
     const double framePixelsPerViewPixel = 320.0 / view()->pictureRect().width();
     const QPointF start = textBox().center();
     const auto entries = controller->history().count();
@@ -141,13 +146,25 @@ TEST_F(WatermarkPlacementTest, AWatermarkThatScalesWithTheVideoFollowsThePointer
     EXPECT_EQ(controller->history().count(), entries + 1);
 }
 
-// A press beside the watermark moves nothing and records nothing; a switched
-// off watermark cannot be grabbed; the picture is found over the text.
+// The cursor says what a press would do: an open hand over a grabbable
+// watermark, a closed one while dragging, the usual one elsewhere. A press
+// beside the watermark moves nothing and records nothing; a switched off
+// watermark cannot be grabbed; the picture is found over the text.
 TEST_F(WatermarkPlacementTest, OnlyASwitchedOnWatermarkUnderThePointerMoves) {
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    load(clip());
-    apply({{"checkTextWatermark", "1"}, {"stepperTextFontSize", "30"}, {"comboTextPosition", "Top Left"}});
+    showClipWithText(
+        {{"checkTextWatermark", "1"}, {"stepperTextFontSize", "30"}, {"comboTextPosition", "Center"}});
+    const QPointF over = viewPoint(textBox().center());
+    mouse(QEvent::MouseMove, over, Qt::NoButton);
+    EXPECT_EQ(view()->cursor().shape(), Qt::OpenHandCursor);
+    mouse(QEvent::MouseButtonPress, over, Qt::LeftButton);
+    EXPECT_EQ(view()->cursor().shape(), Qt::ClosedHandCursor);
+    mouse(QEvent::MouseButtonRelease, over, Qt::NoButton);
+    EXPECT_EQ(view()->cursor().shape(), Qt::OpenHandCursor);
+    mouse(QEvent::MouseMove, viewPoint(QPointF(5, 5)), Qt::NoButton);
+    EXPECT_EQ(view()->cursor().shape(), Qt::ArrowCursor);
+    ASSERT_TRUE(settle());
+
+    apply({{"comboTextPosition", "Top Left"}});
     const auto entries = controller->history().count();
     drag(viewPoint(QPointF(300, 220)), QPointF(-40, -40));
     EXPECT_EQ(number("stepperTextXOffset"), 0.0f);
@@ -169,25 +186,6 @@ TEST_F(WatermarkPlacementTest, OnlyASwitchedOnWatermarkUnderThePointerMoves) {
     drag(viewPoint(QPointF(10, 10)), QPointF(50, 0));
     EXPECT_GT(number("stepperImageXOffset"), 0.0f);
     EXPECT_EQ(number("stepperTextXOffset"), 0.0f);
-}
-
-// The cursor says what a press would do: an open hand over a grabbable
-// watermark, a closed one while dragging, the usual one elsewhere.
-TEST_F(WatermarkPlacementTest, TheCursorShowsWhatCanBeGrabbed) {
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    load(clip());
-    apply({{"checkTextWatermark", "1"}, {"stepperTextFontSize", "30"}, {"comboTextPosition", "Center"}});
-    const QPointF over = viewPoint(textBox().center());
-    mouse(QEvent::MouseMove, over, Qt::NoButton);
-    EXPECT_EQ(view()->cursor().shape(), Qt::OpenHandCursor);
-    mouse(QEvent::MouseButtonPress, over, Qt::LeftButton);
-    EXPECT_EQ(view()->cursor().shape(), Qt::ClosedHandCursor);
-    mouse(QEvent::MouseButtonRelease, over, Qt::NoButton);
-    EXPECT_EQ(view()->cursor().shape(), Qt::OpenHandCursor);
-    mouse(QEvent::MouseMove, viewPoint(QPointF(5, 5)), Qt::NoButton);
-    EXPECT_EQ(view()->cursor().shape(), Qt::ArrowCursor);
-    ASSERT_TRUE(settle());
 }
 
 // A profile naming a family that is not installed loads without an alert,

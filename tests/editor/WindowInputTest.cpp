@@ -89,12 +89,12 @@ TEST_F(WindowInputTest, APassingWheelScrollsTheListAndAFocusedControlTakesIt) {
     }
 }
 
-TEST_F(WindowInputTest, StartingARenderLeavesTheListWhereItWas) {
+TEST_F(WindowInputTest, ARenderLeavesTheListWhereItWasAndTheUndoKeysWorkFromAValueField) {
     load(clip());
     QScrollArea* list = showList(1);
-    auto* slider = outlet<FloatSlider>("sliderCartoonBlur");
-    slider->setFocus();
-    ASSERT_TRUE(slider->hasFocus());
+    QWidget* cartoonBlur = outlet<FloatSlider>("sliderCartoonBlur");
+    cartoonBlur->setFocus();
+    ASSERT_TRUE(cartoonBlur->hasFocus());
     const int top = list->verticalScrollBar()->value();
 
     QSignalSpy finished(controller, &ViewController::renderFinished);
@@ -103,10 +103,8 @@ TEST_F(WindowInputTest, StartingARenderLeavesTheListWhereItWas) {
     EXPECT_EQ(list->verticalScrollBar()->value(), top);
     ASSERT_TRUE(finished.wait(120000));
     EXPECT_EQ(list->verticalScrollBar()->value(), top);
-}
 
-TEST_F(WindowInputTest, TheUndoKeysStepThroughTheLookFromAValueField) {
-    load(clip());
+    // The undo keys step through the look even from a value field.
     auto* slider = outlet<FloatSlider>("sliderBrightness");
     const std::vector<QWidget*> fields{outlet<QWidget>(sliderFieldName("sliderBrightness")),
                                        outlet<QWidget>("textFieldTextFontSize"),

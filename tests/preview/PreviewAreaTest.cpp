@@ -49,7 +49,6 @@ TEST(PreviewArea, ZoomAndPanSurviveAnotherWidgetTakingItsPlace) {
     }
 }
 
-
 QImage picture(QSize size) {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::white);
