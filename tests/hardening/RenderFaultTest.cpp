@@ -64,23 +64,20 @@ protected:
 TEST_F(RenderFaultInWindow, AFullDiskFailsTheRenderAndItsFinalCopy) {
     const fs::path clip = test::healthyClip();
     load(clip);
-    outlet<QCheckBox>("checkSepia")->setChecked(true);
-    {
-        const test::FileSizeLimit full(4096);
-        controller->OnGeneratePreview();
-        ASSERT_TRUE(waitForRender());
+    // With sepia the pass runs out of room; with no effect the render is a
+    // copy of the movie, and the copy runs out of room.
+    const std::pair<bool, std::uintmax_t> cases[] = {{true, 4096}, {false, fs::file_size(clip) / 2}};
+    for (const auto& [sepia, room] : cases) {
+        SCOPED_TRACE(sepia ? "sepia" : "copy");
+        outlet<QCheckBox>("checkSepia")->setChecked(sepia);
+        dialogs.alerts.clear();
+        {
+            const test::FileSizeLimit full(room);
+            controller->OnGeneratePreview();
+            ASSERT_TRUE(waitForRender());
+        }
+        expectFailedAndEmpty();
     }
-    expectFailedAndEmpty();
-
-    // No effect: the render is a copy of the movie, and the copy runs out of room.
-    outlet<QCheckBox>("checkSepia")->setChecked(false);
-    dialogs.alerts.clear();
-    {
-        const test::FileSizeLimit full(fs::file_size(clip) / 2);
-        controller->OnGeneratePreview();
-        ASSERT_TRUE(waitForRender());
-    }
-    expectFailedAndEmpty();
 }
 
 TEST_F(RenderFaultInWindow, AnInputTruncatedWhileReadFailsTheRender) {
@@ -128,51 +125,49 @@ TEST_F(RenderFaultInWindow, RemovingTheTemporaryDirectoryFailsTheRenderAndTheNex
     EXPECT_EQ(dialogs.alerts.size(), 1u);
 }
 
-class RenderFaultInProgram : public ::testing::Test {
-protected:
-    // Renders `input` with sepia and blur into `dir`; expects exit status 1
-    // with the failure line, no OUTPUT and an empty runtime directory.
-    void expectFailure(const fs::path& input, test::ProgramLimits limits, const std::string& name,
-                       const QStringList& passes = {"--passes", "one"}) {
-        const fs::path dir = test::scratchDirectory(name);
-        limits.runtimeDirectory = dir / "runtime";
-        const fs::path output = dir / ("out" + input.extension().string());
-        const test::ProgramRun run = test::runRenderProgram(
-            passes + QStringList{"-o", test::qpath(output), "--set", "checkSepia=1", "--set", "checkBlur=1",
-                                 test::qpath(input)},
-            limits);
-        ASSERT_TRUE(test::endedOnItsOwn(run));
-        EXPECT_EQ(run.status, 1) << run.errors;
-        EXPECT_NE(run.errors.find("Could not generate preview."), std::string::npos) << run.errors;
-        EXPECT_FALSE(fs::exists(output));
-        EXPECT_EQ(test::entriesOf(dir).size(), 1u) << "only the runtime directory stays";
-        EXPECT_TRUE(test::entriesOf(limits.runtimeDirectory).empty())
-            << "the private directory was left behind";
-    }
-};
-
-TEST_F(RenderFaultInProgram, AFullDiskExitsWithStatusOne) {
-    expectFailure(test::healthyClip(), {.fileSizeLimit = 4096}, "fault-cli-full");
-    expectFailure(test::healthyClip(), {.fileSizeLimit = 4096}, "fault-cli-full-each", {"--passes", "each"});
+// Renders `input` with sepia and blur with tintreel-render into a scratch
+// directory `name`; expects exit status 1 with the failure line, no OUTPUT
+// and an empty runtime directory.
+void expectProgramFailure(const fs::path& input, test::ProgramLimits limits, const std::string& name,
+                          const QStringList& passes = {"--passes", "one"}) {
+    const fs::path dir = test::scratchDirectory(name);
+    limits.runtimeDirectory = dir / "runtime";
+    const fs::path output = dir / ("out" + input.extension().string());
+    const test::ProgramRun run =
+        test::runRenderProgram(passes + QStringList{"-o", test::qpath(output), "--set", "checkSepia=1",
+                                                    "--set", "checkBlur=1", test::qpath(input)},
+                               limits);
+    ASSERT_TRUE(test::endedOnItsOwn(run));
+    EXPECT_EQ(run.status, 1) << run.errors;
+    EXPECT_NE(run.errors.find("Could not generate preview."), std::string::npos) << run.errors;
+    EXPECT_FALSE(fs::exists(output));
+    EXPECT_EQ(test::entriesOf(dir).size(), 1u) << "only the runtime directory stays";
+    EXPECT_TRUE(test::entriesOf(limits.runtimeDirectory).empty()) << "the private directory was left behind";
 }
 
-TEST_F(RenderFaultInProgram, AnInputTruncatedWhileReadExitsWithStatusOne) {
+TEST(RenderFaultInProgram, AFullDiskExitsWithStatusOne) {
+    expectProgramFailure(test::healthyClip(), {.fileSizeLimit = 4096}, "fault-cli-full");
+    expectProgramFailure(test::healthyClip(), {.fileSizeLimit = 4096}, "fault-cli-full-each",
+                         {"--passes", "each"});
+}
+
+TEST(RenderFaultInProgram, AnInputTruncatedWhileReadExitsWithStatusOne) {
     const fs::path input = copyToScratch(longClip(), "fault-cli-truncated-input");
-    expectFailure(input,
-                  {.actAfter = "Sepia",  // in the label of either pass mode
-                   .act = [&] { fs::resize_file(input, fs::file_size(input) / 5); }},
-                  "fault-cli-truncated");
+    expectProgramFailure(input,
+                         {.actAfter = "Sepia",  // in the label of either pass mode
+                          .act = [&] { fs::resize_file(input, fs::file_size(input) / 5); }},
+                         "fault-cli-truncated");
 }
 
-TEST_F(RenderFaultInProgram, RemovingTheTemporaryDirectoryExitsWithStatusOne) {
+TEST(RenderFaultInProgram, RemovingTheTemporaryDirectoryExitsWithStatusOne) {
     const fs::path runtime = test::scratchDirectory("fault-cli-removed") / "runtime";
     const auto removePrivateDirectory = [&] {
         for (const fs::path& entry : test::entriesOf(runtime)) fs::remove_all(entry);
     };
     // Only the per-effect passes work in the private directory; one pass
     // writes beside OUTPUT.
-    expectFailure(longClip(), {.actAfter = "Applying Sepia Effect", .act = removePrivateDirectory},
-                  "fault-cli-removed", {"--passes", "each"});
+    expectProgramFailure(longClip(), {.actAfter = "Applying Sepia Effect", .act = removePrivateDirectory},
+                         "fault-cli-removed", {"--passes", "each"});
 }
 
 }  // namespace

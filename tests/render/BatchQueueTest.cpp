@@ -59,8 +59,30 @@ fs::path longClip() {
                           "mp4");
 }
 
-std::vector<std::string> entriesOf(const fs::path& folder) {
-    return test::entriesOf(folder);
+using test::entriesOf;
+
+struct CancelledRun {
+    BatchCounts counts;
+    std::size_t secondJobReports;
+};
+
+// Runs `jobs` on one worker and does `cancel` to the queue once a job
+// (`only` that one, when given) has made progress.
+CancelledRun cancelWhileRendering(const std::vector<PlannedJob>& jobs, std::optional<std::size_t> only,
+                                  const std::function<void(BatchQueue&)>& cancel) {
+    std::promise<void> rendering;
+    std::once_flag once;
+    Recorder recorder([&](const JobReport& r) {
+        if ((!only || r.index == *only) && r.state == JobState::Running && r.percent > 0)
+            std::call_once(once, [&] { rendering.set_value(); });
+    });
+    RenderSlots slots(1);
+    BatchQueue queue(jobs, grayLook(), ExistingOutput::Fail, 1, recorder.listener, slots);
+    queue.start();
+    rendering.get_future().wait();
+    cancel(queue);
+    const BatchCounts counts = recorder.wait();
+    return {counts, recorder.reportsOf(1).size()};
 }
 
 TEST(BatchQueue, GoodInputsRenderABadOneFailsAloneAndAnExistingOutputIsSkipped) {
@@ -142,44 +164,20 @@ TEST(BatchQueue, CancellingOneJobOrAllLeavesNothingUnderTheirNames) {
     TemporaryDirectory out = *TemporaryDirectory::create();
     const fs::path source = longClip();
     // One worker: the long job is cancelled while it renders; the short one behind it still runs.
-    {
-        std::promise<void> rendering;
-        std::once_flag once;
-        Recorder recorder([&](const JobReport& r) {
-            if (r.index == 0 && r.state == JobState::Running && r.percent > 0)
-                std::call_once(once, [&] { rendering.set_value(); });
-        });
-        RenderSlots slots(1);
-        BatchQueue queue(
-            {{source, out.path() / "long.mp4"}, {test::barsWithTone("mp4"), out.path() / "short.mp4"}},
-            grayLook(), ExistingOutput::Fail, 1, recorder.listener, slots);
-        queue.start();
-        rendering.get_future().wait();
-        queue.cancel(0);
-        const BatchCounts counts = recorder.wait();
-        EXPECT_EQ(counts.cancelled, 1);
-        EXPECT_EQ(counts.done, 1);
-        EXPECT_EQ(entriesOf(out.path()), std::vector<std::string>{"short.mp4"});
-    }
+    const CancelledRun one = cancelWhileRendering(
+        {{source, out.path() / "long.mp4"}, {test::barsWithTone("mp4"), out.path() / "short.mp4"}}, 0,
+        [](BatchQueue& queue) { queue.cancel(0); });
+    EXPECT_EQ(one.counts.cancelled, 1);
+    EXPECT_EQ(one.counts.done, 1);
+    EXPECT_EQ(entriesOf(out.path()), std::vector<std::string>{"short.mp4"});
+
     // Cancel all: the running job stops, the waiting one never starts.
-    {
-        std::promise<void> rendering;
-        std::once_flag once;
-        Recorder recorder([&](const JobReport& r) {
-            if (r.state == JobState::Running && r.percent > 0)
-                std::call_once(once, [&] { rendering.set_value(); });
-        });
-        RenderSlots slots(1);
-        BatchQueue queue({{source, out.path() / "one.mp4"}, {source, out.path() / "two.mp4"}}, grayLook(),
-                         ExistingOutput::Fail, 1, recorder.listener, slots);
-        queue.start();
-        rendering.get_future().wait();
-        queue.cancelAll();
-        const BatchCounts counts = recorder.wait();
-        EXPECT_EQ(counts.cancelled, 2);
-        EXPECT_EQ(entriesOf(out.path()), std::vector<std::string>{"short.mp4"}) << "no partial file is left";
-        EXPECT_EQ(recorder.reportsOf(1).size(), 1u) << "the second job never started";
-    }
+    const CancelledRun all =
+        cancelWhileRendering({{source, out.path() / "one.mp4"}, {source, out.path() / "two.mp4"}},
+                             std::nullopt, [](BatchQueue& queue) { queue.cancelAll(); });
+    EXPECT_EQ(all.counts.cancelled, 2);
+    EXPECT_EQ(entriesOf(out.path()), std::vector<std::string>{"short.mp4"}) << "no partial file is left";
+    EXPECT_EQ(all.secondJobReports, 1u) << "the second job never started";
 }
 
 TEST(BatchQueue, JobsWaitForASlotHeldElsewhere) {

@@ -65,13 +65,15 @@ ModeRun renderIn(PassMode mode, const EffectSettings& settings, const fs::path& 
 void expectSamePictures(const EffectSettings& settings, const fs::path& video, const std::string& what) {
     SCOPED_TRACE(what);
     // One directory per test: CTest runs the tests of this file side by side.
-    const fs::path dir = test::scratchDirectory(std::string("one-pass-oracle-") +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    const ModeRun each = renderIn(PassMode::Each, settings, video, dir, {}, nullptr, {}, EncodingRole::Intermediate);
+    const fs::path dir = test::scratchDirectory(
+        std::string("one-pass-oracle-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const ModeRun each =
+        renderIn(PassMode::Each, settings, video, dir, {}, nullptr, {}, EncodingRole::Intermediate);
     ASSERT_EQ(each.result.outcome, RenderOutcome::Succeeded);
     const fs::path eachMovie = dir / "each.mp4";
     fs::rename(each.result.newVideoPath, eachMovie);
-    const ModeRun one = renderIn(PassMode::One, settings, video, dir, {}, nullptr, {}, EncodingRole::Intermediate);
+    const ModeRun one =
+        renderIn(PassMode::One, settings, video, dir, {}, nullptr, {}, EncodingRole::Intermediate);
     ASSERT_EQ(one.result.outcome, RenderOutcome::Succeeded);
     const std::vector<std::string> expected = decodedFrames(eachMovie);
     ASSERT_FALSE(expected.empty());
@@ -104,10 +106,12 @@ std::vector<std::pair<EffectCode, Setter>> everyStepAlone() {
         {EffectCode::ZoomBlur, [](EffectSettings& s) { s.checkZoomBlur = 1; }},
         {EffectCode::Scale, [](EffectSettings& s) { s.checkScale = 1, s.stepperScale = 70.0f; }},
         {EffectCode::Rotate, [](EffectSettings& s) { s.checkRotate = 1, s.sliderRotateAngle = 30.0f; }},
-        {EffectCode::Transform3D, [](EffectSettings& s) { s.check3DTransform = 1, s.stepper3DTransform[3] = 0.3f; }},
+        {EffectCode::Transform3D,
+         [](EffectSettings& s) { s.check3DTransform = 1, s.stepper3DTransform[3] = 0.3f; }},
         {EffectCode::Swirl, [](EffectSettings& s) { s.checkSwirl = 1; }},
         {EffectCode::GlassSphere, [](EffectSettings& s) { s.checkGlassSphere = 1; }},
-        {EffectCode::TextWatermark, [](EffectSettings& s) { s.checkTextWatermark = 1, s.stepperTextFontSize = 30; }},
+        {EffectCode::TextWatermark,
+         [](EffectSettings& s) { s.checkTextWatermark = 1, s.stepperTextFontSize = 30; }},
         {EffectCode::ImageWatermark, [](EffectSettings& s) { s.checkImageWatermark = 1; }},
     };
 }
@@ -121,9 +125,10 @@ EffectSettings withSteps(std::initializer_list<EffectCode> codes) {
 
 // 0.4 s of 64x48 bars with a tone: small enough to render 60 times.
 fs::path shortClip() {
-    return test::makeClip("-f lavfi -i testsrc2=s=64x48:r=25:d=0.4 -f lavfi -i sine=r=8000:d=0.4 -ac 1 "
-                          "-pix_fmt yuv420p -c:v libx264 -g 10 -c:a aac",
-                          "mp4");
+    return test::makeClip(
+        "-f lavfi -i testsrc2=s=64x48:r=25:d=0.4 -f lavfi -i sine=r=8000:d=0.4 -ac 1 "
+        "-pix_fmt yuv420p -c:v libx264 -g 10 -c:a aac",
+        "mp4");
 }
 
 TEST(OnePassRender, EveryStepAloneGivesThePerEffectPictures) {
@@ -142,14 +147,16 @@ TEST(OnePassRender, PairsTriplesAndEverythingGiveThePerEffectPicturesUprightOrTu
         {"3D transform + image watermark", withSteps({C::Transform3D, C::ImageWatermark})},
         {"swirl + text watermark", withSteps({C::Swirl, C::TextWatermark})},
         {"rotate + glass sphere + brightness", withSteps({C::Rotate, C::GlassSphere, C::Brightness})},
-        {"sepia + scale + both watermarks", withSteps({C::Sepia, C::Scale, C::TextWatermark, C::ImageWatermark})},
+        {"sepia + scale + both watermarks",
+         withSteps({C::Sepia, C::Scale, C::TextWatermark, C::ImageWatermark})},
         {"blur + vignette + 3D transform", withSteps({C::Blur, C::Vignette, C::Transform3D})},
     };
     EffectSettings everything = defaultEffectSettings();
     for (const auto& [code, set] : everyStepAlone()) set(everything);
     const fs::path clip = shortClip();
     for (const fs::path& video : {clip, test::withRotationTag(clip, 270), test::withRotationTag(clip, 180)}) {
-        for (const auto& [name, settings] : looks) expectSamePictures(settings, video, name + " on " + video.string());
+        for (const auto& [name, settings] : looks)
+            expectSamePictures(settings, video, name + " on " + video.string());
         expectSamePictures(everything, video, "everything on " + video.string());
     }
 }
@@ -157,11 +164,7 @@ TEST(OnePassRender, PairsTriplesAndEverythingGiveThePerEffectPicturesUprightOrTu
 TEST(OnePassRender, OneLabelForTheWholeRenderAndOneMovieAtTheEnd) {
     const fs::path dir = test::scratchDirectory("one-pass-progress");
     const fs::path video = test::barsWithTone("mov");
-    std::vector<std::vector<std::string>> steps;
     test::ProgressLog log;
-    const ObserverToken token = log.center.addObserver(
-        std::string(kUpdateProgress),
-        [&](const Notification& n) { steps.push_back(n.payloadAs<RenderProgress>()->steps); });
     std::optional<RenderResult> result;
     const std::atomic<bool> cancel{false};
     GeneratePreviewVideo({withSteps({EffectCode::Sepia, EffectCode::Vignette, EffectCode::TextWatermark}),
@@ -177,7 +180,7 @@ TEST(OnePassRender, OneLabelForTheWholeRenderAndOneMovieAtTheEnd) {
         EXPECT_EQ(post.pass, 1);
         EXPECT_EQ(post.passCount, 1);
     }
-    EXPECT_EQ(steps.front(), (std::vector<std::string>{"Sepia", "Vignette", "Text Watermark"}));
+    EXPECT_EQ(log.posts().front().steps, (std::vector<std::string>{"Sepia", "Vignette", "Text Watermark"}));
 }
 
 TEST(OnePassRender, ADestinationGetsTheMovieWholeOrNothing) {

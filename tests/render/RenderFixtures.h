@@ -26,6 +26,7 @@ struct Posted {
     float progress;
     int effect;  // 0: the whole chain in one pass
     int pass, passCount;
+    std::vector<std::string> steps;  // the whole chain's names, in a one-pass render
 };
 
 // Records every "UpdateProgress" posted to its own centre.
@@ -35,7 +36,7 @@ public:
         token_ = center.addObserver(std::string(kUpdateProgress), [this, also](const Notification& n) {
             const RenderProgress& report = *n.payloadAs<RenderProgress>();
             const Posted posted{report.fraction, report.effect ? static_cast<int>(*report.effect) : 0,
-                                report.pass, report.passCount};
+                                report.pass, report.passCount, report.steps};
             {
                 std::lock_guard lock(mutex_);
                 posts_.push_back(posted);

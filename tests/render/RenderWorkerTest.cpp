@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <map>
 #include <optional>
 
-#include "settings/ControlCatalogue.h"
 #include "platform/system/Log.h"
 #include "render/RenderFixtures.h"
 #include "render/RenderWorker.h"
+#include "settings/ControlCatalogue.h"
 
 namespace tintreel {
 namespace {
@@ -31,8 +30,8 @@ WorkerRun render(const EffectSettings& settings, const fs::path& video, const fs
     ProgressLog log(std::move(onPost));
     WorkerRun run;
     const ScopedLogCapture printed;
-    GeneratePreviewVideo({settings, Image(), video, dir, PassMode::Each}, cancel ? *cancel : ownFlag, log.center,
-                         [&](const RenderResult& result) { run.completions.push_back(result); });
+    GeneratePreviewVideo({settings, Image(), video, dir, PassMode::Each}, cancel ? *cancel : ownFlag,
+                         log.center, [&](const RenderResult& result) { run.completions.push_back(result); });
     run.printed = printed.lines();
     run.posts = log.posts();
     return run;
@@ -69,42 +68,44 @@ TEST(RenderWorker, DefaultsCopyTheSource) {
     EXPECT_TRUE(run.printed.empty());
 }
 
-TEST(RenderWorker, ThreePassesInOrderLeaveOnlyTheFinalMovie) {
-    const fs::path dir = test::scratchDirectory("worker-three");
-    const fs::path video = test::barsWithTone("3gp");
-    EffectSettings settings = defaultEffectSettings();
-    settings.sliderBrightness = 0.3f;
-    settings.checkSepia = 1;
-    settings.checkTextWatermark = 1;
-    settings.textFieldText = "Tintreel";
-    // A previous render's final movie is replaced.
-    fs::copy_file(video, dir / "movie.3gp");
-    const WorkerRun run = render(settings, video, dir);
-    ASSERT_EQ(run.completions.size(), 1u);
-    EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Succeeded);
-    EXPECT_EQ(codesInOrder(run.posts), (std::vector<int>{1, 9, 23}));
-    const std::map<int, int> passOfCode{{1, 1}, {9, 2}, {23, 3}};
-    for (const auto& post : run.posts) {
-        EXPECT_EQ(post.passCount, 3);
-        EXPECT_EQ(post.pass, passOfCode.at(post.effect));
-        EXPECT_GE(post.progress, 0.0f);
-        EXPECT_LT(post.progress, 1.0f);
+// Each effect, transforms too, runs as a pass of its own in the table's order;
+// only the final movie stays, replacing a previous render's.
+TEST(RenderWorker, PassesRunInOrderAndLeaveOnlyTheFinalMovie) {
+    EffectSettings three = defaultEffectSettings();
+    three.sliderBrightness = 0.3f;
+    three.checkSepia = 1;
+    three.checkTextWatermark = 1;
+    three.textFieldText = "Tintreel";
+    EffectSettings transforms = defaultEffectSettings();
+    transforms.checkScale = 1;
+    transforms.stepperScale = 100;  // the identity still runs a pass
+    transforms.checkRotate = 1;
+    transforms.check3DTransform = 1;
+    const struct {
+        EffectSettings settings;
+        fs::path video;
+        std::vector<int> codes;
+    } cases[] = {{three, test::barsWithTone("3gp"), {1, 9, 23}},
+                 {transforms, test::barsWithTone("mov", 0.4), {25, 26, 20}}};
+    for (const auto& c : cases) {
+        const std::string final = "movie" + c.video.extension().string();
+        SCOPED_TRACE(final);
+        const fs::path dir = test::scratchDirectory("worker-passes");
+        fs::copy_file(c.video, dir / final);
+        const WorkerRun run = render(c.settings, c.video, dir);
+        ASSERT_EQ(run.completions.size(), 1u);
+        EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Succeeded);
+        EXPECT_EQ(codesInOrder(run.posts), c.codes);
+        for (const auto& post : run.posts) {
+            EXPECT_EQ(post.passCount, 3);
+            EXPECT_EQ(c.codes.at(post.pass - 1), post.effect);
+            EXPECT_GE(post.progress, 0.0f);
+            EXPECT_LT(post.progress, 1.0f);
+        }
+        EXPECT_EQ(entriesOf(dir), std::vector<std::string>{final});
+        test::expectSameMovie(c.video, dir / final);
+        EXPECT_TRUE(run.printed.empty());
     }
-    EXPECT_EQ(entriesOf(dir), std::vector<std::string>{"movie.3gp"});
-    test::expectSameMovie(video, dir / "movie.3gp");
-    EXPECT_TRUE(run.printed.empty());
-}
-
-TEST(RenderWorker, TransformsRunAsSeparatePassesInTheirOrder) {
-    EffectSettings settings = defaultEffectSettings();
-    settings.checkScale = 1;
-    settings.stepperScale = 100;  // the identity still runs a pass
-    settings.checkRotate = 1;
-    settings.check3DTransform = 1;
-    const fs::path dir = test::scratchDirectory("worker-transforms");
-    const WorkerRun run = render(settings, test::barsWithTone("mov", 0.4), dir);
-    EXPECT_EQ(codesInOrder(run.posts), (std::vector<int>{25, 26, 20}));
-    EXPECT_EQ(entriesOf(dir), std::vector<std::string>{"movie.mov"});
 }
 
 TEST(RenderWorker, AFailedSecondPassSkipsTheRestAndEmptiesTheDirectory) {

@@ -38,8 +38,7 @@ fs::path render(PassMode mode, const fs::path& dir, std::optional<MovieSlice> sl
     std::atomic<bool> cancel{false};
     test::ProgressLog log;
     std::optional<RenderResult> result;
-    RenderRequest request{settings, test::solid(160, 90, {255, 255, 255, 255}), lateClockClip(), dir,
-                          mode};
+    RenderRequest request{settings, test::solid(160, 90, {255, 255, 255, 255}), lateClockClip(), dir, mode};
     if (slice) request.destination = dir / "slice.mp4";
     request.slice = slice;
     GeneratePreviewVideo(request, cancel, log.center, [&](const RenderResult& r) { result = r; });
@@ -55,7 +54,7 @@ int greyOfFrame(const fs::path& movie, int frame, int first = 0) {
     return picture ? test::at(*picture, 80, 45)[0] : -1;
 }
 
-TEST(WatermarkTimingRender, FramesBeforeInsideAndAfterShowTheWatermarkAsTimed) {
+TEST(WatermarkTimingRender, FramesBeforeInsideAndAfterShowTheWatermarkAsTimedOrToTheEnd) {
     const std::vector<std::string> start = test::probeValues(
         lateClockClip(), "-select_streams v:0 -show_entries stream=start_time", "start_time");
     ASSERT_EQ(start, std::vector<std::string>{"10.000000"}) << "the clip's clock must start late";
@@ -80,11 +79,9 @@ TEST(WatermarkTimingRender, FramesBeforeInsideAndAfterShowTheWatermarkAsTimed) {
     ASSERT_FALSE(half.empty());
     for (const auto& [frame, grey] : framesAndGrey)
         if (frame >= 38) EXPECT_NEAR(greyOfFrame(half, frame, 38), grey, 6) << frame;
-}
 
-// Shown to the end (end 0) with a fade, the watermark fades out as the
-// movie ends: at 2.8 s of a 3 s movie 0.2 s of the half-second fade is left.
-TEST(WatermarkTimingRender, AWatermarkShownToTheEndFadesOutAsTheMovieEnds) {
+    // Shown to the end (end 0) with a fade, the watermark fades out as the
+    // movie ends: at 2.8 s of a 3 s movie 0.2 s of the half-second fade is left.
     EffectSettings toTheEnd = timedWhiteCover();
     toTheEnd.stepperImageEnd = 0.0f;
     const fs::path movie =

@@ -52,6 +52,9 @@ TEST(ProgressText, AShortLabelDropsNamesBeforeNumbers) {
     const RenderProgress report =
         measured(wholeRender({"Sepia", "Vignette", "Blur", "Text Watermark"}, 0.425f), 31.0, 45.0);
     const std::string numbers = "42.5% · 31 fps · 0:45 left";
+    const auto fitsIn = [](std::size_t room) {
+        return [room](const std::string& text) { return text.size() <= room; };
+    };
     const struct {
         std::size_t room;  // bytes that fit
         std::string label;
@@ -64,14 +67,7 @@ TEST(ProgressText, AShortLabelDropsNamesBeforeNumbers) {
         {30, numbers},
         {5, numbers},  // nothing fits: the numbers alone, cut by the label
     };
-    for (const auto& c : cases) {
-        const std::string label =
-            progressLabel(report, [&](const std::string& text) { return text.size() <= c.room; });
-        EXPECT_EQ(label, c.label) << c.room;
-    }
-    const auto fitsIn = [](std::size_t room) {
-        return [room](const std::string& t) { return t.size() <= room; };
-    };
+    for (const auto& c : cases) EXPECT_EQ(progressLabel(report, fitsIn(c.room)), c.label) << c.room;
     EXPECT_EQ(progressLabel(effectPass(EffectCode::GlassSphere, 0.5f), fitsIn(25)), "Glass Sphere... 50.0%");
     EXPECT_EQ(progressLabel(effectPass(EffectCode::GlassSphere, 0.5f), fitsIn(10)), "50.0%");
 }

@@ -21,7 +21,6 @@ TEST(SettingsHistory, StartsEmptyAndResetRecordsOneEntryThatTheNextSaveSkips) {
     SettingsHistory history;
     EXPECT_EQ(history.currenState, -1);
     EXPECT_TRUE(history.needToSaveState);
-    EXPECT_EQ(history.numberOfStates, 50);
     EXPECT_EQ(history.currentRecord(), nullptr);
 
     history.reset("r0");

@@ -28,50 +28,30 @@ EffectSettings withScaleAndTiming() {
 }
 
 TEST(SettingsRecord, FloatAndDoubleRenderings) {
-    EXPECT_EQ(formatRecordFloat(0.0f), "0.0");
-    EXPECT_EQ(formatRecordFloat(1.0f), "1.0");
-    EXPECT_EQ(formatRecordFloat(0.02f), "0.02");
-    EXPECT_EQ(formatRecordFloat(-0.25f), "-0.25");
-    EXPECT_EQ(formatRecordFloat(100.0f), "100.0");
-    EXPECT_EQ(formatRecordFloat(1e-5f), "1e-05");
-    EXPECT_EQ(formatRecordFloat(1e6f), "1e+06");
-    EXPECT_EQ(formatRecordFloat(999999.0f), "999999.0");
-    EXPECT_EQ(formatRecordFloat(0.71f), "0.71");
-    EXPECT_EQ(formatRecordFloat(std::numeric_limits<float>::infinity()), "inf");
-    EXPECT_EQ(formatRecordFloat(-std::numeric_limits<float>::infinity()), "-inf");
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::pair<float, std::string> floats[] = {
+        {0.0f, "0.0"},     {1.0f, "1.0"},    {0.02f, "0.02"}, {-0.25f, "-0.25"},
+        {100.0f, "100.0"}, {1e-5f, "1e-05"}, {1e6f, "1e+06"}, {999999.0f, "999999.0"},
+        {0.71f, "0.71"},   {inf, "inf"},     {-inf, "-inf"}};
+    for (const auto& [value, text] : floats) EXPECT_EQ(formatRecordFloat(value), text);
     const std::string nan = formatRecordFloat(std::numeric_limits<float>::quiet_NaN());
     EXPECT_NE(nan.find("nan"), std::string::npos);
     EXPECT_EQ(nan.find(".0"), std::string::npos);
-
-    EXPECT_EQ(formatRecordDouble(1.0), "1.0");
-    EXPECT_EQ(formatRecordDouble(0.0), "0.0");
-    EXPECT_EQ(formatRecordDouble(0.1), "0.1");
-    EXPECT_EQ(formatRecordDouble(1.0 / 3.0), "0.333333333333333");
+    const std::pair<double, std::string> doubles[] = {
+        {1.0, "1.0"}, {0.0, "0.0"}, {0.1, "0.1"}, {1.0 / 3.0, "0.333333333333333"}};
+    for (const auto& [value, text] : doubles) EXPECT_EQ(formatRecordDouble(value), text);
 }
 
-TEST(SettingsRecord, DefaultRecordHasTheKnownLines) {
+// The text of the first 110 lines is pinned by the committed profile (see
+// AProfileOfTheEarlierLayoutLoadsUnchanged); these are the lines after it.
+TEST(SettingsRecord, DefaultRecordEndsWithEmptyExtrasAndTheLaterControlsOff) {
     const std::string record = renderSettingsRecord(defaultEffectSettings());
     ASSERT_FALSE(record.empty());
     EXPECT_EQ(record.back(), '\n');
     const auto lines = splitRecordLines(record);
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(settingsRecordLineCount()));
-    EXPECT_EQ(lines[0], "0.0");
-    EXPECT_EQ(lines[2], "1.0");
-    EXPECT_EQ(lines[21], "0.02");
-    EXPECT_EQ(lines[40], "100");
-    EXPECT_EQ(lines[44], "1.0");
-    EXPECT_EQ(lines[45], "1.00");
-    EXPECT_EQ(lines[47], "0");
-    EXPECT_EQ(lines[81], "0.71");
-    EXPECT_EQ(lines[84], "1.0");
-    EXPECT_EQ(lines[87], "12");
-    EXPECT_EQ(lines[88], "80.0");
-    EXPECT_EQ(lines[93], "0");
-    EXPECT_EQ(lines[105], "1");
-    EXPECT_EQ(lines[109], "0");
     EXPECT_EQ(lines[110], "") << "no logo";
     EXPECT_EQ(lines[111], "") << "no family named outside the font list";
-    // The controls stored after the extras: Scale with Video off, no timing.
     const std::size_t after = kSettingsRecordControlLines + recordExtrasLineCount();
     ASSERT_EQ(lines.size(), after + 14);
     EXPECT_EQ(std::vector<std::string>(lines.begin() + after, lines.begin() + after + 7),
@@ -79,22 +59,23 @@ TEST(SettingsRecord, DefaultRecordHasTheKnownLines) {
 }
 
 TEST(SettingsRecord, LineNumbersOfTheComparedFields) {
-    EXPECT_EQ(settingsRecordLine("textFieldText"), 83);
-    EXPECT_EQ(settingsRecordLine("textFieldTextFontSize"), 89);
-    EXPECT_EQ(settingsRecordLine("textFieldTextOpacity"), 91);
-    EXPECT_EQ(settingsRecordLine("textFieldTextXOffset"), 96);
-    EXPECT_EQ(settingsRecordLine("textFieldTextYOffset"), 98);
-    EXPECT_EQ(settingsRecordLine("textFieldImageScale"), 102);
-    EXPECT_EQ(settingsRecordLine("textFieldImageOpacity"), 104);
-    EXPECT_EQ(settingsRecordLine("textFieldImageXOffset"), 107);
-    EXPECT_EQ(settingsRecordLine("textFieldImageYOffset"), 109);
-    EXPECT_EQ(settingsRecordLine("stepper3DTransformM44"), 74);
     const int after = kSettingsRecordControlLines + recordExtrasLineCount();
-    EXPECT_EQ(settingsRecordLine("checkTextScaleWithVideo"), after);
-    EXPECT_EQ(settingsRecordLine("textFieldTextStart"), after + 2);
-    EXPECT_EQ(settingsRecordLine("textFieldTextFade"), after + 6);
-    EXPECT_EQ(settingsRecordLine("checkImageScaleWithVideo"), after + 7);
-    EXPECT_EQ(settingsRecordLine("textFieldImageFade"), after + 13);
+    const std::pair<std::string_view, int> lines[] = {{"textFieldText", 83},
+                                                      {"textFieldTextFontSize", 89},
+                                                      {"textFieldTextOpacity", 91},
+                                                      {"textFieldTextXOffset", 96},
+                                                      {"textFieldTextYOffset", 98},
+                                                      {"textFieldImageScale", 102},
+                                                      {"textFieldImageOpacity", 104},
+                                                      {"textFieldImageXOffset", 107},
+                                                      {"textFieldImageYOffset", 109},
+                                                      {"stepper3DTransformM44", 74},
+                                                      {"checkTextScaleWithVideo", after},
+                                                      {"textFieldTextStart", after + 2},
+                                                      {"textFieldTextFade", after + 6},
+                                                      {"checkImageScaleWithVideo", after + 7},
+                                                      {"textFieldImageFade", after + 13}};
+    for (const auto& [outlet, line] : lines) EXPECT_EQ(settingsRecordLine(outlet), line) << outlet;
     EXPECT_FALSE(settingsRecordLine("buttonSelectImage").has_value());
     EXPECT_FALSE(settingsRecordLine("noSuchControl").has_value());
 }
@@ -107,20 +88,30 @@ EffectSettings everyValueChanged() {
             case ControlKind::Pair:
             case ControlKind::MatrixCell: {
                 // Six significant digits are what a record keeps of a number.
-                const float v = std::stof(formatRecordFloat(control.minimum + (control.maximum - control.minimum) * 0.37f));
+                const float v = std::stof(
+                    formatRecordFloat(control.minimum + (control.maximum - control.minimum) * 0.37f));
                 control.number.of(s) = v;
                 if (control.kind != ControlKind::Slider) control.text.of(s) = pairText(control, v);
                 break;
             }
-            case ControlKind::Check: s.*control.state = 1; break;
-            case ControlKind::PopUp: s.*control.state = static_cast<int>(control.maximum); break;
+            case ControlKind::Check:
+                s.*control.state = 1;
+                break;
+            case ControlKind::PopUp:
+                s.*control.state = static_cast<int>(control.maximum);
+                break;
             case ControlKind::FontPopUp:
                 s.*control.state = static_cast<int>(control.maximum);
                 control.text.of(s) = "Family \u00E9 Not Listed";
                 break;
-            case ControlKind::Text: control.text.of(s) = "changed \u00E9 " + std::string(control.outlet); break;
-            case ControlKind::ColorWell: s.*control.color = {0.25, 0.123456789012345, 0.5, 1.0}; break;
-            case ControlKind::Button: break;
+            case ControlKind::Text:
+                control.text.of(s) = "changed \u00E9 " + std::string(control.outlet);
+                break;
+            case ControlKind::ColorWell:
+                s.*control.color = {0.25, 0.123456789012345, 0.5, 1.0};
+                break;
+            case ControlKind::Button:
+                break;
         }
     }
     return s;
@@ -128,14 +119,13 @@ EffectSettings everyValueChanged() {
 
 TEST(SettingsRecord, ParsingARenderedRecordGivesTheSameSettings) {
     for (const EffectSettings& original : {defaultEffectSettings(), everyValueChanged()}) {
-        const RecordParseResult parsed = parseSettingsRecord(renderSettingsRecord(original), EffectSettings{});
+        const RecordParseResult parsed =
+            parseSettingsRecord(renderSettingsRecord(original), EffectSettings{});
         EXPECT_TRUE(parsed.problems.empty()) << parsed.problems.front();
         EXPECT_EQ(renderSettingsRecord(parsed.settings), renderSettingsRecord(original));
         EXPECT_TRUE(parsed.settings == original);
     }
-}
-
-TEST(SettingsRecord, ArbitraryFloatsComeBackToSixSignificantDigits) {
+    // A value with more digits than a record keeps comes back to six significant digits.
     EffectSettings s = defaultEffectSettings();
     s.sliderBrightness = 0.123456789f;
     const RecordParseResult parsed = parseSettingsRecord(renderSettingsRecord(s), EffectSettings{});
@@ -147,12 +137,12 @@ TEST(SettingsRecord, DamagedRecordsKeepTheBaseAndStayInRange) {
     EffectSettings base = defaultEffectSettings();
     base.sliderCartoonBlur = 7;
     auto lines = splitRecordLines(renderSettingsRecord(defaultEffectSettings()));
-    lines[13] = "seven";    // sliderCartoonBlur: not a number
-    lines[19] = "3.5";      // sliderVignetteRadius: out of range
-    lines[87] = "42";       // comboTextFontType: no such font
-    lines[88] = "600";      // stepperTextFontSize: clamps to 500, text follows
-    lines[9] = "nan";       // checkBlackWhite: not an integer
-    lines.resize(100);      // the image watermark lines are missing
+    lines[13] = "seven";  // sliderCartoonBlur: not a number
+    lines[19] = "3.5";    // sliderVignetteRadius: out of range
+    lines[87] = "42";     // comboTextFontType: no such font
+    lines[88] = "600";    // stepperTextFontSize: clamps to 500, text follows
+    lines[9] = "nan";     // checkBlackWhite: not an integer
+    lines.resize(100);    // the image watermark lines are missing
     std::string record;
     for (const auto& line : lines) record += line + "\n";
 
@@ -169,34 +159,14 @@ TEST(SettingsRecord, DamagedRecordsKeepTheBaseAndStayInRange) {
     const RecordParseResult empty = parseSettingsRecord("", base);
     EXPECT_TRUE(empty.settings == base);
     EXPECT_EQ(empty.problems.size(), 1u);
-
-}
-
-// Lines are only ever appended: a reader skips what a later release added,
-// and the logo line of a record that has it comes back as written.
-TEST(SettingsRecord, ExtrasRoundTripAndLaterLinesAreIgnoredQuietly) {
-    EffectSettings base = defaultEffectSettings();
-    base.checkImageWatermark = 1;
-    const RecordExtras extras{"/home/me/logos/brand mark.png"};
-    const std::string record = renderSettingsRecord(base, extras);
-    EXPECT_EQ(splitRecordLines(record).size(), static_cast<std::size_t>(settingsRecordLineCount()));
-
-    const RecordParseResult later = parseSettingsRecord(record + "a setting of a later release\n7\n", {});
-    EXPECT_TRUE(later.settings == base);
-    EXPECT_EQ(later.extras, extras);
-    EXPECT_TRUE(later.problems.empty()) << later.problems.front();
-
-    // A path with a line break would shift every line after it: not stored.
-    const std::string broken = renderSettingsRecord(base, {"/tmp/two\nlines.png"});
-    EXPECT_EQ(splitRecordLines(broken).size(), static_cast<std::size_t>(settingsRecordLineCount()));
-    EXPECT_EQ(parseSettingsRecord(broken, base).extras.logoPath, "");
 }
 
 // A profile written before the record had its logo line, committed as that
 // release wrote it: it loads without a problem, every value as saved, and
 // no logo.
 TEST(SettingsRecord, AProfileOfTheEarlierLayoutLoadsUnchanged) {
-    std::ifstream file(std::string(TINTREEL_SETTINGS_FIXTURES) + "/profile-without-logo.tintreel", std::ios::binary);
+    std::ifstream file(std::string(TINTREEL_SETTINGS_FIXTURES) + "/profile-without-logo.tintreel",
+                       std::ios::binary);
     ASSERT_TRUE(file);
     const std::string old{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     ASSERT_EQ(splitRecordLines(old).size(), static_cast<std::size_t>(kSettingsRecordControlLines));
@@ -205,10 +175,14 @@ TEST(SettingsRecord, AProfileOfTheEarlierLayoutLoadsUnchanged) {
     EXPECT_TRUE(parsed.problems.empty()) << parsed.problems.front();
     EXPECT_EQ(parsed.extras, RecordExtras{});
     EffectSettings expected = defaultEffectSettings();
-    for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
-             {"checkSepia", "1"}, {"sliderSepiaIntensity", "0.8"}, {"checkVignette", "1"},
-             {"checkTextWatermark", "1"}, {"textFieldText", "Old profile"}, {"colorWellTextColor", "#ffcc00"},
-             {"sliderBrightness", "0.1"}})
+    for (const auto& [name, value] :
+         std::vector<std::pair<std::string, std::string>>{{"checkSepia", "1"},
+                                                          {"sliderSepiaIntensity", "0.8"},
+                                                          {"checkVignette", "1"},
+                                                          {"checkTextWatermark", "1"},
+                                                          {"textFieldText", "Old profile"},
+                                                          {"colorWellTextColor", "#ffcc00"},
+                                                          {"sliderBrightness", "0.1"}})
         ASSERT_TRUE(assignNamedSetting(expected, name, value)) << name;
     EXPECT_TRUE(parsed.settings == expected);
     // Saved again, it begins with the same record and an empty logo line:
@@ -250,25 +224,27 @@ TEST(SettingsRecord, RecordsWithAndWithoutTheLaterControlsReadBothWays) {
     EXPECT_TRUE(back.settings == timed);
 }
 
-// The font family is line 112 (from 1), after the logo's path. A record
-// with it reads it back; one without it (an earlier release's) leaves the
-// font line's family in charge, whatever was chosen before; a family that
-// would break the line is not stored.
-TEST(SettingsRecord, TheFontFamilyLineBothWays) {
+// The logo's path and the font family are lines 111 and 112 (from 1). A
+// record with them reads them back; one without the family (an earlier
+// release's) leaves the font line's family in charge, whatever was chosen
+// before.
+TEST(SettingsRecord, TheLogoAndFontFamilyLinesBothWays) {
     EffectSettings named = defaultEffectSettings();
     named.comboTextFontType = 3;
     named.textFontFamily = "Some Family Nobody Has";
-    const std::string record = renderSettingsRecord(named, {"/logo.png"});
+    const std::string record = renderSettingsRecord(named, {"/home/me/logos/brand mark.png"});
     const std::vector<std::string> lines = splitRecordLines(record);
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(settingsRecordLineCount()));
     EXPECT_EQ(lines[87], "3") << "the font line keeps its index";
-    EXPECT_EQ(lines[110], "/logo.png");
+    EXPECT_EQ(lines[110], "/home/me/logos/brand mark.png");
     EXPECT_EQ(lines[111], "Some Family Nobody Has");
 
-    const RecordParseResult read = parseSettingsRecord(record, defaultEffectSettings());
+    // Lines are only ever appended: a reader skips what a later release added.
+    const RecordParseResult read =
+        parseSettingsRecord(record + "a setting of a later release\n7\n", defaultEffectSettings());
     EXPECT_TRUE(read.problems.empty());
     EXPECT_TRUE(read.settings == named);
-    EXPECT_EQ(read.extras.logoPath, "/logo.png");
+    EXPECT_EQ(read.extras.logoPath, "/home/me/logos/brand mark.png");
 
     // Without the family line, over settings that named a family: the index rules.
     std::string withoutFamily;
@@ -277,12 +253,14 @@ TEST(SettingsRecord, TheFontFamilyLineBothWays) {
     EXPECT_TRUE(older.problems.empty());
     EXPECT_EQ(older.settings.comboTextFontType, 3);
     EXPECT_EQ(older.settings.textFontFamily, "");
-    EXPECT_EQ(older.extras.logoPath, "/logo.png");
+    EXPECT_EQ(older.extras.logoPath, "/home/me/logos/brand mark.png");
 
+    // A family or a logo path with a line break would shift every line after it: not stored.
     named.textFontFamily = "Two\nLines";
-    EXPECT_EQ(splitRecordLines(renderSettingsRecord(named)).size(),
-              static_cast<std::size_t>(settingsRecordLineCount()));
-    EXPECT_EQ(parseSettingsRecord(renderSettingsRecord(named), {}).settings.textFontFamily, "");
+    const std::string broken = renderSettingsRecord(named, {"/tmp/two\nlines.png"});
+    EXPECT_EQ(splitRecordLines(broken).size(), static_cast<std::size_t>(settingsRecordLineCount()));
+    EXPECT_EQ(parseSettingsRecord(broken, {}).settings.textFontFamily, "");
+    EXPECT_EQ(parseSettingsRecord(broken, {}).extras.logoPath, "");
 }
 
 // The font pop-up takes an index or any family by name: a family of the

@@ -28,34 +28,36 @@ std::string quoted(const fs::path& path) {
     return "'" + path.string() + "'";
 }
 
-// Runs `command` (which writes `target` via a temporary name) unless `target` exists.
-fs::path cached(const fs::path& target, const std::function<std::string(const fs::path&)>& command) {
+// Makes `target` with `write` (given a temporary name, renamed when it
+// succeeds) unless it exists, so processes side by side never see half a file.
+fs::path cached(const fs::path& target, const std::function<bool(const fs::path&)>& write) {
     if (fs::exists(target)) return target;
     const fs::path partial =
         target.parent_path() / ("partial-" + std::to_string(::getpid()) + "-" + target.filename().string());
-    if (!runCommand(command(partial))) return {};
+    if (!write(partial)) return {};
     std::error_code ec;
     fs::rename(partial, target, ec);
     return ec ? fs::path() : target;
 }
 
-// A text file in the clip directory, written whole under a temporary name
-// and renamed, so that processes side by side never read half of it.
 fs::path writtenOnce(const std::string& name, const std::string& text) {
-    const fs::path target = clipDirectory() / name;
-    if (fs::exists(target)) return target;
-    const fs::path partial = target.parent_path() / ("partial-" + std::to_string(::getpid()) + "-" + name);
-    std::ofstream(partial) << text;
-    fs::rename(partial, target);
-    return target;
+    return cached(clipDirectory() / name,
+                  [&](const fs::path& partial) { return static_cast<bool>(std::ofstream(partial) << text); });
 }
 
-std::string field(const std::string& text, const std::string& key) {
+// Every value of `key` in ffprobe's "key=value" lines.
+std::vector<std::string> valuesOf(const std::string& text, const std::string& key) {
+    std::vector<std::string> values;
     const std::string needle = key + "=";
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);)
-        if (line.rfind(needle, 0) == 0) return line.substr(needle.size());
-    return {};
+        if (line.rfind(needle, 0) == 0) values.push_back(line.substr(needle.size()));
+    return values;
+}
+
+std::string field(const std::string& text, const std::string& key) {
+    const std::vector<std::string> values = valuesOf(text, key);
+    return values.empty() ? std::string() : values.front();
 }
 
 double number(const std::string& text) {
@@ -86,13 +88,15 @@ fs::path makeClip(const std::string& arguments, const std::string& extension) {
     const fs::path target =
         clipDirectory() / (std::to_string(std::hash<std::string>{}(arguments)) + "." + extension);
     return cached(target, [&](const fs::path& partial) {
-        return "ffmpeg -nostdin -y -loglevel error " + arguments + " -f " + muxerFor(extension) + " " +
-               quoted(partial);
+        return runCommand("ffmpeg -nostdin -y -loglevel error " + arguments + " -f " + muxerFor(extension) +
+                          " " + quoted(partial))
+            .has_value();
     });
 }
 
 std::vector<NamedClip> otherContainerClips() {
-    const std::string sources = "-f lavfi -i testsrc2=s=160x90:r=25:d=1 -f lavfi -i sine=r=48000:d=1 -pix_fmt yuv420p ";
+    const std::string sources =
+        "-f lavfi -i testsrc2=s=160x90:r=25:d=1 -f lavfi -i sine=r=48000:d=1 -pix_fmt yuv420p ";
     return {{"mkv_opus", makeClip(sources + "-c:v libx264 -c:a libopus", "mkv")},
             {"mkv_flac", makeClip(sources + "-c:v mpeg4 -c:a flac", "mkv")},
             {"webm", makeClip(sources + "-c:v libvpx-vp9 -deadline realtime -c:a libopus", "webm")},
@@ -128,17 +132,19 @@ fs::path withRotationTag(const fs::path& clip, int degrees) {
     const fs::path target = clip.parent_path() / (clip.stem().string() + "-rot" + std::to_string(degrees) +
                                                   clip.extension().string());
     return cached(target, [&](const fs::path& partial) {
-        return "ffmpeg -nostdin -y -loglevel error -i " + quoted(clip) +
-               " -c copy -metadata:s:v:0 rotate=" + std::to_string(degrees) + " -f mov " + quoted(partial);
+        return runCommand("ffmpeg -nostdin -y -loglevel error -i " + quoted(clip) +
+                          " -c copy -metadata:s:v:0 rotate=" + std::to_string(degrees) + " -f mov " +
+                          quoted(partial))
+            .has_value();
     });
 }
 
 std::optional<StreamFacts> probeStream(const fs::path& file, const std::string& selector) {
-    const auto text =
-        runCommand("ffprobe -v error -count_packets -count_frames -select_streams " + selector +
-                   " -show_entries stream=codec_name,width,height,pix_fmt,nb_read_packets,nb_read_frames,duration"
-                   ":stream_side_data=rotation -of default=nw=1 " +
-                   quoted(file));
+    const auto text = runCommand(
+        "ffprobe -v error -count_packets -count_frames -select_streams " + selector +
+        " -show_entries stream=codec_name,width,height,pix_fmt,nb_read_packets,nb_read_frames,duration"
+        ":stream_side_data=rotation -of default=nw=1 " +
+        quoted(file));
     if (!text || text->empty()) return std::nullopt;
     return StreamFacts{field(*text, "codec_name"),
                        static_cast<int>(number(field(*text, "width"))),
@@ -185,14 +191,8 @@ double meanDifference(const Image& a, const Image& b) {
 
 std::vector<std::string> probeValues(const fs::path& file, const std::string& arguments,
                                      const std::string& key) {
-    std::vector<std::string> values;
     const auto text = runCommand("ffprobe -v error " + arguments + " -of default=nw=1 " + quoted(file));
-    if (!text) return values;
-    const std::string needle = key + "=";
-    std::istringstream lines(*text);
-    for (std::string line; std::getline(lines, line);)
-        if (line.rfind(needle, 0) == 0) values.push_back(line.substr(needle.size()));
-    return values;
+    return text ? valuesOf(*text, key) : std::vector<std::string>();
 }
 
 std::optional<std::array<double, 3>> meanPlaneDifference(const fs::path& a, const fs::path& b, int width,
