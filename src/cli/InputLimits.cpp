@@ -11,15 +11,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A file that is not there passes: its reader says so in its own words.
-Status checkExisting(const fs::path& file, std::uintmax_t maxBytes) {
-    std::error_code ec;
-    if (!fs::exists(file, ec)) return {};
-    return checkInputFile(file, maxBytes);
-}
-
 Status checkFile(const fs::path& file, const std::string& what, std::uintmax_t maxBytes) {
-    const Status checked = checkExisting(file, maxBytes);
+    const Status checked = checkInputFileIfPresent(file, maxBytes);
     if (checked) return {};
     return Error{"cannot read " + what + " " + quotedPath(file) + ": " + checked.error()};
 }
@@ -42,7 +35,7 @@ Status checkPicture(const fs::path& picture, const std::string& what) {
 }
 
 Status checkMovieFile(const fs::path& movie) {
-    return checkExisting(movie, kAnySize);
+    return checkInputFileIfPresent(movie, kAnySize);
 }
 
 }  // namespace tintreel

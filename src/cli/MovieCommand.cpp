@@ -25,10 +25,12 @@ int refuse(const fs::path& input, const std::string& why, JobOutput& out) {
     return kExitBadInput;
 }
 
-// kExitSuccess when INPUT has a movie extension and is a readable movie with a video track.
-int checkMovieInput(const fs::path& input, JobOutput& out) {
-    const std::optional<JobEnd> refused = checkInput(input);
-    return refused ? reportJobEnd(*refused, {input, {}}, out) : kExitSuccess;
+// INPUT opened when it has a movie extension and is a readable movie with a
+// video track; else the refusal is reported and its status comes back.
+Result<std::shared_ptr<MovieSource>, int> openMovieInput(const fs::path& input, JobOutput& out) {
+    auto source = openJobInput(input);
+    if (!source) return reportJobEnd(source.failure(), {input, {}}, out);
+    return std::move(*source);
 }
 
 std::unique_ptr<JobOutput> singleOutput(const CliOptions& options) {
@@ -41,7 +43,8 @@ std::unique_ptr<JobOutput> singleOutput(const CliOptions& options) {
 
 int checkMovieInput(const fs::path& input) {
     HumanJobOutput out;
-    return checkMovieInput(input, out);
+    const auto source = openMovieInput(input, out);
+    return source ? kExitSuccess : source.failure();
 }
 
 Result<Image> readLogo(const CliOptions& options) {
@@ -68,11 +71,12 @@ int runMovie(const CliOptions& options, const EffectSettings& settings) {
 
 int runStillFrame(const CliOptions& options, const EffectSettings& settings) {
     HumanJobOutput out;
-    if (int status = checkMovieInput(options.input, out); status != kExitSuccess) return status;
+    const auto source = openMovieInput(options.input, out);
+    if (!source) return source.failure();
     const double seconds = options.stillSeconds.value_or(0.0);
     const std::optional<Image> frame = FrameImageAtTime(options.input, seconds);
     if (!frame) return refuse(options.input, "no frame at " + std::to_string(seconds) + " s", out);
-    const double movieSeconds = MediaAsset::open(options.input).videoSeconds();
+    const double movieSeconds = (*source)->facts().videoSeconds();
     return writeStill(options, watermarksEndingAt(settings, movieSeconds), *frame, seconds);
 }
 

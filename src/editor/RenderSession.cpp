@@ -24,7 +24,7 @@ constexpr std::string_view kWaitingForSlot = "Waiting for a batch render to make
 
 RenderSession::RenderSession(QObject* parent) : QObject(parent), settingsManager_(SettingsManager::shared()) {
     progressObserver_ = NotificationCenter::defaultCenter().addObserver(
-        "UpdateProgress", [this](const Notification& notification) { UpdateProgress(notification); });
+        std::string(kUpdateProgress), [this](const Notification& notification) { UpdateProgress(notification); });
 }
 
 RenderSession::~RenderSession() {

@@ -57,17 +57,16 @@ void SessionKeeper::write() {
     schedule_.wrote(SaveSchedule::Clock::now());
     const SessionState session = source_();
     if (session.videoPath.empty()) {
-        if (!lastWritten_.empty()) store_->discard();
-        lastWritten_.clear();
+        if (lastWritten_) store_->discard();
+        lastWritten_.reset();
         return;
     }
-    std::string text = renderSessionFile(session);
-    if (text == lastWritten_) return;
+    if (session == lastWritten_) return;
     const Status saved = store_->save(session);
     if (!saved && !failing_)
         logLine("The session could not be saved: " + store_->sessionFile().string() + ": " + saved.error());
     failing_ = !saved;
-    if (saved) lastWritten_ = std::move(text);
+    if (saved) lastWritten_ = session;
 }
 
 }  // namespace tintreel

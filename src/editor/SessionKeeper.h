@@ -54,7 +54,7 @@ private:
     std::optional<SessionStore> store_;
     SaveSchedule schedule_;
     QTimer timer_;
-    std::string lastWritten_;  // the file as last written; empty when there is none
+    std::optional<SessionState> lastWritten_;  // the session as last written; none when there is none
     bool failing_ = false;     // the last write failed (logged once until one succeeds)
 };
 

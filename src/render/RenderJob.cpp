@@ -28,28 +28,11 @@ std::optional<JobEnd> settleExistingOutput(const fs::path& output, ExistingOutpu
     return failed(JobProblem::OutputExists);
 }
 
-// The input opened once for the whole job (its checks read the facts, the
-// render reads the file), or how the job ends without rendering.
-Result<std::shared_ptr<MovieSource>, JobEnd> openInput(const fs::path& input) {
-    if (!hasMovieExtension(input)) return failed(JobProblem::NotAMovie);
-    // A pipe or a device would block the open; a file that is not there is
-    // left to the library to name.
-    if (std::error_code ec; fs::exists(input, ec))
-        if (const Status file = checkInputFile(input); !file) return failed(JobProblem::BadInput, file.error());
-    Result<std::shared_ptr<MovieSource>> source = MovieSource::open(input);
-    if (!source) return failed(JobProblem::BadInput, source.error());
-    if (const Status video = (*source)->facts().videoStatus(); !video)
-        return failed(JobProblem::BadInput, video.error());
-    if (const Status size = checkFrameSize(*(*source)->facts().firstVideoTrack()); !size)
-        return failed(JobProblem::BadInput, size.error());
-    return std::move(*source);
-}
-
 Result<std::shared_ptr<MovieSource>, JobEnd> checkJob(const RenderJob& job) {
     if (auto end = settleExistingOutput(job.files.output, job.existing)) return *end;
     if (const Status folder = makeOutputFolder(job.files.output); !folder)
         return failed(JobProblem::OutputFolder, folder.error());
-    auto source = openInput(job.files.input);
+    auto source = openJobInput(job.files.input);
     if (source && job.segment) {
         if (const Status count = checkSliceCount((*source)->facts(), *job.segment); !count)
             return failed(JobProblem::BadInput, count.error());
@@ -91,11 +74,13 @@ RenderResult render(const RenderJob& job, const BatchLook& look, std::shared_ptr
 JobEnd endOf(const RenderResult& result, const fs::path& output, const std::atomic<bool>& cancel,
              const std::string& lastLogged) {
     switch (result.outcome) {
-        case RenderOutcome::Succeeded:
+        case RenderOutcome::Succeeded: {
             if (!cancel) return {JobState::Done};
             // A cancel that arrives after the last pass still leaves nothing at the output.
-            if (std::error_code ignored; true) fs::remove(output, ignored);
+            std::error_code ignored;
+            fs::remove(output, ignored);
             return {JobState::Cancelled};
+        }
         case RenderOutcome::Canceled:
             return {JobState::Cancelled};
         case RenderOutcome::Failed:
@@ -137,11 +122,19 @@ Status checkSliceCount(const MediaAsset& movie, const SliceNumber& slice) {
                  std::to_string(most) + " slices, not " + std::to_string(slice.count)};
 }
 
-std::optional<JobEnd> checkInput(const fs::path& input) {
-    auto source = openInput(input);
-    if (!source) return source.failure();
-    return std::nullopt;
+Result<std::shared_ptr<MovieSource>, JobEnd> openJobInput(const fs::path& input) {
+    if (!hasMovieExtension(input)) return failed(JobProblem::NotAMovie);
+    // A pipe or a device would block the open.
+    if (const Status file = checkInputFileIfPresent(input); !file) return failed(JobProblem::BadInput, file.error());
+    Result<std::shared_ptr<MovieSource>> source = MovieSource::open(input);
+    if (!source) return failed(JobProblem::BadInput, source.error());
+    if (const Status video = (*source)->facts().videoStatus(); !video)
+        return failed(JobProblem::BadInput, video.error());
+    if (const Status size = checkFrameSize(*(*source)->facts().firstVideoTrack()); !size)
+        return failed(JobProblem::BadInput, size.error());
+    return std::move(*source);
 }
+
 
 JobEnd runRenderJob(const RenderJob& job, const BatchLook& look, const std::atomic<bool>& cancel,
                     JobWatcher& watcher) {

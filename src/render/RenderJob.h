@@ -28,6 +28,7 @@
 #include "platform/filters/Image.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieSlice.h"
+#include "platform/media/MovieSource.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/NotificationCenter.h"
@@ -100,8 +101,10 @@ Status checkFrameSize(const VideoTrack& track);
 // Whether `movie` can be cut into slice.count slices that each hold a frame.
 Status checkSliceCount(const MediaAsset& movie, const SliceNumber& slice);
 
-// Why `input` cannot be rendered (NotAMovie or BadInput), or nothing.
-std::optional<JobEnd> checkInput(const std::filesystem::path& input);
+// The input opened once for a whole job (its checks read the facts, the
+// render reads the file), or how the job ends without rendering (NotAMovie
+// or BadInput).
+Result<std::shared_ptr<MovieSource>, JobEnd> openJobInput(const std::filesystem::path& input);
 
 JobEnd runRenderJob(const RenderJob& job, const BatchLook& look, const std::atomic<bool>& cancel,
                     JobWatcher& watcher);

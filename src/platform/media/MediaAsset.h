@@ -78,7 +78,7 @@ public:
     // starts late counts that in its own duration); 0 without video.
     double videoSeconds() const { return videoSeconds_; }
     // The video's average frames per second; 0 when unknown or without video.
-    double framesPerSecond() const { return framesPerSecond_; }
+    double framesPerSecond() const { return videoTrack_ ? videoTrack_->framesPerSecond : 0.0; }
     int audioTrackCount() const { return audioTracks_; }
     // What every audio track together may take per second, at most: the
     // rates the file states, else what uncompressed samples would take.
@@ -95,7 +95,6 @@ private:
     std::string openError_;
     double durationSeconds_ = 0.0;
     double videoSeconds_ = 0.0;
-    double framesPerSecond_ = 0.0;
     int audioTracks_ = 0;
     double audioBitsPerSecondBound_ = 0.0;
     std::optional<VideoTrack> videoTrack_;

@@ -34,8 +34,6 @@ Result<std::shared_ptr<MovieSource>> MovieSource::open(const std::filesystem::pa
         const AVStream& video = *input.streams[impl->videoIndex];
         facts.videoTrack_ = describeTrack(video);
         facts.videoSeconds_ = videoSeconds(input);
-        const AVRational rate = video.avg_frame_rate.num > 0 ? video.avg_frame_rate : video.r_frame_rate;
-        if (rate.num > 0 && rate.den > 0) facts.framesPerSecond_ = av_q2d(rate);
     }
     return std::shared_ptr<MovieSource>(new MovieSource(std::move(impl)));
 }

@@ -49,4 +49,10 @@ Status checkInputFile(const fs::path& path, std::uintmax_t maxBytes) {
     return {};
 }
 
+Status checkInputFileIfPresent(const fs::path& path, std::uintmax_t maxBytes) {
+    std::error_code ec;
+    if (!fs::exists(path, ec)) return {};
+    return checkInputFile(path, maxBytes);
+}
+
 }  // namespace tintreel

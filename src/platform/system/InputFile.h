@@ -21,6 +21,10 @@ inline constexpr std::uintmax_t kAnySize = UINTMAX_MAX;
 // unless `path` names a regular file of at most `maxBytes`.
 Status checkInputFile(const std::filesystem::path& path, std::uintmax_t maxBytes = kAnySize);
 
+// As checkInputFile, but a path with nothing at it passes: whoever opens it
+// then names that in its own words.
+Status checkInputFileIfPresent(const std::filesystem::path& path, std::uintmax_t maxBytes = kAnySize);
+
 // A size in words for the person reading a limit: "512 bytes", "1 MiB", "16.5 MiB".
 std::string byteSizeText(std::uintmax_t bytes);
 
