@@ -181,6 +181,11 @@ TEST_F(TimelineTest, TheStillIsTheFrameTheRenderWrites) {
     for (const char* look : {"checkSepia", "checkVignette", "checkTextWatermark"})
         outlet<QCheckBox>(look)->click();
     ASSERT_TRUE(settle());
+    // At the default quality the encoder alone costs about 40 dB on this
+    // sharp test pattern; nearly lossless, what is left is 4:2:0 chroma.
+    RenderSettings nearlyLossless;
+    nearlyLossless.quality.value = 4;
+    controller->setRenderSettings(nearlyLossless);
     QSignalSpy rendered(controller, &ViewController::renderFinished);
     outlet<QPushButton>("buttonGeneratePreview")->click();
     ASSERT_TRUE(rendered.wait(120000));
@@ -205,10 +210,12 @@ TEST_F(TimelineTest, TheStillIsTheFrameTheRenderWrites) {
         ASSERT_TRUE(same && neighbour);
         ASSERT_EQ(still.width(), same->width());
         const double matching = psnr(still, *same);
+        const double beside = psnr(still, *neighbour);
         EXPECT_GE(matching, 40.0);
-        EXPECT_LT(psnr(still, *neighbour), matching - 3.0);
-        std::printf("still at %.2f s (frame %zu): %.1f dB against its rendered frame\n", seconds, index,
-                    matching);
+        EXPECT_LT(beside, matching - 3.0);
+        std::printf(
+            "still at %.2f s (frame %zu): %.1f dB against its rendered frame, %.1f dB its neighbour\n",
+            seconds, index, matching, beside);
     }
 }
 
