@@ -145,8 +145,9 @@ void ViewController::keyReleaseEvent(QKeyEvent* event) {
 void ViewController::OnBrowseFrames() {
     browsePosition_ = controls_.browseStepper->doubleValue();
     updateBrowseTime();
-    updateTimeline();
-    if (!browse_.request()) return;
+    const bool idle = browse_.request();
+    updateTimeline();  // at the position asked for, until its frame is found
+    if (!idle) return;
     showProgressIndicator(true);
     runInBackground(
         pool_, this,

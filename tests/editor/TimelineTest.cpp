@@ -96,6 +96,8 @@ TEST_F(TimelineTest, StepperAndTimelineMoveOnePosition) {
     loadAndReadFrameTimes(clip());
     EXPECT_EQ(timeLabel(), "0:00.00 / 0:02.00");
     QTest::mouseClick(timeline(), Qt::LeftButton, {}, timeline()->rect().center());
+    EXPECT_TRUE(controller->browse().running);
+    EXPECT_EQ(timeline()->position(), stepper()->doubleValue()) << "the handle stays where it was put";
     ASSERT_TRUE(settle());
     const double pixel = 2.0 / timeline()->width();
     EXPECT_NEAR(stepper()->doubleValue(), 1.0, 2 * pixel);
