@@ -91,7 +91,7 @@ TEST_F(MainWindowTest, BuildsEveryOutletOfTheCatalogueAndTheWindow) {
     EXPECT_EQ(counts.at("stepper"), 32);      // six of them the watermarks' start, end and fade
     EXPECT_EQ(counts.at("colorWell"), 1);
     EXPECT_EQ(counts.at("popUp"), 3);
-    EXPECT_EQ(counts.at("button"), 50);     // with Compare and the two Scale with Video boxes
+    EXPECT_EQ(counts.at("button"), 51);     // with Compare, Play and the two Scale with Video boxes
     EXPECT_EQ(counts.at("textField"), 33);  // with labelProgress, the 34 text fields of the window
     for (QWidget* w : outlets().all()) EXPECT_FALSE(w->objectName().isEmpty());
 
