@@ -77,7 +77,9 @@ ViewController::ViewController(std::filesystem::path temporaryDirectory, Dialogs
 
 // The pool waits for its tasks, the observer token unregisters, and the
 // render session stops a running render and waits for it, as the members go.
-ViewController::~ViewController() = default;
+ViewController::~ViewController() {
+    stopReadingFrameTimes();  // the pool would wait for a long movie's read
+}
 
 void ViewController::buildInterface() {
     auto* layout = new QHBoxLayout(this);
@@ -86,6 +88,7 @@ void ViewController::buildInterface() {
     auto* left = new QVBoxLayout;
     left->setSpacing(8);
     left->addWidget(buildPreviewArea(), 1);
+    left->addWidget(buildTimelineRow());
     left->addWidget(buildCommandBar());
     layout->addLayout(left, 1);
     QTabWidget* tabs = buildSettingsTabs(outlets_, dialogs_, this);
@@ -177,8 +180,7 @@ void ViewController::ResetInterface() {
     clearLogo();
 
     controls_.tabs->setCurrentIndex(0);
-    controls_.browseStepper->setDoubleValue(0);
-    updateBrowseTime();
+    resetTimeline();
     showProgressIndicator(false);
 
     writeSettings(outlets_, defaultEffectSettings());
@@ -263,6 +265,8 @@ void ViewController::setInterfaceEnabled(bool enabled) {
         !enabled && focused && controls_.tabs->isAncestorOf(focused))
         focused->clearFocus();
     for (std::string_view name : interfaceSwitchedControls()) outlets_.get<QWidget>(name)->setEnabled(enabled);
+    interfaceEnabled_ = enabled;
+    updateTimeline();
 }
 
 bool ViewController::windowShouldClose() {

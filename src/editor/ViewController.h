@@ -16,7 +16,8 @@
 // and the watermark drag (ViewControllerPreview.cpp), undo, redo and profiles
 // (ViewControllerHistory.cpp), rendering, playing and saving
 // (ViewControllerRender.cpp), the session kept for after a crash
-// (ViewControllerSession.cpp).
+// (ViewControllerSession.cpp), the timeline under the preview
+// (ViewControllerTimeline.cpp).
 //
 // GUI thread only. Background work receives copies of what it needs and
 // reports back through queued calls; the pool it runs on is owned here, so
@@ -25,6 +26,7 @@
 #include <QImage>
 #include <QThreadPool>
 #include <QWidget>
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -38,9 +40,12 @@
 #include "editor/WindowControls.h"
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
+#include "platform/media/FrameImage.h"
+#include "platform/media/FrameTimes.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/NotificationCenter.h"
+#include "platform/ui/TimelineBar.h"
 #include "preview/CoalescingGate.h"
 #include "render/PassMode.h"
 #include "settings/ProgressText.h"
@@ -133,12 +138,18 @@ public:
     // the responsiveness benchmark).
     int refreshesStarted() const { return refreshesStarted_; }
 
+    // The loaded movie's frame times: the movie's average rate until its own
+    // times have been read (in the background after a load).
+    const FrameTimes& frameTimes() const { return frameTimes_; }
+    bool frameTimesRead() const { return frameTimesRead_; }
+
     // Session state, read-only from outside.
     // The loaded movie; empty with none.
     const QString& videoPath() const { return videoPath_; }
     // The movie the last render made, until the still preview is back; empty with none.
     const QString& newVideoPath() const { return render_.newVideoPath(); }
-    // The still frame at the browse position and the time it was taken at.
+    // The still frame at the browse position and that frame's own time (the
+    // time a render gives it).
     const SharedImage& snapshot() const { return snapshot_; }
     double snapshotSeconds() const { return snapshotSeconds_; }
     // The watermark picture and where it was read from (absolute; empty with none).
@@ -166,6 +177,8 @@ public Q_SLOTS:
     void OnSaveProfile();
     void OnSaveProfileAs();
     void OnLoadProfile();
+    // Shows "Pause" on the play button while playing, "Play" otherwise; nothing more.
+    void setPlaying(bool playing);
 
 Q_SIGNALS:
     // The window title should change (New sets "Tintreel").
@@ -179,6 +192,8 @@ Q_SIGNALS:
     void renderFinished(bool succeeded);
     // A video was loaded and shows its first frame.
     void videoOpened(const QString& path);
+    // The play button or Space on the preview or the timeline: start or pause playing.
+    void playRequested();
 
 protected:
     // Holding the backslash key compares with the frame without effects; a
@@ -225,7 +240,7 @@ private:
     // frames are shown in, and the movie's facts (a render reads them rather
     // than probing the file again).
     struct LoadedVideo {
-        std::optional<Image> firstFrame;
+        std::optional<TimedFrame> firstFrame;
         QSize displayShape;
         MediaAsset movie;
         QString whyNotLoaded;  // without a first frame: the alert's detail
@@ -235,7 +250,7 @@ private:
     // Shows the frame without effects while `comparing` (the Compare button,
     // or the backslash key held down outside a text field).
     void compareWithSource(bool comparing);
-    void finishBrowse(std::optional<Image> frame, double seconds);
+    void finishBrowse(std::optional<TimedFrame> frame);
     void finishRefresh(QImage result);
     void onPreviewDragged(const QPointF& delta, const QPointF& windowPosition);
 
@@ -247,6 +262,22 @@ private:
     void onWatermarkPressed(const QPointF& framePoint);
     void onWatermarkDragged(const QPointF& framePoint);
     void onWatermarkReleased();
+
+    // ViewControllerTimeline.cpp
+    QWidget* buildTimelineRow();
+    // The stepper's arrows go to the next or previous whole second from a
+    // position between two (the timeline leaves it there).
+    void onBrowseStepper();
+    void browseTo(double seconds);
+    void onTimelineStep(TimelineBar::Step step);
+    // Where the timeline stands: the position asked for while its frame is
+    // being found, else the shown frame's own time.
+    double timelinePosition() const;
+    double timelineDuration() const;
+    void updateTimeline();
+    void startTimeline();  // after a load
+    void resetTimeline();
+    void stopReadingFrameTimes();
 
     // ViewControllerRender.cpp
     void connectRenderSession();
@@ -276,7 +307,12 @@ private:
     // the refresh that is running, so handing them to a background refresh
     // copies no pixels; replacing one swaps the pointer.
     SharedImage snapshot_ = std::make_shared<const Image>();
-    double snapshotSeconds_ = 0.0;  // the browse position `snapshot_` was taken at
+    double snapshotSeconds_ = 0.0;  // the own time of the frame in `snapshot_`
+    double browsePosition_ = 0.0;   // the position last asked for (the stepper's value)
+    FrameTimes frameTimes_;
+    bool frameTimesRead_ = false;
+    std::shared_ptr<std::atomic<bool>> stopFrameTimes_ = std::make_shared<std::atomic<bool>>(false);
+    bool interfaceEnabled_ = true;  // false while a render runs
     MediaAsset videoFacts_;  // what the load's probe found: length, track, rotation
     SharedImage logo_ = std::make_shared<const Image>();
     QString logoPath_;

@@ -31,7 +31,7 @@ void ViewController::connectControls() {
     connect(controls_.zoomIn, &QPushButton::clicked, this, &ViewController::OnZoomIn);
     connect(controls_.zoomOut, &QPushButton::clicked, this, &ViewController::OnZoomOut);
     connect(controls_.resetZoom, &QPushButton::clicked, this, &ViewController::OnResetZoom);
-    connect(controls_.browseStepper, &Stepper::activated, this, &ViewController::OnBrowseFrames);
+    connect(controls_.browseStepper, &Stepper::activated, this, &ViewController::onBrowseStepper);
 }
 
 void ViewController::connectControl(const ControlRow& control) {

@@ -87,7 +87,7 @@ void ViewController::LoadVideo(const QString& path) {
         pool_, this,
         [file = path.toStdString()] {
             const MediaAsset movie = MediaAsset::open(file);
-            LoadedVideo loaded{.firstFrame = FrameImageAtTime(file, 0.0),
+            LoadedVideo loaded{.firstFrame = TimedFrameAtTime(file, 0.0),
                                .displayShape = movieDisplayShape(movie),
                                .movie = movie};
             if (!loaded.firstFrame) loaded.whyNotLoaded = noPictureDetail(whyNoFirstPicture(file));
@@ -99,7 +99,7 @@ void ViewController::LoadVideo(const QString& path) {
 }
 
 void ViewController::finishLoad(const QString& path, LoadedVideo loaded) {
-    std::optional<Image>& frame = loaded.firstFrame;
+    std::optional<TimedFrame>& frame = loaded.firstFrame;
     if (!frame) {
         showProgressIndicator(refresh_.running || browse_.running);
         return dialogs_.alert(kVideoNotLoaded, AlertStyle::Warning, loaded.whyNotLoaded);
@@ -107,12 +107,11 @@ void ViewController::finishLoad(const QString& path, LoadedVideo loaded) {
     videoPath_ = path;
     videoFacts_ = std::move(loaded.movie);
     controls_.imageView->setDisplayShape(loaded.displayShape);
-    controls_.browseStepper->setDoubleValue(0);
-    updateBrowseTime();
     returnToStillPreview();
     history_.reset(currentRecord());
     Q_EMIT commandsChanged();
-    takeSnapshot(std::move(*frame), 0.0);
+    takeSnapshot(std::move(frame->image), frame->seconds);
+    startTimeline();
     showProgressIndicator(false);
     UpdateImageEffect();
     RecentVideos().add(path);
@@ -141,24 +140,34 @@ void ViewController::keyReleaseEvent(QKeyEvent* event) {
     if (!event->isAutoRepeat()) compareWithSource(false);
 }
 
+// The stepper holds the browse position; the frame shown is the last one at
+// or before it, and the timeline shows that frame's own time.
 void ViewController::OnBrowseFrames() {
+    browsePosition_ = controls_.browseStepper->doubleValue();
     updateBrowseTime();
-    if (!browse_.request()) return;
+    const bool idle = browse_.request();
+    updateTimeline();  // at the position asked for, until its frame is found
+    if (!idle) return;
     showProgressIndicator(true);
-    const double position = controls_.browseStepper->doubleValue();
     runInBackground(
-        pool_, this, [file = videoPath_.toStdString(), position] { return FrameImageAtTime(file, position); },
-        [this, position](std::optional<Image> frame) { finishBrowse(std::move(frame), position); });
+        pool_, this,
+        [file = videoPath_.toStdString(), position = browsePosition_] {
+            return TimedFrameAtTime(file, position);
+        },
+        [this](std::optional<TimedFrame> frame) { finishBrowse(std::move(frame)); });
 }
 
-void ViewController::finishBrowse(std::optional<Image> frame, double seconds) {
+void ViewController::finishBrowse(std::optional<TimedFrame> frame) {
     if (browse_.finish()) return OnBrowseFrames();
     if (!frame) {
         showProgressIndicator(false);
         controls_.browseStepper->setDoubleValue(controls_.browseStepper->doubleValue() - 1.0);
+        browsePosition_ = controls_.browseStepper->doubleValue();
+        updateTimeline();
         return updateBrowseTime();
     }
-    takeSnapshot(std::move(*frame), seconds);
+    takeSnapshot(std::move(frame->image), frame->seconds);
+    updateTimeline();
     history_.needToSaveState = false;
     UpdateImageEffect();
 }

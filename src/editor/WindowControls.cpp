@@ -9,6 +9,7 @@
 
 #include "editor/Outlets.h"
 #include "platform/ui/Stepper.h"
+#include "platform/ui/TimelineBar.h"
 #include "preview/PlayerView.h"
 #include "preview/PreviewArea.h"
 #include "preview/VideoImageView.h"
@@ -30,6 +31,10 @@ WindowControls resolveWindowControls(const Outlets& outlets) {
         .resetZoom = outlets.get<QPushButton>("buttonResetZoom"),
         .browseStepper = outlets.get<Stepper>("stepperBrowseFrames"),
         .browseTime = outlets.get<QLabel>("labelBrowseTime"),
+        .timeline = outlets.get<TimelineBar>("timelineBrowse"),
+        .timelineTime = outlets.get<QLabel>("labelTimelineTime"),
+        .timelineFrame = outlets.get<QLabel>("labelTimelineFrame"),
+        .playPause = outlets.get<QPushButton>("buttonPlayPause"),
         .busyIndicator = outlets.get<QProgressBar>("progressIndicator"),
         .watermarkText = outlets.get<QLineEdit>("textFieldText"),
         .pictureName = outlets.get<QLineEdit>("textFieldImage"),

@@ -20,6 +20,7 @@ class Outlets;
 class PlayerView;
 class PreviewArea;
 class Stepper;
+class TimelineBar;
 class VideoImageView;
 
 struct WindowControls {
@@ -36,6 +37,10 @@ struct WindowControls {
     QPushButton* resetZoom = nullptr;
     Stepper* browseStepper = nullptr;
     QLabel* browseTime = nullptr;
+    TimelineBar* timeline = nullptr;
+    QLabel* timelineTime = nullptr;
+    QLabel* timelineFrame = nullptr;
+    QPushButton* playPause = nullptr;
     QProgressBar* busyIndicator = nullptr;
     QLineEdit* watermarkText = nullptr;
     QLineEdit* pictureName = nullptr;

@@ -108,15 +108,37 @@ double renderPercent(const RenderProgress& progress) {
     return std::isfinite(whole) ? std::clamp(whole, 0.0, 1.0) * 100.0 : 0.0;
 }
 
-std::string formatTimeLeft(double seconds) {
-    const long long total =
-        std::isfinite(seconds) && seconds > 0 ? static_cast<long long>(std::ceil(seconds)) : 0;
+namespace {
+
+// "m:ss" below an hour, "h:mm:ss" from an hour on.
+std::string clockText(long long total) {
     char buffer[48];
     if (total >= 3600)
         std::snprintf(buffer, sizeof buffer, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
     else
         std::snprintf(buffer, sizeof buffer, "%lld:%02lld", total / 60, total % 60);
     return buffer;
+}
+
+}  // namespace
+
+std::string formatTimeLeft(double seconds) {
+    return clockText(std::isfinite(seconds) && seconds > 0 ? static_cast<long long>(std::ceil(seconds)) : 0);
+}
+
+std::string formatPositionTime(double seconds) {
+    // A frame's time computed as ticks times the time base may fall a hair
+    // short of its hundredth; the margin keeps 0.3 from reading 0.29.
+    const long long hundredths = std::isfinite(seconds) && seconds > 0
+                                     ? static_cast<long long>(std::floor(seconds * 100.0 + 1e-6))
+                                     : 0;
+    char fraction[8];
+    std::snprintf(fraction, sizeof fraction, ".%02lld", hundredths % 100);
+    return clockText(hundredths / 100) + fraction;
+}
+
+std::string formatFrameNumber(std::size_t index, std::size_t count) {
+    return "frame " + std::to_string(index + 1) + " of " + std::to_string(count);
 }
 
 }  // namespace tintreel

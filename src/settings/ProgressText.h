@@ -9,6 +9,7 @@
 // Either, once the render has run a few seconds, followed by its measured
 // speed and the time left: "... 42.5% · 31 fps · 0:45 left".
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -71,5 +72,11 @@ double renderPercent(const RenderProgress& progress);
 
 // "0:45", "12:03", "1:02:03": whole seconds, rounded up.
 std::string formatTimeLeft(double seconds);
+// A position in a movie to the hundredth, cut down (never rounded up into the
+// next second): "0:59.99", "1:01.50", "2:02:02.25" from an hour on; negative
+// and not-a-number as "0:00.00".
+std::string formatPositionTime(double seconds);
+// The timeline's frame count, from 1: "frame 16 of 20" for the index 15.
+std::string formatFrameNumber(std::size_t index, std::size_t count);
 
 }  // namespace tintreel

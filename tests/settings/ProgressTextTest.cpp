@@ -105,5 +105,33 @@ TEST(ProgressText, UserInfoAloneGivesAReportOnlyForKnownCodes) {
     EXPECT_EQ(renderPercent(effectPass(EffectCode::Sepia, std::nanf(""))), 0.0);
 }
 
+TEST(ProgressText, PositionsReadToTheHundredthAndFramesCountFromOne) {
+    const struct {
+        double seconds;
+        std::string text;
+    } times[] = {
+        {0.0, "0:00.00"},
+        {59.999, "0:59.99"},
+        {61.5, "1:01.50"},
+        {3599.99, "59:59.99"},
+        {3600.0, "1:00:00.00"},
+        {7322.25, "2:02:02.25"},
+        // Times made by multiplying, as frame times are, may fall a hair short.
+        {0.29, "0:00.29"},
+        {3 * 0.3, "0:00.90"},
+        {8960 * (1.0 / 12800), "0:00.70"},
+        {-1.0, "0:00.00"},
+        {std::nan(""), "0:00.00"},
+    };
+    for (const auto& [seconds, text] : times) EXPECT_EQ(formatPositionTime(seconds), text) << seconds;
+
+    const struct {
+        std::size_t index, count;
+        std::string text;
+    } frames[] = {
+        {0, 1, "frame 1 of 1"}, {15, 20, "frame 16 of 20"}, {107999, 108000, "frame 108000 of 108000"}};
+    for (const auto& [index, count, text] : frames) EXPECT_EQ(formatFrameNumber(index, count), text);
+}
+
 }  // namespace
 }  // namespace tintreel

@@ -10,7 +10,7 @@ namespace {
 
 using namespace media;
 
-std::optional<Image> reportFailure(int error) {
+std::nullopt_t reportFailure(int error) {
     logLine("Image generation failed with error " + errorText(error));
     return std::nullopt;
 }
@@ -46,10 +46,19 @@ int decodeFrameAt(AVFormatContext& input, int streamIndex, VideoDecoder& decoder
     }
 }
 
-int64_t streamTimeOf(const AVStream& stream, double seconds) {
+// How finely a requested time is read: the older callers ask in 1/60 s, the
+// timeline in the stream's own ticks.
+enum class TimeGrid { Sixtieths, StreamTicks };
+
+int64_t streamStart(const AVStream& stream) {
+    return stream.start_time == AV_NOPTS_VALUE ? 0 : stream.start_time;
+}
+
+int64_t streamTimeOf(const AVStream& stream, double seconds, TimeGrid grid) {
+    if (grid == TimeGrid::StreamTicks)
+        return streamStart(stream) + std::llround(seconds / av_q2d(stream.time_base));
     const int64_t sixtieths = std::llround(seconds * 60.0);
-    const int64_t start = stream.start_time == AV_NOPTS_VALUE ? 0 : stream.start_time;
-    return start + av_rescale_q(sixtieths, AVRational{1, 60}, stream.time_base);
+    return streamStart(stream) + av_rescale_q(sixtieths, AVRational{1, 60}, stream.time_base);
 }
 
 // One attempt at the frame shown at `seconds`: opens the file and decodes
@@ -58,7 +67,8 @@ class FrameLookup {
 public:
     enum Outcome { Found, PastTheEnd, Failed, LandedLate };
 
-    FrameLookup(const std::filesystem::path& path, double seconds) : path_(path), seconds_(seconds) {}
+    FrameLookup(const std::filesystem::path& path, double seconds, TimeGrid grid)
+        : path_(path), seconds_(seconds), grid_(grid) {}
 
     Outcome run(bool seek) {
         if ((error_ = openInput(path_, input_)) < 0) return Failed;
@@ -68,7 +78,7 @@ public:
         const AVStream& stream = *input_->streams[streamIndex_];
         VideoDecoder decoder;
         if ((error_ = decoder.open(stream)) < 0) return Failed;
-        const int64_t target = streamTimeOf(stream, std::max(0.0, seconds_));
+        const int64_t target = streamTimeOf(stream, std::max(0.0, seconds_), grid_);
         // A failed seek leaves the position at the start, from where decoding forward still finds the frame.
         if (seek) av_seek_frame(input_.get(), streamIndex_, target, AVSEEK_FLAG_BACKWARD);
         if ((error_ = decodeFrameAt(*input_, streamIndex_, decoder, target, chosen_)) < 0) return Failed;
@@ -82,6 +92,14 @@ public:
         if (!converted) return reportFailure(AVERROR(EINVAL));
         return rotated(*converted, uprightOrientation(describeTrack(*input_->streams[streamIndex_])).rotation);
     }
+    // The chosen frame's time on the clock of FrameTimes and the render; a
+    // frame without a timestamp counts as the first.
+    double seconds() const {
+        const AVStream& stream = *input_->streams[streamIndex_];
+        const int64_t time = frameTimestamp(*chosen_);
+        if (time == AV_NOPTS_VALUE) return 0.0;
+        return static_cast<double>(time - streamStart(stream)) * av_q2d(stream.time_base);
+    }
     int error() const { return error_; }
 
 private:
@@ -92,6 +110,7 @@ private:
 
     std::filesystem::path path_;
     double seconds_;
+    TimeGrid grid_;
     InputContextPtr input_;
     int streamIndex_ = -1;
     int error_ = 0;
@@ -100,17 +119,37 @@ private:
 
 }  // namespace
 
-std::optional<Image> FrameImageAtTime(const std::filesystem::path& path, double seconds) {
-    switch (FrameLookup lookup(path, seconds); lookup.run(true)) {
-    case FrameLookup::Found: return lookup.picture();
+namespace {
+
+// Runs the lookup and hands the finished one to `take`, which makes the answer.
+template <typename Take>
+auto lookUpFrame(const std::filesystem::path& path, double seconds, TimeGrid grid, Take take)
+    -> decltype(take(std::declval<const FrameLookup&>())) {
+    switch (FrameLookup lookup(path, seconds, grid); lookup.run(true)) {
+    case FrameLookup::Found: return take(lookup);
     case FrameLookup::PastTheEnd: return std::nullopt;
     case FrameLookup::Failed: return reportFailure(lookup.error());
     case FrameLookup::LandedLate: break;
     }
     // The container seeks only roughly (MPEG-TS, for one): decode from the start instead.
-    FrameLookup fromStart(path, seconds);
+    FrameLookup fromStart(path, seconds, grid);
     if (fromStart.run(false) != FrameLookup::Found) return reportFailure(fromStart.error());
-    return fromStart.picture();
+    return take(fromStart);
+}
+
+}  // namespace
+
+std::optional<Image> FrameImageAtTime(const std::filesystem::path& path, double seconds) {
+    return lookUpFrame(path, seconds, TimeGrid::Sixtieths,
+                       [](const FrameLookup& found) { return found.picture(); });
+}
+
+std::optional<TimedFrame> TimedFrameAtTime(const std::filesystem::path& path, double seconds) {
+    return lookUpFrame(path, seconds, TimeGrid::StreamTicks, [](const FrameLookup& found) {
+        std::optional<Image> picture = found.picture();
+        if (!picture) return std::optional<TimedFrame>();
+        return std::optional<TimedFrame>(TimedFrame{std::move(*picture), found.seconds()});
+    });
 }
 
 }  // namespace tintreel

@@ -1,0 +1,225 @@
+// The timeline under the preview as a user meets it: its keys on the focused
+// preview and on the timeline itself, the stepper bound to the same
+// position, nothing of it in the history, and the still it shows being the
+// very frame the render writes at that position.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <cmath>
+
+#include "platform/filters/QtImage.h"
+#include "platform/ui/Stepper.h"
+#include "platform/ui/TimelineBar.h"
+#include "preview/VideoImageView.h"
+#include "support/EditorFixture.h"
+
+namespace tintreel {
+namespace {
+
+class TimelineTest : public EditorFixture {
+protected:
+    void SetUp() override {
+        window.show();
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+
+    void loadAndReadFrameTimes(const std::filesystem::path& clip) {
+        load(clip);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return controller->frameTimesRead(); }, 20000));
+    }
+
+    TimelineBar* timeline() const { return outlet<TimelineBar>("timelineBrowse"); }
+    VideoImageView* preview() const { return outlet<VideoImageView>("imageViewVideo"); }
+    Stepper* stepper() const { return outlet<Stepper>("stepperBrowseFrames"); }
+    QString frameLabel() const { return outlet<QLabel>("labelTimelineFrame")->text(); }
+    QString timeLabel() const { return outlet<QLabel>("labelTimelineTime")->text(); }
+};
+
+TEST_F(TimelineTest, KeysOnTheFocusedPreviewOrTimelineStepFramesAndAskToPlay) {
+    QSignalSpy play(controller, &ViewController::playRequested);
+    QTest::keyClick(preview(), Qt::Key_Space);  // no movie: nothing to play
+    EXPECT_EQ(play.count(), 0);
+
+    loadAndReadFrameTimes(clip());  // 2 s at 10 frames a second
+    outlet<QPushButton>("buttonSelectVideo")->setFocus();
+    QTest::mouseClick(preview(), Qt::LeftButton, {}, preview()->rect().center());
+    EXPECT_EQ(QApplication::focusWidget(), preview());
+    QTest::keyClick(preview(), Qt::Key_Space);
+    EXPECT_EQ(play.count(), 1);
+    timeline()->setFocus();
+    QTest::keyClick(timeline(), Qt::Key_Space);
+    EXPECT_EQ(play.count(), 2);
+
+    const struct {
+        bool onPreview;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        double seconds;  // the frame shown after the key
+    } presses[] = {
+        {true, Qt::Key_Right, {}, 0.1},
+        {false, Qt::Key_Right, {}, 0.2},
+        {true, Qt::Key_Left, {}, 0.1},
+        {false, Qt::Key_Right, Qt::ShiftModifier, 1.1},
+        {true, Qt::Key_Left, Qt::ShiftModifier, 0.1},
+        {true, Qt::Key_End, {}, 1.9},
+        {false, Qt::Key_Right, {}, 1.9},
+        {false, Qt::Key_Home, {}, 0.0},
+        {true, Qt::Key_Left, {}, 0.0},
+    };
+    for (const auto& [onPreview, key, modifiers, seconds] : presses) {
+        SCOPED_TRACE(testing::Message() << key << " " << modifiers << " to " << seconds);
+        QWidget* target = onPreview ? static_cast<QWidget*>(preview()) : timeline();
+        target->setFocus();
+        QTest::keyClick(target, key, modifiers);
+        ASSERT_TRUE(settle());
+        EXPECT_NEAR(controller->snapshotSeconds(), seconds, 1e-9);
+        EXPECT_NEAR(timeline()->position(), seconds, 1e-9);
+        EXPECT_NEAR(stepper()->doubleValue(), seconds, 1e-9);
+        EXPECT_EQ(frameLabel(), QStringLiteral("frame %1 of 20").arg(std::lround(seconds * 10) + 1));
+        const auto frame = test::ffmpegFrame(clip(), seconds);
+        ASSERT_TRUE(frame);
+        EXPECT_LT(test::meanDifference(*controller->snapshot(), *frame), 3.0);
+    }
+    EXPECT_EQ(play.count(), 2);
+    EXPECT_EQ(controller->history().count(), 1);  // browsing records nothing
+    EXPECT_FALSE(window.command("OnUndo")->isEnabled());
+}
+
+// The stepper and the timeline move one position; the stepper's arrows go to
+// whole seconds from a position between two.
+TEST_F(TimelineTest, StepperAndTimelineMoveOnePosition) {
+    loadAndReadFrameTimes(clip());
+    EXPECT_EQ(timeLabel(), "0:00.00 / 0:02.00");
+    QTest::mouseClick(timeline(), Qt::LeftButton, {}, timeline()->rect().center());
+    EXPECT_TRUE(controller->browse().running);
+    EXPECT_EQ(timeline()->position(), stepper()->doubleValue()) << "the handle stays where it was put";
+    ASSERT_TRUE(settle());
+    const double pixel = 2.0 / timeline()->width();
+    EXPECT_NEAR(stepper()->doubleValue(), 1.0, 2 * pixel);
+    EXPECT_NEAR(controller->snapshotSeconds(), std::floor(stepper()->doubleValue() * 10 + 1e-6) / 10, 1e-9);
+
+    const struct {
+        std::function<void()> move;
+        double stepperValue;
+        QString time;
+    } moves[] = {
+        {[this] { QTest::keyClick(timeline(), Qt::Key_Home); }, 0.0, "0:00.00 / 0:02.00"},
+        {[this] { QTest::keyClick(timeline(), Qt::Key_Right); }, 0.1, "0:00.10 / 0:02.00"},
+        {[this] { QTest::keyClick(timeline(), Qt::Key_Right, Qt::ShiftModifier); }, 1.1, "0:01.10 / 0:02.00"},
+        {[this] { stepper()->stepUp(); }, 2.0, "0:01.90 / 0:02.00"},  // 2 s shows the last frame, at 1.9
+        {[this] { stepper()->stepDown(); }, 1.0, "0:01.00 / 0:02.00"},
+        {[this] { QTest::keyClick(timeline(), Qt::Key_Left); }, 0.9, "0:00.90 / 0:02.00"},
+        {[this] { stepper()->stepDown(); }, 0.0, "0:00.00 / 0:02.00"},
+    };
+    timeline()->setFocus();
+    for (const auto& [move, stepperValue, time] : moves) {
+        SCOPED_TRACE(time.toStdString());
+        move();
+        ASSERT_TRUE(settle());
+        EXPECT_NEAR(stepper()->doubleValue(), stepperValue, 1e-9);
+        EXPECT_EQ(timeLabel(), time);
+    }
+    EXPECT_EQ(controller->history().count(), 1);
+}
+
+TEST_F(TimelineTest, SwitchedOffWithoutAMovieAndWhileRendering) {
+    auto* play = outlet<QPushButton>("buttonPlayPause");
+    const auto usable = [&] { return timeline()->isEnabled() && play->isEnabled(); };
+    EXPECT_FALSE(timeline()->isEnabled());
+    EXPECT_FALSE(play->isEnabled());
+    EXPECT_TRUE(frameLabel().isEmpty());
+    loadAndReadFrameTimes(clip());
+    EXPECT_TRUE(usable());
+    EXPECT_EQ(frameLabel(), "frame 1 of 20");
+    controller->DisableInterface();  // what a render's start does
+    EXPECT_FALSE(timeline()->isEnabled());
+    EXPECT_FALSE(play->isEnabled());
+    QSignalSpy asked(controller, &ViewController::playRequested);
+    timeline()->setFocus();
+    QTest::keyClick(preview(), Qt::Key_Space);
+    QTest::keyClick(preview(), Qt::Key_End);
+    EXPECT_EQ(asked.count(), 0);
+    EXPECT_FALSE(controller->browse().running);
+    controller->EnableInterface();
+    EXPECT_TRUE(usable());
+
+    play->click();
+    EXPECT_EQ(asked.count(), 1);
+    controller->setPlaying(true);
+    EXPECT_EQ(play->text(), "Pause");
+    controller->setPlaying(false);
+    EXPECT_EQ(play->text(), "Play");
+    EXPECT_EQ(asked.count(), 1);  // the switch only shows
+
+    window.command("OnFileNew")->trigger();
+    EXPECT_FALSE(timeline()->isEnabled());
+    EXPECT_FALSE(play->isEnabled());
+    EXPECT_TRUE(frameLabel().isEmpty());
+}
+
+double psnr(const Image& a, const Image& b) {
+    double squares = 0;
+    std::size_t samples = 0;
+    for (std::size_t i = 0; i < a.byteCount(); ++i) {
+        if (i % 4 == 3) continue;  // alpha
+        const double difference = a.data()[i] - b.data()[i];
+        squares += difference * difference;
+        ++samples;
+    }
+    return squares == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 * samples / squares);
+}
+
+// The still at a position is the rendered movie's frame there, watermark
+// timing included, to within what the encoder loses; its neighbour is not.
+TEST_F(TimelineTest, TheStillIsTheFrameTheRenderWrites) {
+    const std::filesystem::path source =
+        test::makeClip("-f lavfi -i testsrc2=s=320x240:r=25:d=2 -pix_fmt yuv420p -c:v libx264", "mp4");
+    loadAndReadFrameTimes(source);
+    for (const char* look : {"checkSepia", "checkVignette", "checkTextWatermark"})
+        outlet<QCheckBox>(look)->click();
+    ASSERT_TRUE(settle());
+    // At the default quality the encoder alone costs about 40 dB on this
+    // sharp test pattern; nearly lossless, what is left is 4:2:0 chroma.
+    RenderSettings nearlyLossless;
+    nearlyLossless.quality.value = 4;
+    controller->setRenderSettings(nearlyLossless);
+    QSignalSpy rendered(controller, &ViewController::renderFinished);
+    outlet<QPushButton>("buttonGeneratePreview")->click();
+    ASSERT_TRUE(rendered.wait(120000));
+    ASSERT_TRUE(rendered.at(0).at(0).toBool());
+    // Browsing forgets the rendered movie, so a copy is kept.
+    const std::filesystem::path movie = test::scratchDirectory("timeline-render") / "rendered.mp4";
+    std::filesystem::copy_file(controller->newVideoPath().toStdString(), movie);
+
+    for (const double seconds : {0.0, 0.52, 1.37, 1.96}) {
+        SCOPED_TRACE(seconds);
+        stepper()->setDoubleValue(seconds);
+        controller->OnBrowseFrames();
+        ASSERT_TRUE(settle());
+        const std::size_t index = controller->frameTimes().indexAt(controller->snapshotSeconds());
+        EXPECT_EQ(index, static_cast<std::size_t>(std::floor(seconds * 25 + 1e-6)));
+        const Image still = fromQImage(*preview()->image());
+        const auto frameOf = [&](std::size_t n) {
+            return test::ffmpegFrame(movie, 0, "'select=eq(n\\," + std::to_string(n) + ")'");
+        };
+        const auto same = frameOf(index);
+        const auto neighbour = frameOf(index == 0 ? 1 : index - 1);
+        ASSERT_TRUE(same && neighbour);
+        ASSERT_EQ(still.width(), same->width());
+        const double matching = psnr(still, *same);
+        const double beside = psnr(still, *neighbour);
+        EXPECT_GE(matching, 40.0);
+        EXPECT_LT(beside, matching - 3.0);
+        std::printf(
+            "still at %.2f s (frame %zu): %.1f dB against its rendered frame, %.1f dB its neighbour\n",
+            seconds, index, matching, beside);
+    }
+}
+
+}  // namespace
+}  // namespace tintreel
