@@ -70,6 +70,19 @@ Status checkContainer(const fs::path& slice, const fs::path& output) {
                  "'s container cannot hold (it goes in" + names + ")"};
 }
 
+// The --audio-from movie must be the one the slices were cut from. Slices of
+// an older build record none; they are joined as before, with a line saying
+// what could not be checked.
+Status checkAudioSource(const fs::path& firstSlice, const fs::path& movie) {
+    const Result<SourceCheck> checked = checkCutFrom(firstSlice, movie);
+    if (!checked) return Error{checked.error()};
+    if (*checked == SourceCheck::NotRecorded)
+        std::cerr << "tintreel-render: the slices were written by an older tintreel-render and record no "
+                     "source or look; joined without checking that they come from "
+                  << quotedPath(movie) << " and one look" << std::endl;
+    return {};
+}
+
 }  // namespace
 
 int runJoin(const CliOptions& options) {
@@ -80,6 +93,8 @@ int runJoin(const CliOptions& options) {
             return fail(kExitBadInput, "cannot join: " + whole.error());
     const Result<std::vector<fs::path>> ordered = orderSlices(options.parts);
     if (!ordered) return fail(kExitBadInput, "cannot join: " + ordered.error());
+    if (const Status source = checkAudioSource(ordered->front(), *options.audioFrom); !source)
+        return fail(kExitBadInput, "cannot join: " + source.error());
     if (const Status held = checkContainer(ordered->front(), options.output); !held)
         return fail(kExitBadInput, "cannot join: " + held.error());
     return writeJoined(*ordered, options, cancelOnSignals.flag());

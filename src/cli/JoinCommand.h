@@ -13,8 +13,9 @@ namespace tintreel {
 // options.output, written beside it and renamed into place. Returns
 // kExitSuccess; kExitBadInput after a one-line error when the source is no
 // readable movie or the parts are not every slice of one split (a part
-// missing or unreadable, given twice, of another split, encoded
-// differently); kExitRenderFailed when writing fails, with nothing left at
+// missing or unreadable, given twice, of another split, cut from another
+// movie, rendered with another look, encoded differently), or when the
+// source is not the movie they were cut from; kExitRenderFailed when writing fails, with nothing left at
 // OUTPUT.
 int runJoin(const CliOptions& options);
 

@@ -8,6 +8,7 @@
 #include "platform/system/InputFile.h"
 #include "platform/system/Log.h"
 #include "platform/system/TemporaryDirectory.h"
+#include "render/LookDigest.h"
 #include "render/RenderWorker.h"
 #include "render/VideoTools.h"
 
@@ -38,21 +39,28 @@ Result<std::shared_ptr<MovieSource>, JobEnd> checkJob(const RenderJob& job) {
             return failed(JobProblem::BadInput, count.error());
         if (const Status cuttable = checkSliceable(job.files.input); !cuttable)
             return failed(JobProblem::BadInput, cuttable.error());
+        // Read now, before the render reads the file; sliceOf takes it from here.
+        if (const Result<SourceIdentity> identity = (*source)->identity(); !identity)
+            return failed(JobProblem::BadInput, identity.error());
     }
     return source;
 }
 
-// The slice the job asks for: an equal share of the input's duration.
-std::optional<MovieSlice> sliceOf(const RenderJob& job, const MediaAsset& input) {
+// The slice the job asks for: an equal share of the input's duration, with
+// the identity checkJob read and the look's digest, which every slice of
+// the split records alike.
+std::optional<MovieSlice> sliceOf(const RenderJob& job, const BatchLook& look, MovieSource& input) {
     if (!job.segment) return std::nullopt;
-    return MovieSlice{*job.segment, sliceRange(*job.segment, input.durationSeconds())};
+    const SliceOrigin origin{input.identity().value(), lookDigest(look.settings, look.logo)};
+    return MovieSlice{*job.segment, sliceRange(*job.segment, input.facts().durationSeconds()), origin};
 }
 
 RenderResult render(const RenderJob& job, const BatchLook& look, std::shared_ptr<MovieSource> source,
-                    const fs::path& temporaryDirectory, const std::atomic<bool>& cancel, JobWatcher& watcher) {
+                    const fs::path& temporaryDirectory, const std::atomic<bool>& cancel,
+                    JobWatcher& watcher) {
     NotificationCenter notifications;
-    const ObserverToken token = notifications.addObserver(
-        std::string(kUpdateProgress), [&watcher](const Notification& n) {
+    const ObserverToken token =
+        notifications.addObserver(std::string(kUpdateProgress), [&watcher](const Notification& n) {
             if (const std::optional<RenderProgress> report = progressOf(n)) watcher.progress(*report);
         });
     // One pass writes its movie beside the output and renames it into place;
@@ -60,7 +68,7 @@ RenderResult render(const RenderJob& job, const BatchLook& look, std::shared_ptr
     RenderRequest request{look.settings,      look.logo,   fs::absolute(job.files.input),
                           temporaryDirectory, look.passes, fs::absolute(job.files.output)};
     request.ifDestinationTaken = ifTakenUnder(job.existing);
-    request.slice = sliceOf(job, source->facts());
+    request.slice = sliceOf(job, look, *source);
     request.source = std::move(source);
     request.renderSettings = look.renderSettings;
     // The final movie takes the output's container, in either mode.
@@ -108,7 +116,8 @@ IfTaken ifTakenUnder(ExistingOutput rule) {
 Status checkFrameSize(const VideoTrack& track) {
     if (track.width <= kMaxMovieSide && track.height <= kMaxMovieSide) return {};
     return Error{"its frame is " + std::to_string(track.width) + "x" + std::to_string(track.height) +
-                 ", larger than the " + std::to_string(kMaxMovieSide) + " pixels a side tintreel-render takes"};
+                 ", larger than the " + std::to_string(kMaxMovieSide) +
+                 " pixels a side tintreel-render takes"};
 }
 
 Status checkSliceCount(const MediaAsset& movie, const SliceNumber& slice) {
@@ -154,8 +163,8 @@ JobEnd runRenderJob(const RenderJob& job, const BatchLook& look, const std::atom
     // Memory that runs out fails this job alone: the other jobs of a batch
     // go on and the run still ends with its summary.
     try {
-        return endOf(render(job, look, std::move(*source), directory->path(), cancel, watcher), job.files.output,
-                     cancel, lastLogged);
+        return endOf(render(job, look, std::move(*source), directory->path(), cancel, watcher),
+                     job.files.output, cancel, lastLogged);
     } catch (const std::bad_alloc&) {
         return failed(JobProblem::OutOfMemory);
     }

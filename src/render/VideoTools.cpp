@@ -142,7 +142,7 @@ RenderResult runPass(std::shared_ptr<MovieSource> input, FrameEffect& effect, co
     if (environment.slice) {
         if (const Status selected = reader.selectRange(environment.slice->range); !selected)
             return setupFailed(inputPath.string() + ": " + selected.error());
-        writer.recordAsSlice(environment.slice->number);
+        writer.recordAsSlice(*environment.slice);
     }
     if (const Status started = startWriting(writer, reader, environment); !started)
         return setupFailed(output.string() + ": " + started.error());
@@ -175,7 +175,8 @@ std::filesystem::path VideoTools::outputPath(long long index, std::string_view e
     return temporaryDirectory / ("movie" + std::to_string(index) + "." + std::string(extension));
 }
 
-std::string VideoTools::passExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment) {
+std::string VideoTools::passExtension(const std::filesystem::path& inputPath,
+                                      const PassEnvironment& environment) {
     if (environment.passNumber < environment.passCount) return intermediateExtensionFor(inputPath);
     if (!environment.finalExtension.empty()) return environment.finalExtension;
     return renderedExtensionFor(inputPath, environment.renderSettings.codec);

@@ -9,6 +9,10 @@
 #include <tuple>
 
 #include "cli/CliProgram.h"
+#include "platform/media/MovieJoin.h"
+#include "platform/media/MovieSource.h"
+#include "render/RenderJob.h"
+#include "settings/ControlCatalogue.h"
 #include "support/Clips.h"
 
 namespace tintreel {
@@ -64,10 +68,14 @@ protected:
 
     fs::path renderSlice(int index, int count) { return renderSlice(index, count, source_); }
     fs::path renderSlice(int index, int count, const fs::path& source) {
-        const fs::path part = dir_ / ("part_" + std::to_string(index) + ".mkv");
-        const QString slice = QString("%1/%2").arg(index).arg(count);
+        return renderSliceAs("part_" + std::to_string(index) + ".mkv", QString("%1/%2").arg(index).arg(count),
+                             source);
+    }
+    fs::path renderSliceAs(const std::string& name, const QString& slice, const fs::path& source,
+                           const QStringList& look = kLook) {
+        const fs::path part = dir_ / name;
         const test::CliRun slicing =
-            run(kLook + QStringList{"-y", "--segment", slice, "-o", q(part), q(source)});
+            run(look + QStringList{"-y", "--segment", slice, "-o", q(part), q(source)});
         EXPECT_EQ(slicing.status, 0) << slicing.errors;
         return part;
     }
@@ -252,6 +260,123 @@ TEST_F(SegmentJoin, IncompleteOrForeignSetsOfSlicesAreRefused) {
     expectRefused(run({"--join", "-y", "-o", q(first), "--audio-from", q(source_), q(first)}),
                   "this run reads");
     EXPECT_EQ(fs::file_size(first), firstSize);
+}
+
+// Two seconds of 160x90 at 25 fps with a tone; `picture` is the lavfi source.
+fs::path twoSeconds(const std::string& picture) {
+    return test::makeClip(
+        "-f lavfi -i " + picture +
+            "=s=160x90:r=25:d=2 -f lavfi -i sine=d=2 -pix_fmt yuv420p -c:v libx264 -c:a aac",
+        "mp4");
+}
+
+// Each slice records the movie it was cut from and the look and encoding
+// that made it: slices that disagree, or the sound of another movie, are
+// refused naming the slice and what differs, even for movies of one size,
+// rate and length; the slices of one split still join whole.
+TEST_F(SegmentJoin, SlicesOfAnotherMovieOrLookAndTheSoundOfAnotherMovieAreRefused) {
+    const fs::path movie = twoSeconds("testsrc2");
+    const fs::path twin = twoSeconds("smptebars");
+    const fs::path longer = test::makeClip(
+        "-f lavfi -i testsrc2=s=160x90:r=25:d=20 -f lavfi -i sine=d=20 -pix_fmt yuv420p -c:v libx264 -c:a "
+        "aac",
+        "mp4");
+    ASSERT_FALSE(movie.empty() || twin.empty() || longer.empty());
+    const fs::path first = renderSliceAs("part_1.mkv", "1/2", movie);
+    const fs::path second = renderSliceAs("part_2.mkv", "2/2", movie);
+    const fs::path output = dir_ / "joined.mp4";
+    const auto join = [&](const fs::path& sound, const fs::path& last) {
+        return run({"--join", "-o", q(output), "--audio-from", q(sound), q(first), q(last)});
+    };
+
+    const struct {
+        fs::path sound, last;
+        std::string slice, disagreement;
+    } refusals[] = {
+        {movie, renderSliceAs("twin_2.mkv", "2/2", twin), "twin_2.mkv\" was cut from another movie than",
+         "(its movie is another file of the same size, length and tracks)"},
+        {movie, renderSliceAs("look_2.mkv", "2/2", movie, {"--set", "sliderBrightness=0.05"}),
+         "look_2.mkv\" was rendered with another look than", "part_1.mkv"},
+        {movie, renderSliceAs("small_2.mkv", "2/2", movie, kLook + QStringList{"--quality", "small"}),
+         "small_2.mkv\" is encoded differently from", "part_1.mkv"},
+        {twin, second, "\" is not the movie \"" + first.string() + "\" was cut from",
+         "(it is another file of the same size, length and tracks)"},
+        {longer, second, "\" is not the movie \"" + first.string() + "\" was cut from", "(it is 20."},
+    };
+    for (const auto& [sound, last, slice, disagreement] : refusals) {
+        SCOPED_TRACE(last.filename().string() + " with the sound of " + sound.filename().string());
+        const test::CliRun refused = join(sound, last);
+        expectRefused(refused, slice, output);
+        EXPECT_NE(refused.errors.find(disagreement), std::string::npos) << refused.errors;
+    }
+
+    const test::CliRun joined = join(movie, second);
+    ASSERT_EQ(joined.status, 0) << joined.errors;
+    EXPECT_EQ(joined.errors, "");
+    const auto video = test::probeStream(output, "v:0");
+    ASSERT_TRUE(video);
+    EXPECT_EQ(video->frames, 50);
+    EXPECT_TRUE(test::probeStream(output, "a:0"));
+}
+
+// A copy of `slice` as an older build wrote it: the same bytes with the
+// origin tags renamed to names no reader knows (Matroska stores them in
+// capitals), so only the slice number is left. False when a tag is missing.
+bool withoutOriginTags(const fs::path& slice, const fs::path& copy) {
+    std::ifstream in(slice, std::ios::binary);
+    std::string bytes(std::istreambuf_iterator<char>(in), {});
+    for (const std::string tag :
+         {"TINTREEL_SLICE_SOURCE", "TINTREEL_SLICE_LOOK", "TINTREEL_SLICE_ENCODING"}) {
+        const std::size_t at = bytes.find(tag);
+        if (at == std::string::npos) return false;
+        bytes[at] = 'X';
+    }
+    std::ofstream(copy, std::ios::binary) << bytes;
+    return true;
+}
+
+// Slices of an older build record no origin: joined alone with the checks
+// they allow and a line saying so, refused beside slices that record one.
+TEST_F(SegmentJoin, SlicesOfAnOlderBuildJoinOnlyAmongThemselves) {
+    const fs::path movie = twoSeconds("testsrc2");
+    ASSERT_FALSE(movie.empty());
+    std::vector<fs::path> old;
+    for (int index = 1; index <= 2; ++index) {
+        const fs::path part =
+            renderSliceAs("part_" + std::to_string(index) + ".mkv", QString("%1/2").arg(index), movie);
+        old.push_back(dir_ / ("old_" + std::to_string(index) + ".mkv"));
+        ASSERT_TRUE(withoutOriginTags(part, old.back())) << part;
+    }
+    const fs::path output = dir_ / "joined.mp4";
+    expectRefused(
+        run({"--join", "-o", q(output), "--audio-from", q(movie), q(dir_ / "part_1.mkv"), q(old[1])}),
+        "old_2.mkv\" was written by an older tintreel-render", output);
+
+    const test::CliRun joined =
+        run({"--join", "-o", q(output), "--audio-from", q(movie), q(old[0]), q(old[1])});
+    ASSERT_EQ(joined.status, 0) << joined.errors;
+    EXPECT_NE(joined.errors.find("record no source or look"), std::string::npos) << joined.errors;
+    const auto video = test::probeStream(output, "v:0");
+    ASSERT_TRUE(video);
+    EXPECT_EQ(video->frames, 50);
+}
+
+// Recording its origin costs a slice render no open of its input: the
+// source's one open, as before, and the check that its frames carry
+// presentation times, which reads the first packets on its own.
+TEST_F(SegmentJoin, ASliceRecordsItsOriginWithoutOpeningItsInputAgain) {
+    EffectSettings settings = defaultEffectSettings();
+    settings.checkSepia = 1;
+    const RenderJob job{{source_, dir_ / "part.mkv"}, ExistingOutput::Fail, SliceNumber{2, 3}};
+    const long long before = inputOpenCount(source_);
+    JobWatcher watcher;
+    const std::atomic<bool> cancel{false};
+    ASSERT_EQ(runRenderJob(job, {settings, Image(), RenderSettings{}, PassMode::One}, cancel, watcher).state,
+              JobState::Done);
+    EXPECT_EQ(inputOpenCount(source_) - before, 2);
+    const Result<SourceCheck> recorded = checkCutFrom(job.files.output, source_);
+    ASSERT_TRUE(recorded) << recorded.error();
+    EXPECT_EQ(*recorded, SourceCheck::Matches);
 }
 
 }  // namespace

@@ -4,7 +4,12 @@
 #include <string>
 #include <string_view>
 
+extern "C" {
+#include <libavutil/avstring.h>
+}
+
 #include "platform/media/MediaInput.h"
+#include "platform/media/MovieSlice.h"
 #include "platform/system/Log.h"
 
 namespace tintreel::media {
@@ -12,12 +17,15 @@ namespace {
 
 // Metadata that describes how the source file was written, not the movie: the
 // new file says its own.
+// A slice's tags describe that file alone: a movie made from a slice is no
+// slice (Matroska hands the tags back in capitals).
 bool describesOldFile(std::string_view key) {
     constexpr std::array<std::string_view, 4> kOwnFacts{"encoder", "major_brand", "minor_version",
                                                         "compatible_brands"};
     for (std::string_view own : kOwnFacts)
         if (key == own) return true;
-    return false;
+    return key.size() >= kSliceTag.size() &&
+           av_strncasecmp(key.data(), kSliceTag.data(), kSliceTag.size()) == 0;
 }
 
 AVChapter* copyOfChapter(const AVChapter& chapter) {

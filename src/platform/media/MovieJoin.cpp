@@ -20,27 +20,50 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// One part, opened: its video stream and the slice it says it is.
+// One part, opened: its video stream, the slice it says it is, and the
+// split it records (nothing for a slice of an older build).
 struct Part {
     fs::path path;
     InputContextPtr input;
     int video = -1;
     SliceNumber number;
+    std::optional<SliceOrigin> origin;
+    std::string encoding;
 
     const AVCodecParameters& format() const { return *input->streams[video]->codecpar; }
     AVRational timeBase() const { return input->streams[video]->time_base; }
 };
 
+std::string tagOf(const AVFormatContext& input, std::string_view key) {
+    const AVDictionaryEntry* tag = av_dict_get(input.metadata, key.data(), nullptr, 0);
+    return tag ? tag->value : "";
+}
+
+// The origin a slice records; nothing when it records none, an error when
+// what it records cannot be read.
+Result<std::optional<SliceOrigin>> originOf(const Part& part) {
+    const std::string source = tagOf(*part.input, kSliceSourceTag);
+    const std::string look = tagOf(*part.input, kSliceLookTag);
+    if (source.empty() && look.empty()) return std::optional<SliceOrigin>();
+    const std::optional<SourceIdentity> identity = SourceIdentity::parse(source);
+    if (!identity || look.empty())
+        return Error{quotedPath(part.path) + " carries a damaged record of its split"};
+    return std::optional<SliceOrigin>(SliceOrigin{*identity, look});
+}
+
 Result<Part> openPart(const fs::path& path) {
-    Part part{path, nullptr, -1, {}};
+    Part part{path, nullptr, -1, {}, std::nullopt, {}};
     if (int error = openInput(path, part.input); error < 0)
         return Error{"cannot read " + quotedPath(path) + ": " + errorText(error)};
     part.video = firstVideoStream(*part.input);
     if (part.video < 0) return Error{quotedPath(path) + " has no video"};
-    const AVDictionaryEntry* tag = av_dict_get(part.input->metadata, kSliceTag.data(), nullptr, 0);
-    const std::optional<SliceNumber> number = tag ? SliceNumber::parse(tag->value) : std::nullopt;
+    const std::optional<SliceNumber> number = SliceNumber::parse(tagOf(*part.input, kSliceTag));
     if (!number) return Error{quotedPath(path) + " is not a slice written with --segment"};
     part.number = *number;
+    Result<std::optional<SliceOrigin>> origin = originOf(part);
+    if (!origin) return Error{origin.error()};
+    part.origin = std::move(*origin);
+    part.encoding = tagOf(*part.input, kSliceEncodingTag);
     return part;
 }
 
@@ -49,9 +72,32 @@ Result<Part> openPart(const fs::path& path) {
 bool sameEncoding(const Part& a, const Part& b) {
     const AVCodecParameters& x = a.format();
     const AVCodecParameters& y = b.format();
-    return x.codec_id == y.codec_id && x.width == y.width && x.height == y.height && x.format == y.format &&
-           av_cmp_q(a.timeBase(), b.timeBase()) == 0 && x.extradata_size == y.extradata_size &&
+    return a.encoding == b.encoding && x.codec_id == y.codec_id && x.width == y.width &&
+           x.height == y.height && x.format == y.format && av_cmp_q(a.timeBase(), b.timeBase()) == 0 &&
+           x.extradata_size == y.extradata_size &&
            (x.extradata_size == 0 || std::memcmp(x.extradata, y.extradata, x.extradata_size) == 0);
+}
+
+// Why `part` is not of the split `first` belongs to, naming it, or nothing.
+Status checkSameSplit(const Part& part, const Part& first) {
+    const std::string name = quotedPath(part.path);
+    const std::string firstName = quotedPath(first.path);
+    if (part.number.count != first.number.count)
+        return Error{name + " is slice " + part.number.text() + " but " + firstName + " is slice " +
+                     first.number.text()};
+    if (part.origin.has_value() != first.origin.has_value()) {
+        const Part& older = part.origin ? first : part;
+        return Error{quotedPath(older.path) +
+                     " was written by an older tintreel-render and records no source, unlike " +
+                     quotedPath(part.origin ? part.path : first.path) + ": render it again"};
+    }
+    if (part.origin && part.origin->source != first.origin->source)
+        return Error{name + " was cut from another movie than " + firstName + " (its movie is " +
+                     part.origin->source.differenceFrom(first.origin->source) + ")"};
+    if (part.origin && part.origin->look != first.origin->look)
+        return Error{name + " was rendered with another look than " + firstName};
+    if (!sameEncoding(part, first)) return Error{name + " is encoded differently from " + firstName};
+    return {};
 }
 
 Status checkNoSliceMissing(const std::map<int, const Part*>& byIndex, int count) {
@@ -198,7 +244,7 @@ int64_t decodingTime(const AVPacket& packet) {
 struct JoinOutput {
     OutputContextPtr output;
     AVStream* video = nullptr;
-    AudioTracks audio;  // every track: copied, or re-encoded where the container needs it
+    AudioTracks audio;                 // every track: copied, or re-encoded where the container needs it
     std::vector<int> subtitleTrackOf;  // source stream index -> output index, or -1
     AVRational sourceVideoTimeBase{1, 1};
     PacketPtr pendingSource;  // read from the source, not yet written
@@ -273,12 +319,7 @@ Result<std::vector<fs::path>> orderSlices(const std::vector<fs::path>& parts) {
     if (opened.empty()) return Error{"no slices to join"};
     std::map<int, const Part*> byIndex;
     for (const Part& part : opened) {
-        if (part.number.count != opened.front().number.count)
-            return Error{quotedPath(part.path) + " is slice " + part.number.text() + " but " +
-                         quotedPath(opened.front().path) + " is slice " + opened.front().number.text()};
-        if (!sameEncoding(part, opened.front()))
-            return Error{quotedPath(part.path) + " is encoded differently from " +
-                         quotedPath(opened.front().path)};
+        if (const Status same = checkSameSplit(part, opened.front()); !same) return Error{same.error()};
         const auto [where, added] = byIndex.emplace(part.number.index, &part);
         if (!added)
             return Error{quotedPath(where->second->path) + " and " + quotedPath(part.path) +
@@ -289,6 +330,17 @@ Result<std::vector<fs::path>> orderSlices(const std::vector<fs::path>& parts) {
     std::vector<fs::path> ordered;
     for (const auto& [index, part] : byIndex) ordered.push_back(part->path);
     return ordered;
+}
+
+Result<SourceCheck> checkCutFrom(const fs::path& slice, const fs::path& movie) {
+    const Result<Part> part = openPart(slice);
+    if (!part) return Error{part.error()};
+    if (!part->origin) return SourceCheck::NotRecorded;
+    const Result<SourceIdentity> identity = readSourceIdentity(movie);
+    if (!identity) return Error{"cannot read " + quotedPath(movie) + ": " + identity.error()};
+    if (*identity == part->origin->source) return SourceCheck::Matches;
+    return Error{quotedPath(movie) + " is not the movie " + quotedPath(slice) + " was cut from (it is " +
+                 identity->differenceFrom(part->origin->source) + ")"};
 }
 
 Status joinSlices(const std::vector<fs::path>& orderedParts, const fs::path& audioSource,

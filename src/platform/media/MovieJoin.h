@@ -20,11 +20,24 @@
 
 namespace tintreel {
 
-// The parts in slice order, or why they do not make one whole movie: a part
-// that cannot be read, has no video or no slice tag, a slice missing or
-// given twice, parts of different splits, or parts encoded differently
-// (codec, size, stream layout).
+// The parts in slice order, or why they do not make one whole movie, naming
+// the part: a part that cannot be read, has no video or no slice tag, a
+// slice missing or given twice, parts of different splits (another count,
+// cut from another movie, rendered with another look), or parts encoded
+// differently (codec, size, stream layout, encoder settings). Slices of an
+// older build, which record no origin, pass with the checks they allow, but
+// never beside slices that record one.
 Result<std::vector<std::filesystem::path>> orderSlices(const std::vector<std::filesystem::path>& parts);
+
+enum class SourceCheck {
+    Matches,      // `movie` is the one the slice records
+    NotRecorded,  // the slice, of an older build, records no movie
+};
+
+// Whether `movie` is the movie `slice` was cut from, by its identity
+// (SourceIdentity.h; `movie` is opened for it); fails naming both and what
+// differs when it is another, or when either cannot be read.
+Result<SourceCheck> checkCutFrom(const std::filesystem::path& slice, const std::filesystem::path& movie);
 
 // Writes `output` (its container by its extension): the video packets of
 // `orderedParts` in turn, unchanged, with the timestamps of the source's

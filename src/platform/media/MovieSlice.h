@@ -3,7 +3,7 @@
 // frames whose timestamps fall in a stretch of the video's time, and a join
 // puts the slices back together. The facts both sides must agree on live
 // here: how a slice is numbered and written in text ("2/3"), which stretch of
-// time it covers, and the tag that names it inside its file.
+// time it covers, and the tags that name it and its split inside its file.
 //
 // Plain values and pure functions: any thread.
 
@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/media/SourceIdentity.h"
 #include "platform/system/Result.h"
 
 namespace tintreel {
@@ -42,10 +43,20 @@ struct SliceNumber {
 // with the same arithmetic, so every frame lands in exactly one slice.
 FrameRange sliceRange(const SliceNumber& number, double durationSeconds);
 
-// A slice to render: which one it is, and its frames.
+// What makes slices parts of one split beyond their count: the movie they
+// were cut from and the look that made their pictures. Slices of a split
+// record the same origin whichever slice they are.
+struct SliceOrigin {
+    SourceIdentity source;
+    std::string look;  // a digest of the look's settings and watermark picture
+    bool operator==(const SliceOrigin&) const = default;
+};
+
+// A slice to render: which one it is, its frames, and its split.
 struct MovieSlice {
     SliceNumber number;
     FrameRange range;
+    SliceOrigin origin = {};
 };
 
 // Fails, saying why, when `movie` cannot be cut into slices exactly. A
@@ -55,7 +66,13 @@ struct MovieSlice {
 // a file of its own: the render's source must still stand at its start.
 Status checkSliceable(const std::filesystem::path& movie);
 
-// The file tag that carries a slice's number in the movie a worker wrote.
+// The file tags of the movie a worker wrote: the slice's number, its origin
+// (the source's identity as SourceIdentity::text, the look's digest) and
+// how it was encoded. Slices written before the origin was recorded carry
+// the number alone.
 inline constexpr std::string_view kSliceTag = "tintreel_slice";
+inline constexpr std::string_view kSliceSourceTag = "tintreel_slice_source";
+inline constexpr std::string_view kSliceLookTag = "tintreel_slice_look";
+inline constexpr std::string_view kSliceEncodingTag = "tintreel_slice_encoding";
 
 }  // namespace tintreel

@@ -1,6 +1,7 @@
 #include "platform/media/MovieSource.h"
 
 #include <atomic>
+#include <optional>
 
 #include "platform/media/MediaInput.h"
 
@@ -12,6 +13,7 @@ struct MovieSource::Impl {
     InputContextPtr input;
     int videoIndex = -1;
     MediaAsset facts;
+    std::optional<Result<SourceIdentity>> identity;  // read on first request
     std::atomic<bool> interrupted{false};
 
     static int interruptCallback(void* self) { return static_cast<Impl*>(self)->interrupted.load() ? 1 : 0; }
@@ -46,6 +48,10 @@ const std::filesystem::path& MovieSource::path() const {
 }
 const MediaAsset& MovieSource::facts() const {
     return impl_->facts;
+}
+Result<SourceIdentity> MovieSource::identity() {
+    if (!impl_->identity) impl_->identity = identify(*impl_->input);
+    return *impl_->identity;
 }
 AVFormatContext& MovieSource::input() const {
     return *impl_->input;

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "platform/media/MediaAsset.h"
+#include "platform/media/SourceIdentity.h"
 #include "platform/system/Result.h"
 
 struct AVFormatContext;
@@ -32,6 +33,11 @@ public:
 
     const std::filesystem::path& path() const;
     const MediaAsset& facts() const;
+    // What tells this movie from others (SourceIdentity.h), read through
+    // the open file on the first call and kept. The reading position is
+    // restored, but the call must come before a reader reads the file, on
+    // the thread that owns the source.
+    Result<SourceIdentity> identity();
 
 private:
     friend class MovieReader;  // decodes through the open container

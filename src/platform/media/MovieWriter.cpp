@@ -11,9 +11,9 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include "platform/media/AudioTracks.h"
 #include "platform/media/CarriedOver.h"
 #include "platform/media/ColourDescription.h"
-#include "platform/media/AudioTracks.h"
 #include "platform/media/FfmpegHandles.h"
 #include "platform/media/MediaOutput.h"
 #include "platform/media/MovieReader.h"
@@ -32,7 +32,8 @@ constexpr const char* kIntermediateEncoder = "libx264rgb";
 // The quiet, constant-quality set-up of each encoder beyond its preset and CRF.
 void setEncoderExtras(AVCodecContext& encoder, VideoCodec codec, const AVOutputFormat& format) {
     switch (codec) {
-        case VideoCodec::H264: break;
+        case VideoCodec::H264:
+            break;
         case VideoCodec::H265:
             av_opt_set(encoder.priv_data, "x265-params", "log-level=error", 0);
             // The tag players of the MPEG-4 family look for.
@@ -87,7 +88,7 @@ struct MovieWriter::Impl {
     AVStream* videoStream = nullptr;
     AVRational sourceVideoTimeBase{1, 1};
     AudioTracks audio;                          // every audio track, copied or re-encoded
-    std::optional<SliceNumber> slice;           // a slice of a movie split over workers: no audio, tagged
+    std::optional<MovieSlice> slice;            // a slice of a movie split over workers: no audio, tagged
     std::vector<int> subtitleMap;               // source stream index -> output index, or -1
     std::vector<AVRational> subtitleTimeBases;  // by source stream index
     int64_t lastPts = AV_NOPTS_VALUE;
@@ -132,6 +133,7 @@ struct MovieWriter::Impl {
     void tagPicture(const AVStream& describedVideo);
     void addSubtitleTracks(const AVFormatContext& source);
     bool copyMovieFacts(const AVFormatContext& described);
+    bool tagSlice();
     bool prepareFrame(const Image& image);
     bool writeEncodedPackets();
     bool start(const MovieReader& frames, const MovieSource& described);
@@ -143,7 +145,23 @@ struct MovieWriter::Impl {
 
 bool MovieWriter::Impl::openOutput() {
     if (int error = allocateOutput(path, output); error < 0) return fail(error);
-    if (slice) av_dict_set(&output->metadata, kSliceTag.data(), slice->text().c_str(), 0);
+    return true;
+}
+
+// The tags the join reads (MovieSlice.h): which slice this is, of which
+// split, and how it was encoded beyond what its stream says (the encoder's
+// preset and quality).
+bool MovieWriter::Impl::tagSlice() {
+    const EncoderSetup setup = encoderSetup(videoCodecFor(lowerExtension(path), settings.codec), settings);
+    const std::string encoding = std::string(setup.encoder) + " " + setup.presetOption + "=" + setup.preset +
+                                 " crf=" + std::to_string(setup.crf);
+    const std::pair<std::string_view, std::string> tags[] = {{kSliceTag, slice->number.text()},
+                                                             {kSliceSourceTag, slice->origin.source.text()},
+                                                             {kSliceLookTag, slice->origin.look},
+                                                             {kSliceEncodingTag, encoding}};
+    for (const auto& [key, value] : tags)
+        if (int error = av_dict_set(&output->metadata, key.data(), value.c_str(), 0); error < 0)
+            return fail(error);
     return true;
 }
 
@@ -276,6 +294,7 @@ bool MovieWriter::Impl::start(const MovieReader& frames, const MovieSource& desc
         addSubtitleTracks(input);
     }
     if (!copyMovieFacts(described.input())) return false;
+    if (slice && !tagSlice()) return false;
     if (int error = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE); error < 0) return fail(error);
     if (int error = avformat_write_header(output.get(), nullptr); error < 0) return fail(error);
     recording = true;
@@ -286,8 +305,9 @@ bool MovieWriter::Impl::append(const Image& image, long long timestamp) {
     // A writer that failed once takes nothing more: its file is lost already.
     if (!recording || finished || firstError != 0) return fail(AVERROR(EINVAL));
     if (!prepareFrame(image)) return false;
-    int64_t pts =
-        timestamp == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : av_rescale_q(timestamp, sourceVideoTimeBase, encoder->time_base);
+    int64_t pts = timestamp == AV_NOPTS_VALUE
+                      ? AV_NOPTS_VALUE
+                      : av_rescale_q(timestamp, sourceVideoTimeBase, encoder->time_base);
     // Timestamps must rise strictly; a missing or repeated one follows its predecessor.
     if (lastPts != AV_NOPTS_VALUE && (pts == AV_NOPTS_VALUE || pts <= lastPts)) pts = lastPts + 1;
     if (pts == AV_NOPTS_VALUE) pts = 0;
@@ -327,7 +347,7 @@ MovieWriter::MovieWriter(std::filesystem::path path, int width, int height, Enco
 
 MovieWriter::~MovieWriter() = default;
 
-void MovieWriter::recordAsSlice(const SliceNumber& slice) {
+void MovieWriter::recordAsSlice(const MovieSlice& slice) {
     impl_->slice = slice;
 }
 

@@ -54,9 +54,10 @@ public:
     MovieWriter& operator=(const MovieWriter&) = delete;
 
     // Makes the file one slice of a movie rendered by several workers: no
-    // audio or subtitles (the join copies the source's once) and a file tag
-    // naming the slice (kSliceTag). Call before startRecording.
-    void recordAsSlice(const SliceNumber& slice);
+    // audio or subtitles (the join copies the source's once) and file tags
+    // naming the slice, its origin and its encoding (kSliceTag and the tags
+    // beside it). Call before startRecording.
+    void recordAsSlice(const MovieSlice& slice);
     // Creates the file, the encoder, one track per audio track of `source`
     // and one copied track per subtitle track the container accepts. Every
     // failure here and later carries the library's description of the
