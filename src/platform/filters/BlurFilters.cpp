@@ -39,13 +39,15 @@ std::uint8_t roundLevel(float v) {
 // samples at once: their mean times twice the weight, each product the high
 // half of a 16 x 16-bit multiply. The weights are in units of 1 / 65536 and
 // the centre takes what the rounded side weights leave, so they sum to
-// exactly 1; every product drops its fraction, which costs half a unit on
-// average, and each pass starts from that much times its product count.
-// The result stays within a level of the floating-point definition.
+// exactly 1. Every product drops its fraction: half a unit on average in
+// busy areas, often nothing in flat ones (where the products come out
+// whole), so each pass starts from a third of a unit per product, which
+// keeps every flat level exactly and every other within a level of the
+// floating-point definition, up to the largest sigma.
 struct FixedKernel {
     std::vector<std::uint16_t> pair;  // 2 x weight of offsets 1 ... r (index 0 unused)
     std::uint16_t centre = 0;
-    std::uint16_t bias = 0;  // half a unit per product
+    std::uint16_t bias = 0;  // a third of a unit per product
 
     std::size_t radius() const { return pair.size() - 1; }
 };
@@ -61,7 +63,7 @@ FixedKernel fixedKernel(double sigma) {
         sides += 2 * unit;
     }
     k.centre = static_cast<std::uint16_t>(std::clamp(65536L - sides, 0L, 65535L));
-    k.bias = static_cast<std::uint16_t>(w.size() / 2);
+    k.bias = static_cast<std::uint16_t>(w.size() / 3);
     return k;
 }
 
@@ -69,37 +71,55 @@ inline std::uint16_t mulHigh(std::uint16_t a, std::uint16_t b) {
     return static_cast<std::uint16_t>((static_cast<std::uint32_t>(a) * b) >> 16);
 }
 
-// (a + b + 1) / 2 without overflow.
+// (a + b + 1) / 2 in 16 bits: written without the wider sum, so that the
+// compiler keeps sixteen lanes to a register.
 inline std::uint16_t roundedMean(std::uint16_t a, std::uint16_t b) {
-    return static_cast<std::uint16_t>((static_cast<std::uint32_t>(a) + b + 1) >> 1);
+    return static_cast<std::uint16_t>((a | b) - ((a ^ b) >> 1));
 }
 
+// Sums of this many levels stay in vector registers across all the taps
+// when the count is known while compiling; the last few levels of a run
+// take the same arithmetic with a count known only at run time.
+constexpr std::size_t kLanes = 32;
+
 // The vertical pass of row y over the levels [first, first + n) of the
-// input rows around it into acc.
+// input rows around it into acc. The sums go through memory, two taps at a
+// time (kept in registers, the compiler turns the loops inside out and
+// stops vectorising them).
 TINTREEL_VECTOR_KERNEL void verticalPass(const Image& in, const FixedKernel& k, int y, std::size_t first,
                                          std::size_t n, std::uint16_t* acc) {
     const int r = static_cast<int>(k.radius());
+    const auto above = [&](int t) { return in.row(std::max(y - t, 0)) + first; };
+    const auto below = [&](int t) { return in.row(std::min(y + t, in.height() - 1)) + first; };
+    // (a + b) x 128 is the pair's mean with 8 fractional bits, exactly.
+    const auto pairMean = [](std::uint8_t a, std::uint8_t b) {
+        return static_cast<std::uint16_t>((a + b) << 7);
+    };
     const std::uint8_t* centre = in.row(y) + first;
     for (std::size_t i = 0; i < n; ++i)
         acc[i] = k.bias + mulHigh(static_cast<std::uint16_t>(centre[i] << 8), k.centre);
-    for (int t = 1; t <= r; ++t) {
-        const std::uint8_t* a = in.row(std::max(y - t, 0)) + first;
-        const std::uint8_t* b = in.row(std::min(y + t, in.height() - 1)) + first;
-        const std::uint16_t wt = k.pair[t];
-        // (a + b) x 128 is the pair's mean with 8 fractional bits, exactly.
+    int t = 1;
+    for (; t + 1 <= r; t += 2) {
+        const std::uint8_t *a = above(t), *b = below(t), *c = above(t + 1), *d = below(t + 1);
+        const std::uint16_t w1 = k.pair[t], w2 = k.pair[t + 1];
         for (std::size_t i = 0; i < n; ++i)
-            acc[i] += mulHigh(static_cast<std::uint16_t>((a[i] + b[i]) << 7), wt);
+            acc[i] += mulHigh(pairMean(a[i], b[i]), w1) + mulHigh(pairMean(c[i], d[i]), w2);
+    }
+    if (t == r) {
+        const std::uint8_t *a = above(t), *b = below(t);
+        for (std::size_t i = 0; i < n; ++i) acc[i] += mulHigh(pairMean(a[i], b[i]), k.pair[t]);
     }
 }
 
-// The horizontal pass goes strip by strip, so that a strip's sums stay in
-// the first level cache across all the taps.
-constexpr std::size_t kSumStrip = 512;
-
-TINTREEL_VECTOR_KERNEL void horizontalStrip(const FixedKernel& k, const std::uint16_t* mid, std::size_t n,
-                                            std::uint16_t* sum, std::uint8_t* dst) {
+// The horizontal pass of the levels [0, n) around mid into dst, n at most
+// kLanes (exactly when Fixed).
+template <std::size_t Fixed>
+[[gnu::always_inline]] inline void horizontalLanes(const FixedKernel& k, const std::uint16_t* mid,
+                                                   std::size_t count, std::uint8_t* dst) {
+    const std::size_t n = Fixed ? Fixed : count;
+    std::uint16_t sum[kLanes];
     for (std::size_t i = 0; i < n; ++i) sum[i] = k.bias + mulHigh(mid[i], k.centre);
-    for (std::size_t t = 1; t <= k.radius(); ++t) {
+    for (std::size_t t = 1; t < k.pair.size(); ++t) {
         const std::uint16_t* left = mid - 4 * t;
         const std::uint16_t* right = mid + 4 * t;
         const std::uint16_t wt = k.pair[t];
@@ -109,17 +129,22 @@ TINTREEL_VECTOR_KERNEL void horizontalStrip(const FixedKernel& k, const std::uin
         dst[i] = static_cast<std::uint8_t>(std::min((static_cast<std::uint32_t>(sum[i]) + 128u) >> 8, 255u));
 }
 
+TINTREEL_VECTOR_KERNEL void horizontalLevels(const FixedKernel& k, const std::uint16_t* mid, std::size_t n,
+                                             std::uint8_t* dst) {
+    std::size_t i = 0;
+    for (; i + kLanes <= n; i += kLanes) horizontalLanes<kLanes>(k, mid + i, kLanes, dst + i);
+    if (i < n) horizontalLanes<0>(k, mid + i, n - i, dst + i);
+}
+
 // A line of m + 2r pixels whose vertical pass holds the levels [lo, hi):
 // the pixels before and after are the edge pixels repeated, then the
 // horizontal pass of the middle m pixels goes into dst.
 void horizontalPass(const FixedKernel& k, std::uint16_t* line, std::size_t lo, std::size_t hi, std::size_t m,
-                    std::uint16_t* sum, std::uint8_t* dst) {
+                    std::uint8_t* dst) {
     const std::size_t r = k.radius();
     for (std::size_t p = 0; p < lo; p += 4) std::copy(line + lo, line + lo + 4, line + p);
     for (std::size_t p = hi; p < m + 8 * r; p += 4) std::copy(line + hi - 4, line + hi, line + p);
-    const std::uint16_t* mid = line + 4 * r;
-    for (std::size_t i = 0; i < m; i += kSumStrip)
-        horizontalStrip(k, mid + i, std::min(kSumStrip, m - i), sum, dst + i);
+    horizontalLevels(k, line + 4 * r, m, dst);
 }
 
 // Columns [x0, x1) of row y of the blurred picture into `dst` (pixel x0
@@ -127,27 +152,19 @@ void horizontalPass(const FixedKernel& k, std::uint16_t* line, std::size_t lo, s
 // the columns asked for are computed, and each is computed exactly as a
 // whole-row blur would.
 void blurSpan(const Image& in, const FixedKernel& k, int y, int x0, int x1, std::span<std::uint16_t> line,
-              std::span<std::uint16_t> sum, std::uint8_t* dst) {
+              std::uint8_t* dst) {
     const int r = static_cast<int>(k.radius());
     const int c0 = std::max(x0 - r, 0), c1 = std::min(x1 + r, in.width());  // columns inside the picture
     const std::size_t lo = static_cast<std::size_t>(c0 - (x0 - r)) * 4;
     const std::size_t n = static_cast<std::size_t>(c1 - c0) * 4;
     verticalPass(in, k, y, static_cast<std::size_t>(c0) * 4, n, line.data() + lo);
-    horizontalPass(k, line.data(), lo, lo + n, static_cast<std::size_t>(x1 - x0) * 4, sum.data(), dst);
+    horizontalPass(k, line.data(), lo, lo + n, static_cast<std::size_t>(x1 - x0) * 4, dst);
 }
 
 // Levels in a line: a row and the radius's worth of pixels on either side.
 std::size_t lineLength(const Image& in, const FixedKernel& k) {
     return in.stride() + 8 * k.radius();
 }
-
-// Scratch for blurSpan on rows of this picture.
-struct SpanScratch {
-    std::span<std::uint16_t> line, sum;
-    SpanScratch(const Image& in, const FixedKernel& k)
-        : line(threadScratch<std::uint16_t, 0>(lineLength(in, k))),
-          sum(threadScratch<std::uint16_t, 1>(kSumStrip)) {}
-};
 
 // The whole picture runs the vertical pass of a few rows together, strip by
 // strip across the width: the input rows a strip reads stay in the first
@@ -156,14 +173,14 @@ constexpr int kBandRows = 8;
 constexpr std::size_t kStripLevels = 256;
 
 void blurBand(const Image& in, const FixedKernel& k, int y0, int y1, std::span<std::uint16_t> lines,
-              std::span<std::uint16_t> sum, Image& out) {
+              Image& out) {
     const std::size_t n = in.stride(), length = lineLength(in, k), lo = 4 * k.radius();
     for (std::size_t first = 0; first < n; first += kStripLevels)
         for (int y = y0; y < y1; ++y)
             verticalPass(in, k, y, first, std::min(kStripLevels, n - first),
                          lines.data() + (y - y0) * length + lo + first);
     for (int y = y0; y < y1; ++y)
-        horizontalPass(k, lines.data() + (y - y0) * length, lo, lo + n, n, sum.data(), out.row(y));
+        horizontalPass(k, lines.data() + (y - y0) * length, lo, lo + n, n, out.row(y));
 }
 
 Image gaussianBlur(const Image& in, double sigma) {
@@ -172,9 +189,7 @@ Image gaussianBlur(const Image& in, double sigma) {
     Image out = Image::forOverwrite(in.width(), in.height());
     forEachRowBlock(in.height(), [&](int y0, int y1) {
         const std::span<std::uint16_t> lines = threadScratch<std::uint16_t, 0>(kBandRows * lineLength(in, k));
-        const std::span<std::uint16_t> sum = threadScratch<std::uint16_t, 1>(kSumStrip);
-        for (int y = y0; y < y1; y += kBandRows)
-            blurBand(in, k, y, std::min(y + kBandRows, y1), lines, sum, out);
+        for (int y = y0; y < y1; y += kBandRows) blurBand(in, k, y, std::min(y + kBandRows, y1), lines, out);
     });
     return out;
 }
@@ -207,7 +222,7 @@ void mixRow(const Image& in, const FixedKernel& k, int y, std::span<const float>
     const int w = in.width();
     const std::uint8_t* s = in.row(y);
     std::memcpy(dst, s, in.stride());
-    const SpanScratch scratch(in, k);
+    const std::span<std::uint16_t> line = threadScratch<std::uint16_t, 0>(lineLength(in, k));
     for (int a = 0; a < w;) {
         if (weight[a] == 0.0f) {
             ++a;
@@ -215,7 +230,7 @@ void mixRow(const Image& in, const FixedKernel& k, int y, std::span<const float>
         }
         int b = a;
         while (b < w && weight[b] != 0.0f) ++b;
-        blurSpan(in, k, y, a, b, scratch.line, scratch.sum, blurred.data());
+        blurSpan(in, k, y, a, b, line, blurred.data());
         for (int x = a; x < b; ++x) {
             const Float4 sharp = loadTexel(s + x * 4), soft = loadTexel(blurred.data() + (x - a) * 4);
             storeTexel(dst + x * 4, sharp + (soft - sharp) * weight[x]);
