@@ -126,7 +126,9 @@ template <std::size_t Fixed>
         for (std::size_t i = 0; i < n; ++i) sum[i] += mulHigh(roundedMean(left[i], right[i]), wt);
     }
     for (std::size_t i = 0; i < n; ++i)
-        dst[i] = static_cast<std::uint8_t>(std::min((static_cast<std::uint32_t>(sum[i]) + 128u) >> 8, 255u));
+        // Rounded to a level in 16 bits; a sum the bias pushed past 255.5 levels gives 255.
+        dst[i] = static_cast<std::uint8_t>(
+            static_cast<std::uint16_t>(std::min<std::uint16_t>(sum[i], 65407) + 128) >> 8);
 }
 
 TINTREEL_VECTOR_KERNEL void horizontalLevels(const FixedKernel& k, const std::uint16_t* mid, std::size_t n,
