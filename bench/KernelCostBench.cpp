@@ -6,8 +6,9 @@
 // the applications is divided by their count.
 //
 // usage: tintreel-kernel-bench FRAMES.rgba WIDTH HEIGHT APPLICATIONS CASE [THREADS]
-// CASE: sepia | blur | vignette | rotation | eq (brightness, contrast and
-// saturation one after another). THREADS caps oneTBB's workers (default: all).
+// CASE: sepia | blur (sigma 3) | blur1 | blur10 | blur30 (sigma 1, 10, 30) |
+// vignette | rotation | eq (brightness, contrast and saturation one after
+// another). THREADS caps oneTBB's workers (default: all).
 // Prints "CASE MILLISECONDS_PER_FRAME".
 #include <sys/resource.h>
 #include <tbb/global_control.h>
@@ -36,9 +37,12 @@ using Kernel = std::function<Image(const Image&)>;
 // Settings that match the ffmpeg side of each pair in kernel_bench.sh.
 std::map<std::string, Kernel> kernels() {
     SepiaFilter sepia;  // intensity 1: the plain sepia matrix
-    GaussianBlurFilter blur;
-    blur.setBlurRadiusInPixels(3.0);  // the catalogue's default blur radius
-    VignetteFilter vignette;          // the catalogue's default radius 0 gives start 0.5, end 0.75
+    const auto blur = [](double sigma) {
+        GaussianBlurFilter filter;
+        filter.setBlurRadiusInPixels(sigma);
+        return [filter](const Image& f) { return filter.apply(f); };
+    };
+    VignetteFilter vignette;  // the catalogue's default radius 0 gives start 0.5, end 0.75
     vignette.setVignetteStart(0.5);
     vignette.setVignetteEnd(0.75);
     TransformFilter rotation;  // 30 degrees, as the rotate step builds it
@@ -55,7 +59,10 @@ std::map<std::string, Kernel> kernels() {
     saturation.setSaturation(1.3);
     return {
         {"sepia", [sepia](const Image& f) { return sepia.apply(f); }},
-        {"blur", [blur](const Image& f) { return blur.apply(f); }},
+        {"blur", blur(3.0)},  // the catalogue's default blur radius
+        {"blur1", blur(1.0)},
+        {"blur10", blur(10.0)},
+        {"blur30", blur(30.0)},
         {"vignette", [vignette](const Image& f) { return vignette.apply(f); }},
         {"rotation", [rotation](const Image& f) { return rotation.apply(f); }},
         {"eq", [=](const Image& f) { return saturation.apply(contrast.apply(brightness.apply(f))); }},

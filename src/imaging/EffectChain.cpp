@@ -1,5 +1,7 @@
 #include "imaging/EffectChain.h"
 
+#include <cmath>
+
 namespace tintreel {
 
 namespace {
@@ -14,10 +16,12 @@ bool stepRuns(const EffectStep& step, const EffectSettings& settings, ChainRules
 
 }  // namespace
 
-EffectChain::EffectChain(const EffectSettings& settings, const Image& logo, ChainRules rules)
+EffectChain::EffectChain(const EffectSettings& settings, const Image& logo, ChainRules rules,
+                         double pixelScale)
     : rules_(rules) {
+    const double scale = pixelScale > 0.0 && std::isfinite(pixelScale) ? pixelScale : 1.0;
     for (const EffectStep& step : effectSteps())
-        if (stepRuns(step, settings, rules)) links_.push_back({step.code, step.make(settings, logo)});
+        if (stepRuns(step, settings, rules)) links_.push_back({step.code, step.make(settings, logo, scale)});
 }
 
 std::vector<EffectCode> EffectChain::codes() const {

@@ -28,7 +28,11 @@ enum class ChainRules { Still, Movie };
 
 class EffectChain : public FrameEffect {
 public:
-    EffectChain(const EffectSettings& settings, const Image& logo, ChainRules rules);
+    // `pixelScale`: the frames this chain gets are shrunk by it from the size
+    // the settings were made for (a preview at half size passes 0.5), and
+    // every parameter measured in pixels follows (EffectStep::make). A value
+    // that is not a positive finite number counts as 1.
+    EffectChain(const EffectSettings& settings, const Image& logo, ChainRules rules, double pixelScale = 1.0);
 
     // The codes of the steps that run, in order.
     std::vector<EffectCode> codes() const;

@@ -74,31 +74,33 @@ using Made = std::unique_ptr<FrameEffect>;
 const std::array<EffectStep, 26> kSteps = {{
     {EffectCode::Brightness, "Brightness", "Adjusting Brightness... ", true,
      [](S s) { return s.sliderBrightness != 0.0f; },
-     [](S s, L) -> Made {
+     [](S s, L, double) -> Made {
          return filterEffect<BrightnessFilter>([&](auto& f) { f.setBrightness(s.sliderBrightness); });
      }},
     {EffectCode::Exposure, "Exposure", "Adjusting Exposure... ", true,
      [](S s) { return s.sliderExposure != 0.0f; },
-     [](S s, L) -> Made {
+     [](S s, L, double) -> Made {
          return filterEffect<ExposureFilter>([&](auto& f) { f.setExposure(s.sliderExposure); });
      }},
     {EffectCode::Contrast, "Contrast", "Adjusting Contrast... ", true,
      [](S s) { return s.sliderContrast != 1.0f; },
-     [](S s, L) -> Made {
+     [](S s, L, double) -> Made {
          return filterEffect<ContrastFilter>([&](auto& f) { f.setContrast(s.sliderContrast); });
      }},
     {EffectCode::Saturation, "Saturation", "Adjusting Saturation... ", true,
      [](S s) { return s.sliderSaturation != 1.0f; },
-     [](S s, L) -> Made {
+     [](S s, L, double) -> Made {
          return filterEffect<SaturationFilter>([&](auto& f) { f.setSaturation(s.sliderSaturation); });
      }},
     {EffectCode::Gamma, "Gamma", "Adjusting Gamma... ", true, [](S s) { return s.sliderGamma != 1.0f; },
-     [](S s, L) -> Made { return filterEffect<GammaFilter>([&](auto& f) { f.setGamma(s.sliderGamma); }); }},
+     [](S s, L, double) -> Made {
+         return filterEffect<GammaFilter>([&](auto& f) { f.setGamma(s.sliderGamma); });
+     }},
     {EffectCode::Hue, "Hue", "Adjusting Hue... ", true, [](S s) { return s.sliderHue != 0.0f; },
-     [](S s, L) -> Made { return filterEffect<HueFilter>([&](auto& f) { f.setHue(s.sliderHue); }); }},
+     [](S s, L, double) -> Made { return filterEffect<HueFilter>([&](auto& f) { f.setHue(s.sliderHue); }); }},
     {EffectCode::RGB, "RGB", "Adjusting RGB... ", true,
      [](S s) { return s.sliderRed != 1.0f || s.sliderGreen != 1.0f || s.sliderBlue != 1.0f; },
-     [](S s, L) -> Made {
+     [](S s, L, double) -> Made {
          return filterEffect<RGBFilter>([&](auto& f) {
              f.setRed(s.sliderRed);
              f.setGreen(s.sliderGreen);
@@ -107,29 +109,30 @@ const std::array<EffectStep, 26> kSteps = {{
      }},
     {EffectCode::BlackAndWhite, "Black & White", "Applying Black & White Effect... ", false,
      [](S s) { return s.checkBlackWhite == 1; },
-     [](S, L) -> Made { return filterEffect<GrayscaleFilter>([](auto&) {}); }},
+     [](S, L, double) -> Made { return filterEffect<GrayscaleFilter>([](auto&) {}); }},
     {EffectCode::Sepia, "Sepia", "Applying Sepia Effect... ", false, [](S s) { return s.checkSepia == 1; },
-     [](S s, L) -> Made {
+     [](S s, L, double) -> Made {
          return filterEffect<SepiaFilter>([&](auto& f) { f.setIntensity(s.sliderSepiaIntensity); });
      }},
     {EffectCode::Cartoon, "Cartoon", "Applying Cartoon Effect... ", false,
      [](S s) { return s.checkCartoon == 1; },
-     [](S s, L) -> Made {
+     [](S s, L, double px) -> Made {
          return filterEffect<SmoothToonFilter>([&](auto& f) {
-             f.setBlurRadiusInPixels(s.sliderCartoonBlur);
+             f.setBlurRadiusInPixels(s.sliderCartoonBlur * px);
              f.setThreshold(s.sliderCartoonThreshold);
              f.setQuantizationLevels(s.sliderCartoonQuantization);
          });
      }},
     {EffectCode::OilPainting, "Oil Painting", "Applying Oil Painting Effect... ", false,
      [](S s) { return s.checkOilPainting == 1; },
-     [](S s, L) -> Made {
-         return filterEffect<KuwaharaFilter>(
-             [&](auto& f) { f.setRadius(oilPaintingRadius(s.sliderOilPaintingIntensity)); });
+     [](S s, L, double px) -> Made {
+         return filterEffect<KuwaharaFilter>([&](auto& f) {
+             f.setRadius(scaledRadius(oilPaintingRadius(s.sliderOilPaintingIntensity), px));
+         });
      }},
     {EffectCode::Vignette, "Vignette", "Applying Vignette Effect... ", false,
      [](S s) { return s.checkVignette == 1; },
-     [](S s, L) -> Made {
+     [](S s, L, double) -> Made {
          return filterEffect<VignetteFilter>([&](auto& f) {
              const double radius = s.sliderVignetteRadius;
              f.setVignetteStart(0.5 + radius);
@@ -138,60 +141,60 @@ const std::array<EffectStep, 26> kSteps = {{
      }},
     {EffectCode::Pixellate, "Pixellate", "Applying Pixellate Effect... ", false,
      [](S s) { return s.checkPixellate == 1; },
-     [](S s, L) -> Made {
+     [](S s, L, double) -> Made {
          return filterEffect<PixellateFilter>(
              [&](auto& f) { f.setFractionalWidthOfAPixel(s.sliderPixellatePixelSize); });
      }},
     {EffectCode::Halftone, "Halftone", "Applying Halftone Effect... ", false,
      [](S s) { return s.checkHalftone == 1; },
-     [](S s, L) -> Made {
+     [](S s, L, double) -> Made {
          return filterEffect<HalftoneFilter>(
              [&](auto& f) { f.setFractionalWidthOfAPixel(s.sliderHalftoneDotSize); });
      }},
     {EffectCode::Blur, "Blur", "Applying Blur Effect... ", false, [](S s) { return s.checkBlur == 1; },
-     [](S s, L) -> Made {
+     [](S s, L, double px) -> Made {
          return filterEffect<GaussianBlurFilter>(
-             [&](auto& f) { f.setBlurRadiusInPixels(s.sliderBlurIntensity); });
+             [&](auto& f) { f.setBlurRadiusInPixels(s.sliderBlurIntensity * px); });
      }},
     {EffectCode::CircleBlur, "Circle Blur", "Applying Circle Blur Effect... ", false,
      [](S s) { return s.checkCircleBlur == 1; },
-     [](S s, L) -> Made {
+     [](S s, L, double px) -> Made {
          return filterEffect<GaussianBlurPositionFilter>([&](auto& f) {
-             f.setBlurSize(s.sliderCircleBlurIntensity);
+             f.setBlurSize(s.sliderCircleBlurIntensity * px);
              f.setBlurRadius(s.sliderCircleBlurRadius);
          });
      }},
     {EffectCode::FocusBlur, "Focus Blur", "Applying Focus Blur Effect... ", false,
      [](S s) { return s.checkFocusBlur == 1; },
-     [](S s, L) -> Made {
+     [](S s, L, double px) -> Made {
          return filterEffect<GaussianSelectiveBlurFilter>([&](auto& f) {
-             f.setBlurRadiusInPixels(s.sliderFocusBlurIntensity);
+             f.setBlurRadiusInPixels(s.sliderFocusBlurIntensity * px);
              f.setExcludeCircleRadius(s.sliderFocusBlurRadius);
              f.setExcludeBlurSize(s.sliderFocusBlurEdge);
          });
      }},
     {EffectCode::MotionBlur, "Motion Blur", "Applying Motion Blur Effect... ", false,
      [](S s) { return s.checkMotionBlur == 1; },
-     [](S s, L) -> Made {
+     [](S s, L, double px) -> Made {
          return filterEffect<MotionBlurFilter>([&](auto& f) {
-             f.setBlurSize(s.sliderMotionBlurIntensity);
+             f.setBlurSize(s.sliderMotionBlurIntensity * px);
              f.setBlurAngle(s.sliderMotionBlurAngle);
          });
      }},
     {EffectCode::ZoomBlur, "Zoom Blur", "Applying Zoom Blur Effect... ", false,
      [](S s) { return s.checkZoomBlur == 1; },
-     [](S s, L) -> Made {
+     [](S s, L, double) -> Made {
          return filterEffect<ZoomBlurFilter>([&](auto& f) { f.setBlurSize(s.sliderZoomBlurIntensity); });
      }},
     {EffectCode::Scale, "Scale", "Scaling... ", false, [](S s) { return s.checkScale == 1; },
-     [](S s, L) -> Made { return transformEffect(scaleTransform(s.stepperScale)); }},
+     [](S s, L, double) -> Made { return transformEffect(scaleTransform(s.stepperScale)); }},
     {EffectCode::Rotate, "Rotate", "Rotating... ", false, [](S s) { return s.checkRotate == 1; },
-     [](S s, L) -> Made { return transformEffect(rotationTransform(s.sliderRotateAngle)); }},
+     [](S s, L, double) -> Made { return transformEffect(rotationTransform(s.sliderRotateAngle)); }},
     {EffectCode::Transform3D, "3D Transform", "Performing 3D Transformation... ", false,
      [](S s) { return s.check3DTransform == 1; },
-     [](S s, L) -> Made { return transformEffect(matrixTransform(s)); }},
+     [](S s, L, double) -> Made { return transformEffect(matrixTransform(s)); }},
     {EffectCode::Swirl, "Swirl", "Applying Swirl Effect... ", false, [](S s) { return s.checkSwirl == 1; },
-     [](S s, L) -> Made {
+     [](S s, L, double) -> Made {
          return filterEffect<SwirlFilter>([&](auto& f) {
              f.setRadius(s.sliderSwirlRadius);
              f.setAngle(s.sliderSwirlAngle);
@@ -199,7 +202,7 @@ const std::array<EffectStep, 26> kSteps = {{
      }},
     {EffectCode::GlassSphere, "Glass Sphere", "Applying Glass Sphere Effect... ", false,
      [](S s) { return s.checkGlassSphere == 1; },
-     [](S s, L) -> Made {
+     [](S s, L, double) -> Made {
          return filterEffect<GlassSphereFilter>([&](auto& f) {
              f.setRadius(s.sliderGlassSphereRadius);
              f.setRefractiveIndex(s.sliderGlassSphereRefraction);
@@ -207,17 +210,17 @@ const std::array<EffectStep, 26> kSteps = {{
      }},
     {EffectCode::TextWatermark, "Text Watermark", "Applying Text Watermark... ", false,
      [](S s) { return s.checkTextWatermark == 1; },
-     [](S s, L) -> Made {
+     [](S s, L, double px) -> Made {
          return std::make_unique<OverlayEffect>(
-             [s](int w, int h) { return DrawTextWatermark(textWatermarkStyle(s, w, h), w, h); },
+             [s, px](int w, int h) { return DrawTextWatermark(textWatermarkStyle(s, w, h, px), w, h); },
              percentToFraction(s.stepperTextOpacity), textWatermarkTiming(s));
      }},
     {EffectCode::ImageWatermark, "Image Watermark", "Applying Image Watermark... ", false,
      [](S s) { return s.checkImageWatermark == 1; },
-     [](S s, L logo) -> Made {
+     [](S s, L logo, double px) -> Made {
          return std::make_unique<OverlayEffect>(
-             [logo, s](int w, int h) {
-                 return DrawImageWatermark(logo, imageWatermarkPlacement(s, w, h), w, h);
+             [logo, s, px](int w, int h) {
+                 return DrawImageWatermark(logo, imageWatermarkPlacement(s, w, h, px), w, h);
              },
              percentToFraction(s.stepperImageOpacity), imageWatermarkTiming(s));
      }},
@@ -268,6 +271,14 @@ unsigned oilPaintingRadius(float value) {
     constexpr float kBeyondUnsigned = 4294967296.0f;
     if (value >= kBeyondUnsigned) return std::numeric_limits<unsigned>::max();
     return static_cast<unsigned>(value);
+}
+
+unsigned scaledRadius(unsigned radius, double pixelScale) {
+    if (radius == 0 || pixelScale == 1.0) return radius;
+    const double scaled = std::round(radius * pixelScale);
+    if (!(scaled >= 1.0)) return 1;  // NaN too
+    constexpr double kLargest = std::numeric_limits<unsigned>::max();
+    return scaled >= kLargest ? std::numeric_limits<unsigned>::max() : static_cast<unsigned>(scaled);
 }
 
 double percentToFraction(float percent) {

@@ -66,7 +66,16 @@ struct EffectStep {
     bool adjustment;
     // Adjustments: the value differs from neutral. Others: the box is ticked.
     bool (*enabled)(const EffectSettings&);
-    std::unique_ptr<FrameEffect> (*make)(const EffectSettings&, const Image& logo);
+    // Configures the effect for frames shrunk by `pixelScale` from the size
+    // the settings were made for (1 for full frames): every parameter
+    // measured in pixels is multiplied by it, so a shrunk frame looks like
+    // the full one shrunk. Parameters relative to the frame need nothing.
+    std::unique_ptr<FrameEffect> (*makeAtScale)(const EffectSettings&, const Image& logo, double pixelScale);
+
+    std::unique_ptr<FrameEffect> make(const EffectSettings& s, const Image& logo,
+                                      double pixelScale = 1.0) const {
+        return makeAtScale(s, logo, pixelScale);
+    }
 
     bool runsOnStill(const EffectSettings& s) const { return adjustment || enabled(s); }
     bool runsOnMovie(const EffectSettings& s) const { return enabled(s); }
@@ -88,6 +97,10 @@ Transform3D matrixTransform(const EffectSettings& s);  // the sixteen steppers, 
 // The oil-painting slider truncated toward zero; negative or NaN gives 0 and
 // values beyond the unsigned range give its largest value.
 unsigned oilPaintingRadius(float value);
+// A whole-pixel radius on a frame shrunk by `pixelScale`: rounded to the
+// nearest, and never below 1 when the radius itself is not 0, so that a
+// shrunk frame still shows the effect.
+unsigned scaledRadius(unsigned radius, double pixelScale);
 double percentToFraction(float percent);  // divided by 100 in single precision, then widened
 
 }  // namespace tintreel

@@ -20,14 +20,16 @@ ImageWatermarkPlacement imageWatermarkPlacement(const EffectSettings& s) {
             s.stepperImageYOffset};
 }
 
-TextWatermarkStyle textWatermarkStyle(const EffectSettings& settings, int width, int height) {
-    TextWatermarkStyle style = textWatermarkStyle(watermarksForFrame(settings, width, height));
-    style.scale = watermarkScaleFactor(settings.checkTextScaleWithVideo != 0, width, height);
+TextWatermarkStyle textWatermarkStyle(const EffectSettings& settings, int width, int height,
+                                      double pixelScale) {
+    TextWatermarkStyle style = textWatermarkStyle(watermarksForFrame(settings, width, height, pixelScale));
+    style.scale = watermarkScaleFactor(settings.checkTextScaleWithVideo != 0, width, height, pixelScale);
     return style;
 }
 
-ImageWatermarkPlacement imageWatermarkPlacement(const EffectSettings& settings, int width, int height) {
-    return imageWatermarkPlacement(watermarksForFrame(settings, width, height));
+ImageWatermarkPlacement imageWatermarkPlacement(const EffectSettings& settings, int width, int height,
+                                                double pixelScale) {
+    return imageWatermarkPlacement(watermarksForFrame(settings, width, height, pixelScale));
 }
 
 std::optional<WatermarkKind> watermarkAt(const EffectSettings& s, QSize frameSize, QSizeF logoSize,
@@ -37,7 +39,8 @@ std::optional<WatermarkKind> watermarkAt(const EffectSettings& s, QSize frameSiz
     if (s.checkImageWatermark == 1 &&
         covers(imageWatermarkRect(logoSize, imageWatermarkPlacement(s, width, height), width, height)))
         return WatermarkKind::Image;
-    if (s.checkTextWatermark == 1 && covers(textWatermarkRect(textWatermarkStyle(s, width, height), width, height)))
+    if (s.checkTextWatermark == 1 &&
+        covers(textWatermarkRect(textWatermarkStyle(s, width, height), width, height)))
         return WatermarkKind::Text;
     return std::nullopt;
 }

@@ -19,9 +19,12 @@ namespace tintreel {
 // the font list's family at the font index).
 TextWatermarkStyle textWatermarkStyle(const EffectSettings& settings);
 ImageWatermarkPlacement imageWatermarkPlacement(const EffectSettings& settings);
-// The same as drawn on a width x height frame (see WatermarkScale.h).
-TextWatermarkStyle textWatermarkStyle(const EffectSettings& settings, int width, int height);
-ImageWatermarkPlacement imageWatermarkPlacement(const EffectSettings& settings, int width, int height);
+// The same as drawn on a width x height frame, shrunk by `pixelScale` from
+// the size the settings were made for (see WatermarkScale.h).
+TextWatermarkStyle textWatermarkStyle(const EffectSettings& settings, int width, int height,
+                                      double pixelScale = 1.0);
+ImageWatermarkPlacement imageWatermarkPlacement(const EffectSettings& settings, int width, int height,
+                                                double pixelScale = 1.0);
 
 enum class WatermarkKind { Text, Image };
 

@@ -5,22 +5,22 @@
 
 namespace tintreel {
 
-double watermarkScaleFactor(bool scaleWithVideo, int width, int height) {
-    if (!scaleWithVideo) return 1.0;
+double watermarkScaleFactor(bool scaleWithVideo, int width, int height, double pixelScale) {
+    if (!scaleWithVideo) return pixelScale;
     return std::max(0, std::min(width, height)) / kDesignShorterSide;
 }
 
-EffectSettings watermarksForFrame(const EffectSettings& settings, int width, int height) {
+EffectSettings watermarksForFrame(const EffectSettings& settings, int width, int height, double pixelScale) {
     EffectSettings scaled = settings;
-    const double factor = watermarkScaleFactor(true, width, height);
-    const auto scaleWhenOn = [factor](int scaleWithVideo, std::initializer_list<float*> values) {
-        if (scaleWithVideo == 0) return;
+    const auto scale = [&](int scaleWithVideo, std::initializer_list<float*> values) {
+        const double factor = watermarkScaleFactor(scaleWithVideo != 0, width, height, pixelScale);
+        if (factor == 1.0) return;
         for (float* value : values) *value = static_cast<float>(*value * factor);
     };
-    scaleWhenOn(settings.checkTextScaleWithVideo,
-                {&scaled.stepperTextFontSize, &scaled.stepperTextXOffset, &scaled.stepperTextYOffset});
-    scaleWhenOn(settings.checkImageScaleWithVideo,
-                {&scaled.stepperImageScale, &scaled.stepperImageXOffset, &scaled.stepperImageYOffset});
+    scale(settings.checkTextScaleWithVideo,
+          {&scaled.stepperTextFontSize, &scaled.stepperTextXOffset, &scaled.stepperTextYOffset});
+    scale(settings.checkImageScaleWithVideo,
+          {&scaled.stepperImageScale, &scaled.stepperImageXOffset, &scaled.stepperImageYOffset});
     return scaled;
 }
 

@@ -16,14 +16,17 @@ namespace tintreel {
 inline constexpr double kDesignShorterSide = 1080.0;
 
 // The shorter side of a width x height frame / 1080 when `scaleWithVideo`,
-// else exactly 1.
-double watermarkScaleFactor(bool scaleWithVideo, int width, int height);
+// else `pixelScale`: the factor a frame shrunk from the size the numbers
+// were made for (a preview at half size) is shrunk by; exactly 1 for full
+// frames. A shrunk frame's shorter side already carries that factor.
+double watermarkScaleFactor(bool scaleWithVideo, int width, int height, double pixelScale = 1.0);
 
 // The settings with each watermark's sizes and offsets as they are drawn on
 // a width x height frame: the text's size and offsets, the picture's scale
-// and offsets, each multiplied by its watermark's factor. A watermark with
-// "Scale with Video" off keeps its numbers exactly.
-EffectSettings watermarksForFrame(const EffectSettings& settings, int width, int height);
+// and offsets, each multiplied by its watermark's factor. On a full frame a
+// watermark with "Scale with Video" off keeps its numbers exactly.
+EffectSettings watermarksForFrame(const EffectSettings& settings, int width, int height,
+                                  double pixelScale = 1.0);
 
 // When a watermark shows, in seconds from the movie's first frame.
 struct WatermarkTiming {

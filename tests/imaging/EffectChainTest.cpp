@@ -66,6 +66,14 @@ TEST(EffectSteps, ValueConversionsAsWritten) {
     EXPECT_EQ(r.at(2, 1), -r.at(1, 2));
     EXPECT_EQ(r.at(4, 4), 1.0);
 
+    // A radius on a shrunk frame: rounded, never below 1 unless it was 0.
+    EXPECT_EQ(scaledRadius(4, 0.5), 2u);
+    EXPECT_EQ(scaledRadius(5, 0.5), 3u);
+    EXPECT_EQ(scaledRadius(1, 0.25), 1u);
+    EXPECT_EQ(scaledRadius(0, 0.5), 0u);
+    EXPECT_EQ(scaledRadius(7, 1.0), 7u);
+    EXPECT_EQ(scaledRadius(std::numeric_limits<unsigned>::max(), 2.0), std::numeric_limits<unsigned>::max());
+
     EXPECT_EQ(percentToFraction(70.0f), static_cast<double>(70.0f / 100.0f));
     EXPECT_NE(percentToFraction(70.0f), 0.7);  // widened from single precision
 }

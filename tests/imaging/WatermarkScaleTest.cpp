@@ -95,6 +95,10 @@ TEST(WatermarkScale, TheFactorIsTheShorterSideOver1080WhenOn) {
     EXPECT_EQ(watermarkScaleFactor(true, 3840, 2160), 2.0);
     EXPECT_EQ(watermarkScaleFactor(true, 1080, 1920), 1.0);
     EXPECT_EQ(watermarkScaleFactor(true, 0, 0), 0.0);
+    // On a frame shrunk for a preview: the pixel scale, or the shrunk frame's own side.
+    EXPECT_EQ(watermarkScaleFactor(false, 960, 540, 0.5), 0.5);
+    EXPECT_EQ(watermarkScaleFactor(true, 960, 540, 0.5), 0.5);
+    EXPECT_EQ(watermarkScaleFactor(true, 480, 270, 0.25), 0.25);
 
     const EffectSettings off = designedLook(false);
     EXPECT_TRUE(watermarksForFrame(off, 640, 360) == off);

@@ -17,7 +17,7 @@ namespace {
 
 // Weights for offsets 0 ... r of a Gaussian with the given sigma, cut at
 // three sigmas and normalised so that the full symmetric kernel sums to 1.
-std::vector<float> halfGaussian(double sigma) {
+std::vector<double> halfGaussian(double sigma) {
     const int r = std::max(1, static_cast<int>(std::ceil(sigma * 3.0)));
     std::vector<double> w(static_cast<std::size_t>(r) + 1);
     double sum = 0.0;
@@ -25,95 +25,148 @@ std::vector<float> halfGaussian(double sigma) {
         w[i] = std::exp(-0.5 * i * i / (sigma * sigma));
         sum += i == 0 ? w[i] : 2.0 * w[i];
     }
-    std::vector<float> k;
-    for (double v : w) k.push_back(static_cast<float>(v / sum));
-    return k;
+    for (double& v : w) v /= sum;
+    return w;
 }
 
 std::uint8_t roundLevel(float v) {
     return static_cast<std::uint8_t>(std::min(v + 0.5f, 255.0f));
 }
 
-// Eight sums at a time, kept in registers across all the taps (one AVX2
-// register, or two SSE registers), so that a tap costs two loads, an add and
-// a multiply-add rather than also a load and a store of the sums.
-using Float8 = float __attribute__((vector_size(32)));
+// The Gaussian in 16-bit fixed point, so that a vector register holds
+// sixteen levels where it would hold eight floats. Both passes keep levels
+// with 8 fractional bits (level x 256, at most 65280) and weigh a pair of
+// samples at once: their mean times twice the weight, each product the high
+// half of a 16 x 16-bit multiply. The weights are in units of 1 / 65536 and
+// the centre takes what the rounded side weights leave, so they sum to
+// exactly 1. Every product drops its fraction: half a unit on average in
+// busy areas, often nothing in flat ones (where the products come out
+// whole), so each pass starts from a third of a unit per product, which
+// keeps every flat level exactly and every other within a level of the
+// floating-point definition, up to the largest sigma.
+struct FixedKernel {
+    std::vector<std::uint16_t> pair;  // 2 x weight of offsets 1 ... r (index 0 unused)
+    std::uint16_t centre = 0;
+    std::uint16_t bias = 0;  // a third of a unit per product
+
+    std::size_t radius() const { return pair.size() - 1; }
+};
+
+FixedKernel fixedKernel(double sigma) {
+    const std::vector<double> w = halfGaussian(std::min(sigma, GaussianBlurFilter::kMaxSigma));
+    FixedKernel k;
+    k.pair.resize(w.size());
+    long sides = 0;
+    for (std::size_t t = 1; t < w.size(); ++t) {
+        const long unit = std::lround(w[t] * 65536.0);
+        k.pair[t] = static_cast<std::uint16_t>(2 * unit);  // a side weight is below 1 / 3
+        sides += 2 * unit;
+    }
+    k.centre = static_cast<std::uint16_t>(std::clamp(65536L - sides, 0L, 65535L));
+    k.bias = static_cast<std::uint16_t>(w.size() / 3);
+    return k;
+}
+
+inline std::uint16_t mulHigh(std::uint16_t a, std::uint16_t b) {
+    return static_cast<std::uint16_t>((static_cast<std::uint32_t>(a) * b) >> 16);
+}
+
+// (a + b + 1) / 2 in 16 bits: written without the wider sum, so that the
+// compiler keeps sixteen lanes to a register.
+inline std::uint16_t roundedMean(std::uint16_t a, std::uint16_t b) {
+    return static_cast<std::uint16_t>((a | b) - ((a ^ b) >> 1));
+}
+
+// Sums of this many levels stay in vector registers across all the taps
+// when the count is known while compiling; the last few levels of a run
+// take the same arithmetic with a count known only at run time.
+constexpr std::size_t kLanes = 32;
 
 // The vertical pass of row y over the levels [first, first + n) of the
-// input rows around it into acc.
-TINTREEL_VECTOR_KERNEL void verticalPass(const Image& in, const std::vector<float>& k, int y,
-                                         std::size_t first, std::size_t n, float* acc) {
-    const int r = static_cast<int>(k.size()) - 1;
+// input rows around it into acc. The sums go through memory, two taps at a
+// time (kept in registers, the compiler turns the loops inside out and
+// stops vectorising them).
+TINTREEL_VECTOR_KERNEL void verticalPass(const Image& in, const FixedKernel& k, int y, std::size_t first,
+                                         std::size_t n, std::uint16_t* acc) {
+    const int r = static_cast<int>(k.radius());
+    const auto above = [&](int t) { return in.row(std::max(y - t, 0)) + first; };
+    const auto below = [&](int t) { return in.row(std::min(y + t, in.height() - 1)) + first; };
+    // (a + b) x 128 is the pair's mean with 8 fractional bits, exactly.
+    const auto pairMean = [](std::uint8_t a, std::uint8_t b) {
+        return static_cast<std::uint16_t>((a + b) << 7);
+    };
     const std::uint8_t* centre = in.row(y) + first;
-    for (std::size_t i = 0; i < n; ++i) acc[i] = k[0] * centre[i];
-    for (int t = 1; t <= r; ++t) {
-        const std::uint8_t* a = in.row(std::max(y - t, 0)) + first;
-        const std::uint8_t* b = in.row(std::min(y + t, in.height() - 1)) + first;
-        const float wt = k[t];
-        // The integer sum converts once and equals the sum of the two converted levels.
-        for (std::size_t i = 0; i < n; ++i) acc[i] += wt * static_cast<float>(a[i] + b[i]);
+    for (std::size_t i = 0; i < n; ++i)
+        acc[i] = k.bias + mulHigh(static_cast<std::uint16_t>(centre[i] << 8), k.centre);
+    int t = 1;
+    for (; t + 1 <= r; t += 2) {
+        const std::uint8_t *a = above(t), *b = below(t), *c = above(t + 1), *d = below(t + 1);
+        const std::uint16_t w1 = k.pair[t], w2 = k.pair[t + 1];
+        for (std::size_t i = 0; i < n; ++i)
+            acc[i] += mulHigh(pairMean(a[i], b[i]), w1) + mulHigh(pairMean(c[i], d[i]), w2);
     }
+    if (t == r) {
+        const std::uint8_t *a = above(t), *b = below(t);
+        for (std::size_t i = 0; i < n; ++i) acc[i] += mulHigh(pairMean(a[i], b[i]), k.pair[t]);
+    }
+}
+
+// The horizontal pass of the levels [0, n) around mid into dst, n at most
+// kLanes (exactly when Fixed).
+template <std::size_t Fixed>
+[[gnu::always_inline]] inline void horizontalLanes(const FixedKernel& k, const std::uint16_t* mid,
+                                                   std::size_t count, std::uint8_t* dst) {
+    const std::size_t n = Fixed ? Fixed : count;
+    std::uint16_t sum[kLanes];
+    for (std::size_t i = 0; i < n; ++i) sum[i] = k.bias + mulHigh(mid[i], k.centre);
+    for (std::size_t t = 1; t < k.pair.size(); ++t) {
+        const std::uint16_t* left = mid - 4 * t;
+        const std::uint16_t* right = mid + 4 * t;
+        const std::uint16_t wt = k.pair[t];
+        for (std::size_t i = 0; i < n; ++i) sum[i] += mulHigh(roundedMean(left[i], right[i]), wt);
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        // Rounded to a level in 16 bits; a sum the bias pushed past 255.5 levels gives 255.
+        dst[i] = static_cast<std::uint8_t>(
+            static_cast<std::uint16_t>(std::min<std::uint16_t>(sum[i], 65407) + 128) >> 8);
+}
+
+TINTREEL_VECTOR_KERNEL void horizontalLevels(const FixedKernel& k, const std::uint16_t* mid, std::size_t n,
+                                             std::uint8_t* dst) {
+    std::size_t i = 0;
+    for (; i + kLanes <= n; i += kLanes) horizontalLanes<kLanes>(k, mid + i, kLanes, dst + i);
+    if (i < n) horizontalLanes<0>(k, mid + i, n - i, dst + i);
 }
 
 // A line of m + 2r pixels whose vertical pass holds the levels [lo, hi):
 // the pixels before and after are the edge pixels repeated, then the
 // horizontal pass of the middle m pixels goes into dst.
-TINTREEL_VECTOR_KERNEL void horizontalPass(const std::vector<float>& k, float* line, std::size_t lo,
-                                           std::size_t hi, std::size_t m, float* sum, std::uint8_t* dst) {
-    const std::size_t r = k.size() - 1;
+void horizontalPass(const FixedKernel& k, std::uint16_t* line, std::size_t lo, std::size_t hi, std::size_t m,
+                    std::uint8_t* dst) {
+    const std::size_t r = k.radius();
     for (std::size_t p = 0; p < lo; p += 4) std::copy(line + lo, line + lo + 4, line + p);
     for (std::size_t p = hi; p < m + 8 * r; p += 4) std::copy(line + hi - 4, line + hi, line + p);
-    const float* mid = line + 4 * r;
-    std::size_t i = 0;
-    for (; i + 8 <= m; i += 8) {
-        Float8 s, left, right;
-        std::memcpy(&s, mid + i, sizeof s);
-        s *= k[0];
-        for (std::size_t t = 1; t <= r; ++t) {
-            std::memcpy(&left, mid + i - 4 * t, sizeof left);
-            std::memcpy(&right, mid + i + 4 * t, sizeof right);
-            s += k[t] * (left + right);
-        }
-        std::memcpy(sum + i, &s, sizeof s);
-    }
-    // The tail one at a time, with the same arithmetic in the same order.
-    for (; i < m; ++i) {
-        float s = k[0] * mid[i];
-        for (std::size_t t = 1; t <= r; ++t) s += k[t] * (mid[i - 4 * t] + mid[i + 4 * t]);
-        sum[i] = s;
-    }
-    for (i = 0; i < m; ++i) dst[i] = roundLevel(sum[i]);
+    horizontalLevels(k, line + 4 * r, m, dst);
 }
 
 // Columns [x0, x1) of row y of the blurred picture into `dst` (pixel x0
 // first), through `line` over the columns the horizontal pass reads. Only
 // the columns asked for are computed, and each is computed exactly as a
 // whole-row blur would.
-void blurSpan(const Image& in, const std::vector<float>& k, int y, int x0, int x1, std::span<float> line,
-              std::span<float> sum, std::uint8_t* dst) {
-    const int r = static_cast<int>(k.size()) - 1;
+void blurSpan(const Image& in, const FixedKernel& k, int y, int x0, int x1, std::span<std::uint16_t> line,
+              std::uint8_t* dst) {
+    const int r = static_cast<int>(k.radius());
     const int c0 = std::max(x0 - r, 0), c1 = std::min(x1 + r, in.width());  // columns inside the picture
     const std::size_t lo = static_cast<std::size_t>(c0 - (x0 - r)) * 4;
     const std::size_t n = static_cast<std::size_t>(c1 - c0) * 4;
     verticalPass(in, k, y, static_cast<std::size_t>(c0) * 4, n, line.data() + lo);
-    horizontalPass(k, line.data(), lo, lo + n, static_cast<std::size_t>(x1 - x0) * 4, sum.data(), dst);
-}
-
-std::vector<float> blurKernel(double sigma) {
-    return halfGaussian(std::min(sigma, GaussianBlurFilter::kMaxSigma));
+    horizontalPass(k, line.data(), lo, lo + n, static_cast<std::size_t>(x1 - x0) * 4, dst);
 }
 
 // Levels in a line: a row and the radius's worth of pixels on either side.
-std::size_t lineLength(const Image& in, const std::vector<float>& k) {
-    return in.stride() + 8 * (k.size() - 1);
+std::size_t lineLength(const Image& in, const FixedKernel& k) {
+    return in.stride() + 8 * k.radius();
 }
-
-// Scratch for blurSpan on rows of this picture.
-struct SpanScratch {
-    std::span<float> line, sum;
-    SpanScratch(const Image& in, const std::vector<float>& k)
-        : line(threadScratch<float, 0>(lineLength(in, k))), sum(threadScratch<float, 1>(in.stride())) {}
-};
 
 // The whole picture runs the vertical pass of a few rows together, strip by
 // strip across the width: the input rows a strip reads stay in the first
@@ -121,26 +174,24 @@ struct SpanScratch {
 constexpr int kBandRows = 8;
 constexpr std::size_t kStripLevels = 256;
 
-void blurBand(const Image& in, const std::vector<float>& k, int y0, int y1, std::span<float> lines,
-              std::span<float> sum, Image& out) {
-    const std::size_t n = in.stride(), length = lineLength(in, k), lo = 4 * (k.size() - 1);
+void blurBand(const Image& in, const FixedKernel& k, int y0, int y1, std::span<std::uint16_t> lines,
+              Image& out) {
+    const std::size_t n = in.stride(), length = lineLength(in, k), lo = 4 * k.radius();
     for (std::size_t first = 0; first < n; first += kStripLevels)
         for (int y = y0; y < y1; ++y)
             verticalPass(in, k, y, first, std::min(kStripLevels, n - first),
                          lines.data() + (y - y0) * length + lo + first);
     for (int y = y0; y < y1; ++y)
-        horizontalPass(k, lines.data() + (y - y0) * length, lo, lo + n, n, sum.data(), out.row(y));
+        horizontalPass(k, lines.data() + (y - y0) * length, lo, lo + n, n, out.row(y));
 }
 
 Image gaussianBlur(const Image& in, double sigma) {
     if (in.isEmpty() || !(sigma > 0.0)) return in;
-    const std::vector<float> k = blurKernel(sigma);
+    const FixedKernel k = fixedKernel(sigma);
     Image out = Image::forOverwrite(in.width(), in.height());
     forEachRowBlock(in.height(), [&](int y0, int y1) {
-        const std::span<float> lines = threadScratch<float, 0>(kBandRows * lineLength(in, k));
-        const std::span<float> sum = threadScratch<float, 1>(in.stride());
-        for (int y = y0; y < y1; y += kBandRows)
-            blurBand(in, k, y, std::min(y + kBandRows, y1), lines, sum, out);
+        const std::span<std::uint16_t> lines = threadScratch<std::uint16_t, 0>(kBandRows * lineLength(in, k));
+        for (int y = y0; y < y1; y += kBandRows) blurBand(in, k, y, std::min(y + kBandRows, y1), lines, out);
     });
     return out;
 }
@@ -168,12 +219,12 @@ TINTREEL_VECTOR_KERNEL void ringWeights(const Ring& ring, int y, int w, int h, f
 // One row of mix(sharp, blurred, weight): the blur is computed only over the
 // runs of pixels whose weight is not zero; the others keep the sharp pixel,
 // which is what the mix gives them anyway.
-void mixRow(const Image& in, const std::vector<float>& k, int y, std::span<const float> weight,
+void mixRow(const Image& in, const FixedKernel& k, int y, std::span<const float> weight,
             std::span<std::uint8_t> blurred, std::uint8_t* dst) {
     const int w = in.width();
     const std::uint8_t* s = in.row(y);
     std::memcpy(dst, s, in.stride());
-    const SpanScratch scratch(in, k);
+    const std::span<std::uint16_t> line = threadScratch<std::uint16_t, 0>(lineLength(in, k));
     for (int a = 0; a < w;) {
         if (weight[a] == 0.0f) {
             ++a;
@@ -181,7 +232,7 @@ void mixRow(const Image& in, const std::vector<float>& k, int y, std::span<const
         }
         int b = a;
         while (b < w && weight[b] != 0.0f) ++b;
-        blurSpan(in, k, y, a, b, scratch.line, scratch.sum, blurred.data());
+        blurSpan(in, k, y, a, b, line, blurred.data());
         for (int x = a; x < b; ++x) {
             const Float4 sharp = loadTexel(s + x * 4), soft = loadTexel(blurred.data() + (x - a) * 4);
             storeTexel(dst + x * 4, sharp + (soft - sharp) * weight[x]);
@@ -192,7 +243,7 @@ void mixRow(const Image& in, const std::vector<float>& k, int y, std::span<const
 
 // mix(sharp, blurred with sigma, the ring's weight) per pixel, all four channels.
 Image blurInRing(const Image& in, double sigma, const Ring& ring) {
-    const std::vector<float> k = blurKernel(sigma);
+    const FixedKernel k = fixedKernel(sigma);
     Image out = Image::forOverwrite(in.width(), in.height());
     forEachRowBlock(in.height(), [&](int y0, int y1) {
         const std::span<float> weights = threadScratch<float, 2>(static_cast<std::size_t>(in.width()));

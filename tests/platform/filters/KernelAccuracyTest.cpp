@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <random>
+#include <vector>
 
 #include "platform/filters/BlurFilters.h"
 #include "platform/filters/DistortionFilters.h"
@@ -187,6 +188,53 @@ TEST(KernelAccuracy, ZoomBlurRowBlendMatchesNineBilinearSamples) {
             }
             return rounded(sum);
         });
+    }
+}
+
+// The Gaussian as defined, in double precision: separable, cut at three
+// sigmas, normalised, edges repeated.
+Image referenceGaussian(const Image& in, double sigma) {
+    const int r = std::max(1, static_cast<int>(std::ceil(sigma * 3.0)));
+    std::vector<double> w(2 * r + 1);
+    double total = 0.0;
+    for (int t = -r; t <= r; ++t) total += w[t + r] = std::exp(-0.5 * t * t / (sigma * sigma));
+    const int width = in.width(), height = in.height();
+    std::vector<double> rows(static_cast<std::size_t>(width) * height * 4);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 4; ++c) {
+                double v = 0.0;
+                for (int t = -r; t <= r; ++t)
+                    v += w[t + r] * in.pixel(x, std::clamp(y + t, 0, height - 1))[c];
+                rows[(static_cast<std::size_t>(y) * width + x) * 4 + c] = v / total;
+            }
+    Image out(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 4; ++c) {
+                double v = 0.0;
+                for (int t = -r; t <= r; ++t)
+                    v +=
+                        w[t + r] *
+                        rows[(static_cast<std::size_t>(y) * width + std::clamp(x + t, 0, width - 1)) * 4 + c];
+                out.pixel(x, y)[c] = static_cast<std::uint8_t>(std::min(v / total + 0.5, 255.0));
+            }
+    return out;
+}
+
+// The fixed-point blur keeps every level within one of the definition, and
+// a uniform picture uniform, from the smallest sigma to the largest.
+TEST(KernelAccuracy, FixedPointGaussianStaysWithinALevelOfTheDefinition) {
+    const Image input = test::noise(150, 40);
+    for (const double sigma : {0.3, 1.0, 2.5, 3.0, 7.3, 10.0, 30.0, 64.0}) {
+        GaussianBlurFilter blur;
+        blur.setBlurRadiusInPixels(sigma);
+        const Image expected = referenceGaussian(input, sigma);
+        expectWithinOneLevel(blur.apply(input), [&](int x, int y) { return test::at(expected, x, y); });
+        for (const int level : {0, 1, 90, 128, 254, 255}) {
+            const Image flat = test::solid(70, 9, {level, 255 - level, level, 255});
+            ASSERT_EQ(blur.apply(flat), flat) << sigma << " " << level;
+        }
     }
 }
 
