@@ -169,6 +169,7 @@ QWidget* ViewController::buildCommandBar() {
 }
 
 void ViewController::ResetInterface() {
+    forgetPlayback();
     videoPath_.clear();
     render_.forgetMovie();
     videoFacts_ = MediaAsset();
