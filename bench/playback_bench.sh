@@ -10,7 +10,7 @@ mkdir -p "$work"
 clip="$work/playback-1080p-60s.mp4"
 if [ ! -s "$clip" ]; then
   ffmpeg -v error -y -f lavfi -i "testsrc2=s=1920x1080:r=30:d=60,noise=alls=20:allf=t" \
-    -f lavfi -i "sine=frequency=440:duration=60" -c:v libx264 -preset veryfast -crf 20 -g 30 \
+    -f lavfi -i "sine=frequency=440:duration=60" -c:v libx264 -preset veryfast -b:v 8M -maxrate 10M -bufsize 16M -g 30 \
     -pix_fmt yuv420p -c:a aac -shortest "$clip.part.mp4" && mv "$clip.part.mp4" "$clip"
 fi
 echo "load: $(uptime)"

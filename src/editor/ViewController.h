@@ -293,6 +293,7 @@ private:
     // A new video, or none: the engine of the old one goes.
     void forgetPlayback();
     void updatePlaybackIndicator();
+    int viewShrink() const;
 
     // ViewControllerHistory.cpp
     void restoreRecord(const std::string& record);
@@ -331,7 +332,7 @@ private:
     PreviewScale previewScale_ = PreviewScale::Automatic;
     PlaybackClockFactory playbackClockFactory_;
     QLabel* playbackIndicator_ = nullptr;
-    std::unique_ptr<PlaybackEngine> playback_;  // joined before the pool's tasks are waited for
+    std::unique_ptr<PlaybackEngine> playback_;  // made at the first play; its thread ends with it
     QThreadPool pool_;                          // last member: destroyed first, waiting for its tasks
 };
 

@@ -23,8 +23,8 @@ const QString kPlaybackStopped = QStringLiteral("The video could not be played t
 constexpr qint64 kScaleReview = 15;
 
 // The chain playback runs: the render's, so a frame shows as it will be written.
-std::unique_ptr<FrameEffect> previewChain(const EffectSettings& settings, const Image& logo,
-                                          double /*scale*/) {
+std::unique_ptr<FrameEffect> previewChain(const EffectSettings& settings, const Image& logo, double scale) {
+    (void)scale;  // pixel sizes follow the scale once the chain takes it
     return std::make_unique<EffectChain>(settings, logo, ChainRules::Movie);
 }
 
@@ -40,7 +40,8 @@ void ViewController::togglePlayback() {
     PlaybackEngine& engine = playbackEngineForVideo();
     const bool fromStart = engine.reachedEnd() && snapshotSeconds_ >= engine.seconds();
     handPlaybackTheLook();
-    if (previewScale_ != PreviewScale::Automatic) engine.setShrink(shrinkOf(previewScale_));
+    engine.setShrink(previewScale_ == PreviewScale::Automatic ? std::max(engine.shrink(), viewShrink())
+                                                              : shrinkOf(previewScale_));
     engine.play(fromStart ? 0.0 : snapshotSeconds_);
 }
 
@@ -55,6 +56,12 @@ PlaybackEngine& ViewController::playbackEngineForVideo() {
     connect(playback_.get(), &PlaybackEngine::stoppedAtEnd, this, &ViewController::onPlaybackStopped);
     connect(playback_.get(), &PlaybackEngine::playingChanged, this, &ViewController::onPlayingChanged);
     return *playback_;
+}
+
+// The coarsest shrink that still gives the preview as many pixels as it draws.
+int ViewController::viewShrink() const {
+    const VideoImageView* view = controls_.imageView;
+    return shrinkForView(view->pictureShape().width(), view->pictureRect().width() * devicePixelRatioF());
 }
 
 // A copy of the look as the controls hold it, for the frames decoded next.
@@ -83,13 +90,11 @@ void ViewController::setPreviewScale(PreviewScale scale) {
 
 void ViewController::onPlaybackFrame(const QImage& picture, double seconds, qint64 frameIndex) {
     controls_.imageView->setImage(picture);
-    if (frameIndex % kScaleReview == 0) {
+    if (playback_->stats().shown % kScaleReview == 0) {
         if (previewScale_ == PreviewScale::Automatic) {
-            const double shown = controls_.imageView->pictureRect().width() * devicePixelRatioF();
             const double period = 1000.0 / std::max(1.0, videoFacts_.framesPerSecond());
-            playback_->setShrink(automaticShrink(
-                playback_->shrink(), shrinkForView(controls_.imageView->pictureShape().width(), shown),
-                playback_->stats().meanFrameMs, period));
+            playback_->setShrink(
+                automaticShrink(playback_->shrink(), viewShrink(), playback_->stats().meanFrameMs, period));
         }
         updatePlaybackIndicator();
     }

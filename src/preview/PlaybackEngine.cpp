@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/filters/QtImage.h"
@@ -56,7 +57,7 @@ struct PlaybackEngine::Worker {
     double target = 0.0;
     bool active = false;
     bool stopping = false;
-    PlaybackLook look;
+    std::optional<PlaybackLook> look;  // none: the frames as decoded
     int lookVersion = 0;
     int shrink = 1;
     std::atomic<double> meanFrameMs{0.0};
@@ -91,7 +92,7 @@ void PlaybackEngine::Worker::run() {
         const double seconds = target;
         const int frameShrink = shrink;
         std::optional<PlaybackLook> newLook;
-        if (lookVersion != chainLookVersion || frameShrink != chainShrink) newLook = look;
+        if (look && (lookVersion != chainLookVersion || frameShrink != chainShrink)) newLook = look;
         const int version = lookVersion;
         lock.unlock();
         const auto started = Clock::now();

@@ -49,6 +49,10 @@ TEST_F(PlaybackTest, PlaysFollowsAControlAndPausesOnTheFrameAtFullSize) {
     QSignalSpy playing(controller, &ViewController::playingChanged);
     play();
     EXPECT_EQ(shown().size(), QSize(160, 120)) << "half scale while playing";
+    const auto* indicator = controller->findChild<QLabel*>(QStringLiteral("labelPlaybackScale"));
+    ASSERT_NE(indicator, nullptr);
+    EXPECT_TRUE(indicator->isVisibleTo(controller));
+    EXPECT_TRUE(indicator->text().startsWith("Half")) << indicator->text().toStdString();
     EXPECT_TRUE(outlets().find("progressIndicator")->isHidden());
     const int refreshes = controller->refreshesStarted();
 
@@ -73,7 +77,7 @@ TEST_F(PlaybackTest, PlaysFollowsAControlAndPausesOnTheFrameAtFullSize) {
     EXPECT_EQ(controller->history().count(), historyBefore + 1)
         << "the change made while playing is recorded";
     EXPECT_EQ(playing.count(), 2);
-    EXPECT_TRUE(outlets().find("labelPlaybackScale")->isHidden());
+    EXPECT_FALSE(indicator->isVisibleTo(controller));
 
     play();
     EXPECT_EQ(positions.last().at(1).toLongLong(), 6) << "play again resumes at the paused frame";
