@@ -40,6 +40,11 @@ public:
         thread_.join();
     }
     bool isSequential() const override { return true; }
+    // The track has ended and the device has taken all of it.
+    bool drained() {
+        std::lock_guard lock(mutex_);
+        return finished_ && bytes_.empty() && !seekTo_;
+    }
     // Starts again at `seconds`, with nothing buffered.
     void restartAt(double seconds) {
         {
@@ -119,6 +124,7 @@ public:
     void start(double seconds) override {
         buffer_.restartAt(seconds);
         origin_ = latest_ = seconds;
+        afterSound_.reset();
         if (fallback_) return fallback_->start(seconds);
         sink_->start(&buffer_);
         if (sink_->error() != QAudio::NoError) {
@@ -135,14 +141,20 @@ public:
         running_ = false;
         sink_->stop();
     }
-    // What the device has taken since the start, less what it still holds.
+    // The sound taken by the device less what it still holds; once the
+    // track has ended before the pictures, the time goes on by the wall clock.
     double now() const override {
         if (fallback_) return fallback_->now();
         if (!running_) return origin_;
+        if (afterSound_) return afterSound_->now();
         const double taken = static_cast<double>(sink_->processedUSecs() - playedAtStart_) / 1e6;
         const double held = static_cast<double>(sink_->bufferSize() - sink_->bytesFree()) /
                             (format_.sampleRate * format_.bytesPerFrame());
         latest_ = std::max(latest_, origin_ + std::max(0.0, taken - held));
+        if (sink_->state() == QAudio::IdleState && buffer_.drained()) {
+            afterSound_ = std::make_unique<WallClock>();
+            afterSound_->start(latest_);
+        }
         return latest_;
     }
     const char* name() const override { return fallback_ ? "wall" : "audio"; }
@@ -150,13 +162,14 @@ public:
 private:
     std::unique_ptr<PlaybackAudio> audio_;
     SoundFormat format_;
-    SoundBuffer buffer_;
+    mutable SoundBuffer buffer_;
     std::unique_ptr<QAudioSink> sink_;
     std::unique_ptr<WallClock> fallback_;
     double origin_ = 0.0;
     qint64 playedAtStart_ = 0;
     bool running_ = false;
-    mutable double latest_ = 0.0;  // the clock never runs backwards between two reads
+    mutable std::unique_ptr<WallClock> afterSound_;  // the clock once the sound has ended
+    mutable double latest_ = 0.0;                    // the clock never runs backwards between two reads
 };
 
 }  // namespace
