@@ -61,6 +61,8 @@ struct PlaybackEngine::Worker {
     int lookVersion = 0;
     int shrink = 1;
     std::atomic<double> meanFrameMs{0.0};
+    std::atomic<double> clockSeconds{-1.0};  // the clock at the last tick while playing; -1 otherwise
+    std::atomic<long long> droppedLate{0};   // frames passed over before the chain
 
     // The decoding thread's own.
     std::filesystem::path path;
@@ -78,6 +80,7 @@ struct PlaybackEngine::Worker {
     }
     ReadyFrame produce(bool seekFirst, double seconds, int frameShrink, const PlaybackLook* newLook);
     ReadyFrame finish(const PlaybackFrame& frame);
+    bool overtaken(double seconds) const;
     // A running mean of what a frame costs the thread (decoding, the chain, the conversion).
     void noteFrameTime(double ms) { meanFrameMs = meanFrameMs == 0.0 ? ms : 0.9 * meanFrameMs + 0.1 * ms; }
 };
@@ -124,10 +127,21 @@ ReadyFrame PlaybackEngine::Worker::produce(bool seekFirst, double seconds, int f
         chain = chainFactory(newLook->settings, *newLook->logo, 1.0 / frameShrink);
         chainShrink = frameShrink;
     }
-    Result<std::optional<PlaybackFrame>> next = video->next(frameShrink);
-    if (!next) return endOfPlayback(QString::fromStdString(next.error()));
-    if (!*next) return endOfPlayback();
-    return finish(**next);
+    while (true) {
+        Result<std::optional<PlaybackFrame>> next = video->next(frameShrink);
+        if (!next) return endOfPlayback(QString::fromStdString(next.error()));
+        if (!*next) return endOfPlayback();
+        if (!overtaken((*next)->seconds)) return finish(**next);
+        ++droppedLate;
+    }
+}
+
+// A frame whose successor is already due would only be shown late, if at
+// all: the chain is spared it so the pictures catch up with the clock.
+bool PlaybackEngine::Worker::overtaken(double seconds) const {
+    const double period = video->framesPerSecond() > 0 ? 1.0 / video->framesPerSecond() : 0.0;
+    const double now = clockSeconds;
+    return now >= 0.0 && period > 0.0 && seconds + period < now;
 }
 
 // The look on the frame, converted for display here so the GUI thread only swaps it in.
@@ -164,12 +178,14 @@ void PlaybackEngine::play(double seconds) {
         ++worker_->generation;
         worker_->target = seconds;
         worker_->active = true;
+        worker_->clockSeconds = -1.0;
         worker_->ready.clear();
     }
     worker_->changed.notify_all();
     clock_->stop();
     reachedEnd_ = false;
     shown_ = dropped_ = 0;
+    worker_->droppedLate = 0;
     recentShowTimes_.clear();
     setState(State::Starting);
 }
@@ -179,6 +195,7 @@ void PlaybackEngine::pause() {
     {
         std::lock_guard lock(worker_->mutex);
         worker_->active = false;
+        worker_->clockSeconds = -1.0;
     }
     clock_->stop();
     setState(State::Stopped);
@@ -200,7 +217,8 @@ void PlaybackEngine::setShrink(int shrink) {
 }
 
 PlaybackStats PlaybackEngine::stats() const {
-    PlaybackStats stats{.shown = shown_, .dropped = dropped_, .meanFrameMs = worker_->meanFrameMs};
+    PlaybackStats stats{
+        .shown = shown_, .dropped = dropped_ + worker_->droppedLate, .meanFrameMs = worker_->meanFrameMs};
     if (recentShowTimes_.size() > 1)
         stats.framesPerSecond =
             (recentShowTimes_.size() - 1) / (recentShowTimes_.back() - recentShowTimes_.front());
@@ -230,6 +248,7 @@ void PlaybackEngine::tick() {
         }
     } else {
         const double now = clock_->now();
+        worker_->clockSeconds = now;
         while (!ready.empty() && !ready.front().end && ready.front().seconds <= now + kDueMargin) {
             if (due) ++dropped_;
             due = std::move(ready.front());

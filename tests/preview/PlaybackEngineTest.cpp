@@ -171,6 +171,19 @@ TEST(PlaybackEngine, PausesSeeksAndTakesANewLookWithoutStopping) {
         << "the new look reaches the frames decoded after it";
 }
 
+// A machine too slow for the chain: frames already overtaken by the clock are
+// passed over before the chain, so the picture catches up instead of trailing.
+TEST(PlaybackEngine, PassesOverFramesTheClockHasOvertaken) {
+    Player player(silentClip());
+    player.play(0.0);
+    player.at(1.0);  // frames 1 to 3 were ready: 3 shows, 1 and 2 are dropped
+    EXPECT_EQ(player.shown.back().index, 3);
+    player.at(1.1);  // 4 to 8 were overtaken before their chain ran; 9 and 10 are late
+    EXPECT_EQ(player.shown.back().index, 11);
+    EXPECT_EQ(player.engine().stats().dropped, 2 + 5 + 2);
+    EXPECT_EQ(player.shown.size(), 3u);
+}
+
 TEST(PlaybackEngine, PlaysUprightAndShrunk) {
     const fs::path rotated = test::withRotationTag(silentClip(), 270);
     Player upright(rotated);
