@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -102,6 +103,7 @@ void MainWindow::buildMenus() {
     add(view, "OnZoomOut", tr("Zoom &Out"), tr("Ctrl+-"), &VC::OnZoomOut);
     add(view, "OnResetZoom", tr("&Fit Preview"), tr("Ctrl+0"), &VC::OnResetZoom);
     add(view, "OnActualPixels", tr("&Actual Pixels"), tr("Ctrl+1"), &VC::OnActualPixels);
+    addPreviewScaleChoice(view);
 
     QMenu* render = menuBar()->addMenu(tr("&Render"));
     add(render, "OnGeneratePreview", tr("&Generate Preview / Cancel"), tr("Ctrl+R"), &VC::OnGeneratePreview);
@@ -124,6 +126,23 @@ void MainWindow::addRenderSettingsCommand(QMenu* menu) {
     connect(settings, &QAction::triggered, this, [this] {
         if (controller_->OnRenderSettings()) saveRenderSettings(controller_->renderSettings());
     });
+}
+
+// How large live playback works: one of four, Automatic by default.
+void MainWindow::addPreviewScaleChoice(QMenu* view) {
+    QMenu* menu = view->addMenu(tr("Preview &Scale"));
+    auto* choices = new QActionGroup(menu);
+    const std::pair<PreviewScale, QString> scales[] = {{PreviewScale::Full, tr("&Full")},
+                                                       {PreviewScale::Half, tr("&Half")},
+                                                       {PreviewScale::Quarter, tr("&Quarter")},
+                                                       {PreviewScale::Automatic, tr("&Automatic")}};
+    for (const auto& [scale, text] : scales) {
+        QAction* action = choices->addAction(menu->addAction(text));
+        action->setCheckable(true);
+        action->setChecked(scale == controller_->previewScale());
+        connect(action, &QAction::triggered, controller_,
+                [this, scale] { controller_->setPreviewScale(scale); });
+    }
 }
 
 // A checkable choice, remembered between runs: one pass over the movie per

@@ -36,6 +36,7 @@ private:
     void buildMenus();
     void addRenderSettingsCommand(QMenu* menu);
     void addPassModeChoice(QMenu* menu);
+    void addPreviewScaleChoice(QMenu* view);
     void addRecentVideos(QMenu* file);
     void fillRecentVideos(QMenu* menu);
     void tellUserRenderEnded(bool succeeded);

@@ -172,6 +172,7 @@ QWidget* ViewController::buildCommandBar() {
 }
 
 void ViewController::ResetInterface() {
+    forgetPlayback();
     videoPath_.clear();
     render_.forgetMovie();
     videoFacts_ = MediaAsset();

@@ -15,7 +15,8 @@
 // resets (ViewControllerActions.cpp), loading, browsing, refreshing, zooming
 // and the watermark drag (ViewControllerPreview.cpp), undo, redo and profiles
 // (ViewControllerHistory.cpp), rendering, playing and saving
-// (ViewControllerRender.cpp), the session kept for after a crash
+// (ViewControllerRender.cpp), live playback of the look
+// (ViewControllerPlayback.cpp), the session kept for after a crash
 // (ViewControllerSession.cpp), the timeline under the preview
 // (ViewControllerTimeline.cpp).
 //
@@ -24,10 +25,12 @@
 // destroying the controller waits for it.
 
 #include <QImage>
+#include <QLabel>
 #include <QThreadPool>
 #include <QWidget>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,8 +38,8 @@
 
 #include "editor/Outlets.h"
 #include "editor/RenderSession.h"
-#include "editor/WatermarkDrag.h"
 #include "editor/SessionKeeper.h"
+#include "editor/WatermarkDrag.h"
 #include "editor/WindowControls.h"
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
@@ -47,9 +50,11 @@
 #include "platform/system/NotificationCenter.h"
 #include "platform/ui/TimelineBar.h"
 #include "preview/CoalescingGate.h"
+#include "preview/PlaybackEngine.h"
+#include "preview/PlaybackScale.h"
 #include "render/PassMode.h"
-#include "settings/ProgressText.h"
 #include "render/RenderSpace.h"
+#include "settings/ProgressText.h"
 #include "settings/SettingsHistory.h"
 
 namespace tintreel {
@@ -134,6 +139,21 @@ public:
     void restoreSession(const SessionState& session);
     SessionKeeper& sessionKeeper() { return sessionKeeper_; }
 
+    // Live playback of the look (ViewControllerPlayback.cpp). Play starts at
+    // the still's frame (at the movie's start after playing to its end);
+    // pause leaves the still at the frame on show. Nothing plays while a
+    // render runs or a rendered movie is on show.
+    void togglePlayback();
+    bool isPlaying() const;
+    void setPreviewScale(PreviewScale scale);
+    PreviewScale previewScale() const { return previewScale_; }
+    // Where playback takes its clock from; by default the sound's (the wall
+    // clock without sound or a device). Tests hand in a clock they move.
+    using PlaybackClockFactory = std::function<std::unique_ptr<PlaybackClock>()>;
+    void setPlaybackClockFactory(PlaybackClockFactory factory) { playbackClockFactory_ = std::move(factory); }
+    // The engine of the movie loaded, once it played; null before.
+    PlaybackEngine* playbackEngine() const { return playback_.get(); }
+
     // How many refreshes and frame extractions have started (for tests and
     // the responsiveness benchmark).
     int refreshesStarted() const { return refreshesStarted_; }
@@ -194,6 +214,9 @@ Q_SIGNALS:
     void videoOpened(const QString& path);
     // The play button or Space on the preview or the timeline: start or pause playing.
     void playRequested();
+    // Playback showed the frame `frameIndex` at `seconds`.
+    void playbackPositionChanged(double seconds, qint64 frameIndex);
+    void playingChanged(bool playing);
 
 protected:
     // Holding the backslash key compares with the frame without effects; a
@@ -275,6 +298,7 @@ private:
     double timelinePosition() const;
     double timelineDuration() const;
     void updateTimeline();
+    void showTimelineAt(double position);
     void startTimeline();  // after a load
     void resetTimeline();
     void stopReadingFrameTimes();
@@ -288,6 +312,20 @@ private:
     void onRenderFinished(RenderOutcome outcome);
     // What closing now would lose, as the question to ask; nothing when nothing would be lost.
     std::optional<QString> workClosingWouldLose() const;
+
+    // ViewControllerPlayback.cpp
+    PlaybackEngine& playbackEngineForVideo();
+    void handPlaybackTheLook();
+    void onPlaybackFrame(const QImage& picture, double seconds, qint64 frameIndex);
+    void onPlaybackStopped(const QString& why);
+    void onPlayingChanged(bool playing);
+    // Back to the still at the frame playback stopped on.
+    void settleOnPlaybackFrame();
+    void stopPlayback();
+    // A new video, or none: the engine of the old one goes.
+    void forgetPlayback();
+    void updatePlaybackIndicator();
+    int viewShrink() const;
 
     // ViewControllerHistory.cpp
     void restoreRecord(const std::string& record);
@@ -328,7 +366,11 @@ private:
     RenderSession render_;
     ObserverToken dragObserver_;
     SessionKeeper sessionKeeper_{[this] { return currentSession(); }};
-    QThreadPool pool_;  // last member: destroyed first, waiting for its tasks
+    PreviewScale previewScale_ = PreviewScale::Automatic;
+    PlaybackClockFactory playbackClockFactory_;
+    QLabel* playbackIndicator_ = nullptr;
+    std::unique_ptr<PlaybackEngine> playback_;  // made at the first play; its thread ends with it
+    QThreadPool pool_;                          // last member: destroyed first, waiting for its tasks
 };
 
 }  // namespace tintreel

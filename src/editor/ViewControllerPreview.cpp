@@ -104,6 +104,7 @@ void ViewController::finishLoad(const QString& path, LoadedVideo loaded) {
         showProgressIndicator(refresh_.running || browse_.running);
         return dialogs_.alert(kVideoNotLoaded, AlertStyle::Warning, loaded.whyNotLoaded);
     }
+    forgetPlayback();
     videoPath_ = path;
     videoFacts_ = std::move(loaded.movie);
     controls_.imageView->setDisplayShape(loaded.displayShape);
@@ -174,6 +175,7 @@ void ViewController::finishBrowse(std::optional<TimedFrame> frame) {
 
 void ViewController::UpdateImageEffect() {
     sessionKeeper_.changed();
+    if (isPlaying()) return handPlaybackTheLook();
     if (!refresh_.request()) return;
     if (snapshot_->isEmpty()) return refresh_.cancel();
     showProgressIndicator(true);

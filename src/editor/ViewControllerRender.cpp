@@ -90,6 +90,7 @@ void ViewController::OnGeneratePreview() {
 }
 
 void ViewController::startRender(RenderRequest request) {
+    stopPlayback();
     DisableInterface();
     render_.start(std::move(request));
 }

@@ -53,6 +53,9 @@ QWidget* ViewController::buildTimelineRow() {
         timeline->takeKeysOf(preview);
     }
     layout->addWidget(timeline, 1);
+    connect(this, &ViewController::playRequested, this, &ViewController::togglePlayback);
+    connect(this, &ViewController::playingChanged, this, &ViewController::setPlaying);
+    connect(this, &ViewController::playbackPositionChanged, this, &ViewController::showTimelineAt);
     layout->addWidget(
         makeTimelineLabel(outlets_, "labelTimelineTime", QStringLiteral("00:00.00 / 00:00.00")));
     layout->addWidget(
@@ -76,9 +79,12 @@ void ViewController::onBrowseStepper() {
     OnBrowseFrames();
 }
 
+// While playing, a new position is a seek: playing goes on from there.
 void ViewController::browseTo(double seconds) {
     if (videoPath_.isEmpty()) return;
-    controls_.browseStepper->setDoubleValue(std::clamp(seconds, 0.0, timelineDuration()));
+    const double position = std::clamp(seconds, 0.0, timelineDuration());
+    controls_.browseStepper->setDoubleValue(position);
+    if (isPlaying()) return playback_->play(position);
     OnBrowseFrames();
 }
 
@@ -101,6 +107,7 @@ void ViewController::onTimelineStep(TimelineBar::Step step) {
 }
 
 double ViewController::timelinePosition() const {
+    if (isPlaying()) return playback_->seconds();
     return browse_.running ? browsePosition_ : snapshotSeconds_;
 }
 
@@ -113,8 +120,12 @@ void ViewController::updateTimeline() {
     const bool usable = interfaceEnabled_ && !videoPath_.isEmpty();
     controls_.timeline->setEnabled(usable);
     controls_.playPause->setEnabled(usable);
-    const double position = timelinePosition();
     controls_.timeline->setDuration(timelineDuration());
+    showTimelineAt(timelinePosition());
+}
+
+// The handle, the time and the frame number of the frame at `position`.
+void ViewController::showTimelineAt(double position) {
     controls_.timeline->setPosition(position);
     controls_.timelineTime->setText(QString::fromStdString(formatPositionTime(position) + " / " +
                                                            formatPositionTime(timelineDuration())));

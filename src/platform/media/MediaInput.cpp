@@ -1,5 +1,6 @@
 #include "platform/media/MediaInput.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -190,21 +191,23 @@ constexpr int kScaleFlags = SWS_BICUBIC | SWS_ACCURATE_RND;
 
 }  // namespace
 
-std::optional<Image> RgbaConverter::convert(const AVFrame& frame) {
+std::optional<Image> RgbaConverter::convert(const AVFrame& frame, int shrink) {
+    const int width = std::max(1, frame.width / shrink);
+    const int height = std::max(1, frame.height / shrink);
     SwsContext* previous = scaler_.get();
-    SwsContext* scaler = sws_getCachedContext(
-        scaler_.release(), frame.width, frame.height, static_cast<AVPixelFormat>(frame.format), frame.width,
-        frame.height, AV_PIX_FMT_RGBA, kScaleFlags, nullptr, nullptr, nullptr);
+    SwsContext* scaler = sws_getCachedContext(scaler_.release(), frame.width, frame.height,
+                                              static_cast<AVPixelFormat>(frame.format), width, height,
+                                              AV_PIX_FMT_RGBA, kScaleFlags, nullptr, nullptr, nullptr);
     scaler_.reset(scaler);
     if (!scaler) return std::nullopt;
     // A frame without a description of its own is read by the size rule, as the writer will tag it.
     const ColourDescription colour = ColourDescription::of(frame).completed(frame.width, frame.height);
     if ((scaler != previous || colour != colour_) && !useForDecoding(*scaler, colour)) return std::nullopt;
     colour_ = colour;
-    Image image(frame.width, frame.height);
+    Image image = Image::forOverwrite(width, height);
     uint8_t* planes[4] = {image.data(), nullptr, nullptr, nullptr};
     const int strides[4] = {static_cast<int>(image.stride()), 0, 0, 0};
-    if (sws_scale(scaler, frame.data, frame.linesize, 0, frame.height, planes, strides) != frame.height)
+    if (sws_scale(scaler, frame.data, frame.linesize, 0, frame.height, planes, strides) != height)
         return std::nullopt;
     return image;
 }

@@ -71,7 +71,8 @@ private:
 // has none). Keeps its scaler between calls.
 class RgbaConverter {
 public:
-    std::optional<Image> convert(const AVFrame& frame);
+    // The picture `shrink` times smaller on each side (at least one pixel).
+    std::optional<Image> convert(const AVFrame& frame, int shrink = 1);
 
 private:
     ScalerPtr scaler_;

@@ -42,6 +42,7 @@ public:
 private:
     friend class MovieReader;  // decodes through the open container
     friend class MovieWriter;  // copies the movie's description
+    friend class PlaybackVideo;  // decodes for live playback
     AVFormatContext& input() const;
     int videoStreamIndex() const;
     // Makes a blocking read give up (true) or read again (false).
