@@ -109,7 +109,8 @@ void TimelineBar::paintEvent(QPaintEvent*) {
     const QPalette& colours = palette();
     const QRectF track = groove();
     painter.setPen(Qt::NoPen);
-    painter.setBrush(colours.color(QPalette::Mid));
+    // A shade above the buttons, so the groove shows against the window.
+    painter.setBrush(colours.color(QPalette::Button).lighter(160));
     painter.drawRoundedRect(track, kGrooveHeight / 2, kGrooveHeight / 2);
     const double handleX = xOf(position_);
     painter.setBrush(colours.color(QPalette::Highlight));
