@@ -9,6 +9,7 @@
 #include "imaging/WatermarkScale.h"
 #include "platform/media/FrameImage.h"
 #include "platform/ui/Dialogs.h"
+#include "platform/ui/Stepper.h"
 #include "preview/BackgroundTask.h"
 #include "preview/PlaybackEngine.h"
 #include "preview/PlaybackSound.h"
@@ -130,20 +131,25 @@ void ViewController::updatePlaybackIndicator() {
 }
 
 // The still becomes the frame on show, taken again at full size, and the
-// preview refreshes as after a browse. Half a frame later than the frame's
-// own time, so the extraction's rounding cannot land on the frame before.
+// preview refreshes as after a browse; the stepper moves to it too. Half a
+// frame later than the frame's own time, so rounding cannot land on the
+// frame before.
 void ViewController::settleOnPlaybackFrame() {
-    const double seconds = playback_->seconds();
     const double halfFrame = 0.5 / std::max(1.0, videoFacts_.framesPerSecond());
     showProgressIndicator(true);
     const int generation = loadGeneration_;
     runInBackground(
         pool_, this,
-        [file = videoPath_.toStdString(), at = seconds + halfFrame] { return FrameImageAtTime(file, at); },
-        [this, seconds, generation](std::optional<Image> frame) {
+        [file = videoPath_.toStdString(), at = playback_->seconds() + halfFrame] {
+            return TimedFrameAtTime(file, at);
+        },
+        [this, generation](std::optional<TimedFrame> frame) {
             if (generation != loadGeneration_ || isPlaying()) return;
             if (!frame) return showProgressIndicator(refresh_.running || browse_.running);
-            takeSnapshot(std::move(*frame), seconds);
+            browsePosition_ = frame->seconds;
+            controls_.browseStepper->setDoubleValue(frame->seconds);
+            updateBrowseTime();
+            takeSnapshot(std::move(frame->image), frame->seconds);
             updateTimeline();
             // A look changed while playing is recorded by this refresh; an unchanged one is not.
             const std::string* recorded = history_.currentRecord();

@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 
 #include "platform/filters/QtImage.h"
+#include "platform/ui/Stepper.h"
 #include "preview/PlaybackEngine.h"
 #include "preview/VideoImageView.h"
 #include "support/EditorFixture.h"
@@ -73,6 +74,9 @@ TEST_F(PlaybackTest, PlaysFollowsAControlAndPausesOnTheFrameAtFullSize) {
     ASSERT_TRUE(settle());
     EXPECT_DOUBLE_EQ(controller->snapshotSeconds(), 0.6);
     EXPECT_EQ(controller->snapshot()->width(), 320) << "the paused still is full size";
+    EXPECT_DOUBLE_EQ(outlet<Stepper>("stepperBrowseFrames")->doubleValue(), controller->snapshotSeconds())
+        << "the stepper holds the paused frame's position";
+    EXPECT_TRUE(outlet<QLabel>("labelTimelineTime")->text().startsWith("0:00.60 /"));
     EXPECT_EQ(shown().size(), QSize(320, 240));
     EXPECT_EQ(controller->history().count(), historyBefore + 1)
         << "the change made while playing is recorded";

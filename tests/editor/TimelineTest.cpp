@@ -42,6 +42,7 @@ protected:
 
 TEST_F(TimelineTest, KeysOnTheFocusedPreviewOrTimelineStepFramesAndAskToPlay) {
     QSignalSpy play(controller, &ViewController::playRequested);
+    QSignalSpy playing(controller, &ViewController::playingChanged);
     QTest::keyClick(preview(), Qt::Key_Space);  // no movie: nothing to play
     EXPECT_EQ(play.count(), 0);
 
@@ -54,6 +55,12 @@ TEST_F(TimelineTest, KeysOnTheFocusedPreviewOrTimelineStepFramesAndAskToPlay) {
     timeline()->setFocus();
     QTest::keyClick(timeline(), Qt::Key_Space);
     EXPECT_EQ(play.count(), 2);
+    EXPECT_EQ(playing.count(), 2) << "the first Space plays, the second pauses";
+    EXPECT_FALSE(controller->isPlaying());
+    // Playing moved the still by however far the wall clock ran: start the steps from the first frame.
+    ASSERT_TRUE(settle());
+    QTest::keyClick(timeline(), Qt::Key_Home);
+    ASSERT_TRUE(settle());
 
     const struct {
         bool onPreview;
