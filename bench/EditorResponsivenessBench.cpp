@@ -6,7 +6,6 @@
 //
 //   tintreel-editor-bench CLIP [SECONDS]
 #include <QAbstractButton>
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
 #include <algorithm>
@@ -14,60 +13,15 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/MainWindow.h"
+#include "EditorBench.h"
 #include "editor/ViewController.h"
 #include "imaging/ImageTools.h"
-#include "platform/system/TemporaryDirectory.h"
-#include "platform/ui/Dialogs.h"
 #include "platform/ui/FloatSlider.h"
 
 namespace {
 
 using namespace tintreel;
-
-// Times every event delivered while `recording` is on.
-class TimedApplication : public QApplication {
-public:
-    using QApplication::QApplication;
-    bool notify(QObject* receiver, QEvent* event) override {
-        if (!recording) return QApplication::notify(receiver, event);
-        QElapsedTimer timer;
-        timer.start();
-        const bool handled = QApplication::notify(receiver, event);
-        const double ms = timer.nsecsElapsed() / 1e6;
-        durations.push_back(ms);
-        if (ms > slowest) {
-            slowest = ms;
-            slowestWhat = QString("%1 event %2").arg(receiver->metaObject()->className()).arg(int(event->type()));
-        }
-        return handled;
-    }
-    bool recording = false;
-    std::vector<double> durations;  // milliseconds per event
-    double slowest = 0;
-    QString slowestWhat;
-};
-
-// Answers the open panel with the clip; everything else is declined.
-class BenchDialogs : public Dialogs {
-public:
-    explicit BenchDialogs(QString clip) : clip_(std::move(clip)) {}
-    void alert(const QString& text, AlertStyle, const QString&) override {
-        std::fprintf(stderr, "alert: %s\n", qPrintable(text));
-    }
-    bool question(const QString&) override { return true; }
-    std::optional<QString> openFile(const QString&, const QStringList&, const QString&) override { return clip_; }
-    QStringList openFiles(const QString&, const QStringList&, const QString&) override { return {}; }
-    std::optional<QString> chooseFolder(const QString&, const QString&) override { return {}; }
-    std::optional<QString> saveFile(const QString&, const QString&, const QStringList&) override { return {}; }
-    std::optional<QColor> chooseColor(const QColor&) override { return {}; }
-    std::optional<RenderSettings> editRenderSettings(const RenderSettings&) override { return {}; }
-    void openUrl(const QUrl&) override {}
-    bool offerSessionRestore(const QString&) override { return false; }
-
-private:
-    QString clip_;
-};
+using namespace tintreel::bench;
 
 double percentile(std::vector<double> values, double p) {
     if (values.empty()) return 0;
@@ -85,15 +39,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const double seconds = argc > 2 ? std::atof(argv[2]) : 5.0;
-    auto directory = TemporaryDirectory::create();
-    BenchDialogs dialogs(QString::fromLocal8Bit(argv[1]));
-    MainWindow window(new ViewController(directory->path(), dialogs), dialogs);
-    window.resize(1280, 800);
-    window.show();
-    ViewController* controller = window.controller();
-    controller->OnSelectVideo();
-    if (!QTest::qWaitFor([&] { return !controller->snapshot()->isEmpty() && !controller->refresh().running; }, 30000))
-        return 1;
+    BenchEditor editor(argv[1]);
+    if (!editor.load(30000)) return 1;
+    ViewController* controller = &editor.controller();
 
     auto* slider = controller->outlets().get<FloatSlider>("sliderSepiaIntensity");
     controller->outlets().get<QAbstractButton>("checkSepia")->click();
@@ -105,7 +53,7 @@ int main(int argc, char** argv) {
     clock.start();
     for (int step = 0; clock.elapsed() < seconds * 1000; ++step) {
         slider->triggerAction(step % 200 < 100 ? QAbstractSlider::SliderSingleStepSub
-                                                : QAbstractSlider::SliderSingleStepAdd);
+                                               : QAbstractSlider::SliderSingleStepAdd);
         QTest::qWait(16);
     }
     const double elapsed = clock.elapsed() / 1000.0;

@@ -7,7 +7,6 @@
 //
 //   tintreel-playback-bench CLIP [SECONDS]
 #include <QAbstractButton>
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
 #include <algorithm>
@@ -17,61 +16,15 @@
 #include <string>
 #include <vector>
 
-#include "app/MainWindow.h"
+#include "EditorBench.h"
 #include "editor/ViewController.h"
-#include "platform/system/TemporaryDirectory.h"
-#include "platform/ui/Dialogs.h"
 #include "platform/ui/FloatSlider.h"
 #include "preview/PlaybackEngine.h"
 
 namespace {
 
 using namespace tintreel;
-
-// Times the outermost event handlers while `recording` is on.
-class TimedApplication : public QApplication {
-public:
-    using QApplication::QApplication;
-    bool notify(QObject* receiver, QEvent* event) override {
-        if (!recording || depth_ > 0) return QApplication::notify(receiver, event);
-        QElapsedTimer timer;
-        timer.start();
-        ++depth_;
-        const bool handled = QApplication::notify(receiver, event);
-        --depth_;
-        slowest = std::max(slowest, timer.nsecsElapsed() / 1e6);
-        return handled;
-    }
-    bool recording = false;
-    double slowest = 0;
-
-private:
-    int depth_ = 0;
-};
-
-class BenchDialogs : public Dialogs {
-public:
-    explicit BenchDialogs(QString clip) : clip_(std::move(clip)) {}
-    void alert(const QString& text, AlertStyle, const QString& detail) override {
-        std::fprintf(stderr, "alert: %s %s\n", qPrintable(text), qPrintable(detail));
-    }
-    bool question(const QString&) override { return true; }
-    std::optional<QString> openFile(const QString&, const QStringList&, const QString&) override {
-        return clip_;
-    }
-    QStringList openFiles(const QString&, const QStringList&, const QString&) override { return {}; }
-    std::optional<QString> chooseFolder(const QString&, const QString&) override { return {}; }
-    std::optional<QString> saveFile(const QString&, const QString&, const QStringList&) override {
-        return {};
-    }
-    std::optional<QColor> chooseColor(const QColor&) override { return {}; }
-    std::optional<RenderSettings> editRenderSettings(const RenderSettings&) override { return {}; }
-    void openUrl(const QUrl&) override {}
-    bool offerSessionRestore(const QString&) override { return false; }
-
-private:
-    QString clip_;
-};
+using namespace tintreel::bench;
 
 double residentMegabytes() {
     std::ifstream status("/proc/self/status");
@@ -171,21 +124,15 @@ void runCase(TimedApplication& app, ViewController& controller, const Case& c, d
 int main(int argc, char** argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
     TimedApplication app(argc, argv);
+    app.outermostOnly = true;
     if (argc < 2) {
         std::fprintf(stderr, "usage: tintreel-playback-bench CLIP [SECONDS]\n");
         return 2;
     }
     const double seconds = argc > 2 ? std::atof(argv[2]) : 60.0;
-    auto directory = TemporaryDirectory::create();
-    BenchDialogs dialogs(QString::fromLocal8Bit(argv[1]));
-    MainWindow window(new ViewController(directory->path(), dialogs), dialogs);
-    window.resize(1280, 800);
-    window.show();
-    ViewController* controller = window.controller();
-    controller->OnSelectVideo();
-    if (!QTest::qWaitFor([&] { return !controller->snapshot()->isEmpty() && !controller->refresh().running; },
-                         60000))
-        return 1;
+    BenchEditor editor(argv[1]);
+    if (!editor.load(60000)) return 1;
+    ViewController* controller = &editor.controller();
     switchOnLooks(*controller);
     QTest::qWaitFor([&] { return !controller->refresh().running; }, 60000);
     QTest::qWait(500);
