@@ -113,13 +113,6 @@ TEST_F(StillCommand, AMissingFontIsNamedWithTheFamilyThatDraws) {
     EffectSettings substitute = settings;
     substitute.textFontFamily = drawn;
     EXPECT_EQ(*loadPicture(out.toStdString()), ApplyEffectChain(substitute, picture_, Image(), 0.0));
-
-    // An installed family, or no text watermark at all, leaves nothing to say.
-    const test::CliRun installed =
-        runProgram({"--still", "-y", "--set", "checkTextWatermark=1", "--set",
-                    QString::fromStdString("comboTextFontType=" + drawn), "-o", out, q(dir_ / "in.png")});
-    EXPECT_EQ(installed.status, kExitSuccess);
-    EXPECT_TRUE(QString::fromStdString(installed.errors).trimmed().isEmpty()) << installed.errors;
 }
 
 }  // namespace

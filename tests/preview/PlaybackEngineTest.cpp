@@ -199,19 +199,8 @@ TEST(PlaybackEngine, PlaysUprightAndShrunk) {
     EXPECT_EQ(quarter.shown[0].picture.size(), QSize(80, 60));
 }
 
-// The movie's file announces two seconds; its data stops a good way before.
-fs::path cutShortClip() {
-    const fs::path whole = test::makeClip(
-        "-f lavfi -i testsrc2=s=320x240:r=10:d=2 -pix_fmt yuv420p -c:v libx264 -g 10 -movflags +faststart",
-        "mp4");
-    const fs::path cut = test::scratchDirectory("playback") / "cut.mp4";
-    fs::copy_file(whole, cut, fs::copy_options::overwrite_existing);
-    fs::resize_file(cut, fs::file_size(whole) * 6 / 10);
-    return cut;
-}
-
 TEST(PlaybackEngine, AMovieCutShortStopsOnItsLastGoodFrameSayingWhyOnce) {
-    Player player(cutShortClip());
+    Player player(test::cutShortClip());
     player.play(0.0);
     for (int frame = 1; frame <= 20 && player.engine().isPlaying(); ++frame) player.at(frame / 10.0);
     EXPECT_FALSE(player.engine().isPlaying());

@@ -139,6 +139,18 @@ fs::path withRotationTag(const fs::path& clip, int degrees) {
     });
 }
 
+fs::path cutShortClip() {
+    const fs::path whole = makeClip(
+        "-f lavfi -i testsrc2=s=320x240:r=10:d=2 -pix_fmt yuv420p -c:v libx264 -g 10 -movflags +faststart",
+        "mp4");
+    return cached(whole.parent_path() / (whole.stem().string() + "-cut.mp4"), [&](const fs::path& partial) {
+        std::error_code ec;
+        fs::copy_file(whole, partial, fs::copy_options::overwrite_existing, ec);
+        if (!ec) fs::resize_file(partial, fs::file_size(whole) * 6 / 10, ec);
+        return !ec;
+    });
+}
+
 std::optional<StreamFacts> probeStream(const fs::path& file, const std::string& selector) {
     const auto text = runCommand(
         "ffprobe -v error -count_packets -count_frames -select_streams " + selector +

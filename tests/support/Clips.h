@@ -43,6 +43,10 @@ bool writePicture(const std::filesystem::path& file);
 // (270 writes the matrix (0, 1, -1, 0) of a portrait phone clip).
 std::filesystem::path withRotationTag(const std::filesystem::path& clip, int degrees);
 
+// Two seconds of 320x240 at 10 fps whose file announces the whole length but
+// whose data stops at six tenths of it: a movie cut short.
+std::filesystem::path cutShortClip();
+
 // Standard output of a shell command, or nothing when it fails.
 std::optional<std::string> runCommand(const std::string& command);
 
