@@ -39,4 +39,14 @@ void SoundShaper::applyPlanar(float* const* planes, int channels, int64_t first,
     }
 }
 
+void SoundShaper::applyInt16(int16_t* interleaved, int channels, int64_t first, int frames) const {
+    for (int i = 0; i < frames; ++i) {
+        const double gain = gainAt(first + i);
+        for (int c = 0; c < channels; ++c) {
+            int16_t& sample = interleaved[i * channels + c];
+            sample = static_cast<int16_t>(std::clamp(std::lround(sample * gain), -32768L, 32767L));
+        }
+    }
+}
+
 }  // namespace tintreel

@@ -35,6 +35,8 @@ public:
     void apply(float* interleaved, int channels, int64_t first, int frames) const;
     // The same for planar samples: one array per channel.
     void applyPlanar(float* const* planes, int channels, int64_t first, int frames) const;
+    // The same for interleaved 16-bit samples, saturating at the extremes.
+    void applyInt16(int16_t* interleaved, int channels, int64_t first, int frames) const;
 
 private:
     double steadyGain_ = 1.0;

@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 
+#include "platform/media/PlaybackAudio.h"
 #include "platform/media/SoundShaping.h"
 #include "support/Clips.h"
 
@@ -91,6 +93,60 @@ TEST(SoundShaping, MuteSilencesAndLongFadesMeetInTheMiddle) {
     }
     EXPECT_TRUE(SoundControls{}.leavesSoundAlone());
     EXPECT_FALSE((SoundControls{0, false, 0.5}).leavesSoundAlone());
+}
+
+// Every sample playback hands the device, in order from the start, as floats.
+std::vector<float> playedSamples(PlaybackAudio& audio, SampleKind kind) {
+    std::vector<float> samples;
+    while (auto chunk = audio.next()) {
+        if (kind == SampleKind::Float) {
+            const auto* data = reinterpret_cast<const float*>(chunk->bytes.data());
+            samples.insert(samples.end(), data, data + chunk->bytes.size() / sizeof(float));
+        } else {
+            const auto* data = reinterpret_cast<const int16_t*>(chunk->bytes.data());
+            for (std::size_t i = 0; i < chunk->bytes.size() / sizeof(int16_t); ++i)
+                samples.push_back(data[i] / 32768.0f);
+        }
+    }
+    return samples;
+}
+
+// What plays is shaped as the render shapes it, in the device's float or 16-bit samples.
+TEST(SoundShaping, PlaybackPlaysTheControlsAndMuteSilencesIt) {
+    const auto movie = test::makeClip(
+        "-f lavfi -i testsrc2=s=160x90:r=25:d=3 -f lavfi -i sine=f=1000:r=48000:d=3 -af volume=0.8 "
+        "-c:v libx264 -preset ultrafast -c:a pcm_s16le",
+        "mkv");
+    ASSERT_FALSE(movie.empty());
+    auto opened = PlaybackAudio::open(movie, {kRate, 1, SampleKind::Float});
+    ASSERT_TRUE(opened && *opened);
+    PlaybackAudio& audio = **opened;
+    const auto plain = playedSamples(audio, SampleKind::Float);
+    ASSERT_GE(plain.size(), 3u * kRate - 1024);
+
+    audio.setShaping({{-6, false, 1.0, 0}, 0.0, 3.0});
+    ASSERT_TRUE(audio.seek(0));
+    const auto shaped = playedSamples(audio, SampleKind::Float);
+    ASSERT_EQ(shaped.size(), plain.size());
+    EXPECT_LT(rmsDb(shaped, 0, kRate / 10), -40);
+    EXPECT_NEAR(rmsDb(shaped, 3 * kRate / 2, 5 * kRate / 2), rmsDb(plain, 3 * kRate / 2, 5 * kRate / 2) - 6,
+                0.1);
+
+    audio.setShaping({{0, true}, 0.0, 3.0});
+    ASSERT_TRUE(audio.seek(1.0));
+    const auto muted = playedSamples(audio, SampleKind::Float);
+    EXPECT_FALSE(muted.empty());
+    EXPECT_TRUE(std::all_of(muted.begin(), muted.end(), [](float v) { return v == 0.0f; }));
+
+    // 16-bit samples driven 6 dB over full scale saturate; none wraps round to the other sign.
+    auto loud = PlaybackAudio::open(movie, {kRate, 1, SampleKind::Int16});
+    ASSERT_TRUE(loud && *loud);
+    (*loud)->setShaping({{26, false}, 0.0, 3.0});
+    const auto clipped = playedSamples(**loud, SampleKind::Int16);
+    ASSERT_EQ(clipped.size(), plain.size());
+    for (std::size_t i = 0; i < clipped.size(); ++i)
+        if (std::abs(plain[i]) > 0.01f) ASSERT_EQ(std::signbit(clipped[i]), std::signbit(plain[i])) << i;
+    EXPECT_FLOAT_EQ(*std::max_element(clipped.begin(), clipped.end()), 32767 / 32768.0f);
 }
 
 }  // namespace
