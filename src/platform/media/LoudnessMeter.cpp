@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "platform/media/FfmpegHandles.h"
@@ -248,6 +251,35 @@ Result<std::vector<TrackLoudness>> measureLoudness(const std::filesystem::path& 
         results.push_back(track->result());
     }
     return results;
+}
+
+std::string renderLoudness(const std::vector<TrackLoudness>& tracks) {
+    std::string text;
+    char line[96];
+    for (const TrackLoudness& track : tracks) {
+        std::snprintf(line, sizeof line, "%d %.4f %.4f\n", track.track, track.integratedLufs,
+                      track.truePeakDbtp);
+        text += line;
+    }
+    return text;
+}
+
+std::optional<std::vector<TrackLoudness>> parseLoudness(std::string_view text) {
+    std::vector<TrackLoudness> tracks;
+    std::istringstream lines{std::string(text)};
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        TrackLoudness track;
+        std::string peak;
+        if (!(fields >> track.track >> track.integratedLufs >> peak) ||
+            track.track != static_cast<int>(tracks.size()))
+            return std::nullopt;
+        char* end = nullptr;
+        track.truePeakDbtp = std::strtod(peak.c_str(), &end);  // "-inf" for a silent track
+        if (*end != '\0' || std::isnan(track.truePeakDbtp)) return std::nullopt;
+        tracks.push_back(track);
+    }
+    return tracks;
 }
 
 NormalisingGain normalisingGain(const TrackLoudness& measured, const LoudnessTarget& target) {

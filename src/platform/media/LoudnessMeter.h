@@ -13,6 +13,9 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/system/Result.h"
@@ -43,6 +46,11 @@ struct MeasureControl {
 // One entry per audio track, in track order; empty for a movie without sound.
 Result<std::vector<TrackLoudness>> measureLoudness(const std::filesystem::path& movie, MeasureSpan span = {},
                                                    const MeasureControl& control = {});
+
+// The readings as text, one line per track, and back: what the editor keeps
+// in its cache. Text that is not such a rendering gives nothing.
+std::string renderLoudness(const std::vector<TrackLoudness>& tracks);
+std::optional<std::vector<TrackLoudness>> parseLoudness(std::string_view text);
 
 // Encoding the sound again moves its peaks by a few tenths of a decibel, so
 // the gain keeps this much below the ceiling.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <regex>
 
@@ -125,6 +126,24 @@ TEST(LoudnessMeter, GainReachesTheTargetUnlessTheCeilingHoldsItBack) {
         const NormalisingGain gain = normalisingGain(measured, {c.target, c.ceiling});
         EXPECT_NEAR(gain.gainDb, c.gain, 1e-9);
         EXPECT_NEAR(gain.shortOfTargetDb, c.shortBy, 1e-9);
+    }
+}
+
+// What the editor keeps in its cache reads back, and damaged text is refused.
+TEST(LoudnessMeter, ReadingsRoundTripAsTextAndDamagedTextIsRefused) {
+    const std::vector<TrackLoudness> tracks{{0, -23.4567, -3.25}, {1, kSilentLufs, -HUGE_VAL}};
+    const auto parsed = parseLoudness(renderLoudness(tracks));
+    ASSERT_TRUE(parsed);
+    ASSERT_EQ(parsed->size(), 2u);
+    EXPECT_NEAR((*parsed)[0].integratedLufs, -23.4567, 1e-4);
+    EXPECT_NEAR((*parsed)[0].truePeakDbtp, -3.25, 1e-4);
+    EXPECT_FALSE((*parsed)[1].measurable());
+    EXPECT_EQ((*parsed)[1].truePeakDbtp, -HUGE_VAL);
+    EXPECT_TRUE(parseLoudness("")->empty());
+    for (const char* damaged :
+         {"0 -23 x\n", "1 -23 -3\n", "0 -23\n", "0 -23 -3\n0 -20 -1\n", "0 -23 nan\n"}) {
+        SCOPED_TRACE(damaged);
+        EXPECT_FALSE(parseLoudness(damaged));
     }
 }
 
