@@ -13,6 +13,8 @@ packages=(
   gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio
   # media and the filter engine
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev libtbb-dev
+  # measuring loudness (ITU-R BS.1770)
+  libebur128-dev
   # tests, benchmarks, fixtures
   libgtest-dev libgmock-dev googletest libbenchmark-dev ffmpeg
   # counting how often a render opens its input

@@ -1,6 +1,7 @@
 #include "platform/media/PlaybackAudio.h"
 
 #include <cmath>
+#include <mutex>
 
 #include "platform/media/MediaInput.h"
 
@@ -33,7 +34,10 @@ struct PlaybackAudio::Impl {
     ResamplerPtr resampler;
     std::optional<double> seekTarget;  // the first chunk after a seek starts here
     bool draining = false;
+    std::mutex shapingMutex;
+    PlaybackShaping shaping;
 
+    void shape(SoundChunk& chunk);
     int openDecoder();
     std::vector<char> convert(const AVFrame& frame);
     std::optional<SoundChunk> chunkOf(const AVFrame& frame);
@@ -98,6 +102,22 @@ std::optional<SoundChunk> PlaybackAudio::Impl::chunkOf(const AVFrame& frame) {
     return chunk;
 }
 
+void PlaybackAudio::Impl::shape(SoundChunk& chunk) {
+    PlaybackShaping now;
+    {
+        std::lock_guard lock(shapingMutex);
+        now = shaping;
+    }
+    if (now.controls.leavesSoundAlone()) return;
+    const SoundShaper shaper(now.controls, now.spanSeconds, format.sampleRate);
+    const int64_t first = std::llround((chunk.seconds - now.spanStart) * format.sampleRate);
+    const int frames = static_cast<int>(chunk.bytes.size() / static_cast<size_t>(format.bytesPerFrame()));
+    if (format.kind == SampleKind::Int16)
+        shaper.applyInt16(reinterpret_cast<int16_t*>(chunk.bytes.data()), format.channels, first, frames);
+    else
+        shaper.apply(reinterpret_cast<float*>(chunk.bytes.data()), format.channels, first, frames);
+}
+
 Result<std::unique_ptr<PlaybackAudio>> PlaybackAudio::open(const std::filesystem::path& path,
                                                            SoundFormat format) {
     auto impl = std::make_unique<Impl>();
@@ -114,6 +134,11 @@ Result<std::unique_ptr<PlaybackAudio>> PlaybackAudio::open(const std::filesystem
 
 PlaybackAudio::PlaybackAudio(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 PlaybackAudio::~PlaybackAudio() = default;
+
+void PlaybackAudio::setShaping(const PlaybackShaping& shaping) {
+    std::lock_guard lock(impl_->shapingMutex);
+    impl_->shaping = shaping;
+}
 
 Status PlaybackAudio::seek(double seconds) {
     Impl& impl = *impl_;
@@ -135,7 +160,10 @@ std::optional<SoundChunk> PlaybackAudio::next() {
     while (true) {
         const int status = avcodec_receive_frame(impl.decoder.get(), frame.get());
         if (status == 0) {
-            if (std::optional<SoundChunk> chunk = impl.chunkOf(*frame)) return chunk;
+            if (std::optional<SoundChunk> chunk = impl.chunkOf(*frame)) {
+                impl.shape(*chunk);
+                return chunk;
+            }
             continue;
         }
         if (status != AVERROR(EAGAIN) || impl.draining) return std::nullopt;

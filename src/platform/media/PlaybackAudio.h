@@ -7,13 +7,14 @@
 // pictures keep, so the sound and the frames line up.
 //
 // Ownership: opens the movie file on its own (it reads apart from the
-// pictures). Threads: one thread at a time.
+// pictures). Threads: one thread at a time, but for setShaping.
 
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "platform/media/SoundShaping.h"
 #include "platform/system/Result.h"
 
 namespace tintreel {
@@ -25,6 +26,14 @@ struct SoundFormat {
     int channels = 2;
     SampleKind kind = SampleKind::Int16;
     int bytesPerFrame() const { return channels * (kind == SampleKind::Int16 ? 2 : 4); }
+};
+
+// What the sound controls do to what plays: the controls, and the span their
+// fades count in (its start and length in the pictures' seconds).
+struct PlaybackShaping {
+    SoundControls controls;
+    double spanStart = 0.0;
+    double spanSeconds = 0.0;
 };
 
 struct SoundChunk {
@@ -43,9 +52,11 @@ public:
 
     // The next chunk starts at `seconds` (silence before the sound's first sample).
     Status seek(double seconds);
-    // The next chunk; none at the end of the track (or where it is damaged:
-    // the pictures say so).
+    // The next chunk, shaped; none at the end of the track (or where it is
+    // damaged: the pictures say so).
     std::optional<SoundChunk> next();
+    // From the next chunk on; any thread, while another decodes.
+    void setShaping(const PlaybackShaping& shaping);
 
 private:
     struct Impl;
