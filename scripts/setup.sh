@@ -13,6 +13,8 @@ packages=(
   gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio
   # media and the filter engine
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev libtbb-dev
+  # colour tables: the reader of every common format, and its tools for the tests
+  libopencolorio-dev opencolorio-tools
   # tests, benchmarks, fixtures
   libgtest-dev libgmock-dev googletest libbenchmark-dev ffmpeg
   # counting how often a render opens its input
