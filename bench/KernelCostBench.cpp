@@ -68,8 +68,11 @@ Kernel openColorIoKernel() {
     return [cpu](const Image& in) {
         Image out = Image::forOverwrite(in.width(), in.height());
         forEachRowBlock(in.height(), [&](int y0, int y1) {
-            OCIO::PackedImageDesc source(const_cast<std::uint8_t*>(in.row(y0)), in.width(), y1 - y0, 4);
-            OCIO::PackedImageDesc target(out.row(y0), in.width(), y1 - y0, 4);
+            const auto stride = static_cast<std::ptrdiff_t>(in.stride());
+            OCIO::PackedImageDesc source(const_cast<std::uint8_t*>(in.row(y0)), in.width(), y1 - y0, 4,
+                                         OCIO::BIT_DEPTH_UINT8, 1, 4, stride);
+            OCIO::PackedImageDesc target(out.row(y0), in.width(), y1 - y0, 4, OCIO::BIT_DEPTH_UINT8, 1, 4,
+                                         stride);
             cpu->apply(source, target);
         });
         return out;

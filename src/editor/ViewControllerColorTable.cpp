@@ -10,6 +10,7 @@
 #include "platform/system/AtomicFile.h"
 #include "platform/ui/Dialogs.h"
 #include "render/LookTable.h"
+#include "settings/ControlCatalogue.h"
 
 namespace tintreel {
 

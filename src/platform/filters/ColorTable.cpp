@@ -9,46 +9,31 @@ namespace tintreel {
 
 namespace {
 
-struct Rgb {
-    float r, g, b;
-};
-
-Rgb nodeAt(const float* grid, std::uint32_t offset) {
-    return {grid[offset], grid[offset + 1], grid[offset + 2]};
-}
-
-// a*wa + b*wb + c*wc + d*wd, channel by channel.
-Rgb weigh(Rgb a, float wa, Rgb b, float wb, Rgb c, float wc, Rgb d, float wd) {
-    return {a.r * wa + b.r * wb + c.r * wc + d.r * wd, a.g * wa + b.g * wb + c.g * wc + d.g * wd,
-            a.b * wa + b.b * wb + c.b * wc + d.b * wd};
-}
+using Node = ColorTable::Node;
 
 // Tetrahedral interpolation in the grid cell at `base`: the cube is cut into
 // six tetrahedra along its main diagonal and the one holding the point is
-// chosen by the order of the three fractions.
-Rgb tetrahedral(const float* grid, std::uint32_t base, const std::uint32_t step[3], const float d[3]) {
+// chosen by the order of the three fractions. The three channels of a node
+// are one vector, so each corner costs one load and one multiply-add.
+Node tetrahedral(const Node* grid, std::uint32_t base, const std::uint32_t step[3], const float d[3]) {
     const float dr = d[0], dg = d[1], db = d[2];
     const std::uint32_t sr = step[0], sg = step[1], sb = step[2];
-    const Rgb c000 = nodeAt(grid, base);
-    const Rgb c111 = nodeAt(grid, base + sr + sg + sb);
+    const Node c000 = grid[base];
+    const Node c111 = grid[base + sr + sg + sb];
     if (dr > dg) {
         if (dg > db)
-            return weigh(c000, 1 - dr, nodeAt(grid, base + sr), dr - dg, nodeAt(grid, base + sr + sg),
-                         dg - db, c111, db);
+            return c000 * (1 - dr) + grid[base + sr] * (dr - dg) + grid[base + sr + sg] * (dg - db) +
+                   c111 * db;
         if (dr > db)
-            return weigh(c000, 1 - dr, nodeAt(grid, base + sr), dr - db, nodeAt(grid, base + sr + sb),
-                         db - dg, c111, dg);
-        return weigh(c000, 1 - db, nodeAt(grid, base + sb), db - dr, nodeAt(grid, base + sr + sb), dr - dg,
-                     c111, dg);
+            return c000 * (1 - dr) + grid[base + sr] * (dr - db) + grid[base + sr + sb] * (db - dg) +
+                   c111 * dg;
+        return c000 * (1 - db) + grid[base + sb] * (db - dr) + grid[base + sr + sb] * (dr - dg) + c111 * dg;
     }
     if (db > dg)
-        return weigh(c000, 1 - db, nodeAt(grid, base + sb), db - dg, nodeAt(grid, base + sg + sb), dg - dr,
-                     c111, dr);
+        return c000 * (1 - db) + grid[base + sb] * (db - dg) + grid[base + sg + sb] * (dg - dr) + c111 * dr;
     if (db > dr)
-        return weigh(c000, 1 - dg, nodeAt(grid, base + sg), dg - db, nodeAt(grid, base + sg + sb), db - dr,
-                     c111, dr);
-    return weigh(c000, 1 - dg, nodeAt(grid, base + sg), dg - dr, nodeAt(grid, base + sr + sg), dr - db, c111,
-                 db);
+        return c000 * (1 - dg) + grid[base + sg] * (dg - db) + grid[base + sg + sb] * (db - dr) + c111 * dr;
+    return c000 * (1 - dg) + grid[base + sg] * (dg - dr) + grid[base + sr + sg] * (dr - db) + c111 * db;
 }
 
 // `level` mixed towards `target` (in [0, 1]) by `strength`, to the nearest level.
@@ -60,16 +45,16 @@ std::uint8_t mixed(std::uint8_t level, float target, float strength) {
 void applyGridRow(const ColorTable& table, const std::uint8_t* in, std::uint8_t* out, int width,
                   float strength) {
     const auto& places = table.places();
-    const float* grid = table.grid().data();
+    const Node* grid = table.nodes();
     for (int x = 0; x < width; ++x, in += Image::kChannels, out += Image::kChannels) {
         const std::uint8_t r = in[0], g = in[1], b = in[2];
         const std::uint32_t base = places[0].below[r] + places[1].below[g] + places[2].below[b];
         const std::uint32_t step[3] = {places[0].step[r], places[1].step[g], places[2].step[b]};
         const float d[3] = {places[0].fraction[r], places[1].fraction[g], places[2].fraction[b]};
-        const Rgb c = tetrahedral(grid, base, step, d);
-        out[0] = mixed(r, c.r, strength);
-        out[1] = mixed(g, c.g, strength);
-        out[2] = mixed(b, c.b, strength);
+        const Node c = tetrahedral(grid, base, step, d);
+        out[0] = mixed(r, c[0], strength);
+        out[1] = mixed(g, c[1], strength);
+        out[2] = mixed(b, c[2], strength);
         out[3] = in[3];
     }
 }
@@ -90,7 +75,10 @@ ColorTable::ColorTable(std::array<ChannelCurve, 3> curves, int gridSize, std::ve
     if (gridSize_ < 2) return;
     const auto top = static_cast<float>(gridSize_ - 1);
     const std::uint32_t n = static_cast<std::uint32_t>(gridSize_);
-    const std::uint32_t strides[3] = {3, 3 * n, 3 * n * n};
+    const std::uint32_t strides[3] = {1, n, n * n};
+    nodes_.resize(grid_.size() / 3);
+    for (std::size_t i = 0; i < nodes_.size(); ++i)
+        nodes_[i] = Node{grid_[3 * i], grid_[3 * i + 1], grid_[3 * i + 2], 0};
     for (int c = 0; c < 3; ++c) {
         for (int level = 0; level < 256; ++level) {
             const float position = std::clamp(curves_[c][level], 0.0f, 1.0f) * top;

@@ -55,9 +55,15 @@ public:
     const std::array<ChannelCurve, 3>& curves() const { return curves_; }
     const std::vector<float>& grid() const { return grid_; }
 
+    // The grid as the kernel reads it: each node's RGB padded to four
+    // floats, so that one node is one aligned vector load.
+    using Node = float __attribute__((vector_size(16)));
+    const Node* nodes() const { return nodes_.data(); }
+
     // Where each channel's level falls in the grid, worked out once: the
-    // offset (in floats) of the grid node below it, the step to the node
-    // above (0 on the top node) and the fraction of the way there.
+    // index of the grid node below it (already times the channel's stride),
+    // the step to the node above (0 on the top node) and the fraction of
+    // the way there.
     struct GridPlace {
         std::array<std::uint32_t, 256> below;
         std::array<std::uint32_t, 256> step;
@@ -69,6 +75,7 @@ private:
     std::array<ChannelCurve, 3> curves_;
     int gridSize_ = 0;
     std::vector<float> grid_;
+    std::vector<Node> nodes_;
     std::array<GridPlace, 3> places_{};
 };
 
