@@ -8,13 +8,18 @@
 // usage: tintreel-kernel-bench FRAMES.rgba WIDTH HEIGHT APPLICATIONS CASE [THREADS]
 // CASE: sepia | blur (sigma 3) | blur1 | blur10 | blur30 (sigma 1, 10, 30) |
 // vignette | rotation | eq (brightness, contrast and saturation one after
-// another). THREADS caps oneTBB's workers (default: all).
+// another) | lut (the colour table named by KERNEL_LUT, through our kernel)
+// | lut-ocio (the same table through OpenColorIO's own CPU processor, with
+// tetrahedral interpolation, on the same row blocks). THREADS caps oneTBB's
+// workers (default: all).
 // Prints "CASE MILLISECONDS_PER_FRAME".
+#include <OpenColorIO/OpenColorIO.h>
 #include <sys/resource.h>
 #include <tbb/global_control.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -26,13 +31,53 @@
 
 #include "platform/filters/BlurFilters.h"
 #include "platform/filters/ColorFilters.h"
+#include "platform/filters/ColorTable.h"
 #include "platform/filters/DistortionFilters.h"
+#include "platform/filters/Parallel.h"
 #include "platform/filters/StylizeFilters.h"
 
 namespace tintreel {
 namespace {
 
 using Kernel = std::function<Image(const Image&)>;
+namespace OCIO = OCIO_NAMESPACE;
+
+std::string tableFile() {
+    const char* file = std::getenv("KERNEL_LUT");
+    return file ? file : "";
+}
+
+// Our kernel over the table baked once, as a render does.
+Kernel colorTableKernel() {
+    auto table = ColorTable::load(tableFile());
+    if (!table) return [](const Image&) { return Image(); };
+    ColorTableFilter filter;
+    filter.setTable(*table);
+    return [filter](const Image& f) { return filter.apply(f); };
+}
+
+// OpenColorIO's processor for 8-bit RGBA, applied to the same row blocks.
+// Nothing (an empty result, which fails the run) without a readable table.
+Kernel openColorIoKernel() {
+    if (tableFile().empty()) return [](const Image&) { return Image(); };
+    const auto file = OCIO::FileTransform::Create();
+    file->setSrc(tableFile().c_str());
+    file->setInterpolation(OCIO::INTERP_TETRAHEDRAL);
+    const auto cpu = OCIO::Config::CreateRaw()->getProcessor(file)->getOptimizedCPUProcessor(
+        OCIO::BIT_DEPTH_UINT8, OCIO::BIT_DEPTH_UINT8, OCIO::OPTIMIZATION_DEFAULT);
+    return [cpu](const Image& in) {
+        Image out = Image::forOverwrite(in.width(), in.height());
+        forEachRowBlock(in.height(), [&](int y0, int y1) {
+            const auto stride = static_cast<std::ptrdiff_t>(in.stride());
+            OCIO::PackedImageDesc source(const_cast<std::uint8_t*>(in.row(y0)), in.width(), y1 - y0, 4,
+                                         OCIO::BIT_DEPTH_UINT8, 1, 4, stride);
+            OCIO::PackedImageDesc target(out.row(y0), in.width(), y1 - y0, 4, OCIO::BIT_DEPTH_UINT8, 1, 4,
+                                         stride);
+            cpu->apply(source, target);
+        });
+        return out;
+    };
+}
 
 // Settings that match the ffmpeg side of each pair in kernel_bench.sh.
 std::map<std::string, Kernel> kernels() {
@@ -66,6 +111,8 @@ std::map<std::string, Kernel> kernels() {
         {"vignette", [vignette](const Image& f) { return vignette.apply(f); }},
         {"rotation", [rotation](const Image& f) { return rotation.apply(f); }},
         {"eq", [=](const Image& f) { return saturation.apply(contrast.apply(brightness.apply(f))); }},
+        {"lut", colorTableKernel()},
+        {"lut-ocio", openColorIoKernel()},
     };
 }
 

@@ -40,7 +40,13 @@ cases=(
     "vignette|rgb24|vignette|same job; ffmpeg computes its falloff map once per stream and has no alpha to copy"
     "rotation|rgba|rotate=30*PI/180|same: bilinear turn by 30 degrees, black outside, RGBA"
     "eq|yuv444p|eq=brightness=0.1:contrast=1.2:saturation=1.3|not comparable: eq takes only YUV and maps each plane through one table; ours is three RGBA passes (two tables, one luma mix)"
+    "lut|rgba|lut3d=file=LUT:interp=tetrahedral|same: a 33^3 table (a CDL grade baked by ociobakelut), tetrahedral, RGBA"
+    "lut-ocio|rgba|lut3d=file=LUT:interp=tetrahedral|the same table through OpenColorIO's own CPU processor"
 )
+# The table of the lut cases.
+export KERNEL_LUT="$work/grade33.cube"
+[ -f "$KERNEL_LUT" ] || ociobakelut --slope 1.1 0.95 0.9 --offset 0.02 0 -0.03 --power 0.9 1.1 1.2 --sat 1.2 \
+    --format iridas_cube --cubesize 33 "$KERNEL_LUT" >/dev/null
 
 if [ -n "${KERNEL_CASES:-}" ]; then
     chosen=()
@@ -75,7 +81,7 @@ for ((round = 1; round <= repeats; ++round)); do
     for entry in "${cases[@]}"; do
         IFS='|' read -r name format filter _ <<<"$entry"
         null=$(ffmpeg_run "$format" null)
-        with=$(ffmpeg_run "$format" "$filter")
+        with=$(ffmpeg_run "$format" "${filter//LUT/$KERNEL_LUT}")
         ffmpeg_ms[$name]+=" $(awk -v a="$with" -v b="$null" -v n="$frames" 'BEGIN { print (a - b) * 1000 / n }')"
         ours_ms[$name]+=" $(ours_run "$name")"
         ours1_ms[$name]+=" $(ours_run "$name" 1)"

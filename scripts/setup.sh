@@ -15,6 +15,8 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev libtbb-dev
   # measuring loudness (ITU-R BS.1770)
   libebur128-dev
+  # colour tables: the reader of every common format, and its tools for the tests
+  libopencolorio-dev opencolorio-tools
   # tests, benchmarks, fixtures
   libgtest-dev libgmock-dev googletest libbenchmark-dev ffmpeg
   # counting how often a render opens its input

@@ -86,6 +86,7 @@ void MainWindow::buildMenus() {
     add(file, "OnLoadProfile", tr("&Load Profile..."), tr("Ctrl+L"), &VC::OnLoadProfile);
     add(file, "OnSaveProfile", tr("Save &Profile"), tr("Ctrl+Alt+S"), &VC::OnSaveProfile);
     add(file, "OnSaveProfileAs", tr("Save Profile &As..."), tr("Ctrl+Alt+Shift+S"), &VC::OnSaveProfileAs);
+    add(file, "OnExportColorTable", tr("&Export Look as Color Table..."), QString(), &VC::OnExportColorTable);
     file->addSeparator();
     // Quitting closes the window first, which asks about a running batch and
     // stops a render, so nothing is left half written.

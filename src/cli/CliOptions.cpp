@@ -4,6 +4,7 @@
 #include "imaging/FontFamilies.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/media/RenderSettings.h"
+#include "render/LookTable.h"
 #include "settings/ControlCatalogue.h"
 #include "settings/NamedSetting.h"
 #include "settings/ProfileFile.h"
@@ -80,7 +81,17 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
         o.settingsFile = *value;
     else if (arg == "--logo")
         o.logo = *value;
-    else if (arg == "--passes") {
+    else if (arg == "--lut")
+        o.lut = *value;
+    else if (arg == "--export-lut")
+        o.exportLut = *value;
+    else if (arg == "--lut-size") {
+        const std::optional<int> size = parseAtLeast(*value, kLookTableSmallest);
+        if (!size || *size > kLookTableLargest)
+            return error("--lut-size takes a whole number from " + std::to_string(kLookTableSmallest) +
+                         " to " + std::to_string(kLookTableLargest) + ", got \"" + *value + "\"");
+        o.lutSize = *size;
+    } else if (arg == "--passes") {
         if (*value != "one" && *value != "each")
             return error("--passes takes one or each, got \"" + *value + "\"");
         o.passes = *value == "one" ? PassMode::One : PassMode::Each;
@@ -136,9 +147,11 @@ std::optional<CliExit> inputsProblem(const CliOptions& o) {
 }
 
 bool isValuedOption(const std::string& arg) {
-    for (const char* option : {"-o", "--output", "-s", "--settings", "--logo", "--set", "--passes", "--still",
-                               "--segment", "--audio-from", "--progress", "--list", "--index", "-j", "--jobs",
-                               "--codec", "--quality", "--speed", "--height"})
+    for (const char* option :
+         {"-o",       "--output", "-s",           "--settings",   "--logo",     "--set",
+          "--passes", "--still",  "--segment",    "--audio-from", "--progress", "--list",
+          "--index",  "-j",       "--jobs",       "--codec",      "--quality",  "--speed",
+          "--height", "--lut",    "--export-lut", "--lut-size"})
         if (arg == option) return true;
     return false;
 }
@@ -190,6 +203,14 @@ std::optional<CliExit> checkSliceModes(const CliOptions& o) {
     return std::nullopt;
 }
 
+// --export-lut writes a table from the look alone: no movie goes in or out.
+std::optional<CliExit> exportProblem(const CliOptions& o, const std::vector<std::string>& positional) {
+    if (!positional.empty()) return error("--export-lut takes no INPUT");
+    if (!o.output.empty()) return error("--export-lut names its own OUTPUT: drop -o");
+    if (o.join || o.segment || o.still || o.list) return error("--export-lut writes only the table");
+    return std::nullopt;
+}
+
 // The positional arguments: the INPUTs (files or folders), or the slices of a join.
 std::optional<CliExit> takePositional(const std::vector<std::string>& positional, CliOptions& o) {
     if (o.join) {
@@ -218,6 +239,8 @@ std::string usageText() {
            "       tintreel-render -o FOLDER|TEMPLATE [-j N] [--skip-existing|-y] [--recursive] [...] "
            "INPUT|FOLDER...\n"
            "       tintreel-render --list FILE [--index K] -o OUTPUT|FOLDER|TEMPLATE [...]\n"
+           "       tintreel-render --export-lut OUT.cube [-y] [-s SETTINGS] [--set NAME=VALUE]... "
+           "[--lut FILE] [--lut-size N]\n"
            "\n"
            "Renders INPUT, a movie with a video track, through the effects the settings enable and writes\n"
            "the result to OUTPUT in the container its name says: .mp4 .m4v .mov .3gp .3g2 .mkv or .webm.\n"
@@ -242,6 +265,13 @@ std::string usageText() {
            "                         the font takes any family, e.g. --set comboTextFontType=\"DejaVu "
            "Serif\"\n"
            "      --logo IMAGE       the picture of the image watermark (PNG or JPEG)\n"
+           "      --lut FILE         a colour table (.cube .3dl .csp .spi1d .spi3d .clf ...), switched on\n"
+           "                         at strength 100% (--set sliderColorTableStrength=0.5 for half); one\n"
+           "                         that cannot be read is refused with status 2 and the reader's message\n"
+           "      --export-lut OUT.cube  write the look's per-pixel steps (adjustments, black and white,\n"
+           "                         sepia, the colour table) as a 3D table instead of rendering; the steps\n"
+           "                         a table cannot hold are named in one line and in the file\n"
+           "      --lut-size N       the exported table's grid, 17 to 65 (default 33)\n"
            "      --passes one|each  one: every effect on each frame in one decode and encode (default);\n"
            "                         each: one whole pass over the movie per effect\n"
            "      --codec C          h264 (default), h265, av1, or vp9 (the default in .webm); a codec\n"
@@ -282,9 +312,10 @@ std::string usageText() {
            "Every long option that takes a value also takes it as --option=value.\n"
            "\n"
            "Limits, refused with status 2 before the file is opened: INPUT, the settings file,\n"
-           "the logo and the list must be regular files (not a pipe or a device); a settings\n"
-           "file of at most 1 MiB, a list of at most 16 MiB, pictures of at most 100 megapixels\n"
-           "and 16384 pixels a side. A job fails for a movie whose frame is larger than 8192\n"
+           "the logo, the colour table and the list must be regular files (not a pipe or a device); a\n"
+           "settings file of at most 1 MiB, a colour table of at most 64 MiB, a list of at most 16 MiB,\n"
+           "pictures of at most 100 megapixels and 16384 pixels a side. A job fails for a movie whose\n"
+           "frame is larger than 8192\n"
            "pixels a side, one cut short (it ends before the length its file announces), one\n"
            "with packets its file marks as damaged or a frame the decoder cannot read, and a\n"
            "render that runs out of memory.\n"
@@ -343,6 +374,10 @@ Result<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& giv
             positional.push_back(arg);
         }
     }
+    if (options.exportLut) {
+        if (auto failure = exportProblem(options, positional)) return *failure;
+        return options;
+    }
     if (auto failure = takePositional(positional, options)) return *failure;
     if (options.output.empty()) return error("no OUTPUT given: use -o PATH");
     if (auto failure = checkSliceModes(options)) return *failure;
@@ -355,6 +390,14 @@ Result<Look> resolveLook(const CliOptions& options) {
         Result<Profile> read = readProfileFile(*options.settingsFile, profile.settings);
         if (!read) return Error{read.error()};
         profile = std::move(*read);
+    }
+    if (options.lut) {
+        // --lut turns the table on at full strength; a --set of the strength still wins.
+        std::error_code ec;
+        const std::filesystem::path full = std::filesystem::absolute(*options.lut, ec);
+        profile.settings.textFieldColorTable = (ec ? *options.lut : full).string();
+        profile.settings.checkColorTable = 1;
+        profile.settings.sliderColorTableStrength = 1.0f;
     }
     for (const auto& [name, value] : options.assignments)
         if (const Status assigned = assignNamedSetting(profile.settings, name, value); !assigned)

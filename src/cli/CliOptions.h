@@ -9,6 +9,7 @@
 //   tintreel-render --join -o OUTPUT [-y] --audio-from INPUT PART.mkv...
 //   tintreel-render -o FOLDER|TEMPLATE [-j N] [--skip-existing] [--recursive] [...] INPUT|FOLDER...
 //   tintreel-render --list FILE [--index K] -o OUTPUT|FOLDER|TEMPLATE [...]
+//   tintreel-render --export-lut OUT.cube [-y] [-s SETTINGS] [--set NAME=VALUE]... [--lut FILE] [--lut-size N]
 //
 // Exit statuses shared by every mode live here too.
 
@@ -23,6 +24,7 @@
 #include "platform/media/MovieSlice.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/Result.h"
+#include "render/LookTable.h"
 #include "render/PassMode.h"
 
 namespace tintreel {
@@ -42,6 +44,9 @@ struct CliOptions {
     std::optional<std::filesystem::path> settingsFile;
     std::vector<std::pair<std::string, std::string>> assignments;  // --set NAME=VALUE, in order
     std::optional<std::filesystem::path> logo;
+    std::optional<std::filesystem::path> lut;        // --lut: the colour table, switched on
+    std::optional<std::filesystem::path> exportLut;  // write the look as a table here instead of rendering
+    int lutSize = kLookTableDefaultSize;             // the exported table's grid
     PassMode passes = PassMode::One;
     bool overwrite = false;              // -y: an existing OUTPUT may be replaced
     bool still = false;                  // write a still picture (PNG or JPEG) instead of a movie

@@ -9,6 +9,7 @@
 #include "cli/BatchPlan.h"
 #include "cli/BatchRunner.h"
 #include "cli/CliOptions.h"
+#include "cli/ColorTableCommand.h"
 #include "cli/InputLimits.h"
 #include "cli/JoinCommand.h"
 #include "cli/JsonProgress.h"
@@ -52,10 +53,12 @@ void tellAbout(const tintreel::Look& look, bool json) {
         tintreel::printLine(std::cerr, line);
 }
 
-// The watermark's picture, from --logo or the profile, before it is read.
+// The watermark's picture, from --logo or the profile, before it is read;
+// then the colour table, read whole so that a damaged one stops the run.
 tintreel::Status checkLogo(const tintreel::Look& look) {
-    if (!look.logo) return {};
-    return tintreel::checkPicture(*look.logo, "logo");
+    if (look.logo)
+        if (auto picture = tintreel::checkPicture(*look.logo, "logo"); !picture) return picture;
+    return tintreel::checkColorTableOf(look);
 }
 
 // --skip-existing with a single OUTPUT that is there already.
@@ -127,6 +130,7 @@ int joinSlices(const CliOptions& options) {
 }
 
 int run(const CliOptions& options) {
+    if (options.exportLut) return tintreel::runExportLut(options);
     if (options.join) return joinSlices(options);
     if (const auto files = tintreel::checkReadFiles(options); !files) return refuse(files.error(), wantsJson(options));
     const auto planned = tintreel::planRun(options);

@@ -186,6 +186,9 @@ public Q_SLOTS:
     void OnSelectVideo();
     void OnBrowseFrames();
     void OnSelectImage();
+    void OnSelectColorTable();
+    void OnClearColorTable();
+    void OnExportColorTable();
     void OnZoomIn();
     void OnZoomOut();
     void OnResetZoom();
@@ -332,6 +335,8 @@ private:
     bool writeProfile(const QString& path);
     // Reads the watermark picture at `path` and shows its name; false when it cannot be read.
     bool loadLogo(const QString& path);
+    // Sets the colour table's file field and shows the look with it.
+    void showColorTable(const QString& path);
     void restoreLogo(const QString& path);
     void clearLogo();
 

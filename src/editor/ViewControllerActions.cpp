@@ -55,10 +55,16 @@ void ViewController::connectControl(const ControlRow& control) {
             if (field == controls_.watermarkText)
                 connect(field, &QLineEdit::editingFinished, this, &ViewController::OnTextChanged);
             else
-                field->setReadOnly(true);  // shows the chosen picture's name
+                field->setReadOnly(true);  // shows the chosen picture's name, or the table's path
             break;
         }
-        case ControlKind::Button: connect(outlets_.get<QPushButton>(control.outlet), &QPushButton::clicked, this, &ViewController::OnSelectImage); break;
+        case ControlKind::Button: {
+            void (ViewController::*command)() = &ViewController::OnSelectImage;
+            if (control.outlet == "buttonSelectColorTable") command = &ViewController::OnSelectColorTable;
+            if (control.outlet == "buttonClearColorTable") command = &ViewController::OnClearColorTable;
+            connect(outlets_.get<QPushButton>(control.outlet), &QPushButton::clicked, this, command);
+            break;
+        }
     }
 }
 

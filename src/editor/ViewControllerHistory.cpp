@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QSaveFile>
 
+#include "editor/ColorTableChoice.h"
 #include "editor/ControlBinding.h"
 #include "editor/ViewController.h"
 #include "platform/ui/Dialogs.h"
@@ -87,6 +88,8 @@ void ViewController::OnLoadProfile() {
     const QString picture = QString::fromStdString(parsed.extras.logoPath);
     if (!picture.isEmpty() && !loadLogo(picture))
         parsed.problems.push_back("The watermark picture " + parsed.extras.logoPath + " could not be loaded.");
+    if (std::optional<std::string> table = colorTableProblem(parsed.settings))
+        parsed.problems.push_back(*table);
     if (!parsed.problems.empty()) {
         QStringList lines{QStringLiteral("Some settings of this profile could not be used and keep their current "
                                          "values:")};

@@ -3,6 +3,7 @@
 // restoreSession() puts it in place.
 #include <QFileInfo>
 
+#include "editor/ColorTableChoice.h"
 #include "editor/ControlBinding.h"
 #include "editor/ViewController.h"
 #include "platform/ui/Dialogs.h"
@@ -31,10 +32,13 @@ SessionState ViewController::currentSession() const {
 }
 
 void ViewController::restoreSession(const SessionState& session) {
-    writeSettings(outlets_, parseSettingsRecord(session.settingsRecord, currentSettings()).settings);
+    const EffectSettings settings = parseSettingsRecord(session.settingsRecord, currentSettings()).settings;
+    writeSettings(outlets_, settings);
     const QString picture = QString::fromStdString(session.picturePath);
     if (!picture.isEmpty() && !loadLogo(picture))
         dialogs_.alert(QStringLiteral("The watermark picture %1 could not be loaded.").arg(picture));
+    if (const std::optional<std::string> table = colorTableProblem(settings))
+        dialogs_.alert(QString::fromStdString(*table));
     const QString video = QString::fromStdString(session.videoPath);
     if (session.browseSeconds > 0)
         connect(

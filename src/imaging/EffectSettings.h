@@ -129,6 +129,10 @@ struct EffectSettings {
     float stepperImageFade = 0;
     std::string textFieldImageFade;
 
+    int checkColorTable = 0;
+    std::string textFieldColorTable;     // the table file's full path; "" for none
+    float sliderColorTableStrength = 0;  // 0 ... 1: how far each colour moves to the table's
+
     bool operator==(const EffectSettings&) const = default;
 };
 

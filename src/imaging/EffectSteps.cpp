@@ -11,6 +11,7 @@
 #include "platform/filters/AlphaBlendFilter.h"
 #include "platform/filters/BlurFilters.h"
 #include "platform/filters/ColorFilters.h"
+#include "platform/filters/ColorTable.h"
 #include "platform/filters/DistortionFilters.h"
 #include "platform/filters/StylizeFilters.h"
 
@@ -71,7 +72,7 @@ using S = const EffectSettings&;
 using L = const Image&;
 using Made = std::unique_ptr<FrameEffect>;
 
-const std::array<EffectStep, 26> kSteps = {{
+const std::array<EffectStep, 27> kSteps = {{
     {EffectCode::Brightness, "Brightness", "Adjusting Brightness... ", true,
      [](S s) { return s.sliderBrightness != 0.0f; },
      [](S s, L, double) -> Made {
@@ -105,6 +106,16 @@ const std::array<EffectStep, 26> kSteps = {{
              f.setRed(s.sliderRed);
              f.setGreen(s.sliderGreen);
              f.setBlue(s.sliderBlue);
+         });
+     }},
+    {EffectCode::ColorTable, "Color Table", "Applying Color Table... ", false,
+     [](S s) { return s.checkColorTable == 1 && !s.textFieldColorTable.empty(); },
+     [](S s, L, double) -> Made {
+         return filterEffect<ColorTableFilter>([&](auto& f) {
+             // The front ends read the table first and report a failure; here
+             // a table that cannot be read leaves the picture as it is.
+             if (auto table = ColorTable::load(s.textFieldColorTable)) f.setTable(*table);
+             f.setStrength(s.sliderColorTableStrength);
          });
      }},
     {EffectCode::BlackAndWhite, "Black & White", "Applying Black & White Effect... ", false,

@@ -1,5 +1,5 @@
 #pragma once
-// The effect catalogue: the 26 steps of the effect chain in their fixed
+// The effect catalogue: the 27 steps of the effect chain in their fixed
 // order, each with its code, its name and progress phrase, when it runs on
 // the still preview and in a movie render, and how the settings become a
 // configured per-frame effect. Declared once; the still chain, the one-pass
@@ -45,6 +45,7 @@ enum class EffectCode {
     ImageWatermark,
     Scale,
     Rotate,
+    ColorTable,
 };
 
 // One configured effect applied to frame after frame: its filter is set up
@@ -81,13 +82,14 @@ struct EffectStep {
     bool runsOnMovie(const EffectSettings& s) const { return enabled(s); }
 };
 
-// The 26 steps in chain order: adjustments 1-7, effects 8-19, scale 25,
-// rotate 26, matrix 20, swirl 21, glass sphere 22, text 23, image 24.
+// The 27 steps in chain order: adjustments 1-7, colour table 27, effects
+// 8-19, scale 25, rotate 26, matrix 20, swirl 21, glass sphere 22, text 23,
+// image 24.
 std::span<const EffectStep> effectSteps();
 
-// The step with this code, or nothing for a value outside 1 ... 26.
+// The step with this code, or nothing for a value outside 1 ... 27.
 const EffectStep* findEffectStep(EffectCode code);
-// The step's phrase; "" for a value outside 1 ... 26.
+// The step's phrase; "" for a value outside 1 ... 27.
 std::string_view progressPhrase(EffectCode code);
 
 // Value conversions, shared by both paths.

@@ -19,7 +19,7 @@ constexpr float kOffsetLimit = 10000.0f;
 constexpr float kLongestTime = 86400.0f;  // a day, in seconds
 constexpr float kLongestFade = 60.0f;
 
-const std::array<GroupRow, 20> kGroups{{
+const std::array<GroupRow, 21> kGroups{{
     {G::Adjustments, "", "Colour adjustments, always applied", "", "buttonResetAdjustments", T::Adjustments},
     {G::BlackWhite, "Black & White", "Turns the picture into shades of grey", "checkBlackWhite", "",
      T::Effects},
@@ -57,6 +57,8 @@ const std::array<GroupRow, 20> kGroups{{
      "buttonResetTextWatermark", T::TextWatermark},
     {G::ImageWatermark, "Image Watermark", "Lays a picture such as a logo over the video",
      "checkImageWatermark", "buttonResetImageWatermark", T::ImageWatermark, false, true},
+    {G::ColorTable, "Color Table", "Maps every colour through a look-up table file", "checkColorTable", "",
+     T::Adjustments},
 }};
 
 // Row builders: one call per control keeps the table below readable.
@@ -333,6 +335,15 @@ std::vector<ControlRow> buildCatalogue() {
                                 {&ES::stepperImageStart, &ES::stepperImageEnd, &ES::stepperImageFade},
                                 {&ES::textFieldImageStart, &ES::textFieldImageEnd, &ES::textFieldImageFade});
     rows.insert(rows.end(), imageTiming.begin(), imageTiming.end());
+    const std::vector<ControlRow> colorTable{
+        afterExtras(groupCheck(G::ColorTable, &ES::checkColorTable)),
+        afterExtras(text("textFieldColorTable", G::ColorTable, "Table File", &ES::textFieldColorTable, "")),
+        afterExtras(row("buttonSelectColorTable", {}, ControlKind::Button, G::ColorTable, "Choose Table...")),
+        afterExtras(row("buttonClearColorTable", {}, ControlKind::Button, G::ColorTable, "Clear Table")),
+        afterExtras(slider("sliderColorTableStrength", G::ColorTable, "Strength",
+                           &ES::sliderColorTableStrength, 1.0f, 0, 1, kPercent)),
+    };
+    rows.insert(rows.end(), colorTable.begin(), colorTable.end());
     return rows;
 }
 

@@ -31,13 +31,13 @@ enum class ControlKind {
     ColorWell,   // the text colour
     PopUp,       // a pop-up: the selected index
     FontPopUp,   // the font pop-up: an index of the font list, or a family named outside it
-    Button,      // a push button with no value (choosing the watermark picture)
+    Button,      // a push button with no value (choosing or clearing a file)
 };
 
 enum class GroupId {
     Adjustments, BlackWhite, Sepia, Cartoon, OilPainting, Vignette, Pixellate, Halftone, Blur,
     CircleBlur, FocusBlur, MotionBlur, ZoomBlur, Scale, Rotate, Transform3D, Swirl, GlassSphere,
-    TextWatermark, ImageWatermark,
+    TextWatermark, ImageWatermark, ColorTable,
 };
 
 // The tab of the settings panel a group is shown in.

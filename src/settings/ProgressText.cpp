@@ -11,9 +11,9 @@ namespace {
 constexpr const char* kProgressKey = "progress";
 constexpr const char* kEffectKey = "effect";
 
-// The effect of a user-info code: exactly one of 1 ... 26.
+// The effect of a user-info code: exactly one of 1 ... 27.
 std::optional<EffectCode> effectOfCode(float code) {
-    if (!(code >= 1.0f && code <= 26.0f) || code != std::trunc(code)) return std::nullopt;
+    if (!(code >= 1.0f && code <= 27.0f) || code != std::trunc(code)) return std::nullopt;
     return static_cast<EffectCode>(static_cast<int>(code));
 }
 

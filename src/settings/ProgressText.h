@@ -47,7 +47,7 @@ void postProgress(const NotificationCenter& center, const RenderProgress& progre
 
 // The report a notification carries: its payload, or one made from the two
 // user-info keys alone. Nothing when it carries neither, or names a code
-// that is neither exactly one of 1 ... 26 nor the whole-render code.
+// that is neither exactly one of 1 ... 27 nor the whole-render code.
 std::optional<RenderProgress> progressOf(const Notification& notification);
 
 // The user-info code of a one-pass render: every enabled step at once.

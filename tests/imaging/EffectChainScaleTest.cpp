@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
@@ -86,6 +88,16 @@ struct ScaledLook {
     bool quarter = true;
 };
 
+// A colour table that turns the picture to its negative, written once.
+std::string invertingTable() {
+    static const std::string path = [] {
+        const std::filesystem::path file = test::scratchDirectory("scaled-color-table") / "invert.cube";
+        std::ofstream(file) << "LUT_3D_SIZE 2\n1 1 1\n0 1 1\n1 0 1\n0 0 1\n1 1 0\n0 1 0\n1 0 0\n0 0 0\n";
+        return file.string();
+    }();
+    return path;
+}
+
 // One row per step, each with settings away from neutral that make its
 // pixel-measured parameters matter.
 std::vector<ScaledLook> looks() {
@@ -100,6 +112,7 @@ std::vector<ScaledLook> looks() {
         {C::Gamma, [](S& s) { s.sliderGamma = 1.8f; }, soft},
         {C::Hue, [](S& s) { s.sliderHue = 70.0f; }, soft},
         {C::RGB, [](S& s) { s.sliderRed = 1.3f, s.sliderBlue = 0.6f; }, soft},
+        {C::ColorTable, [](S& s) { s.checkColorTable = 1, s.textFieldColorTable = invertingTable(); }, soft},
         {C::BlackAndWhite, [](S& s) { s.checkBlackWhite = 1; }},
         {C::Sepia, [](S& s) { s.checkSepia = 1; }},
         // The black edge lines come from a 3 x 3 Sobel and are a pixel or two

@@ -21,14 +21,16 @@ namespace {
 TEST(EffectSteps, FixedOrderCodesAndPhrases) {
     std::vector<int> codes;
     for (const EffectStep& step : effectSteps()) codes.push_back(static_cast<int>(step.code));
-    const std::vector<int> expected = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,
+    // The colour table (27) runs after the adjustments and before the effects.
+    const std::vector<int> expected = {1,  2,  3,  4,  5,  6,  7,  27, 8,  9,  10, 11, 12, 13,
                                        14, 15, 16, 17, 18, 19, 25, 26, 20, 21, 22, 23, 24};
     EXPECT_EQ(codes, expected);
     EXPECT_EQ(progressPhrase(EffectCode::Brightness), "Adjusting Brightness... ");
     EXPECT_EQ(progressPhrase(EffectCode::BlackAndWhite), "Applying Black & White Effect... ");
     EXPECT_EQ(progressPhrase(EffectCode::Transform3D), "Performing 3D Transformation... ");
     EXPECT_EQ(progressPhrase(EffectCode::Rotate), "Rotating... ");
-    EXPECT_EQ(progressPhrase(static_cast<EffectCode>(27)), "");
+    EXPECT_EQ(progressPhrase(EffectCode::ColorTable), "Applying Color Table... ");
+    EXPECT_EQ(progressPhrase(static_cast<EffectCode>(28)), "");
     EXPECT_EQ(progressPhrase(static_cast<EffectCode>(0)), "");
 }
 
@@ -141,7 +143,7 @@ TEST(EffectChain, MovieEffectsReuseTheirOverlayAndFollowTheFrameSize) {
     s.checkImageWatermark = 1;
     s.stepperImageOpacity = 100.0f;
     const Image logo = test::solid(4, 2, {255, 0, 0, 255});
-    const EffectStep& step = effectSteps()[25];
+    const EffectStep& step = effectSteps()[26];
     ASSERT_EQ(step.code, EffectCode::ImageWatermark);
     std::unique_ptr<FrameEffect> effect = step.make(s, logo);
     const Image frame = test::solid(10, 6, {0, 0, 255, 255});

@@ -111,6 +111,17 @@ TEST(ControlCatalogue, WatermarkScaleAndTimingControlsBelongToTheirGroups) {
         {"stepperImageStart", GroupId::ImageWatermark},
         {"stepperImageEnd", GroupId::ImageWatermark},
         {"stepperImageFade", GroupId::ImageWatermark}};
+    // The colour table's rows came later still, and keep their own defaults.
+    const std::vector<std::string_view> colorTable = {"checkColorTable", "textFieldColorTable",
+                                                      "buttonSelectColorTable", "buttonClearColorTable",
+                                                      "sliderColorTableStrength"};
+    for (std::string_view name : colorTable) {
+        const ControlRow* control = findControl(name);
+        ASSERT_NE(control, nullptr) << name;
+        EXPECT_EQ(control->group, GroupId::ColorTable) << name;
+        EXPECT_TRUE(control->afterExtras) << name;
+    }
+    EXPECT_EQ(findControl("sliderColorTableStrength")->defaultValue, 1.0f);
     const std::vector<std::string_view> switched = interfaceSwitchedControls();
     for (const auto& [name, group] : added) {
         const ControlRow* control = findControl(name);
@@ -127,9 +138,9 @@ TEST(ControlCatalogue, WatermarkScaleAndTimingControlsBelongToTheirGroups) {
     }
     for (const ControlRow& control : controlCatalogue())
         if (control.afterExtras)
-            EXPECT_NE(std::find_if(added.begin(), added.end(),
-                                   [&](const auto& a) { return a.first == control.outlet; }),
-                      added.end())
+            EXPECT_TRUE(std::find_if(added.begin(), added.end(),
+                                     [&](const auto& a) { return a.first == control.outlet; }) != added.end() ||
+                        std::find(colorTable.begin(), colorTable.end(), control.outlet) != colorTable.end())
                 << control.outlet << " is stored after the extras but not one of these";
 
     EffectSettings s = defaultEffectSettings();

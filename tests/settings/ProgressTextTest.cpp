@@ -96,7 +96,8 @@ TEST(ProgressText, UserInfoAloneGivesAReportOnlyForKnownCodes) {
     };
     EXPECT_EQ(posted({{"progress", 0.1f}, {"effect", 9.0f}}), effectPass(EffectCode::Sepia, 0.1f));
     EXPECT_EQ(posted({{"progress", 0.1f}, {"effect", kWholeRenderCode}}), wholeRender({}, 0.1f));
-    for (float code : {27.0f, -1.0f, 2.5f, std::nanf(""), 1e10f})
+    EXPECT_EQ(posted({{"progress", 0.1f}, {"effect", 27.0f}}), effectPass(EffectCode::ColorTable, 0.1f));
+    for (float code : {28.0f, -1.0f, 2.5f, std::nanf(""), 1e10f})
         EXPECT_FALSE(posted({{"progress", 0.1f}, {"effect", code}})) << code;
     EXPECT_FALSE(posted({{"effect", 1.0f}}));
     EXPECT_FALSE(posted({{"progress", std::string("0.1")}, {"effect", 1.0f}}));

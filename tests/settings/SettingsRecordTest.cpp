@@ -53,9 +53,12 @@ TEST(SettingsRecord, DefaultRecordEndsWithEmptyExtrasAndTheLaterControlsOff) {
     EXPECT_EQ(lines[110], "") << "no logo";
     EXPECT_EQ(lines[111], "") << "no family named outside the font list";
     const std::size_t after = kSettingsRecordControlLines + recordExtrasLineCount();
-    ASSERT_EQ(lines.size(), after + 14);
+    ASSERT_EQ(lines.size(), after + 17);
     EXPECT_EQ(std::vector<std::string>(lines.begin() + after, lines.begin() + after + 7),
               (std::vector<std::string>{"0", "0.0", "0", "0.0", "0", "0.0", "0"}));
+    // The colour table last: off, no file, full strength.
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + after + 14, lines.end()),
+              (std::vector<std::string>{"0", "", "1.0"}));
 }
 
 TEST(SettingsRecord, LineNumbersOfTheComparedFields) {

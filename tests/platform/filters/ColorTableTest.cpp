@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "platform/filters/ColorTable.h"
+#include "support/Clips.h"
+#include "support/ColorTableFixtures.h"
+
+namespace tintreel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::shellQuoted;
+
+std::shared_ptr<const ColorTable> loaded(const fs::path& file) {
+    auto table = ColorTable::load(file);
+    EXPECT_TRUE(table.ok()) << (table.ok() ? "" : table.error());
+    return table.ok() ? *table : nullptr;
+}
+
+Image throughTable(const Image& picture, const std::shared_ptr<const ColorTable>& table,
+                   double strength = 1) {
+    ColorTableFilter filter;
+    filter.setTable(table);
+    filter.setStrength(strength);
+    return filter.apply(picture);
+}
+
+void writeText(const fs::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+std::string identityCube(int size) {
+    std::string text = "LUT_3D_SIZE " + std::to_string(size) + "\n";
+    for (int b = 0; b < size; ++b)
+        for (int g = 0; g < size; ++g)
+            for (int r = 0; r < size; ++r)
+                text += std::to_string(r / double(size - 1)) + " " + std::to_string(g / double(size - 1)) +
+                        " " + std::to_string(b / double(size - 1)) + "\n";
+    return text;
+}
+
+class ColorTableTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = test::scratchDirectory(
+            "color-table-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        const fs::path png = test::photoLikePicture(dir_);
+        auto picture = test::ffmpegFrame(png, 0);
+        ASSERT_TRUE(picture) << "ffmpeg made no picture";
+        png_ = png;
+        picture_ = *picture;
+    }
+    fs::path dir_, png_;
+    Image picture_;
+};
+
+// Tables baked from known transforms agree with ffmpeg's tetrahedral lut3d
+// on the same file, at every common grid size.
+TEST_F(ColorTableTest, MatchesFfmpegThreeDimensionalTables) {
+    const std::pair<const char*, const char*> transforms[] = {
+        {"cdl", "--slope 1.1 0.95 0.9 --offset 0.02 0 -0.03 --power 0.9 1.1 1.2 --sat 1.2"},
+        {"gammaswap", "--power 2.2 2.2 2.2 --lut swap.spimtx"},
+    };
+    writeText(dir_ / "swap.spimtx", "0 0 1 0\n0 1 0 0\n1 0 0 0\n");
+    for (const auto& [name, transform] : transforms) {
+        for (int size : {17, 33, 65}) {
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(size));
+            const fs::path cube = test::bakedTable(dir_, name, transform, size);
+            const auto theirs =
+                test::ffmpegFrame(png_, 0, "lut3d=file=" + shellQuoted(cube) + ":interp=tetrahedral");
+            ASSERT_TRUE(theirs);
+            const auto table = loaded(cube);
+            ASSERT_TRUE(table);
+            EXPECT_EQ(table->gridSize(), size);
+            const Image ours = throughTable(picture_, table);
+            EXPECT_GE(test::colourPsnr(ours, *theirs), 48.0);
+            EXPECT_LT(test::colourPsnr(ours, picture_), 40.0) << "the table changed nothing";
+        }
+    }
+}
+
+// A 1D table (a gamma curve with each channel its own) agrees with ffmpeg's lut1d.
+TEST_F(ColorTableTest, MatchesFfmpegOneDimensionalTable) {
+    std::string text = "LUT_1D_SIZE 1024\n";
+    for (int i = 0; i < 1024; ++i) {
+        const double v = i / 1023.0;
+        text += std::to_string(std::pow(v, 0.6)) + " " + std::to_string(std::pow(v, 1.4)) + " " +
+                std::to_string(1.0 - v) + "\n";
+    }
+    const fs::path cube = dir_ / "curve.cube";
+    writeText(cube, text);
+    const auto theirs = test::ffmpegFrame(png_, 0, "lut1d=file=" + shellQuoted(cube));
+    ASSERT_TRUE(theirs);
+    const auto table = loaded(cube);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->gridSize(), 0);
+    EXPECT_GE(test::colourPsnr(throughTable(picture_, table), *theirs), 48.0);
+}
+
+// Identity tables of any size keep every level within one; strength 0 keeps
+// the picture exactly, and half strength lands halfway.
+TEST_F(ColorTableTest, IdentityAndStrength) {
+    for (int size : {2, 17, 33, 65}) {
+        const fs::path cube = dir_ / ("identity" + std::to_string(size) + ".cube");
+        writeText(cube, identityCube(size));
+        const Image out = throughTable(picture_, loaded(cube));
+        int worst = 0;
+        for (std::size_t i = 0; i < out.byteCount(); ++i)
+            worst = std::max(worst, std::abs(out.data()[i] - picture_.data()[i]));
+        EXPECT_LE(worst, 1) << "size " << size;
+    }
+    const fs::path invert = dir_ / "invert.cube";
+    writeText(invert, "LUT_3D_SIZE 2\n1 1 1\n0 1 1\n1 0 1\n0 0 1\n1 1 0\n0 1 0\n1 0 0\n0 0 0\n");
+    const auto table = loaded(invert);
+    EXPECT_EQ(throughTable(picture_, table, 0.0), picture_);
+    const Image half = throughTable(picture_, table, 0.5);
+    const Image full = throughTable(picture_, table, 1.0);
+    for (std::size_t i = 0; i < half.byteCount(); i += 97) {
+        if (i % 4 == 3) continue;
+        EXPECT_EQ(full.data()[i], 255 - picture_.data()[i]);
+        EXPECT_NEAR(half.data()[i], 127.5, 0.51);
+    }
+}
+
+// Files that are not usable tables are refused with a message naming them;
+// nothing blocks on a pipe and nothing reads a huge file.
+TEST_F(ColorTableTest, RefusesBadFiles) {
+    struct Case {
+        const char* name;
+        std::string content;
+    };
+    const Case cases[] = {
+        {"rows.cube", "LUT_3D_SIZE 2\n0 0 0\n1 0 0\n0 1 0\n"},
+        {"text.cube", "LUT_3D_SIZE 2\n0 0 0\n1 0 0\n0 one 0\n1 1 0\n0 0 1\n1 0 1\n0 1 1\n1 1 1\n"},
+        {"nan.cube", "LUT_3D_SIZE 2\n0 0 0\n1 0 0\nnan 1 0\n1 1 0\n0 0 1\n1 0 1\n0 1 1\n1 1 1\n"},
+        {"size1.cube", "LUT_3D_SIZE 1\n0 0 0\n"},
+        {"size300.cube", "LUT_3D_SIZE 300\n0 0 0\n1 1 1\n"},
+        {"mismatch.cube", identityCube(3).replace(0, 13, "LUT_3D_SIZE 2")},
+        {"empty.cube", ""},
+    };
+    for (const Case& c : cases) {
+        writeText(dir_ / c.name, c.content);
+        const auto table = ColorTable::load(dir_ / c.name);
+        ASSERT_FALSE(table.ok()) << c.name;
+        EXPECT_NE(table.error().find(c.name), std::string::npos) << table.error();
+    }
+    fs::create_directory(dir_ / "folder.cube");
+    ASSERT_EQ(mkfifo((dir_ / "pipe.cube").c_str(), 0600), 0);
+    fs::path huge = dir_ / "huge.cube";
+    writeText(huge, "");
+    fs::resize_file(huge, 1ull << 30);  // sparse: nothing is written
+    for (const char* name : {"folder.cube", "pipe.cube", "huge.cube", "missing.cube"}) {
+        const auto table = ColorTable::load(dir_ / name);
+        ASSERT_FALSE(table.ok()) << name;
+        EXPECT_NE(table.error().find(name), std::string::npos) << table.error();
+    }
+}
+
+// A file changed in place is read again, not served from the cache.
+TEST_F(ColorTableTest, ReadsAChangedFileAgain) {
+    const fs::path cube = dir_ / "changing.cube";
+    writeText(cube, identityCube(2));
+    const Image before = throughTable(picture_, loaded(cube));
+    writeText(cube, "LUT_3D_SIZE 2\n1 1 1\n0 1 1\n1 0 1\n0 0 1\n1 1 0\n0 1 0\n1 0 0\n0 0 0\n");
+    fs::last_write_time(cube, fs::last_write_time(cube) + std::chrono::seconds(5));
+    const Image after = throughTable(picture_, loaded(cube));
+    EXPECT_EQ(after.pixel(10, 10)[0], 255 - before.pixel(10, 10)[0]);
+}
+
+}  // namespace
+}  // namespace tintreel
