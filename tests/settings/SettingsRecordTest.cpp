@@ -53,9 +53,14 @@ TEST(SettingsRecord, DefaultRecordEndsWithEmptyExtrasAndTheLaterControlsOff) {
     EXPECT_EQ(lines[110], "") << "no logo";
     EXPECT_EQ(lines[111], "") << "no family named outside the font list";
     const std::size_t after = kSettingsRecordControlLines + recordExtrasLineCount();
-    ASSERT_EQ(lines.size(), after + 14);
+    ASSERT_EQ(lines.size(), after + 14 + 13);
     EXPECT_EQ(std::vector<std::string>(lines.begin() + after, lines.begin() + after + 7),
               (std::vector<std::string>{"0", "0.0", "0", "0.0", "0", "0.0", "0"}));
+    // The frame's shape: original aspect, custom 16:9, crop to fill about the
+    // middle, black bars, no mirroring.
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + after + 14, lines.end()),
+              (std::vector<std::string>{"0", "16.0", "16", "9.0", "9", "0", "0.5", "0.5", "0.0", "0.0", "0.0",
+                                        "0", "0"}));
 }
 
 TEST(SettingsRecord, LineNumbersOfTheComparedFields) {
