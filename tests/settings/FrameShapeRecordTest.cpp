@@ -17,18 +17,18 @@ const std::size_t kEarlierLines = kSettingsRecordControlLines + 2 + 14;
 
 EffectSettings reframedLook() {
     EffectSettings s = defaultEffectSettings();
-    for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
-             {"comboReframeAspect", "Custom"},
-             {"stepperReframeWidth", "5"},
-             {"stepperReframeHeight", "3"},
-             {"comboReframeFill", "Fit with Bars"},
-             {"sliderReframeFocusX", "0.2"},
-             {"sliderReframeFocusY", "0.9"},
-             {"colorWellReframeBars", "#ff0000"},
-             {"checkFlipHorizontal", "1"},
-             {"checkFlipVertical", "1"},
-             {"checkSepia", "1"},
-             {"stepperImageFade", "3"}})
+    for (const auto& [name, value] :
+         std::vector<std::pair<std::string, std::string>>{{"comboReframeAspect", "Custom"},
+                                                          {"stepperReframeWidth", "5"},
+                                                          {"stepperReframeHeight", "3"},
+                                                          {"comboReframeFill", "Fit with Bars"},
+                                                          {"sliderReframeFocusX", "0.2"},
+                                                          {"sliderReframeFocusY", "0.9"},
+                                                          {"colorWellReframeBars", "#ff0000"},
+                                                          {"checkFlipHorizontal", "1"},
+                                                          {"checkFlipVertical", "1"},
+                                                          {"checkSepia", "1"},
+                                                          {"stepperImageFade", "3"}})
         EXPECT_TRUE(assignNamedSetting(s, name, value)) << name;
     return s;
 }
@@ -43,9 +43,9 @@ std::string firstLines(const std::string& record, std::size_t count) {
 TEST(FrameShapeRecord, ItsLinesFollowEveryEarlierLineReframeFirstThenFlips) {
     ASSERT_EQ(kEarlierLines, static_cast<std::size_t>(*settingsRecordLine("textFieldImageFade") + 1));
     const std::pair<std::string_view, int> lines[] = {
-        {"comboReframeAspect", 0},  {"stepperReframeWidth", 1}, {"textFieldReframeWidth", 2},
+        {"comboReframeAspect", 0},   {"stepperReframeWidth", 1},    {"textFieldReframeWidth", 2},
         {"stepperReframeHeight", 3}, {"textFieldReframeHeight", 4}, {"comboReframeFill", 5},
-        {"sliderReframeFocusX", 6}, {"sliderReframeFocusY", 7}, {"colorWellReframeBars", 8},
+        {"sliderReframeFocusX", 6},  {"sliderReframeFocusY", 7},    {"colorWellReframeBars", 8},
         {"checkFlipHorizontal", 11}, {"checkFlipVertical", 12}};
     for (const auto& [outlet, offset] : lines)
         EXPECT_EQ(settingsRecordLine(outlet), static_cast<int>(kEarlierLines) + offset) << outlet;
@@ -82,9 +82,11 @@ TEST(FrameShapeRecord, ARecordWithTheShapeReadsBothWays) {
 
     EffectSettings withoutShape = look;
     for (const ControlRow& control : controlCatalogue())
-        if (control.group == GroupId::Reframe || control.group == GroupId::Flip) resetControl(withoutShape, control);
+        if (control.group == GroupId::Reframe || control.group == GroupId::Flip)
+            resetControl(withoutShape, control);
     EXPECT_FALSE(withoutShape == look);
-    EXPECT_EQ(firstLines(record, kEarlierLines), firstLines(renderSettingsRecord(withoutShape), kEarlierLines));
+    EXPECT_EQ(firstLines(record, kEarlierLines),
+              firstLines(renderSettingsRecord(withoutShape), kEarlierLines));
 }
 
 // The reset of the reframe group puts back every value but leaves the flips alone.

@@ -45,11 +45,11 @@ TEST(Resample, RectanglesThatFit) {
     const struct {
         PixelRect rect;
         bool fits;
-    } cases[] = {{{0, 0, 7, 5}, true},  {{6, 4, 1, 1}, true},  {{0, 0, 8, 5}, false}, {{1, 0, 7, 5}, false},
+    } cases[] = {{{0, 0, 7, 5}, true},   {{6, 4, 1, 1}, true},  {{0, 0, 8, 5}, false}, {{1, 0, 7, 5}, false},
                  {{-1, 0, 2, 2}, false}, {{0, 0, 0, 3}, false}, {{0, 4, 2, 2}, false}};
     for (const auto& c : cases)
-        EXPECT_EQ(fitsInside(c.rect, 7, 5), c.fits) << c.rect.x << "," << c.rect.y << " " << c.rect.width << "x"
-                                                    << c.rect.height;
+        EXPECT_EQ(fitsInside(c.rect, 7, 5), c.fits)
+            << c.rect.x << "," << c.rect.y << " " << c.rect.width << "x" << c.rect.height;
 }
 
 TEST(Resample, FlatStaysFlatAtEverySize) {
