@@ -40,6 +40,7 @@
 #include "editor/RenderSession.h"
 #include "editor/SessionKeeper.h"
 #include "editor/WatermarkDrag.h"
+#include "imaging/FrameGeometry.h"
 #include "editor/WindowControls.h"
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
@@ -124,6 +125,12 @@ public:
     // the input's when it holds the codec, else it is MP4.
     void setRenderSettings(const RenderSettings& settings) { renderSettings_ = settings; }
     const RenderSettings& renderSettings() const { return renderSettings_; }
+    // The crop of the loaded video; nothing for the whole frame. Setting it
+    // refreshes the preview; it records nothing for undo.
+    const std::optional<PixelRect>& crop() const { return crop_; }
+    void setCrop(std::optional<PixelRect> crop);
+    // The frame's shape the preview shows: the render's, at the frame's own size.
+    GeometrySpec previewGeometry(const EffectSettings& settings) const;
     // Shows the Render Settings dialog; true when the user changed them.
     bool OnRenderSettings();
 
@@ -354,6 +361,9 @@ private:
     MediaAsset videoFacts_;  // what the load's probe found: length, track, rotation
     SharedImage logo_ = std::make_shared<const Image>();
     QString logoPath_;
+    // The loaded video's crop, in pixels of its upright picture; it belongs
+    // to this video (the session keeps it), not to the look.
+    std::optional<PixelRect> crop_;
     CoalescingGate refresh_;
     CoalescingGate browse_;
     SettingsHistory history_;

@@ -27,7 +27,7 @@ bool ViewController::offerLeftSession() {
 
 SessionState ViewController::currentSession() const {
     return {videoPath_.toStdString(), controls_.browseStepper->doubleValue(), currentRecord(),
-            logoPath_.toStdString()};
+            logoPath_.toStdString(), crop_};
 }
 
 void ViewController::restoreSession(const SessionState& session) {
@@ -36,6 +36,14 @@ void ViewController::restoreSession(const SessionState& session) {
     if (!picture.isEmpty() && !loadLogo(picture))
         dialogs_.alert(QStringLiteral("The watermark picture %1 could not be loaded.").arg(picture));
     const QString video = QString::fromStdString(session.videoPath);
+    // The crop comes back with its video, once that is loaded (a load starts without one).
+    if (session.crop)
+        connect(
+            this, &ViewController::videoOpened, this,
+            [this, video, crop = *session.crop](const QString& opened) {
+                if (opened == video) setCrop(crop);
+            },
+            Qt::SingleShotConnection);
     if (session.browseSeconds > 0)
         connect(
             this, &ViewController::videoOpened, this,

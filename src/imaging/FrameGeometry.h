@@ -29,6 +29,7 @@
 #include <string_view>
 
 #include "imaging/EffectSettings.h"
+#include "imaging/EffectSteps.h"
 #include "platform/filters/Image.h"
 #include "platform/filters/Resample.h"
 #include "platform/media/RenderSettings.h"
@@ -70,7 +71,8 @@ double chosenAspect(const EffectSettings& settings);
 GeometrySpec lookGeometry(const EffectSettings& settings);
 
 // The geometry a render of the look makes: the look's part, the video's
-// crop, and the preset's size as the box unless a height was asked.
+// crop, and a preset's: its aspect unless the look chose one, and its size
+// as the box unless a height was asked.
 GeometrySpec renderGeometry(const EffectSettings& settings, const std::optional<PixelRect>& crop,
                             const RenderSettings& render);
 
@@ -102,6 +104,22 @@ private:
     Image fitOnBlur(const Image& frame, FrameSize canvas) const;
 
     GeometrySpec spec_;
+};
+
+// The geometry, then `effect`, on each frame: how playback shapes a frame
+// before the look's steps, as a render does.
+class ShapedEffect : public FrameEffect {
+public:
+    ShapedEffect(FrameGeometry geometry, std::unique_ptr<FrameEffect> effect)
+        : geometry_(std::move(geometry)), effect_(std::move(effect)) {}
+    Image apply(const Image& frame, double seconds) override {
+        return geometry_.isIdentity() ? effect_->apply(frame, seconds)
+                                      : effect_->apply(geometry_.apply(frame), seconds);
+    }
+
+private:
+    FrameGeometry geometry_;
+    std::unique_ptr<FrameEffect> effect_;
 };
 
 // The rectangle as --crop takes it: "W:H:X:Y".
