@@ -39,6 +39,7 @@
 #include "editor/Outlets.h"
 #include "editor/RenderSession.h"
 #include "editor/SessionKeeper.h"
+#include "editor/CropDrag.h"
 #include "editor/WatermarkDrag.h"
 #include "imaging/FrameGeometry.h"
 #include "editor/WindowControls.h"
@@ -286,6 +287,10 @@ private:
 
     // The watermark drag's wiring (ViewControllerPreview.cpp).
     void connectWatermarkDrag();
+    // Crop mode (ViewControllerCrop.cpp): the preview shows the whole frame
+    // and a drag on it draws the video's crop.
+    void connectCropDrag();
+    void setCropMode(bool on);
     // The watermark a press at `framePoint` would grab: a switched-on one
     // drawn there, while its controls take input.
     std::optional<WatermarkKind> grabbableWatermarkAt(QPointF framePoint) const;
@@ -364,6 +369,8 @@ private:
     // The loaded video's crop, in pixels of its upright picture; it belongs
     // to this video (the session keeps it), not to the look.
     std::optional<PixelRect> crop_;
+    bool cropMode_ = false;
+    CropDrag cropDrag_;
     CoalescingGate refresh_;
     CoalescingGate browse_;
     SettingsHistory history_;

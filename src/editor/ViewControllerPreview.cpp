@@ -181,6 +181,7 @@ void ViewController::setCrop(std::optional<PixelRect> crop) {
 }
 
 GeometrySpec ViewController::previewGeometry(const EffectSettings& settings) const {
+    if (cropMode_) return {};  // the crop is drawn on the whole upright frame
     GeometrySpec spec = renderGeometry(settings, crop_, renderSettings_);
     // A preset's size only scales the picture: the preview keeps the frame's.
     spec.outputBox.reset();
