@@ -12,6 +12,7 @@ const QString kPassModeKey = QStringLiteral("render/eachEffectInItsOwnPass");
 const QString kCodecKey = QStringLiteral("render/codec");
 const QString kQualityKey = QStringLiteral("render/quality");
 const QString kSpeedKey = QStringLiteral("render/speed");
+const QString kPresetKey = QStringLiteral("render/preset");
 const QString kMaxHeightKey = QStringLiteral("render/maxHeight");
 
 std::string text(const QSettings& preferences, const QString& key) {
@@ -35,6 +36,7 @@ RenderSettings savedRenderSettings() {
     settings.quality = parseQuality(text(preferences, kQualityKey)).value_or(Quality{});
     settings.speed = parseSpeed(text(preferences, kSpeedKey)).value_or(EncodeSpeed::Balanced);
     settings.maxHeight = std::max(0, preferences.value(kMaxHeightKey, 0).toInt());
+    settings.preset = findOutputPreset(text(preferences, kPresetKey));
     return settings;
 }
 
@@ -44,6 +46,7 @@ void saveRenderSettings(const RenderSettings& settings) {
     preferences.setValue(kQualityKey, qstring(qualityName(settings.quality)));
     preferences.setValue(kSpeedKey, qstring(speedName(settings.speed)));
     preferences.setValue(kMaxHeightKey, settings.maxHeight);
+    preferences.setValue(kPresetKey, settings.preset ? qstring(settings.preset->name) : QString());
 }
 
 }  // namespace tintreel

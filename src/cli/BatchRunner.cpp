@@ -63,7 +63,7 @@ int runBatch(const CliOptions& options, const BatchPlan& plan, const EffectSetti
     std::future<BatchCounts> finished = done.get_future();
     BatchCounts counts;
     {
-        BatchQueue queue(plan.jobs, {settings, logo, options.render, options.passes},
+        BatchQueue queue(plan.jobs, {settings, logo, options.render, options.passes, options.crop},
                          existingOutputRule(options), options.jobs, listener, slots);
         queue.start();
         counts = waitFor(queue, finished, cancelOnSignals.flag());

@@ -118,7 +118,9 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
             o.jobs = *number;
     } else if (auto problem = takeRenderOption(arg, *value, o.render))
         return *problem;
-    else if (arg == "--set") {
+    else if (auto frameProblem = takeFrameOption(arg, *value, o.crop, o.frame, o.render)) {
+        if (!frameProblem->empty()) return error(*frameProblem);
+    } else if (arg == "--set") {
         const std::size_t equals = value->find('=');
         if (equals == std::string::npos || equals == 0)
             return error("--set takes NAME=VALUE, got \"" + *value + "\"");
@@ -147,11 +149,11 @@ std::optional<CliExit> inputsProblem(const CliOptions& o) {
 }
 
 bool isValuedOption(const std::string& arg) {
-    for (const char* option :
-         {"-o",       "--output", "-s",           "--settings",   "--logo",     "--set",
-          "--passes", "--still",  "--segment",    "--audio-from", "--progress", "--list",
-          "--index",  "-j",       "--jobs",       "--codec",      "--quality",  "--speed",
-          "--height", "--lut",    "--export-lut", "--lut-size"})
+    for (const char* option : {"-o",       "--output", "-s",        "--settings",   "--logo",     "--set",
+                               "--passes", "--still",  "--segment", "--audio-from", "--progress", "--list",
+                               "--index",  "-j",       "--jobs",    "--codec",      "--quality",  "--speed",
+                               "--height", "--preset", "--crop",    "--aspect",     "--fill",     "--focus",
+                               "--lut",    "--export-lut", "--lut-size"})
         if (arg == option) return true;
     return false;
 }
@@ -229,6 +231,7 @@ std::optional<CliExit> takePositional(const std::vector<std::string>& positional
 std::string usageText() {
     return "Usage: tintreel-render -o OUTPUT [-y] [--passes one|each] [--codec C] [--quality Q] [--speed S] "
            "[--height N]\n"
+           "                       [--preset P] [--crop W:H:X:Y] [--aspect A] [--fill F] [--focus X,Y]\n"
            "                       [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT\n"
            "       tintreel-render --still [SECONDS] -o OUT.png|OUT.jpg [-y] [-s SETTINGS] "
            "[--set NAME=VALUE]... "
@@ -281,6 +284,24 @@ std::string usageText() {
            "      --speed S          faster, balanced (default) or smaller: more time for a smaller file\n"
            "      --height N         scale down to at most N pixels high (2160, 1080, 720, 480, ...),\n"
            "                         keeping the aspect; a smaller movie is never scaled up\n"
+           "      --preset P         an output preset: its aspect (crop to fill unless the look or --fill\n"
+           "                         says otherwise) and exactly its size, scaling a smaller movie up;\n"
+           "                         --aspect, --fill and --height win over it. P is the short name or\n"
+           "                         the window's name:\n" +
+           presetHelp() +
+           "      --crop W:H:X:Y     keep only this rectangle, in pixels of the upright picture, before\n"
+           "                         anything else; with many inputs, a job whose frame it does not fit "
+           "fails\n"
+           "      --aspect A         reframe onto a canvas of aspect A: original, 16:9, 9:16, 1:1, 4:5,\n"
+           "                         4:3, 21:9 or any W:H; the canvas keeps the frame's longer side\n"
+           "                         (1920x1080 to 9:16 gives 1080x1920), sizes rounded to even\n"
+           "      --fill F           how the frame fills that canvas: crop (default: crop to fill),\n"
+           "                         blur (the whole frame on a blurred, darkened copy of itself) or\n"
+           "                         bars[:COLOR] (the whole frame on a plain colour, #rrggbb or a name\n"
+           "                         such as white; default black)\n"
+           "      --focus X,Y        crop to fill keeps this point in view, as fractions of the frame\n"
+           "                         from 0 to 1 (default 0.5,0.5, the middle)\n"
+           "                         --aspect, --fill and --focus win over the settings file and --set\n"
            "      --still [SECONDS]  write a still preview instead of a movie\n"
            "      --segment K/N      render only the K-th of N equal slices of INPUT's duration, without\n"
            "                         audio, into OUTPUT.mkv (for spreading one movie over several workers);\n"
@@ -402,6 +423,7 @@ Result<Look> resolveLook(const CliOptions& options) {
     for (const auto& [name, value] : options.assignments)
         if (const Status assigned = assignNamedSetting(profile.settings, name, value); !assigned)
             return Error{"--set " + name + ": " + assigned.error()};
+    applyFrameChoices(profile.settings, options.frame, options.render.preset);
     // --logo wins over the profile's picture.
     Look look{profile.settings, options.logo ? options.logo : profile.logoToShow(), std::nullopt};
     if (look.settings.checkTextWatermark == 1)

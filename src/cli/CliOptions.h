@@ -3,6 +3,7 @@
 // it resolves to (defaults, then the settings file, then each --set in order).
 //
 //   tintreel-render -o OUTPUT [-y] [--passes one|each] [--codec C] [--quality Q] [--speed S] [--height N]
+//                   [--preset P] [--crop W:H:X:Y] [--aspect A] [--fill F] [--focus X,Y]
 //                   [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT
 //   tintreel-render --still [SECONDS] -o OUT.png [-y] [...] INPUT
 //   tintreel-render --segment K/N -o PART.mkv [-y] [...] INPUT
@@ -20,6 +21,7 @@
 #include <variant>
 #include <vector>
 
+#include "cli/FrameOptions.h"
 #include "imaging/EffectSettings.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/RenderSettings.h"
@@ -61,11 +63,13 @@ struct CliOptions {
     // order (files or folders), or the lines of a list file.
     std::vector<std::filesystem::path> inputs;
     std::optional<std::filesystem::path> list;
-    std::optional<int> listIndex;  // --index K: only line K (from 1) of the list
-    bool recursive = false;        // folders: their subfolders too
-    int jobs = 1;                  // renders at once
-    bool skipExisting = false;     // an existing output is left alone and counted as skipped
-    RenderSettings render;               // --codec, --quality, --speed, --height
+    std::optional<int> listIndex;   // --index K: only line K (from 1) of the list
+    bool recursive = false;         // folders: their subfolders too
+    int jobs = 1;                   // renders at once
+    bool skipExisting = false;      // an existing output is left alone and counted as skipped
+    RenderSettings render;          // --codec, --quality, --speed, --height, --preset
+    std::optional<PixelRect> crop;  // --crop, applied to every input
+    FrameChoices frame;             // --aspect, --fill, --focus
 };
 
 // What the command line asks for: run with options, or leave at once with a

@@ -5,6 +5,7 @@
 #include <optional>
 #include <system_error>
 
+#include "imaging/FrameGeometry.h"
 #include "imaging/ImageTools.h"
 #include "platform/filters/Picture.h"
 
@@ -59,7 +60,12 @@ int writeStill(const CliOptions& options, const EffectSettings& settings, const 
         if (!loaded) return kExitBadInput;
         logo = std::move(*loaded);
     }
-    const Image result = ApplyEffectChain(settings, picture, logo, seconds);
+    const FrameGeometry geometry(renderGeometry(settings, options.crop, options.render));
+    if (const auto problem = geometry.cropProblem({picture.width(), picture.height()})) {
+        std::cerr << "tintreel-render: cannot use " << options.input << ": " << *problem << std::endl;
+        return kExitBadInput;
+    }
+    const Image result = ApplyEffectChain(settings, geometry.apply(picture), logo, seconds);
     return writePicture(result, options.output) ? kExitSuccess : kExitRenderFailed;
 }
 

@@ -164,7 +164,8 @@ QWidget* makeGroupHeader(Outlets& outlets, const GroupRow& group) {
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(0, 0, 0, 0);
     if (group.checkOutlet.empty()) {
-        auto* title = new QLabel(QStringLiteral("Adjustments"));
+        auto* title =
+            new QLabel(group.caption.empty() ? QStringLiteral("Adjustments") : qstring(group.caption));
         title->setProperty("role", "caption");
         row->addWidget(title);
     } else {

@@ -69,6 +69,7 @@ ViewController::ViewController(std::filesystem::path temporaryDirectory, Dialogs
     controls_ = resolveWindowControls(outlets_);
     connectControls();
     connectWatermarkDrag();
+    connectCropDrag();
     connectRenderSession();
     ResetInterface();
     dragObserver_ = NotificationCenter::defaultCenter().addObserver(

@@ -39,7 +39,9 @@
 #include "editor/Outlets.h"
 #include "editor/RenderSession.h"
 #include "editor/SessionKeeper.h"
+#include "editor/CropDrag.h"
 #include "editor/WatermarkDrag.h"
+#include "imaging/FrameGeometry.h"
 #include "editor/WindowControls.h"
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
@@ -124,6 +126,12 @@ public:
     // the input's when it holds the codec, else it is MP4.
     void setRenderSettings(const RenderSettings& settings) { renderSettings_ = settings; }
     const RenderSettings& renderSettings() const { return renderSettings_; }
+    // The crop of the loaded video; nothing for the whole frame. Setting it
+    // refreshes the preview; it records nothing for undo.
+    const std::optional<PixelRect>& crop() const { return crop_; }
+    void setCrop(std::optional<PixelRect> crop);
+    // The frame's shape the preview shows: the render's, at the frame's own size.
+    GeometrySpec previewGeometry(const EffectSettings& settings) const;
     // Shows the Render Settings dialog; true when the user changed them.
     bool OnRenderSettings();
 
@@ -282,6 +290,10 @@ private:
 
     // The watermark drag's wiring (ViewControllerPreview.cpp).
     void connectWatermarkDrag();
+    // Crop mode (ViewControllerCrop.cpp): the preview shows the whole frame
+    // and a drag on it draws the video's crop.
+    void connectCropDrag();
+    void setCropMode(bool on);
     // The watermark a press at `framePoint` would grab: a switched-on one
     // drawn there, while its controls take input.
     std::optional<WatermarkKind> grabbableWatermarkAt(QPointF framePoint) const;
@@ -359,6 +371,11 @@ private:
     MediaAsset videoFacts_;  // what the load's probe found: length, track, rotation
     SharedImage logo_ = std::make_shared<const Image>();
     QString logoPath_;
+    // The loaded video's crop, in pixels of its upright picture; it belongs
+    // to this video (the session keeps it), not to the look.
+    std::optional<PixelRect> crop_;
+    bool cropMode_ = false;
+    CropDrag cropDrag_;
     CoalescingGate refresh_;
     CoalescingGate browse_;
     SettingsHistory history_;

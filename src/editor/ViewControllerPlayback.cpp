@@ -69,7 +69,8 @@ int ViewController::viewShrink() const {
 // A copy of the look as the controls hold it, for the frames decoded next.
 void ViewController::handPlaybackTheLook() {
     if (!playback_) return;
-    playback_->setLook({watermarksEndingAt(currentSettings(), videoFacts_.videoSeconds()), logo_});
+    playback_->setLook({watermarksEndingAt(currentSettings(), videoFacts_.videoSeconds()), logo_,
+                        previewGeometry(currentSettings())});
 }
 
 void ViewController::stopPlayback() {

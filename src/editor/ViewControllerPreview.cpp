@@ -106,6 +106,7 @@ void ViewController::finishLoad(const QString& path, LoadedVideo loaded) {
     }
     forgetPlayback();
     videoPath_ = path;
+    crop_.reset();  // a crop belongs to the video it was drawn on
     videoFacts_ = std::move(loaded.movie);
     controls_.imageView->setDisplayShape(loaded.displayShape);
     returnToStillPreview();
@@ -173,6 +174,20 @@ void ViewController::finishBrowse(std::optional<TimedFrame> frame) {
     UpdateImageEffect();
 }
 
+void ViewController::setCrop(std::optional<PixelRect> crop) {
+    if (crop == crop_) return;
+    crop_ = crop;
+    UpdateImageEffect();
+}
+
+GeometrySpec ViewController::previewGeometry(const EffectSettings& settings) const {
+    if (cropMode_) return {};  // the crop is drawn on the whole upright frame
+    GeometrySpec spec = renderGeometry(settings, crop_, renderSettings_);
+    // A preset's size only scales the picture: the preview keeps the frame's.
+    spec.outputBox.reset();
+    return spec;
+}
+
 void ViewController::UpdateImageEffect() {
     sessionKeeper_.changed();
     if (isPlaying()) return handPlaybackTheLook();
@@ -183,9 +198,9 @@ void ViewController::UpdateImageEffect() {
     runInBackground(
         pool_, this,
         [settings = watermarksEndingAt(currentSettings(), videoFacts_.videoSeconds()), frame = snapshot_,
-         seconds = snapshotSeconds_, picture = logo_] {
+         seconds = snapshotSeconds_, picture = logo_, geometry = previewGeometry(currentSettings())] {
             // Converted for display here too, so the GUI thread only swaps it in.
-            return displayImage(ApplyEffectChain(settings, *frame, *picture, seconds));
+            return displayImage(ApplyEffectChain(settings, FrameGeometry(geometry).apply(*frame), *picture, seconds));
         },
         [this](QImage result) { finishRefresh(std::move(result)); });
 }

@@ -84,6 +84,7 @@ void ViewController::OnGeneratePreview() {
         return;
     RenderRequest request{settings, *logo_, videoPath_.toStdString(), temporaryDirectory_, passMode_};
     request.renderSettings = renderSettings_;
+    request.crop = crop_;
     request.temporaryDirectory =
         renderFolders_.folderFor(estimateRenderBytes(request, sourceFactsOf(source, request.videoPath)));
     startRender(std::move(request));

@@ -28,7 +28,7 @@ bool ViewController::offerLeftSession() {
 
 SessionState ViewController::currentSession() const {
     return {videoPath_.toStdString(), controls_.browseStepper->doubleValue(), currentRecord(),
-            logoPath_.toStdString()};
+            logoPath_.toStdString(), crop_};
 }
 
 void ViewController::restoreSession(const SessionState& session) {
@@ -40,6 +40,14 @@ void ViewController::restoreSession(const SessionState& session) {
     if (const std::optional<std::string> table = colorTableProblem(settings))
         dialogs_.alert(QString::fromStdString(*table));
     const QString video = QString::fromStdString(session.videoPath);
+    // The crop comes back with its video, once that is loaded (a load starts without one).
+    if (session.crop)
+        connect(
+            this, &ViewController::videoOpened, this,
+            [this, video, crop = *session.crop](const QString& opened) {
+                if (opened == video) setCrop(crop);
+            },
+            Qt::SingleShotConnection);
     if (session.browseSeconds > 0)
         connect(
             this, &ViewController::videoOpened, this,

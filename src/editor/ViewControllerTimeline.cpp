@@ -41,6 +41,14 @@ QWidget* ViewController::buildTimelineRow() {
     play->setFocusPolicy(Qt::TabFocus);  // a click leaves the keys where they were
     connect(play, &QPushButton::clicked, this, &ViewController::playRequested);
     layout->addWidget(play);
+    auto* crop = outlets_.add(new QPushButton(tr("Crop")), "buttonCropMode");
+    crop->setProperty("role", "command");
+    crop->setCheckable(true);
+    crop->setFocusPolicy(Qt::TabFocus);
+    crop->setToolTip(tr("Crop mode: drag on the whole frame to keep a rectangle of this video; "
+                        "click again to see the result"));
+    connect(crop, &QPushButton::toggled, this, &ViewController::setCropMode);
+    layout->addWidget(crop);
     auto* timeline = outlets_.add(new TimelineBar, "timelineBrowse");
     timeline->setToolTip(tr("Drag to look at any frame; Left and Right step a frame, Shift a second"));
     connect(timeline, &TimelineBar::positionRequested, this, &ViewController::browseTo);

@@ -129,6 +129,19 @@ struct EffectSettings {
     float stepperImageFade = 0;
     std::string textFieldImageFade;
 
+    // The frame's shape (see FrameGeometry.h): a canvas of another aspect,
+    // how the picture fills it, and mirroring.
+    int comboReframeAspect = 0;     // an index of kReframeAspects; 0 keeps the frame's own
+    float stepperReframeWidth = 0;  // the custom aspect, width : height
+    std::string textFieldReframeWidth;
+    float stepperReframeHeight = 0;
+    std::string textFieldReframeHeight;
+    int comboReframeFill = 0;  // a ReframeFill
+    // Crop to fill: the point of the frame kept in view, as fractions of its width and height.
+    float sliderReframeFocusX = 0, sliderReframeFocusY = 0;
+    RgbColor colorWellReframeBars;  // fit with bars: their colour
+    int checkFlipHorizontal = 0, checkFlipVertical = 0;
+
     int checkColorTable = 0;
     std::string textFieldColorTable;     // the table file's full path; "" for none
     float sliderColorTableStrength = 0;  // 0 ... 1: how far each colour moves to the table's

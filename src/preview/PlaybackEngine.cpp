@@ -124,7 +124,8 @@ ReadyFrame PlaybackEngine::Worker::produce(bool seekFirst, double seconds, int f
         if (Status sought = video->seek(seconds); !sought)
             return endOfPlayback(QString::fromStdString(sought.error()));
     if (newLook) {
-        chain = chainFactory(newLook->settings, *newLook->logo, 1.0 / frameShrink);
+        chain = std::make_unique<ShapedEffect>(FrameGeometry(newLook->geometry, 1.0 / frameShrink),
+                                               chainFactory(newLook->settings, *newLook->logo, 1.0 / frameShrink));
         chainShrink = frameShrink;
     }
     while (true) {

@@ -23,6 +23,7 @@
 
 #include "imaging/EffectSettings.h"
 #include "imaging/EffectSteps.h"
+#include "imaging/FrameGeometry.h"
 #include "platform/filters/Image.h"
 #include "preview/PlaybackClock.h"
 
@@ -35,6 +36,8 @@ using PlaybackChainFactory = std::function<std::unique_ptr<FrameEffect>(const Ef
 struct PlaybackLook {
     EffectSettings settings;
     std::shared_ptr<const Image> logo = std::make_shared<const Image>();
+    // The frame's shape before the look's steps (at full size; the engine scales it).
+    GeometrySpec geometry = {};
 };
 
 // How the last second of playback went, for the indicator and the benchmark.

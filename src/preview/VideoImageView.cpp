@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QUrl>
 
 #include "platform/media/FrameImage.h"
@@ -82,6 +84,13 @@ void VideoImageView::showHoverCursor(QPointF viewPoint) {
 }
 
 void VideoImageView::mousePressEvent(QMouseEvent* event) {
+    if (cropMode_ && event->button() == Qt::LeftButton) {
+        if (const std::optional<QPointF> point = framePoint(event->position())) {
+            draggingCrop_ = true;
+            Q_EMIT cropPressed(*point);
+        }
+        return QWidget::mousePressEvent(event);  // the press still takes the keys
+    }
     if (event->button() == Qt::LeftButton && canGrabAt(event->position())) {
         draggingWatermark_ = true;
         setCursor(Qt::ClosedHandCursor);
@@ -93,6 +102,10 @@ void VideoImageView::mousePressEvent(QMouseEvent* event) {
 }
 
 void VideoImageView::mouseMoveEvent(QMouseEvent* event) {
+    if (draggingCrop_) {
+        if (const std::optional<QPointF> point = framePoint(event->position())) Q_EMIT cropDragged(*point);
+        return event->accept();
+    }
     if (draggingWatermark_) {
         if (const std::optional<QPointF> point = framePoint(event->position()))
             Q_EMIT watermarkDragged(*point);
@@ -108,11 +121,46 @@ void VideoImageView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void VideoImageView::mouseReleaseEvent(QMouseEvent* event) {
+    if (draggingCrop_ && event->button() == Qt::LeftButton) {
+        draggingCrop_ = false;
+        Q_EMIT cropReleased();
+        return event->accept();
+    }
     if (!draggingWatermark_ || event->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(event);
     draggingWatermark_ = false;
     Q_EMIT watermarkReleased();
     showHoverCursor(event->position());
     event->accept();
+}
+
+void VideoImageView::setCropMode(bool on) {
+    cropMode_ = on;
+    draggingCrop_ = false;
+    setCursor(on ? Qt::CrossCursor : Qt::ArrowCursor);
+    update();
+}
+
+void VideoImageView::setCropOverlay(std::optional<QRectF> rect) {
+    cropOverlay_ = rect;
+    update();
+}
+
+void VideoImageView::paintEvent(QPaintEvent* event) {
+    ImageCanvas::paintEvent(event);
+    const QRect shown = pictureRect();
+    if (!cropMode_ || !cropOverlay_ || !image() || image()->isNull() || shown.isEmpty()) return;
+    const double sx = static_cast<double>(shown.width()) / image()->width();
+    const double sy = static_cast<double>(shown.height()) / image()->height();
+    const QRectF outline(shown.x() + cropOverlay_->x() * sx, shown.y() + cropOverlay_->y() * sy,
+                         cropOverlay_->width() * sx, cropOverlay_->height() * sy);
+    QPainter painter(this);
+    // What the crop leaves out is dimmed; the kept part is outlined.
+    QPainterPath outside;
+    outside.addRect(QRectF(shown));
+    outside.addRect(outline);
+    painter.fillPath(outside, QColor(0, 0, 0, 140));
+    painter.setPen(QPen(Qt::white, 1, Qt::DashLine));
+    painter.drawRect(outline);
 }
 
 }  // namespace tintreel

@@ -15,7 +15,10 @@
 // watermark the probe says can be grabbed: that drag reports where the
 // pointer is in frame pixels instead (the pixels of the picture shown, top-left
 // origin), whatever the zoom. The cursor is an open hand over a grabbable
-// watermark and a closed hand while one is dragged.
+// watermark and a closed hand while one is dragged. In crop mode a left drag
+// reports its points in frame pixels for drawing the crop instead (the
+// press still gives the view the keys), and the crop drawn so far is
+// outlined on the picture.
 // GUI thread only.
 
 #include <functional>
@@ -49,7 +52,16 @@ public:
     // nothing while no picture is shown.
     std::optional<QPointF> framePoint(QPointF viewPoint) const;
 
+    void setCropMode(bool on);
+    bool cropMode() const { return cropMode_; }
+    // The rectangle outlined in crop mode, in frame pixels; nothing for none.
+    void setCropOverlay(std::optional<QRectF> rect);
+
 Q_SIGNALS:
+    // A crop-mode drag: where it started, where the pointer is now, its end.
+    void cropPressed(const QPointF& framePoint);
+    void cropDragged(const QPointF& framePoint);
+    void cropReleased();
     // A drag inside the view moved the pointer by `delta` (Qt coordinates);
     // `windowPosition` is where the pointer is now.
     void dragged(const QPointF& delta, const QPointF& windowPosition);
@@ -66,6 +78,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool shouldAskBeforeReplacing() const;
@@ -77,6 +90,9 @@ private:
     QPointF lastDragPosition_;
     WatermarkProbe probe_;
     bool draggingWatermark_ = false;
+    bool cropMode_ = false;
+    bool draggingCrop_ = false;
+    std::optional<QRectF> cropOverlay_;
 };
 
 }  // namespace tintreel

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <system_error>
 
+#include "imaging/FrameGeometry.h"
 #include "platform/media/MovieSource.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/system/InputFile.h"
@@ -29,11 +30,15 @@ std::optional<JobEnd> settleExistingOutput(const fs::path& output, ExistingOutpu
     return failed(JobProblem::OutputExists);
 }
 
-Result<std::shared_ptr<MovieSource>, JobEnd> checkJob(const RenderJob& job) {
+Result<std::shared_ptr<MovieSource>, JobEnd> checkJob(const RenderJob& job, const BatchLook& look) {
     if (auto end = settleExistingOutput(job.files.output, job.existing)) return *end;
     if (const Status folder = makeOutputFolder(job.files.output); !folder)
         return failed(JobProblem::OutputFolder, folder.error());
     auto source = openJobInput(job.files.input);
+    if (source) {
+        if (const Status fits = checkCropFits(*(*source)->facts().firstVideoTrack(), look.crop); !fits)
+            return failed(JobProblem::BadInput, fits.error());
+    }
     if (source && job.segment) {
         if (const Status count = checkSliceCount((*source)->facts(), *job.segment); !count)
             return failed(JobProblem::BadInput, count.error());
@@ -71,6 +76,7 @@ RenderResult render(const RenderJob& job, const BatchLook& look, std::shared_ptr
     request.slice = sliceOf(job, look, *source);
     request.source = std::move(source);
     request.renderSettings = look.renderSettings;
+    request.crop = look.crop;
     // The final movie takes the output's container, in either mode.
     request.container = lowerExtension(job.files.output);
     std::optional<RenderResult> result;
@@ -120,6 +126,15 @@ Status checkFrameSize(const VideoTrack& track) {
                  " pixels a side tintreel-render takes"};
 }
 
+Status checkCropFits(const VideoTrack& track, const std::optional<PixelRect>& crop) {
+    const Orientation upright = uprightOrientation(track);
+    GeometrySpec spec;
+    spec.crop = crop;
+    if (const auto problem = FrameGeometry(spec).cropProblem({upright.width, upright.height}))
+        return Error{*problem};
+    return {};
+}
+
 Status checkSliceCount(const MediaAsset& movie, const SliceNumber& slice) {
     // Equal shares of a movie of F frames at a steady rate each hold a frame
     // while there are at most F of them; a slice without frames would be a
@@ -154,7 +169,7 @@ JobEnd runRenderJob(const RenderJob& job, const BatchLook& look, const std::atom
         lastLogged = line;
         watcher.logged(line);
     });
-    auto source = checkJob(job);
+    auto source = checkJob(job, look);
     if (!source) return source.failure();
     if (!watcher.mayStart()) return {JobState::Cancelled};
     removeAbandonedPartials(job.files.output);

@@ -26,6 +26,7 @@
 
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
+#include "platform/filters/Resample.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/MovieSource.h"
@@ -44,6 +45,9 @@ struct BatchLook {
     Image logo;
     RenderSettings renderSettings;
     PassMode passes = PassMode::One;
+    // The crop every input takes, in pixels of its upright picture; a job
+    // whose frame it does not fit fails (BadInput).
+    std::optional<PixelRect> crop = std::nullopt;
 };
 
 // What a job does when its output is already there.
@@ -97,6 +101,8 @@ public:
 // RGBA, several at once.
 inline constexpr int kMaxMovieSide = 8192;
 Status checkFrameSize(const VideoTrack& track);
+// Fails, saying the sizes, when `crop` does not fit the track's upright frame.
+Status checkCropFits(const VideoTrack& track, const std::optional<PixelRect>& crop);
 
 // Whether `movie` can be cut into slice.count slices that each hold a frame.
 Status checkSliceCount(const MediaAsset& movie, const SliceNumber& slice);

@@ -65,7 +65,8 @@ RenderResult finishRender(const fs::path& lastMovie, long long passes, const Ren
 
 PassEnvironment passEnvironment(const RenderRequest& request, const MovieSource& source,
                                 const std::atomic<bool>& cancelFlag, const NotificationCenter& notifications,
-                                int pass, int passCount, std::chrono::steady_clock::time_point renderStart) {
+                                int pass, int passCount, std::chrono::steady_clock::time_point renderStart,
+                                const FrameGeometry* geometry) {
     return {request.temporaryDirectory,
             cancelFlag,
             notifications,
@@ -76,7 +77,8 @@ PassEnvironment passEnvironment(const RenderRequest& request, const MovieSource&
             &source,
             request.slice,
             request.renderSettings,
-            finalExtension(request)};
+            finalExtension(request),
+            geometry && !geometry->isIdentity() ? geometry : nullptr};
 }
 
 int countEffectPasses(const EffectSettings& settings) {
@@ -90,6 +92,7 @@ int countEffectPasses(const EffectSettings& settings) {
 // which must be cut out of the source.
 bool sourceNeedsEncoding(const RenderRequest& request) {
     return request.slice || request.renderSettings.asksForEncoding() ||
+           !FrameGeometry(requestGeometry(request)).isIdentity() ||
            !sameContainer(request.videoPath, "movie." + finalExtension(request));
 }
 
@@ -124,9 +127,11 @@ RenderResult runOnePass(const RenderRequest& request, const std::shared_ptr<Movi
     EffectChain chain(settingsForMovie(request, *source), request.logo, ChainRules::Movie);
     if (chain.empty() && !sourceNeedsEncoding(request)) return sourceAsItIs(request);
     const fs::path output = onePassOutput(request);
-    RenderResult result = VideoTools::renderChain(
-        source, chain, output,
-        passEnvironment(request, *source, cancelFlag, notifications, 1, 1, std::chrono::steady_clock::now()));
+    const FrameGeometry geometry(requestGeometry(request));
+    RenderResult result =
+        VideoTools::renderChain(source, chain, output,
+                                passEnvironment(request, *source, cancelFlag, notifications, 1, 1,
+                                                std::chrono::steady_clock::now(), &geometry));
     // A movie left beside the destination is nobody's once the render failed.
     if (result.outcome != RenderOutcome::Succeeded && !request.destination.empty())
         removeQuietlyIfGone(output);
@@ -143,6 +148,8 @@ RenderResult runEachEffect(const RenderRequest& request, const std::shared_ptr<M
     if (passCount == 0) return runOnePass(request, source, cancelFlag, notifications);
     const auto renderStart = std::chrono::steady_clock::now();
     const EffectSettings settings = settingsForMovie(request, *source);
+    // The first pass reads the source and gives every later one its shape.
+    const FrameGeometry geometry(requestGeometry(request));
     RenderResult current = RenderResult::succeeded(request.videoPath);
     int counter = 0;
     for (const EffectStep& step : effectSteps()) {
@@ -152,7 +159,8 @@ RenderResult runEachEffect(const RenderRequest& request, const std::shared_ptr<M
         if (!input) return RenderResult::failed(input.error());
         ++counter;
         const PassEnvironment environment =
-            passEnvironment(request, *source, cancelFlag, notifications, counter, passCount, renderStart);
+            passEnvironment(request, *source, cancelFlag, notifications, counter, passCount, renderStart,
+                            counter == 1 ? &geometry : nullptr);
         const std::unique_ptr<FrameEffect> effect = step.make(settings, request.logo);
         RenderResult result =
             VideoTools::renderPass(counter, std::move(*input), step.code, *effect, environment);
@@ -183,6 +191,10 @@ RenderResult runRender(const RenderRequest& request, const std::atomic<bool>& ca
 }
 
 }  // namespace
+
+GeometrySpec requestGeometry(const RenderRequest& request) {
+    return renderGeometry(request.settings, request.crop, request.renderSettings);
+}
 
 int countMoviePasses(const RenderRequest& request) {
     const int passes = countEffectPasses(request.settings);

@@ -29,6 +29,7 @@
 #include <string>
 
 #include "imaging/EffectSettings.h"
+#include "imaging/FrameGeometry.h"
 #include "platform/filters/Image.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/MovieSource.h"
@@ -69,7 +70,13 @@ struct RenderRequest {
     std::shared_ptr<MovieSource> source = nullptr;
     // Whether the finished movie may replace a file found at the destination.
     IfTaken ifDestinationTaken = IfTaken::Replace;
+    // The video's crop, in pixels of its upright picture; nothing keeps the whole frame.
+    std::optional<PixelRect> crop = std::nullopt;
 };
+
+// The frame's shape the request asks for: the look's reframe and mirroring,
+// the crop, and the preset's size unless a height was asked.
+GeometrySpec requestGeometry(const RenderRequest& request);
 
 using RenderCompletion = std::function<void(const RenderResult&)>;
 

@@ -138,7 +138,10 @@ RenderResult runPass(std::shared_ptr<MovieSource> input, FrameEffect& effect, co
     if (!opened) return setupFailed(inputPath.string() + ": " + opened.error());
     MovieReader& reader = **opened;
     const Orientation upright = uprightOrientation(*track);
-    MovieWriter writer(output, upright.width, upright.height, environment.role, environment.renderSettings);
+    const FrameGeometry* geometry = environment.geometry;
+    const FrameSize size = geometry ? geometry->outputSize({upright.width, upright.height})
+                                    : FrameSize{upright.width, upright.height};
+    MovieWriter writer(output, size.width, size.height, environment.role, environment.renderSettings);
     if (environment.slice) {
         if (const Status selected = reader.selectRange(environment.slice->range); !selected)
             return setupFailed(inputPath.string() + ": " + selected.error());
@@ -150,11 +153,14 @@ RenderResult runPass(std::shared_ptr<MovieSource> input, FrameEffect& effect, co
     PassSignal signal;
     // A cancel stops the effect between row blocks; the frame it leaves
     // half-made goes only into this pass's file, which a cancel discards.
-    const auto operation = [&effect, &environment, rotation = upright.rotation](const Image& frame,
-                                                                                double seconds) {
+    const auto operation = [&effect, &environment, geometry, rotation = upright.rotation](const Image& frame,
+                                                                                          double seconds) {
         const CancelScope scope(environment.cancelFlag);
-        return rotation == InputRotation::None ? effect.apply(frame, seconds)
-                                               : effect.apply(rotated(frame, rotation), seconds);
+        const auto shaped = [&](const Image& uprightFrame) {
+            return geometry ? effect.apply(geometry->apply(uprightFrame), seconds)
+                            : effect.apply(uprightFrame, seconds);
+        };
+        return rotation == InputRotation::None ? shaped(frame) : shaped(rotated(frame, rotation));
     };
     const auto onAdvance = [&] {
         if (reader.progress() == 1.0f || environment.cancelFlag || reader.failure()) signal.ring();

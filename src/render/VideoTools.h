@@ -26,6 +26,7 @@
 
 #include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
+#include "imaging/FrameGeometry.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/MovieSource.h"
 #include "platform/media/MovieWriter.h"
@@ -56,6 +57,9 @@ struct PassEnvironment {
     // the one a render of the input writes (see renderedExtensionFor).
     RenderSettings renderSettings = {};
     std::string finalExtension = {};
+    // The frame's shape, applied to each upright frame before the effect
+    // (only in the pass that reads the source); null: frames keep theirs.
+    const FrameGeometry* geometry = nullptr;
 };
 
 // A path's extension without its dot ("" when it has none).

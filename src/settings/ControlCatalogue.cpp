@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "imaging/FontFamilies.h"
+#include "imaging/FrameGeometry.h"
 #include "imaging/WatermarkPosition.h"
 
 namespace tintreel {
@@ -19,7 +20,7 @@ constexpr float kOffsetLimit = 10000.0f;
 constexpr float kLongestTime = 86400.0f;  // a day, in seconds
 constexpr float kLongestFade = 60.0f;
 
-const std::array<GroupRow, 21> kGroups{{
+const std::array<GroupRow, 23> kGroups{{
     {G::Adjustments, "", "Colour adjustments, always applied", "", "buttonResetAdjustments", T::Adjustments},
     {G::BlackWhite, "Black & White", "Turns the picture into shades of grey", "checkBlackWhite", "",
      T::Effects},
@@ -57,6 +58,9 @@ const std::array<GroupRow, 21> kGroups{{
      "buttonResetTextWatermark", T::TextWatermark},
     {G::ImageWatermark, "Image Watermark", "Lays a picture such as a logo over the video",
      "checkImageWatermark", "buttonResetImageWatermark", T::ImageWatermark, false, true},
+    {G::Reframe, "Reframe", "Puts the picture on a canvas of another shape, such as 9:16 for phones", "",
+     "buttonResetReframe", T::Transform, true},
+    {G::Flip, "Flip", "Mirrors the picture", "", "", T::Transform},
     {G::ColorTable, "Color Table", "Maps every colour through a look-up table file", "checkColorTable", "",
      T::Adjustments},
 }};
@@ -204,6 +208,43 @@ std::vector<ControlRow> watermarkScaleAndTiming(G group, std::string_view scale,
                                 "Seconds it takes to fade in after the start, and out before the end (the movie's end when End is 0)."))};
 }
 
+// The frame's shape, added last of all: its lines follow every other line of the record.
+std::vector<ControlRow> frameShapeRows() {
+    ControlRow aspect =
+        popUp("comboReframeAspect", G::Reframe, "Aspect", &ES::comboReframeAspect, 0, kReframeAspects);
+    aspect.note = "Original keeps the frame's shape; the canvas keeps the frame's longer side.";
+    ControlRow width = pair("stepperReframeWidth", "textFieldReframeWidth", G::Reframe, "Custom W",
+                            &ES::stepperReframeWidth, &ES::textFieldReframeWidth, 16, clampOnly(1, 1000));
+    width.note = "The width of a custom aspect W:H.";
+    ControlRow height = pair("stepperReframeHeight", "textFieldReframeHeight", G::Reframe, "Custom H",
+                             &ES::stepperReframeHeight, &ES::textFieldReframeHeight, 9, clampOnly(1, 1000));
+    height.note = "The height of a custom aspect W:H.";
+    ControlRow fill = popUp("comboReframeFill", G::Reframe, "Fill", &ES::comboReframeFill, 0, kReframeFills);
+    fill.note = "Crop to fill cuts the frame to the canvas; the others show the whole frame.";
+    ControlRow focusX =
+        slider("sliderReframeFocusX", G::Reframe, "Focus X", &ES::sliderReframeFocusX, 0.5f, 0, 1, kPercent);
+    focusX.note = "Crop to fill keeps this point of the frame in view; drag the preview in Focus mode.";
+    ControlRow focusY =
+        slider("sliderReframeFocusY", G::Reframe, "Focus Y", &ES::sliderReframeFocusY, 0.5f, 0, 1, kPercent);
+    focusY.note = focusX.note;
+    ControlRow bars = row("colorWellReframeBars", {}, ControlKind::ColorWell, G::Reframe, "Bars");
+    bars.color = &ES::colorWellReframeBars;
+    bars.defaultColor = {0.0, 0.0, 0.0, 1.0};
+    bars.note = "The colour around the frame when it is fitted with bars.";
+    std::vector<ControlRow> rows{
+        aspect,
+        width,
+        height,
+        fill,
+        focusX,
+        focusY,
+        bars,
+        check("checkFlipHorizontal", G::Flip, "Flip Horizontal", &ES::checkFlipHorizontal),
+        check("checkFlipVertical", G::Flip, "Flip Vertical", &ES::checkFlipVertical)};
+    for (ControlRow& shape : rows) shape.afterExtras = true;
+    return rows;
+}
+
 std::vector<ControlRow> buildCatalogue() {
     std::vector<ControlRow> rows{
         slider("sliderBrightness", G::Adjustments, "Brightness", &ES::sliderBrightness, 0.0f, -1, 1,
@@ -335,6 +376,8 @@ std::vector<ControlRow> buildCatalogue() {
                                 {&ES::stepperImageStart, &ES::stepperImageEnd, &ES::stepperImageFade},
                                 {&ES::textFieldImageStart, &ES::textFieldImageEnd, &ES::textFieldImageFade});
     rows.insert(rows.end(), imageTiming.begin(), imageTiming.end());
+    const std::vector<ControlRow> shape = frameShapeRows();
+    rows.insert(rows.end(), shape.begin(), shape.end());
     const std::vector<ControlRow> colorTable{
         afterExtras(groupCheck(G::ColorTable, &ES::checkColorTable)),
         afterExtras(text("textFieldColorTable", G::ColorTable, "Table File", &ES::textFieldColorTable, "")),

@@ -37,7 +37,7 @@ enum class ControlKind {
 enum class GroupId {
     Adjustments, BlackWhite, Sepia, Cartoon, OilPainting, Vignette, Pixellate, Halftone, Blur,
     CircleBlur, FocusBlur, MotionBlur, ZoomBlur, Scale, Rotate, Transform3D, Swirl, GlassSphere,
-    TextWatermark, ImageWatermark, ColorTable,
+    TextWatermark, ImageWatermark, Reframe, Flip, ColorTable,
 };
 
 // The tab of the settings panel a group is shown in.

@@ -8,7 +8,8 @@ namespace tintreel {
 namespace {
 
 constexpr std::string_view kHeader = "Tintreel session 1\n";
-constexpr std::string_view kVideo = "video", kBrowse = "browse", kRecord = "record", kPicture = "picture";
+constexpr std::string_view kVideo = "video", kBrowse = "browse", kRecord = "record", kPicture = "picture",
+                           kCrop = "crop";
 
 void appendEntry(std::string& text, std::string_view name, std::string_view value) {
     text.append(name).append(" ").append(std::to_string(value.size())).append("\n");
@@ -20,6 +21,20 @@ std::string shortestText(double value) {
     char buffer[32];
     const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
     return std::string(buffer, written.ptr);
+}
+
+std::optional<PixelRect> cropOf(std::string_view text) {
+    int numbers[4];
+    const char* at = text.data();
+    const char* const end = text.data() + text.size();
+    for (int i = 0; i < 4; ++i) {
+        const auto parsed = std::from_chars(at, end, numbers[i]);
+        if (parsed.ec != std::errc() || numbers[i] < (i < 2 ? 1 : 0)) return std::nullopt;
+        at = parsed.ptr;
+        if (i < 3 && (at == end || *at++ != ':')) return std::nullopt;
+    }
+    if (at != end) return std::nullopt;
+    return PixelRect{numbers[2], numbers[3], numbers[0], numbers[1]};
 }
 
 Error damaged(std::string_view why) {
@@ -52,6 +67,10 @@ std::string renderSessionFile(const SessionState& session) {
     appendEntry(text, kBrowse, shortestText(session.browseSeconds));
     appendEntry(text, kPicture, session.picturePath);
     appendEntry(text, kRecord, session.settingsRecord);
+    if (const auto& c = session.crop)
+        appendEntry(text, kCrop,
+                    std::to_string(c->width) + ":" + std::to_string(c->height) + ":" + std::to_string(c->x) +
+                        ":" + std::to_string(c->y));
     return text;
 }
 
@@ -69,6 +88,7 @@ Result<SessionState> parseSessionFile(std::string_view text) {
     session.settingsRecord = record->second;
     if (const auto picture = entries.find(kPicture); picture != entries.end())
         session.picturePath = picture->second;
+    if (const auto crop = entries.find(kCrop); crop != entries.end()) session.crop = cropOf(crop->second);
     if (const auto browse = entries.find(kBrowse); browse != entries.end()) {
         const std::string& value = browse->second;
         const auto parsed = std::from_chars(value.data(), value.data() + value.size(), session.browseSeconds);

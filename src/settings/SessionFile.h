@@ -22,6 +22,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/filters/Resample.h"
 #include "platform/system/Result.h"
 
 namespace tintreel {
@@ -31,6 +32,9 @@ struct SessionState {
     double browseSeconds = 0.0;  // the browse position
     std::string settingsRecord;  // as the history records it
     std::string picturePath;     // the watermark picture, absolute; empty for none
+    // The video's crop in pixels of its upright picture, written "W:H:X:Y";
+    // a value that does not read so is taken for no crop.
+    std::optional<PixelRect> crop = std::nullopt;
     bool operator==(const SessionState&) const = default;
 };
 

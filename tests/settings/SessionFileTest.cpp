@@ -51,6 +51,26 @@ TEST(SessionFileTest, UnknownEntriesAreSkippedAndOptionalOnesDefault) {
     EXPECT_EQ(*minimal, (SessionState{"/a.mp", 0.0, "x\n", ""}));
 }
 
+// The crop belongs to the session's video: it reads back as written, and a
+// value in another form (a later release's) is taken for no crop rather
+// than losing the whole session.
+TEST(SessionFileTest, TheCropReadsBackAndAnUnreadableOneIsNone) {
+    SessionState cropped = sampleSession();
+    cropped.crop = PixelRect{10, 20, 640, 360};
+    const std::string text = renderSessionFile(cropped);
+    EXPECT_NE(text.find("crop 13\n640:360:10:20\n"), std::string::npos);
+    const Result<SessionState> read = parseSessionFile(text);
+    ASSERT_TRUE(read) << read.error();
+    EXPECT_EQ(*read, cropped);
+    for (const std::string value :
+         {"640:360:10", "0:360:10:20", "640:360:-1:20", "640:360:10:20:5", "a:b:c:d"}) {
+        const Result<SessionState> odd = parseSessionFile(renderSessionFile(sampleSession()) + "crop " +
+                                                          std::to_string(value.size()) + "\n" + value + "\n");
+        ASSERT_TRUE(odd) << value;
+        EXPECT_FALSE(odd->crop) << value;
+    }
+}
+
 TEST(SessionFileTest, DamagedOrForeignFilesAreRefusedWithAReason) {
     const std::string good = renderSessionFile(sampleSession());
     const std::vector<std::pair<std::string, std::string>> cases{

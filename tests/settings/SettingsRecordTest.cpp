@@ -53,11 +53,16 @@ TEST(SettingsRecord, DefaultRecordEndsWithEmptyExtrasAndTheLaterControlsOff) {
     EXPECT_EQ(lines[110], "") << "no logo";
     EXPECT_EQ(lines[111], "") << "no family named outside the font list";
     const std::size_t after = kSettingsRecordControlLines + recordExtrasLineCount();
-    ASSERT_EQ(lines.size(), after + 17);
+    ASSERT_EQ(lines.size(), after + 14 + 13 + 3);
     EXPECT_EQ(std::vector<std::string>(lines.begin() + after, lines.begin() + after + 7),
               (std::vector<std::string>{"0", "0.0", "0", "0.0", "0", "0.0", "0"}));
+    // The frame's shape: original aspect, custom 16:9, crop to fill about the
+    // middle, black bars, no mirroring.
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + after + 14, lines.begin() + after + 27),
+              (std::vector<std::string>{"0", "16.0", "16", "9.0", "9", "0", "0.5", "0.5", "0.0", "0.0", "0.0",
+                                        "0", "0"}));
     // The colour table last: off, no file, full strength.
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + after + 14, lines.end()),
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + after + 27, lines.end()),
               (std::vector<std::string>{"0", "", "1.0"}));
 }
 

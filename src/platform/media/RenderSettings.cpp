@@ -104,4 +104,25 @@ std::optional<EncodeSpeed> parseSpeed(std::string_view name) {
     return std::nullopt;
 }
 
+namespace {
+constexpr std::array<OutputPreset, 6> kOutputPresets{{
+    {"vertical-1080", "Vertical 1080\u00D71920", 1080, 1920},
+    {"square-1080", "Square 1080\u00D71080", 1080, 1080},
+    {"portrait-1080", "Portrait 1080\u00D71350", 1080, 1350},
+    {"landscape-1080", "Landscape 1080p", 1920, 1080},
+    {"landscape-720", "Landscape 720p", 1280, 720},
+    {"4k", "4K", 3840, 2160},
+}};
+}  // namespace
+
+std::span<const OutputPreset> outputPresets() {
+    return kOutputPresets;
+}
+
+const OutputPreset* findOutputPreset(std::string_view text) {
+    for (const OutputPreset& preset : kOutputPresets)
+        if (text == preset.name || text == preset.label) return &preset;
+    return nullptr;
+}
+
 }  // namespace tintreel

@@ -9,6 +9,7 @@
 // constant-quality scale, speed names onto its preset. Plain data: any thread.
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -29,6 +30,16 @@ struct Quality {
 
 enum class EncodeSpeed { Faster, Balanced, Smaller };
 
+// A named output size: the window lists `label`, the command line takes
+// `name` or the label. The output gets the preset's aspect and exactly its
+// size (a smaller movie is scaled up).
+struct OutputPreset {
+    std::string_view name;
+    std::string_view label;
+    int width;
+    int height;
+};
+
 struct RenderSettings {
     // Nothing: the container's own default (H.264; VP9 in WebM).
     std::optional<VideoCodec> codec;
@@ -37,10 +48,13 @@ struct RenderSettings {
     // The tallest the final movie may be; 0 keeps the source's size. A movie
     // is only ever scaled down, keeping its aspect.
     int maxHeight = 0;
+    // An output preset from outputPresets(), or none. An asked height wins
+    // over the preset's size.
+    const OutputPreset* preset = nullptr;
 
     // Whether anything was asked that a copy of the source would not give:
     // a codec, a quality or a size.
-    bool asksForEncoding() const { return codec || quality != Quality{} || maxHeight > 0; }
+    bool asksForEncoding() const { return codec || quality != Quality{} || maxHeight > 0 || preset; }
     bool operator==(const RenderSettings&) const = default;
 };
 
@@ -69,5 +83,10 @@ std::string_view speedName(EncodeSpeed speed);
 std::optional<VideoCodec> parseCodec(std::string_view name);
 std::optional<Quality> parseQuality(std::string_view name);
 std::optional<EncodeSpeed> parseSpeed(std::string_view name);
+
+// Every output preset, in the order the window lists them.
+std::span<const OutputPreset> outputPresets();
+// The preset whose name or label is exactly `text`, or null.
+const OutputPreset* findOutputPreset(std::string_view text);
 
 }  // namespace tintreel

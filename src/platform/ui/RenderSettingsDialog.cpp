@@ -68,6 +68,9 @@ void RenderSettingsDialog::buildControls() {
     size_ = comboBox(this, "comboOutputSize", sizes);
     height_ = spinBox(this, "spinHeight", 2, kLargestHeight);
     height_->setSuffix(tr(" px"));
+    QStringList presets{tr("None")};
+    for (const OutputPreset& preset : outputPresets()) presets << QString::fromUtf8(preset.label.data(), preset.label.size());
+    preset_ = comboBox(this, "comboOutputPreset", presets);
     // One width for both number boxes keeps the combo boxes beside them aligned.
     for (QSpinBox* box : {crf_, height_}) box->setFixedWidth(height_->sizeHint().width());
 
@@ -78,8 +81,11 @@ void RenderSettingsDialog::buildControls() {
     form->addRow(QString(), crfScale_);
     form->addRow(tr("&Speed:"), speed_);
     form->addRow(tr("Output &size:"), pair(this, size_, height_));
-    auto* note = new QLabel(tr("Movies are only scaled down, keeping their shape. The speed trades encoding "
-                               "time against file size."),
+    form->addRow(tr("&Preset:"), preset_);
+    auto* note = new QLabel(tr("Movies are only scaled down, keeping their shape. A preset gives the movie "
+                               "its shape (unless the look's Reframe chose one) and exactly its size, scaling "
+                               "up; an output size other than Source wins over the preset's. The speed trades "
+                               "encoding time against file size."),
                             this);
     note->setWordWrap(true);
     note->setEnabled(false);
@@ -126,6 +132,8 @@ RenderSettings RenderSettingsDialog::settings() const {
     if (size > 0)
         settings.maxHeight =
             size <= static_cast<int>(kHeightChoices.size()) ? kHeightChoices[size - 1] : height_->value();
+    if (preset_->currentIndex() > 0)
+        settings.preset = &outputPresets()[static_cast<std::size_t>(preset_->currentIndex() - 1)];
     return settings;
 }
 
@@ -150,6 +158,10 @@ void RenderSettingsDialog::setSettings(const RenderSettings& settings) {
     else
         size_->setCurrentIndex(size_->count() - 1);
     height_->setValue(settings.maxHeight > 0 ? settings.maxHeight : 1080);
+    const auto presets = outputPresets();
+    const auto chosen = std::find_if(presets.begin(), presets.end(),
+                                     [&](const OutputPreset& p) { return &p == settings.preset; });
+    preset_->setCurrentIndex(chosen == presets.end() ? 0 : static_cast<int>(chosen - presets.begin()) + 1);
     updateDependentControls();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The Render Settings dialog: the codec, quality, speed and output size of
-// the final movie (see RenderSettings.h). It only edits a value: the caller
+// The Render Settings dialog: the codec, quality, speed, output size and
+// output preset of the final movie (see RenderSettings.h). It only edits a value: the caller
 // decides where the value goes and whether it is remembered.
 //
 // GUI thread only; owned by its Qt parent.
@@ -34,6 +34,7 @@ private:
     QComboBox* speed_ = nullptr;
     QComboBox* size_ = nullptr;
     QSpinBox* height_ = nullptr;
+    QComboBox* preset_ = nullptr;
     QLabel* crfScale_ = nullptr;
 };
 

@@ -27,11 +27,30 @@ TEST(RenderSettingsDialog, EveryChoiceRoundTrips) {
         {.codec = VideoCodec::AV1, .quality = {60}, .speed = EncodeSpeed::Smaller, .maxHeight = 720},
         {.codec = VideoCodec::H264, .quality = {QualityLevel::Standard}, .maxHeight = 2160},
         {.quality = {0}, .maxHeight = 333},
+        {.preset = findOutputPreset("portrait-1080")},
+        {.maxHeight = 720, .preset = findOutputPreset("4k")},
     };
     for (const RenderSettings& settings : choices) {
         dialog.setSettings(settings);
         EXPECT_EQ(dialog.settings(), settings) << qualityName(settings.quality) << " " << settings.maxHeight;
     }
+}
+
+// The preset list is the shared table, in its order, by the names the command line also takes.
+TEST(RenderSettingsDialog, ThePresetsAreTheSharedTable) {
+    RenderSettingsDialog dialog({});
+    auto* presets = child<QComboBox>(dialog, "comboOutputPreset");
+    ASSERT_EQ(presets->count(), static_cast<int>(outputPresets().size()) + 1);
+    EXPECT_EQ(presets->itemText(0), QStringLiteral("None"));
+    EXPECT_EQ(presets->itemText(1), QStringLiteral("Vertical 1080\u00D71920"));
+    for (int i = 1; i < presets->count(); ++i) {
+        presets->setCurrentIndex(i);
+        const OutputPreset* chosen = dialog.settings().preset;
+        ASSERT_NE(chosen, nullptr);
+        EXPECT_EQ(findOutputPreset(presets->itemText(i).toStdString()), chosen);
+    }
+    presets->setCurrentIndex(0);
+    EXPECT_EQ(dialog.settings().preset, nullptr);
 }
 
 TEST(RenderSettingsDialog, ControlsFollowTheChoices) {
