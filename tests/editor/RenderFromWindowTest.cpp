@@ -77,7 +77,7 @@ TEST_F(RenderFromWindowTest, ProgressLabelsFormatOnTheGuiThreadInPostingOrder) {
     EXPECT_FALSE(outlets().find("labelProgress")->isHidden());
     postProgress(0.12345f, 9);
     EXPECT_EQ(label(), "Applying Sepia Effect... 12.3%");
-    postProgress(0.5f, 27);
+    postProgress(0.5f, 28);
     EXPECT_EQ(label(), "Applying Sepia Effect... 12.3%");  // an unknown code keeps the text
 
     std::thread poster([] {
