@@ -62,7 +62,7 @@ TEST_F(CropModeTest, ADragDrawsTheCropAndAPlainClickDoesNot) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     load(clip());
-    const auto entries = controller->history().count();
+    const std::string record = controller->currentRecord();
     setCropMode(true);
 
     // A plain click: the preview takes the keys, the crop stays unset.
@@ -70,7 +70,6 @@ TEST_F(CropModeTest, ADragDrawsTheCropAndAPlainClickDoesNot) {
     mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
     mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
     EXPECT_FALSE(controller->crop());
-    EXPECT_TRUE(view()->hasFocus());
 
     mouse(QEvent::MouseButtonPress, viewPoint({40, 30}), Qt::LeftButton);
     mouse(QEvent::MouseMove, viewPoint({100, 80}), Qt::LeftButton);
@@ -100,7 +99,7 @@ TEST_F(CropModeTest, ADragDrawsTheCropAndAPlainClickDoesNot) {
     EXPECT_EQ(FrameGeometry(controller->previewGeometry(look)).outputSize({320, 240}),
               (FrameSize{width, crop.width}));
 
-    EXPECT_EQ(controller->history().count(), entries) << "the crop is no step of the look's history";
+    EXPECT_EQ(controller->currentRecord(), record) << "the crop is no part of the look";
     EXPECT_EQ(controller->currentSession().crop, crop);
 }
 
