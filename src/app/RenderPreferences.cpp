@@ -13,6 +13,7 @@ const QString kCodecKey = QStringLiteral("render/codec");
 const QString kQualityKey = QStringLiteral("render/quality");
 const QString kSpeedKey = QStringLiteral("render/speed");
 const QString kMaxHeightKey = QStringLiteral("render/maxHeight");
+const QString kMaxBytesKey = QStringLiteral("render/maxBytes");  // 0: no file size
 
 std::string text(const QSettings& preferences, const QString& key) {
     return preferences.value(key).toString().toStdString();
@@ -35,6 +36,7 @@ RenderSettings savedRenderSettings() {
     settings.quality = parseQuality(text(preferences, kQualityKey)).value_or(Quality{});
     settings.speed = parseSpeed(text(preferences, kSpeedKey)).value_or(EncodeSpeed::Balanced);
     settings.maxHeight = std::max(0, preferences.value(kMaxHeightKey, 0).toInt());
+    settings.maxBytes = std::max(0LL, preferences.value(kMaxBytesKey, 0).toLongLong());
     return settings;
 }
 
@@ -44,6 +46,7 @@ void saveRenderSettings(const RenderSettings& settings) {
     preferences.setValue(kQualityKey, qstring(qualityName(settings.quality)));
     preferences.setValue(kSpeedKey, qstring(speedName(settings.speed)));
     preferences.setValue(kMaxHeightKey, settings.maxHeight);
+    preferences.setValue(kMaxBytesKey, settings.maxBytes);
 }
 
 }  // namespace tintreel

@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include <algorithm>
+
 #include "imaging/FontChoice.h"
 #include "imaging/FontFamilies.h"
 #include "platform/media/MovieTypes.h"
@@ -53,6 +55,11 @@ std::optional<CliExit> takeRenderOption(const std::string& arg, const std::strin
         const std::optional<int> height = parseAtLeast(value, 2);
         if (!height) return refused("a height in pixels, at least 2");
         render.maxHeight = *height;
+    } else if (arg == "--max-size") {
+        const std::optional<long long> bytes = parseByteSize(value);
+        if (!bytes)
+            return refused("a file size above 0: bytes, or a number with k, M or G (8M = 8000000 bytes)");
+        render.maxBytes = *bytes;
     }
     return std::nullopt;
 }
@@ -136,9 +143,10 @@ std::optional<CliExit> inputsProblem(const CliOptions& o) {
 }
 
 bool isValuedOption(const std::string& arg) {
-    for (const char* option : {"-o", "--output", "-s", "--settings", "--logo", "--set", "--passes", "--still",
-                               "--segment", "--audio-from", "--progress", "--list", "--index", "-j", "--jobs",
-                               "--codec", "--quality", "--speed", "--height"})
+    for (const char* option :
+         {"-o",        "--output",     "-s",         "--settings", "--logo",  "--set",  "--passes", "--still",
+          "--segment", "--audio-from", "--progress", "--list",     "--index", "-j",     "--jobs",   "--codec",
+          "--quality", "--speed",      "--height",   "--max-size"})
         if (arg == option) return true;
     return false;
 }
@@ -207,7 +215,7 @@ std::optional<CliExit> takePositional(const std::vector<std::string>& positional
 
 std::string usageText() {
     return "Usage: tintreel-render -o OUTPUT [-y] [--passes one|each] [--codec C] [--quality Q] [--speed S] "
-           "[--height N]\n"
+           "[--height N] [--max-size SIZE]\n"
            "                       [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT\n"
            "       tintreel-render --still [SECONDS] -o OUT.png|OUT.jpg [-y] [-s SETTINGS] "
            "[--set NAME=VALUE]... "
@@ -251,6 +259,12 @@ std::string usageText() {
            "      --speed S          faster, balanced (default) or smaller: more time for a smaller file\n"
            "      --height N         scale down to at most N pixels high (2160, 1080, 720, 480, ...),\n"
            "                         keeping the aspect; a smaller movie is never scaled up\n"
+           "      --max-size SIZE    make OUTPUT at most SIZE: bytes, or with k, M or G for 10^3, 10^6\n"
+           "                         or 10^9 bytes (8M, 1.5G); the video's bit rate follows from the\n"
+           "                         duration and the sound (copied when it fits, else re-encoded\n"
+           "                         smaller), H.264 and H.265 in two passes; the file ends at 85 % of\n"
+           "                         SIZE or more unless the best picture needs less (a line says so).\n"
+           "                         Not with --quality; a SIZE too small for the sound is refused\n"
            "      --still [SECONDS]  write a still preview instead of a movie\n"
            "      --segment K/N      render only the K-th of N equal slices of INPUT's duration, without\n"
            "                         audio, into OUTPUT.mkv (for spreading one movie over several workers);\n"
@@ -346,6 +360,8 @@ Result<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& giv
     if (auto failure = takePositional(positional, options)) return *failure;
     if (options.output.empty()) return error("no OUTPUT given: use -o PATH");
     if (auto failure = checkSliceModes(options)) return *failure;
+    if (options.render.maxBytes > 0 && std::find(args.begin(), args.end(), "--quality") != args.end())
+        return error("--max-size sets the quality itself: drop --quality");
     return options;
 }
 

@@ -79,6 +79,12 @@ PassEnvironment passEnvironment(const RenderRequest& request, const MovieSource&
             finalExtension(request)};
 }
 
+// A file size needs the effects' pictures in one pass, whatever the pass
+// mode asks: its output is encoded more than once.
+bool encodesOnlyInOnePass(const RenderRequest& request) {
+    return request.renderSettings.maxBytes > 0;
+}
+
 int countEffectPasses(const EffectSettings& settings) {
     int passes = 0;
     for (const EffectStep& step : effectSteps()) passes += step.runsOnMovie(settings) ? 1 : 0;
@@ -118,15 +124,106 @@ RenderResult sourceAsItIs(const RenderRequest& request) {
     return RenderResult::succeeded(request.videoPath);
 }
 
+// The measuring pass of a two-pass encode, into a file of the temporary
+// directory that goes as soon as the pass ends (its statistics stay).
+RenderResult measureForSize(const std::shared_ptr<MovieSource>& source, EffectChain& chain,
+                            PassEnvironment environment, const fs::path& statsFolder) {
+    environment.rate->pass = 1;
+    const fs::path measured = statsFolder / ("measured." + environment.finalExtension);
+    RenderResult result = VideoTools::renderChain(source, chain, measured, environment);
+    removeQuietlyIfGone(measured);
+    return result;
+}
+
+long long fileBytes(const fs::path& file) {
+    std::error_code error;
+    const auto bytes = fs::file_size(file, error);
+    return error ? -1 : static_cast<long long>(bytes);
+}
+
+// The final pass, run again at a lower rate while the file is over the size.
+RenderResult encodeToSize(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
+                          EffectChain& chain, PassEnvironment environment, SizePlan plan,
+                          const fs::path& output) {
+    constexpr int kMostTries = 3;
+    const long long maxBytes = request.renderSettings.maxBytes;
+    const double seconds = outputSeconds(request, *source);
+    for (int attempt = 1;; ++attempt) {
+        environment.rate->videoBitsPerSecond = plan.videoBitsPerSecond;
+        // A pass reads its input to the end: every pass after the first opens it again.
+        Result<std::shared_ptr<MovieSource>> input = attempt == 1 && environment.rate->pass == 0
+                                                         ? Result(source)
+                                                         : VideoTools::openInput(source->path());
+        if (!input) return RenderResult::failed(input.error());
+        RenderResult result = VideoTools::renderChain(std::move(*input), chain, output, environment);
+        const long long written = fileBytes(output);
+        if (result.outcome != RenderOutcome::Succeeded || (written >= 0 && written <= maxBytes)) {
+            if (result.outcome == RenderOutcome::Succeeded && written < kLeastShareOfTarget * maxBytes)
+                logLine("The movie takes " + byteSizeText(written) + " of the " + byteSizeText(maxBytes) +
+                        " allowed: the encoder's best picture needs no more");
+            return result;
+        }
+        const std::optional<SizePlan> lower = replanForSize(plan, maxBytes, written, seconds);
+        if (!lower || attempt == kMostTries) {
+            const std::string why = "the movie came out at " + byteSizeText(written) + ", over the " +
+                                    byteSizeText(maxBytes) + " asked for";
+            logLine("Movie pass failed: " + why);
+            return RenderResult::failed(why);
+        }
+        plan = *lower;
+    }
+}
+
+// The one pass of a render to a file size: the plan, the measuring pass
+// where the codec takes one, then the final pass.
+RenderResult runToSize(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
+                       EffectChain& chain, const fs::path& output, const std::atomic<bool>& cancelFlag,
+                       const NotificationCenter& notifications) {
+    const Result<SizePlan> plan = sizePlanFor(request, *source);
+    if (!plan) {
+        logLine("Could not start movie pass: " + plan.error());
+        return RenderResult::failed(plan.error());
+    }
+    const fs::path statsFolder = request.temporaryDirectory / "rate";
+    std::error_code error;
+    fs::create_directories(statsFolder, error);
+    const bool twice =
+        encodesTwiceForSize(videoCodecFor(finalExtension(request), request.renderSettings.codec));
+    const int passCount = twice ? 2 : 1;
+    const auto start = std::chrono::steady_clock::now();
+    PassEnvironment environment =
+        passEnvironment(request, *source, cancelFlag, notifications, 1, passCount, start);
+    environment.role = request.finalEncoding;  // the measuring pass encodes as the final one will
+    environment.rate =
+        RateControl{plan->videoBitsPerSecond, twice ? 2 : 0, statsFolder / "stats", plan->audioBitsPerSecond};
+    RenderResult result = RenderResult::succeeded(output);
+    if (twice) result = measureForSize(source, chain, environment, statsFolder);
+    if (result.outcome == RenderOutcome::Succeeded) {
+        environment.passNumber = passCount;
+        result = encodeToSize(request, source, chain, environment, *plan, output);
+    }
+    fs::remove_all(statsFolder, error);
+    return result;
+}
+
+// The one pass's encoding: to a file size, or at the settings' quality.
+RenderResult encodeOnePass(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
+                           EffectChain& chain, const fs::path& output, const std::atomic<bool>& cancelFlag,
+                           const NotificationCenter& notifications) {
+    if (request.renderSettings.maxBytes > 0)
+        return runToSize(request, source, chain, output, cancelFlag, notifications);
+    return VideoTools::renderChain(
+        source, chain, output,
+        passEnvironment(request, *source, cancelFlag, notifications, 1, 1, std::chrono::steady_clock::now()));
+}
+
 // Runs every enabled effect on each frame in one decode and encode.
 RenderResult runOnePass(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
                         const std::atomic<bool>& cancelFlag, const NotificationCenter& notifications) {
     EffectChain chain(settingsForMovie(request, *source), request.logo, ChainRules::Movie);
     if (chain.empty() && !sourceNeedsEncoding(request)) return sourceAsItIs(request);
     const fs::path output = onePassOutput(request);
-    RenderResult result = VideoTools::renderChain(
-        source, chain, output,
-        passEnvironment(request, *source, cancelFlag, notifications, 1, 1, std::chrono::steady_clock::now()));
+    RenderResult result = encodeOnePass(request, source, chain, output, cancelFlag, notifications);
     // A movie left beside the destination is nobody's once the render failed.
     if (result.outcome != RenderOutcome::Succeeded && !request.destination.empty())
         removeQuietlyIfGone(output);
@@ -178,8 +275,9 @@ RenderResult runRender(const RenderRequest& request, const std::atomic<bool>& ca
         return RenderResult::failed("the temporary directory cannot be used");
     const Result<std::shared_ptr<MovieSource>> source = renderSource(request);
     if (!source) return RenderResult::failed(source.error());
-    return request.passMode == PassMode::One ? runOnePass(request, *source, cancelFlag, notifications)
-                                             : runEachEffect(request, *source, cancelFlag, notifications);
+    const bool onePass = request.passMode == PassMode::One || encodesOnlyInOnePass(request);
+    return onePass ? runOnePass(request, *source, cancelFlag, notifications)
+                   : runEachEffect(request, *source, cancelFlag, notifications);
 }
 
 }  // namespace
@@ -187,7 +285,22 @@ RenderResult runRender(const RenderRequest& request, const std::atomic<bool>& ca
 int countMoviePasses(const RenderRequest& request) {
     const int passes = countEffectPasses(request.settings);
     if (passes == 0) return sourceNeedsEncoding(request) ? 1 : 0;
-    return request.passMode == PassMode::One ? 1 : passes;
+    return request.passMode == PassMode::One || encodesOnlyInOnePass(request) ? 1 : passes;
+}
+
+double outputSeconds(const RenderRequest& request, const MovieSource& source) {
+    const double whole = source.facts().videoSeconds();
+    if (!request.slice) return whole;
+    const FrameRange& range = request.slice->range;
+    return std::max(0.0, std::min(range.end, whole) - std::max(range.start, 0.0));
+}
+
+Result<SizePlan> sizePlanFor(const RenderRequest& request, const MovieSource& source) {
+    const MediaAsset& facts = source.facts();
+    // A slice carries no sound; the join copies the source's once.
+    const SoundFacts sound =
+        request.slice ? SoundFacts{} : SoundFacts{facts.audioTrackCount(), facts.audioBitsPerSecondBound()};
+    return planForSize(request.renderSettings.maxBytes, outputSeconds(request, source), sound);
 }
 
 std::string finalExtension(const RenderRequest& request) {

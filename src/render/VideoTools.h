@@ -56,6 +56,8 @@ struct PassEnvironment {
     // the one a render of the input writes (see renderedExtensionFor).
     RenderSettings renderSettings = {};
     std::string finalExtension = {};
+    // Set: the final movie is encoded at this average rate, for a file size.
+    std::optional<RateControl> rate = std::nullopt;
 };
 
 // A path's extension without its dot ("" when it has none).
@@ -91,7 +93,8 @@ public:
                                             const std::filesystem::path& temporaryDirectory);
     // The extension of a pass's movie: an intermediate's before the last
     // pass, the final movie's container for it.
-    static std::string passExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment);
+    static std::string passExtension(const std::filesystem::path& inputPath,
+                                     const PassEnvironment& environment);
 };
 
 }  // namespace tintreel

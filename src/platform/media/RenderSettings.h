@@ -37,10 +37,13 @@ struct RenderSettings {
     // The tallest the final movie may be; 0 keeps the source's size. A movie
     // is only ever scaled down, keeping its aspect.
     int maxHeight = 0;
+    // The most bytes the final file may take; 0 for no limit. With a limit
+    // the video gets an average bit rate instead of the quality.
+    long long maxBytes = 0;
 
     // Whether anything was asked that a copy of the source would not give:
-    // a codec, a quality or a size.
-    bool asksForEncoding() const { return codec || quality != Quality{} || maxHeight > 0; }
+    // a codec, a quality, a height or a file size.
+    bool asksForEncoding() const { return codec || quality != Quality{} || maxHeight > 0 || maxBytes > 0; }
     bool operator==(const RenderSettings&) const = default;
 };
 
@@ -56,6 +59,11 @@ struct EncoderSetup {
 // number outside the codec's scale is clamped; validate with checkQuality first.
 EncoderSetup encoderSetup(VideoCodec codec, const RenderSettings& settings);
 
+// Whether a file of a given size is encoded in two passes with `codec` (a
+// measuring pass, then the real one): H.264 and H.265. The others make one
+// pass at the average rate.
+bool encodesTwiceForSize(VideoCodec codec);
+
 // Fails, saying why, when the quality does not fit `codec`'s scale ("crf=60
 // is outside 0-51 for H.264").
 Status checkQuality(VideoCodec codec, const Quality& quality);
@@ -69,5 +77,13 @@ std::string_view speedName(EncodeSpeed speed);
 std::optional<VideoCodec> parseCodec(std::string_view name);
 std::optional<Quality> parseQuality(std::string_view name);
 std::optional<EncodeSpeed> parseSpeed(std::string_view name);
+
+// A file size in bytes: a plain number is bytes, and k, M and G (either
+// case, an optional trailing "B") multiply by 10^3, 10^6 and 10^9; a
+// fraction is allowed before a suffix ("1.5M"). Nothing for anything else,
+// including a size below one byte.
+std::optional<long long> parseByteSize(std::string_view text);
+// "8 MB", "300 kB", "1.2 GB" or "512 bytes": a size as a person reads it.
+std::string byteSizeText(long long bytes);
 
 }  // namespace tintreel
