@@ -3,7 +3,7 @@
 // it resolves to (defaults, then the settings file, then each --set in order).
 //
 //   tintreel-render -o OUTPUT [-y] [--passes one|each] [--codec C] [--quality Q] [--speed S] [--height N]
-//                   [--max-size SIZE]
+//                   [--max-size SIZE] [--fps N] [--width N]
 //                   [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT
 //   tintreel-render --still [SECONDS] -o OUT.png [-y] [...] INPUT
 //   tintreel-render --segment K/N -o PART.mkv [-y] [...] INPUT
@@ -61,7 +61,7 @@ struct CliOptions {
     bool recursive = false;        // folders: their subfolders too
     int jobs = 1;                  // renders at once
     bool skipExisting = false;     // an existing output is left alone and counted as skipped
-    RenderSettings render;         // --codec, --quality, --speed, --height, --max-size
+    RenderSettings render;         // --codec, --quality, --speed, --height, --max-size, --fps, --width
 };
 
 // What the command line asks for: run with options, or leave at once with a

@@ -7,6 +7,7 @@
 #include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
 #include "imaging/WatermarkScale.h"
+#include "platform/media/AnimatedImage.h"
 #include "platform/media/MovieIntegrity.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/system/AtomicFile.h"
@@ -79,10 +80,10 @@ PassEnvironment passEnvironment(const RenderRequest& request, const MovieSource&
             finalExtension(request)};
 }
 
-// A file size needs the effects' pictures in one pass, whatever the pass
-// mode asks: its output is encoded more than once.
+// A file size and an animated picture each need the effects' pictures in one
+// pass, whatever the pass mode asks: both encode their output more than once.
 bool encodesOnlyInOnePass(const RenderRequest& request) {
-    return request.renderSettings.maxBytes > 0;
+    return request.renderSettings.maxBytes > 0 || isAnimationExtension(finalExtension(request));
 }
 
 int countEffectPasses(const EffectSettings& settings) {
@@ -206,10 +207,52 @@ RenderResult runToSize(const RenderRequest& request, const std::shared_ptr<Movie
     return result;
 }
 
-// The one pass's encoding: to a file size, or at the settings' quality.
+// Turns the lossless movie of the effects pass into the animated picture,
+// reporting itself as the render's second pass.
+RenderResult animate(const fs::path& movie, const fs::path& output, const RenderRequest& request,
+                     PassEnvironment environment) {
+    RenderProgress report;
+    report.pass = report.passCount = environment.passCount;
+    float lastPosted = 0.0f;
+    const Status written = writeAnimation(movie, output, request.renderSettings.animation,
+                                          environment.cancelFlag, [&](float done) {
+                                              // A report per hundredth is plenty for a bar; one per frame
+                                              // floods the window.
+                                              if (done - lastPosted < 0.01f) return;
+                                              lastPosted = done;
+                                              report.fraction = std::min(done, 0.99f);
+                                              postProgress(environment.notifications, report);
+                                          });
+    if (environment.cancelFlag) return RenderResult::canceled();
+    if (written) return RenderResult::succeeded(output);
+    logLine("Movie pass failed: " + written.error());
+    return RenderResult::failed(written.error());
+}
+
+// The one pass of a render to an animated picture: the effects into a
+// lossless movie of the temporary directory, then that movie into the picture.
+RenderResult runToAnimation(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
+                            EffectChain& chain, const fs::path& output, const std::atomic<bool>& cancelFlag,
+                            const NotificationCenter& notifications) {
+    const fs::path frames =
+        request.temporaryDirectory / ("frames." + intermediateExtensionFor(request.videoPath));
+    PassEnvironment environment =
+        passEnvironment(request, *source, cancelFlag, notifications, 1, 2, std::chrono::steady_clock::now());
+    if (source->facts().audioTrackCount() > 0)
+        logLine("An animated picture has no sound: the movie's sound is left out");
+    RenderResult result = VideoTools::renderChain(source, chain, frames, environment);
+    if (result.outcome == RenderOutcome::Succeeded) result = animate(frames, output, request, environment);
+    removeQuietlyIfGone(frames);
+    return result;
+}
+
+// The one pass's encoding: to an animated picture, to a file size, or at the
+// settings' quality.
 RenderResult encodeOnePass(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
                            EffectChain& chain, const fs::path& output, const std::atomic<bool>& cancelFlag,
                            const NotificationCenter& notifications) {
+    if (isAnimationExtension(finalExtension(request)))
+        return runToAnimation(request, source, chain, output, cancelFlag, notifications);
     if (request.renderSettings.maxBytes > 0)
         return runToSize(request, source, chain, output, cancelFlag, notifications);
     return VideoTools::renderChain(

@@ -29,6 +29,14 @@ struct Quality {
 
 enum class EncodeSpeed { Faster, Balanced, Smaller };
 
+// How large an animated picture (GIF, WebP) may be: the most frames a
+// second and the widest it is, in pixels.
+struct AnimationLimits {
+    int framesPerSecond = 15;
+    int width = 480;
+    bool operator==(const AnimationLimits&) const = default;
+};
+
 struct RenderSettings {
     // Nothing: the container's own default (H.264; VP9 in WebM).
     std::optional<VideoCodec> codec;
@@ -40,6 +48,7 @@ struct RenderSettings {
     // The most bytes the final file may take; 0 for no limit. With a limit
     // the video gets an average bit rate instead of the quality.
     long long maxBytes = 0;
+    AnimationLimits animation;  // for a GIF or WebP output only
 
     // Whether anything was asked that a copy of the source would not give:
     // a codec, a quality, a height or a file size.
