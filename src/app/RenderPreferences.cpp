@@ -14,6 +14,7 @@ const QString kQualityKey = QStringLiteral("render/quality");
 const QString kSpeedKey = QStringLiteral("render/speed");
 const QString kPresetKey = QStringLiteral("render/preset");
 const QString kMaxHeightKey = QStringLiteral("render/maxHeight");
+const QString kMaxBytesKey = QStringLiteral("render/maxBytes");  // 0: no file size
 
 std::string text(const QSettings& preferences, const QString& key) {
     return preferences.value(key).toString().toStdString();
@@ -37,6 +38,7 @@ RenderSettings savedRenderSettings() {
     settings.speed = parseSpeed(text(preferences, kSpeedKey)).value_or(EncodeSpeed::Balanced);
     settings.maxHeight = std::max(0, preferences.value(kMaxHeightKey, 0).toInt());
     settings.preset = findOutputPreset(text(preferences, kPresetKey));
+    settings.maxBytes = std::max(0LL, preferences.value(kMaxBytesKey, 0).toLongLong());
     return settings;
 }
 
@@ -47,6 +49,7 @@ void saveRenderSettings(const RenderSettings& settings) {
     preferences.setValue(kSpeedKey, qstring(speedName(settings.speed)));
     preferences.setValue(kMaxHeightKey, settings.maxHeight);
     preferences.setValue(kPresetKey, settings.preset ? qstring(settings.preset->name) : QString());
+    preferences.setValue(kMaxBytesKey, settings.maxBytes);
 }
 
 }  // namespace tintreel

@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include <algorithm>
+
 #include "imaging/FontChoice.h"
 #include "imaging/FontFamilies.h"
 #include "platform/media/MovieTypes.h"
@@ -54,6 +56,19 @@ std::optional<CliExit> takeRenderOption(const std::string& arg, const std::strin
         const std::optional<int> height = parseAtLeast(value, 2);
         if (!height) return refused("a height in pixels, at least 2");
         render.maxHeight = *height;
+    } else if (arg == "--fps") {
+        const std::optional<int> rate = parseAtLeast(value, 1);
+        if (!rate) return refused("a whole number of frames a second, at least 1");
+        render.animation.framesPerSecond = *rate;
+    } else if (arg == "--width") {
+        const std::optional<int> width = parseAtLeast(value, 2);
+        if (!width) return refused("a width in pixels, at least 2");
+        render.animation.width = *width;
+    } else if (arg == "--max-size") {
+        const std::optional<long long> bytes = parseByteSize(value);
+        if (!bytes)
+            return refused("a file size above 0: bytes, or a number with k, M or G (8M = 8000000 bytes)");
+        render.maxBytes = *bytes;
     }
     return std::nullopt;
 }
@@ -149,11 +164,12 @@ std::optional<CliExit> inputsProblem(const CliOptions& o) {
 }
 
 bool isValuedOption(const std::string& arg) {
-    for (const char* option : {"-o",       "--output", "-s",        "--settings",   "--logo",     "--set",
-                               "--passes", "--still",  "--segment", "--audio-from", "--progress", "--list",
-                               "--index",  "-j",       "--jobs",    "--codec",      "--quality",  "--speed",
-                               "--height", "--preset", "--crop",    "--aspect",     "--fill",     "--focus",
-                               "--lut",    "--export-lut", "--lut-size"})
+    for (const char* option :
+         {"-o",       "--output",     "--settings", "-s",           "--logo",     "--set",
+          "--passes", "--still",      "--segment",  "--audio-from", "--progress", "--list",
+          "--index",  "-j",           "--jobs",     "--codec",      "--quality",  "--speed",
+          "--height", "--preset",     "--crop",     "--aspect",     "--fill",     "--focus",
+          "--lut",    "--export-lut", "--lut-size", "--max-size",   "--fps",      "--width"})
         if (arg == option) return true;
     return false;
 }
@@ -230,8 +246,9 @@ std::optional<CliExit> takePositional(const std::vector<std::string>& positional
 
 std::string usageText() {
     return "Usage: tintreel-render -o OUTPUT [-y] [--passes one|each] [--codec C] [--quality Q] [--speed S] "
-           "[--height N]\n"
+           "[--height N] [--max-size SIZE]\n"
            "                       [--preset P] [--crop W:H:X:Y] [--aspect A] [--fill F] [--focus X,Y]\n"
+           "                       [--fps N] [--width N]\n"
            "                       [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT\n"
            "       tintreel-render --still [SECONDS] -o OUT.png|OUT.jpg [-y] [-s SETTINGS] "
            "[--set NAME=VALUE]... "
@@ -251,6 +268,10 @@ std::string usageText() {
            "(AAC, Opus in .webm) with a line saying so when the container does not take it. With no effect\n"
            "enabled and OUTPUT in INPUT's container, INPUT is copied unless a codec, quality or height\n"
            "is asked for.\n"
+           "OUTPUT.gif or OUTPUT.webp is an animated picture that loops forever, without sound (a line says\n"
+           "so when INPUT has some): a GIF with one dithered palette of at most 256 colours made for the\n"
+           "whole animation in two passes, a WebP in one; not with --codec, --quality, --height or "
+           "--max-size.\n"
            "With --still, writes the still preview instead, a PNG or a JPEG as OUT's name says (.png,\n"
            ".jpg, .jpeg): of a PNG or JPEG picture INPUT, or of the movie frame at SECONDS (default 0).\n"
            "Movies: " +
@@ -302,6 +323,16 @@ std::string usageText() {
            "      --focus X,Y        crop to fill keeps this point in view, as fractions of the frame\n"
            "                         from 0 to 1 (default 0.5,0.5, the middle)\n"
            "                         --aspect, --fill and --focus win over the settings file and --set\n"
+           "      --max-size SIZE    make OUTPUT at most SIZE: bytes, or with k, M or G for 10^3, 10^6\n"
+           "                         or 10^9 bytes (8M, 1.5G); the video's bit rate follows from the\n"
+           "                         duration and the sound (copied when it fits, else re-encoded\n"
+           "                         smaller), H.264 and H.265 in two passes; the file ends at 85 % of\n"
+           "                         SIZE or more unless the best picture needs less (a line says so).\n"
+           "                         Not with --quality; a SIZE too small for the sound is refused\n"
+           "      --fps N            a .gif or .webp OUTPUT: at most N frames a second (default 15);\n"
+           "                         frames of a faster movie are dropped evenly\n"
+           "      --width N          a .gif or .webp OUTPUT: at most N pixels wide (default 480), keeping\n"
+           "                         the shape; sizes are even\n"
            "      --still [SECONDS]  write a still preview instead of a movie\n"
            "      --segment K/N      render only the K-th of N equal slices of INPUT's duration, without\n"
            "                         audio, into OUTPUT.mkv (for spreading one movie over several workers);\n"
@@ -402,6 +433,11 @@ Result<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& giv
     if (auto failure = takePositional(positional, options)) return *failure;
     if (options.output.empty()) return error("no OUTPUT given: use -o PATH");
     if (auto failure = checkSliceModes(options)) return *failure;
+    if (options.render.maxBytes > 0 && std::find(args.begin(), args.end(), "--quality") != args.end())
+        return error("--max-size sets the quality itself: drop --quality");
+    const bool shapesAnimation = options.render.animation != AnimationLimits{};
+    if (shapesAnimation && isRenderedExtension(lowerExtension(options.output)))
+        return error("--fps and --width shape an animated .gif or .webp OUTPUT, not a movie");
     return options;
 }
 

@@ -4,6 +4,7 @@
 //
 //   tintreel-render -o OUTPUT [-y] [--passes one|each] [--codec C] [--quality Q] [--speed S] [--height N]
 //                   [--preset P] [--crop W:H:X:Y] [--aspect A] [--fill F] [--focus X,Y]
+//                   [--max-size SIZE] [--fps N] [--width N]
 //                   [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT
 //   tintreel-render --still [SECONDS] -o OUT.png [-y] [...] INPUT
 //   tintreel-render --segment K/N -o PART.mkv [-y] [...] INPUT
@@ -67,7 +68,7 @@ struct CliOptions {
     bool recursive = false;         // folders: their subfolders too
     int jobs = 1;                   // renders at once
     bool skipExisting = false;      // an existing output is left alone and counted as skipped
-    RenderSettings render;          // --codec, --quality, --speed, --height, --preset
+    RenderSettings render;          // --codec, --quality, --speed, --height, --preset, --max-size, --fps, --width
     std::optional<PixelRect> crop;  // --crop, applied to every input
     FrameChoices frame;             // --aspect, --fill, --focus
 };

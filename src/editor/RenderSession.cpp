@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 #include <QFileInfo>
+#include <atomic>
 #include <string_view>
 #include <system_error>
 
+#include "platform/media/AnimatedImage.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/media/Remux.h"
 #include "platform/system/AtomicFile.h"
@@ -24,7 +26,8 @@ constexpr std::string_view kWaitingForSlot = "Waiting for a batch render to make
 
 RenderSession::RenderSession(QObject* parent) : QObject(parent), settingsManager_(SettingsManager::shared()) {
     progressObserver_ = NotificationCenter::defaultCenter().addObserver(
-        std::string(kUpdateProgress), [this](const Notification& notification) { UpdateProgress(notification); });
+        std::string(kUpdateProgress),
+        [this](const Notification& notification) { UpdateProgress(notification); });
 }
 
 RenderSession::~RenderSession() {
@@ -108,8 +111,25 @@ QStringList RenderSession::savableExtensions() const {
     if (!codec) return extensions;
     for (const std::string& extension : extensionsHolding(*codec))
         if (QString::fromStdString(extension) != own) extensions << QString::fromStdString(extension);
+    for (std::string_view animated : kAnimationExtensions) extensions << QString::fromUtf8(animated.data());
     return extensions;
 }
+
+namespace {
+
+// The rendered movie as an animated picture, written beside `to` and put in
+// place whole, with the command line's default frame rate and width.
+Status saveAnimation(const std::filesystem::path& from, const std::filesystem::path& to) {
+    const std::filesystem::path partial = partialNameBeside(to, lowerExtension(to));
+    const std::atomic<bool> never{false};
+    Status written = writeAnimation(from, partial, AnimationLimits{}, never, [](float) {});
+    if (written) written = moveFileAtomically(partial, to, IfTaken::Replace);
+    std::error_code ignored;
+    if (!written) std::filesystem::remove(partial, ignored);
+    return written;
+}
+
+}  // namespace
 
 // A failed save never costs the user the file that was there before.
 bool RenderSession::save(const QString& destination) {
@@ -120,7 +140,9 @@ bool RenderSession::save(const QString& destination) {
         logLine("Remove failed: " + destination.toStdString() + ": " +
                 std::make_error_code(std::errc::permission_denied).message());
     const std::filesystem::path from = newVideoPath_.toStdString(), to = destination.toStdString();
-    const Status copied = sameContainer(from, to) ? copyFileAtomically(from, to) : remuxMovie(from, to);
+    const Status copied = isAnimationExtension(lowerExtension(to)) ? saveAnimation(from, to)
+                          : sameContainer(from, to)                ? copyFileAtomically(from, to)
+                                                                   : remuxMovie(from, to);
     if (!copied) logLine("Copy failed: " + copied.error());
     saved_ = saved_ || copied.ok();
     return copied.ok();

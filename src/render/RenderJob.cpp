@@ -30,6 +30,17 @@ std::optional<JobEnd> settleExistingOutput(const fs::path& output, ExistingOutpu
     return failed(JobProblem::OutputExists);
 }
 
+// A file size the movie cannot fit is refused before anything is rendered.
+Status checkSizeTarget(const RenderJob& job, const BatchLook& look, const MovieSource& source) {
+    if (look.renderSettings.maxBytes <= 0) return {};
+    RenderRequest sized;
+    sized.renderSettings = look.renderSettings;
+    if (job.segment)
+        sized.slice = MovieSlice{*job.segment, sliceRange(*job.segment, source.facts().durationSeconds()), {}};
+    const Result<SizePlan> plan = sizePlanFor(sized, source);
+    return plan ? Status() : Status(Error{plan.error()});
+}
+
 Result<std::shared_ptr<MovieSource>, JobEnd> checkJob(const RenderJob& job, const BatchLook& look) {
     if (auto end = settleExistingOutput(job.files.output, job.existing)) return *end;
     if (const Status folder = makeOutputFolder(job.files.output); !folder)
@@ -48,6 +59,9 @@ Result<std::shared_ptr<MovieSource>, JobEnd> checkJob(const RenderJob& job, cons
         if (const Result<SourceIdentity> identity = (*source)->identity(); !identity)
             return failed(JobProblem::BadInput, identity.error());
     }
+    if (source)
+        if (const Status fits = checkSizeTarget(job, look, **source); !fits)
+            return failed(JobProblem::BadInput, fits.error());
     return source;
 }
 
@@ -149,7 +163,8 @@ Status checkSliceCount(const MediaAsset& movie, const SliceNumber& slice) {
 Result<std::shared_ptr<MovieSource>, JobEnd> openJobInput(const fs::path& input) {
     if (!hasMovieExtension(input)) return failed(JobProblem::NotAMovie);
     // A pipe or a device would block the open.
-    if (const Status file = checkInputFileIfPresent(input); !file) return failed(JobProblem::BadInput, file.error());
+    if (const Status file = checkInputFileIfPresent(input); !file)
+        return failed(JobProblem::BadInput, file.error());
     Result<std::shared_ptr<MovieSource>> source = MovieSource::open(input);
     if (!source) return failed(JobProblem::BadInput, source.error());
     if (const Status video = (*source)->facts().videoStatus(); !video)
@@ -158,7 +173,6 @@ Result<std::shared_ptr<MovieSource>, JobEnd> openJobInput(const fs::path& input)
         return failed(JobProblem::BadInput, size.error());
     return std::move(*source);
 }
-
 
 JobEnd runRenderJob(const RenderJob& job, const BatchLook& look, const std::atomic<bool>& cancel,
                     JobWatcher& watcher) {

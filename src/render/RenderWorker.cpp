@@ -7,6 +7,7 @@
 #include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
 #include "imaging/WatermarkScale.h"
+#include "platform/media/AnimatedImage.h"
 #include "platform/media/MovieIntegrity.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/system/AtomicFile.h"
@@ -81,6 +82,12 @@ PassEnvironment passEnvironment(const RenderRequest& request, const MovieSource&
             geometry && !geometry->isIdentity() ? geometry : nullptr};
 }
 
+// A file size and an animated picture each need the effects' pictures in one
+// pass, whatever the pass mode asks: both encode their output more than once.
+bool encodesOnlyInOnePass(const RenderRequest& request) {
+    return request.renderSettings.maxBytes > 0 || isAnimationExtension(finalExtension(request));
+}
+
 int countEffectPasses(const EffectSettings& settings) {
     int passes = 0;
     for (const EffectStep& step : effectSteps()) passes += step.runsOnMovie(settings) ? 1 : 0;
@@ -121,6 +128,141 @@ RenderResult sourceAsItIs(const RenderRequest& request) {
     return RenderResult::succeeded(request.videoPath);
 }
 
+// The measuring pass of a two-pass encode, into a file of the temporary
+// directory that goes as soon as the pass ends (its statistics stay).
+RenderResult measureForSize(const std::shared_ptr<MovieSource>& source, EffectChain& chain,
+                            PassEnvironment environment, const fs::path& statsFolder) {
+    environment.rate->pass = 1;
+    const fs::path measured = statsFolder / ("measured." + environment.finalExtension);
+    RenderResult result = VideoTools::renderChain(source, chain, measured, environment);
+    removeQuietlyIfGone(measured);
+    return result;
+}
+
+long long fileBytes(const fs::path& file) {
+    std::error_code error;
+    const auto bytes = fs::file_size(file, error);
+    return error ? -1 : static_cast<long long>(bytes);
+}
+
+// The final pass, run again at a lower rate while the file is over the size.
+RenderResult encodeToSize(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
+                          EffectChain& chain, PassEnvironment environment, SizePlan plan,
+                          const fs::path& output) {
+    constexpr int kMostTries = 3;
+    const long long maxBytes = request.renderSettings.maxBytes;
+    const double seconds = outputSeconds(request, *source);
+    for (int attempt = 1;; ++attempt) {
+        environment.rate->videoBitsPerSecond = plan.videoBitsPerSecond;
+        // A pass reads its input to the end: every pass after the first opens it again.
+        Result<std::shared_ptr<MovieSource>> input = attempt == 1 && environment.rate->pass == 0
+                                                         ? Result(source)
+                                                         : VideoTools::openInput(source->path());
+        if (!input) return RenderResult::failed(input.error());
+        RenderResult result = VideoTools::renderChain(std::move(*input), chain, output, environment);
+        const long long written = fileBytes(output);
+        if (result.outcome != RenderOutcome::Succeeded || (written >= 0 && written <= maxBytes)) {
+            if (result.outcome == RenderOutcome::Succeeded && written < kLeastShareOfTarget * maxBytes)
+                logLine("The movie takes " + byteSizeText(written) + " of the " + byteSizeText(maxBytes) +
+                        " allowed: the encoder's best picture needs no more");
+            return result;
+        }
+        const std::optional<SizePlan> lower = replanForSize(plan, maxBytes, written, seconds);
+        if (!lower || attempt == kMostTries) {
+            const std::string why = "the movie came out at " + byteSizeText(written) + ", over the " +
+                                    byteSizeText(maxBytes) + " asked for";
+            logLine("Movie pass failed: " + why);
+            return RenderResult::failed(why);
+        }
+        plan = *lower;
+    }
+}
+
+// The one pass of a render to a file size: the plan, the measuring pass
+// where the codec takes one, then the final pass.
+RenderResult runToSize(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
+                       EffectChain& chain, const fs::path& output, const std::atomic<bool>& cancelFlag,
+                       const NotificationCenter& notifications, const FrameGeometry* geometry) {
+    const Result<SizePlan> plan = sizePlanFor(request, *source);
+    if (!plan) {
+        logLine("Could not start movie pass: " + plan.error());
+        return RenderResult::failed(plan.error());
+    }
+    const fs::path statsFolder = request.temporaryDirectory / "rate";
+    std::error_code error;
+    fs::create_directories(statsFolder, error);
+    const bool twice =
+        encodesTwiceForSize(videoCodecFor(finalExtension(request), request.renderSettings.codec));
+    const int passCount = twice ? 2 : 1;
+    const auto start = std::chrono::steady_clock::now();
+    PassEnvironment environment =
+        passEnvironment(request, *source, cancelFlag, notifications, 1, passCount, start, geometry);
+    environment.role = request.finalEncoding;  // the measuring pass encodes as the final one will
+    environment.rate =
+        RateControl{plan->videoBitsPerSecond, twice ? 2 : 0, statsFolder / "stats", plan->audioBitsPerSecond};
+    RenderResult result = RenderResult::succeeded(output);
+    if (twice) result = measureForSize(source, chain, environment, statsFolder);
+    if (result.outcome == RenderOutcome::Succeeded) {
+        environment.passNumber = passCount;
+        result = encodeToSize(request, source, chain, environment, *plan, output);
+    }
+    fs::remove_all(statsFolder, error);
+    return result;
+}
+
+// Turns the lossless movie of the effects pass into the animated picture,
+// reporting itself as the render's second pass.
+RenderResult animate(const fs::path& movie, const fs::path& output, const RenderRequest& request,
+                     PassEnvironment environment) {
+    RenderProgress report;
+    report.pass = report.passCount = environment.passCount;
+    float lastPosted = 0.0f;
+    const Status written = writeAnimation(movie, output, request.renderSettings.animation,
+                                          environment.cancelFlag, [&](float done) {
+                                              // A report per hundredth is plenty for a bar; one per frame
+                                              // floods the window.
+                                              if (done - lastPosted < 0.01f) return;
+                                              lastPosted = done;
+                                              report.fraction = std::min(done, 0.99f);
+                                              postProgress(environment.notifications, report);
+                                          });
+    if (environment.cancelFlag) return RenderResult::canceled();
+    if (written) return RenderResult::succeeded(output);
+    logLine("Movie pass failed: " + written.error());
+    return RenderResult::failed(written.error());
+}
+
+// The one pass of a render to an animated picture: the effects into a
+// lossless movie of the temporary directory, then that movie into the picture.
+RenderResult runToAnimation(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
+                            EffectChain& chain, const fs::path& output, const std::atomic<bool>& cancelFlag,
+                            const NotificationCenter& notifications, const FrameGeometry* geometry) {
+    const fs::path frames =
+        request.temporaryDirectory / ("frames." + intermediateExtensionFor(request.videoPath));
+    PassEnvironment environment = passEnvironment(request, *source, cancelFlag, notifications, 1, 2,
+                                                  std::chrono::steady_clock::now(), geometry);
+    if (source->facts().audioTrackCount() > 0)
+        logLine("An animated picture has no sound: the movie's sound is left out");
+    RenderResult result = VideoTools::renderChain(source, chain, frames, environment);
+    if (result.outcome == RenderOutcome::Succeeded) result = animate(frames, output, request, environment);
+    removeQuietlyIfGone(frames);
+    return result;
+}
+
+// The one pass's encoding: to an animated picture, to a file size, or at the
+// settings' quality.
+RenderResult encodeOnePass(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
+                           EffectChain& chain, const fs::path& output, const std::atomic<bool>& cancelFlag,
+                           const NotificationCenter& notifications, const FrameGeometry* geometry) {
+    if (isAnimationExtension(finalExtension(request)))
+        return runToAnimation(request, source, chain, output, cancelFlag, notifications, geometry);
+    if (request.renderSettings.maxBytes > 0)
+        return runToSize(request, source, chain, output, cancelFlag, notifications, geometry);
+    return VideoTools::renderChain(source, chain, output,
+                                   passEnvironment(request, *source, cancelFlag, notifications, 1, 1,
+                                                   std::chrono::steady_clock::now(), geometry));
+}
+
 // Runs every enabled effect on each frame in one decode and encode.
 RenderResult runOnePass(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
                         const std::atomic<bool>& cancelFlag, const NotificationCenter& notifications) {
@@ -128,10 +270,7 @@ RenderResult runOnePass(const RenderRequest& request, const std::shared_ptr<Movi
     if (chain.empty() && !sourceNeedsEncoding(request)) return sourceAsItIs(request);
     const fs::path output = onePassOutput(request);
     const FrameGeometry geometry(requestGeometry(request));
-    RenderResult result =
-        VideoTools::renderChain(source, chain, output,
-                                passEnvironment(request, *source, cancelFlag, notifications, 1, 1,
-                                                std::chrono::steady_clock::now(), &geometry));
+    RenderResult result = encodeOnePass(request, source, chain, output, cancelFlag, notifications, &geometry);
     // A movie left beside the destination is nobody's once the render failed.
     if (result.outcome != RenderOutcome::Succeeded && !request.destination.empty())
         removeQuietlyIfGone(output);
@@ -186,8 +325,9 @@ RenderResult runRender(const RenderRequest& request, const std::atomic<bool>& ca
         return RenderResult::failed("the temporary directory cannot be used");
     const Result<std::shared_ptr<MovieSource>> source = renderSource(request);
     if (!source) return RenderResult::failed(source.error());
-    return request.passMode == PassMode::One ? runOnePass(request, *source, cancelFlag, notifications)
-                                             : runEachEffect(request, *source, cancelFlag, notifications);
+    const bool onePass = request.passMode == PassMode::One || encodesOnlyInOnePass(request);
+    return onePass ? runOnePass(request, *source, cancelFlag, notifications)
+                   : runEachEffect(request, *source, cancelFlag, notifications);
 }
 
 }  // namespace
@@ -199,7 +339,22 @@ GeometrySpec requestGeometry(const RenderRequest& request) {
 int countMoviePasses(const RenderRequest& request) {
     const int passes = countEffectPasses(request.settings);
     if (passes == 0) return sourceNeedsEncoding(request) ? 1 : 0;
-    return request.passMode == PassMode::One ? 1 : passes;
+    return request.passMode == PassMode::One || encodesOnlyInOnePass(request) ? 1 : passes;
+}
+
+double outputSeconds(const RenderRequest& request, const MovieSource& source) {
+    const double whole = source.facts().videoSeconds();
+    if (!request.slice) return whole;
+    const FrameRange& range = request.slice->range;
+    return std::max(0.0, std::min(range.end, whole) - std::max(range.start, 0.0));
+}
+
+Result<SizePlan> sizePlanFor(const RenderRequest& request, const MovieSource& source) {
+    const MediaAsset& facts = source.facts();
+    // A slice carries no sound; the join copies the source's once.
+    const SoundFacts sound =
+        request.slice ? SoundFacts{} : SoundFacts{facts.audioTrackCount(), facts.audioBitsPerSecondBound()};
+    return planForSize(request.renderSettings.maxBytes, outputSeconds(request, source), sound);
 }
 
 std::string finalExtension(const RenderRequest& request) {

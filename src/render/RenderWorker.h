@@ -5,7 +5,10 @@
 // reading the file the previous one wrote. Both give the encoder the same
 // pictures. With no effect enabled the source itself is the result, unless
 // the final movie must differ from it (another container, or a codec,
-// quality or size asked for): then one pass encodes it unchanged.
+// quality or size asked for): then one pass encodes it unchanged. A file
+// size renders the effects in one pass whatever the pass mode, encoding the
+// final movie twice where its codec measures first (encodesTwiceForSize) and
+// again at a lower rate if the file came out over the size.
 // On success the last file becomes "movie." + extension in the
 // temporary directory, or, when the request names a destination, is put in
 // place there whole; on failure (including a final movie that cannot be put
@@ -39,6 +42,7 @@
 #include "platform/system/NotificationCenter.h"
 #include "render/PassMode.h"
 #include "render/RenderResult.h"
+#include "render/SizeTarget.h"
 
 namespace tintreel {
 
@@ -87,6 +91,14 @@ int countMoviePasses(const RenderRequest& request);
 
 // The extension of the request's final movie (see RenderRequest::container).
 std::string finalExtension(const RenderRequest& request);
+
+// How long the request's output runs: the whole video of `source`, or the
+// slice's share of it. A file size is spread over this duration.
+double outputSeconds(const RenderRequest& request, const MovieSource& source);
+
+// How the request's final movie fits its file size (RenderSettings::maxBytes,
+// which must be set), or why it cannot.
+Result<SizePlan> sizePlanFor(const RenderRequest& request, const MovieSource& source);
 
 void GeneratePreviewVideo(const RenderRequest& request, const std::atomic<bool>& cancelFlag,
                           const NotificationCenter& notifications, const RenderCompletion& completion);

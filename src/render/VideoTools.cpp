@@ -147,6 +147,7 @@ RenderResult runPass(std::shared_ptr<MovieSource> input, FrameEffect& effect, co
             return setupFailed(inputPath.string() + ": " + selected.error());
         writer.recordAsSlice(*environment.slice);
     }
+    if (environment.rate) writer.constrainRate(*environment.rate);
     if (const Status started = startWriting(writer, reader, environment); !started)
         return setupFailed(output.string() + ": " + started.error());
 

@@ -60,6 +60,8 @@ struct PassEnvironment {
     // The frame's shape, applied to each upright frame before the effect
     // (only in the pass that reads the source); null: frames keep theirs.
     const FrameGeometry* geometry = nullptr;
+    // Set: the final movie is encoded at this average rate, for a file size.
+    std::optional<RateControl> rate = std::nullopt;
 };
 
 // A path's extension without its dot ("" when it has none).
@@ -95,7 +97,8 @@ public:
                                             const std::filesystem::path& temporaryDirectory);
     // The extension of a pass's movie: an intermediate's before the last
     // pass, the final movie's container for it.
-    static std::string passExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment);
+    static std::string passExtension(const std::filesystem::path& inputPath,
+                                     const PassEnvironment& environment);
 };
 
 }  // namespace tintreel

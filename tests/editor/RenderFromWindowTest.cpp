@@ -437,7 +437,8 @@ TEST_F(RenderFromWindowTest, RenderSettingsShapeTheMovieAndSavingReMuxesIntoTheN
 
     dialogs.savePaths.push_back(QString::fromStdString((dir / "saved.mkv").string()));
     controller->OnSaveVideo();
-    EXPECT_EQ(dialogs.savedWith.back(), (QStringList{"mov", "mp4", "mkv"}));
+    // The containers that hold the video, then the animated pictures made from it.
+    EXPECT_EQ(dialogs.savedWith.back(), (QStringList{"mov", "mp4", "mkv", "gif", "webp"}));
     ASSERT_EQ(dialogs.alerts.back().text, "Video saved successfully.");
     EXPECT_EQ(test::runCommand("ffprobe -v error -show_entries format=format_name -of default=nw=1:nk=1 " +
                                (dir / "saved.mkv").string()),
@@ -445,6 +446,17 @@ TEST_F(RenderFromWindowTest, RenderSettingsShapeTheMovieAndSavingReMuxesIntoTheN
     EXPECT_EQ(test::probeStream(dir / "saved.mkv", "v:0")->codec, "hevc");
     EXPECT_EQ(test::probeStream(dir / "saved.mkv", "v:0")->frames, 20);
     EXPECT_EQ(test::probeStream(dir / "saved.mkv", "a:0")->packets, test::probeStream(movie, "a:0")->packets);
+    // Saved as a GIF: the picture alone, at the default caps (this movie is under both).
+    dialogs.savePaths.push_back(QString::fromStdString((dir / "saved.gif").string()));
+    controller->OnSaveVideo();
+    ASSERT_EQ(dialogs.alerts.back().text, "Video saved successfully.");
+    const auto gif = test::probeStream(dir / "saved.gif", "v:0");
+    ASSERT_TRUE(gif);
+    EXPECT_EQ(gif->codec, "gif");
+    EXPECT_EQ(gif->width, 160);
+    EXPECT_EQ(gif->frames, 20);
+    EXPECT_FALSE(test::probeStream(dir / "saved.gif", "a:0"));
+    fs::remove(dir / "saved.gif");
 
     // WebM cannot hold H.265: nothing is written.
     dialogs.savePaths.push_back(QString::fromStdString((dir / "saved.webm").string()));

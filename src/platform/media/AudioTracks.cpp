@@ -34,7 +34,9 @@ int supportedRate(const AVCodec& encoder, int wanted) {
 class Reencoder {
 public:
     // False, with `why` filled, when the track cannot be re-encoded.
-    bool open(const AVStream& in, const AVCodec& codec, AVFormatContext& output, std::string& why);
+    // `bitsPerSecond` 0: a rate by the channel count.
+    bool open(const AVStream& in, const AVCodec& codec, AVFormatContext& output, long long bitsPerSecond,
+              std::string& why);
     int push(const AVPacket* packet);  // null drains
     int finish();
 
@@ -55,7 +57,8 @@ private:
     int64_t nextPts_ = AV_NOPTS_VALUE;
 };
 
-bool Reencoder::open(const AVStream& in, const AVCodec& codec, AVFormatContext& output, std::string& why) {
+bool Reencoder::open(const AVStream& in, const AVCodec& codec, AVFormatContext& output,
+                     long long bitsPerSecond, std::string& why) {
     output_ = &output;
     sourceTimeBase_ = in.time_base;
     const AVCodec* decoder = avcodec_find_decoder(in.codecpar->codec_id);
@@ -72,7 +75,7 @@ bool Reencoder::open(const AVStream& in, const AVCodec& codec, AVFormatContext& 
         av_channel_layout_default(&encoder_->ch_layout, std::max(1, decoder_->ch_layout.nb_channels));
     else
         av_channel_layout_copy(&encoder_->ch_layout, &decoder_->ch_layout);
-    encoder_->bit_rate = 64000LL * encoder_->ch_layout.nb_channels;
+    encoder_->bit_rate = bitsPerSecond > 0 ? bitsPerSecond : 64000LL * encoder_->ch_layout.nb_channels;
     encoder_->time_base = {1, encoder_->sample_rate};
     if (output.oformat->flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (int error = avcodec_open2(encoder_.get(), &codec, nullptr); error < 0)
@@ -191,7 +194,8 @@ struct Track {
 
 struct AudioTracks::Impl {
     AVFormatContext* output = nullptr;
-    std::vector<Track> tracks;  // by source stream index; empty entries for other streams
+    std::vector<Track> tracks;          // by source stream index; empty entries for other streams
+    long long forcedBitsPerSecond = 0;  // every track re-encoded at this rate, when set
 
     void copy(const AVStream& in, Track& track);
     void reencode(const AVStream& in, Track& track);
@@ -207,13 +211,16 @@ void AudioTracks::Impl::copy(const AVStream& in, Track& track) {
 
 void AudioTracks::Impl::reencode(const AVStream& in, Track& track) {
     // The container as the user named it (".m4v"), not the muxer ("ipod").
-    const std::string refusal = std::string(avcodec_get_name(in.codecpar->codec_id)) +
-                                " is not accepted by " +
-                                std::filesystem::path(output->url ? output->url : "").extension().string();
+    const std::string refusal =
+        std::string(avcodec_get_name(in.codecpar->codec_id)) +
+        (forcedBitsPerSecond > 0
+             ? " does not fit the file size at its own rate"
+             : " is not accepted by " +
+                   std::filesystem::path(output->url ? output->url : "").extension().string());
     const AVCodec* codec = fallbackEncoder(*output->oformat);
     auto reencoder = std::make_unique<Reencoder>();
     std::string why = "there is no encoder for it";
-    if (!codec || !reencoder->open(in, *codec, *output, why)) {
+    if (!codec || !reencoder->open(in, *codec, *output, forcedBitsPerSecond, why)) {
         logLine("Audio track left out: " + refusal + " and " + why);
         return;
     }
@@ -224,6 +231,10 @@ void AudioTracks::Impl::reencode(const AVStream& in, Track& track) {
 AudioTracks::AudioTracks() : impl_(std::make_unique<Impl>()) {}
 AudioTracks::~AudioTracks() = default;
 
+void AudioTracks::reencodeAllAt(long long bitsPerSecond) {
+    impl_->forcedBitsPerSecond = bitsPerSecond;
+}
+
 void AudioTracks::add(const AVFormatContext& source, AVFormatContext& output) {
     impl_->output = &output;
     impl_->tracks.clear();
@@ -233,7 +244,7 @@ void AudioTracks::add(const AVFormatContext& source, AVFormatContext& output) {
         if (in.codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
         Track& track = impl_->tracks[i];
         track.sourceTimeBase = in.time_base;
-        if (muxerAccepts(*output.oformat, in.codecpar->codec_id))
+        if (impl_->forcedBitsPerSecond <= 0 && muxerAccepts(*output.oformat, in.codecpar->codec_id))
             impl_->copy(in, track);
         else
             impl_->reencode(in, track);

@@ -23,6 +23,10 @@ public:
     AudioTracks(const AudioTracks&) = delete;
     AudioTracks& operator=(const AudioTracks&) = delete;
 
+    // Every track is re-encoded at `bitsPerSecond` (each), even one the
+    // container would take as it is: a file of a given size has no room for
+    // the source's sound. Call before add.
+    void reencodeAllAt(long long bitsPerSecond);
     // Adds one output track per audio track of `source`; call before the
     // output's header is written.
     void add(const AVFormatContext& source, AVFormatContext& output);

@@ -26,10 +26,14 @@ const AVOutputFormat* muxerFor(std::string_view extension) {
 
 AVCodecID codecId(VideoCodec codec) {
     switch (codec) {
-        case VideoCodec::H264: return AV_CODEC_ID_H264;
-        case VideoCodec::H265: return AV_CODEC_ID_HEVC;
-        case VideoCodec::AV1: return AV_CODEC_ID_AV1;
-        case VideoCodec::VP9: return AV_CODEC_ID_VP9;
+        case VideoCodec::H264:
+            return AV_CODEC_ID_H264;
+        case VideoCodec::H265:
+            return AV_CODEC_ID_HEVC;
+        case VideoCodec::AV1:
+            return AV_CODEC_ID_AV1;
+        case VideoCodec::VP9:
+            return AV_CODEC_ID_VP9;
     }
     return AV_CODEC_ID_NONE;
 }
@@ -83,6 +87,22 @@ bool isRenderedExtension(std::string_view extension) {
     return listed(kRenderedMovieExtensions, lower(extension));
 }
 
+bool isAnimationExtension(std::string_view extension) {
+    return listed(kAnimationExtensions, lower(extension));
+}
+
+namespace {
+// An animated picture has no codec, quality or bit rate to choose.
+Status checkAnimation(const std::string& extension, const RenderSettings& settings) {
+    const std::string picture = "an animated ." + extension + " picture";
+    if (settings.maxBytes > 0) return Error{picture + " has no bit rate to fit a file size"};
+    if (settings.codec) return Error{picture + " has no video codec to choose"};
+    if (settings.quality != Quality{}) return Error{picture + " has no quality to choose"};
+    if (settings.maxHeight > 0) return Error{picture + " is limited by its width, not its height"};
+    return {};
+}
+}  // namespace
+
 bool containerHolds(std::string_view extension, VideoCodec codec) {
     return holds(extension, codecId(codec));
 }
@@ -94,9 +114,11 @@ VideoCodec videoCodecFor(std::string_view extension, std::optional<VideoCodec> a
 
 Status checkRenderable(const std::filesystem::path& output, const RenderSettings& settings) {
     const std::string extension = lowerExtension(output);
+    if (isAnimationExtension(extension)) return checkAnimation(extension, settings);
     if (!isRenderedExtension(extension)) {
         std::string names;
         for (std::string_view rendered : kRenderedMovieExtensions) names += " ." + std::string(rendered);
+        for (std::string_view animated : kAnimationExtensions) names += " ." + std::string(animated);
         return Error{"movies are written as" + names + ", not as \"" + output.extension().string() + "\""};
     }
     const VideoCodec codec = videoCodecFor(extension, settings.codec);

@@ -11,8 +11,8 @@
 // holds is FFmpeg's answer. Any thread.
 
 #include <array>
-#include <optional>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,11 +22,17 @@
 
 namespace tintreel {
 
-inline constexpr std::array<std::string_view, 16> kMovieExtensions{
-    "mov", "m4v", "mp4", "3gp", "3g2", "mkv", "webm", "avi", "ts", "mts", "m2ts", "mpg", "mpeg", "flv", "ogv", "wmv"};
+inline constexpr std::array<std::string_view, 16> kMovieExtensions{"mov",  "m4v", "mp4", "3gp", "3g2",  "mkv",
+                                                                   "webm", "avi", "ts",  "mts", "m2ts", "mpg",
+                                                                   "mpeg", "flv", "ogv", "wmv"};
 
 inline constexpr std::span<const std::string_view> kRenderedMovieExtensions{kMovieExtensions.data(), 7};
 inline constexpr std::span<const std::string_view> kMpeg4FamilyExtensions{kMovieExtensions.data(), 5};
+
+// The animated pictures a render writes (see AnimatedImage.h): never an input.
+inline constexpr std::array<std::string_view, 2> kAnimationExtensions{"gif", "webp"};
+// True for "gif" and "webp" in any case, without the dot.
+bool isAnimationExtension(std::string_view extension);
 
 // True when `path` ends in one of kMovieExtensions, in any case.
 bool hasMovieExtension(const std::filesystem::path& path);

@@ -54,6 +54,22 @@ void setEncoderExtras(AVCodecContext& encoder, VideoCodec codec, const AVOutputF
     }
 }
 
+// Sets `encoder` to an average of rate.videoBitsPerSecond, measuring in pass
+// 1 and reading the measure in pass 2 (the statistics file is the encoder's
+// own, kept in the render's temporary directory).
+void setRate(AVCodecContext& encoder, VideoCodec codec, const RateControl& rate) {
+    encoder.bit_rate = rate.videoBitsPerSecond;
+    if (rate.pass == 1) encoder.flags |= AV_CODEC_FLAG_PASS1;
+    if (rate.pass == 2) encoder.flags |= AV_CODEC_FLAG_PASS2;
+    const std::string stats = rate.statsFile.string();
+    if (codec == VideoCodec::H264 && rate.pass > 0) av_opt_set(encoder.priv_data, "stats", stats.c_str(), 0);
+    if (codec == VideoCodec::H265) {
+        const std::string passes =
+            rate.pass > 0 ? ":pass=" + std::to_string(rate.pass) + ":stats=" + stats : std::string();
+        av_opt_set(encoder.priv_data, "x265-params", ("log-level=error" + passes).c_str(), 0);
+    }
+}
+
 int roundUpToEven(int value) {
     return value + (value & 1);
 }
@@ -80,6 +96,7 @@ struct MovieWriter::Impl {
     EncodingRole role;
     ColourDescription colour;  // of the final file; the intermediates' RGB has none
     RenderSettings settings;
+    std::optional<RateControl> rate;  // an average bit rate instead of the quality
     OutputContextPtr output;
     CodecContextPtr encoder;
     ScalerPtr scaler;
@@ -182,8 +199,9 @@ bool MovieWriter::Impl::configureEncoder(const AVCodec*& codec) {
     }
     encoder->pix_fmt = AV_PIX_FMT_YUV420P;  // its colour description: tagPicture
     av_opt_set(encoder->priv_data, setup.presetOption, setup.preset, 0);
-    av_opt_set_int(encoder->priv_data, "crf", setup.crf, 0);
+    if (!rate) av_opt_set_int(encoder->priv_data, "crf", setup.crf, 0);
     setEncoderExtras(*encoder, videoCodec, *output->oformat);
+    if (rate) setRate(*encoder, videoCodec, *rate);
     return true;
 }
 
@@ -288,8 +306,11 @@ bool MovieWriter::Impl::start(const MovieReader& frames, const MovieSource& desc
     const AVStream& describedVideo = *described.input().streams[described.videoStreamIndex()];
     if (!openOutput() || !openEncoder(*input.streams[frames.videoStreamIndex()], describedVideo))
         return false;
-    // A slice carries the picture only: the join copies the source's other tracks once.
-    if (!slice) {
+    // A slice carries the picture only: the join copies the source's other
+    // tracks once. A measuring pass needs only the picture too.
+    const bool measuring = rate && rate->pass == 1;
+    if (!slice && !measuring) {
+        if (rate && rate->audioBitsPerSecond > 0) audio.reencodeAllAt(rate->audioBitsPerSecond);
         audio.add(input, *output);
         addSubtitleTracks(input);
     }
@@ -349,6 +370,10 @@ MovieWriter::~MovieWriter() = default;
 
 void MovieWriter::recordAsSlice(const MovieSlice& slice) {
     impl_->slice = slice;
+}
+
+void MovieWriter::constrainRate(const RateControl& rate) {
+    impl_->rate = rate;
 }
 
 Status MovieWriter::startRecording(const MovieReader& source) {

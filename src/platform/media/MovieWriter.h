@@ -43,6 +43,19 @@ enum class EncodingRole {
     Final,         // what the user watches and saves: quality at a sensible size
 };
 
+// The final video at an average bit rate instead of constant quality, for
+// a file of a given size. Pass 1 only measures the movie into `statsFile`
+// (its file is no result); pass 2 spends the bits where pass 1 found they
+// are needed; pass 0 is a single pass at the rate, for the codecs that are
+// not run twice (see encodesTwiceForSize). `audioBitsPerSecond` set: every
+// audio track is re-encoded at that rate rather than copied.
+struct RateControl {
+    long long videoBitsPerSecond = 0;
+    int pass = 0;
+    std::filesystem::path statsFile;
+    long long audioBitsPerSecond = 0;
+};
+
 class MovieWriter {
 public:
     // `width` x `height` is the size of the frames that will arrive.
@@ -58,6 +71,9 @@ public:
     // naming the slice, its origin and its encoding (kSliceTag and the tags
     // beside it). Call before startRecording.
     void recordAsSlice(const MovieSlice& slice);
+    // Encodes the final movie at `rate` rather than at the settings' quality.
+    // Call before startRecording.
+    void constrainRate(const RateControl& rate);
     // Creates the file, the encoder, one track per audio track of `source`
     // and one copied track per subtitle track the container accepts. Every
     // failure here and later carries the library's description of the

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 
 namespace tintreel {
 namespace {
@@ -55,6 +57,10 @@ EncoderSetup encoderSetup(VideoCodec codec, const RenderSettings& settings) {
                         ? std::clamp(std::get<int>(settings.quality.value), 0, row.maxCrf)
                         : row.crf[static_cast<std::size_t>(std::get<QualityLevel>(settings.quality.value))];
     return {row.encoder, row.presetOption, row.preset[static_cast<std::size_t>(settings.speed)], crf};
+}
+
+bool encodesTwiceForSize(VideoCodec codec) {
+    return codec == VideoCodec::H264 || codec == VideoCodec::H265;
 }
 
 Status checkQuality(VideoCodec codec, const Quality& quality) {
@@ -123,6 +129,49 @@ const OutputPreset* findOutputPreset(std::string_view text) {
     for (const OutputPreset& preset : kOutputPresets)
         if (text == preset.name || text == preset.label) return &preset;
     return nullptr;
+}
+
+std::optional<long long> parseByteSize(std::string_view text) {
+    if (!text.empty() && (text.back() == 'B' || text.back() == 'b')) text.remove_suffix(1);
+    double unit = 1.0;
+    if (!text.empty()) {
+        switch (text.back()) {
+            case 'k':
+            case 'K':
+                unit = 1e3;
+                break;
+            case 'm':
+            case 'M':
+                unit = 1e6;
+                break;
+            case 'g':
+            case 'G':
+                unit = 1e9;
+                break;
+            default:
+                break;
+        }
+        if (unit > 1.0) text.remove_suffix(1);
+    }
+    double number = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(number))
+        return std::nullopt;
+    const double bytes = std::floor(number * unit);
+    // Past a petabyte no target means anything; it also keeps the cast exact.
+    if (!(bytes >= 1.0) || bytes > 1e15) return std::nullopt;
+    return static_cast<long long>(bytes);
+}
+
+std::string byteSizeText(long long bytes) {
+    constexpr std::array<std::pair<double, const char*>, 3> units{{{1e9, "GB"}, {1e6, "MB"}, {1e3, "kB"}}};
+    for (const auto& [unit, name] : units) {
+        if (static_cast<double>(bytes) < unit) continue;
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3g %s", static_cast<double>(bytes) / unit, name);
+        return text;
+    }
+    return std::to_string(bytes) + " bytes";
 }
 
 }  // namespace tintreel

@@ -40,6 +40,14 @@ struct OutputPreset {
     int height;
 };
 
+// How large an animated picture (GIF, WebP) may be: the most frames a
+// second and the widest it is, in pixels.
+struct AnimationLimits {
+    int framesPerSecond = 15;
+    int width = 480;
+    bool operator==(const AnimationLimits&) const = default;
+};
+
 struct RenderSettings {
     // Nothing: the container's own default (H.264; VP9 in WebM).
     std::optional<VideoCodec> codec;
@@ -51,10 +59,16 @@ struct RenderSettings {
     // An output preset from outputPresets(), or none. An asked height wins
     // over the preset's size.
     const OutputPreset* preset = nullptr;
+    // The most bytes the final file may take; 0 for no limit. With a limit
+    // the video gets an average bit rate instead of the quality.
+    long long maxBytes = 0;
+    AnimationLimits animation;  // for a GIF or WebP output only
 
     // Whether anything was asked that a copy of the source would not give:
-    // a codec, a quality or a size.
-    bool asksForEncoding() const { return codec || quality != Quality{} || maxHeight > 0 || preset; }
+    // a codec, a quality, a size or a file size.
+    bool asksForEncoding() const {
+        return codec || quality != Quality{} || maxHeight > 0 || preset || maxBytes > 0;
+    }
     bool operator==(const RenderSettings&) const = default;
 };
 
@@ -69,6 +83,11 @@ struct EncoderSetup {
 // The encoder setup for `codec` at `settings`' quality and speed. A CRF
 // number outside the codec's scale is clamped; validate with checkQuality first.
 EncoderSetup encoderSetup(VideoCodec codec, const RenderSettings& settings);
+
+// Whether a file of a given size is encoded in two passes with `codec` (a
+// measuring pass, then the real one): H.264 and H.265. The others make one
+// pass at the average rate.
+bool encodesTwiceForSize(VideoCodec codec);
 
 // Fails, saying why, when the quality does not fit `codec`'s scale ("crf=60
 // is outside 0-51 for H.264").
@@ -88,5 +107,13 @@ std::optional<EncodeSpeed> parseSpeed(std::string_view name);
 std::span<const OutputPreset> outputPresets();
 // The preset whose name or label is exactly `text`, or null.
 const OutputPreset* findOutputPreset(std::string_view text);
+
+// A file size in bytes: a plain number is bytes, and k, M and G (either
+// case, an optional trailing "B") multiply by 10^3, 10^6 and 10^9; a
+// fraction is allowed before a suffix ("1.5M"). Nothing for anything else,
+// including a size below one byte.
+std::optional<long long> parseByteSize(std::string_view text);
+// "8 MB", "300 kB", "1.2 GB" or "512 bytes": a size as a person reads it.
+std::string byteSizeText(long long bytes);
 
 }  // namespace tintreel

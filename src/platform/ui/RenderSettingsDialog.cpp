@@ -1,7 +1,9 @@
 #include "platform/ui/RenderSettingsDialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,6 +11,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <array>
+#include <cmath>
 
 namespace tintreel {
 namespace {
@@ -19,6 +22,9 @@ constexpr std::array<VideoCodec, 3> kCodecChoices{VideoCodec::H264, VideoCodec::
 constexpr std::array<int, 4> kHeightChoices{2160, 1080, 720, 480};
 constexpr int kCustomQuality = 3;  // after High, Standard, Small
 constexpr int kLargestHeight = 8640;
+// The file size box counts megabytes of 10^6 bytes, as the command line's M does.
+constexpr double kBytesPerMegabyte = 1e6;
+constexpr double kDefaultMegabytes = 8.0;
 
 QComboBox* comboBox(QWidget* parent, const char* name, const QStringList& items) {
     auto* box = new QComboBox(parent);
@@ -34,8 +40,8 @@ QSpinBox* spinBox(QWidget* parent, const char* name, int minimum, int maximum) {
     return box;
 }
 
-// A combo box and the spin box its last entry enables, on one row.
-QWidget* pair(QWidget* parent, QComboBox* choice, QWidget* detail) {
+// A choice and the number box it enables, on one row.
+QWidget* pair(QWidget* parent, QWidget* choice, QWidget* detail) {
     auto* row = new QWidget(parent);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -71,6 +77,13 @@ void RenderSettingsDialog::buildControls() {
     QStringList presets{tr("None")};
     for (const OutputPreset& preset : outputPresets()) presets << QString::fromUtf8(preset.label.data(), preset.label.size());
     preset_ = comboBox(this, "comboOutputPreset", presets);
+    fit_ = new QCheckBox(tr("&Fit in"), this);
+    fit_->setObjectName(QStringLiteral("checkFitSize"));
+    megabytes_ = new QDoubleSpinBox(this);
+    megabytes_->setObjectName(QStringLiteral("spinFitMegabytes"));
+    megabytes_->setRange(0.1, 100000.0);
+    megabytes_->setDecimals(1);
+    megabytes_->setSuffix(tr(" MB"));
     // One width for both number boxes keeps the combo boxes beside them aligned.
     for (QSpinBox* box : {crf_, height_}) box->setFixedWidth(height_->sizeHint().width());
 
@@ -82,10 +95,12 @@ void RenderSettingsDialog::buildControls() {
     form->addRow(tr("&Speed:"), speed_);
     form->addRow(tr("Output &size:"), pair(this, size_, height_));
     form->addRow(tr("&Preset:"), preset_);
+    form->addRow(tr("File size:"), pair(this, fit_, megabytes_));
     auto* note = new QLabel(tr("Movies are only scaled down, keeping their shape. A preset gives the movie "
                                "its shape (unless the look's Reframe chose one) and exactly its size, scaling "
                                "up; an output size other than Source wins over the preset's. The speed trades "
-                               "encoding time against file size."),
+                               "encoding time against file size. A file size (1 MB = 1,000,000 bytes) sets the "
+                               "quality itself: H.264 and H.265 are encoded twice to meet it."),
                             this);
     note->setWordWrap(true);
     note->setEnabled(false);
@@ -98,6 +113,7 @@ void RenderSettingsDialog::buildControls() {
             [this] { setSettings({}); });
     for (QComboBox* box : {codec_, quality_, size_})
         connect(box, &QComboBox::currentIndexChanged, this, &RenderSettingsDialog::updateDependentControls);
+    connect(fit_, &QCheckBox::toggled, this, &RenderSettingsDialog::updateDependentControls);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -107,13 +123,15 @@ void RenderSettingsDialog::buildControls() {
 }
 
 // The CRF box follows the codec's scale and is used only for a custom quality;
-// the height box only for a custom size.
+// the height box only for a custom size; a file size takes the quality's place.
 void RenderSettingsDialog::updateDependentControls() {
     const bool av1 =
         codec_->currentIndex() > 0 && kCodecChoices[codec_->currentIndex() - 1] == VideoCodec::AV1;
     crf_->setMaximum(av1 ? 63 : 51);
     const bool customQuality = quality_->currentIndex() == kCustomQuality;
-    crf_->setEnabled(customQuality);
+    quality_->setEnabled(!fit_->isChecked());
+    crf_->setEnabled(customQuality && !fit_->isChecked());
+    megabytes_->setEnabled(fit_->isChecked());
     crfScale_->setVisible(customQuality);
     crfScale_->setText(av1 ? tr("0 is lossless, 63 the smallest file")
                            : tr("0 is lossless, 51 the smallest file"));
@@ -134,6 +152,8 @@ RenderSettings RenderSettingsDialog::settings() const {
             size <= static_cast<int>(kHeightChoices.size()) ? kHeightChoices[size - 1] : height_->value();
     if (preset_->currentIndex() > 0)
         settings.preset = &outputPresets()[static_cast<std::size_t>(preset_->currentIndex() - 1)];
+    if (fit_->isChecked())
+        settings.maxBytes = static_cast<long long>(std::llround(megabytes_->value() * kBytesPerMegabyte));
     return settings;
 }
 
@@ -162,6 +182,9 @@ void RenderSettingsDialog::setSettings(const RenderSettings& settings) {
     const auto chosen = std::find_if(presets.begin(), presets.end(),
                                      [&](const OutputPreset& p) { return &p == settings.preset; });
     preset_->setCurrentIndex(chosen == presets.end() ? 0 : static_cast<int>(chosen - presets.begin()) + 1);
+    fit_->setChecked(settings.maxBytes > 0);
+    megabytes_->setValue(settings.maxBytes > 0 ? static_cast<double>(settings.maxBytes) / kBytesPerMegabyte
+                                               : kDefaultMegabytes);
     updateDependentControls();
 }
 

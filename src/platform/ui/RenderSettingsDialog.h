@@ -1,6 +1,6 @@
 #pragma once
 // The Render Settings dialog: the codec, quality, speed, output size and
-// output preset of the final movie (see RenderSettings.h). It only edits a value: the caller
+// output preset and file size of the final movie (see RenderSettings.h). It only edits a value: the caller
 // decides where the value goes and whether it is remembered.
 //
 // GUI thread only; owned by its Qt parent.
@@ -9,7 +9,9 @@
 
 #include "platform/media/RenderSettings.h"
 
+class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QLabel;
 class QSpinBox;
 
@@ -36,6 +38,8 @@ private:
     QSpinBox* height_ = nullptr;
     QComboBox* preset_ = nullptr;
     QLabel* crfScale_ = nullptr;
+    QCheckBox* fit_ = nullptr;  // a file size instead of the quality
+    QDoubleSpinBox* megabytes_ = nullptr;
 };
 
 }  // namespace tintreel

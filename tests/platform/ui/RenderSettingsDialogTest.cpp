@@ -2,8 +2,10 @@
 // CRF scale of the chosen codec, and starts from and restores the defaults.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -29,6 +31,8 @@ TEST(RenderSettingsDialog, EveryChoiceRoundTrips) {
         {.quality = {0}, .maxHeight = 333},
         {.preset = findOutputPreset("portrait-1080")},
         {.maxHeight = 720, .preset = findOutputPreset("4k")},
+        {.codec = VideoCodec::H265, .maxBytes = 8'000'000},
+        {.quality = {QualityLevel::Small}, .maxHeight = 480, .maxBytes = 1'500'000},
     };
     for (const RenderSettings& settings : choices) {
         dialog.setSettings(settings);
@@ -83,6 +87,20 @@ TEST(RenderSettingsDialog, ControlsFollowTheChoices) {
     EXPECT_TRUE(height->isEnabled());
     height->setValue(600);
     EXPECT_EQ(dialog.settings().maxHeight, 600);
+
+    // A file size takes the quality's place, in megabytes of 10^6 bytes.
+    auto* fit = child<QCheckBox>(dialog, "checkFitSize");
+    auto* megabytes = child<QDoubleSpinBox>(dialog, "spinFitMegabytes");
+    EXPECT_FALSE(megabytes->isEnabled());
+    fit->setChecked(true);
+    EXPECT_TRUE(megabytes->isEnabled());
+    EXPECT_FALSE(quality->isEnabled());
+    EXPECT_FALSE(crf->isEnabled());
+    megabytes->setValue(2.5);
+    EXPECT_EQ(dialog.settings().maxBytes, 2'500'000);
+    fit->setChecked(false);
+    EXPECT_EQ(dialog.settings().maxBytes, 0);
+    EXPECT_TRUE(quality->isEnabled());
 
     dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::RestoreDefaults)->click();
     EXPECT_EQ(dialog.settings(), RenderSettings{});
