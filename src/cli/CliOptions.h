@@ -3,6 +3,7 @@
 // it resolves to (defaults, then the settings file, then each --set in order).
 //
 //   tintreel-render -o OUTPUT [-y] [--passes one|each] [--codec C] [--quality Q] [--speed S] [--height N]
+//                   [--from T] [--to T] [--cut exact|keyframes]
 //                   [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT
 //   tintreel-render --still [SECONDS] -o OUT.png [-y] [...] INPUT
 //   tintreel-render --segment K/N -o PART.mkv [-y] [...] INPUT
@@ -21,6 +22,7 @@
 
 #include "imaging/EffectSettings.h"
 #include "platform/media/MovieSlice.h"
+#include "platform/media/MovieSpan.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/Result.h"
 #include "render/PassMode.h"
@@ -33,6 +35,10 @@ inline constexpr int kExitBadInput = 2;
 inline constexpr int kExitCancelled = 130;
 
 enum class ProgressFormat { Human, Json };
+
+// How a span without any effect is cut: re-encoded to the exact frame, or
+// copied packet for packet from the key frame at or before the in point.
+enum class CutMode { Exact, KeyFrames };
 
 // Everything one render needs is here; a batch gives each of its jobs a copy
 // with `input` and `output` set to that job's, the rest unchanged.
@@ -51,6 +57,10 @@ struct CliOptions {
     std::vector<std::filesystem::path> parts;
     std::optional<std::filesystem::path> audioFrom;  // the source whose audio the join copies
     ProgressFormat progress = ProgressFormat::Human;
+    // --from and --to: only this span of each input (MovieSpan.h); the
+    // whole movie when neither is given.
+    MovieSpan span;
+    CutMode cut = CutMode::Exact;
 
     // Which inputs a run takes (see BatchPlan.h): the INPUT arguments in
     // order (files or folders), or the lines of a list file.
@@ -60,7 +70,7 @@ struct CliOptions {
     bool recursive = false;        // folders: their subfolders too
     int jobs = 1;                  // renders at once
     bool skipExisting = false;     // an existing output is left alone and counted as skipped
-    RenderSettings render;               // --codec, --quality, --speed, --height
+    RenderSettings render;         // --codec, --quality, --speed, --height
 };
 
 // What the command line asks for: run with options, or leave at once with a

@@ -29,11 +29,14 @@ std::optional<JobEnd> settleExistingOutput(const fs::path& output, ExistingOutpu
     return failed(JobProblem::OutputExists);
 }
 
-Result<std::shared_ptr<MovieSource>, JobEnd> checkJob(const RenderJob& job) {
+Result<std::shared_ptr<MovieSource>, JobEnd> checkJob(const RenderJob& job, const BatchLook& look) {
     if (auto end = settleExistingOutput(job.files.output, job.existing)) return *end;
     if (const Status folder = makeOutputFolder(job.files.output); !folder)
         return failed(JobProblem::OutputFolder, folder.error());
     auto source = openJobInput(job.files.input);
+    if (source && !look.span.isWhole())
+        if (const auto problem = spanProblem(look.span, (*source)->facts().videoSeconds()))
+            return failed(JobProblem::BadInput, *problem);
     if (source && job.segment) {
         if (const Status count = checkSliceCount((*source)->facts(), *job.segment); !count)
             return failed(JobProblem::BadInput, count.error());
@@ -71,6 +74,8 @@ RenderResult render(const RenderJob& job, const BatchLook& look, std::shared_ptr
     request.slice = sliceOf(job, look, *source);
     request.source = std::move(source);
     request.renderSettings = look.renderSettings;
+    request.cutAtKeyFrames = look.cutAtKeyFrames;
+    if (!look.span.isWhole()) request.span = clampedSpan(look.span, request.source->facts().videoSeconds());
     // The final movie takes the output's container, in either mode.
     request.container = lowerExtension(job.files.output);
     std::optional<RenderResult> result;
@@ -134,7 +139,8 @@ Status checkSliceCount(const MediaAsset& movie, const SliceNumber& slice) {
 Result<std::shared_ptr<MovieSource>, JobEnd> openJobInput(const fs::path& input) {
     if (!hasMovieExtension(input)) return failed(JobProblem::NotAMovie);
     // A pipe or a device would block the open.
-    if (const Status file = checkInputFileIfPresent(input); !file) return failed(JobProblem::BadInput, file.error());
+    if (const Status file = checkInputFileIfPresent(input); !file)
+        return failed(JobProblem::BadInput, file.error());
     Result<std::shared_ptr<MovieSource>> source = MovieSource::open(input);
     if (!source) return failed(JobProblem::BadInput, source.error());
     if (const Status video = (*source)->facts().videoStatus(); !video)
@@ -143,7 +149,6 @@ Result<std::shared_ptr<MovieSource>, JobEnd> openJobInput(const fs::path& input)
         return failed(JobProblem::BadInput, size.error());
     return std::move(*source);
 }
-
 
 JobEnd runRenderJob(const RenderJob& job, const BatchLook& look, const std::atomic<bool>& cancel,
                     JobWatcher& watcher) {
@@ -154,7 +159,7 @@ JobEnd runRenderJob(const RenderJob& job, const BatchLook& look, const std::atom
         lastLogged = line;
         watcher.logged(line);
     });
-    auto source = checkJob(job);
+    auto source = checkJob(job, look);
     if (!source) return source.failure();
     if (!watcher.mayStart()) return {JobState::Cancelled};
     removeAbandonedPartials(job.files.output);

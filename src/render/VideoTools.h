@@ -28,6 +28,7 @@
 #include "imaging/EffectSteps.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/MovieSource.h"
+#include "platform/media/MovieSpan.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/NotificationCenter.h"
@@ -52,6 +53,9 @@ struct PassEnvironment {
     const MovieSource* originalMovie = nullptr;
     // When set, the pass renders only this slice's frames, without audio.
     std::optional<MovieSlice> slice = std::nullopt;
+    // When set, the output covers only this span of the original movie: the
+    // pass reading the original cuts it, later passes carry its chapters.
+    std::optional<MovieSpan> span = std::nullopt;
     // How the final movie is encoded, and its extension (container); empty:
     // the one a render of the input writes (see renderedExtensionFor).
     RenderSettings renderSettings = {};
@@ -91,7 +95,8 @@ public:
                                             const std::filesystem::path& temporaryDirectory);
     // The extension of a pass's movie: an intermediate's before the last
     // pass, the final movie's container for it.
-    static std::string passExtension(const std::filesystem::path& inputPath, const PassEnvironment& environment);
+    static std::string passExtension(const std::filesystem::path& inputPath,
+                                     const PassEnvironment& environment);
 };
 
 }  // namespace tintreel
