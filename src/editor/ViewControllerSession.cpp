@@ -26,8 +26,12 @@ bool ViewController::offerLeftSession() {
 }
 
 SessionState ViewController::currentSession() const {
-    return {videoPath_.toStdString(), controls_.browseStepper->doubleValue(), currentRecord(),
-            logoPath_.toStdString()};
+    return {videoPath_.toStdString(),
+            controls_.browseStepper->doubleValue(),
+            currentRecord(),
+            logoPath_.toStdString(),
+            inPoint_,
+            outPoint_};
 }
 
 void ViewController::restoreSession(const SessionState& session) {
@@ -36,6 +40,15 @@ void ViewController::restoreSession(const SessionState& session) {
     if (!picture.isEmpty() && !loadLogo(picture))
         dialogs_.alert(QStringLiteral("The watermark picture %1 could not be loaded.").arg(picture));
     const QString video = QString::fromStdString(session.videoPath);
+    // The points belong to the video: they come back once it is loaded.
+    connect(
+        this, &ViewController::videoOpened, this,
+        [this, video, in = session.inPoint, out = session.outPoint](const QString& opened) {
+            if (opened != video) return;
+            setSpanPoint(TimelineBar::Mark::Out, out);
+            setSpanPoint(TimelineBar::Mark::In, in);
+        },
+        Qt::SingleShotConnection);
     if (session.browseSeconds > 0)
         connect(
             this, &ViewController::videoOpened, this,

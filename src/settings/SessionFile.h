@@ -31,6 +31,9 @@ struct SessionState {
     double browseSeconds = 0.0;  // the browse position
     std::string settingsRecord;  // as the history records it
     std::string picturePath;     // the watermark picture, absolute; empty for none
+    // The in and out points of the video's span, in seconds; none: its start, its end.
+    std::optional<double> inPoint = std::nullopt;
+    std::optional<double> outPoint = std::nullopt;
     bool operator==(const SessionState&) const = default;
 };
 
