@@ -10,8 +10,8 @@
 #include "cli/CancelOnSignals.h"
 #include "cli/JsonProgress.h"
 #include "cli/OutputTarget.h"
-#include "render/BatchQueue.h"
 #include "platform/system/Log.h"
+#include "render/BatchQueue.h"
 
 namespace tintreel {
 
@@ -63,7 +63,9 @@ int runBatch(const CliOptions& options, const BatchPlan& plan, const EffectSetti
     std::future<BatchCounts> finished = done.get_future();
     BatchCounts counts;
     {
-        BatchQueue queue(plan.jobs, {settings, logo, options.render, options.passes, options.crop},
+        BatchQueue queue(plan.jobs,
+                         {settings, logo, options.render, options.passes, options.crop, options.span,
+                          options.cut == CutMode::KeyFrames},
                          existingOutputRule(options), options.jobs, listener, slots);
         queue.start();
         counts = waitFor(queue, finished, cancelOnSignals.flag());

@@ -73,6 +73,22 @@ std::optional<CliExit> takeRenderOption(const std::string& arg, const std::strin
     return std::nullopt;
 }
 
+// Takes --from, --to or --cut; an error for a value it cannot read.
+std::optional<CliExit> takeSpanOption(const std::string& arg, const std::string& value, CliOptions& o) {
+    if (arg == "--cut") {
+        if (value != "exact" && value != "keyframes")
+            return error("--cut takes exact or keyframes, got \"" + value + "\"");
+        o.cut = value == "exact" ? CutMode::Exact : CutMode::KeyFrames;
+    } else if (arg == "--from" || arg == "--to") {
+        const std::optional<double> seconds = parseTimePoint(value);
+        if (!seconds)
+            return error(arg + " takes a time as seconds (12.5), m:ss.ff or h:mm:ss.ff, got \"" + value +
+                         "\"");
+        (arg == "--from" ? o.span.in : o.span.out) = *seconds;
+    }
+    return std::nullopt;
+}
+
 std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::size_t& i, CliOptions& o) {
     const std::string& arg = args[i];
     if (arg == "--still") {
@@ -135,7 +151,9 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
         return *problem;
     else if (auto frameProblem = takeFrameOption(arg, *value, o.crop, o.frame, o.render)) {
         if (!frameProblem->empty()) return error(*frameProblem);
-    } else if (arg == "--set") {
+    } else if (auto spanProblem = takeSpanOption(arg, *value, o))
+        return *spanProblem;
+    else if (arg == "--set") {
         const std::size_t equals = value->find('=');
         if (equals == std::string::npos || equals == 0)
             return error("--set takes NAME=VALUE, got \"" + *value + "\"");
@@ -165,11 +183,11 @@ std::optional<CliExit> inputsProblem(const CliOptions& o) {
 
 bool isValuedOption(const std::string& arg) {
     for (const char* option :
-         {"-o",       "--output",     "--settings", "-s",           "--logo",     "--set",
-          "--passes", "--still",      "--segment",  "--audio-from", "--progress", "--list",
-          "--index",  "-j",           "--jobs",     "--codec",      "--quality",  "--speed",
-          "--height", "--preset",     "--crop",     "--aspect",     "--fill",     "--focus",
-          "--lut",    "--export-lut", "--lut-size", "--max-size",   "--fps",      "--width"})
+         {"-o",       "--output",  "--settings",   "-s",         "--logo",       "--set",      "--passes",
+          "--still",  "--segment", "--audio-from", "--progress", "--list",       "--index",    "-j",
+          "--jobs",   "--codec",   "--quality",    "--speed",    "--height",     "--preset",   "--crop",
+          "--aspect", "--fill",    "--focus",      "--lut",      "--export-lut", "--lut-size", "--max-size",
+          "--fps",    "--width",   "--from",       "--to",       "--cut"})
         if (arg == option) return true;
     return false;
 }
@@ -217,6 +235,7 @@ std::optional<CliExit> checkSliceModes(const CliOptions& o) {
     if (o.still) return error("--segment cannot be combined with --still");
     if (o.inputs.size() > 1 || o.list) return error("--segment takes one INPUT");
     if (o.passes != PassMode::One) return error("--segment renders in one pass: drop --passes each");
+    if (!o.span.isWhole()) return error("--segment cannot be combined with --from or --to yet");
     if (o.output.extension() != ".mkv") return error("--segment writes Matroska: OUTPUT must end in .mkv");
     return std::nullopt;
 }
@@ -226,6 +245,17 @@ std::optional<CliExit> exportProblem(const CliOptions& o, const std::vector<std:
     if (!positional.empty()) return error("--export-lut takes no INPUT");
     if (!o.output.empty()) return error("--export-lut names its own OUTPUT: drop -o");
     if (o.join || o.segment || o.still || o.list) return error("--export-lut writes only the table");
+    return std::nullopt;
+}
+
+// A span must be one, and belongs to the modes that render a movie.
+std::optional<CliExit> checkSpan(const CliOptions& o) {
+    if (o.span.isWhole()) return std::nullopt;
+    if (o.span.in >= o.span.out)
+        return error("--from " + formatTimePoint(o.span.in) + " is not before --to " +
+                     formatTimePoint(o.span.out));
+    if (o.still) return error("--from and --to cannot be combined with --still: give the time after --still");
+    if (o.join) return error("--from and --to belong to the render of the slices, not to --join");
     return std::nullopt;
 }
 
@@ -333,6 +363,15 @@ std::string usageText() {
            "                         frames of a faster movie are dropped evenly\n"
            "      --width N          a .gif or .webp OUTPUT: at most N pixels wide (default 480), keeping\n"
            "                         the shape; sizes are even\n"
+           "      --from T, --to T   render only [T1, T2) of each INPUT: from the frame shown at T1 up to\n"
+           "                         the last frame before T2, sound cut to the sample and encoded again\n"
+           "                         (AAC, Opus in .webm and .mkv), subtitles, chapters and timed\n"
+           "                         watermarks counted from T1. T is seconds (12.5), m:ss.ff or\n"
+           "                         h:mm:ss.ff; --to past the end means the end; a movie shorter than\n"
+           "                         --from fails its job\n"
+           "      --cut exact|keyframes  exact (default): the span is encoded to the frame even without\n"
+           "                         effects; keyframes: without effects, packets are copied from the\n"
+           "                         key frame at or before --from (fast, starts early)\n"
            "      --still [SECONDS]  write a still preview instead of a movie\n"
            "      --segment K/N      render only the K-th of N equal slices of INPUT's duration, without\n"
            "                         audio, into OUTPUT.mkv (for spreading one movie over several workers);\n"
@@ -438,6 +477,7 @@ Result<CliOptions, CliExit> parseCommandLine(const std::vector<std::string>& giv
     const bool shapesAnimation = options.render.animation != AnimationLimits{};
     if (shapesAnimation && isRenderedExtension(lowerExtension(options.output)))
         return error("--fps and --width shape an animated .gif or .webp OUTPUT, not a movie");
+    if (auto failure = checkSpan(options)) return *failure;
     return options;
 }
 

@@ -5,6 +5,7 @@
 //   tintreel-render -o OUTPUT [-y] [--passes one|each] [--codec C] [--quality Q] [--speed S] [--height N]
 //                   [--preset P] [--crop W:H:X:Y] [--aspect A] [--fill F] [--focus X,Y]
 //                   [--max-size SIZE] [--fps N] [--width N]
+//                   [--from T] [--to T] [--cut exact|keyframes]
 //                   [-s SETTINGS] [--set NAME=VALUE]... [--logo IMAGE] INPUT
 //   tintreel-render --still [SECONDS] -o OUT.png [-y] [...] INPUT
 //   tintreel-render --segment K/N -o PART.mkv [-y] [...] INPUT
@@ -25,6 +26,7 @@
 #include "cli/FrameOptions.h"
 #include "imaging/EffectSettings.h"
 #include "platform/media/MovieSlice.h"
+#include "platform/media/MovieSpan.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/Result.h"
 #include "render/LookTable.h"
@@ -38,6 +40,10 @@ inline constexpr int kExitBadInput = 2;
 inline constexpr int kExitCancelled = 130;
 
 enum class ProgressFormat { Human, Json };
+
+// How a span without any effect is cut: re-encoded to the exact frame, or
+// copied packet for packet from the key frame at or before the in point.
+enum class CutMode { Exact, KeyFrames };
 
 // Everything one render needs is here; a batch gives each of its jobs a copy
 // with `input` and `output` set to that job's, the rest unchanged.
@@ -59,6 +65,10 @@ struct CliOptions {
     std::vector<std::filesystem::path> parts;
     std::optional<std::filesystem::path> audioFrom;  // the source whose audio the join copies
     ProgressFormat progress = ProgressFormat::Human;
+    // --from and --to: only this span of each input (MovieSpan.h); the
+    // whole movie when neither is given.
+    MovieSpan span;
+    CutMode cut = CutMode::Exact;
 
     // Which inputs a run takes (see BatchPlan.h): the INPUT arguments in
     // order (files or folders), or the lines of a list file.

@@ -65,7 +65,8 @@ int runMovie(const CliOptions& options, const EffectSettings& settings) {
         return kExitBadInput;
     }
     const RenderJob job{{options.input, options.output}, existingOutputRule(options), options.segment};
-    const BatchLook look{settings, std::move(*logo), options.render, options.passes, options.crop};
+    const BatchLook look{settings,     std::move(*logo), options.render, options.passes,
+                         options.crop, options.span,     options.cut == CutMode::KeyFrames};
     return reportJobEnd(runRenderJob(job, look, cancelOnSignals.flag(), *out), job.files, *out);
 }
 

@@ -48,6 +48,7 @@
 #include "platform/media/FrameImage.h"
 #include "platform/media/FrameTimes.h"
 #include "platform/media/MediaAsset.h"
+#include "platform/media/MovieSpan.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/NotificationCenter.h"
 #include "platform/ui/TimelineBar.h"
@@ -170,6 +171,11 @@ public:
     // times have been read (in the background after a load).
     const FrameTimes& frameTimes() const { return frameTimes_; }
     bool frameTimesRead() const { return frameTimesRead_; }
+    // The in and out points (ViewControllerSpan.cpp); none: the start, the end.
+    std::optional<double> inPoint() const { return inPoint_; }
+    std::optional<double> outPoint() const { return outPoint_; }
+    // The span a render from the window covers; none: the whole video.
+    std::optional<MovieSpan> span() const;
 
     // Session state, read-only from outside.
     // The loaded movie; empty with none.
@@ -318,6 +324,15 @@ private:
     void resetTimeline();
     void stopReadingFrameTimes();
 
+    // ViewControllerSpan.cpp
+    QWidget* buildSpanFields();
+    void onTimelineMark(TimelineBar::Mark mark, bool clear);
+    void onSpanFieldEdited(TimelineBar::Mark mark);
+    // Sets or (none) clears one point; a point past the other clears that one.
+    void setSpanPoint(TimelineBar::Mark mark, std::optional<double> seconds);
+    void showSpan();
+    double playbackStart(double position) const;
+
     // ViewControllerRender.cpp
     void connectRenderSession();
     void showProgress(const RenderProgress& report);
@@ -366,9 +381,10 @@ private:
     double browsePosition_ = 0.0;   // the position last asked for (the stepper's value)
     FrameTimes frameTimes_;
     bool frameTimesRead_ = false;
+    std::optional<double> inPoint_, outPoint_;  // of the loaded video, in seconds
     std::shared_ptr<std::atomic<bool>> stopFrameTimes_ = std::make_shared<std::atomic<bool>>(false);
     bool interfaceEnabled_ = true;  // false while a render runs
-    MediaAsset videoFacts_;  // what the load's probe found: length, track, rotation
+    MediaAsset videoFacts_;         // what the load's probe found: length, track, rotation
     SharedImage logo_ = std::make_shared<const Image>();
     QString logoPath_;
     // The loaded video's crop, in pixels of its upright picture; it belongs

@@ -3,6 +3,7 @@
 // change, shows its frames in the preview and, when playback stops, puts the
 // still back at the frame it stopped on, at full size, ready to edit.
 #include <QLabel>
+#include <limits>
 
 #include "editor/ViewController.h"
 #include "imaging/EffectChain.h"
@@ -44,7 +45,8 @@ void ViewController::togglePlayback() {
     handPlaybackTheLook();
     engine.setShrink(previewScale_ == PreviewScale::Automatic ? std::max(engine.shrink(), viewShrink())
                                                               : shrinkOf(previewScale_));
-    engine.play(fromStart ? 0.0 : snapshotSeconds_);
+    engine.setStopTime(outPoint_.value_or(std::numeric_limits<double>::infinity()));
+    engine.play(playbackStart(fromStart ? 0.0 : snapshotSeconds_));
 }
 
 // The engine of the loaded movie, made at its first play.

@@ -62,7 +62,8 @@ void ViewController::showProgress(const RenderProgress& report) {
 }
 
 void ViewController::hideRenderProgress() {
-    for (std::string_view name : {"labelProgress", "progressBarPass", "labelPass"}) outlets_.find(name)->hide();
+    for (std::string_view name : {"labelProgress", "progressBarPass", "labelPass"})
+        outlets_.find(name)->hide();
 }
 
 void ViewController::OnGeneratePreview() {
@@ -78,13 +79,16 @@ void ViewController::OnGeneratePreview() {
     if (!track || !std::filesystem::exists(videoPath_.toStdString(), ignored))
         return dialogs_.alert(kCouldNotGenerate);
     const EffectSettings settings = currentSettings();
-    if (!hasStandardDimensions(*track) && (settings.checkTextWatermark == 1 || settings.checkImageWatermark == 1) &&
-        !dialogs_.question(QStringLiteral("The current video does not have standard dimensions and applying a "
-                                          "watermark may cause artifacts. Do you want to continue anyway?")))
+    if (!hasStandardDimensions(*track) &&
+        (settings.checkTextWatermark == 1 || settings.checkImageWatermark == 1) &&
+        !dialogs_.question(
+            QStringLiteral("The current video does not have standard dimensions and applying a "
+                           "watermark may cause artifacts. Do you want to continue anyway?")))
         return;
     RenderRequest request{settings, *logo_, videoPath_.toStdString(), temporaryDirectory_, passMode_};
     request.renderSettings = renderSettings_;
     request.crop = crop_;
+    if (const std::optional<MovieSpan> cut = span()) request.span = clampedSpan(*cut, source.videoSeconds());
     request.temporaryDirectory =
         renderFolders_.folderFor(estimateRenderBytes(request, sourceFactsOf(source, request.videoPath)));
     startRender(std::move(request));
@@ -118,7 +122,9 @@ void ViewController::ShowVideoPlayer() {
     outlets_.get<PlayerView>("playerViewVideo")->setMovie(newVideoPath());
 }
 
-void ViewController::pausePlayer() { outlets_.get<PlayerView>("playerViewVideo")->pause(); }
+void ViewController::pausePlayer() {
+    outlets_.get<PlayerView>("playerViewVideo")->pause();
+}
 
 std::optional<QString> ViewController::workClosingWouldLose() const {
     if (isRendering())

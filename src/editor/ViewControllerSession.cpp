@@ -27,8 +27,13 @@ bool ViewController::offerLeftSession() {
 }
 
 SessionState ViewController::currentSession() const {
-    return {videoPath_.toStdString(), controls_.browseStepper->doubleValue(), currentRecord(),
-            logoPath_.toStdString(), crop_};
+    return {videoPath_.toStdString(),
+            controls_.browseStepper->doubleValue(),
+            currentRecord(),
+            logoPath_.toStdString(),
+            crop_,
+            inPoint_,
+            outPoint_};
 }
 
 void ViewController::restoreSession(const SessionState& session) {
@@ -48,6 +53,15 @@ void ViewController::restoreSession(const SessionState& session) {
                 if (opened == video) setCrop(crop);
             },
             Qt::SingleShotConnection);
+    // The points belong to the video: they come back once it is loaded.
+    connect(
+        this, &ViewController::videoOpened, this,
+        [this, video, in = session.inPoint, out = session.outPoint](const QString& opened) {
+            if (opened != video) return;
+            setSpanPoint(TimelineBar::Mark::Out, out);
+            setSpanPoint(TimelineBar::Mark::In, in);
+        },
+        Qt::SingleShotConnection);
     if (session.browseSeconds > 0)
         connect(
             this, &ViewController::videoOpened, this,

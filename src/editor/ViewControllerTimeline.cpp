@@ -50,10 +50,13 @@ QWidget* ViewController::buildTimelineRow() {
     connect(crop, &QPushButton::toggled, this, &ViewController::setCropMode);
     layout->addWidget(crop);
     auto* timeline = outlets_.add(new TimelineBar, "timelineBrowse");
-    timeline->setToolTip(tr("Drag to look at any frame; Left and Right step a frame, Shift a second"));
+    timeline->setToolTip(
+        tr("Drag to look at any frame; Left and Right step a frame, Shift a second; "
+           "I and O set the in and out points, Alt+I and Alt+O clear them"));
     connect(timeline, &TimelineBar::positionRequested, this, &ViewController::browseTo);
     connect(timeline, &TimelineBar::stepRequested, this, &ViewController::onTimelineStep);
     connect(timeline, &TimelineBar::playRequested, this, &ViewController::playRequested);
+    connect(timeline, &TimelineBar::markRequested, this, &ViewController::onTimelineMark);
     // A click on the preview gives it the keys, which it hands to the timeline.
     for (QWidget* preview : {static_cast<QWidget*>(outlets_.get<PreviewArea>("customViewImage")),
                              static_cast<QWidget*>(outlets_.get<VideoImageView>("imageViewVideo"))}) {
@@ -68,6 +71,7 @@ QWidget* ViewController::buildTimelineRow() {
         makeTimelineLabel(outlets_, "labelTimelineTime", QStringLiteral("00:00.00 / 00:00.00")));
     layout->addWidget(
         makeTimelineLabel(outlets_, "labelTimelineFrame", QStringLiteral("frame 0000 of 0000")));
+    layout->addWidget(buildSpanFields());
     return row;
 }
 
@@ -166,6 +170,9 @@ void ViewController::resetTimeline() {
     updateBrowseTime();
     frameTimes_ = FrameTimes();
     frameTimesRead_ = false;
+    inPoint_.reset();
+    outPoint_.reset();
+    showSpan();
     setPlaying(false);
     updateTimeline();
 }

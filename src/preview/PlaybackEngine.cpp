@@ -242,22 +242,23 @@ void PlaybackEngine::tick() {
     std::deque<ReadyFrame>& ready = worker_->ready;
     if (ready.empty()) return;
     std::optional<ReadyFrame> due;
+    const auto ends = [this](const ReadyFrame& frame) { return frame.end || frame.seconds >= stopAt_; };
     if (state_ == State::Starting) {
-        if (!ready.front().end) {
+        if (!ends(ready.front())) {
             due = std::move(ready.front());
             ready.pop_front();
         }
     } else {
         const double now = clock_->now();
         worker_->clockSeconds = now;
-        while (!ready.empty() && !ready.front().end && ready.front().seconds <= now + kDueMargin) {
+        while (!ready.empty() && !ends(ready.front()) && ready.front().seconds <= now + kDueMargin) {
             if (due) ++dropped_;
             due = std::move(ready.front());
             ready.pop_front();
         }
     }
-    const bool atEnd = !ready.empty() && ready.front().end && !due;
-    const QString why = atEnd ? ready.front().why : QString();
+    const bool atEnd = !ready.empty() && ends(ready.front()) && !due;
+    const QString why = atEnd && ready.front().end ? ready.front().why : QString();
     lock.unlock();
     worker_->changed.notify_all();
     if (due) {

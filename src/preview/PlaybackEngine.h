@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <memory>
 
 #include "imaging/EffectSettings.h"
@@ -63,6 +64,9 @@ public:
     void pause();
     bool isPlaying() const { return state_ != State::Stopped; }
     void setLook(PlaybackLook look);
+    // Frames at or past `seconds` end playback as the movie's end does (the
+    // out point); infinity: only the end.
+    void setStopTime(double seconds) { stopAt_ = seconds; }
     // 1 (full size), 2 (half) or 4 (quarter); from the next decoded frame.
     void setShrink(int shrink);
     int shrink() const { return shrink_; }
@@ -100,6 +104,7 @@ private:
     double seconds_ = 0.0;
     qint64 frameIndex_ = 0;
     bool reachedEnd_ = false;
+    double stopAt_ = std::numeric_limits<double>::infinity();
     long long shown_ = 0, dropped_ = 0;
     std::vector<double> recentShowTimes_;  // the clock's times of the last frames shown
 };

@@ -35,6 +35,7 @@ Status checkSizeTarget(const RenderJob& job, const BatchLook& look, const MovieS
     if (look.renderSettings.maxBytes <= 0) return {};
     RenderRequest sized;
     sized.renderSettings = look.renderSettings;
+    if (!look.span.isWhole()) sized.span = clampedSpan(look.span, source.facts().videoSeconds());
     if (job.segment)
         sized.slice = MovieSlice{*job.segment, sliceRange(*job.segment, source.facts().durationSeconds()), {}};
     const Result<SizePlan> plan = sizePlanFor(sized, source);
@@ -50,6 +51,9 @@ Result<std::shared_ptr<MovieSource>, JobEnd> checkJob(const RenderJob& job, cons
         if (const Status fits = checkCropFits(*(*source)->facts().firstVideoTrack(), look.crop); !fits)
             return failed(JobProblem::BadInput, fits.error());
     }
+    if (source && !look.span.isWhole())
+        if (const auto problem = spanProblem(look.span, (*source)->facts().videoSeconds()))
+            return failed(JobProblem::BadInput, *problem);
     if (source && job.segment) {
         if (const Status count = checkSliceCount((*source)->facts(), *job.segment); !count)
             return failed(JobProblem::BadInput, count.error());
@@ -91,6 +95,8 @@ RenderResult render(const RenderJob& job, const BatchLook& look, std::shared_ptr
     request.source = std::move(source);
     request.renderSettings = look.renderSettings;
     request.crop = look.crop;
+    request.cutAtKeyFrames = look.cutAtKeyFrames;
+    if (!look.span.isWhole()) request.span = clampedSpan(look.span, request.source->facts().videoSeconds());
     // The final movie takes the output's container, in either mode.
     request.container = lowerExtension(job.files.output);
     std::optional<RenderResult> result;

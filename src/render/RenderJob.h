@@ -30,6 +30,7 @@
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/MovieSource.h"
+#include "platform/media/MovieSpan.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/NotificationCenter.h"
@@ -48,6 +49,10 @@ struct BatchLook {
     // The crop every input takes, in pixels of its upright picture; a job
     // whose frame it does not fit fails (BadInput).
     std::optional<PixelRect> crop = std::nullopt;
+    // Only this span of each input (the whole movie by default); an out
+    // point past a movie's end means its end.
+    MovieSpan span = {};
+    bool cutAtKeyFrames = false;  // see RenderRequest::cutAtKeyFrames
 };
 
 // What a job does when its output is already there.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <system_error>
 
 #include "imaging/EffectChain.h"
@@ -10,6 +11,7 @@
 #include "platform/media/AnimatedImage.h"
 #include "platform/media/MovieIntegrity.h"
 #include "platform/media/MovieTypes.h"
+#include "platform/media/Remux.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Log.h"
 #include "platform/system/TemporaryDirectory.h"
@@ -77,6 +79,7 @@ PassEnvironment passEnvironment(const RenderRequest& request, const MovieSource&
             renderStart,
             &source,
             request.slice,
+            request.span,
             request.renderSettings,
             finalExtension(request),
             geometry && !geometry->isIdentity() ? geometry : nullptr};
@@ -96,9 +99,9 @@ int countEffectPasses(const EffectSettings& settings) {
 
 // Whether a render without effects must still encode: a copy of the source
 // would be in the wrong container, or not what was asked, or it is a slice,
-// which must be cut out of the source.
+// or a span, which must be cut out of the source.
 bool sourceNeedsEncoding(const RenderRequest& request) {
-    return request.slice || request.renderSettings.asksForEncoding() ||
+    return request.slice || request.span || request.renderSettings.asksForEncoding() ||
            !FrameGeometry(requestGeometry(request)).isIdentity() ||
            !sameContainer(request.videoPath, "movie." + finalExtension(request));
 }
@@ -112,9 +115,11 @@ fs::path onePassOutput(const RenderRequest& request) {
 }
 
 // The settings as they apply to this movie: a watermark shown to the end
-// with a fade fades out as the movie ends.
+// with a fade fades out as the movie (or its span) ends.
 EffectSettings settingsForMovie(const RenderRequest& request, const MovieSource& source) {
-    return watermarksEndingAt(request.settings, source.facts().videoSeconds());
+    const double seconds = source.facts().videoSeconds();
+    if (!request.span) return watermarksEndingAt(request.settings, seconds);
+    return watermarksEndingAt(request.settings, std::min(request.span->out, seconds) - request.span->in);
 }
 
 // The source itself is the result, when it is whole: a copy of a movie cut
@@ -263,12 +268,35 @@ RenderResult encodeOnePass(const RenderRequest& request, const std::shared_ptr<M
                                                    std::chrono::steady_clock::now(), geometry));
 }
 
+// A span copied without decoding, from the key frame at or before its in
+// point; one line says so, and how early it starts.
+RenderResult copySpanAtKeyFrames(const RenderRequest& request, const fs::path& output) {
+    const Result<double> early = remuxSpan(request.videoPath, output, *request.span);
+    if (!early) {
+        logLine("Could not copy the span: " + early.error());
+        removeQuietlyIfGone(output);
+        return RenderResult::failed(early.error());
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f", *early);
+    logLine(std::string("Cut at key frames: copied without encoding from the key frame ") + seconds +
+            " s before the in point");
+    return RenderResult::succeeded(output);
+}
+
+// Whether the span may be copied rather than encoded.
+bool copiesAtKeyFrames(const RenderRequest& request, const EffectChain& chain) {
+    return chain.empty() && request.span && request.cutAtKeyFrames &&
+           !request.renderSettings.asksForEncoding();
+}
+
 // Runs every enabled effect on each frame in one decode and encode.
 RenderResult runOnePass(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
                         const std::atomic<bool>& cancelFlag, const NotificationCenter& notifications) {
     EffectChain chain(settingsForMovie(request, *source), request.logo, ChainRules::Movie);
     if (chain.empty() && !sourceNeedsEncoding(request)) return sourceAsItIs(request);
     const fs::path output = onePassOutput(request);
+    if (copiesAtKeyFrames(request, chain)) return copySpanAtKeyFrames(request, output);
     const FrameGeometry geometry(requestGeometry(request));
     RenderResult result = encodeOnePass(request, source, chain, output, cancelFlag, notifications, &geometry);
     // A movie left beside the destination is nobody's once the render failed.
@@ -344,6 +372,7 @@ int countMoviePasses(const RenderRequest& request) {
 
 double outputSeconds(const RenderRequest& request, const MovieSource& source) {
     const double whole = source.facts().videoSeconds();
+    if (request.span) return std::max(0.0, std::min(request.span->out, whole) - request.span->in);
     if (!request.slice) return whole;
     const FrameRange& range = request.slice->range;
     return std::max(0.0, std::min(range.end, whole) - std::max(range.start, 0.0));

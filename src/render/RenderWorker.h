@@ -36,6 +36,7 @@
 #include "platform/filters/Image.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/MovieSource.h"
+#include "platform/media/MovieSpan.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/AtomicFile.h"
@@ -63,6 +64,12 @@ struct RenderRequest {
     // when no effect is enabled, without audio, into the destination's own
     // container. Needs a destination and the one-pass mode.
     std::optional<MovieSlice> slice = std::nullopt;
+    // Only this span of the movie, re-encoded even when no effect is
+    // enabled; its clock, sound, subtitles and chapters start at the in point.
+    std::optional<MovieSpan> span = std::nullopt;
+    // A span without effects or asked encoding is copied packet for packet
+    // from the key frame at or before its in point instead: fast, not exact.
+    bool cutAtKeyFrames = false;
     // How the final movie is encoded.
     RenderSettings renderSettings = {};
     // The final movie's extension, which names its container; empty: the

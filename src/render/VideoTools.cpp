@@ -129,6 +129,21 @@ Status startWriting(MovieWriter& writer, const MovieReader& reader, const PassEn
     return writer.startRecording(reader, *environment.originalMovie);
 }
 
+// Cuts the pass to the render's span: the pass reading the original movie
+// selects its frames and sound; a later pass reads them cut already and
+// only carries the original's chapters over to the span.
+Status selectSpan(MovieReader& reader, MovieWriter& writer, const std::filesystem::path& inputPath,
+                  const PassEnvironment& environment) {
+    if (!environment.span) return {};
+    const bool readsOriginal = !environment.originalMovie || environment.originalMovie->path() == inputPath;
+    if (!readsOriginal) {
+        writer.placeChaptersIn(*environment.span);
+        return {};
+    }
+    writer.cutTo(*environment.span);
+    return reader.selectSpan(*environment.span);
+}
+
 RenderResult runPass(std::shared_ptr<MovieSource> input, FrameEffect& effect, const RenderProgress& subject,
                      const std::filesystem::path& output, const PassEnvironment& environment) {
     const std::filesystem::path inputPath = input->path();
@@ -142,6 +157,8 @@ RenderResult runPass(std::shared_ptr<MovieSource> input, FrameEffect& effect, co
     const FrameSize size = geometry ? geometry->outputSize({upright.width, upright.height})
                                     : FrameSize{upright.width, upright.height};
     MovieWriter writer(output, size.width, size.height, environment.role, environment.renderSettings);
+    if (const Status cut = selectSpan(reader, writer, inputPath, environment); !cut)
+        return setupFailed(inputPath.string() + ": " + cut.error());
     if (environment.slice) {
         if (const Status selected = reader.selectRange(environment.slice->range); !selected)
             return setupFailed(inputPath.string() + ": " + selected.error());

@@ -29,6 +29,7 @@
 #include "imaging/FrameGeometry.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/MovieSource.h"
+#include "platform/media/MovieSpan.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/NotificationCenter.h"
@@ -53,6 +54,9 @@ struct PassEnvironment {
     const MovieSource* originalMovie = nullptr;
     // When set, the pass renders only this slice's frames, without audio.
     std::optional<MovieSlice> slice = std::nullopt;
+    // When set, the output covers only this span of the original movie: the
+    // pass reading the original cuts it, later passes carry its chapters.
+    std::optional<MovieSpan> span = std::nullopt;
     // How the final movie is encoded, and its extension (container); empty:
     // the one a render of the input writes (see renderedExtensionFor).
     RenderSettings renderSettings = {};

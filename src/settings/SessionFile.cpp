@@ -10,6 +10,7 @@ namespace {
 constexpr std::string_view kHeader = "Tintreel session 1\n";
 constexpr std::string_view kVideo = "video", kBrowse = "browse", kRecord = "record", kPicture = "picture",
                            kCrop = "crop";
+constexpr std::string_view kInPoint = "in", kOutPoint = "out";
 
 void appendEntry(std::string& text, std::string_view name, std::string_view value) {
     text.append(name).append(" ").append(std::to_string(value.size())).append("\n");
@@ -39,6 +40,29 @@ std::optional<PixelRect> cropOf(std::string_view text) {
 
 Error damaged(std::string_view why) {
     return Error{"the session file is damaged: " + std::string(why)};
+}
+
+// A time entry's value: a number of seconds, not negative.
+std::optional<double> timeOf(const std::string& value) {
+    double seconds = 0.0;
+    const auto parsed = std::from_chars(value.data(), value.data() + value.size(), seconds);
+    if (parsed.ec != std::errc() || parsed.ptr != value.data() + value.size() || !(seconds >= 0))
+        return std::nullopt;
+    return seconds;
+}
+
+using Entries = std::map<std::string, std::string, std::less<>>;
+
+// The in and out points, each optional; false when one is there but no time.
+bool readSpanPoints(const Entries& entries, SessionState& session) {
+    for (const auto& [name, point] :
+         {std::pair{kInPoint, &session.inPoint}, std::pair{kOutPoint, &session.outPoint}}) {
+        const auto entry = entries.find(name);
+        if (entry == entries.end()) continue;
+        *point = timeOf(entry->second);
+        if (!*point) return false;
+    }
+    return true;
 }
 
 // Reads the entry that starts `text` into `entries` and drops it from `text`.
@@ -71,13 +95,15 @@ std::string renderSessionFile(const SessionState& session) {
         appendEntry(text, kCrop,
                     std::to_string(c->width) + ":" + std::to_string(c->height) + ":" + std::to_string(c->x) +
                         ":" + std::to_string(c->y));
+    if (session.inPoint) appendEntry(text, kInPoint, shortestText(*session.inPoint));
+    if (session.outPoint) appendEntry(text, kOutPoint, shortestText(*session.outPoint));
     return text;
 }
 
 Result<SessionState> parseSessionFile(std::string_view text) {
     if (!text.starts_with(kHeader)) return Error{"not a session file of this version"};
     text.remove_prefix(kHeader.size());
-    std::map<std::string, std::string, std::less<>> entries;
+    Entries entries;
     while (!text.empty())
         if (Result<bool> taken = takeEntry(text, entries); !taken) return Error{taken.error()};
     SessionState session;
@@ -90,12 +116,11 @@ Result<SessionState> parseSessionFile(std::string_view text) {
         session.picturePath = picture->second;
     if (const auto crop = entries.find(kCrop); crop != entries.end()) session.crop = cropOf(crop->second);
     if (const auto browse = entries.find(kBrowse); browse != entries.end()) {
-        const std::string& value = browse->second;
-        const auto parsed = std::from_chars(value.data(), value.data() + value.size(), session.browseSeconds);
-        if (parsed.ec != std::errc() || parsed.ptr != value.data() + value.size() ||
-            !(session.browseSeconds >= 0))
-            return damaged("the browse position is not a time");
+        const std::optional<double> seconds = timeOf(browse->second);
+        if (!seconds) return damaged("the browse position is not a time");
+        session.browseSeconds = *seconds;
     }
+    if (!readSpanPoints(entries, session)) return damaged("an in or out point is not a time");
     return session;
 }
 

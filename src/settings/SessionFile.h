@@ -35,6 +35,9 @@ struct SessionState {
     // The video's crop in pixels of its upright picture, written "W:H:X:Y";
     // a value that does not read so is taken for no crop.
     std::optional<PixelRect> crop = std::nullopt;
+    // The in and out points of the video's span, in seconds; none: its start, its end.
+    std::optional<double> inPoint = std::nullopt;
+    std::optional<double> outPoint = std::nullopt;
     bool operator==(const SessionState&) const = default;
 };
 

@@ -122,6 +122,35 @@ TEST(CliOptions, HelpVersionAndMistakes) {
     EXPECT_NE(exited("-o a.mp4 -o b.mp4 in.mov").message.find("twice"), std::string::npos);
 }
 
+// --from, --to and --cut: each way of writing a time, and every mistake refused in one line.
+TEST(CliOptions, InAndOutPoints) {
+    const CliOptions span = parsed("--from 1:02.5 --to=0:01:10 --cut keyframes -o out.mp4 in.mov");
+    EXPECT_EQ(span.span, (MovieSpan{62.5, 70.0}));
+    EXPECT_EQ(span.cut, CutMode::KeyFrames);
+    EXPECT_EQ(parsed("--to 12.5 -o out.mp4 in.mov").span, (MovieSpan{0.0, 12.5}));
+    EXPECT_TRUE(parsed("-o out.mp4 in.mov").span.isWhole());
+    EXPECT_EQ(parsed("-o out.mp4 in.mov").cut, CutMode::Exact);
+    EXPECT_EQ(parsed("--from 3 -o out/ a.mov b.mov").span.in, 3.0);  // a batch: each input
+    const std::pair<const char*, const char*> mistakes[] = {
+        {"--from 5 --to 5 -o x.mp4 in.mov", "not before"},
+        {"--from 6 --to 5 -o x.mp4 in.mov", "not before"},
+        {"--from soon -o x.mp4 in.mov", "--from takes a time"},
+        {"--to -3 -o x.mp4 in.mov", "--to takes a time"},
+        {"--to=1:75 -o x.mp4 in.mov", "--to takes a time"},
+        {"--cut fast -o x.mp4 in.mov", "--cut takes exact or keyframes"},
+        {"--from 2 --still 1 -o s.png in.mov", "--still"},
+        {"--from 2 --segment 1/2 -o p.mkv in.mov", "--segment"},
+        {"--to 2 --join -o x.mp4 --audio-from in.mov p.mkv", "--join"},
+    };
+    for (const auto& [line, why] : mistakes) {
+        SCOPED_TRACE(line);
+        const CliExit exit = exited(line);
+        EXPECT_EQ(exit.status, kExitBadInput);
+        EXPECT_NE(exit.message.find(why), std::string::npos) << exit.message;
+        EXPECT_EQ(exit.message.find('\n'), std::string::npos);
+    }
+}
+
 TEST(CliOptions, SetWinsOverTheFileWhichWinsOverTheDefaults) {
     auto dir = TemporaryDirectory::create();
     ASSERT_TRUE(dir);

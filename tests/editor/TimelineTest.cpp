@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <cmath>
@@ -95,6 +96,69 @@ TEST_F(TimelineTest, KeysOnTheFocusedPreviewOrTimelineStepFramesAndAskToPlay) {
     EXPECT_EQ(play.count(), 2);
     EXPECT_EQ(controller->history().count(), 1);  // browsing records nothing
     EXPECT_FALSE(window.command("OnUndo")->isEnabled());
+}
+
+// I, O, Alt+I and Alt+O on the timeline or the focused preview, and the two
+// time fields: the points land on frames, a point past the other clears it,
+// the timeline shows them, the history records none of it, and a new video
+// starts without.
+TEST_F(TimelineTest, InAndOutPointsByKeysAndFields) {
+    loadAndReadFrameTimes(clip());  // 2 s at 10 frames a second
+    QLineEdit* in = outlet<QLineEdit>("fieldInPoint");
+    QLineEdit* out = outlet<QLineEdit>("fieldOutPoint");
+    const auto key = [this](QWidget* target, Qt::Key pressed, Qt::KeyboardModifiers modifiers = {}) {
+        target->setFocus();
+        QTest::keyClick(target, pressed, modifiers);
+        ASSERT_TRUE(settle());
+    };
+    const auto expectPoints = [&](std::optional<double> inPoint, std::optional<double> outPoint) {
+        EXPECT_EQ(controller->inPoint().has_value(), inPoint.has_value());
+        EXPECT_EQ(controller->outPoint().has_value(), outPoint.has_value());
+        if (inPoint) EXPECT_NEAR(*controller->inPoint(), *inPoint, 1e-9);
+        if (outPoint) EXPECT_NEAR(*controller->outPoint(), *outPoint, 1e-9);
+    };
+    key(timeline(), Qt::Key_Home);
+    for (int i = 0; i < 3; ++i) key(timeline(), Qt::Key_Right);
+    key(timeline(), Qt::Key_I);
+    expectPoints(0.3, std::nullopt);
+    EXPECT_EQ(in->text(), "0:00.30");
+    EXPECT_TRUE(out->text().isEmpty());
+    key(preview(), Qt::Key_Right, Qt::ShiftModifier);  // the frame at 1.3 s
+    key(preview(), Qt::Key_O);
+    expectPoints(0.3, 1.4);  // just after the frame on show: it is the span's last
+    EXPECT_EQ(out->text(), "0:01.40");
+    ASSERT_TRUE(controller->span());
+    EXPECT_NEAR(controller->span()->in, 0.3, 1e-9);
+    EXPECT_NEAR(controller->span()->out, 1.4, 1e-9);
+    key(timeline(), Qt::Key_I, Qt::AltModifier);
+    expectPoints(std::nullopt, 1.4);
+    EXPECT_TRUE(in->text().isEmpty());
+    // Typed times; one past the out point clears it, one that cannot be read is undone.
+    in->setText("0:01.50");
+    Q_EMIT in->editingFinished();
+    expectPoints(1.5, std::nullopt);
+    out->setText("soon");
+    Q_EMIT out->editingFinished();
+    expectPoints(1.5, std::nullopt);
+    EXPECT_TRUE(out->text().isEmpty());
+    out->setText("1.8");
+    Q_EMIT out->editingFinished();
+    expectPoints(1.5, 1.8);
+    key(timeline(), Qt::Key_Home);
+    key(timeline(), Qt::Key_O);  // before the in point: the in point goes
+    expectPoints(std::nullopt, 0.1);
+    key(timeline(), Qt::Key_O, Qt::AltModifier);
+    expectPoints(std::nullopt, std::nullopt);
+    key(timeline(), Qt::Key_I);  // at the start: the whole video
+    EXPECT_FALSE(controller->span());
+    EXPECT_EQ(controller->history().count(), 1);
+    EXPECT_FALSE(window.command("OnUndo")->isEnabled());
+
+    out->setText("1");
+    Q_EMIT out->editingFinished();
+    expectPoints(std::nullopt, 1.0);
+    loadAndReadFrameTimes(clip());
+    expectPoints(std::nullopt, std::nullopt);
 }
 
 // The stepper and the timeline move one position; the stepper's arrows go to

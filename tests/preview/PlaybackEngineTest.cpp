@@ -139,6 +139,21 @@ TEST(PlaybackEngine, ShowsEveryFrameAsTheRenderWritesItAtItsTime) {
     }
 }
 
+// An out point ends playback on the last frame before it, as the end does.
+TEST(PlaybackEngine, StopsAtTheOutPoint) {
+    Player player(silentClip());
+    player.engine().setStopTime(1.25);
+    player.play(0.95);
+    ASSERT_EQ(player.shown.size(), 1u);
+    EXPECT_EQ(player.shown[0].index, 9);
+    for (int frame = 10; frame <= 15; ++frame) player.at(frame / 10.0);
+    EXPECT_FALSE(player.engine().isPlaying());
+    EXPECT_TRUE(player.engine().reachedEnd());
+    EXPECT_EQ(player.engine().frameIndex(), 12) << "the last frame before 1.25 s";
+    EXPECT_EQ(player.endings(), 1);
+    EXPECT_TRUE(player.why().isEmpty());
+}
+
 TEST(PlaybackEngine, PausesSeeksAndTakesANewLookWithoutStopping) {
     const fs::path clip = silentClip();
     Player player(clip);

@@ -40,7 +40,7 @@ TEST(SessionFileTest, EverySessionReadsBackAsItWasWritten) {
 // A later release appends entries: an older reader skips them; optional
 // entries an earlier release did not write take their defaults.
 TEST(SessionFileTest, UnknownEntriesAreSkippedAndOptionalOnesDefault) {
-    const std::string later = renderSessionFile(sampleSession()) + "in 4\n2.50\ncrop 11\n0 0 320 240\n";
+    const std::string later = renderSessionFile(sampleSession()) + "fade 4\n2.50\ncrop 11\n0 0 320 240\n";
     const Result<SessionState> read = parseSessionFile(later);
     ASSERT_TRUE(read) << read.error();
     EXPECT_EQ(*read, sampleSession());
@@ -68,6 +68,33 @@ TEST(SessionFileTest, TheCropReadsBackAndAnUnreadableOneIsNone) {
                                                           std::to_string(value.size()) + "\n" + value + "\n");
         ASSERT_TRUE(odd) << value;
         EXPECT_FALSE(odd->crop) << value;
+    }
+}
+
+// In and out points are entries of their own, each optional: a file written
+// before them loads with the whole video, and either point alone reads back.
+TEST(SessionFileTest, InAndOutPointsRoundTripAndOlderFilesHaveNone) {
+    for (const auto& [in, out] : std::vector<std::pair<std::optional<double>, std::optional<double>>>{
+             {2.5, 7.25}, {std::nullopt, 1.0 / 3.0}, {0.0, std::nullopt}, {std::nullopt, std::nullopt}}) {
+        SessionState session = sampleSession();
+        session.inPoint = in;
+        session.outPoint = out;
+        const Result<SessionState> read = parseSessionFile(renderSessionFile(session));
+        ASSERT_TRUE(read) << read.error();
+        EXPECT_EQ(*read, session);
+    }
+    // As the release before in and out points wrote it.
+    const std::string older =
+        "Tintreel session 1\nvideo 16\n/videos/clip.mp4\nbrowse 4\n12.5\n"
+        "picture 18\n/pictures/logo.png\nrecord 15\n0.25\n1.0\nHello\n\n";
+    const Result<SessionState> read = parseSessionFile(older);
+    ASSERT_TRUE(read) << read.error();
+    EXPECT_EQ(*read, sampleSession());
+    EXPECT_FALSE(read->inPoint || read->outPoint);
+    for (const char* bad : {"in 2\n-1\n", "out 3\nabc\n", "in 0\n\n"}) {
+        const Result<SessionState> damaged = parseSessionFile(renderSessionFile(sampleSession()) + bad);
+        ASSERT_FALSE(damaged) << bad;
+        EXPECT_NE(damaged.error().find("in or out point"), std::string::npos);
     }
 }
 

@@ -10,6 +10,9 @@
 // the caller and must outlive this object. Threads: one thread at a time.
 
 #include <memory>
+#include <optional>
+
+#include "platform/media/MediaOutput.h"
 
 struct AVFormatContext;
 struct AVPacket;
@@ -28,8 +31,10 @@ public:
     // the source's sound. Call before add.
     void reencodeAllAt(long long bitsPerSecond);
     // Adds one output track per audio track of `source`; call before the
-    // output's header is written.
-    void add(const AVFormatContext& source, AVFormatContext& output);
+    // output's header is written. With a window every track is re-encoded
+    // (AudioReencoder.h's cutEncoding) and keeps only the samples inside it.
+    void add(const AVFormatContext& source, AVFormatContext& output,
+             std::optional<media::TimeWindow> window = std::nullopt);
     // Writes `packet` of a source stream to its output track (copied or
     // re-encoded); packets of other streams are ignored. Both return 0 or
     // FFmpeg's (negative) error code, as the writers around them keep it.

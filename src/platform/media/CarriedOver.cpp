@@ -1,5 +1,6 @@
 #include "platform/media/CarriedOver.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <string_view>
@@ -28,6 +29,11 @@ bool describesOldFile(std::string_view key) {
            av_strncasecmp(key.data(), kSliceTag.data(), kSliceTag.size()) == 0;
 }
 
+void freeChapter(AVChapter* chapter) {
+    av_dict_free(&chapter->metadata);
+    av_free(chapter);
+}
+
 AVChapter* copyOfChapter(const AVChapter& chapter) {
     auto* copy = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
     if (!copy) return nullptr;
@@ -36,15 +42,26 @@ AVChapter* copyOfChapter(const AVChapter& chapter) {
     copy->start = chapter.start;
     copy->end = chapter.end;
     if (av_dict_copy(&copy->metadata, chapter.metadata, 0) < 0) {
-        av_dict_free(&copy->metadata);
-        av_free(copy);
+        freeChapter(copy);
         return nullptr;
     }
     return copy;
 }
 
+// A chapter moved to a cut movie's clock: shortened to the window and
+// shifted so that the window starts at 0. False when none of it is inside.
+bool placeInWindow(AVChapter& chapter, const TimeWindow& window) {
+    const int64_t start = av_rescale_q(window.start, AV_TIME_BASE_Q, chapter.time_base);
+    const int64_t end =
+        window.end == INT64_MAX ? INT64_MAX : av_rescale_q(window.end, AV_TIME_BASE_Q, chapter.time_base);
+    if (chapter.start >= end || chapter.end <= start) return false;
+    chapter.start = std::max(chapter.start, start) - start;
+    chapter.end = std::min(chapter.end, end) - start;
+    return true;
+}
+
 // The output context owns its chapters array and frees it with every chapter in it.
-int copyChapters(AVFormatContext& output, const AVFormatContext& source) {
+int copyChapters(AVFormatContext& output, const AVFormatContext& source, const TimeWindow* window) {
     if (source.nb_chapters == 0) return 0;
     auto* chapters = static_cast<AVChapter**>(
         av_realloc_array(output.chapters, output.nb_chapters + source.nb_chapters, sizeof(AVChapter*)));
@@ -53,6 +70,10 @@ int copyChapters(AVFormatContext& output, const AVFormatContext& source) {
     for (unsigned i = 0; i < source.nb_chapters; ++i) {
         AVChapter* copy = copyOfChapter(*source.chapters[i]);
         if (!copy) return AVERROR(ENOMEM);
+        if (window && !placeInWindow(*copy, *window)) {
+            freeChapter(copy);
+            continue;
+        }
         output.chapters[output.nb_chapters++] = copy;
     }
     return 0;
@@ -88,13 +109,14 @@ std::vector<int> addSubtitleStreams(AVFormatContext& output, const AVFormatConte
     return map;
 }
 
-int copyChaptersAndMetadata(AVFormatContext& output, const AVFormatContext& source) {
+int copyChaptersAndMetadata(AVFormatContext& output, const AVFormatContext& source,
+                            const TimeWindow* window) {
     const AVDictionaryEntry* entry = nullptr;
     while ((entry = av_dict_get(source.metadata, "", entry, AV_DICT_IGNORE_SUFFIX)))
         if (!describesOldFile(entry->key))
             if (int error = av_dict_set(&output.metadata, entry->key, entry->value, 0); error < 0)
                 return error;
-    return copyChapters(output, source);
+    return copyChapters(output, source, window);
 }
 
 }  // namespace tintreel::media

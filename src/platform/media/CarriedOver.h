@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/media/FfmpegHandles.h"
+#include "platform/media/MediaOutput.h"
 
 namespace tintreel::media {
 
@@ -29,7 +30,9 @@ inline int copiedStream(const std::vector<int>& map, int sourceIndex) {
 
 // Copies the chapters and the movie-level metadata (title, creation time,
 // ...) except the facts about the old file's own making (encoder, brands).
-// 0 or an error code.
-int copyChaptersAndMetadata(AVFormatContext& output, const AVFormatContext& source);
+// With a window, only the chapters that reach into it, cut to it and moved
+// to its clock. 0 or an error code.
+int copyChaptersAndMetadata(AVFormatContext& output, const AVFormatContext& source,
+                            const TimeWindow* window = nullptr);
 
 }  // namespace tintreel::media

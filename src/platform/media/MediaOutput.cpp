@@ -20,3 +20,22 @@ int writeCopiedPacket(AVFormatContext& output, AVPacket& packet, AVRational from
 }
 
 }  // namespace tintreel::media
+
+namespace tintreel::media {
+
+int writeCopiedPacketIn(AVFormatContext& output, AVPacket& packet, AVRational from, const AVStream& target,
+                        const TimeWindow& window) {
+    const int64_t time = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
+    if (time == AV_NOPTS_VALUE) return 0;
+    const int64_t start = av_rescale_q(window.start, AV_TIME_BASE_Q, from);
+    const int64_t end = window.end == INT64_MAX ? INT64_MAX : av_rescale_q(window.end, AV_TIME_BASE_Q, from);
+    const int64_t finish = packet.duration > 0 ? time + packet.duration : time + 1;
+    if (time >= end || finish <= start) return 0;
+    const int64_t shift = std::max(start, time) - time;  // what lies before the window
+    if (packet.duration > 0) packet.duration -= shift;
+    packet.pts = time + shift - start;
+    packet.dts = packet.pts;
+    return writeCopiedPacket(output, packet, from, target);
+}
+
+}  // namespace tintreel::media

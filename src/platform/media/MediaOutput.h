@@ -22,3 +22,20 @@ int allocateOutput(const std::filesystem::path& path, OutputContextPtr& output);
 int writeCopiedPacket(AVFormatContext& output, AVPacket& packet, AVRational from, const AVStream& target);
 
 }  // namespace tintreel::media
+
+namespace tintreel::media {
+
+// A stretch of a source's timeline in microseconds (AV_TIME_BASE), [start,
+// end): what a cut movie keeps. Its start becomes the output's time 0.
+struct TimeWindow {
+    int64_t start = 0;
+    int64_t end = INT64_MAX;
+};
+
+// Copies `packet` (time base `from`) into `target` as writeCopiedPacket does,
+// shifted so that `window` starts at 0; a packet wholly outside the window
+// is dropped (0), one that begins before it is shortened to begin at 0.
+int writeCopiedPacketIn(AVFormatContext& output, AVPacket& packet, AVRational from, const AVStream& target,
+                        const TimeWindow& window);
+
+}  // namespace tintreel::media

@@ -78,6 +78,13 @@ struct MovieReader::Impl {
     int64_t rangeStart = INT64_MIN;
     int64_t rangeEnd = INT64_MAX;
     bool pastRange = false;  // decoding thread only
+    // A span (selectSpan) rather than a slice: the frame shown at its start
+    // is delivered even when its timestamp lies before, the sound is read on
+    // to the span's end, and the operation's clock starts at the span.
+    bool cutsSpan = false;
+    double spanIn = 0.0;
+    FramePtr heldFrame = makeFrame();  // the latest frame before the span, decoding thread only
+    std::vector<bool> audioPastRange;  // by stream; a span reads each audio track to its end
 
     SampleQueue decoded{kDecodedFrames, kQueuedPackets};
     SampleQueue finishedFrames{kFinishedFrames, kQueuedPackets};
@@ -110,6 +117,10 @@ struct MovieReader::Impl {
     bool routePacket(AVPacket& packet, AVFrame& frame);
     bool queueDecodedFrames(AVFrame& frame);
     bool keepFrame(int64_t timestamp);
+    bool holdBeforeSpan(AVFrame& frame, int64_t timestamp);
+    bool pushFrame(AVFrame& frame, int64_t timestamp, int status);
+    bool releaseHeldFrame(int64_t nextTimestamp);
+    bool soundStillInRange(const AVPacket& packet);
     int64_t firstTimestamp() const;  // of the video stream, 0 when unknown
     int64_t streamTicks(double seconds) const;
     double frameSeconds(int64_t timestamp);  // operation thread only
@@ -156,19 +167,21 @@ void MovieReader::Impl::decodeLoop() {
     FramePtr frame = makeFrame();
     while (!stopping) {
         const int status = av_read_frame(input, packet.get());
-        if (status == AVERROR_EOF && inputShrank()) return queueError("the file became shorter while it was read");
+        if (status == AVERROR_EOF && inputShrank())
+            return queueError("the file became shorter while it was read");
         if (status == AVERROR_EOF) break;
         if (status < 0) return queueError(errorText(status));
         if (const Status whole = checkPacketWhole(*input, *packet); !whole)
             return queueError(damaged(whole.error()));
         streamEnd->saw(*packet);
+        if (pastRange && !soundStillInRange(*packet)) break;
         if (!routePacket(*packet, *frame)) return;
-        if (pastRange) break;
     }
     if (pastRange) return (void)decoded.push(Sample{Sample::Kind::End, {}, AV_NOPTS_VALUE, nullptr});
     if (const Status reached = streamEnd->checkReachedEnd(); !reached && !stopping)
         return queueError("the movie is cut short: " + reached.error());
     if (stopping || decoder.send(nullptr) < 0 || !queueDecodedFrames(*frame)) return;
+    if (!releaseHeldFrame(AV_NOPTS_VALUE)) return;
     decoded.push(Sample{Sample::Kind::End, {}, AV_NOPTS_VALUE, nullptr});
 }
 
@@ -181,6 +194,10 @@ bool MovieReader::Impl::inputShrank() const {
 
 bool MovieReader::Impl::routePacket(AVPacket& packet, AVFrame& frame) {
     const int stream = packet.stream_index;
+    if (stream == videoIndex && pastRange) {
+        av_packet_unref(&packet);
+        return true;
+    }
     if (stream == videoIndex) {
         decoding.begin();
         const int status = decoder.send(&packet);
@@ -218,24 +235,75 @@ bool MovieReader::Impl::queueDecodedFrames(AVFrame& frame) {
             return true;
         }
         const int64_t timestamp = frameTimestamp(frame);
+        if (status >= 0 && holdBeforeSpan(frame, timestamp)) {
+            decoding.end();
+            continue;
+        }
         if (status >= 0 && !keepFrame(timestamp)) {
             decoding.end();
             av_frame_unref(&frame);
-            if (pastRange) return true;
+            if (pastRange) return releaseHeldFrame(AV_NOPTS_VALUE);
             continue;
         }
-        std::optional<Image> image = status < 0 ? std::nullopt : converter.convert(frame);
-        decoding.end();
-        av_frame_unref(&frame);
-        if (!image) {
-            queueError(status < 0 ? errorText(status) : "a decoded frame could not be converted");
-            return false;
-        }
-        // Counted before it is handed on, so the stage after never has it uncounted.
-        packetsSinceFrame = 0;
-        ++framesDecoded;
-        if (!decoded.push(Sample{Sample::Kind::Video, std::move(*image), timestamp, nullptr})) return false;
+        if (status >= 0 && !releaseHeldFrame(timestamp)) return false;
+        if (!pushFrame(frame, timestamp, status)) return false;
     }
+}
+
+// Converts a decoded frame (or reports the decoder's failure `status`) and
+// hands it to the operation stage.
+bool MovieReader::Impl::pushFrame(AVFrame& frame, int64_t timestamp, int status) {
+    std::optional<Image> image = status < 0 ? std::nullopt : converter.convert(frame);
+    decoding.end();
+    av_frame_unref(&frame);
+    if (!image) {
+        queueError(status < 0 ? errorText(status) : "a decoded frame could not be converted");
+        return false;
+    }
+    // Counted before it is handed on, so the stage after never has it uncounted.
+    packetsSinceFrame = 0;
+    ++framesDecoded;
+    return decoded.push(Sample{Sample::Kind::Video, std::move(*image), timestamp, nullptr});
+}
+
+// A span starts with the frame shown at its in point, which may have been
+// decoded before it: each frame before the span is kept until the next one
+// replaces it. True when `frame` was taken.
+bool MovieReader::Impl::holdBeforeSpan(AVFrame& frame, int64_t timestamp) {
+    if (!cutsSpan || timestamp == AV_NOPTS_VALUE || timestamp >= rangeStart) return false;
+    av_frame_unref(heldFrame.get());
+    av_frame_move_ref(heldFrame.get(), &frame);
+    return true;
+}
+
+// Delivers the held frame when the next one (`nextTimestamp`, none at the
+// end) is shown after the span's start: the held one is on screen at it.
+bool MovieReader::Impl::releaseHeldFrame(int64_t nextTimestamp) {
+    if (!heldFrame->buf[0]) return true;
+    if (nextTimestamp != AV_NOPTS_VALUE && nextTimestamp <= rangeStart) {
+        av_frame_unref(heldFrame.get());
+        return true;
+    }
+    const int64_t timestamp = frameTimestamp(*heldFrame);
+    decoding.begin();
+    return pushFrame(*heldFrame, timestamp, 0);
+}
+
+// After the picture has passed a span's end, packets are still read until
+// each audio track has reached it too, so the sound is not cut short.
+// Whether `packet` is still wanted; false once every audio track is done.
+bool MovieReader::Impl::soundStillInRange(const AVPacket& packet) {
+    if (!cutsSpan) return false;
+    const int stream = packet.stream_index;
+    if (stream >= 0 && stream < static_cast<int>(isAudio.size()) && isAudio[stream] &&
+        packet.pts != AV_NOPTS_VALUE) {
+        const AVStream& video = *input->streams[videoIndex];
+        const int64_t end = av_rescale_q(rangeEnd, video.time_base, input->streams[stream]->time_base);
+        if (packet.pts >= end) audioPastRange[stream] = true;
+    }
+    for (std::size_t i = 0; i < isAudio.size(); ++i)
+        if (isAudio[i] && !audioPastRange[i]) return true;
+    return false;
 }
 
 // Whether a decoded frame is in the selected range. A frame without a
@@ -262,7 +330,8 @@ int64_t MovieReader::Impl::streamTicks(double seconds) const {
 double MovieReader::Impl::frameSeconds(int64_t timestamp) {
     const AVStream& stream = *input->streams[videoIndex];
     if (timestamp != AV_NOPTS_VALUE) {
-        lastFrameSeconds = static_cast<double>(timestamp - firstTimestamp()) * av_q2d(stream.time_base);
+        const double seconds = static_cast<double>(timestamp - firstTimestamp()) * av_q2d(stream.time_base);
+        lastFrameSeconds = cutsSpan ? std::max(seconds - spanIn, 0.0) : seconds;
     } else if (std::isnan(lastFrameSeconds)) {
         lastFrameSeconds = 0.0;
     } else {
@@ -336,11 +405,17 @@ void MovieReader::Impl::writeLoop(MovieWriter& writer, const std::function<void(
 
 Status MovieReader::Impl::write(Sample& sample, MovieWriter& writer) {
     switch (sample.kind) {
-        case Sample::Kind::Video: return writeFrame(sample, writer);
-        case Sample::Kind::Audio: return writer.appendAudioPacket(*sample.packet);
-        case Sample::Kind::Subtitle: return writer.appendSubtitlePacket(*sample.packet);
-        case Sample::Kind::End: finished = true; return {};
-        case Sample::Kind::Error: break;
+        case Sample::Kind::Video:
+            return writeFrame(sample, writer);
+        case Sample::Kind::Audio:
+            return writer.appendAudioPacket(*sample.packet);
+        case Sample::Kind::Subtitle:
+            return writer.appendSubtitlePacket(*sample.packet);
+        case Sample::Kind::End:
+            finished = true;
+            return {};
+        case Sample::Kind::Error:
+            break;
     }
     return Error{decodeFailure};
 }
@@ -372,7 +447,8 @@ double MovieReader::Impl::partOfNextFrame() const {
     if (framesOperated.load() > next) return 0.6 + (writing.busy() ? 0.4 * writing.creep(typical) : 0.0);
     if (framesDecoded.load() > next) return 0.1 + (operating.busy() ? 0.5 * operating.creep(typical) : 0.0);
     // Decoding counts the packets fed for this picture and creeps while one is decoded.
-    const double fed = static_cast<double>(packetsSinceFrame.load()) + (decoding.busy() ? decoding.creep(typical) : 0.0);
+    const double fed =
+        static_cast<double>(packetsSinceFrame.load()) + (decoding.busy() ? decoding.creep(typical) : 0.0);
     return 0.1 * fed / (fed + 4.0);
 }
 
@@ -420,6 +496,15 @@ Status MovieReader::selectRange(const FrameRange& range) {
         d.expectedFrames = std::llround(static_cast<double>(d.expectedFrames) * std::clamp(share, 0.0, 1.0));
     }
     return std::isfinite(range.start) && range.start > 0 ? d.seekToKeyFrameBefore(d.rangeStart) : Status();
+}
+
+Status MovieReader::selectSpan(const MovieSpan& span) {
+    Impl& d = *impl_;
+    if (d.decodeThread.joinable()) return Error{"the span of a running reader cannot change"};
+    d.cutsSpan = true;
+    d.spanIn = std::max(span.in, 0.0);
+    d.audioPastRange.assign(d.isAudio.size(), false);
+    return selectRange(FrameRange{d.spanIn, span.out});
 }
 
 bool MovieReader::startProcessing(FrameOperation operation, MovieWriter& writer,

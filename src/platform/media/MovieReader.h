@@ -29,6 +29,7 @@
 #include "platform/filters/Image.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/MovieSource.h"
+#include "platform/media/MovieSpan.h"
 #include "platform/system/Result.h"
 
 struct AVFormatContext;
@@ -64,6 +65,12 @@ public:
     // at the first frame past it. Call before startProcessing; fails when the
     // file cannot be positioned.
     Status selectRange(const FrameRange& range);
+    // Limits delivery to `span` (MovieSpan.h): as selectRange, but the frame
+    // shown at the in point comes first even when its timestamp lies before
+    // it, audio packets are read on until every audio track has reached the
+    // out point, and the operation's clock counts from the in point. The
+    // writer cuts the sound and times to the same span (MovieWriter::cutTo).
+    Status selectSpan(const MovieSpan& span);
     // Starts the pipeline and returns at once. `onAdvance` runs on the
     // writing thread after each delivered frame, after the last one, and
     // once when a failure ends delivery. False when processing was already

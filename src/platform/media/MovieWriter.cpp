@@ -70,6 +70,15 @@ void setRate(AVCodecContext& encoder, VideoCodec codec, const RateControl& rate)
     }
 }
 
+// A span of a movie (seconds from its video's first timestamp) on the
+// file's own timeline, in microseconds.
+TimeWindow windowOf(const MovieSpan& span, const AVStream& video) {
+    const int64_t first = video.start_time == AV_NOPTS_VALUE ? 0 : video.start_time;
+    const int64_t origin = av_rescale_q(first, video.time_base, AV_TIME_BASE_Q);
+    const auto micros = [](double seconds) { return std::llround(seconds * AV_TIME_BASE); };
+    return {origin + micros(span.in), std::isfinite(span.out) ? origin + micros(span.out) : INT64_MAX};
+}
+
 int roundUpToEven(int value) {
     return value + (value & 1);
 }
@@ -106,6 +115,10 @@ struct MovieWriter::Impl {
     AVRational sourceVideoTimeBase{1, 1};
     AudioTracks audio;                          // every audio track, copied or re-encoded
     std::optional<MovieSlice> slice;            // a slice of a movie split over workers: no audio, tagged
+    std::optional<MovieSpan> cut;               // the frames and packets arriving are cut to it
+    std::optional<MovieSpan> chapterSpan;       // the described movie's chapters are cut to it
+    int64_t videoOrigin = 0;                    // the cut's in point, in the source video's time base
+    std::optional<TimeWindow> packetWindow;     // the cut on the reader's timeline
     std::vector<int> subtitleMap;               // source stream index -> output index, or -1
     std::vector<AVRational> subtitleTimeBases;  // by source stream index
     int64_t lastPts = AV_NOPTS_VALUE;
@@ -149,7 +162,8 @@ struct MovieWriter::Impl {
     bool configureEncoder(const AVCodec*& codec);
     void tagPicture(const AVStream& describedVideo);
     void addSubtitleTracks(const AVFormatContext& source);
-    bool copyMovieFacts(const AVFormatContext& described);
+    void placeCut(const AVFormatContext& input, int videoIndex);
+    bool copyMovieFacts(const AVFormatContext& described, int describedVideo);
     bool tagSlice();
     bool prepareFrame(const Image& image);
     bool writeEncodedPackets();
@@ -246,9 +260,11 @@ void MovieWriter::Impl::addSubtitleTracks(const AVFormatContext& source) {
 
 // Chapters and metadata belong to the movie the user sees: the final file
 // only, as an intermediate is read by the next pass and no one else.
-bool MovieWriter::Impl::copyMovieFacts(const AVFormatContext& described) {
+bool MovieWriter::Impl::copyMovieFacts(const AVFormatContext& described, int describedVideo) {
     if (role != EncodingRole::Final) return true;
-    const int error = copyChaptersAndMetadata(*output, described);
+    std::optional<TimeWindow> window;
+    if (chapterSpan) window = windowOf(*chapterSpan, *described.streams[describedVideo]);
+    const int error = copyChaptersAndMetadata(*output, described, window ? &*window : nullptr);
     return error >= 0 || fail(error);
 }
 
@@ -306,15 +322,16 @@ bool MovieWriter::Impl::start(const MovieReader& frames, const MovieSource& desc
     const AVStream& describedVideo = *described.input().streams[described.videoStreamIndex()];
     if (!openOutput() || !openEncoder(*input.streams[frames.videoStreamIndex()], describedVideo))
         return false;
+    placeCut(input, frames.videoStreamIndex());
     // A slice carries the picture only: the join copies the source's other
     // tracks once. A measuring pass needs only the picture too.
     const bool measuring = rate && rate->pass == 1;
     if (!slice && !measuring) {
         if (rate && rate->audioBitsPerSecond > 0) audio.reencodeAllAt(rate->audioBitsPerSecond);
-        audio.add(input, *output);
+        audio.add(input, *output, packetWindow);
         addSubtitleTracks(input);
     }
-    if (!copyMovieFacts(described.input())) return false;
+    if (!copyMovieFacts(described.input(), described.videoStreamIndex())) return false;
     if (slice && !tagSlice()) return false;
     if (int error = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE); error < 0) return fail(error);
     if (int error = avformat_write_header(output.get(), nullptr); error < 0) return fail(error);
@@ -322,10 +339,20 @@ bool MovieWriter::Impl::start(const MovieReader& frames, const MovieSource& desc
     return true;
 }
 
+// A cut movie's clock starts at its in point: the frame shown there, decoded
+// before it, starts at 0 as well.
+void MovieWriter::Impl::placeCut(const AVFormatContext& input, int videoIndex) {
+    if (!cut) return;
+    const AVStream& video = *input.streams[videoIndex];
+    packetWindow = windowOf(*cut, video);
+    videoOrigin = av_rescale_q(packetWindow->start, AV_TIME_BASE_Q, video.time_base);
+}
+
 bool MovieWriter::Impl::append(const Image& image, long long timestamp) {
     // A writer that failed once takes nothing more: its file is lost already.
     if (!recording || finished || firstError != 0) return fail(AVERROR(EINVAL));
     if (!prepareFrame(image)) return false;
+    if (cut && timestamp != AV_NOPTS_VALUE) timestamp = std::max<long long>(timestamp - videoOrigin, 0);
     int64_t pts = timestamp == AV_NOPTS_VALUE
                       ? AV_NOPTS_VALUE
                       : av_rescale_q(timestamp, sourceVideoTimeBase, encoder->time_base);
@@ -350,8 +377,10 @@ bool MovieWriter::Impl::appendSubtitle(AVPacket& packet) {
     const int target = copiedStream(subtitleMap, packet.stream_index);
     if (target < 0) return true;
     const AVRational from = subtitleTimeBases[packet.stream_index];
-    if (int error = writeCopiedPacket(*output, packet, from, *output->streams[target]); error < 0)
-        return fail(error);
+    const int error =
+        packetWindow ? writeCopiedPacketIn(*output, packet, from, *output->streams[target], *packetWindow)
+                     : writeCopiedPacket(*output, packet, from, *output->streams[target]);
+    if (error < 0) return fail(error);
     return true;
 }
 
@@ -374,6 +403,15 @@ void MovieWriter::recordAsSlice(const MovieSlice& slice) {
 
 void MovieWriter::constrainRate(const RateControl& rate) {
     impl_->rate = rate;
+}
+
+void MovieWriter::cutTo(const MovieSpan& span) {
+    impl_->cut = span;
+    impl_->chapterSpan = span;
+}
+
+void MovieWriter::placeChaptersIn(const MovieSpan& span) {
+    impl_->chapterSpan = span;
 }
 
 Status MovieWriter::startRecording(const MovieReader& source) {

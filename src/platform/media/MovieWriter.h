@@ -28,6 +28,7 @@
 
 #include "platform/filters/Image.h"
 #include "platform/media/MovieSlice.h"
+#include "platform/media/MovieSpan.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/Result.h"
 
@@ -74,6 +75,15 @@ public:
     // Encodes the final movie at `rate` rather than at the settings' quality.
     // Call before startRecording.
     void constrainRate(const RateControl& rate);
+    // Makes the file the span of its source that the reader selected
+    // (MovieReader::selectSpan): the clock starts at the in point, every audio
+    // track is encoded again and cut to the sample (AudioTracks.h),
+    // subtitles and chapters are cut and moved with it. Call before
+    // startRecording.
+    void cutTo(const MovieSpan& span);
+    // Only the chapters: a later pass reads frames cut already, while the
+    // chapters still come from the uncut original. Call before startRecording.
+    void placeChaptersIn(const MovieSpan& span);
     // Creates the file, the encoder, one track per audio track of `source`
     // and one copied track per subtitle track the container accepts. Every
     // failure here and later carries the library's description of the

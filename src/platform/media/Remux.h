@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/media/MovieSpan.h"
 #include "platform/system/Result.h"
 
 namespace tintreel {
@@ -21,5 +22,12 @@ Result<std::string> videoCodecName(const std::filesystem::path& movie);
 // Writes `from`'s video and audio into the container `to`'s extension names.
 // Fails when that container cannot hold the video.
 Status remuxMovie(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// As remuxMovie, for `span` of `from` only and without decoding: packets are
+// copied from the key frame at or before the in point up to the out point,
+// and the new file's clock starts at that key frame. Hands back how many
+// seconds before the in point the copy starts.
+Result<double> remuxSpan(const std::filesystem::path& from, const std::filesystem::path& to,
+                         const MovieSpan& span);
 
 }  // namespace tintreel

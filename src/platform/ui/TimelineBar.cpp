@@ -30,6 +30,16 @@ std::optional<TimelineBar::Step> stepOf(const QKeyEvent& event) {
     }
 }
 
+// I and O set, Alt+I and Alt+O clear a point; other modifiers leave them to others.
+std::optional<std::pair<TimelineBar::Mark, bool>> markOf(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    if (modifiers != Qt::NoModifier && modifiers != Qt::AltModifier) return std::nullopt;
+    const bool clear = modifiers == Qt::AltModifier;
+    if (event.key() == Qt::Key_I) return std::pair{TimelineBar::Mark::In, clear};
+    if (event.key() == Qt::Key_O) return std::pair{TimelineBar::Mark::Out, clear};
+    return std::nullopt;
+}
+
 }  // namespace
 
 TimelineBar::TimelineBar(QWidget* parent) : QWidget(parent) {
@@ -49,6 +59,13 @@ void TimelineBar::setPosition(double seconds) {
     update();
 }
 
+void TimelineBar::setSpanMarks(std::optional<double> in, std::optional<double> out) {
+    if (in == in_ && out == out_) return;
+    in_ = in;
+    out_ = out;
+    update();
+}
+
 void TimelineBar::takeKeysOf(QWidget* other) {
     other->installEventFilter(this);
 }
@@ -57,6 +74,10 @@ bool TimelineBar::handleKey(const QKeyEvent& event) {
     if (!isEnabled()) return false;
     if (event.key() == Qt::Key_Space && event.modifiers() == Qt::NoModifier) {
         if (!event.isAutoRepeat()) Q_EMIT playRequested();
+        return true;
+    }
+    if (const auto mark = markOf(event)) {
+        Q_EMIT markRequested(mark->first, mark->second);
         return true;
     }
     const std::optional<Step> step = stepOf(event);
@@ -112,6 +133,16 @@ void TimelineBar::paintEvent(QPaintEvent*) {
     // A shade above the buttons, so the groove shows against the window.
     painter.setBrush(colours.color(QPalette::Button).lighter(160));
     painter.drawRoundedRect(track, kGrooveHeight / 2, kGrooveHeight / 2);
+    if (in_ || out_) {
+        // The span shaded across the bar's height, each set point a tick.
+        const double left = xOf(in_.value_or(0.0)), right = xOf(out_.value_or(duration_));
+        QColor shade = colours.color(QPalette::Highlight);
+        shade.setAlphaF(0.25);
+        painter.fillRect(QRectF(left, 0, right - left, height()), shade);
+        painter.setBrush(colours.color(QPalette::Highlight));
+        for (const std::optional<double>& point : {in_, out_})
+            if (point) painter.drawRect(QRectF(xOf(*point) - 1, 0, 2, height()));
+    }
     const double handleX = xOf(position_);
     painter.setBrush(colours.color(QPalette::Highlight));
     painter.drawRoundedRect(QRectF(track.left(), track.top(), handleX - track.left(), track.height()),
