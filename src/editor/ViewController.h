@@ -364,6 +364,10 @@ private:
     bool loadLogo(const QString& path);
     // Sets the colour table's file field and shows the look with it.
     void showColorTable(const QString& path);
+    // Reads the table at `path` and shows it; false (after an alert) when it cannot be used.
+    bool takeColorTable(const QString& path);
+    // A table file dropped on the preview: chosen and switched on.
+    void onColorTableDropped(const QString& path);
     void restoreLogo(const QString& path);
     void clearLogo();
 

@@ -1,5 +1,6 @@
 // ViewController: the colour table step's file (chosen, cleared, checked
 // when a profile names it) and the look exported as a table.
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QLineEdit>
 
@@ -16,8 +17,12 @@ namespace tintreel {
 
 namespace {
 
-const QStringList kTableTypes{"cube", "3dl", "csp",  "spi1d", "spi3d", "spimtx", "clf", "ctf", "cc",  "ccc",
-                              "cdl",  "lut", "look", "mga",   "m3d",   "vf",     "itx", "cub", "1dl", "hdl"};
+QStringList tableTypes() {
+    QStringList types;
+    for (std::string_view extension : kColorTableExtensions)
+        types << QString::fromUtf8(extension.data(), static_cast<qsizetype>(extension.size()));
+    return types;
+}
 
 }  // namespace
 
@@ -35,14 +40,28 @@ void ViewController::showColorTable(const QString& path) {
     refreshIf(groupCheckState(GroupId::ColorTable));
 }
 
-void ViewController::OnSelectColorTable() {
-    const std::optional<QString> path = dialogs_.openFile(tr("Choose Color Table"), kTableTypes);
-    if (!path || path->isEmpty()) return;
-    const QString full = QFileInfo(*path).absoluteFilePath();
+bool ViewController::takeColorTable(const QString& path) {
+    const QString full = QFileInfo(path).absoluteFilePath();
     const auto table = ColorTable::load(full.toStdString());
     // A table that cannot be used leaves the look as it was.
-    if (!table) return dialogs_.alert(QString::fromStdString(table.error()));
+    if (!table) {
+        dialogs_.alert(QString::fromStdString(table.error()));
+        return false;
+    }
     showColorTable(full);
+    return true;
+}
+
+void ViewController::OnSelectColorTable() {
+    const std::optional<QString> path = dialogs_.openFile(tr("Choose Color Table"), tableTypes());
+    if (path && !path->isEmpty()) takeColorTable(*path);
+}
+
+void ViewController::onColorTableDropped(const QString& path) {
+    if (!takeColorTable(path)) return;
+    // A table dropped on the picture is meant to show at once.
+    // Clicked as a user would, so the change is recorded like one.
+    if (auto* box = outlets_.get<QCheckBox>("checkColorTable"); !box->isChecked()) box->click();
 }
 
 void ViewController::OnClearColorTable() {

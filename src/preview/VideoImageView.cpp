@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QUrl>
 
+#include "platform/filters/ColorTable.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/system/NotificationCenter.h"
@@ -34,6 +35,10 @@ bool VideoImageView::performDragOperation(const QMimeData* data) {
     const QUrl url = data->urls().constFirst();
     if (!url.isLocalFile()) return false;
     const QString path = url.toLocalFile();
+    if (!path.isEmpty() && hasColorTableExtension(path.toStdString()) && QFileInfo(path).isFile()) {
+        Q_EMIT colorTableDropped(path);
+        return true;
+    }
     if (path.isEmpty() || !hasMovieExtension(path.toStdString())) return false;
     if (QFileInfo(path).isDir()) return false;
     if (shouldAskBeforeReplacing()) {

@@ -1,5 +1,5 @@
 #pragma once
-// VideoImageView: shows the still preview and accepts a dropped movie.
+// VideoImageView: shows the still preview and accepts a dropped movie or colour table.
 //
 // Drawing is the canvas's: black, then the picture fitted in. The view's frame inside the visible preview
 // area is the zoom and pan state. The view distinguishes holding no image at all from holding an empty one
@@ -9,7 +9,9 @@
 // Dropping: a file with one of the movie extensions of MovieTypes.h (any case), after the
 // question "All unsaved changes will be lost..." unless the preview is empty,
 // and only when a frame can be extracted at time 0; then the notification
-// "DragPerformed" with {"path": file} is posted on the default centre.
+// "DragPerformed" with {"path": file} is posted on the default centre. A
+// colour table file (ColorTable.h's extensions) is handed on by
+// colorTableDropped, without a question: it changes the look, not the video.
 //
 // Pointer drags pan the zoomed preview, except one that starts on a
 // watermark the probe says can be grabbed: that drag reports where the
@@ -42,7 +44,8 @@ public:
 
     // Where the drop's question is asked.
     void setDialogs(Dialogs* dialogs) { dialogs_ = dialogs; }
-    // The drop itself: true when accepted and "DragPerformed" was posted.
+    // The drop itself: true when accepted and "DragPerformed" was posted,
+    // or a colour table file was handed on by colorTableDropped.
     bool performDragOperation(const QMimeData* data);
 
     // Says whether a watermark can be grabbed at a point in frame pixels.
@@ -58,6 +61,8 @@ public:
     void setCropOverlay(std::optional<QRectF> rect);
 
 Q_SIGNALS:
+    // A colour table file was dropped on the picture (any of kColorTableExtensions).
+    void colorTableDropped(const QString& path);
     // A crop-mode drag: where it started, where the pointer is now, its end.
     void cropPressed(const QPointF& framePoint);
     void cropDragged(const QPointF& framePoint);

@@ -4,11 +4,14 @@
 // is exported as a .cube.
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
+#include <QUrl>
 
 #include <fstream>
 
 #include "platform/filters/ColorTable.h"
+#include "preview/VideoImageView.h"
 #include "support/EditorFixture.h"
 
 namespace tintreel {
@@ -52,6 +55,30 @@ TEST_F(ColorTableControlsTest, AChosenTableShowsAndClearingItGoesBack) {
     controller->OnUndo();
     ASSERT_TRUE(settle());
     EXPECT_EQ(shownImage(), inverted) << "undo brings the table back";
+}
+
+// A table dropped on the picture is chosen and switched on at once; a bad one
+// is named and changes nothing, and neither asks about replacing the video.
+TEST_F(ColorTableControlsTest, ATableDroppedOnThePictureIsChosenAndSwitchedOn) {
+    outlet<QCheckBox>("checkColorTable")->click();
+    ASSERT_TRUE(settle());
+    const auto drop = [&](const char* name) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path(name))});
+        return outlet<VideoImageView>("imageViewVideo")->performDragOperation(&data);
+    };
+    EXPECT_TRUE(drop("broken.cube"));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_FALSE(outlet<QCheckBox>("checkColorTable")->isChecked());
+    EXPECT_EQ(shownImage(), plain_);
+
+    EXPECT_TRUE(drop("invert.cube"));
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(outlet<QCheckBox>("checkColorTable")->isChecked());
+    EXPECT_EQ(outlet<QLineEdit>("textFieldColorTable")->text(), path("invert.cube"));
+    EXPECT_EQ(qGreen(shownImage().pixel(40, 40)), 255 - qGreen(plain_.pixel(40, 40)));
+    EXPECT_TRUE(dialogs.questions.empty());
 }
 
 TEST_F(ColorTableControlsTest, ATableThatCannotBeUsedIsNamedAndTheLookKept) {

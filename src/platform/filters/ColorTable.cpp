@@ -7,6 +7,15 @@
 
 namespace tintreel {
 
+bool hasColorTableExtension(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    if (extension.size() < 2) return false;
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return std::find(kColorTableExtensions.begin(), kColorTableExtensions.end(), extension.substr(1)) !=
+           kColorTableExtensions.end();
+}
+
 namespace {
 
 using Node = ColorTable::Node;

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "platform/filters/Image.h"
@@ -29,6 +30,13 @@ namespace tintreel {
 // Tables above this size are refused before they are read: a 65^3 .cube
 // takes about 8 MiB of text.
 inline constexpr std::uintmax_t kColorTableMaxBytes = 64ull * 1024 * 1024;
+// The file types a table is chosen or dropped by (their extensions, lower case).
+inline constexpr std::array<std::string_view, 20> kColorTableExtensions{
+    "cube", "3dl", "csp", "spi1d", "spi3d", "spimtx", "clf", "ctf", "cc",  "ccc",
+    "cdl",  "lut", "look", "mga", "m3d",   "vf",     "itx", "cub", "1dl", "hdl"};
+// Whether `path` ends in one of them, in any case.
+bool hasColorTableExtension(const std::filesystem::path& path);
+
 // The grid a file is sampled into when it is not one plain 3D table.
 inline constexpr int kBakedGridSize = 65;
 // The largest grid of a file taken as it is (larger ones are sampled).
