@@ -146,6 +146,9 @@ QWidget* ViewController::buildCommandBar() {
     auto* time = outlets_.add(new QLabel(QStringLiteral("0:00")), "labelBrowseTime");
     time->setMinimumWidth(56);
     status->addWidget(time);
+    // The span's fields sit here rather than beside the timeline, which needs the width.
+    status->addSpacing(16);
+    status->addWidget(buildSpanFields());
     status->addStretch();
     auto* busy = outlets_.add(new QProgressBar, "progressIndicator");
     busy->setRange(0, 0);

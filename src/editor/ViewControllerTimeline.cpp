@@ -71,7 +71,6 @@ QWidget* ViewController::buildTimelineRow() {
         makeTimelineLabel(outlets_, "labelTimelineTime", QStringLiteral("00:00.00 / 00:00.00")));
     layout->addWidget(
         makeTimelineLabel(outlets_, "labelTimelineFrame", QStringLiteral("frame 0000 of 0000")));
-    layout->addWidget(buildSpanFields());
     return row;
 }
 
