@@ -3,6 +3,7 @@
 // `out`, its clock starts at 0, its sound is the source's from `in` to the
 // sample and its chapters are cut and moved with it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <fstream>
@@ -26,8 +27,11 @@ std::string quoted(const fs::path& path) {
 // Nine seconds at 29.97 fps with B-frames and a key frame every 120 frames
 // (0, 4.004 and 8.008 s), a chirp whose phase tells every sample from its
 // neighbours, stored losslessly, and three chapters of three seconds.
+// Each test process makes its own: tests running side by side must not
+// empty the chapters' folder, or replace the clip, under one another.
 fs::path chirpClip() {
-    const fs::path chapters = test::scratchDirectory("span-chapters") / "chapters.txt";
+    const fs::path chapters =
+        test::scratchDirectory("span-chapters-" + std::to_string(::getpid())) / "chapters.txt";
     std::ofstream(chapters) << ";FFMETADATA1\n"
                             << "[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=3000\ntitle=First\n"
                             << "[CHAPTER]\nTIMEBASE=1/1000\nSTART=3000\nEND=6000\ntitle=Second\n"
