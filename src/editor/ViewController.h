@@ -132,7 +132,7 @@ public:
     const std::optional<PixelRect>& crop() const { return crop_; }
     void setCrop(std::optional<PixelRect> crop);
     // The frame's shape the preview shows: the render's, at the frame's own size.
-    GeometrySpec previewGeometry(const EffectSettings& settings) const;
+    ShapeChoice previewGeometry(const EffectSettings& settings) const;
     // Shows the Render Settings dialog; true when the user changed them.
     bool OnRenderSettings();
 

@@ -180,12 +180,12 @@ void ViewController::setCrop(std::optional<PixelRect> crop) {
     UpdateImageEffect();
 }
 
-GeometrySpec ViewController::previewGeometry(const EffectSettings& settings) const {
+ShapeChoice ViewController::previewGeometry(const EffectSettings& settings) const {
     if (cropMode_) return {};  // the crop is drawn on the whole upright frame
-    GeometrySpec spec = renderGeometry(settings, crop_, renderSettings_);
+    ShapeChoice shape = renderGeometry(settings, crop_, renderSettings_);
     // A preset's size only scales the picture: the preview keeps the frame's.
-    spec.outputBox.reset();
-    return spec;
+    shape.outputBox.reset();
+    return shape;
 }
 
 void ViewController::UpdateImageEffect() {
@@ -200,7 +200,8 @@ void ViewController::UpdateImageEffect() {
         [settings = watermarksEndingAt(currentSettings(), videoFacts_.videoSeconds()), frame = snapshot_,
          seconds = snapshotSeconds_, picture = logo_, geometry = previewGeometry(currentSettings())] {
             // Converted for display here too, so the GUI thread only swaps it in.
-            return displayImage(ApplyEffectChain(settings, FrameGeometry(geometry).apply(*frame), *picture, seconds));
+            return displayImage(
+                ApplyEffectChain(settings, FrameGeometry(geometry).apply(*frame), *picture, seconds));
         },
         [this](QImage result) { finishRefresh(std::move(result)); });
 }

@@ -83,26 +83,26 @@ double chosenAspect(const EffectSettings& settings) {
     return static_cast<double>(ratio[0]) / ratio[1];
 }
 
-GeometrySpec lookGeometry(const EffectSettings& settings) {
-    GeometrySpec spec;
-    spec.aspect = chosenAspect(settings);
-    spec.fill = static_cast<ReframeFill>(std::clamp(settings.comboReframeFill, 0, 2));
-    spec.focusX = std::clamp<double>(settings.sliderReframeFocusX, 0.0, 1.0);
-    spec.focusY = std::clamp<double>(settings.sliderReframeFocusY, 0.0, 1.0);
+ShapeChoice lookGeometry(const EffectSettings& settings) {
+    ShapeChoice shape;
+    shape.aspect = chosenAspect(settings);
+    shape.fill = static_cast<ReframeFill>(std::clamp(settings.comboReframeFill, 0, 2));
+    shape.focusX = std::clamp<double>(settings.sliderReframeFocusX, 0.0, 1.0);
+    shape.focusY = std::clamp<double>(settings.sliderReframeFocusY, 0.0, 1.0);
     const RgbColor& bars = settings.colorWellReframeBars;
-    spec.bars = {colourByte(bars.red), colourByte(bars.green), colourByte(bars.blue)};
-    spec.flipHorizontal = settings.checkFlipHorizontal != 0;
-    spec.flipVertical = settings.checkFlipVertical != 0;
-    return spec;
+    shape.bars = {colourByte(bars.red), colourByte(bars.green), colourByte(bars.blue)};
+    shape.flipHorizontal = settings.checkFlipHorizontal != 0;
+    shape.flipVertical = settings.checkFlipVertical != 0;
+    return shape;
 }
 
-GeometrySpec renderGeometry(const EffectSettings& settings, const std::optional<PixelRect>& crop,
-                            const RenderSettings& render) {
-    GeometrySpec spec = lookGeometry(settings);
-    spec.crop = crop;
+ShapeChoice renderGeometry(const EffectSettings& settings, const std::optional<PixelRect>& crop,
+                           const RenderSettings& render) {
+    ShapeChoice shape = lookGeometry(settings);
+    shape.crop = crop;
     if (render.preset && render.maxHeight == 0)
-        spec.outputBox = FrameSize{render.preset->width, render.preset->height};
-    return spec;
+        shape.outputBox = FrameSize{render.preset->width, render.preset->height};
+    return shape;
 }
 
 FrameSize fitAspectInside(FrameSize box, double aspect) {
@@ -126,49 +126,49 @@ bool chooseFixedAspect(EffectSettings& settings, int width, int height) {
     return false;
 }
 
-FrameGeometry::FrameGeometry(GeometrySpec spec, double pixelScale) : spec_(std::move(spec)) {
+FrameGeometry::FrameGeometry(ShapeChoice shape, double pixelScale) : shape_(std::move(shape)) {
     const double scale = pixelScale > 0 && std::isfinite(pixelScale) ? pixelScale : 1.0;
     if (scale == 1.0) return;
     const auto shrink = [scale](int value) { return static_cast<int>(std::lround(value * scale)); };
-    if (spec_.crop) {
-        PixelRect& c = *spec_.crop;
+    if (shape_.crop) {
+        PixelRect& c = *shape_.crop;
         c = {shrink(c.x), shrink(c.y), std::max(1, shrink(c.width)), std::max(1, shrink(c.height))};
     }
-    if (spec_.outputBox)
-        spec_.outputBox = FrameSize{std::max(2, shrink(spec_.outputBox->width)),
-                                    std::max(2, shrink(spec_.outputBox->height))};
+    if (shape_.outputBox)
+        shape_.outputBox = FrameSize{std::max(2, shrink(shape_.outputBox->width)),
+                                     std::max(2, shrink(shape_.outputBox->height))};
 }
 
 bool FrameGeometry::isIdentity() const {
-    return !spec_.crop && !spec_.flipHorizontal && !spec_.flipVertical && !(spec_.aspect > 0) &&
-           !spec_.outputBox;
+    return !shape_.crop && !shape_.flipHorizontal && !shape_.flipVertical && !(shape_.aspect > 0) &&
+           !shape_.outputBox;
 }
 
 FrameSize FrameGeometry::outputSize(FrameSize frame) const {
-    if (spec_.crop && fitsInside(*spec_.crop, frame.width, frame.height))
-        frame = {spec_.crop->width, spec_.crop->height};
-    if (spec_.outputBox)
-        return fitAspectInside(*spec_.outputBox, spec_.aspect > 0
-                                                     ? spec_.aspect
-                                                     : static_cast<double>(frame.width) / frame.height);
-    if (!(spec_.aspect > 0)) return frame;
+    if (shape_.crop && fitsInside(*shape_.crop, frame.width, frame.height))
+        frame = {shape_.crop->width, shape_.crop->height};
+    if (shape_.outputBox)
+        return fitAspectInside(*shape_.outputBox, shape_.aspect > 0
+                                                      ? shape_.aspect
+                                                      : static_cast<double>(frame.width) / frame.height);
+    if (!(shape_.aspect > 0)) return frame;
     const int longer = std::max(frame.width, frame.height);
-    if (spec_.aspect >= 1) return {evenAtLeastTwo(longer), evenAtLeastTwo(longer / spec_.aspect)};
-    return {evenAtLeastTwo(longer * spec_.aspect), evenAtLeastTwo(longer)};
+    if (shape_.aspect >= 1) return {evenAtLeastTwo(longer), evenAtLeastTwo(longer / shape_.aspect)};
+    return {evenAtLeastTwo(longer * shape_.aspect), evenAtLeastTwo(longer)};
 }
 
 std::optional<std::string> FrameGeometry::cropProblem(FrameSize frame) const {
-    if (!spec_.crop || fitsInside(*spec_.crop, frame.width, frame.height)) return std::nullopt;
-    return "the crop " + describeCrop(*spec_.crop) + " does not fit the " + std::to_string(frame.width) +
+    if (!shape_.crop || fitsInside(*shape_.crop, frame.width, frame.height)) return std::nullopt;
+    return "the crop " + describeCrop(*shape_.crop) + " does not fit the " + std::to_string(frame.width) +
            "x" + std::to_string(frame.height) + " frame";
 }
 
 Image FrameGeometry::apply(const Image& upright) const {
     if (isIdentity() || upright.isEmpty()) return upright;
-    Image frame = spec_.crop && fitsInside(*spec_.crop, upright.width(), upright.height())
-                      ? cropped(upright, *spec_.crop)
+    Image frame = shape_.crop && fitsInside(*shape_.crop, upright.width(), upright.height())
+                      ? cropped(upright, *shape_.crop)
                       : upright;
-    frame = flipped(frame, spec_.flipHorizontal, spec_.flipVertical);
+    frame = flipped(frame, shape_.flipHorizontal, shape_.flipVertical);
     const FrameSize canvas = outputSize(sizeOf(frame));
     if (canvas == sizeOf(frame)) return frame;
     return reframe(frame, canvas);
@@ -176,14 +176,14 @@ Image FrameGeometry::apply(const Image& upright) const {
 
 Image FrameGeometry::reframe(const Image& frame, FrameSize canvas) const {
     const double canvasAspect = static_cast<double>(canvas.width) / canvas.height;
-    switch (spec_.fill) {
+    switch (shape_.fill) {
         case ReframeFill::Crop:
-            return resampled(frame, windowOf(sizeOf(frame), canvasAspect, spec_.focusX, spec_.focusY),
+            return resampled(frame, windowOf(sizeOf(frame), canvasAspect, shape_.focusX, shape_.focusY),
                              canvas.width, canvas.height);
         case ReframeFill::Blur:
             return fitOnBlur(frame, canvas);
         case ReframeFill::Bars: {
-            Image out = filled(canvas.width, canvas.height, spec_.bars);
+            Image out = filled(canvas.width, canvas.height, shape_.bars);
             layCentred(out, frame, fittedSize(sizeOf(frame), canvas));
             return out;
         }

@@ -53,7 +53,7 @@ struct FrameSize {
     bool operator==(const FrameSize&) const = default;
 };
 
-struct GeometrySpec {
+struct ShapeChoice {
     std::optional<PixelRect> crop;  // in pixels of the upright picture
     double aspect = 0;              // the canvas's width / height; 0 keeps the frame's shape
     ReframeFill fill = ReframeFill::Crop;
@@ -61,20 +61,20 @@ struct GeometrySpec {
     std::array<std::uint8_t, 3> bars{0, 0, 0};
     bool flipHorizontal = false, flipVertical = false;
     std::optional<FrameSize> outputBox;  // the size a preset asks for
-    bool operator==(const GeometrySpec&) const = default;
+    bool operator==(const ShapeChoice&) const = default;
 };
 
 // The aspect the settings choose (width / height); 0 for the frame's own.
 double chosenAspect(const EffectSettings& settings);
 
 // The look's part of the geometry: aspect, fill, focus, bars and mirroring.
-GeometrySpec lookGeometry(const EffectSettings& settings);
+ShapeChoice lookGeometry(const EffectSettings& settings);
 
 // The geometry a render of the look makes: the look's part, the video's
 // crop, and a preset's: its aspect unless the look chose one, and its size
 // as the box unless a height was asked.
-GeometrySpec renderGeometry(const EffectSettings& settings, const std::optional<PixelRect>& crop,
-                            const RenderSettings& render);
+ShapeChoice renderGeometry(const EffectSettings& settings, const std::optional<PixelRect>& crop,
+                           const RenderSettings& render);
 
 // The largest even size of `aspect` that fits in `box` (the box itself when
 // the aspect is 0 or already the box's).
@@ -86,9 +86,9 @@ bool chooseFixedAspect(EffectSettings& settings, int width, int height);
 
 class FrameGeometry {
 public:
-    // `pixelScale`: frames arrive shrunk by it from the size the spec speaks
+    // `pixelScale`: frames arrive shrunk by it from the size the shape speaks
     // of (playback at half size passes 0.5); the crop and the box follow.
-    explicit FrameGeometry(GeometrySpec spec, double pixelScale = 1.0);
+    explicit FrameGeometry(ShapeChoice shape, double pixelScale = 1.0);
 
     // True when frames pass through unchanged.
     bool isIdentity() const;
@@ -103,7 +103,7 @@ private:
     Image reframe(const Image& frame, FrameSize canvas) const;
     Image fitOnBlur(const Image& frame, FrameSize canvas) const;
 
-    GeometrySpec spec_;
+    ShapeChoice shape_;
 };
 
 // The geometry, then `effect`, on each frame: how playback shapes a frame

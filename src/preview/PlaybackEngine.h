@@ -38,7 +38,7 @@ struct PlaybackLook {
     EffectSettings settings;
     std::shared_ptr<const Image> logo = std::make_shared<const Image>();
     // The frame's shape before the look's steps (at full size; the engine scales it).
-    GeometrySpec geometry = {};
+    ShapeChoice geometry = {};
 };
 
 // How the last second of playback went, for the indicator and the benchmark.

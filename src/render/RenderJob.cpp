@@ -37,7 +37,8 @@ Status checkSizeTarget(const RenderJob& job, const BatchLook& look, const MovieS
     sized.renderSettings = look.renderSettings;
     if (!look.span.isWhole()) sized.span = clampedSpan(look.span, source.facts().videoSeconds());
     if (job.segment)
-        sized.slice = MovieSlice{*job.segment, sliceRange(*job.segment, source.facts().durationSeconds()), {}};
+        sized.slice =
+            MovieSlice{*job.segment, sliceRange(*job.segment, source.facts().durationSeconds()), {}};
     const Result<SizePlan> plan = sizePlanFor(sized, source);
     return plan ? Status() : Status(Error{plan.error()});
 }
@@ -148,9 +149,9 @@ Status checkFrameSize(const VideoTrack& track) {
 
 Status checkCropFits(const VideoTrack& track, const std::optional<PixelRect>& crop) {
     const Orientation upright = uprightOrientation(track);
-    GeometrySpec spec;
-    spec.crop = crop;
-    if (const auto problem = FrameGeometry(spec).cropProblem({upright.width, upright.height}))
+    ShapeChoice shape;
+    shape.crop = crop;
+    if (const auto problem = FrameGeometry(shape).cropProblem({upright.width, upright.height}))
         return Error{*problem};
     return {};
 }

@@ -360,7 +360,7 @@ RenderResult runRender(const RenderRequest& request, const std::atomic<bool>& ca
 
 }  // namespace
 
-GeometrySpec requestGeometry(const RenderRequest& request) {
+ShapeChoice requestGeometry(const RenderRequest& request) {
     return renderGeometry(request.settings, request.crop, request.renderSettings);
 }
 

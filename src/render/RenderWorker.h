@@ -87,7 +87,7 @@ struct RenderRequest {
 
 // The frame's shape the request asks for: the look's reframe and mirroring,
 // the crop, and the preset's size unless a height was asked.
-GeometrySpec requestGeometry(const RenderRequest& request);
+ShapeChoice requestGeometry(const RenderRequest& request);
 
 using RenderCompletion = std::function<void(const RenderResult&)>;
 

@@ -23,11 +23,11 @@ Image columns(int w, int h) {
     return img;
 }
 
-GeometrySpec aspectOf(double aspect, ReframeFill fill = ReframeFill::Crop) {
-    GeometrySpec spec;
-    spec.aspect = aspect;
-    spec.fill = fill;
-    return spec;
+ShapeChoice aspectOf(double aspect, ReframeFill fill = ReframeFill::Crop) {
+    ShapeChoice shape;
+    shape.aspect = aspect;
+    shape.fill = fill;
+    return shape;
 }
 
 TEST(FrameGeometry, TheCanvasKeepsTheLongerSideAndEvenSizes) {
@@ -50,12 +50,12 @@ TEST(FrameGeometry, TheCanvasKeepsTheLongerSideAndEvenSizes) {
         {{641, 360}, 0.0, FrameSize{1280, 720}, {1280, 718}},
     };
     for (const auto& c : cases) {
-        GeometrySpec spec = aspectOf(c.aspect);
-        spec.outputBox = c.box;
-        EXPECT_EQ(FrameGeometry(spec).outputSize(c.frame), c.canvas)
+        ShapeChoice shape = aspectOf(c.aspect);
+        shape.outputBox = c.box;
+        EXPECT_EQ(FrameGeometry(shape).outputSize(c.frame), c.canvas)
             << c.frame.width << "x" << c.frame.height << " to " << c.aspect;
         // What apply makes has the size outputSize promised.
-        const Image out = FrameGeometry(spec).apply(columns(c.frame.width, c.frame.height));
+        const Image out = FrameGeometry(shape).apply(columns(c.frame.width, c.frame.height));
         EXPECT_EQ((FrameSize{out.width(), out.height()}), c.canvas);
     }
 }
@@ -69,9 +69,9 @@ TEST(FrameGeometry, CropToFillPlacesItsWindowAtTheFocus) {
         int firstColumn;
     } cases[] = {{0.5, 10}, {0.0, 0}, {0.1, 0}, {0.6, 14}, {1.0, 20}};
     for (const auto& c : cases) {
-        GeometrySpec spec = aspectOf(1.0);
-        spec.focusX = c.focusX;
-        const Image out = FrameGeometry(spec).apply(frame);
+        ShapeChoice shape = aspectOf(1.0);
+        shape.focusX = c.focusX;
+        const Image out = FrameGeometry(shape).apply(frame);
         ASSERT_EQ(out.width(), 40);  // the longer side stays: the window is scaled up twice
         // Scaled up twice, the first and last columns are the window's own.
         EXPECT_EQ(at(out, 0, 10)[0], c.firstColumn * 6) << c.focusX;
@@ -81,7 +81,7 @@ TEST(FrameGeometry, CropToFillPlacesItsWindowAtTheFocus) {
 
 TEST(FrameGeometry, BarsAndTheBlurredCopySurroundTheWholeFrame) {
     const Image frame = test::solid(64, 36, {200, 100, 50, 255});
-    GeometrySpec bars = aspectOf(9.0 / 16, ReframeFill::Bars);
+    ShapeChoice bars = aspectOf(9.0 / 16, ReframeFill::Bars);
     bars.bars = {0, 0, 255};
     const Image barred = FrameGeometry(bars).apply(frame);
     ASSERT_EQ(barred.width(), 36);
@@ -102,10 +102,10 @@ TEST(FrameGeometry, BarsAndTheBlurredCopySurroundTheWholeFrame) {
 
 TEST(FrameGeometry, CropComesFirstThenTheMirrors) {
     const Image frame = columns(30, 20);
-    GeometrySpec spec;
-    spec.crop = PixelRect{5, 2, 10, 6};
-    spec.flipHorizontal = true;
-    const FrameGeometry geometry(spec);
+    ShapeChoice shape;
+    shape.crop = PixelRect{5, 2, 10, 6};
+    shape.flipHorizontal = true;
+    const FrameGeometry geometry(shape);
     EXPECT_FALSE(geometry.isIdentity());
     const Image out = geometry.apply(frame);
     ASSERT_EQ(out.width(), 10);
@@ -115,18 +115,18 @@ TEST(FrameGeometry, CropComesFirstThenTheMirrors) {
 
     EXPECT_FALSE(geometry.cropProblem({30, 20}));
     EXPECT_EQ(geometry.cropProblem({14, 20}), "the crop 10:6:5:2 does not fit the 14x20 frame");
-    EXPECT_TRUE(FrameGeometry(GeometrySpec{}).isIdentity());
+    EXPECT_TRUE(FrameGeometry(ShapeChoice{}).isIdentity());
 }
 
 // Playback at half size: the crop and the box shrink with the frame, so the
 // picture is the full one at half size.
 TEST(FrameGeometry, AShrunkFrameGetsTheShrunkGeometry) {
-    GeometrySpec spec = aspectOf(1.0);
-    spec.crop = PixelRect{20, 10, 80, 40};
-    spec.outputBox = FrameSize{100, 100};
-    EXPECT_EQ(FrameGeometry(spec).outputSize({200, 100}), (FrameSize{100, 100}));
-    EXPECT_EQ(FrameGeometry(spec, 0.5).outputSize({100, 50}), (FrameSize{50, 50}));
-    EXPECT_EQ(FrameGeometry(spec, 0.5).apply(columns(100, 50)).width(), 50);
+    ShapeChoice shape = aspectOf(1.0);
+    shape.crop = PixelRect{20, 10, 80, 40};
+    shape.outputBox = FrameSize{100, 100};
+    EXPECT_EQ(FrameGeometry(shape).outputSize({200, 100}), (FrameSize{100, 100}));
+    EXPECT_EQ(FrameGeometry(shape, 0.5).outputSize({100, 50}), (FrameSize{50, 50}));
+    EXPECT_EQ(FrameGeometry(shape, 0.5).apply(columns(100, 50)).width(), 50);
 }
 
 // The look's controls become the geometry; a preset's box applies unless a
@@ -138,9 +138,9 @@ TEST(FrameGeometry, TheLookAndTheRenderSettingsMakeTheGeometry) {
     ASSERT_TRUE(assignNamedSetting(look, "stepperReframeWidth", "5"));
     ASSERT_TRUE(assignNamedSetting(look, "stepperReframeHeight", "2"));
     ASSERT_TRUE(assignNamedSetting(look, "colorWellReframeBars", "#ff8000"));
-    const GeometrySpec spec = lookGeometry(look);
-    EXPECT_DOUBLE_EQ(spec.aspect, 2.5);
-    EXPECT_EQ(spec.bars, (std::array<std::uint8_t, 3>{255, 128, 0}));
+    const ShapeChoice shape = lookGeometry(look);
+    EXPECT_DOUBLE_EQ(shape.aspect, 2.5);
+    EXPECT_EQ(shape.bars, (std::array<std::uint8_t, 3>{255, 128, 0}));
     ASSERT_TRUE(assignNamedSetting(look, "comboReframeAspect", "9:16"));
     EXPECT_DOUBLE_EQ(chosenAspect(look), 9.0 / 16);
 
