@@ -19,6 +19,8 @@ packages=(
   libopencolorio-dev opencolorio-tools
   # tests, benchmarks, fixtures
   libgtest-dev libgmock-dev googletest libbenchmark-dev ffmpeg
+  # speech for the loudness fixtures
+  espeak-ng
   # counting how often a render opens its input
   strace
   # the batch recipes the tests and benchmarks run (GNU parallel)

@@ -153,6 +153,9 @@ std::optional<CliExit> takeOption(const std::vector<std::string>& args, std::siz
         if (!frameProblem->empty()) return error(*frameProblem);
     } else if (auto spanProblem = takeSpanOption(arg, *value, o))
         return *spanProblem;
+    else if (auto soundProblem = takeSoundOption(arg, *value, o.sound)) {
+        if (!soundProblem->empty()) return error(*soundProblem);
+    }
     else if (arg == "--set") {
         const std::size_t equals = value->find('=');
         if (equals == std::string::npos || equals == 0)
@@ -167,6 +170,7 @@ bool* switchOf(const std::string& arg, CliOptions& o) {
     if (arg == "-y" || arg == "--overwrite") return &o.overwrite;
     if (arg == "--skip-existing") return &o.skipExisting;
     if (arg == "--recursive") return &o.recursive;
+    if (arg == "--mute") return &o.sound.mute;
     return nullptr;
 }
 
@@ -187,7 +191,8 @@ bool isValuedOption(const std::string& arg) {
           "--still",  "--segment", "--audio-from", "--progress", "--list",       "--index",    "-j",
           "--jobs",   "--codec",   "--quality",    "--speed",    "--height",     "--preset",   "--crop",
           "--aspect", "--fill",    "--focus",      "--lut",      "--export-lut", "--lut-size", "--max-size",
-          "--fps",    "--width",   "--from",       "--to",       "--cut"})
+          "--fps",    "--width",   "--from",       "--to",       "--cut",        "--volume",   "--loudness",
+          "--true-peak"})
         if (arg == option) return true;
     return false;
 }
@@ -500,6 +505,7 @@ Result<Look> resolveLook(const CliOptions& options) {
         if (const Status assigned = assignNamedSetting(profile.settings, name, value); !assigned)
             return Error{"--set " + name + ": " + assigned.error()};
     applyFrameChoices(profile.settings, options.frame, options.render.preset);
+    applySoundChoices(profile.settings, options.sound);
     // --logo wins over the profile's picture.
     Look look{profile.settings, options.logo ? options.logo : profile.logoToShow(), std::nullopt};
     if (look.settings.checkTextWatermark == 1)

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "cli/FrameOptions.h"
+#include "cli/SoundOptions.h"
 #include "imaging/EffectSettings.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/MovieSpan.h"
@@ -81,6 +82,7 @@ struct CliOptions {
     RenderSettings render;          // --codec, --quality, --speed, --height, --preset, --max-size, --fps, --width
     std::optional<PixelRect> crop;  // --crop, applied to every input
     FrameChoices frame;             // --aspect, --fill, --focus
+    SoundChoices sound;             // --volume, --mute, --loudness, --true-peak
 };
 
 // What the command line asks for: run with options, or leave at once with a

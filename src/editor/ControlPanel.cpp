@@ -27,12 +27,13 @@
 namespace tintreel {
 namespace {
 
-constexpr std::array<std::pair<SettingsTab, std::string_view>, 5> kTabTitles{{
+constexpr std::array<std::pair<SettingsTab, std::string_view>, 6> kTabTitles{{
     {SettingsTab::Adjustments, "Adjustments"},
     {SettingsTab::Effects, "Effects"},
     {SettingsTab::Transform, "Transform"},
     {SettingsTab::TextWatermark, "Text"},
     {SettingsTab::ImageWatermark, "Image"},
+    {SettingsTab::Audio, "Audio"},
 }};
 
 // Check box captions share one look: white, 13 px "Skia", left-aligned.
@@ -181,6 +182,14 @@ QWidget* makeGroupHeader(Outlets& outlets, const GroupRow& group) {
     return header;
 }
 
+// Under the sound controls: the loudness measured, or why there is nothing to control.
+QLabel* makeSoundNote(Outlets& outlets) {
+    auto* note = outlets.add(new QLabel, kSoundNoteName);
+    note->setWordWrap(true);
+    note->setProperty("role", "note");
+    return note;
+}
+
 QWidget* makeGroup(Outlets& outlets, Dialogs& dialogs, const GroupRow& group) {
     auto* frame = new QFrame;
     frame->setProperty("role", "group");
@@ -205,6 +214,8 @@ QWidget* makeGroup(Outlets& outlets, Dialogs& dialogs, const GroupRow& group) {
     }
     if (group.id == GroupId::Transform3D) grid->addWidget(makeMatrix(outlets, group), row++, 0, 1, 2);
     if (row > 0) layout->addLayout(grid.release());
+    // The sound controls are switched off as one for a movie without sound.
+    if (group.id == GroupId::Audio) outlets.add(frame, kSoundGroupName);
     return frame;
 }
 
@@ -215,6 +226,7 @@ QWidget* makeTabPage(Outlets& outlets, Dialogs& dialogs, SettingsTab tab) {
     column->setSpacing(8);
     for (const GroupRow& group : controlGroups())
         if (group.tab == tab) column->addWidget(makeGroup(outlets, dialogs, group));
+    if (tab == SettingsTab::Audio) column->addWidget(makeSoundNote(outlets));
     column->addStretch();
     auto* scroll = new QScrollArea;
     scroll->setWidget(page);

@@ -20,6 +20,10 @@ QTabWidget* buildSettingsTabs(Outlets& outlets, Dialogs& dialogs, QWidget* paren
 
 // The outlet of the note under the font pop-up.
 inline constexpr std::string_view kFontNoteName = "labelTextFontSubstitute";
+// The line under the sound controls: the loudness measured, or why they are off.
+inline constexpr std::string_view kSoundNoteName = "labelSoundNote";
+// The frame holding the sound controls.
+inline constexpr std::string_view kSoundGroupName = "groupAudio";
 
 // The outlet name of the value field beside a slider ("sliderHue" gives
 // "sliderHueField").

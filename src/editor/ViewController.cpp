@@ -80,6 +80,7 @@ ViewController::ViewController(std::filesystem::path temporaryDirectory, Dialogs
 // render session stops a running render and waits for it, as the members go.
 ViewController::~ViewController() {
     stopReadingFrameTimes();  // the pool would wait for a long movie's read
+    loudnessCancel_->store(true);  // and for a long movie's loudness
 }
 
 void ViewController::buildInterface() {
@@ -181,6 +182,7 @@ void ViewController::ResetInterface() {
     videoPath_.clear();
     render_.forgetMovie();
     videoFacts_ = MediaAsset();
+    forgetSound();
     snapshot_ = std::make_shared<const Image>();
     snapshotSeconds_ = 0.0;
     clearLogo();

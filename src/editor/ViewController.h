@@ -47,6 +47,8 @@
 #include "platform/filters/Image.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/FrameTimes.h"
+#include "platform/media/LoudnessMeter.h"
+#include "platform/media/PlaybackAudio.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieSpan.h"
 #include "platform/media/RenderSettings.h"
@@ -346,6 +348,13 @@ private:
     // ViewControllerPlayback.cpp
     PlaybackEngine& playbackEngineForVideo();
     void handPlaybackTheLook();
+    // The sound controls (ViewControllerSound.cpp).
+    void startSoundForVideo();
+    void forgetSound();
+    void measureLoudnessInBackground(const std::filesystem::path& movie);
+    void takeLoudness(std::vector<TrackLoudness> tracks);
+    void showSoundNote(const QString& text);
+    PlaybackShaping playbackShaping() const;
     void onPlaybackFrame(const QImage& picture, double seconds, qint64 frameIndex);
     void onPlaybackStopped(const QString& why);
     void onPlayingChanged(bool playing);
@@ -403,6 +412,11 @@ private:
     RenderSettings renderSettings_;
     QString profilePath_;
     int loadGeneration_ = 0;  // only the newest load's frame is installed
+    // The loaded movie's loudness, track by track, once measured; the newest
+    // measurement's number and its cancel flag (set when the movie goes).
+    std::optional<std::vector<TrackLoudness>> loudness_;
+    int loudnessGeneration_ = 0;
+    std::shared_ptr<std::atomic<bool>> loudnessCancel_ = std::make_shared<std::atomic<bool>>(false);
     int refreshesStarted_ = 0;
     WatermarkDrag watermarkDrag_;
     RenderSession render_;

@@ -73,6 +73,7 @@ void ViewController::handPlaybackTheLook() {
     if (!playback_) return;
     playback_->setLook({watermarksEndingAt(currentSettings(), videoFacts_.videoSeconds()), logo_,
                         previewGeometry(currentSettings())});
+    playback_->shapeSound(playbackShaping());
 }
 
 void ViewController::stopPlayback() {

@@ -108,6 +108,7 @@ void ViewController::finishLoad(const QString& path, LoadedVideo loaded) {
     videoPath_ = path;
     crop_.reset();  // a crop belongs to the video it was drawn on
     videoFacts_ = std::move(loaded.movie);
+    startSoundForVideo();
     controls_.imageView->setDisplayShape(loaded.displayShape);
     returnToStillPreview();
     history_.reset(currentRecord());

@@ -89,6 +89,7 @@ void ViewController::OnGeneratePreview() {
     request.renderSettings = renderSettings_;
     request.crop = crop_;
     if (const std::optional<MovieSpan> cut = span()) request.span = clampedSpan(*cut, source.videoSeconds());
+    if (!request.span) request.loudness = loudness_;  // measured over the whole movie, as the render would
     request.temporaryDirectory =
         renderFolders_.folderFor(estimateRenderBytes(request, sourceFactsOf(source, request.videoPath)));
     startRender(std::move(request));

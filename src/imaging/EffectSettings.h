@@ -146,6 +146,19 @@ struct EffectSettings {
     std::string textFieldColorTable;     // the table file's full path; "" for none
     float sliderColorTableStrength = 0;  // 0 ... 1: how far each colour moves to the table's
 
+    // The sound (see SoundSettings.h): every control at its default copies it untouched.
+    float sliderVolume = 0;  // dB
+    int checkMute = 0;
+    float stepperAudioFadeIn = 0;  // seconds from the output's start
+    std::string textFieldAudioFadeIn;
+    float stepperAudioFadeOut = 0;  // seconds before the output's end
+    std::string textFieldAudioFadeOut;
+    int comboLoudness = 0;  // an index of kLoudnessChoices; 0 leaves the loudness alone
+    float stepperLoudnessTarget = 0;  // LUFS, for the custom choice
+    std::string textFieldLoudnessTarget;
+    float stepperTruePeak = 0;  // dBTP: the ceiling the normalising gain keeps the true peak under
+    std::string textFieldTruePeak;
+
     bool operator==(const EffectSettings&) const = default;
 };
 

@@ -8,6 +8,8 @@
 
 #include <chrono>
 
+#include "platform/media/PlaybackAudio.h"
+
 namespace tintreel {
 
 class PlaybackClock {
@@ -21,6 +23,9 @@ public:
     virtual double now() const = 0;
     // Which clock this is, for the benchmark's line and the log.
     virtual const char* name() const = 0;
+    // What the sound controls do to the sound from now on; a clock without
+    // sound has nothing to shape.
+    virtual void shapeSound(const PlaybackShaping&) {}
 };
 
 class WallClock : public PlaybackClock {

@@ -77,6 +77,8 @@ public:
     bool reachedEnd() const { return reachedEnd_; }
     PlaybackStats stats() const;
     const PlaybackClock& clock() const { return *clock_; }
+    // What the sound controls do to the sound played from now on.
+    void shapeSound(const PlaybackShaping& shaping) { clock_->shapeSound(shaping); }
 
     // Shows the frame due now and handles the end. A timer calls it while
     // playing; tests with a manual clock call it themselves.

@@ -158,6 +158,7 @@ public:
         return latest_;
     }
     const char* name() const override { return fallback_ ? "wall" : "audio"; }
+    void shapeSound(const PlaybackShaping& shaping) override { audio_->setShaping(shaping); }
 
 private:
     std::unique_ptr<PlaybackAudio> audio_;

@@ -5,6 +5,7 @@
 
 #include "imaging/FrameGeometry.h"
 #include "platform/media/MovieSource.h"
+#include "imaging/SoundSettings.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/system/InputFile.h"
 #include "platform/system/Log.h"
@@ -75,7 +76,9 @@ Result<std::shared_ptr<MovieSource>, JobEnd> checkJob(const RenderJob& job, cons
 // the split records alike.
 std::optional<MovieSlice> sliceOf(const RenderJob& job, const BatchLook& look, MovieSource& input) {
     if (!job.segment) return std::nullopt;
-    const SliceOrigin origin{input.identity().value(), lookDigest(look.settings, look.logo)};
+    const SliceSound sound = sliceSoundOf(look.settings);
+    const SliceOrigin origin{input.identity().value(), lookDigest(look.settings, look.logo),
+                             sound.leavesSoundAlone() ? std::string() : renderSliceSound(sound)};
     return MovieSlice{*job.segment, sliceRange(*job.segment, input.facts().durationSeconds()), origin};
 }
 

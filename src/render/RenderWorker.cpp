@@ -7,6 +7,7 @@
 
 #include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
+#include "imaging/SoundSettings.h"
 #include "imaging/WatermarkScale.h"
 #include "platform/media/AnimatedImage.h"
 #include "platform/media/MovieIntegrity.h"
@@ -15,6 +16,7 @@
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Log.h"
 #include "platform/system/TemporaryDirectory.h"
+#include "render/SoundPlanning.h"
 #include "render/VideoTools.h"
 
 namespace tintreel {
@@ -82,7 +84,9 @@ PassEnvironment passEnvironment(const RenderRequest& request, const MovieSource&
             request.span,
             request.renderSettings,
             finalExtension(request),
-            geometry && !geometry->isIdentity() ? geometry : nullptr};
+            geometry && !geometry->isIdentity() ? geometry : nullptr,
+            std::nullopt,
+            soundPlanFor(request, source)};
 }
 
 // A file size and an animated picture each need the effects' pictures in one
@@ -270,8 +274,10 @@ RenderResult encodeOnePass(const RenderRequest& request, const std::shared_ptr<M
 
 // A span copied without decoding, from the key frame at or before its in
 // point; one line says so, and how early it starts.
-RenderResult copySpanAtKeyFrames(const RenderRequest& request, const fs::path& output) {
-    const Result<double> early = remuxSpan(request.videoPath, output, *request.span);
+RenderResult copySpanAtKeyFrames(const RenderRequest& request, const MovieSource& source,
+                                 const fs::path& output) {
+    const std::optional<SoundPlan> sound = soundPlanFor(request, source);
+    const Result<double> early = remuxSpan(request.videoPath, output, *request.span, sound ? &*sound : nullptr);
     if (!early) {
         logLine("Could not copy the span: " + early.error());
         removeQuietlyIfGone(output);
@@ -281,6 +287,18 @@ RenderResult copySpanAtKeyFrames(const RenderRequest& request, const fs::path& o
     std::snprintf(seconds, sizeof seconds, "%.2f", *early);
     logLine(std::string("Cut at key frames: copied without encoding from the key frame ") + seconds +
             " s before the in point");
+    return RenderResult::succeeded(output);
+}
+
+// No picture step, but the sound changes: the video is copied packet for
+// packet while the sound is encoded again, shaped.
+RenderResult copyWithShapedSound(const RenderRequest& request, const MovieSource& source) {
+    const fs::path output = onePassOutput(request);
+    const std::optional<SoundPlan> sound = soundPlanFor(request, source);
+    if (const Status written = remuxMovie(request.videoPath, output, sound ? &*sound : nullptr); !written) {
+        logLine("Movie pass failed: " + written.error());
+        return RenderResult::failed(written.error());
+    }
     return RenderResult::succeeded(output);
 }
 
@@ -294,9 +312,10 @@ bool copiesAtKeyFrames(const RenderRequest& request, const EffectChain& chain) {
 RenderResult runOnePass(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
                         const std::atomic<bool>& cancelFlag, const NotificationCenter& notifications) {
     EffectChain chain(settingsForMovie(request, *source), request.logo, ChainRules::Movie);
-    if (chain.empty() && !sourceNeedsEncoding(request)) return sourceAsItIs(request);
+    if (chain.empty() && !sourceNeedsEncoding(request))
+        return changesSound(request.settings) ? copyWithShapedSound(request, *source) : sourceAsItIs(request);
     const fs::path output = onePassOutput(request);
-    if (copiesAtKeyFrames(request, chain)) return copySpanAtKeyFrames(request, output);
+    if (copiesAtKeyFrames(request, chain)) return copySpanAtKeyFrames(request, *source, output);
     const FrameGeometry geometry(requestGeometry(request));
     RenderResult result = encodeOnePass(request, source, chain, output, cancelFlag, notifications, &geometry);
     // A movie left beside the destination is nobody's once the render failed.
@@ -338,6 +357,30 @@ RenderResult runEachEffect(const RenderRequest& request, const std::shared_ptr<M
     return current;
 }
 
+// The passes of a render whose sound is planned: one, or one per effect.
+RenderResult runPasses(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
+                       const std::atomic<bool>& cancelFlag, const NotificationCenter& notifications) {
+    logSoundPlan(request, *source);
+    const bool onePass = request.passMode == PassMode::One || encodesOnlyInOnePass(request);
+    return onePass ? runOnePass(request, source, cancelFlag, notifications)
+                   : runEachEffect(request, source, cancelFlag, notifications);
+}
+
+// A render that normalises its sound's loudness measures it first: only the
+// sound is decoded.
+RenderResult runMeasured(const RenderRequest& request, const std::shared_ptr<MovieSource>& source,
+                         const std::atomic<bool>& cancelFlag, const NotificationCenter& notifications) {
+    Result<std::vector<TrackLoudness>> loudness = measureSpanLoudness(request, *source, cancelFlag);
+    if (cancelFlag) return RenderResult::canceled();
+    if (!loudness) {
+        logLine("Could not measure the loudness: " + loudness.error());
+        return RenderResult::failed("the sound's loudness cannot be measured: " + loudness.error());
+    }
+    RenderRequest measured = request;
+    measured.loudness = std::move(*loudness);
+    return runPasses(measured, source, cancelFlag, notifications);
+}
+
 // The request's source, or the movie at its path opened now.
 Result<std::shared_ptr<MovieSource>> renderSource(const RenderRequest& request) {
     if (request.source) return request.source;
@@ -353,9 +396,8 @@ RenderResult runRender(const RenderRequest& request, const std::atomic<bool>& ca
         return RenderResult::failed("the temporary directory cannot be used");
     const Result<std::shared_ptr<MovieSource>> source = renderSource(request);
     if (!source) return RenderResult::failed(source.error());
-    const bool onePass = request.passMode == PassMode::One || encodesOnlyInOnePass(request);
-    return onePass ? runOnePass(request, *source, cancelFlag, notifications)
-                   : runEachEffect(request, *source, cancelFlag, notifications);
+    if (needsLoudness(request, **source)) return runMeasured(request, *source, cancelFlag, notifications);
+    return runPasses(request, *source, cancelFlag, notifications);
 }
 
 }  // namespace
@@ -366,7 +408,7 @@ ShapeChoice requestGeometry(const RenderRequest& request) {
 
 int countMoviePasses(const RenderRequest& request) {
     const int passes = countEffectPasses(request.settings);
-    if (passes == 0) return sourceNeedsEncoding(request) ? 1 : 0;
+    if (passes == 0) return sourceNeedsEncoding(request) || changesSound(request.settings) ? 1 : 0;
     return request.passMode == PassMode::One || encodesOnlyInOnePass(request) ? 1 : passes;
 }
 

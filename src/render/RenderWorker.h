@@ -34,6 +34,7 @@
 #include "imaging/EffectSettings.h"
 #include "imaging/FrameGeometry.h"
 #include "platform/filters/Image.h"
+#include "platform/media/LoudnessMeter.h"
 #include "platform/media/MovieSlice.h"
 #include "platform/media/MovieSource.h"
 #include "platform/media/MovieSpan.h"
@@ -83,6 +84,10 @@ struct RenderRequest {
     IfTaken ifDestinationTaken = IfTaken::Replace;
     // The video's crop, in pixels of its upright picture; nothing keeps the whole frame.
     std::optional<PixelRect> crop = std::nullopt;
+    // The loudness of the output's sound, track by track, when the caller
+    // measured it already over the request's span; unset: a render that
+    // normalises the loudness measures it before its first pass.
+    std::optional<std::vector<TrackLoudness>> loudness = std::nullopt;
 };
 
 // The frame's shape the request asks for: the look's reframe and mirroring,

@@ -129,14 +129,18 @@ Status startWriting(MovieWriter& writer, const MovieReader& reader, const PassEn
     return writer.startRecording(reader, *environment.originalMovie);
 }
 
+// Whether the pass reads the render's original movie rather than an intermediate.
+bool readsOriginal(const std::filesystem::path& inputPath, const PassEnvironment& environment) {
+    return !environment.originalMovie || environment.originalMovie->path() == inputPath;
+}
+
 // Cuts the pass to the render's span: the pass reading the original movie
 // selects its frames and sound; a later pass reads them cut already and
 // only carries the original's chapters over to the span.
 Status selectSpan(MovieReader& reader, MovieWriter& writer, const std::filesystem::path& inputPath,
                   const PassEnvironment& environment) {
     if (!environment.span) return {};
-    const bool readsOriginal = !environment.originalMovie || environment.originalMovie->path() == inputPath;
-    if (!readsOriginal) {
+    if (!readsOriginal(inputPath, environment)) {
         writer.placeChaptersIn(*environment.span);
         return {};
     }
@@ -165,6 +169,8 @@ RenderResult runPass(std::shared_ptr<MovieSource> input, FrameEffect& effect, co
         writer.recordAsSlice(*environment.slice);
     }
     if (environment.rate) writer.constrainRate(*environment.rate);
+    // The sound is shaped once, by the pass that reads it from the original.
+    if (environment.sound && readsOriginal(inputPath, environment)) writer.shapeSound(*environment.sound);
     if (const Status started = startWriting(writer, reader, environment); !started)
         return setupFailed(output.string() + ": " + started.error());
 

@@ -66,6 +66,8 @@ struct PassEnvironment {
     const FrameGeometry* geometry = nullptr;
     // Set: the final movie is encoded at this average rate, for a file size.
     std::optional<RateControl> rate = std::nullopt;
+    // Set: the pass reading the original movie shapes its sound so.
+    std::optional<SoundPlan> sound = std::nullopt;
 };
 
 // A path's extension without its dot ("" when it has none).

@@ -6,6 +6,7 @@
 
 #include "imaging/FontFamilies.h"
 #include "imaging/FrameGeometry.h"
+#include "imaging/SoundSettings.h"
 #include "imaging/WatermarkPosition.h"
 
 namespace tintreel {
@@ -20,7 +21,7 @@ constexpr float kOffsetLimit = 10000.0f;
 constexpr float kLongestTime = 86400.0f;  // a day, in seconds
 constexpr float kLongestFade = 60.0f;
 
-const std::array<GroupRow, 23> kGroups{{
+const std::array<GroupRow, 24> kGroups{{
     {G::Adjustments, "", "Colour adjustments, always applied", "", "buttonResetAdjustments", T::Adjustments},
     {G::BlackWhite, "Black & White", "Turns the picture into shades of grey", "checkBlackWhite", "",
      T::Effects},
@@ -63,6 +64,7 @@ const std::array<GroupRow, 23> kGroups{{
     {G::Flip, "Flip", "Mirrors the picture", "", "", T::Transform},
     {G::ColorTable, "Color Table", "Maps every colour through a look-up table file", "checkColorTable", "",
      T::Adjustments},
+    {G::Audio, "Sound", "Sets the sound's volume, fades and loudness", "", "buttonResetAudio", T::Audio, true},
 }};
 
 // Row builders: one call per control keeps the table below readable.
@@ -86,6 +88,7 @@ constexpr SliderDisplay kWholePixels{1, " px", 0};
 constexpr SliderDisplay kStops{1, " EV", 2};
 constexpr SliderDisplay kNumber{1, "", 2};
 constexpr SliderDisplay kWholeNumber{1, "", 0};
+constexpr SliderDisplay kDecibels{1, " dB", 1};
 
 ControlRow slider(std::string_view outlet, G group, std::string_view label, float ES::*member,
                    float defaultValue, float minimum, float maximum, SliderDisplay display) {
@@ -245,6 +248,42 @@ std::vector<ControlRow> frameShapeRows() {
     return rows;
 }
 
+// The sound controls, added after the colour table: their lines come last.
+std::vector<ControlRow> soundRows() {
+    ControlRow volume = slider("sliderVolume", G::Audio, "Volume", &ES::sliderVolume, 0.0f, -30, 20, kDecibels);
+    volume.note = "Raises or lowers every audio track by this many decibels.";
+    ControlRow mute = check("checkMute", G::Audio, "Mute", &ES::checkMute);
+    mute.note = "Writes silent tracks of the same length: players and sites expect a track.";
+    ControlRow target = pair("stepperLoudnessTarget", "textFieldLoudnessTarget", G::Audio, "Custom (LUFS)",
+                             &ES::stepperLoudnessTarget, &ES::textFieldLoudnessTarget, -14,
+                             clampOnly(kQuietestTarget, kLoudestTarget));
+    target.note = "The loudness the Custom choice brings the sound to, from -70 to -5 LUFS.";
+    ControlRow ceiling = pair("stepperTruePeak", "textFieldTruePeak", G::Audio, "Ceiling (dBTP)",
+                              &ES::stepperTruePeak, &ES::textFieldTruePeak, -1,
+                              clampOnly(kLowestCeiling, kHighestCeiling));
+    ceiling.increment = 0.5f;
+    ceiling.note = "The true peak the normalising gain keeps under; a louder target is held back to it.";
+    ControlRow loudness =
+        popUp("comboLoudness", G::Audio, "Loudness", &ES::comboLoudness, 0, kLoudnessChoices);
+    loudness.note = "Measures each track's integrated loudness (ITU-R BS.1770) and applies one gain that "
+                    "brings it to the target; no compression.";
+    std::vector<ControlRow> rows{
+        volume,
+        mute,
+        secondsPair("stepperAudioFadeIn", "textFieldAudioFadeIn", G::Audio, "Fade In (s)",
+                    &ES::stepperAudioFadeIn, &ES::textFieldAudioFadeIn, kLongestFade,
+                    "Seconds the sound takes to rise from silence at the start."),
+        secondsPair("stepperAudioFadeOut", "textFieldAudioFadeOut", G::Audio, "Fade Out (s)",
+                    &ES::stepperAudioFadeOut, &ES::textFieldAudioFadeOut, kLongestFade,
+                    "Seconds the sound takes to fall to silence at the end."),
+        loudness,
+        target,
+        ceiling,
+    };
+    for (ControlRow& control : rows) control.afterExtras = true;
+    return rows;
+}
+
 std::vector<ControlRow> buildCatalogue() {
     std::vector<ControlRow> rows{
         slider("sliderBrightness", G::Adjustments, "Brightness", &ES::sliderBrightness, 0.0f, -1, 1,
@@ -387,6 +426,8 @@ std::vector<ControlRow> buildCatalogue() {
                            &ES::sliderColorTableStrength, 1.0f, 0, 1, kPercent)),
     };
     rows.insert(rows.end(), colorTable.begin(), colorTable.end());
+    const std::vector<ControlRow> sound = soundRows();
+    rows.insert(rows.end(), sound.begin(), sound.end());
     return rows;
 }
 

@@ -37,11 +37,11 @@ enum class ControlKind {
 enum class GroupId {
     Adjustments, BlackWhite, Sepia, Cartoon, OilPainting, Vignette, Pixellate, Halftone, Blur,
     CircleBlur, FocusBlur, MotionBlur, ZoomBlur, Scale, Rotate, Transform3D, Swirl, GlassSphere,
-    TextWatermark, ImageWatermark, Reframe, Flip, ColorTable,
+    TextWatermark, ImageWatermark, Reframe, Flip, ColorTable, Audio,
 };
 
 // The tab of the settings panel a group is shown in.
-enum class SettingsTab { Adjustments, Effects, Transform, TextWatermark, ImageWatermark };
+enum class SettingsTab { Adjustments, Effects, Transform, TextWatermark, ImageWatermark, Audio };
 
 struct GroupRow {
     GroupId id;

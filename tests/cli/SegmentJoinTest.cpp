@@ -127,6 +127,31 @@ TEST_F(SegmentJoin, ThreeSlicesJoinIntoTheWholeRender) {
     EXPECT_NEAR(*joinedPsnr, *wholePsnr, 0.5);
 }
 
+// The slices record the sound controls; the join applies them once, to the
+// whole sound, as a whole render does: every track at the target.
+TEST_F(SegmentJoin, TheJoinAppliesTheSoundControlsTheSlicesCarry) {
+    const QStringList loud = kLook + QStringList{"--loudness", "-20"};
+    const fs::path whole = dir_ / "whole.mp4";
+    ASSERT_EQ(run(loud + QStringList{"-o", q(whole), q(source_)}).status, 0);
+    const fs::path first = renderSliceAs("a.mkv", "1/2", source_, loud);
+    const fs::path last = renderSliceAs("b.mkv", "2/2", source_, loud);
+    const fs::path joined = dir_ / "joined.mp4";
+    const test::CliRun joining = run({"--join", "-o", q(joined), "--audio-from", q(source_), q(first), q(last)});
+    ASSERT_EQ(joining.status, 0) << joining.errors;
+    for (const char* track : {"a:0", "a:1"}) {
+        SCOPED_TRACE(track);
+        const std::optional<test::LoudnessReading> ours = test::ffmpegLoudness(joined, track);
+        const std::optional<test::LoudnessReading> theirs = test::ffmpegLoudness(whole, track);
+        ASSERT_TRUE(ours && theirs);
+        EXPECT_NEAR(ours->integratedLufs, -20, 0.5);
+        EXPECT_NEAR(ours->integratedLufs, theirs->integratedLufs, 0.2);
+    }
+    // Slices of another sound are another split.
+    const fs::path plain = renderSliceAs("c.mkv", "2/2", source_);
+    expectRefused(run({"--join", "-o", q(dir_ / "mixed.mp4"), "--audio-from", q(source_), q(first), q(plain)}),
+                  "another look", dir_ / "mixed.mp4");
+}
+
 // Frequent key frames with reordered frames, where the key frame a seek
 // lands on can be shown after the cut: at an NTSC rate whose frame times the
 // slices' millisecond clock cannot hold exactly, and in MPEG-TS, whose video

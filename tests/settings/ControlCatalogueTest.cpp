@@ -122,6 +122,17 @@ TEST(ControlCatalogue, WatermarkScaleAndTimingControlsBelongToTheirGroups) {
         EXPECT_TRUE(control->afterExtras) << name;
     }
     EXPECT_EQ(findControl("sliderColorTableStrength")->defaultValue, 1.0f);
+    // The sound's rows came last of all, in their own tab.
+    const std::vector<std::string_view> sound = {"sliderVolume",          "checkMute",     "stepperAudioFadeIn",
+                                                 "stepperAudioFadeOut",   "comboLoudness", "stepperLoudnessTarget",
+                                                 "stepperTruePeak"};
+    for (std::string_view name : sound) {
+        const ControlRow* control = findControl(name);
+        ASSERT_NE(control, nullptr) << name;
+        EXPECT_EQ(control->group, GroupId::Audio) << name;
+        EXPECT_TRUE(control->afterExtras) << name;
+    }
+    EXPECT_EQ(groupSpec(GroupId::Audio).tab, SettingsTab::Audio);
     const std::vector<std::string_view> switched = interfaceSwitchedControls();
     for (const auto& [name, group] : added) {
         const ControlRow* control = findControl(name);
@@ -141,7 +152,8 @@ TEST(ControlCatalogue, WatermarkScaleAndTimingControlsBelongToTheirGroups) {
         if (control.afterExtras && control.group != GroupId::Reframe && control.group != GroupId::Flip)
             EXPECT_TRUE(std::find_if(added.begin(), added.end(),
                                      [&](const auto& a) { return a.first == control.outlet; }) != added.end() ||
-                        std::find(colorTable.begin(), colorTable.end(), control.outlet) != colorTable.end())
+                        std::find(colorTable.begin(), colorTable.end(), control.outlet) != colorTable.end() ||
+                        std::find(sound.begin(), sound.end(), control.outlet) != sound.end())
                 << control.outlet << " is stored after the extras but not one of these";
 
     EffectSettings s = defaultEffectSettings();

@@ -53,7 +53,7 @@ TEST(SettingsRecord, DefaultRecordEndsWithEmptyExtrasAndTheLaterControlsOff) {
     EXPECT_EQ(lines[110], "") << "no logo";
     EXPECT_EQ(lines[111], "") << "no family named outside the font list";
     const std::size_t after = kSettingsRecordControlLines + recordExtrasLineCount();
-    ASSERT_EQ(lines.size(), after + 14 + 13 + 3);
+    ASSERT_EQ(lines.size(), after + 14 + 13 + 3 + 11);
     EXPECT_EQ(std::vector<std::string>(lines.begin() + after, lines.begin() + after + 7),
               (std::vector<std::string>{"0", "0.0", "0", "0.0", "0", "0.0", "0"}));
     // The frame's shape: original aspect, custom 16:9, crop to fill about the
@@ -61,9 +61,13 @@ TEST(SettingsRecord, DefaultRecordEndsWithEmptyExtrasAndTheLaterControlsOff) {
     EXPECT_EQ(std::vector<std::string>(lines.begin() + after + 14, lines.begin() + after + 27),
               (std::vector<std::string>{"0", "16.0", "16", "9.0", "9", "0", "0.5", "0.5", "0.0", "0.0", "0.0",
                                         "0", "0"}));
-    // The colour table last: off, no file, full strength.
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + after + 27, lines.end()),
+    // The colour table: off, no file, full strength.
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + after + 27, lines.begin() + after + 30),
               (std::vector<std::string>{"0", "", "1.0"}));
+    // The sound last: its own volume, no mute, no fades, loudness left alone
+    // (a custom target of -14 LUFS ready), a ceiling of -1 dBTP.
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + after + 30, lines.end()),
+              (std::vector<std::string>{"0.0", "0", "0.0", "0", "0.0", "0", "0", "-14.0", "-14", "-1.0", "-1"}));
 }
 
 TEST(SettingsRecord, LineNumbersOfTheComparedFields) {

@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <regex>
 #include <sstream>
 
 #include "platform/filters/QtImage.h"
@@ -243,6 +245,54 @@ fs::path scratchDirectory(const std::string& name) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
+}
+
+namespace {
+
+// The number after `label` in the last place ffmpeg printed it.
+std::optional<double> lastNumberAfter(const std::string& text, const std::string& label) {
+    const std::regex pattern(label + R"(\s*(-?inf|-?[0-9.]+))");
+    std::optional<double> value;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern); it != std::sregex_iterator(); ++it) {
+        const std::string number = (*it)[1];
+        value = number.ends_with("inf") ? -std::numeric_limits<double>::infinity() : std::stod(number);
+    }
+    return value;
+}
+
+std::optional<std::string> audioFilterLog(const fs::path& file, const std::string& track, const std::string& filters) {
+    return runCommand("ffmpeg -nostats -hide_banner -i " + quoted(file) + " -map 0:" + track + " -af '" +
+                      filters + "' -f null - 2>&1");
+}
+
+}  // namespace
+
+std::optional<LoudnessReading> ffmpegLoudness(const fs::path& file, const std::string& track,
+                                              const std::string& before) {
+    const std::optional<std::string> text = audioFilterLog(file, track, before + "ebur128=peak=true");
+    if (!text) return std::nullopt;
+    const auto summary = text->find("Summary:");
+    if (summary == std::string::npos) return std::nullopt;
+    const std::string tail = text->substr(summary);
+    const std::optional<double> integrated = lastNumberAfter(tail, "I:");
+    const std::optional<double> peak = lastNumberAfter(tail, "Peak:");
+    if (!integrated || !peak) return std::nullopt;
+    return LoudnessReading{*integrated, *peak};
+}
+
+std::optional<VolumeReading> ffmpegVolume(const fs::path& file, const std::string& track) {
+    const std::optional<std::string> text = audioFilterLog(file, track, "volumedetect");
+    if (!text) return std::nullopt;
+    const std::optional<double> mean = lastNumberAfter(*text, "mean_volume:");
+    const std::optional<double> max = lastNumberAfter(*text, "max_volume:");
+    if (!mean || !max) return std::nullopt;
+    return VolumeReading{*mean, *max};
+}
+
+std::optional<double> ffmpegRmsLevel(const fs::path& file, double from, double to) {
+    const std::optional<std::string> text = audioFilterLog(
+        file, "a:0", "atrim=" + std::to_string(from) + ":" + std::to_string(to) + ",astats=measure_perchannel=none");
+    return text ? lastNumberAfter(*text, "RMS level dB:") : std::nullopt;
 }
 
 }  // namespace tintreel::test

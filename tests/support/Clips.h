@@ -93,4 +93,24 @@ std::optional<double> psnrRgb(const std::filesystem::path& reference, const std:
 // The directory for scratch files of one test, emptied first.
 std::filesystem::path scratchDirectory(const std::string& name);
 
+// The ffmpeg program's `ebur128` meter (peak=true) on one audio track
+// (selector "a:0"), after the audio filters `before` (each ending in a comma).
+struct LoudnessReading {
+    double integratedLufs = 0;
+    double truePeakDbtp = 0;
+};
+std::optional<LoudnessReading> ffmpegLoudness(const std::filesystem::path& file, const std::string& track,
+                                              const std::string& before = "");
+
+// The mean and the loudest sample of one audio track in dBFS, by ffmpeg's `volumedetect`.
+struct VolumeReading {
+    double meanDb = 0;
+    double maxDb = 0;
+};
+std::optional<VolumeReading> ffmpegVolume(const std::filesystem::path& file, const std::string& track);
+
+// The RMS level in dBFS of the first audio track from `from` to `to` seconds,
+// by ffmpeg's `astats` (-inf for digital silence).
+std::optional<double> ffmpegRmsLevel(const std::filesystem::path& file, double from, double to);
+
 }  // namespace tintreel::test

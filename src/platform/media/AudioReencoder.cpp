@@ -25,6 +25,34 @@ int64_t bitRateCapPerChannel(const AVCodec& codec, int sampleRate) {
     return 256000;
 }
 
+// The encoder's sample format: float where the codec takes it, so the sound
+// controls shape samples without rounding; else the codec's first.
+AVSampleFormat encoderSampleFormat(const AVCodec& codec) {
+    if (!codec.sample_fmts) return AV_SAMPLE_FMT_FLTP;
+    for (const AVSampleFormat* format = codec.sample_fmts; *format != AV_SAMPLE_FMT_NONE; ++format)
+        if (*format == AV_SAMPLE_FMT_FLTP || *format == AV_SAMPLE_FMT_FLT) return *format;
+    return codec.sample_fmts[0];
+}
+
+// Shapes `count` samples at `planes` (one plane, or one per channel) in the
+// formats our encoders take: float, planar or interleaved, and 16-bit.
+void shapeSamples(const SoundShaper& shaper, void* const* planes, AVSampleFormat format, int channels,
+                  int64_t first, int count) {
+    switch (format) {
+        case AV_SAMPLE_FMT_FLTP:
+            shaper.applyPlanar(reinterpret_cast<float* const*>(planes), channels, first, count);
+            break;
+        case AV_SAMPLE_FMT_FLT:
+            shaper.apply(static_cast<float*>(planes[0]), channels, first, count);
+            break;
+        case AV_SAMPLE_FMT_S16:
+            shaper.applyInt16(static_cast<int16_t*>(planes[0]), channels, first, count);
+            break;
+        default:  // shapeWith refused the others
+            break;
+    }
+}
+
 }  // namespace
 
 AudioEncoding fallbackEncoding(const AVOutputFormat& format) {
@@ -68,7 +96,7 @@ bool AudioReencoder::openEncoder(const AudioEncoding& encoding, std::string& why
     const AVCodec& codec = *encoding.codec;
     encoder_.reset(avcodec_alloc_context3(&codec));
     if (!encoder_) return why = "out of memory", false;
-    encoder_->sample_fmt = codec.sample_fmts ? codec.sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
+    encoder_->sample_fmt = encoderSampleFormat(codec);
     const int sourceRate = decoder_->sample_rate > 0 ? decoder_->sample_rate : 48000;
     encoder_->sample_rate = supportedRate(codec, encoding.sampleRate > 0 ? encoding.sampleRate : sourceRate);
     if (decoder_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || decoder_->ch_layout.nb_channels <= 0)
@@ -82,6 +110,13 @@ bool AudioReencoder::openEncoder(const AudioEncoding& encoding, std::string& why
     if (output_->oformat->flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (int error = avcodec_open2(encoder_.get(), &codec, nullptr); error < 0)
         return why = errorText(error), false;
+    return true;
+}
+
+bool AudioReencoder::shapeWith(const SoundControls& controls, double lengthSeconds) {
+    const AVSampleFormat format = encoder_->sample_fmt;
+    if (format != AV_SAMPLE_FMT_FLTP && format != AV_SAMPLE_FMT_FLT && format != AV_SAMPLE_FMT_S16) return false;
+    shaper_.emplace(controls, lengthSeconds, encoder_->sample_rate);
     return true;
 }
 
@@ -159,6 +194,8 @@ int AudioReencoder::queueSamples(AVFrame& converted, int count) {
     for (int plane = 0; plane < (planar ? channels : 1); ++plane)
         planes[plane] = converted.extended_data[plane] +
                         static_cast<std::ptrdiff_t>(first) * bytes * (planar ? 1 : channels);
+    if (shaper_) shapeSamples(*shaper_, planes, encoder_->sample_fmt, channels, queued_, last - first);
+    queued_ += last - first;
     return av_audio_fifo_write(fifo_.get(), planes, last - first) < 0 ? AVERROR(ENOMEM) : 0;
 }
 

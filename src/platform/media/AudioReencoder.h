@@ -3,8 +3,8 @@
 // encoder takes, optionally cut to a stretch of time to the sample, and
 // encoded into a stream of an output movie. The copy of a track a container
 // refuses and the sound of a cut movie both go through it; the cut samples
-// pass one place (queueSamples) on their way to the encoder, where a later
-// per-sample stage (gain, fades) belongs.
+// pass one place (queueSamples) on their way to the encoder, where the sound
+// controls shape them (SoundShaping.h).
 //
 // Internal to the media layer. Ownership: owns its decoder, resampler and
 // encoder; the output context belongs to the caller and must outlive it.
@@ -16,6 +16,7 @@
 
 #include "platform/media/FfmpegHandles.h"
 #include "platform/media/MediaOutput.h"
+#include "platform/media/SoundShaping.h"
 
 namespace tintreel::media {
 
@@ -39,6 +40,10 @@ public:
     // window, only the samples inside it are written, the first at time 0.
     bool open(const AVStream& in, const AudioEncoding& encoding, AVFormatContext& output, std::string& why,
               std::optional<TimeWindow> window = std::nullopt);
+    // Shapes every sample written from here on; `controls` over sound
+    // `lengthSeconds` long. Call after open. False when the encoder takes
+    // samples in a format the shaper does not know (neither float nor 16-bit).
+    bool shapeWith(const SoundControls& controls, double lengthSeconds);
     int push(const AVPacket* packet);  // null drains the decoder
     int finish();
 
@@ -64,6 +69,8 @@ private:
     // encoder's rate from the window's start, and the window's length in them.
     std::optional<int64_t> position_;
     int64_t windowSamples_ = INT64_MAX;
+    std::optional<SoundShaper> shaper_;
+    int64_t queued_ = 0;  // samples queued so far: the next one's place in the output
 };
 
 }  // namespace tintreel::media

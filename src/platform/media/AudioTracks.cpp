@@ -30,10 +30,13 @@ struct AudioTracks::Impl {
     AVFormatContext* output = nullptr;
     std::vector<Track> tracks;          // by source stream index; empty entries for other streams
     long long forcedBitsPerSecond = 0;  // every track re-encoded at this rate, when set
+    std::optional<SoundPlan> sound;     // every track shaped by it, when set
 
     void copy(const AVStream& in, Track& track);
     void reencode(const AVStream& in, Track& track);
-    void cut(const AVStream& in, Track& track, const TimeWindow& window);
+    // Encodes the track again as a cut one is, cut to `window` when there is
+    // one and shaped as the plan says for audio track `audioTrack`.
+    void encodeAgain(const AVStream& in, Track& track, const std::optional<TimeWindow>& window, int audioTrack);
     // `encoding` at the rate a file size asked for, when it asked for one.
     AudioEncoding atForcedRate(AudioEncoding encoding, const AVStream& in) const {
         if (forcedBitsPerSecond > 0)
@@ -69,15 +72,21 @@ void AudioTracks::Impl::reencode(const AVStream& in, Track& track) {
     track.reencoder = std::move(reencoder);
 }
 
-// A cut track is always encoded again: packets cannot be split to the sample.
-void AudioTracks::Impl::cut(const AVStream& in, Track& track, const TimeWindow& window) {
+// A cut or shaped track is always encoded again: packets cannot be split to
+// the sample, nor their samples changed.
+void AudioTracks::Impl::encodeAgain(const AVStream& in, Track& track, const std::optional<TimeWindow>& window,
+                                    int audioTrack) {
     auto reencoder = std::make_unique<AudioReencoder>();
     std::string why;
+    const std::string codec = avcodec_get_name(in.codecpar->codec_id);
+    const char* doing = window ? " cannot be cut: " : " cannot be encoded again: ";
     if (!reencoder->open(in, atForcedRate(cutEncoding(*output->oformat), in), *output, why, window)) {
-        logLine("Audio track left out: " + std::string(avcodec_get_name(in.codecpar->codec_id)) +
-                " cannot be cut: " + why);
+        logLine("Audio track left out: " + codec + doing + why);
         return;
     }
+    if (sound && !reencoder->shapeWith(sound->forTrack(audioTrack), sound->lengthSeconds))
+        logLine("Audio track " + std::to_string(audioTrack + 1) +
+                " keeps its level: its encoder takes samples the sound controls cannot shape");
     track.reencoder = std::move(reencoder);
 }
 
@@ -88,22 +97,28 @@ void AudioTracks::reencodeAllAt(long long bitsPerSecond) {
     impl_->forcedBitsPerSecond = bitsPerSecond;
 }
 
+void AudioTracks::shapeAll(const SoundPlan& plan) {
+    impl_->sound = plan;
+}
+
 void AudioTracks::add(const AVFormatContext& source, AVFormatContext& output,
                       std::optional<media::TimeWindow> window) {
     impl_->output = &output;
     impl_->tracks.clear();
     impl_->tracks.resize(source.nb_streams);
+    int audioTrack = 0;
     for (unsigned i = 0; i < source.nb_streams; ++i) {
         const AVStream& in = *source.streams[i];
         if (in.codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
         Track& track = impl_->tracks[i];
         track.sourceTimeBase = in.time_base;
-        if (window)
-            impl_->cut(in, track, *window);
+        if (window || impl_->sound)
+            impl_->encodeAgain(in, track, window, audioTrack);
         else if (impl_->forcedBitsPerSecond <= 0 && muxerAccepts(*output.oformat, in.codecpar->codec_id))
             impl_->copy(in, track);
         else
             impl_->reencode(in, track);
+        ++audioTrack;
     }
 }
 

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "platform/media/MediaOutput.h"
+#include "platform/media/SoundShaping.h"
 
 struct AVFormatContext;
 struct AVPacket;
@@ -30,6 +31,9 @@ public:
     // container would take as it is: a file of a given size has no room for
     // the source's sound. Call before add.
     void reencodeAllAt(long long bitsPerSecond);
+    // Every track is re-encoded (AudioReencoder.h's cutEncoding) and shaped
+    // by `plan`, track by track. Call before add.
+    void shapeAll(const SoundPlan& plan);
     // Adds one output track per audio track of `source`; call before the
     // output's header is written. With a window every track is re-encoded
     // (AudioReencoder.h's cutEncoding) and keeps only the samples inside it.

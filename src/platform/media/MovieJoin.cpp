@@ -1,6 +1,7 @@
 #include "platform/media/MovieJoin.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -9,9 +10,11 @@
 
 #include "platform/media/AudioTracks.h"
 #include "platform/media/CarriedOver.h"
+#include "platform/media/LoudnessMeter.h"
 #include "platform/media/MediaInput.h"
 #include "platform/media/MediaOutput.h"
 #include "platform/media/MovieSlice.h"
+#include "platform/media/SoundShaping.h"
 #include "platform/system/Log.h"
 
 namespace tintreel {
@@ -44,11 +47,12 @@ std::string tagOf(const AVFormatContext& input, std::string_view key) {
 Result<std::optional<SliceOrigin>> originOf(const Part& part) {
     const std::string source = tagOf(*part.input, kSliceSourceTag);
     const std::string look = tagOf(*part.input, kSliceLookTag);
+    const std::string sound = tagOf(*part.input, kSliceSoundTag);
     if (source.empty() && look.empty()) return std::optional<SliceOrigin>();
     const std::optional<SourceIdentity> identity = SourceIdentity::parse(source);
-    if (!identity || look.empty())
+    if (!identity || look.empty() || (!sound.empty() && !parseSliceSound(sound)))
         return Error{quotedPath(part.path) + " carries a damaged record of its split"};
-    return std::optional<SliceOrigin>(SliceOrigin{*identity, look});
+    return std::optional<SliceOrigin>(SliceOrigin{*identity, look, sound});
 }
 
 Result<Part> openPart(const fs::path& path) {
@@ -343,6 +347,31 @@ Result<SourceCheck> checkCutFrom(const fs::path& slice, const fs::path& movie) {
                  identity->differenceFrom(part->origin->source) + ")"};
 }
 
+// The sound controls the slices carry, applied once to the joined movie's
+// whole sound; normalising measures it on the source (its sound only).
+Result<std::optional<SoundPlan>> joinedSoundPlan(const Part& first, const fs::path& audioSource,
+                                                 const AVFormatContext& source, const std::atomic<bool>& cancel) {
+    if (!first.origin || first.origin->sound.empty()) return std::optional<SoundPlan>();
+    const std::optional<SliceSound> sound = parseSliceSound(first.origin->sound);
+    if (!sound) return Error{quotedPath(first.path) + " carries a damaged record of its split"};
+    SoundPlan plan;
+    plan.controls = sound->controls;
+    plan.lengthSeconds = source.duration > 0 ? static_cast<double>(source.duration) / AV_TIME_BASE : 0.0;
+    if (sound->loudness) {
+        const Result<std::vector<TrackLoudness>> tracks = measureLoudness(audioSource, {}, {&cancel, {}});
+        if (!tracks) return Error{"cannot measure the loudness of " + quotedPath(audioSource) + ": " + tracks.error()};
+        for (const TrackLoudness& track : *tracks) {
+            const NormalisingGain gain = normalisingGain(track, *sound->loudness);
+            plan.trackGainsDb.push_back(gain.gainDb);
+            char line[96];
+            std::snprintf(line, sizeof line, "Audio track %d: gain %+.1f dB to %.1f LUFS", track.track + 1,
+                          gain.gainDb, sound->loudness->lufs);
+            logLine(line);
+        }
+    }
+    return std::optional<SoundPlan>(std::move(plan));
+}
+
 Status joinSlices(const std::vector<fs::path>& orderedParts, const fs::path& audioSource,
                   const fs::path& output, const std::atomic<bool>& cancel) {
     quietLibraryLogs();
@@ -358,7 +387,10 @@ Status joinSlices(const std::vector<fs::path>& orderedParts, const fs::path& aud
     const Result<PacketTimes> times =
         scanPacketTimes(orderedParts, *restorer, first->format().video_delay, cancel);
     if (!times) return Error{times.error()};
+    const Result<std::optional<SoundPlan>> sound = joinedSoundPlan(*first, audioSource, *source, cancel);
+    if (!sound) return Error{sound.error()};
     JoinOutput joined;
+    if (*sound) joined.audio.shapeAll(**sound);
     if (Status opened = joined.open(output, *first, *source, sourceVideoTimeBase); !opened) return opened;
     std::size_t index = 0;
     Status written = forEachSlicePacket(orderedParts, *restorer, [&](AVPacket& packet) {

@@ -48,7 +48,8 @@ FrameRange sliceRange(const SliceNumber& number, double durationSeconds);
 // record the same origin whichever slice they are.
 struct SliceOrigin {
     SourceIdentity source;
-    std::string look;  // a digest of the look's settings and watermark picture
+    std::string look;   // a digest of the look's settings and watermark picture
+    std::string sound;  // the sound controls the join applies (renderSliceSound); empty: copied
     bool operator==(const SliceOrigin&) const = default;
 };
 
@@ -74,5 +75,6 @@ inline constexpr std::string_view kSliceTag = "tintreel_slice";
 inline constexpr std::string_view kSliceSourceTag = "tintreel_slice_source";
 inline constexpr std::string_view kSliceLookTag = "tintreel_slice_look";
 inline constexpr std::string_view kSliceEncodingTag = "tintreel_slice_encoding";
+inline constexpr std::string_view kSliceSoundTag = "tintreel_slice_sound";
 
 }  // namespace tintreel

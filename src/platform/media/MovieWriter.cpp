@@ -193,6 +193,10 @@ bool MovieWriter::Impl::tagSlice() {
     for (const auto& [key, value] : tags)
         if (int error = av_dict_set(&output->metadata, key.data(), value.c_str(), 0); error < 0)
             return fail(error);
+    if (!slice->origin.sound.empty())
+        if (int error = av_dict_set(&output->metadata, kSliceSoundTag.data(), slice->origin.sound.c_str(), 0);
+            error < 0)
+            return fail(error);
     return true;
 }
 
@@ -408,6 +412,10 @@ void MovieWriter::constrainRate(const RateControl& rate) {
 void MovieWriter::cutTo(const MovieSpan& span) {
     impl_->cut = span;
     impl_->chapterSpan = span;
+}
+
+void MovieWriter::shapeSound(const SoundPlan& plan) {
+    impl_->audio.shapeAll(plan);
 }
 
 void MovieWriter::placeChaptersIn(const MovieSpan& span) {

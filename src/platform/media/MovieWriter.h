@@ -30,6 +30,7 @@
 #include "platform/media/MovieSlice.h"
 #include "platform/media/MovieSpan.h"
 #include "platform/media/RenderSettings.h"
+#include "platform/media/SoundShaping.h"
 #include "platform/system/Result.h"
 
 struct AVPacket;
@@ -81,6 +82,9 @@ public:
     // subtitles and chapters are cut and moved with it. Call before
     // startRecording.
     void cutTo(const MovieSpan& span);
+    // Every audio track is encoded again and shaped by `plan` (volume, mute,
+    // fades, each track's loudness gain). Call before startRecording.
+    void shapeSound(const SoundPlan& plan);
     // Only the chapters: a later pass reads frames cut already, while the
     // chapters still come from the uncut original. Call before startRecording.
     void placeChaptersIn(const MovieSpan& span);

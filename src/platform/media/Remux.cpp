@@ -31,9 +31,11 @@ Result<InputContextPtr> openedInput(const fs::path& movie) {
 // One pass over the packets of `input` into the open `output`.
 class Remuxer {
 public:
-    Remuxer(AVFormatContext& input, AVFormatContext& output, int videoIndex,
-            std::optional<TimeWindow> window = std::nullopt)
-        : input_(input), output_(output), videoIndex_(videoIndex), window_(window) {}
+    Remuxer(AVFormatContext& input, AVFormatContext& output, int videoIndex, std::optional<TimeWindow> window,
+            const SoundPlan* sound)
+        : input_(input), output_(output), videoIndex_(videoIndex), window_(window) {
+        if (sound) audio_.shapeAll(*sound);
+    }
 
     int addStreams() {
         const AVStream& in = *input_.streams[videoIndex_];
@@ -99,10 +101,10 @@ private:
 
 // Writes the remuxed movie at `partial`, which the caller renames into place.
 Status writeRemux(AVFormatContext& input, int videoIndex, const fs::path& partial,
-                  std::optional<TimeWindow> window = std::nullopt) {
+                  std::optional<TimeWindow> window, const SoundPlan* sound) {
     OutputContextPtr output;
     if (int error = allocateOutput(partial, output); error < 0) return Error{errorText(error)};
-    Remuxer remuxer(input, *output, videoIndex, window);
+    Remuxer remuxer(input, *output, videoIndex, window, sound);
     int error = remuxer.addStreams();
     if (error >= 0) error = avio_open(&output->pb, partial.c_str(), AVIO_FLAG_WRITE);
     if (error >= 0) error = avformat_write_header(output.get(), nullptr);
@@ -122,9 +124,10 @@ Status checkHolds(const AVFormatContext& input, int video, const fs::path& to) {
 }
 
 // Writes beside `to` and renames into place; nothing is left behind on failure.
-Status writeInPlace(AVFormatContext& input, int video, const fs::path& to, std::optional<TimeWindow> window) {
+Status writeInPlace(AVFormatContext& input, int video, const fs::path& to, std::optional<TimeWindow> window,
+                    const SoundPlan* sound) {
     const fs::path partial = partialNameBeside(to, lowerExtension(to));
-    Status written = writeRemux(input, video, partial, window);
+    Status written = writeRemux(input, video, partial, window, sound);
     if (written) written = moveFileAtomically(partial, to);
     std::error_code ignored;
     if (!written) fs::remove(partial, ignored);
@@ -166,7 +169,8 @@ Result<std::string> videoCodecName(const fs::path& movie) {
     return std::string(avcodec_get_name((*input)->streams[video]->codecpar->codec_id));
 }
 
-Result<double> remuxSpan(const fs::path& from, const fs::path& to, const MovieSpan& span) {
+Result<double> remuxSpan(const fs::path& from, const fs::path& to, const MovieSpan& span,
+                         const SoundPlan* sound) {
     Result<InputContextPtr> input = openedInput(from);
     if (!input) return Error{input.error()};
     const int video = firstVideoStream(**input);
@@ -179,18 +183,18 @@ Result<double> remuxSpan(const fs::path& from, const fs::path& to, const MovieSp
     const double early =
         span.in - static_cast<double>(window->start - av_rescale_q(first, stream.time_base, AV_TIME_BASE_Q)) /
                       AV_TIME_BASE;
-    const Status written = writeInPlace(**input, video, to, *window);
+    const Status written = writeInPlace(**input, video, to, *window, sound);
     if (!written) return Error{written.error()};
     return early;
 }
 
-Status remuxMovie(const fs::path& from, const fs::path& to) {
+Status remuxMovie(const fs::path& from, const fs::path& to, const SoundPlan* sound) {
     Result<InputContextPtr> input = openedInput(from);
     if (!input) return Error{input.error()};
     const int video = firstVideoStream(**input);
     if (video < 0) return Error{"no video track"};
     if (const Status holds = checkHolds(**input, video, to); !holds) return holds;
-    return writeInPlace(**input, video, to, std::nullopt);
+    return writeInPlace(**input, video, to, std::nullopt, sound);
 }
 
 }  // namespace tintreel

@@ -8,6 +8,12 @@
 // Plain value; any thread.
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/media/LoudnessMeter.h"
 
 namespace tintreel {
 
@@ -21,6 +27,37 @@ struct SoundControls {
     // Every control at its default: the sound can be copied untouched.
     bool leavesSoundAlone() const { return *this == SoundControls{}; }
 };
+
+// What a render does to every audio track of its output: the controls, and
+// each track's own normalising gain (in track order; a track beyond the list
+// keeps its level), over sound `lengthSeconds` long.
+struct SoundPlan {
+    SoundControls controls;
+    std::vector<double> trackGainsDb;
+    double lengthSeconds = 0;
+    // The controls for audio track `track` (from 0), its gain included.
+    SoundControls forTrack(int track) const {
+        SoundControls own = controls;
+        if (track >= 0 && track < static_cast<int>(trackGainsDb.size())) own.loudnessGainDb = trackGainsDb[track];
+        return own;
+    }
+};
+
+// What a slice records of the sound controls, for the join to apply once to
+// the whole movie: the controls, and the loudness target when normalising.
+struct SliceSound {
+    SoundControls controls;
+    std::optional<LoudnessTarget> loudness;
+    bool operator==(const SliceSound& other) const {
+        return controls == other.controls && loudness.has_value() == other.loudness.has_value() &&
+               (!loudness || (loudness->lufs == other.loudness->lufs &&
+                              loudness->ceilingDbtp == other.loudness->ceilingDbtp));
+    }
+    bool leavesSoundAlone() const { return controls.leavesSoundAlone() && !loudness; }
+};
+// As one line of text for a file tag, and back; text that is not such a line gives nothing.
+std::string renderSliceSound(const SliceSound& sound);
+std::optional<SliceSound> parseSliceSound(std::string_view text);
 
 class SoundShaper {
 public:

@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <regex>
 
 #include "platform/media/LoudnessMeter.h"
 #include "support/Clips.h"
@@ -13,31 +12,10 @@
 namespace tintreel {
 namespace {
 
-struct Reading {
-    double integrated = 0;
-    double truePeak = 0;
-};
-
-// What `ffmpeg ... -af ebur128=peak=true` prints as its summary for one track.
-std::optional<Reading> ffmpegReading(const std::filesystem::path& clip, const std::string& track,
-                                     const std::string& trim = "") {
-    const auto text =
-        test::runCommand("ffmpeg -nostats -hide_banner -i '" + clip.string() + "' -map 0:" + track +
-                         " -af '" + trim + "ebur128=peak=true' -f null - 2>&1");
-    if (!text) return std::nullopt;
-    const auto summary = text->find("Summary:");
-    if (summary == std::string::npos) return std::nullopt;
-    const std::string tail = text->substr(summary);
-    std::smatch integrated, peak;
-    if (!std::regex_search(tail, integrated, std::regex(R"(I:\s+(-?[0-9.]+) LUFS)")) ||
-        !std::regex_search(tail, peak, std::regex(R"(Peak:\s+(-?[0-9.]+) dBFS)")))
-        return std::nullopt;
-    return Reading{std::stod(integrated[1]), std::stod(peak[1])};
-}
-
-void expectMatches(const TrackLoudness& ours, const Reading& theirs) {
-    EXPECT_NEAR(ours.integratedLufs, theirs.integrated, 0.15);  // ffmpeg prints one decimal
-    EXPECT_NEAR(ours.truePeakDbtp, theirs.truePeak, 0.25);  // both oversample four times, by other filters
+void expectMatches(const TrackLoudness& ours, const std::optional<test::LoudnessReading>& theirs) {
+    ASSERT_TRUE(theirs);
+    EXPECT_NEAR(ours.integratedLufs, theirs->integratedLufs, 0.15);  // ffmpeg prints one decimal
+    EXPECT_NEAR(ours.truePeakDbtp, theirs->truePeakDbtp, 0.25);  // both oversample four times, by other filters
 }
 
 // Tones, noise and pink noise at several levels and layouts, each one track.
@@ -61,9 +39,7 @@ TEST(LoudnessMeter, AgreesWithTheFfmpegMeterOnEveryLayout) {
         auto ours = measureLoudness(clip);
         ASSERT_TRUE(ours) << ours.error();
         ASSERT_EQ(ours->size(), 1u);
-        const auto theirs = ffmpegReading(clip, "a:0");
-        ASSERT_TRUE(theirs);
-        expectMatches(ours->front(), *theirs);
+        expectMatches(ours->front(), test::ffmpegLoudness(clip, "a:0"));
     }
 }
 
@@ -81,7 +57,7 @@ TEST(LoudnessMeter, MeasuresEveryTrackOfAMovieAndASpanOfIt) {
     for (int track = 0; track < 2; ++track) {
         SCOPED_TRACE(track);
         EXPECT_EQ((*whole)[track].track, track);
-        expectMatches((*whole)[track], *ffmpegReading(movie, "a:" + std::to_string(track)));
+        expectMatches((*whole)[track], test::ffmpegLoudness(movie, "a:" + std::to_string(track)));
     }
     EXPECT_GT((*whole)[1].integratedLufs, (*whole)[0].integratedLufs + 5);
 
@@ -93,7 +69,7 @@ TEST(LoudnessMeter, MeasuresEveryTrackOfAMovieAndASpanOfIt) {
     auto middle = measureLoudness(burst, {2.0, 4.0});
     auto head = measureLoudness(burst, {0.0, 1.9});
     ASSERT_TRUE(middle && head);
-    expectMatches(middle->front(), *ffmpegReading(burst, "a:0", "atrim=2:4,"));
+    expectMatches(middle->front(), test::ffmpegLoudness(burst, "a:0", "atrim=2:4,"));
     EXPECT_FALSE(head->front().measurable());
 }
 
