@@ -58,7 +58,7 @@ QLineEdit { padding: 2px 4px; border: 1px solid rgb(70, 70, 70); border-radius: 
 QLineEdit:read-only { color: rgb(190, 190, 190); background: rgb(36, 36, 36); }
 QComboBox { padding: 2px 6px; }
 QTabWidget::pane { border: 1px solid rgb(60, 60, 60); border-radius: 4px; top: -1px; }
-QTabBar::tab { padding: 6px 10px; background: rgb(44, 44, 44); border: 1px solid rgb(60, 60, 60); border-bottom: none; }
+QTabBar::tab { padding: 6px 8px; background: rgb(44, 44, 44); border: 1px solid rgb(60, 60, 60); border-bottom: none; }
 QTabBar::tab:selected { background: rgb(58, 58, 58); color: white; }
 QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }
 QProgressBar { border: 1px solid rgb(70, 70, 70); border-radius: 3px; background: rgb(30, 30, 30); }

@@ -94,7 +94,7 @@ void ViewController::buildInterface() {
     left->addWidget(buildCommandBar());
     layout->addLayout(left, 1);
     QTabWidget* tabs = buildSettingsTabs(outlets_, dialogs_, this);
-    tabs->setMinimumWidth(390);
+    tabs->setMinimumWidth(420);
     tabs->setMaximumWidth(460);
     layout->addWidget(tabs);
 }
