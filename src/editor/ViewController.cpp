@@ -168,6 +168,7 @@ QWidget* ViewController::buildCommandBar() {
     pass->setToolTip(tr("The running pass out of all passes of this render"));
     status->addWidget(pass);
     rows->addLayout(status);
+    rows->addWidget(buildCropFields());
     // Showing and hiding these on every refresh must not re-lay out the window.
     for (QWidget* transient : {static_cast<QWidget*>(busy), static_cast<QWidget*>(passBar)}) {
         QSizePolicy policy = transient->sizePolicy();
@@ -220,7 +221,8 @@ void ViewController::SaveState() {
     Q_EMIT commandsChanged();
 }
 
-void ViewController::showProgressIndicator(bool visible) { controls_.busyIndicator->setVisible(visible); }
+// A load in flight keeps it on whatever else ends meanwhile.
+void ViewController::showProgressIndicator(bool visible) { controls_.busyIndicator->setVisible(visible || loading_); }
 
 // Switches the preview box between the still preview (with its zoom
 // buttons) and the player of the rendered movie.

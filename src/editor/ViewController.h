@@ -302,6 +302,11 @@ private:
     // and a drag on it draws the video's crop.
     void connectCropDrag();
     void setCropMode(bool on);
+    QWidget* buildCropFields();
+    void showCropInFields();
+    void onCropFieldsEdited();
+    void clearCrop();
+    void placeCrop(std::optional<PixelRect> crop);
     // The watermark a press at `framePoint` would grab: a switched-on one
     // drawn there, while its controls take input.
     std::optional<WatermarkKind> grabbableWatermarkAt(QPointF framePoint) const;
@@ -355,6 +360,8 @@ private:
     void takeLoudness(std::vector<TrackLoudness> tracks);
     void showSoundNote(const QString& text);
     PlaybackShaping playbackShaping() const;
+    double spanStart() const;
+    EffectSettings lookOnTheSpan() const;
     void onPlaybackFrame(const QImage& picture, double seconds, qint64 frameIndex);
     void onPlaybackStopped(const QString& why);
     void onPlayingChanged(bool playing);
@@ -412,6 +419,7 @@ private:
     RenderSettings renderSettings_;
     QString profilePath_;
     int loadGeneration_ = 0;  // only the newest load's frame is installed
+    bool loading_ = false;    // the newest load has not ended yet
     // The loaded movie's loudness, track by track, once measured; the newest
     // measurement's number and its cancel flag (set when the movie goes).
     std::optional<std::vector<TrackLoudness>> loudness_;

@@ -71,8 +71,7 @@ int ViewController::viewShrink() const {
 // A copy of the look as the controls hold it, for the frames decoded next.
 void ViewController::handPlaybackTheLook() {
     if (!playback_) return;
-    playback_->setLook({watermarksEndingAt(currentSettings(), videoFacts_.videoSeconds()), logo_,
-                        previewGeometry(currentSettings())});
+    playback_->setLook({lookOnTheSpan(), logo_, previewGeometry(currentSettings()), spanStart()});
     playback_->shapeSound(playbackShaping());
 }
 

@@ -81,6 +81,7 @@ void ViewController::DragPerformed(const Notification& notification) {
 // whose frame cannot be read leaves the editor as it was (the previous movie,
 // or none) and says so, rather than a loaded state with nothing to show.
 void ViewController::LoadVideo(const QString& path) {
+    loading_ = true;
     showProgressIndicator(true);
     const int generation = ++loadGeneration_;
     runInBackground(
@@ -99,6 +100,7 @@ void ViewController::LoadVideo(const QString& path) {
 }
 
 void ViewController::finishLoad(const QString& path, LoadedVideo loaded) {
+    loading_ = false;
     std::optional<TimedFrame>& frame = loaded.firstFrame;
     if (!frame) {
         showProgressIndicator(refresh_.running || browse_.running);
@@ -114,6 +116,7 @@ void ViewController::finishLoad(const QString& path, LoadedVideo loaded) {
     history_.reset(currentRecord());
     Q_EMIT commandsChanged();
     takeSnapshot(std::move(frame->image), frame->seconds);
+    showCropInFields();
     startTimeline();
     showProgressIndicator(false);
     UpdateImageEffect();
@@ -198,8 +201,8 @@ void ViewController::UpdateImageEffect() {
     ++refreshesStarted_;
     runInBackground(
         pool_, this,
-        [settings = watermarksEndingAt(currentSettings(), videoFacts_.videoSeconds()), frame = snapshot_,
-         seconds = snapshotSeconds_, picture = logo_, geometry = previewGeometry(currentSettings())] {
+        [settings = lookOnTheSpan(), frame = snapshot_, seconds = snapshotSeconds_ - spanStart(), picture = logo_,
+         geometry = previewGeometry(currentSettings())] {
             // Converted for display here too, so the GUI thread only swaps it in.
             return displayImage(
                 ApplyEffectChain(settings, FrameGeometry(geometry).apply(*frame), *picture, seconds));

@@ -13,6 +13,7 @@
 #include <limits>
 
 #include "editor/ViewController.h"
+#include "imaging/WatermarkScale.h"
 #include "preview/PlaybackEngine.h"
 
 namespace tintreel {
@@ -78,7 +79,9 @@ void ViewController::setSpanPoint(TimelineBar::Mark mark, std::optional<double> 
         if (outPoint_ && inPoint_ && *inPoint_ >= *outPoint_) inPoint_.reset();
     }
     showSpan();
-    sessionKeeper_.changed();
+    // Timed watermarks count from the in point: the still shows them as the render will.
+    history_.needToSaveState = false;
+    UpdateImageEffect();
 }
 
 void ViewController::showSpan() {
@@ -89,6 +92,16 @@ void ViewController::showSpan() {
     outlets_.get<QLineEdit>("fieldOutPoint")->setText(text(outPoint_));
     controls_.timeline->setSpanMarks(inPoint_, outPoint_);
     if (playback_) playback_->setStopTime(outPoint_.value_or(std::numeric_limits<double>::infinity()));
+}
+
+double ViewController::spanStart() const {
+    return inPoint_.value_or(0.0);
+}
+
+// The look as the render applies it to the span: a watermark shown to the
+// end fades out as the span ends.
+EffectSettings ViewController::lookOnTheSpan() const {
+    return watermarksEndingAt(currentSettings(), outPoint_.value_or(videoFacts_.videoSeconds()) - spanStart());
 }
 
 std::optional<MovieSpan> ViewController::span() const {

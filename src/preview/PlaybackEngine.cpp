@@ -70,6 +70,7 @@ struct PlaybackEngine::Worker {
     std::unique_ptr<PlaybackVideo> video;
     std::unique_ptr<FrameEffect> chain;
     int chainLookVersion = -1, chainShrink = 0;
+    double clockOrigin = 0.0;  // of the look the chain was made for
     int positioned = -1;  // the generation the reader is positioned for
     bool ended = false;
     std::thread thread;
@@ -127,6 +128,7 @@ ReadyFrame PlaybackEngine::Worker::produce(bool seekFirst, double seconds, int f
         chain = std::make_unique<ShapedEffect>(FrameGeometry(newLook->geometry, 1.0 / frameShrink),
                                                chainFactory(newLook->settings, *newLook->logo, 1.0 / frameShrink));
         chainShrink = frameShrink;
+        clockOrigin = newLook->clockOrigin;
     }
     while (true) {
         Result<std::optional<PlaybackFrame>> next = video->next(frameShrink);
@@ -147,7 +149,7 @@ bool PlaybackEngine::Worker::overtaken(double seconds) const {
 
 // The look on the frame, converted for display here so the GUI thread only swaps it in.
 ReadyFrame PlaybackEngine::Worker::finish(const PlaybackFrame& frame) {
-    const Image looked = chain ? chain->apply(frame.picture, frame.seconds) : frame.picture;
+    const Image looked = chain ? chain->apply(frame.picture, frame.seconds - clockOrigin) : frame.picture;
     QImage picture = toQImage(looked).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     return ReadyFrame{std::move(picture), frame.seconds, frame.index, false, {}};
 }

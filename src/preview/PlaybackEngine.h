@@ -39,6 +39,9 @@ struct PlaybackLook {
     std::shared_ptr<const Image> logo = std::make_shared<const Image>();
     // The frame's shape before the look's steps (at full size; the engine scales it).
     ShapeChoice geometry = {};
+    // The output's start on the movie's clock (the in point): timed
+    // watermarks count from here, as the render's do.
+    double clockOrigin = 0.0;
 };
 
 // How the last second of playback went, for the indicator and the benchmark.

@@ -1,9 +1,11 @@
 // Crop mode in the window: the crop drawn by a drag on the whole frame, a
 // plain click that only takes the keys, the cropped and reframed still once
-// the mode is off, and the crop kept in the session but not in the history.
+// the mode is off, the crop kept in the session but not in the history, and
+// the crop typed into its fields (even, inside the frame) and cleared.
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSpinBox>
 #include <cmath>
 
 #include "editor/CropDrag.h"
@@ -101,6 +103,36 @@ TEST_F(CropModeTest, ADragDrawsTheCropAndAPlainClickDoesNot) {
 
     EXPECT_EQ(controller->currentRecord(), record) << "the crop is no part of the look";
     EXPECT_EQ(controller->currentSession().crop, crop);
+}
+
+// Typed values become a crop inside the frame with even sizes; the fields
+// follow a drag; Clear Crop brings back the whole frame.
+TEST_F(CropModeTest, TheFieldsTakeTypedValuesAndClearCropKeepsTheWholeFrame) {
+    load(clip());
+    setCropMode(true);
+    ASSERT_TRUE(outlet<QWidget>("rowCrop")->isVisibleTo(&window));
+    const auto field = [this](std::string_view name) { return outlet<QSpinBox>(name); };
+    EXPECT_EQ(field("spinCropWidth")->value(), 320) << "no crop: the whole frame";
+    field("spinCropX")->setValue(300);
+    field("spinCropWidth")->setValue(101);
+    ASSERT_TRUE(controller->crop());
+    EXPECT_EQ(*controller->crop(), (PixelRect{300, 0, 20, 240})) << "kept inside the frame, even";
+    EXPECT_EQ(field("spinCropWidth")->value(), 20);
+    field("spinCropX")->setValue(10);
+    field("spinCropWidth")->setValue(101);
+    field("spinCropHeight")->setValue(51);
+    EXPECT_EQ(*controller->crop(), (PixelRect{10, 0, 100, 50}));
+    setCropMode(false);
+    EXPECT_EQ(shownImage().size(), QSize(100, 50));
+    EXPECT_FALSE(outlet<QWidget>("rowCrop")->isVisibleTo(&window));
+
+    setCropMode(true);
+    outlet<QPushButton>("buttonClearCrop")->click();
+    EXPECT_FALSE(controller->crop());
+    EXPECT_EQ(field("spinCropHeight")->value(), 240);
+    setCropMode(false);
+    EXPECT_EQ(shownImage().size(), QSize(320, 240));
+    EXPECT_FALSE(controller->currentSession().crop);
 }
 
 }  // namespace

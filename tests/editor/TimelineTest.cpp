@@ -292,5 +292,29 @@ TEST_F(TimelineTest, TheStillIsTheFrameTheRenderWrites) {
     }
 }
 
+// Timed watermarks count from the in point in the still, as in the render:
+// a watermark starting 0.5 s into the output is not yet on the frame 0.2 s
+// after the in point, though it is 1 s into the movie.
+TEST_F(TimelineTest, TimedWatermarksCountFromTheInPoint) {
+    loadAndReadFrameTimes(clip());
+    stepper()->setDoubleValue(1.0);
+    controller->OnBrowseFrames();
+    ASSERT_TRUE(settle());
+    const QImage plain = *preview()->image();
+    outlet<QCheckBox>("checkTextWatermark")->click();
+    type("textFieldTextStart", "0.5");
+    ASSERT_TRUE(settle());
+    const QImage marked = *preview()->image();
+    EXPECT_NE(marked, plain) << "1 s into the movie the watermark shows";
+
+    type("fieldInPoint", "0.8");
+    ASSERT_TRUE(settle());
+    ASSERT_TRUE(controller->inPoint());
+    EXPECT_EQ(*preview()->image(), plain) << "0.2 s into the output it does not yet";
+    type("fieldInPoint", "");
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(*preview()->image(), marked);
+}
+
 }  // namespace
 }  // namespace tintreel
