@@ -107,6 +107,7 @@ QWidget* ViewController::buildPreviewArea() {
     auto* image = outlets_.add(new VideoImageView, "imageViewVideo");
     image->setDialogs(&dialogs_);
     connect(image, &VideoImageView::dragged, this, &ViewController::onPreviewDragged);
+    connect(image, &VideoImageView::dragReleased, this, &ViewController::endFocusDrag);
     connect(image, &VideoImageView::colorTableDropped, this, &ViewController::onColorTableDropped);
     auto* area = outlets_.add(new PreviewArea(image), "customViewImage");
     stack->addWidget(area);

@@ -307,6 +307,9 @@ private:
     void onCropFieldsEdited();
     void clearCrop();
     void placeCrop(std::optional<PixelRect> crop);
+    bool dragsFocus() const;
+    void moveFocusBy(const QPointF& delta);
+    void endFocusDrag();
     // The watermark a press at `framePoint` would grab: a switched-on one
     // drawn there, while its controls take input.
     std::optional<WatermarkKind> grabbableWatermarkAt(QPointF framePoint) const;
@@ -411,6 +414,7 @@ private:
     // to this video (the session keeps it), not to the look.
     std::optional<PixelRect> crop_;
     bool cropMode_ = false;
+    bool focusDragging_ = false;  // a drag moves the crop-to-fill focus; recorded once it ends
     CropDrag cropDrag_;
     CoalescingGate refresh_;
     CoalescingGate browse_;

@@ -6,6 +6,11 @@
 // it. Switching it off shows the cropped, reframed picture again. The crop
 // belongs to the video: the session keeps it, the look's history does not
 // record it.
+//
+// Outside crop mode, when the look crops the frame to fill another aspect,
+// a drag on the fitted preview moves the part of the frame it shows: the
+// picture follows the pointer and the look's focus point with it, recorded
+// as one change when the drag ends.
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -13,7 +18,10 @@
 #include <algorithm>
 #include <array>
 
+#include "editor/ControlBinding.h"
 #include "editor/ViewController.h"
+#include "preview/PreviewArea.h"
+#include "settings/ControlCatalogue.h"
 #include "preview/VideoImageView.h"
 
 namespace tintreel {
@@ -131,6 +139,39 @@ void ViewController::setCropMode(bool on) {
     outlets_.get<QPushButton>("buttonCropMode")->setChecked(on);
     showCropInFields();
     outlets_.get<QWidget>("rowCrop")->setVisible(on);
+    UpdateImageEffect();
+}
+
+bool ViewController::dragsFocus() const {
+    const ShapeChoice shape = lookGeometry(currentSettings());
+    return !cropMode_ && !snapshot_->isEmpty() && shape.aspect > 0 && shape.fill == ReframeFill::Crop &&
+           controls_.previewArea->zoomFactor() <= 1.0 + 1e-9;
+}
+
+void ViewController::moveFocusBy(const QPointF& delta) {
+    const QRect picture = controls_.imageView->pictureRect();
+    if (picture.isEmpty()) return;
+    const EffectSettings settings = currentSettings();
+    const double aspect = lookGeometry(settings).aspect;
+    const QSizeF frame = crop_ ? QSizeF(crop_->width, crop_->height) : QSizeF(snapshot_->width(), snapshot_->height());
+    // The part of the frame the canvas shows, in frame pixels.
+    const QSizeF shown = frame.width() / frame.height() > aspect ? QSizeF(frame.height() * aspect, frame.height())
+                                                                 : QSizeF(frame.width(), frame.width() / aspect);
+    EffectSettings moved = settings;
+    moved.sliderReframeFocusX = static_cast<float>(std::clamp(
+        settings.sliderReframeFocusX - delta.x() * shown.width() / picture.width() / frame.width(), 0.0, 1.0));
+    moved.sliderReframeFocusY = static_cast<float>(std::clamp(
+        settings.sliderReframeFocusY - delta.y() * shown.height() / picture.height() / frame.height(), 0.0, 1.0));
+    for (std::string_view name : {"sliderReframeFocusX", "sliderReframeFocusY"})
+        writeControl(outlets_, *findControl(name), moved);
+    focusDragging_ = true;
+    UpdateImageEffect();
+}
+
+// The refresh that shows where the drag ended records it.
+void ViewController::endFocusDrag() {
+    if (!focusDragging_) return;
+    focusDragging_ = false;
     UpdateImageEffect();
 }
 

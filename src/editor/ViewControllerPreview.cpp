@@ -227,7 +227,7 @@ void ViewController::finishRefresh(QImage result) {
     if (view->isHidden()) returnToStillPreview();
     view->setImage(std::move(result));
     // A watermark drag is recorded once, by the refresh that follows its end.
-    if (!watermarkDrag_.isActive()) SaveState();
+    if (!watermarkDrag_.isActive() && !focusDragging_) SaveState();
     Q_EMIT previewShown();
 }
 
@@ -274,6 +274,7 @@ void ViewController::OnActualPixels() {
 
 // Drags pan the zoomed preview while the pointer stays inside the preview box.
 void ViewController::onPreviewDragged(const QPointF& delta, const QPointF& windowPosition) {
+    if (dragsFocus()) return moveFocusBy(delta);
     const QWidget* box = controls_.previewBox;
     const QRectF boxFrame(box->mapTo(window(), QPoint(0, 0)), box->size());
     const bool inside = windowPosition.x() >= boxFrame.left() && windowPosition.x() <= boxFrame.right() &&

@@ -131,7 +131,10 @@ void VideoImageView::mouseReleaseEvent(QMouseEvent* event) {
         Q_EMIT cropReleased();
         return event->accept();
     }
-    if (!draggingWatermark_ || event->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(event);
+    if (!draggingWatermark_ || event->button() != Qt::LeftButton) {
+        if (event->button() == Qt::LeftButton) Q_EMIT dragReleased();
+        return QWidget::mouseReleaseEvent(event);
+    }
     draggingWatermark_ = false;
     Q_EMIT watermarkReleased();
     showHoverCursor(event->position());

@@ -70,6 +70,8 @@ Q_SIGNALS:
     // A drag inside the view moved the pointer by `delta` (Qt coordinates);
     // `windowPosition` is where the pointer is now.
     void dragged(const QPointF& delta, const QPointF& windowPosition);
+    // That drag ended.
+    void dragReleased();
     // A drag of a grabbable watermark: where it started, where the pointer
     // is now, and its end; in frame pixels.
     void watermarkPressed(const QPointF& framePoint);

@@ -226,7 +226,8 @@ std::vector<ControlRow> frameShapeRows() {
     fill.note = "Crop to fill cuts the frame to the canvas; the others show the whole frame.";
     ControlRow focusX =
         slider("sliderReframeFocusX", G::Reframe, "Focus X", &ES::sliderReframeFocusX, 0.5f, 0, 1, kPercent);
-    focusX.note = "Crop to fill keeps this point of the frame in view: 0 is the left or top edge, 1 the right or bottom.";
+    focusX.note = "Crop to fill keeps this point of the frame in view (a drag on the preview moves it): 0 is the "
+                  "left or top edge, 1 the right or bottom.";
     ControlRow focusY =
         slider("sliderReframeFocusY", G::Reframe, "Focus Y", &ES::sliderReframeFocusY, 0.5f, 0, 1, kPercent);
     focusY.note = focusX.note;

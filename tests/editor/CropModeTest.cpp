@@ -4,6 +4,7 @@
 // the crop typed into its fields (even, inside the frame) and cleared.
 #include <QApplication>
 #include <QMouseEvent>
+#include <QComboBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <cmath>
@@ -133,6 +134,30 @@ TEST_F(CropModeTest, TheFieldsTakeTypedValuesAndClearCropKeepsTheWholeFrame) {
     setCropMode(false);
     EXPECT_EQ(shownImage().size(), QSize(320, 240));
     EXPECT_FALSE(controller->currentSession().crop);
+}
+
+// With the look cropping to 9:16, a drag on the fitted preview moves the part
+// of the frame on show with the pointer (the focus the other way), recorded
+// as one change when it ends.
+TEST_F(CropModeTest, ADragOnACroppedToFillPreviewMovesItsFocus) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    load(clip());
+    outlet<QComboBox>("comboReframeAspect")->setCurrentIndex(2);  // 9:16 of a 4:3 frame: 136 of 320 columns
+    ASSERT_TRUE(settle());
+    const int undoSteps = controller->history().count();
+    const QRect picture = view()->pictureRect();
+    const QPointF start = picture.center();
+    const double viewPixelsPerFramePixel = picture.width() / 136.0;
+    mouse(QEvent::MouseButtonPress, start, Qt::LeftButton);
+    mouse(QEvent::MouseMove, start + QPointF(20 * viewPixelsPerFramePixel, 0), Qt::LeftButton);
+    mouse(QEvent::MouseMove, start + QPointF(40 * viewPixelsPerFramePixel, 0), Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, start + QPointF(40 * viewPixelsPerFramePixel, 0), Qt::NoButton);
+    ASSERT_TRUE(settle());
+    // 40 frame pixels to the right: the part on show moves 40 pixels left.
+    EXPECT_NEAR(controller->currentSettings().sliderReframeFocusX, 0.5 - 40.0 / 320, 0.01);
+    EXPECT_NEAR(controller->currentSettings().sliderReframeFocusY, 0.5, 1e-6);
+    EXPECT_EQ(controller->history().count(), undoSteps + 1);
 }
 
 }  // namespace
