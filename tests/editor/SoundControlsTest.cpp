@@ -32,10 +32,16 @@ protected:
         controller->setPlaybackClockFactory([this] { return std::make_unique<ShapingClock>(handed_); });
     }
 
-    static fs::path soundClip() {
-        return test::makeClip("-f lavfi -i testsrc2=s=320x240:r=10:d=2 -f lavfi -i sine=f=440:d=2 -af volume=-12dB "
-                              "-pix_fmt yuv420p -c:v libx264 -c:a aac",
-                              "mp4");
+    // A copy of its own: the cache is keyed by the file's modification time,
+    // which a test process making the shared clip beside this one would change.
+    fs::path soundClip() {
+        const fs::path own = scratch_ / "sound.mp4";
+        if (!fs::exists(own))
+            fs::copy_file(test::makeClip("-f lavfi -i testsrc2=s=320x240:r=10:d=2 -f lavfi -i sine=f=440:d=2 -af "
+                                         "volume=-12dB -pix_fmt yuv420p -c:v libx264 -c:a aac",
+                                         "mp4"),
+                          own);
+        return own;
     }
     QString note() const { return outlet<QLabel>(kSoundNoteName)->text(); }
     bool measured() {
@@ -43,6 +49,9 @@ protected:
     }
 
     std::vector<PlaybackShaping> handed_;
+    const fs::path scratch_ =
+        test::scratchDirectory(std::string("sound-controls-") +
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
 TEST_F(SoundControlsTest, AMovieWithoutSoundSwitchesThemOffAndOneWithSoundIsMeasuredAndKept) {
