@@ -115,23 +115,18 @@ TEST(ControlCatalogue, WatermarkScaleAndTimingControlsBelongToTheirGroups) {
     const std::vector<std::string_view> colorTable = {"checkColorTable", "textFieldColorTable",
                                                       "buttonSelectColorTable", "buttonClearColorTable",
                                                       "sliderColorTableStrength"};
-    for (std::string_view name : colorTable) {
-        const ControlRow* control = findControl(name);
-        ASSERT_NE(control, nullptr) << name;
-        EXPECT_EQ(control->group, GroupId::ColorTable) << name;
-        EXPECT_TRUE(control->afterExtras) << name;
-    }
-    EXPECT_EQ(findControl("sliderColorTableStrength")->defaultValue, 1.0f);
     // The sound's rows came last of all, in their own tab.
     const std::vector<std::string_view> sound = {"sliderVolume",          "checkMute",     "stepperAudioFadeIn",
                                                  "stepperAudioFadeOut",   "comboLoudness", "stepperLoudnessTarget",
                                                  "stepperTruePeak"};
-    for (std::string_view name : sound) {
-        const ControlRow* control = findControl(name);
-        ASSERT_NE(control, nullptr) << name;
-        EXPECT_EQ(control->group, GroupId::Audio) << name;
-        EXPECT_TRUE(control->afterExtras) << name;
-    }
+    for (const auto& [names, group] : {std::pair(colorTable, GroupId::ColorTable), std::pair(sound, GroupId::Audio)})
+        for (std::string_view name : names) {
+            const ControlRow* control = findControl(name);
+            ASSERT_NE(control, nullptr) << name;
+            EXPECT_EQ(control->group, group) << name;
+            EXPECT_TRUE(control->afterExtras) << name;
+        }
+    EXPECT_EQ(findControl("sliderColorTableStrength")->defaultValue, 1.0f);
     EXPECT_EQ(groupSpec(GroupId::Audio).tab, SettingsTab::Audio);
     const std::vector<std::string_view> switched = interfaceSwitchedControls();
     for (const auto& [name, group] : added) {

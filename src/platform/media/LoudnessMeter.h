@@ -59,6 +59,7 @@ inline constexpr double kEncodingHeadroomDb = 0.3;
 struct LoudnessTarget {
     double lufs = -14.0;
     double ceilingDbtp = -1.0;
+    bool operator==(const LoudnessTarget&) const = default;
 };
 
 struct NormalisingGain {

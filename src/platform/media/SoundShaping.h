@@ -48,11 +48,7 @@ struct SoundPlan {
 struct SliceSound {
     SoundControls controls;
     std::optional<LoudnessTarget> loudness;
-    bool operator==(const SliceSound& other) const {
-        return controls == other.controls && loudness.has_value() == other.loudness.has_value() &&
-               (!loudness || (loudness->lufs == other.loudness->lufs &&
-                              loudness->ceilingDbtp == other.loudness->ceilingDbtp));
-    }
+    bool operator==(const SliceSound&) const = default;
     bool leavesSoundAlone() const { return controls.leavesSoundAlone() && !loudness; }
 };
 // As one line of text for a file tag, and back; text that is not such a line gives nothing.
