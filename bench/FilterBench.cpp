@@ -1,6 +1,8 @@
 // Filter engine benchmarks: the still chain with everything off, each step
 // alone at its default values, and every step on, on generated 1080p and
-// 2160p pictures; a plain copy of the same picture is the baseline.
+// 2160p pictures; a plain copy of the same picture is the baseline. Then the
+// render's chain with the movie benchmarks' five looks, alone and with a
+// 33^3 colour table: what the table adds to each frame of a render.
 //
 // Run: tintreel-filter-bench --benchmark_repetitions=5
 //      --benchmark_report_aggregates_only=true   (medians are reported)
@@ -9,10 +11,14 @@
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "settings/ControlCatalogue.h"
+#include "imaging/EffectChain.h"
 #include "imaging/EffectSteps.h"
 #include "imaging/ImageTools.h"
 
@@ -162,6 +168,46 @@ void runChain(benchmark::State& state, const EffectSettings& settings) {
     }
 }
 
+// The movie benchmarks' five looks (bench/movie_common.sh), on the render's rules.
+EffectSettings fiveLooks() {
+    EffectSettings s = defaultEffectSettings();
+    s.sliderBrightness = 0.1f;
+    s.checkSepia = s.checkVignette = s.checkBlur = s.checkTextWatermark = 1;
+    s.textFieldText = "Tintreel";
+    return s;
+}
+
+// A 33^3 grade (gains, lift and a power per channel), written once to the
+// temporary folder.
+std::string gradeTable() {
+    static const std::string path = [] {
+        const auto file = std::filesystem::temp_directory_path() / "tintreel-bench-grade33.cube";
+        std::ofstream out(file);
+        const int n = 33;
+        out << "LUT_3D_SIZE " << n << "\n";
+        const double gain[3] = {1.1, 0.95, 0.9}, lift[3] = {0.02, 0.0, -0.03}, power[3] = {0.9, 1.1, 1.2};
+        for (int b = 0; b < n; ++b)
+            for (int g = 0; g < n; ++g)
+                for (int r = 0; r < n; ++r) {
+                    const int level[3] = {r, g, b};
+                    for (int c = 0; c < 3; ++c)
+                        out << std::clamp(std::pow(std::max(level[c] / 32.0 * gain[c] + lift[c], 0.0), power[c]), 0.0, 1.0)
+                            << (c < 2 ? ' ' : '\n');
+                }
+        return file.string();
+    }();
+    return path;
+}
+
+void runMovieChain(benchmark::State& state, const EffectSettings& settings) {
+    const Image& input = frames().at(static_cast<int>(state.range(0)));
+    EffectChain chain(settings, frames().logo, ChainRules::Movie);
+    for (auto _ : state) {
+        Image out = chain.apply(input, 0.0);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+
 void registerAll() {
     auto sizes = [](benchmark::internal::Benchmark* b) {
         b->Arg(1080)->Arg(2160)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
@@ -181,6 +227,14 @@ void registerAll() {
     }
     sizes(benchmark::RegisterBenchmark("ChainAllOn",
                                        [](benchmark::State& st) { runChain(st, everythingOn()); }));
+    sizes(benchmark::RegisterBenchmark("MovieFiveLooks",
+                                       [](benchmark::State& st) { runMovieChain(st, fiveLooks()); }));
+    sizes(benchmark::RegisterBenchmark("MovieFiveLooksAndTable", [](benchmark::State& st) {
+        EffectSettings s = fiveLooks();
+        s.checkColorTable = 1;
+        s.textFieldColorTable = gradeTable();
+        runMovieChain(st, s);
+    }));
 }
 
 }  // namespace

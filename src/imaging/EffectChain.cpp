@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "platform/filters/Parallel.h"
+
 namespace tintreel {
 
 namespace {
@@ -14,6 +16,18 @@ bool stepRuns(const EffectStep& step, const EffectSettings& settings, ChainRules
     return step.runsOnMovie(settings);
 }
 
+// Neighbouring per-pixel steps as one effect: each row goes through every
+// kernel in turn while it is in the cache.
+class PixelRun : public FrameEffect {
+public:
+    PixelRun(std::vector<PixelKernel> kernels, bool opaque) : kernels_(std::move(kernels)), opaque_(opaque) {}
+    Image apply(const Image& frame, double) override { return applyPixelKernels(frame, kernels_, opaque_); }
+
+private:
+    std::vector<PixelKernel> kernels_;
+    bool opaque_;
+};
+
 }  // namespace
 
 EffectChain::EffectChain(const EffectSettings& settings, const Image& logo, ChainRules rules,
@@ -21,12 +35,40 @@ EffectChain::EffectChain(const EffectSettings& settings, const Image& logo, Chai
     : rules_(rules) {
     const double scale = pixelScale > 0.0 && std::isfinite(pixelScale) ? pixelScale : 1.0;
     for (const EffectStep& step : effectSteps())
-        if (stepRuns(step, settings, rules)) links_.push_back({step.code, step.make(settings, logo, scale)});
+        if (stepRuns(step, settings, rules)) add(step.code, step.make(settings, logo, scale));
+    fusePixelSteps();
+}
+
+void EffectChain::add(EffectCode code, std::unique_ptr<FrameEffect> effect) {
+    links_.push_back({{code}, std::move(effect)});
+}
+
+void EffectChain::fusePixelSteps() {
+    std::vector<Link> fused;
+    for (std::size_t i = 0; i < links_.size();) {
+        if (!links_[i].effect->pixelKernel()) {
+            fused.push_back(std::move(links_[i++]));
+            continue;
+        }
+        Link run;
+        std::vector<PixelKernel> kernels;
+        for (; i < links_.size() && links_[i].effect->pixelKernel(); ++i) {
+            run.codes.push_back(links_[i].codes.front());
+            kernels.push_back(*links_[i].effect->pixelKernel());
+        }
+        // On the movie road every step but the last leaves an opaque frame;
+        // within a run alpha passes through each kernel, so the run's result
+        // is opaque when it holds more than one step or is not the last.
+        run.leavesOpaque = rules_ == ChainRules::Movie && (kernels.size() > 1 || i < links_.size());
+        run.effect = std::make_unique<PixelRun>(std::move(kernels), run.leavesOpaque);
+        fused.push_back(std::move(run));
+    }
+    links_ = std::move(fused);
 }
 
 std::vector<EffectCode> EffectChain::codes() const {
     std::vector<EffectCode> codes;
-    for (const Link& link : links_) codes.push_back(link.code);
+    for (const Link& link : links_) codes.insert(codes.end(), link.codes.begin(), link.codes.end());
     return codes;
 }
 
@@ -35,7 +77,7 @@ Image EffectChain::apply(const Image& frame, double seconds) {
     for (std::size_t i = 0; i < links_.size(); ++i) {
         Image next = links_[i].effect->apply(current, seconds);
         if (rules_ == ChainRules::Movie) {
-            if (i + 1 < links_.size()) makeOpaque(next);
+            if (i + 1 < links_.size() && !links_[i].leavesOpaque) makeOpaque(next);
             current = std::move(next);
         } else if (next.width() == frame.width() && next.height() == frame.height()) {
             current = std::move(next);
@@ -45,10 +87,12 @@ Image EffectChain::apply(const Image& frame, double seconds) {
 }
 
 void makeOpaque(Image& image) {
-    for (int y = 0; y < image.height(); ++y) {
-        std::uint8_t* row = image.row(y);
-        for (int x = 0; x < image.width(); ++x) row[x * Image::kChannels + 3] = 255;
-    }
+    forEachRowBlock(image.height(), [&image](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            std::uint8_t* row = image.row(y);
+            for (int x = 0; x < image.width(); ++x) row[x * Image::kChannels + 3] = 255;
+        }
+    });
 }
 
 }  // namespace tintreel

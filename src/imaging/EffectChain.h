@@ -11,6 +11,9 @@
 //   value). Between two steps every pixel is made opaque, which is exactly
 //   what a lossless intermediate movie does to a frame, so one pass through
 //   the chain hands the encoder the same pictures as one pass per step.
+// On both roads, neighbouring steps that change each pixel from that pixel
+// alone run as one pass over the rows (PixelKernel.h): the same pictures,
+// without reading and writing the whole frame once per step.
 //
 // Ownership: the chain owns its effects (and the watermark picture it was
 // given). Threads: build on any thread; apply on one thread at a time.
@@ -42,9 +45,13 @@ public:
 
 private:
     struct Link {
-        EffectCode code;
+        std::vector<EffectCode> codes;  // one step, or neighbouring per-pixel steps run together
         std::unique_ptr<FrameEffect> effect;
+        bool leavesOpaque = false;      // the effect itself makes its result opaque
     };
+    void add(EffectCode code, std::unique_ptr<FrameEffect> effect);
+    void fusePixelSteps();
+
     std::vector<Link> links_;
     ChainRules rules_;
 };

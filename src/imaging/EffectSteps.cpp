@@ -23,11 +23,15 @@ namespace {
 template <typename Filter>
 class FilterEffect : public FrameEffect {
 public:
-    explicit FilterEffect(Filter filter) : filter_(std::move(filter)) {}
+    explicit FilterEffect(Filter filter) : filter_(std::move(filter)) {
+        if constexpr (requires { filter_.kernel(); }) kernel_ = filter_.kernel();
+    }
     Image apply(const Image& frame, double) override { return filter_.apply(frame); }
+    const PixelKernel* pixelKernel() const override { return kernel_ ? &kernel_ : nullptr; }
 
 private:
     Filter filter_;
+    PixelKernel kernel_;  // empty unless the filter works pixel by pixel
 };
 
 // A watermark step: the overlay canvas is drawn for a frame size once and

@@ -14,6 +14,7 @@
 
 #include "imaging/EffectSettings.h"
 #include "platform/filters/Image.h"
+#include "platform/filters/PixelKernel.h"
 #include "platform/filters/Transform3D.h"
 
 namespace tintreel {
@@ -56,6 +57,9 @@ class FrameEffect {
 public:
     virtual ~FrameEffect() = default;
     virtual Image apply(const Image& frame, double seconds) = 0;
+    // A step that changes each pixel from that pixel alone also gives its
+    // work as a row kernel, which the chain runs beside its neighbours'.
+    virtual const PixelKernel* pixelKernel() const { return nullptr; }
 };
 
 struct EffectStep {

@@ -7,7 +7,6 @@
 #include <numbers>
 #include <optional>
 
-#include "platform/filters/Parallel.h"
 #include "platform/filters/PixelMath.h"
 
 namespace tintreel {
@@ -95,25 +94,22 @@ void lookUpRow(const Lut& red, const Lut& green, const Lut& blue, const std::uin
     }
 }
 
-Image applyTables(const Image& input, const ChannelTable& red, const ChannelTable& green,
-                  const ChannelTable& blue) {
+PixelKernel tablesKernel(const ChannelTable& red, const ChannelTable& green, const ChannelTable& blue) {
     const auto r = fitAffine(red.lut, red.slope), g = fitAffine(green.lut, green.slope),
                b = fitAffine(blue.lut, blue.slope);
-    Image out = Image::forOverwrite(input.width(), input.height());
-    forEachRowBlock(input.height(), [&](int y0, int y1) {
-        for (int y = y0; y < y1; ++y) {
-            if (r && g && b)  // alpha: 2^16 a >> 16 is a
-                affineRow({r->scale, g->scale, b->scale, 65536}, {r->offset, g->offset, b->offset, 0},
-                          input.row(y), out.row(y), input.width());
-            else
-                lookUpRow(red.lut, green.lut, blue.lut, input.row(y), out.row(y), input.width());
-        }
-    });
-    return out;
+    if (r && g && b) {  // alpha: 2^16 a >> 16 is a
+        const Lanes scale{r->scale, g->scale, b->scale, 65536}, offset{r->offset, g->offset, b->offset, 0};
+        return [scale, offset](const std::uint8_t* s, std::uint8_t* d, int width) {
+            affineRow(scale, offset, s, d, width);
+        };
+    }
+    return [red = red.lut, green = green.lut, blue = blue.lut](const std::uint8_t* s, std::uint8_t* d, int width) {
+        lookUpRow(red, green, blue, s, d, width);
+    };
 }
 
-Image applyTable(const Image& input, const ChannelTable& table) {
-    return applyTables(input, table, table, table);
+PixelKernel tableKernel(const ChannelTable& table) {
+    return tablesKernel(table, table, table);
 }
 
 // out.rgb = M * in.rgb, row by row; linear without offset, so it works on
@@ -132,14 +128,10 @@ TINTREEL_VECTOR_KERNEL void matrixRow(FloatMatrix f, const std::uint8_t* s, std:
     }
 }
 
-Image applyMatrix(const Image& input, const ColorMatrix& m) {
+PixelKernel matrixKernel(const ColorMatrix& m) {
     FloatMatrix f{};
     for (std::size_t i = 0; i < 9; ++i) f[i] = static_cast<float>(m[i]);
-    Image out = Image::forOverwrite(input.width(), input.height());
-    forEachRowBlock(input.height(), [&](int y0, int y1) {
-        for (int y = y0; y < y1; ++y) matrixRow(f, input.row(y), out.row(y), input.width());
-    });
-    return out;
+    return [f](const std::uint8_t* s, std::uint8_t* d, int width) { matrixRow(f, s, d, width); };
 }
 
 ColorMatrix multiply(const ColorMatrix& a, const ColorMatrix& b) {
@@ -178,60 +170,53 @@ void BrightnessFilter::setBrightness(double brightness) {
     setFinite(brightness_, brightness);
 }
 
-Image BrightnessFilter::apply(const Image& input) const {
-    if (isIdentity()) return input;
-    return applyTable(input, linearTable([b = brightness_](double v) { return v + b; }, 1.0));
+PixelKernel BrightnessFilter::kernel() const {
+    return tableKernel(linearTable([b = brightness_](double v) { return v + b; }, 1.0));
 }
 
 void ExposureFilter::setExposure(double exposure) {
     setFinite(exposure_, exposure);
 }
 
-Image ExposureFilter::apply(const Image& input) const {
-    if (isIdentity()) return input;
+PixelKernel ExposureFilter::kernel() const {
     const double gain = std::exp2(exposure_);
-    return applyTable(input, linearTable([gain](double v) { return v * gain; }, gain));
+    return tableKernel(linearTable([gain](double v) { return v * gain; }, gain));
 }
 
 void ContrastFilter::setContrast(double contrast) {
     setFinite(contrast_, contrast);
 }
 
-Image ContrastFilter::apply(const Image& input) const {
-    if (isIdentity()) return input;
-    return applyTable(input,
-                      linearTable([c = contrast_](double v) { return (v - 0.5) * c + 0.5; }, contrast_));
+PixelKernel ContrastFilter::kernel() const {
+    return tableKernel(linearTable([c = contrast_](double v) { return (v - 0.5) * c + 0.5; }, contrast_));
 }
 
 void SaturationFilter::setSaturation(double saturation) {
     setFinite(saturation_, saturation);
 }
 
-Image SaturationFilter::apply(const Image& input) const {
-    if (isIdentity()) return input;
-    return applyMatrix(input, mix(kLuma, kIdentity, saturation_));
+PixelKernel SaturationFilter::kernel() const {
+    return matrixKernel(mix(kLuma, kIdentity, saturation_));
 }
 
 void GammaFilter::setGamma(double gamma) {
     setFinite(gamma_, gamma);
 }
 
-Image GammaFilter::apply(const Image& input) const {
-    if (isIdentity()) return input;
+PixelKernel GammaFilter::kernel() const {
     const auto power = [g = gamma_](double v) { return std::pow(v, g); };
-    return applyTable(input, {makeLut(power), std::numeric_limits<double>::quiet_NaN()});
+    return tableKernel({makeLut(power), std::numeric_limits<double>::quiet_NaN()});
 }
 
 void HueFilter::setHue(double degrees) {
     setFinite(hue_, degrees);
 }
 
-Image HueFilter::apply(const Image& input) const {
-    if (isIdentity()) return input;
+PixelKernel HueFilter::kernel() const {
     const double a = hue_ * std::numbers::pi / 180.0;
     const double c = std::cos(a), s = std::sin(a);
     const ColorMatrix turn{1, 0, 0, 0, c, s, 0, -s, c};  // positive turns red toward yellow and green
-    return applyMatrix(input, multiply(inverse(kRgbToYiq), multiply(turn, kRgbToYiq)));
+    return matrixKernel(multiply(inverse(kRgbToYiq), multiply(turn, kRgbToYiq)));
 }
 
 void RGBFilter::setRed(double gain) {
@@ -244,23 +229,21 @@ void RGBFilter::setBlue(double gain) {
     setFinite(blue_, gain);
 }
 
-Image RGBFilter::apply(const Image& input) const {
-    if (isIdentity()) return input;
+PixelKernel RGBFilter::kernel() const {
     auto gain = [](double g) { return linearTable([g](double v) { return v * g; }, g); };
-    return applyTables(input, gain(red_), gain(green_), gain(blue_));
+    return tablesKernel(gain(red_), gain(green_), gain(blue_));
 }
 
-Image GrayscaleFilter::apply(const Image& input) const {
-    return applyMatrix(input, kLuma);
+PixelKernel GrayscaleFilter::kernel() const {
+    return matrixKernel(kLuma);
 }
 
 void SepiaFilter::setIntensity(double intensity) {
     setFinite(intensity_, intensity);
 }
 
-Image SepiaFilter::apply(const Image& input) const {
-    if (isIdentity()) return input;
-    return applyMatrix(input, mix(kIdentity, kSepiaTone, intensity_));
+PixelKernel SepiaFilter::kernel() const {
+    return matrixKernel(mix(kIdentity, kSepiaTone, intensity_));
 }
 
 }  // namespace tintreel

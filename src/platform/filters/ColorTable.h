@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/filters/Image.h"
+#include "platform/filters/PixelKernel.h"
 #include "platform/system/Result.h"
 
 namespace tintreel {
@@ -90,12 +91,12 @@ private:
 // Applies a table to a straight-alpha RGBA8 picture, mixed with the picture
 // as it was by `strength` (0 ... 1), rounding to the nearest level; alpha
 // passes through. Without a table, or at strength 0, it returns a copy.
-class ColorTableFilter {
+class ColorTableFilter : public PerPixelFilter<ColorTableFilter> {
 public:
     void setTable(std::shared_ptr<const ColorTable> table);
     void setStrength(double strength);  // clamped into [0, 1]; NaN is ignored
     bool isIdentity() const { return !table_ || strength_ == 0.0f; }
-    Image apply(const Image& input) const;
+    PixelKernel kernel() const;
 
 private:
     std::shared_ptr<const ColorTable> table_;

@@ -1,0 +1,40 @@
+#include "platform/filters/PixelKernel.h"
+
+#include <cstring>
+#include <vector>
+
+#include "platform/filters/Parallel.h"
+
+namespace tintreel {
+
+PixelKernel copyKernel() {
+    return [](const std::uint8_t* src, std::uint8_t* dst, int width) {
+        std::memcpy(dst, src, static_cast<std::size_t>(width) * Image::kChannels);
+    };
+}
+
+Image applyPixelKernels(const Image& input, std::span<const PixelKernel> kernels, bool opaque) {
+    const int width = input.width();
+    Image out = kernels.empty() ? input : Image::forOverwrite(width, input.height());
+    if (kernels.empty() && !opaque) return out;
+    forEachRowBlock(input.height(), [&](int y0, int y1) {
+        // Steps between the first and the last pass the row through two
+        // scratch rows of this block, so no kernel writes over its own input.
+        std::vector<std::uint8_t> scratch[2];
+        if (kernels.size() > 1)
+            for (auto& row : scratch) row.resize(input.stride());
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* src = input.row(y);
+            for (std::size_t k = 0; k < kernels.size(); ++k) {
+                std::uint8_t* dst = k + 1 == kernels.size() ? out.row(y) : scratch[k % 2].data();
+                kernels[k](src, dst, width);
+                src = dst;
+            }
+            if (opaque)
+                for (int x = 0; x < width; ++x) out.row(y)[x * Image::kChannels + 3] = 255;
+        }
+    });
+    return out;
+}
+
+}  // namespace tintreel
