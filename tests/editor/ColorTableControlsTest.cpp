@@ -40,13 +40,22 @@ protected:
     QImage plain_;
 };
 
-TEST_F(ColorTableControlsTest, AChosenTableShowsAndClearingItGoesBack) {
+// A chosen table shows on the still; one that cannot be used is named and
+// leaves the look as it was; clearing goes back to the plain still, and an
+// undo brings the table back.
+TEST_F(ColorTableControlsTest, AChosenTableShowsABadOneIsNamedAndClearingGoesBack) {
     choose("invert.cube");
     EXPECT_EQ(outlet<QLineEdit>("textFieldColorTable")->text(), path("invert.cube"));
     const QImage inverted = shownImage();
     const QRgb before = plain_.pixel(40, 40), after = inverted.pixel(40, 40);
     EXPECT_EQ(qGreen(after), 255 - qGreen(before));
     EXPECT_TRUE(dialogs.alerts.empty());
+
+    choose("broken.cube");
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_NE(dialogs.alerts[0].text.indexOf("broken.cube"), -1) << dialogs.alerts[0].text.toStdString();
+    EXPECT_EQ(outlet<QLineEdit>("textFieldColorTable")->text(), path("invert.cube"));
+    EXPECT_EQ(shownImage(), inverted);
 
     outlet<QPushButton>("buttonClearColorTable")->click();
     ASSERT_TRUE(settle());
@@ -55,6 +64,20 @@ TEST_F(ColorTableControlsTest, AChosenTableShowsAndClearingItGoesBack) {
     controller->OnUndo();
     ASSERT_TRUE(settle());
     EXPECT_EQ(shownImage(), inverted) << "undo brings the table back";
+
+    // A profile naming a table that is gone: the alert names it, the rest of the look is used.
+    outlet<QCheckBox>("checkSepia")->click();
+    dialogs.savePaths.push_back(path("look.tintreel"));
+    controller->OnSaveProfileAs();
+    outlet<QCheckBox>("checkSepia")->click();
+    ASSERT_TRUE(settle());
+    fs::remove(folder() / "invert.cube");
+    dialogs.openPaths.push_back(path("look.tintreel"));
+    controller->OnLoadProfile();
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(dialogs.alerts.size(), 2u);
+    EXPECT_NE(dialogs.alerts[1].text.indexOf("invert.cube"), -1) << dialogs.alerts[1].text.toStdString();
+    EXPECT_EQ(controller->currentSettings().checkSepia, 1);
 }
 
 // A table dropped on the picture is chosen and switched on at once; a bad one
@@ -79,30 +102,6 @@ TEST_F(ColorTableControlsTest, ATableDroppedOnThePictureIsChosenAndSwitchedOn) {
     EXPECT_EQ(outlet<QLineEdit>("textFieldColorTable")->text(), path("invert.cube"));
     EXPECT_EQ(qGreen(shownImage().pixel(40, 40)), 255 - qGreen(plain_.pixel(40, 40)));
     EXPECT_TRUE(dialogs.questions.empty());
-}
-
-TEST_F(ColorTableControlsTest, ATableThatCannotBeUsedIsNamedAndTheLookKept) {
-    choose("invert.cube");
-    const QImage inverted = shownImage();
-    choose("broken.cube");
-    ASSERT_EQ(dialogs.alerts.size(), 1u);
-    EXPECT_NE(dialogs.alerts[0].text.indexOf("broken.cube"), -1) << dialogs.alerts[0].text.toStdString();
-    EXPECT_EQ(outlet<QLineEdit>("textFieldColorTable")->text(), path("invert.cube"));
-    EXPECT_EQ(shownImage(), inverted);
-
-    // A profile naming a table that is gone: the alert names it, the rest of the look is used.
-    outlet<QCheckBox>("checkSepia")->click();
-    dialogs.savePaths.push_back(path("look.tintreel"));
-    controller->OnSaveProfileAs();
-    outlet<QCheckBox>("checkSepia")->click();
-    ASSERT_TRUE(settle());
-    fs::remove(folder() / "invert.cube");
-    dialogs.openPaths.push_back(path("look.tintreel"));
-    controller->OnLoadProfile();
-    ASSERT_TRUE(settle());
-    ASSERT_EQ(dialogs.alerts.size(), 2u);
-    EXPECT_NE(dialogs.alerts[1].text.indexOf("invert.cube"), -1) << dialogs.alerts[1].text.toStdString();
-    EXPECT_EQ(controller->currentSettings().checkSepia, 1);
 }
 
 TEST_F(ColorTableControlsTest, TheLookIsExportedAsATable) {

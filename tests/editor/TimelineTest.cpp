@@ -41,13 +41,16 @@ protected:
     QString timeLabel() const { return outlet<QLabel>("labelTimelineTime")->text(); }
 };
 
-TEST_F(TimelineTest, KeysOnTheFocusedPreviewOrTimelineStepFramesAndAskToPlay) {
+// Keys on the focused preview or timeline, a click on the timeline and the
+// stepper all move one position; Space asks to play.
+TEST_F(TimelineTest, KeysClicksAndTheStepperMoveOnePositionAndSpaceAsksToPlay) {
     QSignalSpy play(controller, &ViewController::playRequested);
     QSignalSpy playing(controller, &ViewController::playingChanged);
     QTest::keyClick(preview(), Qt::Key_Space);  // no movie: nothing to play
     EXPECT_EQ(play.count(), 0);
 
     loadAndReadFrameTimes(clip());  // 2 s at 10 frames a second
+    EXPECT_EQ(timeLabel(), "0:00.00 / 0:02.00");
     outlet<QPushButton>("buttonSelectVideo")->setFocus();
     QTest::mouseClick(preview(), Qt::LeftButton, {}, preview()->rect().center());
     EXPECT_EQ(QApplication::focusWidget(), preview());
@@ -58,37 +61,56 @@ TEST_F(TimelineTest, KeysOnTheFocusedPreviewOrTimelineStepFramesAndAskToPlay) {
     EXPECT_EQ(play.count(), 2);
     EXPECT_EQ(playing.count(), 2) << "the first Space plays, the second pauses";
     EXPECT_FALSE(controller->isPlaying());
-    // Playing moved the still by however far the wall clock ran: start the steps from the first frame.
     ASSERT_TRUE(settle());
+
+    // A click on the timeline's middle: the handle stays where it was put.
+    QTest::mouseClick(timeline(), Qt::LeftButton, {}, timeline()->rect().center());
+    EXPECT_TRUE(controller->browse().running);
+    EXPECT_EQ(timeline()->position(), stepper()->doubleValue());
+    ASSERT_TRUE(settle());
+    EXPECT_NEAR(stepper()->doubleValue(), 1.0, 2 * 2.0 / timeline()->width());
+    EXPECT_NEAR(controller->snapshotSeconds(), std::floor(stepper()->doubleValue() * 10 + 1e-6) / 10, 1e-9);
     QTest::keyClick(timeline(), Qt::Key_Home);
     ASSERT_TRUE(settle());
 
-    const struct {
-        bool onPreview;
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        double seconds;  // the frame shown after the key
-    } presses[] = {
-        {true, Qt::Key_Right, {}, 0.1},
-        {false, Qt::Key_Right, {}, 0.2},
-        {true, Qt::Key_Left, {}, 0.1},
-        {false, Qt::Key_Right, Qt::ShiftModifier, 1.1},
-        {true, Qt::Key_Left, Qt::ShiftModifier, 0.1},
-        {true, Qt::Key_End, {}, 1.9},
-        {false, Qt::Key_Right, {}, 1.9},
-        {false, Qt::Key_Home, {}, 0.0},
-        {true, Qt::Key_Left, {}, 0.0},
+    // Keys on either widget and the stepper's arrows, which go to whole
+    // seconds from a position between two, move one position.
+    const auto press = [](QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        return std::function<void()>([=] {
+            target->setFocus();
+            QTest::keyClick(target, key, modifiers);
+        });
     };
-    for (const auto& [onPreview, key, modifiers, seconds] : presses) {
-        SCOPED_TRACE(testing::Message() << key << " " << modifiers << " to " << seconds);
-        QWidget* target = onPreview ? static_cast<QWidget*>(preview()) : timeline();
-        target->setFocus();
-        QTest::keyClick(target, key, modifiers);
+    const struct {
+        std::function<void()> move;
+        double position;  // of the stepper
+        double seconds;   // of the frame shown, and the timeline's handle
+    } moves[] = {
+        {press(preview(), Qt::Key_Right), 0.1, 0.1},
+        {press(timeline(), Qt::Key_Right), 0.2, 0.2},
+        {press(preview(), Qt::Key_Left), 0.1, 0.1},
+        {press(timeline(), Qt::Key_Right, Qt::ShiftModifier), 1.1, 1.1},
+        {[this] { stepper()->stepUp(); }, 2.0, 1.9},  // 2 s shows the last frame, at 1.9
+        {[this] { stepper()->stepDown(); }, 1.0, 1.0},
+        {press(timeline(), Qt::Key_Left), 0.9, 0.9},
+        {[this] { stepper()->stepDown(); }, 0.0, 0.0},
+        {press(timeline(), Qt::Key_Right, Qt::ShiftModifier), 1.0, 1.0},
+        {press(preview(), Qt::Key_Left, Qt::ShiftModifier), 0.0, 0.0},
+        {press(preview(), Qt::Key_End), 1.9, 1.9},
+        {press(timeline(), Qt::Key_Right), 1.9, 1.9},
+        {press(timeline(), Qt::Key_Home), 0.0, 0.0},
+        {press(preview(), Qt::Key_Left), 0.0, 0.0},
+    };
+    for (std::size_t i = 0; i < std::size(moves); ++i) {
+        const auto& [move, position, seconds] = moves[i];
+        SCOPED_TRACE(testing::Message() << "move " << i << " to " << position);
+        move();
         ASSERT_TRUE(settle());
         EXPECT_NEAR(controller->snapshotSeconds(), seconds, 1e-9);
         EXPECT_NEAR(timeline()->position(), seconds, 1e-9);
-        EXPECT_NEAR(stepper()->doubleValue(), seconds, 1e-9);
+        EXPECT_NEAR(stepper()->doubleValue(), position, 1e-9);
         EXPECT_EQ(frameLabel(), QStringLiteral("frame %1 of 20").arg(std::lround(seconds * 10) + 1));
+        EXPECT_EQ(timeLabel(), QStringLiteral("0:%1 / 0:02.00").arg(seconds, 5, 'f', 2, QChar('0')));
         const auto frame = test::ffmpegFrame(clip(), seconds);
         ASSERT_TRUE(frame);
         EXPECT_LT(test::meanDifference(*controller->snapshot(), *frame), 3.0);
@@ -159,43 +181,6 @@ TEST_F(TimelineTest, InAndOutPointsByKeysAndFields) {
     expectPoints(std::nullopt, 1.0);
     loadAndReadFrameTimes(clip());
     expectPoints(std::nullopt, std::nullopt);
-}
-
-// The stepper and the timeline move one position; the stepper's arrows go to
-// whole seconds from a position between two.
-TEST_F(TimelineTest, StepperAndTimelineMoveOnePosition) {
-    loadAndReadFrameTimes(clip());
-    EXPECT_EQ(timeLabel(), "0:00.00 / 0:02.00");
-    QTest::mouseClick(timeline(), Qt::LeftButton, {}, timeline()->rect().center());
-    EXPECT_TRUE(controller->browse().running);
-    EXPECT_EQ(timeline()->position(), stepper()->doubleValue()) << "the handle stays where it was put";
-    ASSERT_TRUE(settle());
-    const double pixel = 2.0 / timeline()->width();
-    EXPECT_NEAR(stepper()->doubleValue(), 1.0, 2 * pixel);
-    EXPECT_NEAR(controller->snapshotSeconds(), std::floor(stepper()->doubleValue() * 10 + 1e-6) / 10, 1e-9);
-
-    const struct {
-        std::function<void()> move;
-        double stepperValue;
-        QString time;
-    } moves[] = {
-        {[this] { QTest::keyClick(timeline(), Qt::Key_Home); }, 0.0, "0:00.00 / 0:02.00"},
-        {[this] { QTest::keyClick(timeline(), Qt::Key_Right); }, 0.1, "0:00.10 / 0:02.00"},
-        {[this] { QTest::keyClick(timeline(), Qt::Key_Right, Qt::ShiftModifier); }, 1.1, "0:01.10 / 0:02.00"},
-        {[this] { stepper()->stepUp(); }, 2.0, "0:01.90 / 0:02.00"},  // 2 s shows the last frame, at 1.9
-        {[this] { stepper()->stepDown(); }, 1.0, "0:01.00 / 0:02.00"},
-        {[this] { QTest::keyClick(timeline(), Qt::Key_Left); }, 0.9, "0:00.90 / 0:02.00"},
-        {[this] { stepper()->stepDown(); }, 0.0, "0:00.00 / 0:02.00"},
-    };
-    timeline()->setFocus();
-    for (const auto& [move, stepperValue, time] : moves) {
-        SCOPED_TRACE(time.toStdString());
-        move();
-        ASSERT_TRUE(settle());
-        EXPECT_NEAR(stepper()->doubleValue(), stepperValue, 1e-9);
-        EXPECT_EQ(timeLabel(), time);
-    }
-    EXPECT_EQ(controller->history().count(), 1);
 }
 
 TEST_F(TimelineTest, SwitchedOffWithoutAMovieAndWhileRendering) {

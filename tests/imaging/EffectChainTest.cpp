@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "imaging/EffectChain.h"
@@ -50,11 +51,10 @@ TEST(EffectSteps, RunConditionsOnBothPaths) {
 }
 
 TEST(EffectSteps, ValueConversionsAsWritten) {
-    EXPECT_EQ(oilPaintingRadius(2.7f), 2u);
-    EXPECT_EQ(oilPaintingRadius(0.4f), 0u);
-    EXPECT_EQ(oilPaintingRadius(-3.0f), 0u);
-    EXPECT_EQ(oilPaintingRadius(std::nanf("")), 0u);
-    EXPECT_EQ(oilPaintingRadius(1e20f), std::numeric_limits<unsigned>::max());
+    constexpr unsigned kMost = std::numeric_limits<unsigned>::max();
+    for (const auto& [intensity, radius] : std::initializer_list<std::pair<float, unsigned>>{
+             {2.7f, 2u}, {0.4f, 0u}, {-3.0f, 0u}, {std::nanf(""), 0u}, {1e20f, kMost}})
+        EXPECT_EQ(oilPaintingRadius(intensity), radius) << intensity;
 
     EXPECT_EQ(scaleTransform(50.0f).at(4, 4), 2.0);
     EXPECT_EQ(scaleTransform(200.0f).at(4, 4), 0.5);
@@ -69,12 +69,9 @@ TEST(EffectSteps, ValueConversionsAsWritten) {
     EXPECT_EQ(r.at(4, 4), 1.0);
 
     // A radius on a shrunk frame: rounded, never below 1 unless it was 0.
-    EXPECT_EQ(scaledRadius(4, 0.5), 2u);
-    EXPECT_EQ(scaledRadius(5, 0.5), 3u);
-    EXPECT_EQ(scaledRadius(1, 0.25), 1u);
-    EXPECT_EQ(scaledRadius(0, 0.5), 0u);
-    EXPECT_EQ(scaledRadius(7, 1.0), 7u);
-    EXPECT_EQ(scaledRadius(std::numeric_limits<unsigned>::max(), 2.0), std::numeric_limits<unsigned>::max());
+    for (const auto& [radius, scale, scaled] : std::initializer_list<std::tuple<unsigned, double, unsigned>>{
+             {4, 0.5, 2}, {5, 0.5, 3}, {1, 0.25, 1}, {0, 0.5, 0}, {7, 1.0, 7}, {kMost, 2.0, kMost}})
+        EXPECT_EQ(scaledRadius(radius, scale), scaled) << radius << " at " << scale;
 
     EXPECT_EQ(percentToFraction(70.0f), static_cast<double>(70.0f / 100.0f));
     EXPECT_NE(percentToFraction(70.0f), 0.7);  // widened from single precision

@@ -116,10 +116,12 @@ TEST(ControlCatalogue, WatermarkScaleAndTimingControlsBelongToTheirGroups) {
                                                       "buttonSelectColorTable", "buttonClearColorTable",
                                                       "sliderColorTableStrength"};
     // The sound's rows came last of all, in their own tab.
-    const std::vector<std::string_view> sound = {"sliderVolume",          "checkMute",     "stepperAudioFadeIn",
-                                                 "stepperAudioFadeOut",   "comboLoudness", "stepperLoudnessTarget",
+    const std::vector<std::string_view> sound = {"sliderVolume",       "checkMute",
+                                                 "stepperAudioFadeIn", "stepperAudioFadeOut",
+                                                 "comboLoudness",      "stepperLoudnessTarget",
                                                  "stepperTruePeak"};
-    for (const auto& [names, group] : {std::pair(colorTable, GroupId::ColorTable), std::pair(sound, GroupId::Audio)})
+    for (const auto& [names, group] :
+         {std::pair(colorTable, GroupId::ColorTable), std::pair(sound, GroupId::Audio)})
         for (std::string_view name : names) {
             const ControlRow* control = findControl(name);
             ASSERT_NE(control, nullptr) << name;
@@ -142,11 +144,12 @@ TEST(ControlCatalogue, WatermarkScaleAndTimingControlsBelongToTheirGroups) {
         EXPECT_EQ(control->maximum, name.ends_with("Fade") ? 60.0f : 86400.0f) << name;
         EXPECT_NE(std::find(switched.begin(), switched.end(), control->textOutlet), switched.end()) << name;
     }
-    // The frame's shape, stored after these, has its own test (FrameShapeRecordTest).
+    // The frame's shape, stored after these, has its lines checked in SettingsRecordTest.
     for (const ControlRow& control : controlCatalogue())
         if (control.afterExtras && control.group != GroupId::Reframe && control.group != GroupId::Flip)
             EXPECT_TRUE(std::find_if(added.begin(), added.end(),
-                                     [&](const auto& a) { return a.first == control.outlet; }) != added.end() ||
+                                     [&](const auto& a) { return a.first == control.outlet; }) !=
+                            added.end() ||
                         std::find(colorTable.begin(), colorTable.end(), control.outlet) != colorTable.end() ||
                         std::find(sound.begin(), sound.end(), control.outlet) != sound.end())
                 << control.outlet << " is stored after the extras but not one of these";

@@ -12,21 +12,6 @@
 namespace tintreel {
 namespace {
 
-// Every control stored after the extras away from its default.
-EffectSettings withScaleAndTiming() {
-    EffectSettings s = defaultEffectSettings();
-    s.checkTextScaleWithVideo = s.checkImageScaleWithVideo = 1;
-    for (const auto& [name, value] :
-         std::vector<std::pair<std::string, std::string>>{{"stepperTextStart", "1.5"},
-                                                          {"stepperTextEnd", "9"},
-                                                          {"stepperTextFade", "0.5"},
-                                                          {"stepperImageStart", "2"},
-                                                          {"stepperImageEnd", "12.5"},
-                                                          {"stepperImageFade", "3"}})
-        EXPECT_TRUE(assignNamedSetting(s, name, value)) << name;
-    return s;
-}
-
 TEST(SettingsRecord, FloatAndDoubleRenderings) {
     const float inf = std::numeric_limits<float>::infinity();
     const std::pair<float, std::string> floats[] = {
@@ -66,8 +51,9 @@ TEST(SettingsRecord, DefaultRecordEndsWithEmptyExtrasAndTheLaterControlsOff) {
               (std::vector<std::string>{"0", "", "1.0"}));
     // The sound last: its own volume, no mute, no fades, loudness left alone
     // (a custom target of -14 LUFS ready), a ceiling of -1 dBTP.
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + after + 30, lines.end()),
-              (std::vector<std::string>{"0.0", "0", "0.0", "0", "0.0", "0", "0", "-14.0", "-14", "-1.0", "-1"}));
+    EXPECT_EQ(
+        std::vector<std::string>(lines.begin() + after + 30, lines.end()),
+        (std::vector<std::string>{"0.0", "0", "0.0", "0", "0.0", "0", "0", "-14.0", "-14", "-1.0", "-1"}));
 }
 
 TEST(SettingsRecord, LineNumbersOfTheComparedFields) {
@@ -86,8 +72,26 @@ TEST(SettingsRecord, LineNumbersOfTheComparedFields) {
                                                       {"textFieldTextStart", after + 2},
                                                       {"textFieldTextFade", after + 6},
                                                       {"checkImageScaleWithVideo", after + 7},
-                                                      {"textFieldImageFade", after + 13}};
+                                                      {"textFieldImageFade", after + 13},
+                                                      // The frame's shape follows every earlier
+                                                      // line, the reframe first, then the flips,
+                                                      // then the colour table.
+                                                      {"comboReframeAspect", after + 14},
+                                                      {"stepperReframeWidth", after + 15},
+                                                      {"textFieldReframeWidth", after + 16},
+                                                      {"stepperReframeHeight", after + 17},
+                                                      {"textFieldReframeHeight", after + 18},
+                                                      {"comboReframeFill", after + 19},
+                                                      {"sliderReframeFocusX", after + 20},
+                                                      {"sliderReframeFocusY", after + 21},
+                                                      {"colorWellReframeBars", after + 22},
+                                                      {"checkFlipHorizontal", after + 25},
+                                                      {"checkFlipVertical", after + 26},
+                                                      {"checkColorTable", after + 27}};
     for (const auto& [outlet, line] : lines) EXPECT_EQ(settingsRecordLine(outlet), line) << outlet;
+    // The window shows the shape with the transforms, though the record keeps it last.
+    EXPECT_EQ(groupSpec(findControl("comboReframeAspect")->group).tab, SettingsTab::Transform);
+    EXPECT_EQ(groupSpec(findControl("checkFlipVertical")->group).tab, SettingsTab::Transform);
     EXPECT_FALSE(settingsRecordLine("buttonSelectImage").has_value());
     EXPECT_FALSE(settingsRecordLine("noSuchControl").has_value());
 }
@@ -183,7 +187,7 @@ TEST(SettingsRecord, AProfileOfTheEarlierLayoutLoadsUnchanged) {
     const std::string old{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     ASSERT_EQ(splitRecordLines(old).size(), static_cast<std::size_t>(kSettingsRecordControlLines));
 
-    const RecordParseResult parsed = parseSettingsRecord(old, withScaleAndTiming());
+    const RecordParseResult parsed = parseSettingsRecord(old, everyValueChanged());
     EXPECT_TRUE(parsed.problems.empty()) << parsed.problems.front();
     EXPECT_EQ(parsed.extras, RecordExtras{});
     EffectSettings expected = defaultEffectSettings();
@@ -202,38 +206,37 @@ TEST(SettingsRecord, AProfileOfTheEarlierLayoutLoadsUnchanged) {
     EXPECT_EQ(renderSettingsRecord(parsed.settings).rfind(old + "\n", 0), 0u);
 }
 
-// A record of the layout with the logo line but before the later controls
-// loads with their defaults, whatever the editor held; a record of this
-// layout read by a reader that stops after the extras reads exactly what
-// that layout held, whatever the later controls say.
-TEST(SettingsRecord, RecordsWithAndWithoutTheLaterControlsReadBothWays) {
-    EffectSettings look = defaultEffectSettings();
-    look.checkImageWatermark = 1;
-    look.stepperImageScale = 40;
-    look.textFieldImageScale = "40";
-    const RecordExtras extras{"/logos/mark.png"};
-    const std::size_t known = kSettingsRecordControlLines + recordExtrasLineCount();
-    const auto firstLines = [&](const std::string& record) {
-        std::string text;
-        const std::vector<std::string> lines = splitRecordLines(record);
-        for (std::size_t i = 0; i < known; ++i) text += lines.at(i) + "\n";
-        return text;
-    };
-    const std::string earlier = firstLines(renderSettingsRecord(look, extras));
-    const RecordParseResult parsed = parseSettingsRecord(earlier, withScaleAndTiming());
-    EXPECT_TRUE(parsed.problems.empty()) << parsed.problems.front();
-    EXPECT_TRUE(parsed.settings == look);
-    EXPECT_EQ(parsed.extras, extras);
+std::string firstLines(const std::string& record, int count) {
+    std::string text;
+    const std::vector<std::string> lines = splitRecordLines(record);
+    for (int i = 0; i < count; ++i) text += lines.at(i) + "\n";
+    return text;
+}
 
-    EffectSettings timed = withScaleAndTiming();
-    timed.checkImageWatermark = 1;
-    timed.stepperImageScale = 40;
-    timed.textFieldImageScale = "40";
-    const std::string later = renderSettingsRecord(timed, extras);
-    EXPECT_EQ(firstLines(later), earlier);
-    const RecordParseResult back = parseSettingsRecord(later, defaultEffectSettings());
-    EXPECT_TRUE(back.problems.empty()) << back.problems.front();
-    EXPECT_TRUE(back.settings == timed);
+// Lines are only ever appended. A record of each earlier layout (ending
+// after the extras, the watermarks' scale and timing, the frame's shape or
+// the colour table) loads with no problem and the later controls at their
+// defaults, whatever the editor held; and the first lines of a record of
+// this layout are what that layout wrote for the same look, so its readers
+// read what they always did.
+TEST(SettingsRecord, RecordsOfEveryEarlierLayoutReadBothWays) {
+    const EffectSettings look = everyValueChanged();
+    const RecordExtras extras{"/logos/mark.png"};
+    const std::string record = renderSettingsRecord(look, extras);
+    const int known = kSettingsRecordControlLines + recordExtrasLineCount();
+    for (const int layout : {known, known + 14, known + 27, known + 30}) {
+        SCOPED_TRACE(layout);
+        EffectSettings earlier = look;
+        for (const ControlRow& control : controlCatalogue())
+            if (settingsRecordLine(control.outlet).value_or(0) >= layout) resetControl(earlier, control);
+        ASSERT_FALSE(earlier == look) << "the layout has later lines";
+        const std::string cut = firstLines(record, layout);
+        EXPECT_EQ(cut, firstLines(renderSettingsRecord(earlier, extras), layout));
+        const RecordParseResult parsed = parseSettingsRecord(cut, look);
+        EXPECT_TRUE(parsed.problems.empty()) << parsed.problems.front();
+        EXPECT_TRUE(parsed.settings == earlier);
+        EXPECT_EQ(parsed.extras, extras);
+    }
 }
 
 // The logo's path and the font family are lines 111 and 112 (from 1). A
@@ -300,6 +303,16 @@ TEST(SettingsRecord, TheFontIsSetByIndexOrFamilyAndReset) {
     EXPECT_EQ(s.comboTextFontType, 12);
     EXPECT_EQ(s.textFontFamily, "");
     EXPECT_TRUE(groupIsAtDefault(s, GroupId::TextWatermark));
+}
+
+// The reset of the reframe group puts back every value but leaves the flips alone.
+TEST(SettingsRecord, TheReframeResetLeavesTheFlips) {
+    EffectSettings look = everyValueChanged();
+    resetGroup(look, GroupId::Reframe);
+    EXPECT_TRUE(groupIsAtDefault(look, GroupId::Reframe));
+    EXPECT_EQ(look.colorWellReframeBars, (RgbColor{0, 0, 0, 1}));
+    EXPECT_EQ(look.checkFlipHorizontal, 1);
+    EXPECT_EQ(look.checkFlipVertical, 1);
 }
 
 TEST(SettingsRecord, LineBreaksOfEveryKindSplitLines) {

@@ -1,6 +1,6 @@
 // Colour filters on one-pixel pictures whose results are worked out by hand
-// (tolerance: one level, for rounding) and on every level against their
-// definition; and the settings at which any filter must reproduce its input
+// (tolerance: one level, for rounding) and, per channel, on every level
+// against their definition; and the settings at which any filter must reproduce its input
 // exactly.
 #include <cmath>
 #include <functional>
@@ -38,30 +38,6 @@ Apply with(std::function<void(F&)> set) {
 template <typename Filter>
 Rgba applyTo(const Filter& f, Rgba c) {
     return at(f.apply(solid(1, 1, c)), 0, 0);
-}
-
-TEST(ColorFilters, PerChannelAdjustmentsGiveHandComputedPixels) {
-    BrightnessFilter brightness;
-    brightness.setBrightness(0.2);           // 100/255 + 0.2 = 0.592 -> 151
-    brightness.setBrightness(std::nan(""));  // not a number: ignored
-    EXPECT_TRUE(near(applyTo(brightness, {100, 150, 200, 77}), {151, 201, 251, 77}, 1));
-
-    ExposureFilter exposure;
-    exposure.setExposure(1.0);  // doubled, clamped
-    EXPECT_TRUE(near(applyTo(exposure, {100, 150, 200, 9}), {200, 255, 255, 9}, 1));
-
-    ContrastFilter contrast;
-    contrast.setContrast(3.0);  // 3v - 255 in levels
-    EXPECT_TRUE(near(applyTo(contrast, {100, 128, 200, 255}), {45, 129, 255, 255}, 1));
-
-    GammaFilter gamma;
-    gamma.setGamma(2.0);  // (128/255)^2 * 255 = 64.25
-    EXPECT_TRUE(near(applyTo(gamma, {0, 128, 255, 1}), {0, 64, 255, 1}, 1));
-
-    RGBFilter rgb;
-    rgb.setRed(0.5);
-    rgb.setBlue(2.0);
-    EXPECT_TRUE(near(applyTo(rgb, {100, 150, 100, 3}), {50, 150, 200, 3}, 1));
 }
 
 TEST(ColorFilters, LumaBasedFiltersGiveHandComputedPixels) {
@@ -113,8 +89,9 @@ TEST(ColorFilters, PerChannelFiltersMatchTheirDefinitionOnEveryLevel) {
     };
     for (const double b : {-0.37, 0.1, 0.73}) {
         const Curve def = [b](double v) { return v + b; };
-        expectEveryLevel(with<BrightnessFilter>([b](auto& f) { f.setBrightness(b); }), {def, def, def},
-                         "brightness");
+        // A value that is not a number is ignored.
+        expectEveryLevel(with<BrightnessFilter>([b](auto& f) { f.setBrightness(b), f.setBrightness(NAN); }),
+                         {def, def, def}, "brightness");
     }
     for (const double c : {0.0, 0.35, 1.2, 4.0}) {
         const Curve def = [c](double v) { return (v - 0.5) * c + 0.5; };
