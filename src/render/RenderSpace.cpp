@@ -4,6 +4,7 @@
 #include <cmath>
 #include <system_error>
 
+#include "imaging/FrameGeometry.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieTypes.h"
 #include "platform/system/Log.h"
@@ -29,17 +30,30 @@ RenderSettings atLevel(RenderSettings settings, QualityLevel level) {
     return settings;
 }
 
-// The upright frame's pixels once scaled to the height asked for (only ever down).
-double finalPixels(const SourceFacts& source, int maxHeight) {
-    const double pixels = static_cast<double>(source.width) * source.height;
-    if (maxHeight <= 0 || maxHeight >= source.height) return pixels;
-    const double scale = static_cast<double>(maxHeight) / source.height;
+// The frame the render's passes make: the upright frame cropped, reframed
+// and sized as the look, the crop and an output preset ask (a preset may
+// scale up).
+FrameSize shapedFrame(const RenderRequest& request, const SourceFacts& source) {
+    return FrameGeometry(requestGeometry(request)).outputSize({source.width, source.height});
+}
+
+// That frame's pixels once scaled to the height asked for (only ever down).
+double finalPixels(FrameSize frame, int maxHeight) {
+    const double pixels = static_cast<double>(frame.width) * frame.height;
+    if (maxHeight <= 0 || maxHeight >= frame.height) return pixels;
+    const double scale = static_cast<double>(maxHeight) / frame.height;
     return pixels * scale * scale;
 }
 
-double movieBytes(const SourceFacts& source, double pixels, double bitsPerPixel) {
+// The seconds the render writes: the span's, when it cuts one.
+double writtenSeconds(const RenderRequest& request, const SourceFacts& source) {
+    if (!request.span) return source.seconds;
+    return std::max(0.0, std::min(request.span->out, source.seconds) - request.span->in);
+}
+
+double movieBytes(const SourceFacts& source, double seconds, double pixels, double bitsPerPixel) {
     const double rate = source.framesPerSecond > 0 ? source.framesPerSecond : kUnknownFramesPerSecond;
-    return source.seconds * (pixels * rate * bitsPerPixel + source.audioBitsPerSecond) / 8;
+    return seconds * (pixels * rate * bitsPerPixel + source.audioBitsPerSecond) / 8;
 }
 
 }  // namespace
@@ -76,11 +90,13 @@ std::uintmax_t estimateRenderBytes(const RenderRequest& request, const SourceFac
     const int passes = countMoviePasses(request);
     if (passes == 0) return source.fileBytes;
     const VideoCodec codec = videoCodecFor(finalExtension(request), request.renderSettings.codec);
-    double bytes = movieBytes(source, finalPixels(source, request.renderSettings.maxHeight),
+    const FrameSize frame = shapedFrame(request, source);
+    const double seconds = writtenSeconds(request, source);
+    double bytes = movieBytes(source, seconds, finalPixels(frame, request.renderSettings.maxHeight),
                               finalBitsPerPixelBound(codec, request.renderSettings));
     if (request.passMode == PassMode::Each && passes > 1)
-        bytes +=
-            std::min(passes - 1, 2) * movieBytes(source, finalPixels(source, 0), kIntermediateBitsPerPixel);
+        bytes += std::min(passes - 1, 2) *
+                 movieBytes(source, seconds, finalPixels(frame, 0), kIntermediateBitsPerPixel);
     return static_cast<std::uintmax_t>(std::ceil(bytes));
 }
 

@@ -46,6 +46,12 @@ TEST(RenderSpaceTest, TheEstimateFollowsTheSourceAndTheSettings) {
     crf.quality = Quality{22};  // H.264: 6 steps past High, of the 10 to Small
     half.maxHeight = 360;
     vp9.codec = VideoCodec::VP9;
+    RenderSettings fourK;
+    fourK.preset = findOutputPreset("4k");
+    RenderRequest cropped = requestWith(withEffects(2), PassMode::Each);
+    cropped.crop = PixelRect{100, 50, 640, 360};
+    RenderRequest spanned = requestWith(withEffects(1));
+    spanned.span = MovieSpan{3.0, 7.0};
     struct Case {
         const char* what;
         RenderRequest request;
@@ -66,6 +72,9 @@ TEST(RenderSpaceTest, TheEstimateFollowsTheSourceAndTheSettings) {
          movie(pixels, 6) + movie(pixels, 30)},
         {"one effect in its own pass is the one pass", requestWith(withEffects(1), PassMode::Each),
          movie(pixels, 6)},
+        {"the 4K preset scales up", requestWith(withEffects(1), PassMode::One, fourK), movie(3840.0 * 2160, 6)},
+        {"a crop, in the lossless movies too", cropped, movie(640.0 * 360, 6) + movie(640.0 * 360, 30)},
+        {"a span of 4 s", spanned, movie(pixels, 6) * 0.4},
     };
     for (const Case& c : cases)
         EXPECT_NEAR(static_cast<double>(estimateRenderBytes(c.request, sampleSource())), c.expected, 2)
