@@ -41,21 +41,13 @@ Image logoPicture() {
     return logo;
 }
 
-struct ModeRun {
-    RenderResult result;
-    std::vector<test::Posted> posts;
-};
-
-ModeRun renderIn(PassMode mode, const EffectSettings& settings, const fs::path& video, const fs::path& dir,
-                 const fs::path& destination = {}, std::atomic<bool>* cancel = nullptr,
-                 std::function<void(const test::Posted&)> onPost = {},
-                 EncodingRole finalEncoding = EncodingRole::Final) {
-    std::atomic<bool> ownFlag{false};
-    test::ProgressLog log(std::move(onPost));
-    std::optional<RenderResult> result;
-    GeneratePreviewVideo({settings, logoPicture(), video, dir, mode, destination, finalEncoding},
-                         cancel ? *cancel : ownFlag, log.center, [&](const RenderResult& r) { result = r; });
-    return {*result, log.posts()};
+test::Rendered renderIn(PassMode mode, const EffectSettings& settings, const fs::path& video,
+                        const fs::path& dir, const fs::path& destination = {},
+                        std::atomic<bool>* cancel = nullptr,
+                        std::function<void(const test::Posted&)> onPost = {},
+                        EncodingRole finalEncoding = EncodingRole::Final) {
+    return test::render({settings, logoPicture(), video, dir, mode, destination, finalEncoding},
+                        std::move(onPost), cancel);
 }
 
 // Renders in both modes, the last pass lossless, and expects the same
@@ -67,12 +59,12 @@ void expectSamePictures(const EffectSettings& settings, const fs::path& video, c
     // One directory per test: CTest runs the tests of this file side by side.
     const fs::path dir = test::scratchDirectory(
         std::string("one-pass-oracle-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    const ModeRun each =
+    const test::Rendered each =
         renderIn(PassMode::Each, settings, video, dir, {}, nullptr, {}, EncodingRole::Intermediate);
     ASSERT_EQ(each.result.outcome, RenderOutcome::Succeeded);
     const fs::path eachMovie = dir / "each.mp4";
     fs::rename(each.result.newVideoPath, eachMovie);
-    const ModeRun one =
+    const test::Rendered one =
         renderIn(PassMode::One, settings, video, dir, {}, nullptr, {}, EncodingRole::Intermediate);
     ASSERT_EQ(one.result.outcome, RenderOutcome::Succeeded);
     const std::vector<std::string> expected = decodedFrames(eachMovie);
@@ -164,23 +156,20 @@ TEST(OnePassRender, PairsTriplesAndEverythingGiveThePerEffectPicturesUprightOrTu
 TEST(OnePassRender, OneLabelForTheWholeRenderAndOneMovieAtTheEnd) {
     const fs::path dir = test::scratchDirectory("one-pass-progress");
     const fs::path video = test::barsWithTone("mov");
-    test::ProgressLog log;
-    std::optional<RenderResult> result;
-    const std::atomic<bool> cancel{false};
-    GeneratePreviewVideo({withSteps({EffectCode::Sepia, EffectCode::Vignette, EffectCode::TextWatermark}),
-                          Image(), video, dir},
-                         cancel, log.center, [&](const RenderResult& r) { result = r; });
-    ASSERT_EQ(result->outcome, RenderOutcome::Succeeded);
-    EXPECT_EQ(result->newVideoPath, dir / "movie.mov");
+    const test::Rendered run =
+        test::render({withSteps({EffectCode::Sepia, EffectCode::Vignette, EffectCode::TextWatermark}),
+                      Image(), video, dir});
+    ASSERT_EQ(run.result.outcome, RenderOutcome::Succeeded);
+    EXPECT_EQ(run.result.newVideoPath, dir / "movie.mov");
     EXPECT_EQ(test::entriesOf(dir), std::vector<std::string>{"movie.mov"});
-    test::expectSameMovie(video, result->newVideoPath);
-    ASSERT_FALSE(log.posts().empty());
-    for (const test::Posted& post : log.posts()) {
+    test::expectSameMovie(video, run.result.newVideoPath);
+    ASSERT_FALSE(run.posts.empty());
+    for (const test::Posted& post : run.posts) {
         EXPECT_EQ(post.effect, 0);
         EXPECT_EQ(post.pass, 1);
         EXPECT_EQ(post.passCount, 1);
     }
-    EXPECT_EQ(log.posts().front().steps, (std::vector<std::string>{"Sepia", "Vignette", "Text Watermark"}));
+    EXPECT_EQ(run.posts.front().steps, (std::vector<std::string>{"Sepia", "Vignette", "Text Watermark"}));
 }
 
 TEST(OnePassRender, ADestinationGetsTheMovieWholeOrNothing) {
@@ -189,7 +178,7 @@ TEST(OnePassRender, ADestinationGetsTheMovieWholeOrNothing) {
     const fs::path video = test::barsWithTone("mp4");
     const EffectSettings sepia = withSteps({EffectCode::Sepia});
 
-    const ModeRun done = renderIn(PassMode::One, sepia, video, dir, out / "look.mp4");
+    const test::Rendered done = renderIn(PassMode::One, sepia, video, dir, out / "look.mp4");
     ASSERT_EQ(done.result.outcome, RenderOutcome::Succeeded);
     EXPECT_EQ(done.result.newVideoPath, out / "look.mp4");
     EXPECT_EQ(test::entriesOf(out), std::vector<std::string>{"look.mp4"});
@@ -200,15 +189,17 @@ TEST(OnePassRender, ADestinationGetsTheMovieWholeOrNothing) {
     // flag at once, and neither the old file nor anything else changes.
     const auto before = fs::file_size(out / "look.mp4");
     std::atomic<bool> cancel{false};
-    const ModeRun cancelled = renderIn(PassMode::One, withSteps({EffectCode::Sepia, EffectCode::OilPainting}),
-                                       test::barsWithTone("mp4", 20.0), dir, out / "look.mp4", &cancel,
-                                       [&](const test::Posted&) { cancel = true; });
+    const test::Rendered cancelled =
+        renderIn(PassMode::One, withSteps({EffectCode::Sepia, EffectCode::OilPainting}),
+                 test::barsWithTone("mp4", 20.0), dir, out / "look.mp4", &cancel,
+                 [&](const test::Posted&) { cancel = true; });
     EXPECT_EQ(cancelled.result.outcome, RenderOutcome::Canceled);
     EXPECT_EQ(test::entriesOf(out), std::vector<std::string>{"look.mp4"});
     EXPECT_EQ(fs::file_size(out / "look.mp4"), before);
 
     // No effect: the source itself, copied.
-    const ModeRun copied = renderIn(PassMode::One, defaultEffectSettings(), video, dir, out / "copy.mp4");
+    const test::Rendered copied =
+        renderIn(PassMode::One, defaultEffectSettings(), video, dir, out / "copy.mp4");
     ASSERT_EQ(copied.result.outcome, RenderOutcome::Succeeded);
     EXPECT_EQ(fs::file_size(out / "copy.mp4"), fs::file_size(video));
 }

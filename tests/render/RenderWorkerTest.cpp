@@ -5,7 +5,6 @@
 #include <fstream>
 #include <optional>
 
-#include "platform/system/Log.h"
 #include "render/RenderFixtures.h"
 #include "render/RenderWorker.h"
 #include "settings/ControlCatalogue.h"
@@ -15,26 +14,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::entriesOf;
-using test::ProgressLog;
-
-struct WorkerRun {
-    std::vector<RenderResult> completions;
-    std::vector<test::Posted> posts;
-    std::vector<std::string> printed;
-};
 
 // These tests pin the per-effect mode; the one-pass mode has its own.
-WorkerRun render(const EffectSettings& settings, const fs::path& video, const fs::path& dir,
-                 std::function<void(const test::Posted&)> onPost = {}, std::atomic<bool>* cancel = nullptr) {
-    std::atomic<bool> ownFlag{false};
-    ProgressLog log(std::move(onPost));
-    WorkerRun run;
-    const ScopedLogCapture printed;
-    GeneratePreviewVideo({settings, Image(), video, dir, PassMode::Each}, cancel ? *cancel : ownFlag,
-                         log.center, [&](const RenderResult& result) { run.completions.push_back(result); });
-    run.printed = printed.lines();
-    run.posts = log.posts();
-    return run;
+test::Rendered render(const EffectSettings& settings, const fs::path& video, const fs::path& dir,
+                      std::function<void(const test::Posted&)> onPost = {},
+                      std::atomic<bool>* cancel = nullptr) {
+    return test::render({settings, Image(), video, dir, PassMode::Each}, std::move(onPost), cancel);
 }
 
 std::vector<int> codesInOrder(const std::vector<test::Posted>& posts) {
@@ -54,22 +39,9 @@ EffectSettings fourPasses() {
     return settings;
 }
 
-TEST(RenderWorker, DefaultsCopyTheSource) {
-    const fs::path dir = test::scratchDirectory("worker-defaults");
-    const fs::path video = test::barsWithTone("mp4");
-    EXPECT_EQ(countMoviePasses(RenderRequest{defaultEffectSettings(), {}, video, dir, PassMode::Each}), 0);
-    const WorkerRun run = render(defaultEffectSettings(), video, dir);
-    ASSERT_EQ(run.completions.size(), 1u);
-    EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Succeeded);
-    EXPECT_EQ(run.completions[0].newVideoPath, dir / "movie.mp4");
-    EXPECT_TRUE(run.posts.empty());
-    EXPECT_EQ(entriesOf(dir), std::vector<std::string>{"movie.mp4"});
-    EXPECT_EQ(fs::file_size(dir / "movie.mp4"), fs::file_size(video));
-    EXPECT_TRUE(run.printed.empty());
-}
-
 // Each effect, transforms too, runs as a pass of its own in the table's order;
-// only the final movie stays, replacing a previous render's.
+// only the final movie stays, replacing a previous render's. With every
+// control at its default no pass runs: the source is copied.
 TEST(RenderWorker, PassesRunInOrderAndLeaveOnlyTheFinalMovie) {
     EffectSettings three = defaultEffectSettings();
     three.sliderBrightness = 0.3f;
@@ -86,15 +58,17 @@ TEST(RenderWorker, PassesRunInOrderAndLeaveOnlyTheFinalMovie) {
         fs::path video;
         std::vector<int> codes;
     } cases[] = {{three, test::barsWithTone("3gp"), {1, 9, 23}},
-                 {transforms, test::barsWithTone("mov", 0.4), {25, 26, 20}}};
+                 {transforms, test::barsWithTone("mov", 0.4), {25, 26, 20}},
+                 {defaultEffectSettings(), test::barsWithTone("mp4"), {}}};
     for (const auto& c : cases) {
         const std::string final = "movie" + c.video.extension().string();
         SCOPED_TRACE(final);
         const fs::path dir = test::scratchDirectory("worker-passes");
         fs::copy_file(c.video, dir / final);
-        const WorkerRun run = render(c.settings, c.video, dir);
-        ASSERT_EQ(run.completions.size(), 1u);
-        EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Succeeded);
+        EXPECT_EQ(countMoviePasses({c.settings, {}, c.video, dir, PassMode::Each}), std::ssize(c.codes));
+        const test::Rendered run = render(c.settings, c.video, dir);
+        EXPECT_EQ(run.result.outcome, RenderOutcome::Succeeded);
+        EXPECT_EQ(run.result.newVideoPath, dir / final);
         EXPECT_EQ(codesInOrder(run.posts), c.codes);
         for (const auto& post : run.posts) {
             EXPECT_EQ(post.passCount, 3);
@@ -104,57 +78,58 @@ TEST(RenderWorker, PassesRunInOrderAndLeaveOnlyTheFinalMovie) {
         }
         EXPECT_EQ(entriesOf(dir), std::vector<std::string>{final});
         test::expectSameMovie(c.video, dir / final);
+        if (c.codes.empty()) {
+            EXPECT_EQ(fs::file_size(dir / final), fs::file_size(c.video)) << "copied";
+        }
         EXPECT_TRUE(run.printed.empty());
     }
 }
 
-TEST(RenderWorker, AFailedSecondPassSkipsTheRestAndEmptiesTheDirectory) {
-    const fs::path dir = test::scratchDirectory("worker-failed");
-    const EffectSettings settings = fourPasses();
+// Ended as `outcome` after the passes `codes`, with no movie and an empty directory.
+void expectEndedEmpty(const test::Rendered& run, RenderOutcome outcome, const std::vector<int>& codes,
+                      const fs::path& dir) {
+    EXPECT_EQ(run.result.outcome, outcome);
+    EXPECT_EQ(run.result.newVideoPath, fs::path());
+    EXPECT_EQ(codesInOrder(run.posts), codes);
+    EXPECT_TRUE(entriesOf(dir).empty());
+}
+
+// A second pass that cannot start, a final movie that cannot be put in
+// place, and a cancel during the third pass: each ends as it says, printing
+// the reason of a failure, running no pass after it, and emptying the
+// directory.
+TEST(RenderWorker, AFailureOrACancelEndsTheRenderAndEmptiesTheDirectory) {
     // While pass 1 runs, something takes the name pass 2 must write.
-    const WorkerRun run = render(settings, test::barsWithTone("mov"), dir,
-                                 [&](const test::Posted&) { fs::create_directories(dir / "movie2.mov"); });
-    ASSERT_EQ(run.completions.size(), 1u);
-    EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Failed);
-    EXPECT_EQ(run.completions[0].newVideoPath, fs::path());
-    EXPECT_EQ(run.completions[0].failure, (dir / "movie2.mov").string() + ": Is a directory");
-    EXPECT_EQ(run.printed,
-              std::vector<std::string>{"Could not start movie pass: " + run.completions[0].failure});
-    EXPECT_EQ(codesInOrder(run.posts), (std::vector<int>{1}));
-    EXPECT_TRUE(entriesOf(dir).empty());
-}
+    const fs::path failed = test::scratchDirectory("worker-failed");
+    const test::Rendered refused =
+        render(fourPasses(), test::barsWithTone("mov"), failed,
+               [&](const test::Posted&) { fs::create_directories(failed / "movie2.mov"); });
+    expectEndedEmpty(refused, RenderOutcome::Failed, {1}, failed);
+    EXPECT_EQ(refused.result.failure, (failed / "movie2.mov").string() + ": Is a directory");
+    EXPECT_EQ(refused.printed,
+              std::vector<std::string>{"Could not start movie pass: " + refused.result.failure});
 
-TEST(RenderWorker, AFinalMovieThatCannotBePutInPlaceFailsAndSaysSo) {
-    const fs::path dir = test::scratchDirectory("worker-final-blocked");
     // A folder with a file in it holds the final movie's name.
-    fs::create_directories(dir / "movie.mov");
-    std::ofstream(dir / "movie.mov" / "keep") << "x";
-    EffectSettings settings = defaultEffectSettings();
-    settings.checkSepia = 1;
-    const WorkerRun run = render(settings, test::barsWithTone("mov", 0.4), dir);
-    ASSERT_EQ(run.completions.size(), 1u);
-    EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Failed);
-    ASSERT_EQ(run.printed.size(), 1u);
-    EXPECT_EQ(run.printed[0], "Could not copy final video: " + run.completions[0].failure);
-    EXPECT_TRUE(entriesOf(dir).empty());
-}
+    const fs::path blocked = test::scratchDirectory("worker-final-blocked");
+    fs::create_directories(blocked / "movie.mov");
+    std::ofstream(blocked / "movie.mov" / "keep") << "x";
+    EffectSettings sepia = defaultEffectSettings();
+    sepia.checkSepia = 1;
+    const test::Rendered unplaced = render(sepia, test::barsWithTone("mov", 0.4), blocked);
+    expectEndedEmpty(unplaced, RenderOutcome::Failed, {9}, blocked);
+    EXPECT_EQ(unplaced.printed,
+              std::vector<std::string>{"Could not copy final video: " + unplaced.result.failure});
 
-TEST(RenderWorker, CancelDuringTheThirdPassEndsCancelled) {
     const fs::path dir = test::scratchDirectory("worker-cancel");
-    const EffectSettings settings = fourPasses();
     std::atomic<bool> cancel{false};
-    const WorkerRun run = render(
-        settings, test::barsWithTone("m4v"), dir,
+    const test::Rendered cancelled = render(
+        fourPasses(), test::barsWithTone("m4v"), dir,
         [&](const test::Posted& post) {
             if (post.pass == 3) cancel = true;
         },
         &cancel);
-    ASSERT_EQ(run.completions.size(), 1u);
-    EXPECT_EQ(run.completions[0].outcome, RenderOutcome::Canceled);
-    EXPECT_EQ(run.completions[0].newVideoPath, fs::path());
-    EXPECT_TRUE(run.printed.empty());
-    EXPECT_EQ(codesInOrder(run.posts), (std::vector<int>{1, 8, 9}));
-    EXPECT_TRUE(entriesOf(dir).empty());
+    expectEndedEmpty(cancelled, RenderOutcome::Canceled, {1, 8, 9}, dir);
+    EXPECT_TRUE(cancelled.printed.empty());
     EXPECT_TRUE(cancel);  // the worker never clears the flag
 }
 
@@ -163,12 +138,8 @@ TEST(RenderWorker, CancelDuringTheThirdPassEndsCancelled) {
 // intermediate it reads, once. A movie handed over opened is not opened again.
 TEST(RenderWorker, OpensTheMovieOnceAndEachIntermediateOnce) {
     const fs::path video = test::barsWithTone("mov", 0.4);
-    const auto renders = [](RenderRequest request) {
-        std::atomic<bool> cancel{false};
-        const NotificationCenter center;
-        std::optional<RenderResult> result;
-        GeneratePreviewVideo(request, cancel, center, [&](const RenderResult& r) { result = r; });
-        return result && result->outcome == RenderOutcome::Succeeded;
+    const auto renders = [](const RenderRequest& request) {
+        return test::render(request).result.outcome == RenderOutcome::Succeeded;
     };
     for (const PassMode mode : {PassMode::One, PassMode::Each}) {
         const bool each = mode == PassMode::Each;

@@ -35,15 +35,11 @@ EffectSettings timedWhiteCover() {
 // `dir` / "slice.mp4".
 fs::path render(PassMode mode, const fs::path& dir, std::optional<MovieSlice> slice = std::nullopt,
                 const EffectSettings& settings = timedWhiteCover()) {
-    std::atomic<bool> cancel{false};
-    test::ProgressLog log;
-    std::optional<RenderResult> result;
     RenderRequest request{settings, test::solid(160, 90, {255, 255, 255, 255}), lateClockClip(), dir, mode};
     if (slice) request.destination = dir / "slice.mp4";
     request.slice = slice;
-    GeneratePreviewVideo(request, cancel, log.center, [&](const RenderResult& r) { result = r; });
-    if (!result || result->outcome != RenderOutcome::Succeeded) return {};
-    return result->newVideoPath;
+    const test::Rendered run = test::render(request);
+    return run.result.outcome == RenderOutcome::Succeeded ? run.result.newVideoPath : fs::path();
 }
 
 // The grey of frame `frame` of `movie`, whose first frame is frame `first`
