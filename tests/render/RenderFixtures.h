@@ -3,6 +3,8 @@
 // recorder of the "UpdateProgress" notifications a render posts, and a
 // render run to its end.
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <filesystem>
 #include <mutex>
