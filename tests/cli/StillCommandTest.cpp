@@ -69,7 +69,7 @@ TEST_F(StillCommand, TheProgramWritesTheFormatItsNameSaysAndRefusesOnOneLine) {
         EXPECT_EQ(probed(dir_ / name), std::string(codec) + ",64,48\n") << name;
     }
     // Only the pictures: nothing partial is left beside them.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 5);
+    EXPECT_EQ(test::entryCount(dir_), 5);
     for (const char* name : {"s.gif", "s.webp", "still"}) {
         const test::CliRun run = runProgram({"--still", "-o", q(dir_ / name), in});
         EXPECT_EQ(run.status, kExitBadInput) << name;
