@@ -18,17 +18,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// When to send which signal, and how long a run may take.
+// When to send which signal or do what, and how long a run may take.
 struct Timing {
     int signalAfterMs = -1;
     int signal = SIGINT;
     int limitMs = 120000;
+    std::string actAfter = {};
+    std::function<void()> act = {};
 };
 
 CliRun runProcess(QProcess& process, const QString& program, const QStringList& arguments,
                   const fs::path& runtimeDirectory, const std::map<QString, QString>& extra,
                   const Timing& timing) {
     // A runtime directory is private to its user; Qt says so on standard error otherwise.
+    fs::create_directories(runtimeDirectory);
     fs::permissions(runtimeDirectory, fs::perms::owner_all, fs::perm_options::replace);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_RUNTIME_DIR", q(runtimeDirectory));
@@ -44,16 +47,23 @@ CliRun runProcess(QProcess& process, const QString& program, const QStringList& 
         std::this_thread::sleep_for(std::chrono::milliseconds(timing.signalAfterMs));
         ::kill(static_cast<pid_t>(process.processId()), timing.signal);
     }
+    std::string seen;
+    if (timing.act) {
+        process.setReadChannel(QProcess::StandardError);
+        while (seen.find(timing.actAfter) == std::string::npos && process.waitForReadyRead(timing.limitMs))
+            seen += process.readAllStandardError().toStdString();
+        timing.act();
+    }
     if (!process.waitForFinished(timing.limitMs)) {
         process.kill();
         process.waitForFinished();
-        return {
-            -1,
-            process.readAllStandardError().toStdString() + "\n(killed: still running after the time limit)",
-            process.readAllStandardOutput().toStdString()};
+        return {-1,
+                seen + process.readAllStandardError().toStdString() +
+                    "\n(killed: still running after the time limit)",
+                process.readAllStandardOutput().toStdString()};
     }
     const int status = process.exitStatus() == QProcess::CrashExit ? -2 : process.exitCode();
-    return {status, process.readAllStandardError().toStdString(),
+    return {status, seen + process.readAllStandardError().toStdString(),
             process.readAllStandardOutput().toStdString()};
 }
 
@@ -64,6 +74,19 @@ CliRun runCli(const QStringList& arguments, const fs::path& runtimeDirectory, in
     QProcess process;
     return runProcess(process, QString(TINTREEL_RENDER_PATH), arguments, runtimeDirectory, {},
                       Timing{signalAfterMs, signal, limitMs});
+}
+
+CliRun runCli(const QStringList& arguments, const fs::path& runtimeDirectory, const std::string& actAfter,
+              const std::function<void()>& act) {
+    QProcess process;
+    return runProcess(process, QString(TINTREEL_RENDER_PATH), arguments, runtimeDirectory, {},
+                      Timing{.actAfter = actAfter, .act = act});
+}
+
+::testing::AssertionResult endedOnItsOwn(const CliRun& run) {
+    if (run.status == -1) return ::testing::AssertionFailure() << "hung";
+    if (run.status == -2) return ::testing::AssertionFailure() << "crashed: " << run.errors;
+    return ::testing::AssertionSuccess();
 }
 
 CliRun runTool(const QString& program, const QStringList& arguments, const fs::path& runtimeDirectory,
@@ -81,6 +104,13 @@ QString q(const fs::path& path) {
 
 fs::path testDirectory(const std::string& prefix) {
     return scratchDirectory(prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+}
+
+long entryCount(const fs::path& directory) {
+    std::error_code ec;
+    long count = 0;
+    for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) ++count;
+    return count;
 }
 
 std::string fileContents(const fs::path& file) {

@@ -357,13 +357,16 @@ TEST_F(InputSafety, InterruptHangUpPipeAndTerminateCancelAndCleanUp) {
         "-f lavfi -i testsrc2=s=640x360:r=25:d=8 -f lavfi -i sine=d=8 -pix_fmt yuv420p -c:v libx264 -c:a aac",
         "mov");
     const QStringList heavy{"--passes", "each", "--set", "checkSepia=1", "--set", "checkOilPainting=1"};
-    // Ctrl-C is tried in one pass, the others between passes.
-    for (const auto& [signal, passes] : {std::pair{SIGINT, "one"}, std::pair{SIGTERM, "each"},
-                                         std::pair{SIGHUP, "each"}, std::pair{SIGPIPE, "each"}}) {
+    // Ctrl-C is tried in one pass and on an animated picture, the others between passes.
+    for (const auto& [signal, passes, output] :
+         {std::tuple{SIGINT, "one", "x.mov"}, std::tuple{SIGINT, "one", "x.gif"},
+          std::tuple{SIGTERM, "each", "x.mov"}, std::tuple{SIGHUP, "each", "x.mov"},
+          std::tuple{SIGPIPE, "each", "x.mov"}}) {
+        const std::string what = std::string(strsignal(signal)) + " " + output;
         const test::CliRun cancelled = test::runCli(
-            heavy + QStringList{"--passes", passes, "-o", q(out_ / "x.mov"), q(clip)}, runtime_, 300, signal);
-        EXPECT_EQ(cancelled.status, 130) << strsignal(signal) << ": " << cancelled.errors;
-        expectNothingLeft(strsignal(signal));
+            heavy + QStringList{"--passes", passes, "-o", q(out_ / output), q(clip)}, runtime_, 300, signal);
+        EXPECT_EQ(cancelled.status, 130) << what << ": " << cancelled.errors;
+        expectNothingLeft(what);
     }
     // The reader of standard error goes away after the first line: the next line raises SIGPIPE.
     const QStringList script{

@@ -1,7 +1,8 @@
-// One movie rendered in slices and joined, run as the real program: the
-// joined movie has the frames, timestamps and audio of a whole render of the
-// same input, looks as good, and bad slice numbers or incomplete sets of
-// slices are refused with status 2 and one line before anything is written.
+// Parts of one movie, run as the real program: a span of it, and the movie
+// rendered in slices and joined. The joined movie has the frames, timestamps
+// and audio of a whole render of the same input, looks as good, and bad
+// slice numbers or incomplete sets of slices are refused with status 2 and
+// one line before anything is written.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -90,7 +91,7 @@ protected:
     fs::path source_;
 };
 
-TEST_F(SegmentJoin, ThreeSlicesJoinIntoTheWholeRender) {
+TEST_F(SegmentJoin, ThreeSlicesJoinIntoTheWholeRenderAndIncompleteOrForeignSetsAreRefused) {
     const fs::path whole = dir_ / "whole.mp4";
     const test::CliRun rendering = run(kLook + QStringList{"-o", q(whole), q(source_)});
     ASSERT_EQ(rendering.status, 0) << rendering.errors;
@@ -125,6 +126,49 @@ TEST_F(SegmentJoin, ThreeSlicesJoinIntoTheWholeRender) {
     const std::optional<double> joinedPsnr = test::psnrRgb(source_, joined);
     ASSERT_TRUE(wholePsnr && joinedPsnr);
     EXPECT_NEAR(*joinedPsnr, *wholePsnr, 0.5);
+
+    // Checked before anything is written: a set with a slice missing, doubled,
+    // cut short or from another split, and a container that cannot hold the slices.
+    const fs::path &first = parts[0], &second = parts[1], &third = parts[2];
+    // A slice without effects is still cut and encoded, and only its own file is left.
+    const fs::path otherSplit = dir_ / "half.mkv";
+    const test::CliRun plain = run({"--segment", "2/2", "-o", q(otherSplit), q(source_)});
+    ASSERT_EQ(plain.status, 0) << plain.errors;
+    const auto video = test::probeStream(otherSplit, "v:0");
+    ASSERT_TRUE(video);
+    EXPECT_EQ(video->frames, 50);
+    EXPECT_EQ(test::entryCount(dir_), 6) << "the whole and joined movies, three slices and half";
+    const fs::path cut = dir_ / "cut_2.mkv";
+    std::ofstream(cut, std::ios::binary) << test::fileContents(second).substr(0, fs::file_size(second) / 2);
+
+    const fs::path output = dir_ / "refused.mp4";
+    const auto join = [&](const std::vector<fs::path>& slices, const fs::path& to) {
+        QStringList arguments{"--join", "-o", q(to), "--audio-from", q(source_)};
+        for (const fs::path& slice : slices) arguments << q(slice);
+        return run(arguments);
+    };
+    const std::vector<std::tuple<std::vector<fs::path>, std::string, fs::path>> refused{
+        {{first, third}, "slice 2/3 is missing", output},
+        {{first, dir_ / "part_9.mkv", third}, "cannot read", output},
+        {{first, first, third}, "are both slice 1/3", output},
+        {{first, otherSplit, third}, "is slice 2/2 but", output},
+        {{first, source_, third}, "is not a slice", output},
+        {{first, cut, third}, "cut_2.mkv\" is truncated", output},
+        {{first, second, third}, "the slices are h264", dir_ / "joined.webm"}};
+    for (const auto& [slices, why, to] : refused) {
+        SCOPED_TRACE(why);
+        expectRefused(join(slices, to), why, to);
+    }
+    EXPECT_EQ(join({first, second, third}, dir_ / "joined.mkv").status, 0);
+
+    // The output rules of every render hold for a join too.
+    std::ofstream(output) << "keep me";
+    expectRefused(join({first, third}, output), "exists");
+    EXPECT_EQ(fs::file_size(output), 7u);
+    const auto firstSize = fs::file_size(first);
+    expectRefused(run({"--join", "-y", "-o", q(first), "--audio-from", q(source_), q(first)}),
+                  "this run reads");
+    EXPECT_EQ(fs::file_size(first), firstSize);
 }
 
 // The slices record the sound controls; the join applies them once, to the
@@ -136,7 +180,8 @@ TEST_F(SegmentJoin, TheJoinAppliesTheSoundControlsTheSlicesCarry) {
     const fs::path first = renderSliceAs("a.mkv", "1/2", source_, loud);
     const fs::path last = renderSliceAs("b.mkv", "2/2", source_, loud);
     const fs::path joined = dir_ / "joined.mp4";
-    const test::CliRun joining = run({"--join", "-o", q(joined), "--audio-from", q(source_), q(first), q(last)});
+    const test::CliRun joining =
+        run({"--join", "-o", q(joined), "--audio-from", q(source_), q(first), q(last)});
     ASSERT_EQ(joining.status, 0) << joining.errors;
     for (const char* track : {"a:0", "a:1"}) {
         SCOPED_TRACE(track);
@@ -148,8 +193,9 @@ TEST_F(SegmentJoin, TheJoinAppliesTheSoundControlsTheSlicesCarry) {
     }
     // Slices of another sound are another split.
     const fs::path plain = renderSliceAs("c.mkv", "2/2", source_);
-    expectRefused(run({"--join", "-o", q(dir_ / "mixed.mp4"), "--audio-from", q(source_), q(first), q(plain)}),
-                  "another look", dir_ / "mixed.mp4");
+    expectRefused(
+        run({"--join", "-o", q(dir_ / "mixed.mp4"), "--audio-from", q(source_), q(first), q(plain)}),
+        "another look", dir_ / "mixed.mp4");
 }
 
 // Frequent key frames with reordered frames, where the key frame a seek
@@ -237,54 +283,6 @@ TEST_F(SegmentJoin, AMovieIsCutIntoAtMostAsManySlicesAsItHasFrames) {
     const auto video = test::probeStream(dir_ / "joined.mp4", "v:0");
     ASSERT_TRUE(video);
     EXPECT_EQ(video->frames, 10);
-}
-
-// Checked before anything is written: a set with a slice missing, doubled,
-// cut short or from another split, and a container that cannot hold the slices.
-TEST_F(SegmentJoin, IncompleteOrForeignSetsOfSlicesAreRefused) {
-    const fs::path first = renderSlice(1, 3);
-    const fs::path second = renderSlice(2, 3);
-    const fs::path third = renderSlice(3, 3);
-    // A slice without effects is still cut and encoded, and only its own file is left.
-    const fs::path otherSplit = dir_ / "half.mkv";
-    const test::CliRun plain = run({"--segment", "2/2", "-o", q(otherSplit), q(source_)});
-    ASSERT_EQ(plain.status, 0) << plain.errors;
-    const auto video = test::probeStream(otherSplit, "v:0");
-    ASSERT_TRUE(video);
-    EXPECT_EQ(video->frames, 50);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 4)
-        << "three slices and half";
-    const fs::path cut = dir_ / "cut_2.mkv";
-    std::ofstream(cut, std::ios::binary) << test::fileContents(second).substr(0, fs::file_size(second) / 2);
-
-    const fs::path output = dir_ / "joined.mp4";
-    const auto join = [&](const std::vector<fs::path>& parts, const fs::path& to) {
-        QStringList arguments{"--join", "-o", q(to), "--audio-from", q(source_)};
-        for (const fs::path& part : parts) arguments << q(part);
-        return run(arguments);
-    };
-    const std::vector<std::tuple<std::vector<fs::path>, std::string, fs::path>> refused{
-        {{first, third}, "slice 2/3 is missing", output},
-        {{first, dir_ / "part_9.mkv", third}, "cannot read", output},
-        {{first, first, third}, "are both slice 1/3", output},
-        {{first, otherSplit, third}, "is slice 2/2 but", output},
-        {{first, source_, third}, "is not a slice", output},
-        {{first, cut, third}, "cut_2.mkv\" is truncated", output},
-        {{first, second, third}, "the slices are h264", dir_ / "joined.webm"}};
-    for (const auto& [parts, why, to] : refused) {
-        SCOPED_TRACE(why);
-        expectRefused(join(parts, to), why, to);
-    }
-    EXPECT_EQ(join({first, second, third}, dir_ / "joined.mkv").status, 0);
-
-    // The output rules of every render hold for a join too.
-    std::ofstream(output) << "keep me";
-    expectRefused(join({first, third}, output), "exists");
-    EXPECT_EQ(fs::file_size(output), 7u);
-    const auto firstSize = fs::file_size(first);
-    expectRefused(run({"--join", "-y", "-o", q(first), "--audio-from", q(source_), q(first)}),
-                  "this run reads");
-    EXPECT_EQ(fs::file_size(first), firstSize);
 }
 
 // Two seconds of 160x90 at 25 fps with a tone; `picture` is the lavfi source.
@@ -391,6 +389,60 @@ TEST_F(SegmentJoin, ASliceRecordsItsOriginWithoutOpeningItsInputAgain) {
     const Result<SourceCheck> recorded = checkCutFrom(job.files.output, source_);
     ASSERT_TRUE(recorded) << recorded.error();
     EXPECT_EQ(*recorded, SourceCheck::Matches);
+}
+
+// --from and --to: a span past a movie's end is clamped, a movie shorter
+// than --from fails with a line and leaves nothing, in a batch each job keeps
+// its own end, and --cut keyframes copies from the key frame before the in
+// point, saying so.
+
+// `seconds` of 160x90 at 10 fps with a key frame every 2 s, and a tone.
+fs::path clipOf(int seconds) {
+    const std::string d = std::to_string(seconds);
+    return test::makeClip("-f lavfi -i testsrc2=s=160x90:r=10:d=" + d + " -f lavfi -i sine=r=48000:d=" + d +
+                              " -pix_fmt yuv420p -c:v libx264 -g 20 -sc_threshold 0 -c:a aac",
+                          "mp4");
+}
+
+double videoSeconds(const fs::path& movie) {
+    const std::optional<test::StreamFacts> video = test::probeStream(movie, "v:0");
+    return video ? video->frames / 10.0 : -1.0;
+}
+
+TEST(SpanCommand, OutPastTheEndIsTheEndAMovieShorterThanTheInPointFailsAndAKeyFrameCutCopies) {
+    const fs::path dir = test::testDirectory("cli-span-");
+    const fs::path shortClip = dir / "short.mp4", longClip = dir / "long.mp4";
+    fs::copy_file(clipOf(2), shortClip);
+    fs::copy_file(clipOf(4), longClip);
+
+    const test::CliRun clamped =
+        test::runCli({"--from", "1", "--to", "9", "-o", q(dir / "a.mp4"), q(shortClip)}, dir);
+    ASSERT_EQ(clamped.status, 0) << clamped.errors;
+    EXPECT_NEAR(videoSeconds(dir / "a.mp4"), 1.0, 1e-9);
+
+    const test::CliRun late = test::runCli({"--from", "3", "-o", q(dir / "b.mp4"), q(shortClip)}, dir);
+    EXPECT_EQ(late.status, 2);
+    EXPECT_NE(late.errors.find("past the end of the movie"), std::string::npos) << late.errors;
+    EXPECT_FALSE(fs::exists(dir / "b.mp4"));
+
+    // A batch: the short movie fails, the long one is cut, the run says one failed.
+    fs::create_directory(dir / "out");
+    const test::CliRun batch =
+        test::runCli({"--from", "2.5", "-o", q(dir / "out"), q(shortClip), q(longClip)}, dir);
+    EXPECT_EQ(batch.status, 1) << batch.errors;
+    EXPECT_FALSE(fs::exists(dir / "out" / "short.mp4"));
+    EXPECT_NEAR(videoSeconds(dir / "out" / "long.mp4"), 1.5, 1e-9);
+
+    const test::CliRun run = test::runCli(
+        {"--from", "2.5", "--to", "3.5", "--cut", "keyframes", "-o", q(dir / "c.mp4"), q(longClip)}, dir);
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_NE(run.output.find("Cut at key frames"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("0.50 s before the in point"), std::string::npos) << run.output;
+    // From the key frame at 2 s up to 3.5 s, copied: the packets are the source's, not encoded again.
+    EXPECT_NEAR(videoSeconds(dir / "c.mp4"), 1.5, 1e-9);
+    const std::optional<test::StreamFacts> audio = test::probeStream(dir / "c.mp4", "a:0");
+    ASSERT_TRUE(audio);
+    EXPECT_NEAR(audio->duration, 1.5, 0.05);
 }
 
 }  // namespace

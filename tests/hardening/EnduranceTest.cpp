@@ -9,18 +9,19 @@
 // renders in a fraction of the time.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
 #include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
-#include <malloc.h>
 #include <iostream>
 #include <random>
 #include <set>
 #include <string>
 #include <thread>
 
+#include "cli/CliProgram.h"
 #include "hardening/HostileCorpus.h"
 #include "imaging/EffectSettings.h"
 #include "platform/system/TemporaryDirectory.h"
@@ -46,10 +47,6 @@ struct Footprint {
     std::multiset<std::string> threads;  // by name, so a difference says whose
     long files = 0;                      // entries of the temporary directory
 };
-
-long countEntries(const fs::path& directory) {
-    return static_cast<long>(std::distance(fs::directory_iterator(directory), fs::directory_iterator()));
-}
 
 long residentKiB() {
     // Freed memory that the allocator keeps cached in its per-thread arenas
@@ -79,7 +76,8 @@ std::string joined(const std::multiset<std::string>& names) {
 }
 
 Footprint measure(const fs::path& temporaryDirectory) {
-    return {residentKiB(), countEntries("/proc/self/fd"), threadNames(), countEntries(temporaryDirectory)};
+    return {residentKiB(), test::entryCount("/proc/self/fd"), threadNames(),
+            test::entryCount(temporaryDirectory)};
 }
 
 bool isPartOf(const std::multiset<std::string>& part, const std::multiset<std::string>& whole) {
@@ -153,7 +151,7 @@ TEST_F(Endurance, TwoHundredRendersHalfCancelledLeaveNoTrace) {
         const RenderOutcome outcome = render(cancelAfter);
         ASSERT_NE(outcome, RenderOutcome::Failed) << "render " << i;
         (outcome == RenderOutcome::Succeeded ? succeeded : cancelled) += 1;
-        const long files = countEntries(directory_.path());
+        const long files = test::entryCount(directory_.path());
         EXPECT_EQ(files, outcome == RenderOutcome::Succeeded ? 1 : 0) << "render " << i;
     }
     DeleteTemporaryFiles(directory_.path());
@@ -164,7 +162,8 @@ TEST_F(Endurance, TwoHundredRendersHalfCancelledLeaveNoTrace) {
               << std::chrono::duration_cast<std::chrono::milliseconds>(typical).count() << " ms\n"
               << "resident KiB " << before.residentKiB << " -> " << after.residentKiB << ", descriptors "
               << before.descriptors << " -> " << after.descriptors << ", threads [" << joined(before.threads)
-              << "] -> [" << joined(after.threads) << "], files " << before.files << " -> " << after.files << std::endl;
+              << "] -> [" << joined(after.threads) << "], files " << before.files << " -> " << after.files
+              << std::endl;
     EXPECT_GE(cancelled, 50) << "most cancels land while the render runs";
     EXPECT_EQ(after.descriptors, before.descriptors);
     // Codec and pool threads of the warm-up may have ended since; no new one may stay.

@@ -8,8 +8,8 @@
 #include <QLabel>
 #include <QSignalSpy>
 
+#include "cli/CliProgram.h"
 #include "hardening/HostileCorpus.h"
-#include "hardening/RenderProgram.h"
 #include "support/EditorFixture.h"
 #include "support/FileSizeLimit.h"
 
@@ -57,7 +57,7 @@ protected:
         EXPECT_EQ(dialogs.alerts[0].text, kCouldNotGenerate);
         EXPECT_TRUE(controller->newVideoPath().isEmpty());
         EXPECT_TRUE(outlets().find("playerViewVideo")->isHidden());
-        EXPECT_TRUE(test::entriesOf(directory.path()).empty()) << "a failed render left files behind";
+        EXPECT_TRUE(test::entryCount(directory.path()) == 0) << "a failed render left files behind";
     }
 };
 
@@ -116,7 +116,7 @@ TEST_F(RenderFaultInWindow, RemovingTheTemporaryDirectoryFailsTheRenderAndTheNex
     ASSERT_TRUE(waitForRender());
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].text, kCouldNotGenerate);
-    EXPECT_TRUE(test::entriesOf(directory.path()).empty());
+    EXPECT_TRUE(test::entryCount(directory.path()) == 0);
 
     outlet<QCheckBox>("checkBlur")->setChecked(false);
     controller->OnGeneratePreview();
@@ -125,49 +125,40 @@ TEST_F(RenderFaultInWindow, RemovingTheTemporaryDirectoryFailsTheRenderAndTheNex
     EXPECT_EQ(dialogs.alerts.size(), 1u);
 }
 
-// Renders `input` with sepia and blur with tintreel-render into a scratch
-// directory `name`; expects exit status 1 with the failure line, no OUTPUT
-// and an empty runtime directory.
-void expectProgramFailure(const fs::path& input, test::ProgramLimits limits, const std::string& name,
-                          const QStringList& passes = {"--passes", "one"}) {
-    const fs::path dir = test::scratchDirectory(name);
-    limits.runtimeDirectory = dir / "runtime";
+// Renders `input` with sepia and blur with tintreel-render into the scratch
+// directory `name`, doing `act` once `actAfter` shows; expects exit status 1
+// with the failure line, no OUTPUT and an empty runtime directory.
+void expectProgramFailure(const fs::path& input, const std::string& name, const QString& passes,
+                          const std::string& actAfter = "", const std::function<void()>& act = {}) {
+    const fs::path dir = test::scratchDirectory(name), runtime = dir / "runtime";
     const fs::path output = dir / ("out" + input.extension().string());
-    const test::ProgramRun run =
-        test::runRenderProgram(passes + QStringList{"-o", test::qpath(output), "--set", "checkSepia=1",
-                                                    "--set", "checkBlur=1", test::qpath(input)},
-                               limits);
+    const test::CliRun run = test::runCli({"--passes", passes, "-o", test::q(output), "--set", "checkSepia=1",
+                                           "--set", "checkBlur=1", test::q(input)},
+                                          runtime, actAfter, act);
     ASSERT_TRUE(test::endedOnItsOwn(run));
     EXPECT_EQ(run.status, 1) << run.errors;
     EXPECT_NE(run.errors.find("Could not generate preview."), std::string::npos) << run.errors;
     EXPECT_FALSE(fs::exists(output));
-    EXPECT_EQ(test::entriesOf(dir).size(), 1u) << "only the runtime directory stays";
-    EXPECT_TRUE(test::entriesOf(limits.runtimeDirectory).empty()) << "the private directory was left behind";
+    EXPECT_EQ(test::entryCount(dir), 1) << "only the runtime directory stays";
+    EXPECT_EQ(test::entryCount(runtime), 0) << "the private directory was left behind";
 }
 
-TEST(RenderFaultInProgram, AFullDiskExitsWithStatusOne) {
-    expectProgramFailure(test::healthyClip(), {.fileSizeLimit = 4096}, "fault-cli-full");
-    expectProgramFailure(test::healthyClip(), {.fileSizeLimit = 4096}, "fault-cli-full-each",
-                         {"--passes", "each"});
-}
-
-TEST(RenderFaultInProgram, AnInputTruncatedWhileReadExitsWithStatusOne) {
+// A full disk in either pass mode, an input truncated while it is read, and
+// the private directory removed under the per-effect passes (the one pass
+// writes beside OUTPUT).
+TEST(RenderFaultInProgram, AFullDiskATruncatedInputOrARemovedTemporaryDirectoryExitWithStatusOne) {
+    const fs::path clip = test::healthyClip();
+    for (const char* passes : {"one", "each"}) {
+        const test::FileSizeLimit full(4096);  // the program inherits it, and SIGXFSZ ignored
+        expectProgramFailure(clip, std::string("fault-cli-full-") + passes, passes);
+    }
     const fs::path input = copyToScratch(longClip(), "fault-cli-truncated-input");
-    expectProgramFailure(input,
-                         {.actAfter = "Sepia",  // in the label of either pass mode
-                          .act = [&] { fs::resize_file(input, fs::file_size(input) / 5); }},
-                         "fault-cli-truncated");
-}
-
-TEST(RenderFaultInProgram, RemovingTheTemporaryDirectoryExitsWithStatusOne) {
+    expectProgramFailure(input, "fault-cli-truncated", "one", "Sepia",  // in the label of either pass mode
+                         [&] { fs::resize_file(input, fs::file_size(input) / 5); });
     const fs::path runtime = test::scratchDirectory("fault-cli-removed") / "runtime";
-    const auto removePrivateDirectory = [&] {
-        for (const fs::path& entry : test::entriesOf(runtime)) fs::remove_all(entry);
-    };
-    // Only the per-effect passes work in the private directory; one pass
-    // writes beside OUTPUT.
-    expectProgramFailure(longClip(), {.actAfter = "Applying Sepia Effect", .act = removePrivateDirectory},
-                         "fault-cli-removed", {"--passes", "each"});
+    expectProgramFailure(longClip(), "fault-cli-removed", "each", "Applying Sepia Effect", [&] {
+        for (const auto& entry : fs::directory_iterator(runtime)) fs::remove_all(entry);
+    });
 }
 
 }  // namespace

@@ -1,13 +1,18 @@
 #pragma once
-// Shared by the render tests: clips, a private temporary directory, and a
-// recorder of the "UpdateProgress" notifications a render posts.
+// Shared by the render tests: clips, a private temporary directory, a
+// recorder of the "UpdateProgress" notifications a render posts, and a
+// render run to its end.
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <vector>
 
+#include "platform/system/Log.h"
 #include "platform/system/NotificationCenter.h"
+#include "render/RenderWorker.h"
 #include "render/VideoTools.h"
 #include "settings/ProgressText.h"
 #include "support/Clips.h"
@@ -55,6 +60,32 @@ private:
     std::vector<Posted> posts_;
     ObserverToken token_;
 };
+
+// What one render reported: its end, its progress and the lines it printed.
+struct Rendered {
+    RenderResult result;
+    std::vector<Posted> posts;
+    std::vector<std::string> printed;
+};
+
+// Runs `request` to its end, which it must report once; `onPost` sees each
+// progress post, and `cancel`, when given, is the flag the render watches.
+inline Rendered render(const RenderRequest& request, std::function<void(const Posted&)> onPost = {},
+                       std::atomic<bool>* cancel = nullptr) {
+    std::atomic<bool> ownFlag{false};
+    ProgressLog log(std::move(onPost));
+    const ScopedLogCapture printed;
+    Rendered run{RenderResult::failed("no end reported"), {}, {}};
+    int ends = 0;
+    GeneratePreviewVideo(request, cancel ? *cancel : ownFlag, log.center, [&](const RenderResult& result) {
+        run.result = result;
+        ++ends;
+    });
+    EXPECT_EQ(ends, 1) << "a render reports its end once";
+    run.posts = log.posts();
+    run.printed = printed.lines();
+    return run;
+}
 
 inline std::vector<std::string> entriesOf(const std::filesystem::path& directory) {
     std::vector<std::string> names;

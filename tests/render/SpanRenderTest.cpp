@@ -1,7 +1,9 @@
-// Rendering a span [in, out) of a movie: the cut's frames are exactly the
-// whole render's frames from the one shown at `in` to the last before
-// `out`, its clock starts at 0, its sound is the source's from `in` to the
-// sample and its chapters are cut and moved with it.
+// What a render carries over from its source. Rendering a span [in, out) of
+// a movie: the cut's frames are exactly the whole render's frames from the
+// one shown at `in` to the last before `out`, its clock starts at 0, its
+// sound is the source's from `in` to the sample and its chapters are cut and
+// moved with it. A whole render keeps the colours, shape, subtitles,
+// chapters and creation time.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -47,14 +49,10 @@ fs::path chirpClip() {
 
 RenderResult renderSpan(const fs::path& video, const fs::path& destination, std::optional<MovieSpan> span,
                         EncodingRole role) {
-    std::atomic<bool> cancel{false};
-    test::ProgressLog log;
     RenderRequest request{defaultEffectSettings(), Image(),     video, destination.parent_path() / "tmp",
                           PassMode::One,           destination, role};
     request.span = span;
-    std::optional<RenderResult> result;
-    GeneratePreviewVideo(request, cancel, log.center, [&](const RenderResult& r) { result = r; });
-    return *result;
+    return test::render(request).result;
 }
 
 // Every decoded video frame's MD5, from ffmpeg's framemd5.
@@ -165,6 +163,42 @@ TEST(SpanRender, SoundAndChaptersFollowTheCut) {
         EXPECT_NEAR(std::stod(ends[0]), 1.5, 1e-3);
         EXPECT_NEAR(std::stod(starts[1]), 1.5, 1e-3);
         EXPECT_NEAR(std::stod(ends[1]), out - in, 1e-3);
+    }
+}
+
+std::string first(const fs::path& file, const std::string& arguments, const std::string& key) {
+    const auto values = test::probeValues(file, arguments, key);
+    return values.empty() ? "" : values.front();
+}
+
+// A whole render, in either mode, keeps what its source carries besides
+// pictures and sound. The per-effect mode reads RGB intermediates, so its
+// last pass must take the description from the original movie.
+TEST(CarriedOverRender, BothModesKeepColoursShapeSubtitlesAndChapters) {
+    // BT.709 at a size whose default is BT.601, with 4:3 pixels.
+    const fs::path source = test::clipWithExtras("mp4", "aac", "mov_text",
+                                                 "-vf setsar=4/3,scale=out_color_matrix=bt709 -colorspace "
+                                                 "bt709 -color_primaries bt709 -color_trc bt709");
+    EffectSettings settings = defaultEffectSettings();
+    settings.sliderBrightness = 0.002f;
+    settings.sliderContrast = 1.01f;
+    for (const PassMode mode : {PassMode::One, PassMode::Each}) {
+        SCOPED_TRACE(mode == PassMode::One ? "one pass" : "a pass per effect");
+        const fs::path dir = test::scratchDirectory("carried-over");
+        const fs::path destination = dir / "out.mp4";
+        ASSERT_EQ(test::render({settings, Image(), source, dir / "work", mode, destination}).result.outcome,
+                  RenderOutcome::Succeeded);
+        const std::string video = "-select_streams v:0 -show_entries stream=";
+        EXPECT_EQ(first(destination, video + "color_space", "color_space"), "bt709");
+        EXPECT_EQ(first(destination, video + "color_primaries", "color_primaries"), "bt709");
+        EXPECT_EQ(first(destination, video + "sample_aspect_ratio", "sample_aspect_ratio"), "4:3");
+        EXPECT_EQ(first(destination, "-select_streams s -show_entries stream=codec_name", "codec_name"),
+                  "mov_text");
+        EXPECT_EQ(test::probeStream(destination, "s:0")->packets, test::probeStream(source, "s:0")->packets);
+        EXPECT_EQ(test::probeValues(destination, "-show_entries chapter_tags=title", "TAG:title"),
+                  (std::vector<std::string>{"Opening", "Ending"}));
+        EXPECT_EQ(first(destination, "-show_entries format_tags=creation_time", "TAG:creation_time"),
+                  "2024-05-06T07:08:09.000000Z");
     }
 }
 
