@@ -88,10 +88,7 @@ Image EffectChain::apply(const Image& frame, double seconds) {
 
 void makeOpaque(Image& image) {
     forEachRowBlock(image.height(), [&image](int y0, int y1) {
-        for (int y = y0; y < y1; ++y) {
-            std::uint8_t* row = image.row(y);
-            for (int x = 0; x < image.width(); ++x) row[x * Image::kChannels + 3] = 255;
-        }
+        for (int y = y0; y < y1; ++y) makeRowOpaque(image.row(y), image.width());
     });
 }
 

@@ -13,16 +13,22 @@ PixelKernel copyKernel() {
     };
 }
 
+void makeRowOpaque(std::uint8_t* row, int width) {
+    for (int x = 0; x < width; ++x) row[x * Image::kChannels + 3] = 255;
+}
+
 Image applyPixelKernels(const Image& input, std::span<const PixelKernel> kernels, bool opaque) {
     const int width = input.width();
     Image out = kernels.empty() ? input : Image::forOverwrite(width, input.height());
     if (kernels.empty() && !opaque) return out;
     forEachRowBlock(input.height(), [&](int y0, int y1) {
         // Steps between the first and the last pass the row through two
-        // scratch rows of this block, so no kernel writes over its own input.
-        std::vector<std::uint8_t> scratch[2];
+        // scratch rows of this thread, so no kernel writes over its own
+        // input; they are kept from frame to frame, not made per block.
+        thread_local std::vector<std::uint8_t> scratch[2];
         if (kernels.size() > 1)
-            for (auto& row : scratch) row.resize(input.stride());
+            for (auto& row : scratch)
+                if (row.size() < input.stride()) row.resize(input.stride());
         for (int y = y0; y < y1; ++y) {
             const std::uint8_t* src = input.row(y);
             for (std::size_t k = 0; k < kernels.size(); ++k) {
@@ -30,8 +36,7 @@ Image applyPixelKernels(const Image& input, std::span<const PixelKernel> kernels
                 kernels[k](src, dst, width);
                 src = dst;
             }
-            if (opaque)
-                for (int x = 0; x < width; ++x) out.row(y)[x * Image::kChannels + 3] = 255;
+            if (opaque) makeRowOpaque(out.row(y), width);
         }
     });
     return out;

@@ -23,6 +23,9 @@ using PixelKernel = std::function<void(const std::uint8_t* src, std::uint8_t* ds
 // picture unchanged does.
 PixelKernel copyKernel();
 
+// Sets the alpha of a row's `width` pixels to opaque.
+void makeRowOpaque(std::uint8_t* row, int width);
+
 // Runs `kernels` in order over every row of `input` on the worker threads.
 // With `opaque`, every pixel of the result is made opaque as well.
 Image applyPixelKernels(const Image& input, std::span<const PixelKernel> kernels, bool opaque = false);
