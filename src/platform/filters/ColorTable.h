@@ -64,8 +64,9 @@ public:
     const std::array<ChannelCurve, 3>& curves() const { return curves_; }
     const std::vector<float>& grid() const { return grid_; }
 
-    // The grid as the kernel reads it: each node's RGB padded to four
-    // floats, so that one node is one aligned vector load.
+    // The grid as the kernel reads it: each node's RGB in output levels
+    // (255 for 1), padded to four floats so that one node is one aligned
+    // vector load.
     using Node = float __attribute__((vector_size(16)));
     const Node* nodes() const { return nodes_.data(); }
 
@@ -79,6 +80,9 @@ public:
         std::array<float, 256> fraction;
     };
     const std::array<GridPlace, 3>& places() const { return places_; }
+    // Whether every curve is the plain level, level / 255: then a level's
+    // grid place follows from the level alone.
+    bool hasPlainCurves() const { return plainCurves_; }
 
 private:
     std::array<ChannelCurve, 3> curves_;
@@ -86,6 +90,7 @@ private:
     std::vector<float> grid_;
     std::vector<Node> nodes_;
     std::array<GridPlace, 3> places_{};
+    bool plainCurves_ = false;
 };
 
 // Applies a table to a straight-alpha RGBA8 picture, mixed with the picture

@@ -2,9 +2,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 
 #include "platform/filters/ColorTable.h"
+#include "platform/filters/ColorTableKernels.h"
 #include "support/Clips.h"
 #include "support/ColorTableFixtures.h"
 
@@ -28,17 +30,14 @@ Image throughTable(const Image& picture, const std::shared_ptr<const ColorTable>
     return filter.apply(picture);
 }
 
-// The same, one column at a time: rows of fewer than eight pixels take the
-// one-pixel kernel where wider rows take the eight-pixel one, and the two
-// must give the same picture.
-Image throughTableByColumns(const Image& picture, const std::shared_ptr<const ColorTable>& table,
-                            double strength) {
+// `picture` through one grid kernel, each row whole and, to reach the
+// kernels' leftover pixels, again with the last few pixels of the row apart.
+Image throughGridRow(const Image& picture, const ColorTable& table, GridRow row, float strength) {
     Image result(picture.width(), picture.height());
-    for (int x = 0; x < picture.width(); ++x) {
-        Image column(1, picture.height());
-        for (int y = 0; y < picture.height(); ++y) std::copy_n(picture.pixel(x, y), 4, column.pixel(0, y));
-        const Image done = throughTable(column, table, strength);
-        for (int y = 0; y < picture.height(); ++y) std::copy_n(done.pixel(0, y), 4, result.pixel(x, y));
+    for (int y = 0; y < picture.height(); ++y) {
+        const int split = y % 2 ? picture.width() : std::max(0, picture.width() - 1 - y % 23);
+        row(table, picture.pixel(0, y), result.pixel(0, y), split, strength);
+        row(table, picture.pixel(split, y), result.pixel(split, y), picture.width() - split, strength);
     }
     return result;
 }
@@ -93,10 +92,38 @@ TEST_F(ColorTableTest, MatchesFfmpegThreeDimensionalTables) {
             const Image ours = throughTable(picture_, table);
             EXPECT_GE(test::colourPsnr(ours, *theirs), 48.0);
             EXPECT_LT(test::colourPsnr(ours, picture_), 40.0) << "the table changed nothing";
-            if (size == 33)
-                for (double strength : {1.0, 0.7})
-                    EXPECT_EQ(throughTable(picture_, table, strength),
-                              throughTableByColumns(picture_, table, strength));
+        }
+    }
+}
+
+// Every wide kernel the processor runs gives the one-pixel kernel's picture
+// bit for bit, whether the grid places follow from the plain levels or from
+// a curve in front of the grid, with nodes outside [0, 1] and at part
+// strength.
+TEST_F(ColorTableTest, WideAndNarrowKernelsAgree) {
+    std::array<ColorTable::ChannelCurve, 3> plain{}, shaped{};
+    for (int level = 0; level < 256; ++level)
+        for (int c = 0; c < 3; ++c) {
+            plain[c][level] = static_cast<float>(level) / 255.0f;
+            shaped[c][level] = static_cast<float>(std::pow(level / 255.0, 0.5 + 0.4 * c));
+        }
+    std::uint32_t seed = 12345;
+    const auto noise = [&seed] { return (seed = seed * 1664525u + 1013904223u) / 4294967296.0f * 1.4f - 0.2f; };
+    for (const auto* curves : {&plain, &shaped}) {
+        for (int size : {2, 17, 33}) {
+            std::vector<float> grid(3 * static_cast<std::size_t>(size * size * size));
+            std::generate(grid.begin(), grid.end(), noise);
+            const auto table = std::make_shared<const ColorTable>(*curves, size, std::move(grid));
+            EXPECT_EQ(table->hasPlainCurves(), curves == &plain);
+            const auto rows = gridRows(*table);
+            for (float strength : {1.0f, 0.7f}) {
+                const Image narrow = throughGridRow(picture_, *table, rows.front().row, strength);
+                EXPECT_EQ(throughTable(picture_, table, strength), narrow);
+                for (const auto& [name, row] : rows)
+                    EXPECT_EQ(throughGridRow(picture_, *table, row, strength), narrow)
+                        << name << ", size " << size << ", strength " << strength
+                        << (curves == &plain ? ", plain" : ", shaped");
+            }
         }
     }
 }
