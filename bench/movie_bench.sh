@@ -48,10 +48,6 @@ done
 # Five looks: brightness, sepia, vignette, blur and a text watermark, as the
 # ffmpeg program's own filters in one chain and as ours in one pass and in
 # one pass per effect.
-font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
-sepia_matrix=.393:.769:.189:0:.349:.686:.168:0:.272:.534:.131
-ffmpeg_chain="eq=brightness=0.1,colorchannelmixer=$sepia_matrix,vignette,gblur=sigma=3"
-ffmpeg_chain+=",drawtext=fontfile=$font:text=Tintreel:fontsize=80:fontcolor=white:x=20:y=h-th-20"
 chain=$(seconds_of ffmpeg -nostdin -loglevel error -y -i "$clip" -vf "$ffmpeg_chain" \
         "${final_pass[@]}" -c:a copy "$out")
 one=$(seconds_of "$render" -y -o "$out" "${five_looks[@]}" "$clip")

@@ -25,6 +25,10 @@ baseline() {  # input output: the least any render must do, as a command line fo
 # Brightness, sepia and a text watermark.
 three_looks=(--set sliderBrightness=0.1 --set checkSepia=1 --set checkTextWatermark=1 --set textFieldText=Tintreel)
 
-# Brightness, sepia, vignette, blur and a text watermark.
+# Brightness, sepia, vignette, blur and a text watermark, as our settings
+# and as the ffmpeg program's own filter chain.
+ffmpeg_chain="eq=brightness=0.1,colorchannelmixer=.393:.769:.189:0:.349:.686:.168:0:.272:.534:.131,vignette"
+ffmpeg_chain+=",gblur=sigma=3,drawtext=fontfile=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf:text=Tintreel"
+ffmpeg_chain+=":fontsize=80:fontcolor=white:x=20:y=h-th-20"
 five_looks=(--set sliderBrightness=0.1 --set checkSepia=1 --set checkVignette=1 --set checkBlur=1
             --set checkTextWatermark=1 --set textFieldText=Tintreel)
