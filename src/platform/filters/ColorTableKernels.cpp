@@ -74,9 +74,11 @@ void applyGridRow(const ColorTable& table, const std::uint8_t* in, std::uint8_t*
 }
 
 #ifdef TINTREEL_X86_KERNELS
-// The same arithmetic, in the same order, on eight pixels at once: AVX2
-// gathers fetch each pixel's places and corners, so the picture is the one
-// applyGridRow makes, bit for bit; the row's last few pixels go through it.
+// The same arithmetic, in the same order, on eight pixels at once with AVX2:
+// the places and the tetrahedron's order for all eight side by side, then
+// two pixels per register for the corners, each node one 128-bit load. The
+// picture is the one applyGridRow makes, bit for bit; the row's last few
+// pixels go through it.
 __attribute__((target("avx2"))) inline void orderPair(__m256& a, __m256i& stepA, __m256& b, __m256i& stepB) {
     const __m256 swap = _mm256_cmp_ps(b, a, _CMP_GT_OQ);
     const __m256i swapLanes = _mm256_castps_si256(swap);
