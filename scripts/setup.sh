@@ -21,6 +21,9 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev ffmpeg
   # speech for the loudness fixtures
   espeak-ng
+  # a private sound server whose null sink keeps a device's pace, for the
+  # sound clock's test
+  pulseaudio
   # counting how often a render opens its input
   strace
   # the batch recipes the tests and benchmarks run (GNU parallel)

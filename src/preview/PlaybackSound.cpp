@@ -115,17 +115,25 @@ public:
                const QAudioDevice& device)
         : audio_(std::move(audio)),
           format_(format),
-          buffer_(*audio_, format),
-          sink_(std::make_unique<QAudioSink>(device, deviceFormat)) {
+          deviceFormat_(deviceFormat),
+          device_(device),
+          buffer_(*audio_, format) {
         buffer_.open(QIODevice::ReadOnly);
     }
-    ~SoundClock() override { sink_->stop(); }
+    ~SoundClock() override {
+        if (sink_) sink_->stop();
+    }
 
     void start(double seconds) override {
         buffer_.restartAt(seconds);
         origin_ = latest_ = seconds;
         afterSound_.reset();
         if (fallback_) return fallback_->start(seconds);
+        // Every start gets a new sink: a sink stopped and started again may
+        // come back with a buffer of a few bytes that it never plays, and
+        // then neither the sound nor the clock moves.
+        if (sink_) sink_->stop();
+        sink_ = std::make_unique<QAudioSink>(device_, deviceFormat_);
         sink_->start(&buffer_);
         if (sink_->error() != QAudio::NoError) {
             logLine("Playback: the sound device did not start; playing by the wall clock");
@@ -139,7 +147,7 @@ public:
         if (fallback_) return fallback_->stop();
         origin_ = now();
         running_ = false;
-        sink_->stop();
+        if (sink_) sink_->stop();
     }
     // The sound taken by the device less what it still holds; once the
     // track has ended before the pictures, the time goes on by the wall clock.
@@ -163,8 +171,10 @@ public:
 private:
     std::unique_ptr<PlaybackAudio> audio_;
     SoundFormat format_;
+    QAudioFormat deviceFormat_;
+    QAudioDevice device_;
     mutable SoundBuffer buffer_;
-    std::unique_ptr<QAudioSink> sink_;
+    std::unique_ptr<QAudioSink> sink_;  // made by each start
     std::unique_ptr<WallClock> fallback_;
     double origin_ = 0.0;
     qint64 playedAtStart_ = 0;
