@@ -23,7 +23,7 @@ jobs="$(nproc)"
 # playback's decoding thread handing frames to the window. The
 # window's full renders are left to the other stages: under this sanitizer
 # they run too slowly for the pass's one-second stall test.
-threaded_tests='^(RenderWorker\.|CancelScope\.|VideoTools\.|MovieTranscode\.|MovieCommand\.InterruptCancels|BatchCommand\.AnInterrupt|BatchCommand\.BadInputs|NotificationCenter\.|EditorTest\.|MainWindowTest\.|RenderFromWindowTest\.(ProgressLabels|ACancelIn|Saving)|RenderSlots\.|BatchQueue\.|BatchWindowTest\.(FilesAndFolders|ABatchApplies|TheFileMenuOpens|TheEditorWaits)|PlaybackEngine\.|PlaybackTest\.|TimelineTest\.Keys)'
+threaded_tests='^(RenderWorker\.|CancelScope\.|KernelAccuracy\.GaussianIsTheSameOnOneThread|VideoTools\.|MovieTranscode\.|MovieCommand\.InterruptCancels|BatchCommand\.AnInterrupt|BatchCommand\.BadInputs|NotificationCenter\.|EditorTest\.|MainWindowTest\.|RenderFromWindowTest\.(ProgressLabels|ACancelIn|Saving)|RenderSlots\.|BatchQueue\.|BatchWindowTest\.(FilesAndFolders|ABatchApplies|TheFileMenuOpens|TheEditorWaits)|PlaybackEngine\.|PlaybackTest\.|TimelineTest\.Keys)'
 threaded_targets=(tintreel_tests_render tintreel_tests_platform_filters tintreel_tests_platform_media tintreel_tests_platform_system tintreel_tests_cli
                   tintreel_tests_editor tintreel_tests_app tintreel_tests_batch tintreel_tests_preview)
 
