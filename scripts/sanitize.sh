@@ -24,10 +24,10 @@ jobs="$(nproc)"
 # window's full renders are left to the other stages: under this sanitizer
 # they run too slowly for the pass's one-second stall test.
 threaded_patterns=(
-  'RenderWorker\.' 'CancelScope\.' 'VideoTools\.' 'MovieTranscode\.' 'InputSafety\.Interrupt'
-  'BatchCommand\.AnInterrupt' 'BatchCommand\.BadInputs' 'NotificationCenter\.' 'EditorTest\.' 'MainWindowTest\.'
-  'RenderFromWindowTest\.(ProgressLabels|ACancelIn|Saving)' 'RenderSlots\.' 'BatchQueue\.'
-  'BatchWindowTest\.(FilesAndFolders|ABatchApplies|TheFileMenuOpens|TheEditorWaits)'
+  'RenderWorker\.' 'CancelScope\.' 'KernelAccuracy\.GaussianIsTheSameOnOneThread' 'VideoTools\.'
+  'MovieTranscode\.' 'InputSafety\.Interrupt' 'BatchCommand\.AnInterrupt' 'BatchCommand\.BadInputs'
+  'NotificationCenter\.' 'EditorTest\.' 'MainWindowTest\.' 'RenderFromWindowTest\.(ProgressLabels|ACancelIn|Saving)'
+  'RenderSlots\.' 'BatchQueue\.' 'BatchWindowTest\.(FilesAndFolders|ABatchApplies|TheFileMenuOpens|TheEditorWaits)'
   'PlaybackEngine\.' 'PlaybackTest\.' 'TimelineTest\.Keys'
 )
 threaded_tests="^($(IFS='|'; echo "${threaded_patterns[*]}"))"

@@ -10,15 +10,31 @@
 
 #include "platform/filters/Parallel.h"
 #include "platform/filters/PixelMath.h"
+#include "platform/filters/RecursiveGaussian.h"
 
 namespace tintreel {
 
 namespace {
 
+// The Gaussian is cut at three sigmas.
+int gaussianRadius(double sigma) {
+    return std::max(1, static_cast<int>(std::ceil(sigma * 3.0)));
+}
+
+// Above this sigma the recursive blur (RecursiveGaussian.h), whose cost does
+// not depend on sigma, costs less than the direct convolution, whose cost
+// grows with the radius (measured with bench/kernel_bench.sh: at 1080p the
+// two meet near sigma 11); at and below it the direct one is kept as it is.
+constexpr double kRecursiveAboveSigma = 11.0;
+
+bool blursRecursively(double sigma) {
+    return sigma > kRecursiveAboveSigma;
+}
+
 // Weights for offsets 0 ... r of a Gaussian with the given sigma, cut at
-// three sigmas and normalised so that the full symmetric kernel sums to 1.
+// its radius and normalised so that the full symmetric kernel sums to 1.
 std::vector<double> halfGaussian(double sigma) {
-    const int r = std::max(1, static_cast<int>(std::ceil(sigma * 3.0)));
+    const int r = gaussianRadius(sigma);
     std::vector<double> w(static_cast<std::size_t>(r) + 1);
     double sum = 0.0;
     for (int i = 0; i <= r; ++i) {
@@ -187,6 +203,8 @@ void blurBand(const Image& in, const FixedKernel& k, int y0, int y1, std::span<s
 
 Image gaussianBlur(const Image& in, double sigma) {
     if (in.isEmpty() || !(sigma > 0.0)) return in;
+    sigma = std::min(sigma, GaussianBlurFilter::kMaxSigma);
+    if (blursRecursively(sigma)) return recursiveGaussian(in, sigma, gaussianRadius(sigma));
     const FixedKernel k = fixedKernel(sigma);
     Image out = Image::forOverwrite(in.width(), in.height());
     forEachRowBlock(in.height(), [&](int y0, int y1) {
@@ -216,15 +234,15 @@ TINTREEL_VECTOR_KERNEL void ringWeights(const Ring& ring, int y, int w, int h, f
         for (int x = 0; x < w; ++x) weight[x] = 1.0f - weight[x];
 }
 
-// One row of mix(sharp, blurred, weight): the blur is computed only over the
-// runs of pixels whose weight is not zero; the others keep the sharp pixel,
-// which is what the mix gives them anyway.
-void mixRow(const Image& in, const FixedKernel& k, int y, std::span<const float> weight,
-            std::span<std::uint8_t> blurred, std::uint8_t* dst) {
+// One row of mix(sharp, blurred, weight): the blurred pixels are asked for,
+// from soft(a, b) (pixel a first), only over the runs of pixels whose weight
+// is not zero; the others keep the sharp pixel, which is what the mix gives
+// them anyway.
+template <typename Soft>
+void mixRow(const Image& in, int y, std::span<const float> weight, Soft soft, std::uint8_t* dst) {
     const int w = in.width();
     const std::uint8_t* s = in.row(y);
     std::memcpy(dst, s, in.stride());
-    const std::span<std::uint16_t> line = threadScratch<std::uint16_t, 0>(lineLength(in, k));
     for (int a = 0; a < w;) {
         if (weight[a] == 0.0f) {
             ++a;
@@ -232,27 +250,43 @@ void mixRow(const Image& in, const FixedKernel& k, int y, std::span<const float>
         }
         int b = a;
         while (b < w && weight[b] != 0.0f) ++b;
-        blurSpan(in, k, y, a, b, line, blurred.data());
+        const std::uint8_t* blurred = soft(a, b);
         for (int x = a; x < b; ++x) {
-            const Float4 sharp = loadTexel(s + x * 4), soft = loadTexel(blurred.data() + (x - a) * 4);
-            storeTexel(dst + x * 4, sharp + (soft - sharp) * weight[x]);
+            const Float4 sharp = loadTexel(s + x * 4), blur = loadTexel(blurred + (x - a) * 4);
+            storeTexel(dst + x * 4, sharp + (blur - sharp) * weight[x]);
         }
         a = b;
     }
 }
 
-// mix(sharp, blurred with sigma, the ring's weight) per pixel, all four channels.
+// mix(sharp, blurred with sigma, the ring's weight) per pixel, all four
+// channels. The direct blur is computed only where the ring needs it; the
+// recursive one (large sigmas) costs the same for the whole picture as for
+// any part, so it blurs the whole picture once.
 Image blurInRing(const Image& in, double sigma, const Ring& ring) {
-    const FixedKernel k = fixedKernel(sigma);
     Image out = Image::forOverwrite(in.width(), in.height());
-    forEachRowBlock(in.height(), [&](int y0, int y1) {
-        const std::span<float> weights = threadScratch<float, 2>(static_cast<std::size_t>(in.width()));
-        const std::span<std::uint8_t> blurred = threadScratch<std::uint8_t, 3>(in.stride());
-        for (int y = y0; y < y1; ++y) {
-            ringWeights(ring, y, in.width(), in.height(), weights.data());
-            mixRow(in, k, y, weights, blurred, out.row(y));
-        }
-    });
+    const auto eachRow = [&](auto soft) {
+        forEachRowBlock(in.height(), [&](int y0, int y1) {
+            const std::span<float> weights = threadScratch<float, 2>(static_cast<std::size_t>(in.width()));
+            for (int y = y0; y < y1; ++y) {
+                ringWeights(ring, y, in.width(), in.height(), weights.data());
+                const auto softInRow = [&](int a, int b) { return soft(y, a, b); };
+                mixRow(in, y, weights, softInRow, out.row(y));
+            }
+        });
+    };
+    if (blursRecursively(std::min(sigma, GaussianBlurFilter::kMaxSigma))) {
+        const Image blurred = gaussianBlur(in, sigma);
+        eachRow([&](int y, int a, int) { return blurred.row(y) + 4 * static_cast<std::size_t>(a); });
+    } else {
+        const FixedKernel k = fixedKernel(sigma);
+        eachRow([&](int y, int a, int b) {
+            const std::span<std::uint16_t> line = threadScratch<std::uint16_t, 0>(lineLength(in, k));
+            const std::span<std::uint8_t> blurred = threadScratch<std::uint8_t, 3>(in.stride());
+            blurSpan(in, k, y, a, b, line, blurred.data());
+            return static_cast<const std::uint8_t*>(blurred.data());
+        });
+    }
     return out;
 }
 

@@ -33,6 +33,18 @@ namespace tintreel {
 #define TINTREEL_VECTOR_KERNEL
 #endif
 
+// The same for kernels made mostly of multiply-adds, built also for AVX-512;
+// the AVX2 and AVX-512 versions fuse the multiply-adds (with
+// -ffp-contract=fast on their source file). A fused
+// multiply-add rounds once where the pair rounds twice, so the two versions
+// may differ in the last bits of a float; a kernel marked so must not
+// promise the same bytes on every processor, only on any one.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(TINTREEL_THREAD_SANITIZER)
+#define TINTREEL_FMA_KERNEL __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
+#else
+#define TINTREEL_FMA_KERNEL
+#endif
+
 // Filter setters keep their previous value when given something that is
 // not a finite number, so no parameter can poison a kernel.
 inline void setFinite(double& field, double value) {

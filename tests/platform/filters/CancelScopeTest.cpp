@@ -9,6 +9,7 @@
 #include <ctime>
 #include <thread>
 
+#include "platform/filters/BlurFilters.h"
 #include "platform/filters/CancelScope.h"
 #include "platform/filters/Parallel.h"
 #include "platform/filters/StylizeFilters.h"
@@ -91,6 +92,26 @@ TEST(CancelScope, ASlowFilterAt4KStopsSoonAfterTheFlagIsRaised) {
     EXPECT_TRUE(cancel.load());
     EXPECT_LT(cancelled, normal / 2) << "normal " << normal << " s of CPU";
     EXPECT_NE(stopped, full);  // rows were left unwritten: the caller discards this picture
+}
+
+// The recursive blur (large sigmas) runs two passes, each in blocks: a flag
+// raised before it starts skips both, and a flag that stays down changes nothing.
+TEST(CancelScope, ARaisedFlagSkipsBothPassesOfTheRecursiveBlur) {
+    const Image input = test::noise(1920, 1080);
+    GaussianBlurFilter blur;
+    blur.setBlurRadiusInPixels(30.0);
+    double start = processSeconds();
+    const Image full = blur.apply(input);
+    const double normal = processSeconds() - start;
+
+    std::atomic<bool> cancel{false};
+    const CancelScope scope(cancel);
+    EXPECT_EQ(blur.apply(input), full);
+    cancel = true;
+    start = processSeconds();
+    const Image stopped = blur.apply(input);
+    EXPECT_LT(processSeconds() - start, normal / 2) << "normal " << normal << " s of CPU";
+    EXPECT_EQ(stopped.width(), input.width());
 }
 
 }  // namespace
