@@ -15,7 +15,8 @@ jobs="$(nproc)"
 
 # The threaded parts: the movie reader's decoding and delivery threads with
 # the writer, the pass's wait loop, the render worker and its cancel, filter
-# row blocks stopping on a cancel flag, the command line's interrupt, the
+# row blocks (and the recursive blur's column bands) stopping on a cancel
+# flag, the command line's interrupt, the
 # notification centre,
 # and the window's hand-overs between the GUI thread and its workers (loading,
 # refresh coalescing, frame browsing, progress and a render's end), the
