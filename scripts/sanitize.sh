@@ -19,7 +19,8 @@ jobs="$(nproc)"
 # flag, the command line's interrupt, the
 # notification centre,
 # and the window's hand-overs between the GUI thread and its workers (loading,
-# refresh coalescing, frame browsing, progress and a render's end), the
+# refresh coalescing, frame browsing, progress, a render's end and the
+# save of its movie on a thread of its own), the
 # render limit's waiters, the batch queue with the batch window, and live
 # playback's decoding thread handing frames to the window. The
 # window's full renders are left to the other stages: under this sanitizer

@@ -240,7 +240,7 @@ std::optional<CliExit> checkSliceModes(const CliOptions& o) {
     if (o.still) return error("--segment cannot be combined with --still");
     if (o.inputs.size() > 1 || o.list) return error("--segment takes one INPUT");
     if (o.passes != PassMode::One) return error("--segment renders in one pass: drop --passes each");
-    if (!o.span.isWhole()) return error("--segment cannot be combined with --from or --to yet");
+    if (o.cut == CutMode::KeyFrames) return error("--segment cuts to the frame: drop --cut keyframes");
     if (o.output.extension() != ".mkv") return error("--segment writes Matroska: OUTPUT must end in .mkv");
     return std::nullopt;
 }
@@ -289,8 +289,8 @@ std::string usageText() {
            "       tintreel-render --still [SECONDS] -o OUT.png|OUT.jpg [-y] [-s SETTINGS] "
            "[--set NAME=VALUE]... "
            "[--logo IMAGE] INPUT\n"
-           "       tintreel-render --segment K/N -o PART_K.mkv [-y] [-s SETTINGS] [--set NAME=VALUE]... "
-           "[--logo IMAGE] INPUT\n"
+           "       tintreel-render --segment K/N -o PART_K.mkv [-y] [--from TIME] [--to TIME] [-s SETTINGS] "
+           "[--set NAME=VALUE]... [--logo IMAGE] INPUT\n"
            "       tintreel-render --join -o OUTPUT [-y] --audio-from INPUT PART_1.mkv ... PART_N.mkv\n"
            "       tintreel-render -o FOLDER|TEMPLATE [-j N] [--skip-existing|-y] [--recursive] [...] "
            "INPUT|FOLDER...\n"
@@ -395,16 +395,20 @@ std::string usageText() {
            "      --still [SECONDS]  write a still preview instead of a movie\n"
            "      --segment K/N      render only the K-th of N equal slices of INPUT's duration, without\n"
            "                         audio, into OUTPUT.mkv (for spreading one movie over several workers);\n"
-           "                         N is at most the number of frames INPUT has\n"
+           "                         N is at most the number of frames INPUT has. With --from/--to the\n"
+           "                         slices split that span instead, record it, and timed watermarks count\n"
+           "                         from --from\n"
            "      --join             write OUTPUT from the slices given instead of INPUT, without encoding "
            "again\n"
            "      --audio-from INPUT with --join: the movie the slices come from; its audio is copied, or\n"
-           "                         shaped once as the slices' sound controls say\n"
+           "                         shaped once as the slices' sound controls say; slices of a span cut\n"
+           "                         it to that span to the sample (encoded again, as --from/--to does)\n"
            "                         The join refuses (status 2) slices that are missing or given twice,\n"
            "                         of another count, cut from another movie (each slice records its\n"
-           "                         movie's size, length, tracks and a fingerprint of the file), rendered\n"
-           "                         with another look or encoded differently, and an --audio-from INPUT\n"
-           "                         that is not the movie the slices were cut from\n"
+           "                         movie's size, length, tracks and a fingerprint of the file) or to\n"
+           "                         another --from/--to span, rendered with another look or encoded\n"
+           "                         differently, and an --audio-from INPUT that is not the movie the\n"
+           "                         slices were cut from\n"
            "\n"
            "Many inputs: an INPUT folder gives the movies directly in it (--recursive: and in its "
            "subfolders,\n"

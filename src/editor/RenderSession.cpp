@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <QFileInfo>
 #include <atomic>
+#include <functional>
 #include <string_view>
 #include <system_error>
 
@@ -83,12 +84,16 @@ void RenderSession::finish(const RenderResult& result) {
 
 void RenderSession::cancel() {
     if (!isRendering()) return;
-    settingsManager_.generatePreviewCanceledByUser = true;
+    if (saving_)
+        saveCanceled_ = true;
+    else
+        settingsManager_.generatePreviewCanceledByUser = true;
     setState(RenderState::Cancelling);
 }
 
 void RenderSession::cancelAndWait() {
     if (!thread_.joinable()) return;
+    saveCanceled_ = true;
     settingsManager_.generatePreviewCanceledByUser = true;
     thread_.join();
     settingsManager_.generatePreviewCanceledByUser = false;
@@ -119,33 +124,60 @@ namespace {
 
 // The rendered movie as an animated picture, written beside `to` and put in
 // place whole, with the command line's default frame rate and width.
-Status saveAnimation(const std::filesystem::path& from, const std::filesystem::path& to) {
+Status saveAnimation(const std::filesystem::path& from, const std::filesystem::path& to,
+                     const std::atomic<bool>& cancel, const std::function<void(float)>& progress) {
     const std::filesystem::path partial = partialNameBeside(to, lowerExtension(to));
-    const std::atomic<bool> never{false};
-    Status written = writeAnimation(from, partial, AnimationLimits{}, never, [](float) {});
+    Status written = writeAnimation(from, partial, AnimationLimits{}, cancel, progress);
     if (written) written = moveFileAtomically(partial, to, IfTaken::Replace);
     std::error_code ignored;
     if (!written) std::filesystem::remove(partial, ignored);
     return written;
 }
 
+// Puts `from` at `to` in the form the name asks for. A copy or a re-mux is
+// short and runs to its end; an animation stops early on `cancel`.
+Status saveMovie(const std::filesystem::path& from, const std::filesystem::path& to,
+                 const std::atomic<bool>& cancel, const std::function<void(float)>& progress) {
+    if (isAnimationExtension(lowerExtension(to))) return saveAnimation(from, to, cancel, progress);
+    return sameContainer(from, to) ? copyFileAtomically(from, to) : remuxMovie(from, to);
+}
+
 }  // namespace
 
 // A failed save never costs the user the file that was there before.
-bool RenderSession::save(const QString& destination) {
+void RenderSession::startSave(const QString& destination) {
+    if (isRendering() || newVideoPath_.isEmpty()) return;
     // A file already there is replaced; a folder that will not let it go is
     // worth a line. A name not yet taken has nothing to remove.
     const QFileInfo target(destination);
     if (target.exists() && ::access(target.absolutePath().toLocal8Bit().constData(), W_OK) != 0)
         logLine("Remove failed: " + destination.toStdString() + ": " +
                 std::make_error_code(std::errc::permission_denied).message());
-    const std::filesystem::path from = newVideoPath_.toStdString(), to = destination.toStdString();
-    const Status copied = isAnimationExtension(lowerExtension(to)) ? saveAnimation(from, to)
-                          : sameContainer(from, to)                ? copyFileAtomically(from, to)
-                                                                   : remuxMovie(from, to);
-    if (!copied) logLine("Copy failed: " + copied.error());
-    saved_ = saved_ || copied.ok();
-    return copied.ok();
+    if (thread_.joinable()) thread_.join();
+    saveCanceled_ = false;
+    saving_ = true;
+    setState(RenderState::Saving);
+    // The thread gets plain paths, not Qt's shared strings.
+    thread_ = std::thread([this, from = newVideoPath_.toStdString(), to = destination.toStdString()] {
+        const auto progress = [this](float share) {
+            postToThreadOf(this, [this, share] { Q_EMIT saveProgress(share); });
+        };
+        Status written = saveMovie(from, to, saveCanceled_, progress);
+        postToThreadOf(this, [this, written = std::move(written)] { finishSave(written); });
+    });
+}
+
+void RenderSession::finishSave(const Status& written) {
+    if (thread_.joinable()) thread_.join();
+    const RenderOutcome outcome = written                ? RenderOutcome::Succeeded
+                                  : saveCanceled_.load() ? RenderOutcome::Canceled
+                                                         : RenderOutcome::Failed;
+    if (outcome == RenderOutcome::Failed) logLine("Copy failed: " + written.error());
+    saved_ = saved_ || written.ok();
+    saving_ = false;
+    saveCanceled_ = false;
+    setState(RenderState::Idle);
+    Q_EMIT saveFinished(outcome, written ? QString() : QString::fromStdString(written.error()));
 }
 
 }  // namespace tintreel

@@ -249,6 +249,7 @@ void ViewController::updateMovieButtons() {
             preview->setEnabled(!videoPath_.isEmpty() && render_.newVideoPath().isEmpty());
             break;
         case RenderState::Rendering:
+        case RenderState::Saving:
             preview->setText(kCancel);
             preview->setEnabled(true);
             break;

@@ -229,6 +229,8 @@ Q_SIGNALS:
     // A render ended, with any of its three endings; `succeeded` when it
     // made a movie.
     void renderFinished(bool succeeded);
+    // A save of the rendered movie ended (after its alert); `saved` when the file is in place.
+    void saveFinished(bool saved);
     // A video was loaded and shows its first frame.
     void videoOpened(const QString& path);
     // The play button or Space on the preview or the timeline: start or pause playing.
@@ -350,6 +352,9 @@ private:
     void hideRenderProgress();
     void startRender(RenderRequest request);
     void onRenderFinished(RenderOutcome outcome);
+    void showSaving(const QString& destination);
+    void showSaveProgress(float share);
+    void onSaveFinished(RenderOutcome outcome, const QString& failure);
     // What closing now would lose, as the question to ask; nothing when nothing would be lost.
     std::optional<QString> workClosingWouldLose() const;
 

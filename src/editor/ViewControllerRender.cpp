@@ -1,7 +1,8 @@
 // ViewController: rendering the whole movie from the window (the preview
 // button that doubles as Cancel, the progress display, the three endings),
-// the embedded player, and saving the rendered movie. The render itself and
-// the movie it leaves are the render session's.
+// the embedded player, and saving the rendered movie, which runs off the GUI
+// thread like a render, the interface switched off and the preview button
+// its Cancel. The render, the save and the movie are the render session's.
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -39,6 +40,8 @@ void ViewController::connectRenderSession() {
         Q_EMIT commandsChanged();
     });
     connect(&render_, &RenderSession::finished, this, &ViewController::onRenderFinished);
+    connect(&render_, &RenderSession::saveProgress, this, &ViewController::showSaveProgress);
+    connect(&render_, &RenderSession::saveFinished, this, &ViewController::onSaveFinished);
 }
 
 void ViewController::showRenderWaiting(const QString& message) {
@@ -128,6 +131,8 @@ void ViewController::pausePlayer() {
 }
 
 std::optional<QString> ViewController::workClosingWouldLose() const {
+    if (render_.isSaving())
+        return QStringLiteral("The video is still being saved. Do you want to cancel the save and quit?");
     if (isRendering())
         return QStringLiteral("A preview render is still running. Do you want to cancel it and quit?");
     if (render_.hasUnsavedMovie())
@@ -137,6 +142,7 @@ std::optional<QString> ViewController::workClosingWouldLose() const {
 }
 
 void ViewController::OnSaveVideo() {
+    if (isRendering()) return;  // one render or save at a time
     if (newVideoPath().isEmpty())
         return dialogs_.alert(
             QStringLiteral("There is no video to save. Please generate a video preview and try again."));
@@ -148,10 +154,38 @@ void ViewController::OnSaveVideo() {
     const std::optional<QString> destination =
         dialogs_.saveFile(tr("Save Video"), suggested, render_.savableExtensions());
     if (!destination || destination->isEmpty()) return;
-    if (render_.save(*destination))
+    DisableInterface();
+    showSaving(*destination);
+    render_.startSave(*destination);
+}
+
+// A copy has no steps to count: the busy indicator stands for it until an
+// encoder reports its share.
+void ViewController::showSaving(const QString& destination) {
+    auto* text = outlets_.get<RenderProgressLabel>("labelProgress");
+    text->showMessage(tr("Saving %1...").arg(QFileInfo(destination).fileName()));
+    text->show();
+    showProgressIndicator(true);
+}
+
+void ViewController::showSaveProgress(float share) {
+    auto* bar = outlets_.get<QProgressBar>("progressBarPass");
+    bar->setValue(std::isfinite(share) ? static_cast<int>(std::clamp(share, 0.0f, 1.0f) * 1000) : 0);
+    bar->show();
+}
+
+// A cancelled save says nothing: the user asked for it, and nothing was written.
+void ViewController::onSaveFinished(RenderOutcome outcome, const QString& failure) {
+    hideRenderProgress();
+    showProgressIndicator(false);
+    EnableInterface();
+    updateMovieButtons();
+    Q_EMIT commandsChanged();
+    if (outcome == RenderOutcome::Succeeded)
         dialogs_.alert(QStringLiteral("Video saved successfully."), AlertStyle::Informational);
-    else
-        dialogs_.alert(QStringLiteral("Could not save the video."));
+    else if (outcome == RenderOutcome::Failed)
+        dialogs_.alert(QStringLiteral("Could not save the video."), AlertStyle::Warning, failure);
+    Q_EMIT saveFinished(outcome == RenderOutcome::Succeeded);
 }
 
 bool ViewController::OnRenderSettings() {

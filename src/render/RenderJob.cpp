@@ -31,15 +31,26 @@ std::optional<JobEnd> settleExistingOutput(const fs::path& output, ExistingOutpu
     return failed(JobProblem::OutputExists);
 }
 
+// The look's span fitted to the movie; nothing for the whole movie.
+std::optional<MovieSpan> spanOf(const BatchLook& look, const MovieSource& source) {
+    if (look.span.isWhole()) return std::nullopt;
+    return clampedSpan(look.span, source.facts().videoSeconds());
+}
+
+// The slice's share of the span, or of the whole movie.
+FrameRange segmentRange(const SliceNumber& segment, const std::optional<MovieSpan>& span,
+                        const MovieSource& source) {
+    return span ? sliceRange(segment, *span) : sliceRange(segment, source.facts().durationSeconds());
+}
+
 // A file size the movie cannot fit is refused before anything is rendered.
 Status checkSizeTarget(const RenderJob& job, const BatchLook& look, const MovieSource& source) {
     if (look.renderSettings.maxBytes <= 0) return {};
     RenderRequest sized;
     sized.renderSettings = look.renderSettings;
-    if (!look.span.isWhole()) sized.span = clampedSpan(look.span, source.facts().videoSeconds());
+    sized.span = spanOf(look, source);
     if (job.segment)
-        sized.slice =
-            MovieSlice{*job.segment, sliceRange(*job.segment, source.facts().durationSeconds()), {}};
+        sized.slice = MovieSlice{*job.segment, segmentRange(*job.segment, sized.span, source), {}};
     const Result<SizePlan> plan = sizePlanFor(sized, source);
     return plan ? Status() : Status(Error{plan.error()});
 }
@@ -57,7 +68,7 @@ Result<std::shared_ptr<MovieSource>, JobEnd> checkJob(const RenderJob& job, cons
         if (const auto problem = spanProblem(look.span, (*source)->facts().videoSeconds()))
             return failed(JobProblem::BadInput, *problem);
     if (source && job.segment) {
-        if (const Status count = checkSliceCount((*source)->facts(), *job.segment); !count)
+        if (const Status count = checkSliceCount((*source)->facts(), *job.segment, look.span); !count)
             return failed(JobProblem::BadInput, count.error());
         if (const Status cuttable = checkSliceable(job.files.input); !cuttable)
             return failed(JobProblem::BadInput, cuttable.error());
@@ -71,15 +82,16 @@ Result<std::shared_ptr<MovieSource>, JobEnd> checkJob(const RenderJob& job, cons
     return source;
 }
 
-// The slice the job asks for: an equal share of the input's duration, with
-// the identity checkJob read and the look's digest, which every slice of
-// the split records alike.
+// The slice the job asks for: an equal share of the input's duration, or of
+// its span, with the identity checkJob read, the look's digest and the span,
+// which every slice of the split records alike.
 std::optional<MovieSlice> sliceOf(const RenderJob& job, const BatchLook& look, MovieSource& input) {
     if (!job.segment) return std::nullopt;
     const SliceSound sound = sliceSoundOf(look.settings);
+    const std::optional<MovieSpan> span = spanOf(look, input);
     const SliceOrigin origin{input.identity().value(), lookDigest(look.settings, look.logo),
-                             sound.leavesSoundAlone() ? std::string() : renderSliceSound(sound)};
-    return MovieSlice{*job.segment, sliceRange(*job.segment, input.facts().durationSeconds()), origin};
+                             sound.leavesSoundAlone() ? std::string() : renderSliceSound(sound), span};
+    return MovieSlice{*job.segment, segmentRange(*job.segment, span, input), origin};
 }
 
 RenderResult render(const RenderJob& job, const BatchLook& look, std::shared_ptr<MovieSource> source,
@@ -100,7 +112,7 @@ RenderResult render(const RenderJob& job, const BatchLook& look, std::shared_ptr
     request.renderSettings = look.renderSettings;
     request.crop = look.crop;
     request.cutAtKeyFrames = look.cutAtKeyFrames;
-    if (!look.span.isWhole()) request.span = clampedSpan(look.span, request.source->facts().videoSeconds());
+    request.span = spanOf(look, *request.source);
     // The final movie takes the output's container, in either mode.
     request.container = lowerExtension(job.files.output);
     std::optional<RenderResult> result;
@@ -159,15 +171,18 @@ Status checkCropFits(const VideoTrack& track, const std::optional<PixelRect>& cr
     return {};
 }
 
-Status checkSliceCount(const MediaAsset& movie, const SliceNumber& slice) {
+Status checkSliceCount(const MediaAsset& movie, const SliceNumber& slice, const MovieSpan& span) {
     // Equal shares of a movie of F frames at a steady rate each hold a frame
     // while there are at most F of them; a slice without frames would be a
     // file no reader, and so no join, accepts.
-    const double frames = std::floor(movie.videoSeconds() * movie.framesPerSecond() + 1e-3);
+    const double seconds =
+        span.isWhole() ? movie.videoSeconds() : clampedSpan(span, movie.videoSeconds()).length();
+    const double frames = std::floor(seconds * movie.framesPerSecond() + 1e-3);
     if (frames < 1 || slice.count <= frames) return {};
     const long long most = static_cast<long long>(frames);
-    return Error{"it has " + std::to_string(most) + " frames, so it can be cut into at most " +
-                 std::to_string(most) + " slices, not " + std::to_string(slice.count)};
+    return Error{(span.isWhole() ? "it has " : "its span has ") + std::to_string(most) +
+                 " frames, so it can be cut into at most " + std::to_string(most) + " slices, not " +
+                 std::to_string(slice.count)};
 }
 
 Result<std::shared_ptr<MovieSource>, JobEnd> openJobInput(const fs::path& input) {

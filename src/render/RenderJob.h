@@ -109,8 +109,9 @@ Status checkFrameSize(const VideoTrack& track);
 // Fails, saying the sizes, when `crop` does not fit the track's upright frame.
 Status checkCropFits(const VideoTrack& track, const std::optional<PixelRect>& crop);
 
-// Whether `movie` can be cut into slice.count slices that each hold a frame.
-Status checkSliceCount(const MediaAsset& movie, const SliceNumber& slice);
+// Whether `movie`, or its `span` (fitted to it), can be cut into slice.count
+// slices that each hold a frame.
+Status checkSliceCount(const MediaAsset& movie, const SliceNumber& slice, const MovieSpan& span = {});
 
 // The input opened once for a whole job (its checks read the facts, the
 // render reads the file), or how the job ends without rendering (NotAMovie

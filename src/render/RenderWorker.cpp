@@ -414,10 +414,11 @@ int countMoviePasses(const RenderRequest& request) {
 
 double outputSeconds(const RenderRequest& request, const MovieSource& source) {
     const double whole = source.facts().videoSeconds();
-    if (request.span) return std::max(0.0, std::min(request.span->out, whole) - request.span->in);
-    if (!request.slice) return whole;
+    const double start = request.span ? request.span->in : 0.0;
+    const double end = request.span ? std::min(request.span->out, whole) : whole;
+    if (!request.slice) return std::max(0.0, end - start);
     const FrameRange& range = request.slice->range;
-    return std::max(0.0, std::min(range.end, whole) - std::max(range.start, 0.0));
+    return std::max(0.0, std::min(range.end, end) - std::max(range.start, start));
 }
 
 Result<SizePlan> sizePlanFor(const RenderRequest& request, const MovieSource& source) {

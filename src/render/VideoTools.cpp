@@ -148,6 +148,17 @@ Status selectSpan(MovieReader& reader, MovieWriter& writer, const std::filesyste
     return reader.selectSpan(*environment.span);
 }
 
+// Selects the frames the pass writes: the render's span, or its slice. A
+// slice keeps the source's timestamps, also within a span: the join moves
+// them to the span's clock and cuts the sound with them.
+Status selectFrames(MovieReader& reader, MovieWriter& writer, const std::filesystem::path& inputPath,
+                    const PassEnvironment& environment) {
+    if (!environment.slice) return selectSpan(reader, writer, inputPath, environment);
+    writer.recordAsSlice(*environment.slice);
+    if (environment.span) return reader.selectSliceOfSpan(*environment.span, environment.slice->range);
+    return reader.selectRange(environment.slice->range);
+}
+
 RenderResult runPass(std::shared_ptr<MovieSource> input, FrameEffect& effect, const RenderProgress& subject,
                      const std::filesystem::path& output, const PassEnvironment& environment) {
     const std::filesystem::path inputPath = input->path();
@@ -161,13 +172,8 @@ RenderResult runPass(std::shared_ptr<MovieSource> input, FrameEffect& effect, co
     const FrameSize size = geometry ? geometry->outputSize({upright.width, upright.height})
                                     : FrameSize{upright.width, upright.height};
     MovieWriter writer(output, size.width, size.height, environment.role, environment.renderSettings);
-    if (const Status cut = selectSpan(reader, writer, inputPath, environment); !cut)
-        return setupFailed(inputPath.string() + ": " + cut.error());
-    if (environment.slice) {
-        if (const Status selected = reader.selectRange(environment.slice->range); !selected)
-            return setupFailed(inputPath.string() + ": " + selected.error());
-        writer.recordAsSlice(*environment.slice);
-    }
+    if (const Status selected = selectFrames(reader, writer, inputPath, environment); !selected)
+        return setupFailed(inputPath.string() + ": " + selected.error());
     if (environment.rate) writer.constrainRate(*environment.rate);
     // The sound is shaped once, by the pass that reads it from the original.
     if (environment.sound && readsOriginal(inputPath, environment)) writer.shapeSound(*environment.sound);

@@ -139,7 +139,7 @@ TEST(CliOptions, InAndOutPoints) {
         {"--to=1:75 -o x.mp4 in.mov", "--to takes a time"},
         {"--cut fast -o x.mp4 in.mov", "--cut takes exact or keyframes"},
         {"--from 2 --still 1 -o s.png in.mov", "--still"},
-        {"--from 2 --segment 1/2 -o p.mkv in.mov", "--segment"},
+        {"--from 2 --segment 1/2 --cut keyframes -o p.mkv in.mov", "--segment cuts to the frame"},
         {"--to 2 --join -o x.mp4 --audio-from in.mov p.mkv", "--join"},
     };
     for (const auto& [line, why] : mistakes) {

@@ -1,5 +1,5 @@
 // Parts of one movie, run as the real program: a span of it, and the movie
-// rendered in slices and joined. The joined movie has the frames, timestamps
+// (or a span of it) rendered in slices and joined. The joined movie has the frames, timestamps
 // and audio of a whole render of the same input, looks as good, and bad
 // slice numbers or incomplete sets of slices are refused with status 2 and
 // one line before anything is written.
@@ -225,26 +225,104 @@ TEST_F(SegmentJoin, FrequentKeyFramesOddRatesAndLateStartsJoinExactly) {
 }
 
 // Subtitles, chapters and the movie's metadata come once from the source,
-// as a whole render carries them.
+// as a whole render carries them; with a span, cut and moved to it as a
+// render of the span carries them.
 TEST_F(SegmentJoin, SubtitlesChaptersAndMetadataJoinAsInAWholeRender) {
     const fs::path source = test::clipWithExtras("mp4", "aac", "mov_text");
     ASSERT_FALSE(source.empty());
-    const fs::path whole = dir_ / "whole.mp4";
-    const fs::path joined = dir_ / "joined.mp4";
-    ASSERT_EQ(run(kLook + QStringList{"-o", q(whole), q(source)}).status, 0);
-    const test::CliRun joining = run({"--join", "-o", q(joined), "--audio-from", q(source),
-                                      q(renderSlice(1, 2, source)), q(renderSlice(2, 2, source))});
-    ASSERT_EQ(joining.status, 0) << joining.errors;
+    // The span, the first cue in the output (start, length, bytes) and the second chapter's start.
+    const std::tuple<QStringList, std::string, std::string> cases[] = {
+        {{}, "0.200000,0.600000,13", "1.000000"},
+        {{"--from", "0.5", "--to", "1.5"}, "0.000000,0.300000,13", "0.500000"},
+    };
+    for (const auto& [span, firstCue, secondChapter] : cases) {
+        SCOPED_TRACE(span.join(' ').toStdString());
+        const fs::path whole = dir_ / "whole.mp4";
+        const fs::path joined = dir_ / "joined.mp4";
+        ASSERT_EQ(run(kLook + span + QStringList{"-y", "-o", q(whole), q(source)}).status, 0);
+        const test::CliRun joining = run({"--join", "-y", "-o", q(joined), "--audio-from", q(source),
+                                          q(renderSliceAs("a.mkv", "1/2", source, kLook + span)),
+                                          q(renderSliceAs("b.mkv", "2/2", source, kLook + span))});
+        ASSERT_EQ(joining.status, 0) << joining.errors;
 
-    const std::string subtitles = "-select_streams s -show_entries packet=pts_time,duration_time,size";
-    const std::string chapters = "-show_entries chapter=start_time,end_time:chapter_tags=title";
-    const std::string movieTags = "-show_entries format_tags=title,creation_time";
-    EXPECT_NE(probe(whole, subtitles).find("0.200000"), std::string::npos) << "the first cue";
-    EXPECT_NE(probe(whole, chapters).find("Ending"), std::string::npos);
-    EXPECT_NE(probe(whole, movieTags).find("Clip title"), std::string::npos);
-    for (const std::string& facts : {subtitles, chapters, movieTags})
-        EXPECT_EQ(probe(joined, facts), probe(whole, facts)) << facts;
-    EXPECT_EQ(frameTimes(joined), frameTimes(whole));
+        const std::string subtitles = "-select_streams s -show_entries packet=pts_time,duration_time,size";
+        const std::string chapters = "-show_entries chapter=start_time,end_time:chapter_tags=title";
+        const std::string movieTags = "-show_entries format_tags=title,creation_time";
+        EXPECT_NE(probe(whole, subtitles).find(firstCue), std::string::npos) << probe(whole, subtitles);
+        EXPECT_NE(probe(whole, chapters).find("\n" + secondChapter + ","), std::string::npos)
+            << probe(whole, chapters);
+        EXPECT_NE(probe(whole, movieTags).find("Clip title"), std::string::npos);
+        for (const std::string& facts : {subtitles, chapters, movieTags})
+            EXPECT_EQ(probe(joined, facts), probe(whole, facts)) << facts;
+        EXPECT_EQ(frameTimes(joined), frameTimes(whole));
+    }
+}
+
+// With --from/--to the slices split the span and record it, and the join
+// cuts the sound to it: the joined movie is the render of that span in one
+// piece, its frames, times and sound, with a text watermark timed from the
+// in point on the same frames. Slices of another span are another split.
+TEST_F(SegmentJoin, SlicesOfASpanJoinIntoTheRenderOfThatSpan) {
+    const QStringList timed =
+        kLook + QStringList{"--set", "checkTextWatermark=1", "--set", "stepperTextStart=1",
+                            "--set", "stepperTextEnd=2"};
+    const struct {
+        QStringList span;
+        int slices;
+        std::size_t frames;
+    } cases[] = {
+        {{"--from", "0.5", "--to", "3.3"}, 3, 71},  // the frame shown at 0.5 (0.48) comes first
+        {{"--from", "1"}, 2, 75},
+        {{"--to", "2.02"}, 4, 51},
+    };
+    for (const auto& [span, slices, frames] : cases) {
+        SCOPED_TRACE(span.join(' ').toStdString());
+        const fs::path whole = dir_ / "whole.mp4";
+        const test::CliRun rendering = run(timed + span + QStringList{"-y", "-o", q(whole), q(source_)});
+        ASSERT_EQ(rendering.status, 0) << rendering.errors;
+        QStringList join{"--join", "-y", "-o", q(dir_ / "joined.mp4"), "--audio-from", q(source_)};
+        for (int index = slices; index >= 1; --index)
+            join << q(renderSliceAs("span_" + std::to_string(index) + ".mkv",
+                                    QString("%1/%2").arg(index).arg(slices), source_, timed + span));
+        const test::CliRun joining = run(join);
+        ASSERT_EQ(joining.status, 0) << joining.errors;
+        const fs::path joined = dir_ / "joined.mp4";
+
+        EXPECT_EQ(frameTimes(whole).size(), frames);
+        EXPECT_EQ(frameTimes(joined), frameTimes(whole));
+        const std::string duration = "-show_entries format=duration";
+        EXPECT_EQ(probe(joined, duration), probe(whole, duration));
+        const std::string wholeAudio = audioPackets(whole);
+        EXPECT_NE(wholeAudio.find("\n2,"), std::string::npos) << "both audio tracks were cut";
+        EXPECT_EQ(audioPackets(joined), wholeAudio);
+        // The watermark shows from 1 s to 2 s of the output in both; slices
+        // timing it from the movie's start would put it elsewhere. The
+        // encodings differ by about 2 a sample; the watermark on one frame and
+        // not the other, by far more (the frames' PSNR falls from 38 to 14 dB).
+        for (double seconds : {0.0, 0.9, 1.5, 1.96}) {
+            SCOPED_TRACE(seconds);
+            const std::optional<Image> ours = test::ffmpegFrame(joined, seconds);
+            const std::optional<Image> theirs = test::ffmpegFrame(whole, seconds);
+            ASSERT_TRUE(ours && theirs);
+            EXPECT_LT(test::meanDifference(*ours, *theirs), 5.0);
+        }
+        const std::optional<double> psnr = test::psnrRgb(whole, joined);
+        ASSERT_TRUE(psnr);
+        EXPECT_GT(*psnr, 35.0);  // about 38 to 39 dB, the encoder restarting at each slice
+    }
+
+    // The last case's slices beside one of the whole movie, and of another span.
+    const fs::path other = renderSliceAs("other_2.mkv", "2/4", source_, timed);
+    const fs::path shifted =
+        renderSliceAs("shifted_2.mkv", "2/4", source_, timed + QStringList{"--to", "2.5"});
+    for (const auto& [slice, why] :
+         {std::pair{other, std::string("covers the whole movie but")},
+          std::pair{shifted, std::string("covers --from 0:00.00 --to 0:02.50 but")}}) {
+        const fs::path output = dir_ / "mixed.mp4";
+        expectRefused(run({"--join", "-o", q(output), "--audio-from", q(source_), q(dir_ / "span_1.mkv"),
+                           q(slice), q(dir_ / "span_3.mkv"), q(dir_ / "span_4.mkv")}),
+                      why, output);
+    }
 }
 
 TEST_F(SegmentJoin, BadSliceNumbersAndOptionsAreRefused) {
@@ -255,6 +333,9 @@ TEST_F(SegmentJoin, BadSliceNumbersAndOptionsAreRefused) {
                   dir_ / "part.mp4");
     expectRefused(run({"--segment", "1/2", "--passes", "each", "-o", q(part), q(source_)}), "one pass", part);
     expectRefused(run({"--join", "-o", q(dir_ / "out.mp4"), q(part)}), "--audio-from", dir_ / "out.mp4");
+    // A span of 0.2 s holds five frames.
+    expectRefused(run({"--from", "1", "--to", "1.2", "--segment", "6/6", "-o", q(part), q(source_)}),
+                  "its span has 5 frames, so it can be cut into at most 5 slices", part);
     // B-frames packed in AVI have no presentation times to cut by.
     const fs::path packed = test::makeClip("-f lavfi -i testsrc2=s=160x90:r=25:d=1 -c:v mpeg4 -bf 2", "avi");
     ASSERT_FALSE(packed.empty());

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTimer>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -39,12 +40,19 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    // Saves the rendered movie as `path` through the save panel; returns how
-    // many "Remove failed" and "Copy failed" lines it printed.
-    std::pair<int, int> saveAs(const std::filesystem::path& path) {
+    // Saves the rendered movie as `path` through the save panel and waits
+    // for the save, which runs off the GUI thread, to end.
+    bool saveMovieAs(const std::filesystem::path& path) {
         dialogs.savePaths.push_back(QString::fromStdString(path.string()));
-        const ScopedLogCapture out;
+        QSignalSpy ended(controller, &ViewController::saveFinished);
         controller->OnSaveVideo();
+        return ended.count() > 0 || ended.wait(60000);
+    }
+
+    // saveMovieAs, returning how many "Remove failed" and "Copy failed" lines it printed.
+    std::pair<int, int> saveAs(const std::filesystem::path& path) {
+        const ScopedLogCapture out;
+        EXPECT_TRUE(saveMovieAs(path));
         return {out.countStartingWith("Remove failed: "), out.countStartingWith("Copy failed: ")};
     }
 
@@ -306,9 +314,7 @@ TEST_F(RenderFromWindowTest, AFullRenderEndsInThePlayerAndCloseAndQuitAskWhileWo
     EXPECT_TRUE(outlets().find("buttonSaveVideo")->isEnabled());
     EXPECT_EQ(dialogs.questions.size(), 3u);
 
-    dialogs.savePaths.push_back(
-        QString::fromStdString((test::scratchDirectory("close-saved") / "kept.mov").string()));
-    controller->OnSaveVideo();
+    ASSERT_TRUE(saveMovieAs(test::scratchDirectory("close-saved") / "kept.mov"));
     EXPECT_TRUE(window.close());
     EXPECT_EQ(dialogs.questions.size(), 3u);
     EXPECT_TRUE(std::filesystem::is_empty(directory.path()));
@@ -404,6 +410,95 @@ TEST_F(RenderFromWindowTest, SavingCopiesNewReplacesExistingAndNeverLosesTheOldF
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep me");
 }
 
+// Saving as an animated picture runs off the GUI thread: OnSaveVideo comes
+// back at once, the event loop keeps turning, the window shows the save and
+// is switched off as for a render, and a second save does not start. A
+// folder that is not there is an alert and no file; a cancel, from the
+// preview button or by closing the window, leaves nothing behind.
+TEST_F(RenderFromWindowTest, SavingAnAnimationKeepsTheWindowResponsiveAndCancelsCleanly) {
+    namespace fs = std::filesystem;
+    const fs::path source = test::makeClip(
+        "-f lavfi -i testsrc2=s=640x360:r=30:d=4 -pix_fmt yuv420p -c:v libx264 -preset ultrafast", "mov");
+    const fs::path dir = test::scratchDirectory("window-save-animation");
+    window.show();
+    load(source);
+    controller->OnGeneratePreview();
+    ASSERT_TRUE(waitForRender());
+    QSignalSpy ended(controller, &ViewController::saveFinished);
+    const auto startSave = [&](const fs::path& path) {
+        ended.clear();
+        dialogs.savePaths.push_back(QString::fromStdString(path.string()));
+        controller->OnSaveVideo();
+    };
+
+    int ticks = 0, ticksWhenSaved = -1;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    QObject::connect(controller, &ViewController::saveFinished, &timer, [&] { ticksWhenSaved = ticks; });
+    timer.start(1);
+    startSave(dir / "saved.gif");
+    EXPECT_EQ(controller->renderState(), RenderState::Saving);
+    EXPECT_EQ(label(), "Saving saved.gif...");
+    EXPECT_EQ(previewButton()->text(), "Cancel");
+    EXPECT_FALSE(outlets().find("sliderBrightness")->isEnabled());
+    EXPECT_FALSE(outlets().find("buttonSaveVideo")->isEnabled());
+    EXPECT_FALSE(window.command("OnSaveVideo")->isEnabled());
+    EXPECT_FALSE(window.command("OnFileNew")->isEnabled());
+    const std::size_t panels = dialogs.suggestedNames.size();
+    controller->OnSaveVideo();
+    EXPECT_EQ(dialogs.suggestedNames.size(), panels) << "a second save asked for a name";
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_GT(ticksWhenSaved, 0) << "the event loop stood still during the save";
+    EXPECT_TRUE(ended.at(0).at(0).toBool());
+    ASSERT_FALSE(dialogs.alerts.empty());
+    EXPECT_EQ(dialogs.alerts.back().text, "Video saved successfully.");
+    EXPECT_EQ(controller->renderState(), RenderState::Idle);
+    EXPECT_TRUE(outlets().find("sliderBrightness")->isEnabled());
+    EXPECT_TRUE(outlets().find("buttonSaveVideo")->isEnabled());
+    EXPECT_TRUE(outlets().find("labelProgress")->isHidden());
+    const auto gif = test::probeStream(dir / "saved.gif", "v:0");
+    ASSERT_TRUE(gif);
+    EXPECT_EQ(gif->codec, "gif");
+    EXPECT_EQ(gif->frames, 60);  // 4 s at the 15 fps cap
+    EXPECT_EQ(gif->width, 480);  // 640 wide capped at 480, the shape kept
+    EXPECT_EQ(gif->height, 270);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+    // A folder that is not there: the alert says why, and nothing is written.
+    const std::size_t alerts = dialogs.alerts.size();
+    startSave(dir / "missing" / "x.gif");
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_FALSE(ended.at(0).at(0).toBool());
+    ASSERT_EQ(dialogs.alerts.size(), alerts + 1);
+    EXPECT_EQ(dialogs.alerts.back().text, "Could not save the video.");
+    EXPECT_FALSE(dialogs.alerts.back().detail.isEmpty());
+    EXPECT_FALSE(fs::exists(dir / "missing"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+    // The preview button cancels the save: no alert, no file, the window back.
+    startSave(dir / "cancelled.webp");
+    ASSERT_EQ(controller->renderState(), RenderState::Saving);
+    controller->OnGeneratePreview();
+    EXPECT_EQ(previewButton()->text(), "Cancelling...");
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_FALSE(ended.at(0).at(0).toBool());
+    EXPECT_EQ(dialogs.alerts.size(), alerts + 1);
+    EXPECT_TRUE(outlets().find("buttonSaveVideo")->isEnabled());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+    // Closing the window asks, then cancels the save and waits for it.
+    startSave(dir / "closed.gif");
+    dialogs.answers.push_back(true);
+    EXPECT_TRUE(window.close());
+    EXPECT_EQ(dialogs.questions.back(),
+              "The video is still being saved. Do you want to cancel the save and quit?");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    EXPECT_TRUE(fs::is_empty(directory.path()));
+    ASSERT_TRUE(ended.count() > 0 || ended.wait(10000));
+    EXPECT_FALSE(ended.at(0).at(0).toBool());
+    EXPECT_EQ(dialogs.alerts.size(), alerts + 1);
+}
+
 // The Render menu's settings shape the movie; saving under another
 // extension re-muxes into that container, and only containers that hold the
 // movie's video are offered.
@@ -433,8 +528,7 @@ TEST_F(RenderFromWindowTest, RenderSettingsShapeTheMovieAndSavingReMuxesIntoTheN
     EXPECT_EQ(video->height, 120);
     EXPECT_EQ(video->frames, 20);
 
-    dialogs.savePaths.push_back(QString::fromStdString((dir / "saved.mkv").string()));
-    controller->OnSaveVideo();
+    ASSERT_TRUE(saveMovieAs(dir / "saved.mkv"));
     // The containers that hold the video, then the animated pictures made from it.
     EXPECT_EQ(dialogs.savedWith.back(), (QStringList{"mov", "mp4", "mkv", "gif", "webp"}));
     ASSERT_EQ(dialogs.alerts.back().text, "Video saved successfully.");
@@ -445,8 +539,7 @@ TEST_F(RenderFromWindowTest, RenderSettingsShapeTheMovieAndSavingReMuxesIntoTheN
     EXPECT_EQ(test::probeStream(dir / "saved.mkv", "v:0")->frames, 20);
     EXPECT_EQ(test::probeStream(dir / "saved.mkv", "a:0")->packets, test::probeStream(movie, "a:0")->packets);
     // Saved as a GIF: the picture alone, at the default caps (this movie is under both).
-    dialogs.savePaths.push_back(QString::fromStdString((dir / "saved.gif").string()));
-    controller->OnSaveVideo();
+    ASSERT_TRUE(saveMovieAs(dir / "saved.gif"));
     ASSERT_EQ(dialogs.alerts.back().text, "Video saved successfully.");
     const auto gif = test::probeStream(dir / "saved.gif", "v:0");
     ASSERT_TRUE(gif);
@@ -457,8 +550,7 @@ TEST_F(RenderFromWindowTest, RenderSettingsShapeTheMovieAndSavingReMuxesIntoTheN
     fs::remove(dir / "saved.gif");
 
     // WebM cannot hold H.265: nothing is written.
-    dialogs.savePaths.push_back(QString::fromStdString((dir / "saved.webm").string()));
-    controller->OnSaveVideo();
+    ASSERT_TRUE(saveMovieAs(dir / "saved.webm"));
     EXPECT_EQ(dialogs.alerts.back().text, "Could not save the video.");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 
@@ -470,8 +562,7 @@ TEST_F(RenderFromWindowTest, RenderSettingsShapeTheMovieAndSavingReMuxesIntoTheN
     ASSERT_TRUE(waitForRender());
     const fs::path av1 = controller->newVideoPath().toStdString();
     EXPECT_EQ(av1.extension(), ".mp4");
-    dialogs.savePaths.push_back(QString::fromStdString((dir / "av1.webm").string()));
-    controller->OnSaveVideo();
+    ASSERT_TRUE(saveMovieAs(dir / "av1.webm"));
     EXPECT_TRUE(dialogs.savedWith.back().contains("webm"));
     ASSERT_EQ(dialogs.alerts.back().text, "Video saved successfully.");
     EXPECT_EQ(test::probeStream(dir / "av1.webm", "v:0")->codec, "av1");

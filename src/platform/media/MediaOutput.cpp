@@ -1,6 +1,7 @@
 #include "platform/media/MediaOutput.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tintreel::media {
 
@@ -22,6 +23,13 @@ int writeCopiedPacket(AVFormatContext& output, AVPacket& packet, AVRational from
 }  // namespace tintreel::media
 
 namespace tintreel::media {
+
+TimeWindow windowOf(const MovieSpan& span, const AVStream& video) {
+    const int64_t first = video.start_time == AV_NOPTS_VALUE ? 0 : video.start_time;
+    const int64_t origin = av_rescale_q(first, video.time_base, AV_TIME_BASE_Q);
+    const auto micros = [](double seconds) { return std::llround(seconds * AV_TIME_BASE); };
+    return {origin + micros(span.in), std::isfinite(span.out) ? origin + micros(span.out) : INT64_MAX};
+}
 
 int writeCopiedPacketIn(AVFormatContext& output, AVPacket& packet, AVRational from, const AVStream& target,
                         const TimeWindow& window) {

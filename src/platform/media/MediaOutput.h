@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/media/FfmpegHandles.h"
+#include "platform/media/MovieSpan.h"
 
 namespace tintreel::media {
 
@@ -31,6 +32,11 @@ struct TimeWindow {
     int64_t start = 0;
     int64_t end = INT64_MAX;
 };
+
+// A span of a movie (seconds from its video's first timestamp) on the
+// file's own timeline: what a writer cutting to it and a join of slices
+// cut to it keep alike.
+TimeWindow windowOf(const MovieSpan& span, const AVStream& video);
 
 // Copies `packet` (time base `from`) into `target` as writeCopiedPacket does,
 // shifted so that `window` starts at 0; a packet wholly outside the window

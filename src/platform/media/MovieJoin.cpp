@@ -48,11 +48,14 @@ Result<std::optional<SliceOrigin>> originOf(const Part& part) {
     const std::string source = tagOf(*part.input, kSliceSourceTag);
     const std::string look = tagOf(*part.input, kSliceLookTag);
     const std::string sound = tagOf(*part.input, kSliceSoundTag);
+    const std::string spanText = tagOf(*part.input, kSliceSpanTag);
     if (source.empty() && look.empty()) return std::optional<SliceOrigin>();
     const std::optional<SourceIdentity> identity = SourceIdentity::parse(source);
-    if (!identity || look.empty() || (!sound.empty() && !parseSliceSound(sound)))
+    const std::optional<MovieSpan> span = spanText.empty() ? std::nullopt : parseSliceSpan(spanText);
+    if (!identity || look.empty() || (!sound.empty() && !parseSliceSound(sound)) ||
+        (!spanText.empty() && !span))
         return Error{quotedPath(part.path) + " carries a damaged record of its split"};
-    return std::optional<SliceOrigin>(SliceOrigin{*identity, look, sound});
+    return std::optional<SliceOrigin>(SliceOrigin{*identity, look, sound, span});
 }
 
 Result<Part> openPart(const fs::path& path) {
@@ -82,6 +85,12 @@ bool sameEncoding(const Part& a, const Part& b) {
            (x.extradata_size == 0 || std::memcmp(x.extradata, y.extradata, x.extradata_size) == 0);
 }
 
+// The span a split covers, in words for a refusal.
+std::string spanWords(const std::optional<MovieSpan>& span) {
+    if (!span) return "the whole movie";
+    return "--from " + formatTimePoint(span->in) + " --to " + formatTimePoint(span->out);
+}
+
 // Why `part` is not of the split `first` belongs to, naming it, or nothing.
 Status checkSameSplit(const Part& part, const Part& first) {
     const std::string name = quotedPath(part.path);
@@ -98,6 +107,9 @@ Status checkSameSplit(const Part& part, const Part& first) {
     if (part.origin && part.origin->source != first.origin->source)
         return Error{name + " was cut from another movie than " + firstName + " (its movie is " +
                      part.origin->source.differenceFrom(first.origin->source) + ")"};
+    if (part.origin && part.origin->span != first.origin->span)
+        return Error{name + " covers " + spanWords(part.origin->span) + " but " + firstName + " covers " +
+                     spanWords(first.origin->span)};
     if (part.origin && part.origin->look != first.origin->look)
         return Error{name + " was rendered with another look than " + firstName};
     if (!sameEncoding(part, first)) return Error{name + " is encoded differently from " + firstName};
@@ -155,10 +167,31 @@ Result<TimestampRestorer> learnSourceTimes(const fs::path& source, AVRational pa
     return restorer;
 }
 
+// Where the joined movie's clock starts on the source's video timeline: the
+// in point of the span the slices split (0 and no cut for a whole movie).
+// The frame shown at the in point, from before it, starts at 0 as well, as
+// a render cut to the span writes it.
+struct JoinedClock {
+    std::optional<media::TimeWindow> window;  // the span on the source's timeline
+    int64_t videoOrigin = 0;                  // its start in the source video's time base
+
+    int64_t fromSource(int64_t timestamp) const {
+        return window ? std::max<int64_t>(timestamp - videoOrigin, 0) : timestamp;
+    }
+};
+
+JoinedClock joinedClock(const std::optional<MovieSpan>& span, const AVStream& sourceVideo) {
+    if (!span) return {};
+    const TimeWindow window = windowOf(*span, sourceVideo);
+    return {window, av_rescale_q(window.start, AV_TIME_BASE_Q, sourceVideo.time_base)};
+}
+
 // Reads every video packet of the parts in turn, restored to the source's
-// time base, and hands each to `use`; stops at the first error.
+// time base and moved to the joined clock, and hands each to `use`; stops
+// at the first error.
 template <class Use>
-Status forEachSlicePacket(const std::vector<fs::path>& parts, const TimestampRestorer& restorer, Use use) {
+Status forEachSlicePacket(const std::vector<fs::path>& parts, const TimestampRestorer& restorer,
+                          const JoinedClock& clock, Use use) {
     PacketPtr packet = makePacket();
     for (const fs::path& path : parts) {
         Result<Part> part = openPart(path);
@@ -170,7 +203,7 @@ Status forEachSlicePacket(const std::vector<fs::path>& parts, const TimestampRes
             if (packet->stream_index == part->video) {
                 if (packet->pts == AV_NOPTS_VALUE)
                     return Error{quotedPath(path) + " has a frame without a timestamp"};
-                packet->pts = restorer.restore(packet->pts);
+                packet->pts = clock.fromSource(restorer.restore(packet->pts));
                 if (Status used = use(*packet); !used) return used;
             }
             av_packet_unref(packet.get());
@@ -213,9 +246,10 @@ struct PacketTimes {
 
 // A first read of the parts: the times their packets will get.
 Result<PacketTimes> scanPacketTimes(const std::vector<fs::path>& parts, const TimestampRestorer& restorer,
-                                    int reorderDepth, const std::atomic<bool>& cancel) {
+                                    const JoinedClock& clock, int reorderDepth,
+                                    const std::atomic<bool>& cancel) {
     std::vector<int64_t> presentation;
-    const Status scanned = forEachSlicePacket(parts, restorer, [&](const AVPacket& packet) {
+    const Status scanned = forEachSlicePacket(parts, restorer, clock, [&](const AVPacket& packet) {
         if (cancel) return Status(Error{"cancelled"});
         presentation.push_back(packet.pts);
         return Status();
@@ -251,17 +285,20 @@ struct JoinOutput {
     AudioTracks audio;                 // every track: copied, or re-encoded where the container needs it
     std::vector<int> subtitleTrackOf;  // source stream index -> output index, or -1
     AVRational sourceVideoTimeBase{1, 1};
+    JoinedClock clock;
     PacketPtr pendingSource;  // read from the source, not yet written
 
     Status open(const fs::path& path, const Part& first, const AVFormatContext& source,
-                AVRational videoTimeBase);
+                AVRational videoTimeBase, const JoinedClock& joinedClock);
     Status writeVideo(AVPacket& packet);
     Status writeSourceUntil(AVFormatContext& source, std::optional<int64_t> videoDecodingTime);
     int writeSourcePacket(const AVFormatContext& source, AVPacket& packet);
 };
 
+// With a span, the sound is encoded again and cut to it to the sample, the
+// subtitles and chapters cut and moved with it, as a render cut to it does.
 Status JoinOutput::open(const fs::path& path, const Part& first, const AVFormatContext& source,
-                        AVRational videoTimeBase) {
+                        AVRational videoTimeBase, const JoinedClock& joinedClock) {
     if (int error = allocateOutput(path, output); error < 0) return Error{errorText(error)};
     video = avformat_new_stream(output.get(), nullptr);
     if (!video || avcodec_parameters_copy(video->codecpar, &first.format()) < 0)
@@ -269,9 +306,12 @@ Status JoinOutput::open(const fs::path& path, const Part& first, const AVFormatC
     video->codecpar->codec_tag = 0;
     video->time_base = videoTimeBase;
     sourceVideoTimeBase = videoTimeBase;
-    audio.add(source, *output);
+    clock = joinedClock;
+    audio.add(source, *output, clock.window);
     subtitleTrackOf = addSubtitleStreams(*output, source);
-    if (int error = copyChaptersAndMetadata(*output, source); error < 0) return Error{errorText(error)};
+    if (int error = copyChaptersAndMetadata(*output, source, clock.window ? &*clock.window : nullptr);
+        error < 0)
+        return Error{errorText(error)};
     if (int error = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE); error < 0)
         return Error{errorText(error)};
     if (int error = avformat_write_header(output.get(), nullptr); error < 0) return Error{errorText(error)};
@@ -285,8 +325,9 @@ Status JoinOutput::writeVideo(AVPacket& packet) {
 }
 
 // Writes the source's audio and subtitle packets that come before
-// `videoDecodingTime` (in the source video's time base), so the muxer
-// interleaves them with the video without holding the whole movie in memory.
+// `videoDecodingTime` (the joined video's, in the source video's time base),
+// so the muxer interleaves them with the video without holding the whole
+// movie in memory.
 Status JoinOutput::writeSourceUntil(AVFormatContext& source, std::optional<int64_t> videoDecodingTime) {
     while (true) {
         if (!pendingSource) {
@@ -296,8 +337,9 @@ Status JoinOutput::writeSourceUntil(AVFormatContext& source, std::optional<int64
             pendingSource = std::move(*next);
         }
         const AVRational timeBase = source.streams[pendingSource->stream_index]->time_base;
-        if (videoDecodingTime && av_compare_ts(decodingTime(*pendingSource), timeBase, *videoDecodingTime,
-                                               sourceVideoTimeBase) > 0)
+        if (videoDecodingTime &&
+            av_compare_ts(decodingTime(*pendingSource), timeBase, *videoDecodingTime + clock.videoOrigin,
+                          sourceVideoTimeBase) > 0)
             return {};
         if (int error = writeSourcePacket(source, *pendingSource); error < 0) return Error{errorText(error)};
         pendingSource.reset();
@@ -307,8 +349,10 @@ Status JoinOutput::writeSourceUntil(AVFormatContext& source, std::optional<int64
 int JoinOutput::writeSourcePacket(const AVFormatContext& source, AVPacket& packet) {
     const int subtitle = copiedStream(subtitleTrackOf, packet.stream_index);
     if (subtitle < 0) return audio.write(packet);
-    return writeCopiedPacket(*output, packet, source.streams[packet.stream_index]->time_base,
-                             *output->streams[subtitle]);
+    const AVRational from = source.streams[packet.stream_index]->time_base;
+    if (clock.window)
+        return writeCopiedPacketIn(*output, packet, from, *output->streams[subtitle], *clock.window);
+    return writeCopiedPacket(*output, packet, from, *output->streams[subtitle]);
 }
 
 }  // namespace
@@ -348,7 +392,8 @@ Result<SourceCheck> checkCutFrom(const fs::path& slice, const fs::path& movie) {
 }
 
 // The sound controls the slices carry, applied once to the joined movie's
-// whole sound; normalising measures it on the source (its sound only).
+// whole sound; normalising measures it on the source (its sound only, over
+// the span the slices split).
 Result<std::optional<SoundPlan>> joinedSoundPlan(const Part& first, const fs::path& audioSource,
                                                  const AVFormatContext& source, const std::atomic<bool>& cancel) {
     if (!first.origin || first.origin->sound.empty()) return std::optional<SoundPlan>();
@@ -356,9 +401,14 @@ Result<std::optional<SoundPlan>> joinedSoundPlan(const Part& first, const fs::pa
     if (!sound) return Error{quotedPath(first.path) + " carries a damaged record of its split"};
     SoundPlan plan;
     plan.controls = sound->controls;
-    plan.lengthSeconds = source.duration > 0 ? static_cast<double>(source.duration) / AV_TIME_BASE : 0.0;
+    const std::optional<MovieSpan>& span = first.origin->span;
+    plan.lengthSeconds = span                  ? span->length()
+                         : source.duration > 0 ? static_cast<double>(source.duration) / AV_TIME_BASE
+                                               : 0.0;
     if (sound->loudness) {
-        const Result<std::vector<TrackLoudness>> tracks = measureLoudness(audioSource, {}, {&cancel, {}});
+        const MeasureSpan measured = span ? MeasureSpan{span->in, span->out} : MeasureSpan{};
+        const Result<std::vector<TrackLoudness>> tracks =
+            measureLoudness(audioSource, measured, {&cancel, {}});
         if (!tracks) return Error{"cannot measure the loudness of " + quotedPath(audioSource) + ": " + tracks.error()};
         for (const TrackLoudness& track : *tracks) {
             const NormalisingGain gain = normalisingGain(track, *sound->loudness);
@@ -383,17 +433,19 @@ Status joinSlices(const std::vector<fs::path>& orderedParts, const fs::path& aud
     InputContextPtr source;
     if (int error = openInput(audioSource, source); error < 0)
         return Error{"cannot read " + quotedPath(audioSource) + ": " + errorText(error)};
-    const AVRational sourceVideoTimeBase = source->streams[firstVideoStream(*source)]->time_base;
+    const AVStream& sourceVideo = *source->streams[firstVideoStream(*source)];
+    const JoinedClock clock = joinedClock(first->origin ? first->origin->span : std::nullopt, sourceVideo);
     const Result<PacketTimes> times =
-        scanPacketTimes(orderedParts, *restorer, first->format().video_delay, cancel);
+        scanPacketTimes(orderedParts, *restorer, clock, first->format().video_delay, cancel);
     if (!times) return Error{times.error()};
     const Result<std::optional<SoundPlan>> sound = joinedSoundPlan(*first, audioSource, *source, cancel);
     if (!sound) return Error{sound.error()};
     JoinOutput joined;
     if (*sound) joined.audio.shapeAll(**sound);
-    if (Status opened = joined.open(output, *first, *source, sourceVideoTimeBase); !opened) return opened;
+    if (Status opened = joined.open(output, *first, *source, sourceVideo.time_base, clock); !opened)
+        return opened;
     std::size_t index = 0;
-    Status written = forEachSlicePacket(orderedParts, *restorer, [&](AVPacket& packet) {
+    Status written = forEachSlicePacket(orderedParts, *restorer, clock, [&](AVPacket& packet) {
         if (cancel) return Status(Error{"cancelled"});
         if (index >= times->decoding.size()) return Status(Error{"a slice changed while it was joined"});
         packet.dts = times->decoding[index];

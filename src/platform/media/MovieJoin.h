@@ -23,8 +23,9 @@ namespace tintreel {
 // The parts in slice order, or why they do not make one whole movie, naming
 // the part: a part that cannot be read, has no video or no slice tag, a
 // slice missing or given twice, parts of different splits (another count,
-// cut from another movie, rendered with another look), or parts encoded
-// differently (codec, size, stream layout, encoder settings). Slices of an
+// cut from another movie or to another span, rendered with another look),
+// or parts encoded differently (codec, size, stream layout, encoder
+// settings). Slices of an
 // older build, which record no origin, pass with the checks they allow, but
 // never beside slices that record one.
 Result<std::vector<std::filesystem::path>> orderSlices(const std::vector<std::filesystem::path>& parts);
@@ -42,7 +43,9 @@ Result<SourceCheck> checkCutFrom(const std::filesystem::path& slice, const std::
 // Writes `output` (its container by its extension): the video packets of
 // `orderedParts` in turn, unchanged, with the timestamps of the source's
 // frames, and every audio and subtitle track of `audioSource` the
-// container takes, packet for packet, with its chapters and metadata. Stops
+// container takes, packet for packet, with its chapters and metadata. Slices
+// that record a span get the span's clock, and the sound encoded again and
+// cut to it, the subtitles and chapters cut to it, as a render of the span. Stops
 // early, as a failure, once `cancel` is raised. A failure leaves a partial
 // file for the caller to remove.
 Status joinSlices(const std::vector<std::filesystem::path>& orderedParts,

@@ -82,6 +82,7 @@ struct MovieReader::Impl {
     // is delivered even when its timestamp lies before, the sound is read on
     // to the span's end, and the operation's clock starts at the span.
     bool cutsSpan = false;
+    bool clockFromSpan = false;  // a span or a slice of one: the clock starts at spanIn
     double spanIn = 0.0;
     FramePtr heldFrame = makeFrame();  // the latest frame before the span, decoding thread only
     std::vector<bool> audioPastRange;  // by stream; a span reads each audio track to its end
@@ -331,7 +332,7 @@ double MovieReader::Impl::frameSeconds(int64_t timestamp) {
     const AVStream& stream = *input->streams[videoIndex];
     if (timestamp != AV_NOPTS_VALUE) {
         const double seconds = static_cast<double>(timestamp - firstTimestamp()) * av_q2d(stream.time_base);
-        lastFrameSeconds = cutsSpan ? std::max(seconds - spanIn, 0.0) : seconds;
+        lastFrameSeconds = clockFromSpan ? std::max(seconds - spanIn, 0.0) : seconds;
     } else if (std::isnan(lastFrameSeconds)) {
         lastFrameSeconds = 0.0;
     } else {
@@ -502,9 +503,25 @@ Status MovieReader::selectSpan(const MovieSpan& span) {
     Impl& d = *impl_;
     if (d.decodeThread.joinable()) return Error{"the span of a running reader cannot change"};
     d.cutsSpan = true;
+    d.clockFromSpan = true;
     d.spanIn = std::max(span.in, 0.0);
     d.audioPastRange.assign(d.isAudio.size(), false);
     return selectRange(FrameRange{d.spanIn, span.out});
+}
+
+Status MovieReader::selectSliceOfSpan(const MovieSpan& span, const FrameRange& range) {
+    Impl& d = *impl_;
+    if (d.decodeThread.joinable()) return Error{"the span of a running reader cannot change"};
+    const double end = std::min(range.end, span.out);
+    // The first slice starts the span, with the frame shown at its in point.
+    if (!std::isfinite(range.start) || range.start <= span.in) {
+        const Status selected = selectSpan(MovieSpan{span.in, end});
+        d.audioPastRange.assign(d.isAudio.size(), true);  // the slice carries no sound to read on for
+        return selected;
+    }
+    d.clockFromSpan = true;
+    d.spanIn = std::max(span.in, 0.0);
+    return selectRange(FrameRange{range.start, end});
 }
 
 bool MovieReader::startProcessing(FrameOperation operation, MovieWriter& writer,

@@ -71,6 +71,11 @@ public:
     // out point, and the operation's clock counts from the in point. The
     // writer cuts the sound and times to the same span (MovieWriter::cutTo).
     Status selectSpan(const MovieSpan& span);
+    // Limits delivery to `range`, a slice of `span` (sliceRange): the
+    // frames of a render cut to the span that fall in the range, the frame
+    // shown at the in point with the first slice, and the operation's clock
+    // counting from the in point as for the whole span. No sound is read on.
+    Status selectSliceOfSpan(const MovieSpan& span, const FrameRange& range);
     // Starts the pipeline and returns at once. `onAdvance` runs on the
     // writing thread after each delivered frame, after the last one, and
     // once when a failure ends delivery. False when processing was already

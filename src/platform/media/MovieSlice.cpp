@@ -1,6 +1,7 @@
 #include "platform/media/MovieSlice.h"
 
 #include <charconv>
+#include <cmath>
 
 #include "platform/media/MediaInput.h"
 
@@ -57,6 +58,36 @@ FrameRange sliceRange(const SliceNumber& number, double durationSeconds) {
     if (number.index > 1) range.start = boundary(number.index - 1);
     if (number.index < number.count) range.end = boundary(number.index);
     return range;
+}
+
+FrameRange sliceRange(const SliceNumber& number, const MovieSpan& span) {
+    FrameRange range = sliceRange(number, span.length());
+    range.start += span.in;  // an open end stays open
+    range.end += span.in;
+    return range;
+}
+
+std::string sliceSpanText(const MovieSpan& span) {
+    char text[64];
+    char* end = std::to_chars(text, text + sizeof text, span.in).ptr;
+    *end++ = ' ';
+    end = std::to_chars(end, text + sizeof text, span.out).ptr;
+    return std::string(text, end);
+}
+
+std::optional<MovieSpan> parseSliceSpan(std::string_view text) {
+    const std::size_t space = text.find(' ');
+    if (space == std::string_view::npos) return std::nullopt;
+    MovieSpan span;
+    const auto number = [](std::string_view part, double& value) {
+        const auto [stop, error] = std::from_chars(part.data(), part.data() + part.size(), value);
+        return !part.empty() && error == std::errc() && stop == part.data() + part.size() &&
+               std::isfinite(value);
+    };
+    if (!number(text.substr(0, space), span.in) || !number(text.substr(space + 1), span.out) || span.in < 0 ||
+        span.out <= span.in)
+        return std::nullopt;
+    return span;
 }
 
 }  // namespace tintreel

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/media/MovieSpan.h"
 #include "platform/media/SourceIdentity.h"
 #include "platform/system/Result.h"
 
@@ -42,14 +43,26 @@ struct SliceNumber {
 // of count equal parts. Neighbouring slices compute their shared boundary
 // with the same arithmetic, so every frame lands in exactly one slice.
 FrameRange sliceRange(const SliceNumber& number, double durationSeconds);
+// The same within `span` (a render cut to [in, out)): equal parts of its
+// length, in the movie's seconds. The first slice's start stays open, as the
+// span's first frame is the one shown at `in` (MovieReader::selectSliceOfSpan);
+// the last's end is open too and the span's out point closes it.
+FrameRange sliceRange(const SliceNumber& number, const MovieSpan& span);
+
+// A span as a slice records it: "in out", each in the shortest text that
+// reads back as the same number; the inverse of parseSliceSpan.
+std::string sliceSpanText(const MovieSpan& span);
+std::optional<MovieSpan> parseSliceSpan(std::string_view text);
 
 // What makes slices parts of one split beyond their count: the movie they
-// were cut from and the look that made their pictures. Slices of a split
-// record the same origin whichever slice they are.
+// were cut from, the span of it they cover and the look that made their
+// pictures. Slices of a split record the same origin whichever slice they are.
 struct SliceOrigin {
     SourceIdentity source;
     std::string look;   // a digest of the look's settings and watermark picture
     std::string sound;  // the sound controls the join applies (renderSliceSound); empty: copied
+    std::optional<MovieSpan> span =
+        std::nullopt;  // the --from/--to cut the slices split; none: the whole movie
     bool operator==(const SliceOrigin&) const = default;
 };
 
@@ -68,13 +81,14 @@ struct MovieSlice {
 Status checkSliceable(const std::filesystem::path& movie);
 
 // The file tags of the movie a worker wrote: the slice's number, its origin
-// (the source's identity as SourceIdentity::text, the look's digest) and
-// how it was encoded. Slices written before the origin was recorded carry
-// the number alone.
+// (the source's identity as SourceIdentity::text, the look's digest, the
+// span when the render was cut to one) and how it was encoded. Slices written before the origin was recorded
+// carry the number alone.
 inline constexpr std::string_view kSliceTag = "tintreel_slice";
 inline constexpr std::string_view kSliceSourceTag = "tintreel_slice_source";
 inline constexpr std::string_view kSliceLookTag = "tintreel_slice_look";
 inline constexpr std::string_view kSliceEncodingTag = "tintreel_slice_encoding";
 inline constexpr std::string_view kSliceSoundTag = "tintreel_slice_sound";
+inline constexpr std::string_view kSliceSpanTag = "tintreel_slice_span";
 
 }  // namespace tintreel

@@ -70,15 +70,6 @@ void setRate(AVCodecContext& encoder, VideoCodec codec, const RateControl& rate)
     }
 }
 
-// A span of a movie (seconds from its video's first timestamp) on the
-// file's own timeline, in microseconds.
-TimeWindow windowOf(const MovieSpan& span, const AVStream& video) {
-    const int64_t first = video.start_time == AV_NOPTS_VALUE ? 0 : video.start_time;
-    const int64_t origin = av_rescale_q(first, video.time_base, AV_TIME_BASE_Q);
-    const auto micros = [](double seconds) { return std::llround(seconds * AV_TIME_BASE); };
-    return {origin + micros(span.in), std::isfinite(span.out) ? origin + micros(span.out) : INT64_MAX};
-}
-
 int roundUpToEven(int value) {
     return value + (value & 1);
 }
@@ -195,6 +186,11 @@ bool MovieWriter::Impl::tagSlice() {
             return fail(error);
     if (!slice->origin.sound.empty())
         if (int error = av_dict_set(&output->metadata, kSliceSoundTag.data(), slice->origin.sound.c_str(), 0);
+            error < 0)
+            return fail(error);
+    if (slice->origin.span)
+        if (int error = av_dict_set(&output->metadata, kSliceSpanTag.data(),
+                                    sliceSpanText(*slice->origin.span).c_str(), 0);
             error < 0)
             return fail(error);
     return true;
