@@ -13,13 +13,13 @@ if [ ! -s "$clip" ]; then
     -f lavfi -i "sine=frequency=440:duration=60" -c:v libx264 -preset veryfast -b:v 8M -maxrate 10M -bufsize 16M -g 30 \
     -pix_fmt yuv420p -c:a aac -shortest "$clip.part.mp4" && mv "$clip.part.mp4" "$clip"
 fi
-# Without a sound server, playback runs by the wall clock. Where none is
-# running and the server program is installed, a private one whose null sink
-# keeps a device's pace lets playback run by the sound's clock, as with a
-# sound card (its sink starts a new stream up to two seconds late, so the
-# picture may hold for that long after a seek).
+# Without a sound server, playback runs by the wall clock. PLAYBACK_SOUND=null
+# starts a private server whose null sink takes the sound at a device's pace,
+# so playback runs by the sound's clock. That sink is no stand-in for a sound
+# card's timing: it starts a new stream up to two seconds late and takes the
+# sound in bursts of a few hundred milliseconds, which the pictures follow.
 server=""
-if [ -z "${PULSE_SERVER:-}" ] && command -v pulseaudio >/dev/null; then
+if [ "${PLAYBACK_SOUND:-}" = null ] && command -v pulseaudio >/dev/null; then
   runtime="$(cd "$work" && pwd)/sound-server"  # the server takes only absolute paths
   rm -rf "$runtime" && mkdir -p "$runtime" && chmod 700 "$runtime"
   XDG_RUNTIME_DIR="$runtime" pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
