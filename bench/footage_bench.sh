@@ -27,9 +27,6 @@ if [ ! -f "$clip" ]; then
 fi
 out="$work/footage_out.mp4"
 
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-times_of() { /usr/bin/time -f "%e %U %S" -o "$work/time" "$@" >/dev/null 2>&1; awk '{ print $1, $2 + $3 }' "$work/time"; }
-
 echo "clip: $clip ($(ffprobe -v error -select_streams v:0 -show_entries stream=width,height,pix_fmt,profile \
     -of csv=p=0 "$clip"))"
 uptime

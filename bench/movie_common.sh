@@ -16,6 +16,10 @@ make_clip() {  # size seconds output: noisy test pattern with a tone, made once
 # The encoder settings of our final pass (src/platform/media/MovieWriter.cpp).
 final_pass=(-c:v libx264 -preset medium -crf 16 -pix_fmt yuv420p)
 
+# The median of the numbers given (the lower middle one of an even count).
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# Wall and CPU (user + system) seconds of one run.
+times_of() { /usr/bin/time -f "%e %U %S" -o "$work/time" "$@" >/dev/null 2>&1; awk '{ print $1, $2 + $3 }' "$work/time"; }
 seconds_of() { /usr/bin/time -f %e -o "$work/time" "$@" >/dev/null 2>&1; cat "$work/time"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 baseline() {  # input output: the least any render must do, as a command line for /usr/bin/time

@@ -17,10 +17,6 @@ make_clip 1920x1080 10 "$clip"
 table="$work/grade33.cube"
 [ -f "$table" ] || ociobakelut --slope 1.1 0.95 0.9 --offset 0.02 0 -0.03 --power 0.9 1.1 1.2 --sat 1.2 \
     --format iridas_cube --cubesize 33 "$table" >/dev/null
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-
-# wall and CPU seconds of one run
-times_of() { /usr/bin/time -f "%e %U %S" -o "$work/time" "$@" >/dev/null 2>&1; awk '{ print $1, $2 + $3 }' "$work/time"; }
 
 uptime
 plain_wall=() plain_cpu=() graded_wall=() graded_cpu=()

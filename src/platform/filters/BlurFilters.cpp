@@ -27,6 +27,8 @@ int gaussianRadius(double sigma) {
 // two meet near sigma 11); at and below it the direct one is kept as it is.
 constexpr double kRecursiveAboveSigma = 11.0;
 
+// (The largest sigma, kMaxSigma, lies above it: a sigma capped there still
+// blurs recursively.)
 bool blursRecursively(double sigma) {
     return sigma > kRecursiveAboveSigma;
 }
@@ -275,7 +277,7 @@ Image blurInRing(const Image& in, double sigma, const Ring& ring) {
             }
         });
     };
-    if (blursRecursively(std::min(sigma, GaussianBlurFilter::kMaxSigma))) {
+    if (blursRecursively(sigma)) {
         const Image blurred = gaussianBlur(in, sigma);
         eachRow([&](int y, int a, int) { return blurred.row(y) + 4 * static_cast<std::size_t>(a); });
     } else {

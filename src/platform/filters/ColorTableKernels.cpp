@@ -96,8 +96,8 @@ __attribute__((target("avx2"))) inline __m256i gatherLevels(const std::array<std
 // Each channel's grid places for eight levels. A table whose curves are the
 // plain levels (every 3D table without a shaper) has its places worked out
 // here with the constructor's own float arithmetic, which gives the same
-// bits as its tables and spares nine of the kernel's gathers; other tables
-// look them up.
+// bits as its tables without the nine gathers that looking them up takes;
+// other tables look them up.
 struct WidePlaces {
     __m256i base;
     __m256i step[3];
