@@ -6,7 +6,7 @@
 // the applications is divided by their count.
 //
 // usage: tintreel-kernel-bench FRAMES.rgba WIDTH HEIGHT APPLICATIONS CASE [THREADS]
-// CASE: sepia | blur (sigma 3) | blur1 | blur10 | blur30 (sigma 1, 10, 30) |
+// CASE: sepia | blur (sigma 3) | blur1 | blur5 | blur7 | blur10 | blur30 (sigma 1 ... 30) |
 // vignette | rotation | eq (brightness, contrast and saturation one after
 // another) | lut (the colour table named by KERNEL_LUT, through our kernel)
 // | lut-ocio (the same table through OpenColorIO's own CPU processor, with
@@ -106,6 +106,8 @@ std::map<std::string, Kernel> kernels() {
         {"sepia", [sepia](const Image& f) { return sepia.apply(f); }},
         {"blur", blur(3.0)},  // the catalogue's default blur radius
         {"blur1", blur(1.0)},
+        {"blur5", blur(5.0)},
+        {"blur7", blur(7.0)},
         {"blur10", blur(10.0)},
         {"blur30", blur(30.0)},
         {"vignette", [vignette](const Image& f) { return vignette.apply(f); }},

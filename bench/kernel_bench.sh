@@ -35,6 +35,8 @@ cases=(
     "sepia|rgba|colorchannelmixer=rr=.393:rg=.769:rb=.189:gr=.349:gg=.686:gb=.168:br=.272:bg=.534:bb=.131|same: a 3x3 colour matrix on RGBA, alpha kept"
     "blur|gbrap|gblur=sigma=3|same job, all four channels; gblur takes planar RGBA only and uses a recursive approximation"
     "blur1|gbrap|gblur=sigma=1|as blur, sigma 1"
+    "blur5|gbrap|gblur=sigma=5|as blur, sigma 5"
+    "blur7|gbrap|gblur=sigma=7|as blur, sigma 7"
     "blur10|gbrap|gblur=sigma=10|as blur, sigma 10"
     "blur30|gbrap|gblur=sigma=30|as blur, sigma 30"
     "vignette|rgb24|vignette|same job; ffmpeg computes its falloff map once per stream and has no alpha to copy"

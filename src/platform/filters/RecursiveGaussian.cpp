@@ -7,6 +7,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 #include "platform/filters/Parallel.h"
 #include "platform/filters/PixelMath.h"
 
@@ -25,12 +29,14 @@ constexpr std::array<DampedCosine, 2> kFit{
     {{1.68382642, 3.74366163, 1.78394479, 0.62755762}, {-0.68400516, -0.25814646, 1.72802985, 1.99683894}}};
 
 // The horizontal pass walks one pixel of eight rows at a time: thirty-two
-// levels side by side, as four vectors of eight floats. Eight independent
-// chains of recursions per step (two sections in four registers) keep the
-// processor busy while each waits for its previous output.
-using Float8 = float __attribute__((vector_size(32)));
-constexpr std::size_t kVectors = 4;
-constexpr std::size_t kLanes = 8 * kVectors;
+// levels side by side, as two vectors of sixteen floats (a register each
+// with AVX-512, two with AVX2). Four independent chains of recursions per
+// step (two sections in two vectors) keep the processor busy while each
+// waits for its previous output.
+using Floats = float __attribute__((vector_size(64)));
+constexpr std::size_t kVectorLanes = sizeof(Floats) / sizeof(float);
+constexpr std::size_t kVectors = 2;
+constexpr std::size_t kLanes = kVectorLanes * kVectors;
 constexpr std::size_t kRowsAtOnce = kLanes / 4;
 using RowGroup = std::array<int, kRowsAtOnce>;
 
@@ -114,57 +120,85 @@ RecursiveKernel recursiveKernel(double sigma, int r) {
 }
 
 // Walks `count` positions of `line` (kLanes floats per position) from one
-// end (step +1 from 0, or -1 from count - 1) and hands emit(n, y) the sum of
-// the side's weights times the samples behind n. The line must hold
+// end (step +1 from 0, or -1 from count - 1), writes to sumsOf(n) the sum of
+// the side's weights times the samples behind n and then calls
+// done(n, sums). The line must hold
 // far + 1 positions beyond either end, repeating the edge. Each lane is
 // computed alone and always in the same order, so a lane's result does not
 // depend on its neighbours.
-template <typename Emit>
-[[gnu::always_inline]] inline void walk(const Side& side, const float* line, int count, int step, Emit emit) {
+template <typename SumsOf, typename Done>
+[[gnu::always_inline]] inline void walk(const Side& side, const float* line, int count, int step,
+                                        SumsOf sumsOf, Done done) {
     // Fills v rather than returning it: a vector return would take the AVX
     // calling convention, which the baseline build does not have.
-    const auto at = [line](Float8& v, int n, std::size_t j) {
-        std::memcpy(&v, line + n * static_cast<std::ptrdiff_t>(kLanes) + static_cast<std::ptrdiff_t>(8 * j),
-                    sizeof v);
+    const auto at = [line](Floats& v, int n, std::size_t j) {
+        std::memcpy(
+            &v,
+            line + n * static_cast<std::ptrdiff_t>(kLanes) + static_cast<std::ptrdiff_t>(kVectorLanes * j),
+            sizeof v);
     };
     const Section &p = side.sections[0], &q = side.sections[1];
     const int first = step > 0 ? 0 : count - 1;
-    Float8 p1[kVectors], p2[kVectors], q1[kVectors], q2[kVectors];
+    Floats p1[kVectors], p2[kVectors], q1[kVectors], q2[kVectors];
     for (std::size_t j = 0; j < kVectors; ++j) {
-        Float8 edge;
+        Floats edge;
         at(edge, first - step, j);
         p1[j] = p2[j] = p.rest * edge;
         q1[j] = q2[j] = q.rest * edge;
     }
     for (int i = 0, n = first; i < count; ++i, n += step) {
-        alignas(32) float y[kLanes];
+        float* sums = sumsOf(n);
         for (std::size_t j = 0; j < kVectors; ++j) {
-            Float8 x0, x1, f0, f1;
+            Floats x0, x1, f0, f1;
             at(x0, n - step * side.offset, j), at(x1, n - step * (side.offset + 1), j);
             at(f0, n - step * side.far, j), at(f1, n - step * (side.far + 1), j);
             // The term of the previous output last: it is the one that has to wait.
-            const Float8 py = p.n0 * x0 + p.n1 * x1 - p.m0 * f0 - p.m1 * f1 - p.d2 * p2[j] - p.d1 * p1[j];
-            const Float8 qy = q.n0 * x0 + q.n1 * x1 - q.m0 * f0 - q.m1 * f1 - q.d2 * q2[j] - q.d1 * q1[j];
+            const Floats py = p.n0 * x0 + p.n1 * x1 - p.m0 * f0 - p.m1 * f1 - p.d2 * p2[j] - p.d1 * p1[j];
+            const Floats qy = q.n0 * x0 + q.n1 * x1 - q.m0 * f0 - q.m1 * f1 - q.d2 * q2[j] - q.d1 * q1[j];
             p2[j] = p1[j], p1[j] = py, q2[j] = q1[j], q1[j] = qy;
-            const Float8 sum = py + qy;
-            std::memcpy(y + 8 * j, &sum, sizeof sum);
+            const Floats sum = py + qy;
+            std::memcpy(sums + kVectorLanes * j, &sum, sizeof sum);
         }
-        emit(n, y);
+        done(n, sums);
     }
 }
 
-// Rounded and clamped to [0, hi]; NaN cannot occur (finite weights, finite levels).
-inline float roundedClamped(float v, float hi) {
-    v += 0.5f;
-    v = v > 0.0f ? v : 0.0f;
-    return v < hi ? v : hi;
+// Rounded (halves up) and clamped to [0, hi]. Converting to an integer
+// first gives the same numbers as clamping the float would (the sums stay
+// far inside an int's range) in instructions that vectorise without masks.
+inline std::int32_t roundedLevel(float v, std::int32_t hi) {
+    return std::clamp(static_cast<std::int32_t>(v + 0.5f), 0, hi);
 }
+
+// Over a black area a recursion's state decays towards zero and, at the
+// rate of a few multiplies a sample, into subnormal floats, which the
+// processor handles many times slower. Far below anything that rounds to a
+// level, so the passes flush them to zero, on this thread and for as long
+// as a pass runs.
+class SubnormalsFlushed {
+public:
+#if defined(__SSE__)
+    SubnormalsFlushed() : saved_(_mm_getcsr()) {
+        _mm_setcsr(saved_ | kFlushToZero | kDenormalsAreZero);
+    }
+    ~SubnormalsFlushed() {
+        _mm_setcsr(saved_);
+    }
+
+private:
+    static constexpr unsigned kFlushToZero = 0x8000, kDenormalsAreZero = 0x0040;
+    unsigned saved_;
+#endif
+    SubnormalsFlushed(const SubnormalsFlushed&) = delete;
+    SubnormalsFlushed& operator=(const SubnormalsFlushed&) = delete;
+};
 
 // The vertical pass runs down (and then up) every column of a band of the
 // picture at once, row after row, so that it reads and writes whole rows
-// in order; the band is narrow enough for its state and its causal sums to
-// stay in the processor's caches.
-constexpr std::size_t kBandLevels = 256;
+// in order. Wider bands read more of a row at once, which the processor
+// streams better; this one keeps the band's state in the first-level cache
+// and its causal sums (two megabytes at 1080 rows) close to the second.
+constexpr std::size_t kBandLevels = 512;
 // Rows of band-wide scratch are this far apart: a cache line more than a
 // band, so that rows never share their address bits below 4 KiB (a load
 // whose address matches a recent store's there waits for it to complete).
@@ -188,11 +222,22 @@ inline void columnStep(const Side& side, std::size_t n, const std::uint8_t* __re
     }
 }
 
-// Walks the rows of the levels [first, first + n) from one end (step +1 from
-// row 0, or -1 from the last) and hands emit(y, sums) the side's sums of row y.
-template <typename Emit>
+// A band's rows lie a page or more apart, beyond what the processor
+// prefetches by itself, so each new row would stall the walk: it asks for
+// the row this many ahead of the one it reads.
+constexpr int kRowsAhead = 6;
+
+inline void prefetchLevels(const std::uint8_t* levels, std::size_t n) {
+    for (std::size_t i = 0; i < n; i += 64) __builtin_prefetch(levels + i);
+}
+
+// Walks the rows of the levels [first, first + n) from one end (step +1
+// from row 0, or -1 from the last), writes the side's sums of row y to
+// sumsOf(y) and then calls done(y, sums).
+template <typename SumsOf, typename Done>
 [[gnu::always_inline]] inline void walkColumns(const Side& side, const Image& in, std::size_t first,
-                                               std::size_t n, int step, float* state, float* sum, Emit emit) {
+                                               std::size_t n, int step, float* state, SumsOf sumsOf,
+                                               Done done) {
     const int h = in.height();
     const auto row = [&](int y) { return in.row(std::clamp(y, 0, h - 1)) + first; };
     float *p1 = state, *p2 = state + kBandPitch, *q1 = state + 2 * kBandPitch, *q2 = state + 3 * kBandPitch;
@@ -203,11 +248,13 @@ template <typename Emit>
         q1[i] = q2[i] = side.sections[1].rest * edge[i];
     }
     for (int c = 0, y = start; c < h; ++c, y += step) {
+        prefetchLevels(row(y + step * kRowsAhead), n);
+        float* sums = sumsOf(y);
         columnStep(side, n, row(y - step * side.offset), row(y - step * (side.offset + 1)),
-                   row(y - step * side.far), row(y - step * (side.far + 1)), p1, p2, q1, q2, sum);
+                   row(y - step * side.far), row(y - step * (side.far + 1)), p1, p2, q1, q2, sums);
         std::swap(p1, p2);
         std::swap(q1, q2);
-        emit(y, sum);
+        done(y, sums);
     }
 }
 
@@ -218,15 +265,16 @@ TINTREEL_FMA_KERNEL void verticalBand(const Image& in, const RecursiveKernel& k,
                                       std::size_t n, float* state, float* sum, float* causal,
                                       std::uint16_t* mid) {
     const std::size_t stride = in.stride();
-    walkColumns(k.causal, in, first, n, 1, state, sum, [&](int y, const float* v) {
-        std::copy(v, v + n, causal + static_cast<std::size_t>(y) * kBandPitch);
-    });
-    walkColumns(k.anticausal, in, first, n, -1, state, sum, [&](int y, const float* v) {
-        const float* __restrict c = causal + static_cast<std::size_t>(y) * kBandPitch;
-        std::uint16_t* __restrict dst = mid + static_cast<std::size_t>(y) * stride + first;
-        for (std::size_t i = 0; i < n; ++i)
-            dst[i] = static_cast<std::uint16_t>(roundedClamped((c[i] + v[i]) * kWordScale, 65535.0f));
-    });
+    const auto causalOf = [&](int y) { return causal + static_cast<std::size_t>(y) * kBandPitch; };
+    walkColumns(k.causal, in, first, n, 1, state, causalOf, [](int, const float*) {});
+    walkColumns(
+        k.anticausal, in, first, n, -1, state, [sum](int) { return sum; },
+        [&](int y, const float* v) {
+            const float* __restrict c = causalOf(y);
+            std::uint16_t* __restrict dst = mid + static_cast<std::size_t>(y) * stride + first;
+            for (std::size_t i = 0; i < n; ++i)
+                dst[i] = static_cast<std::uint16_t>(roundedLevel((c[i] + v[i]) * kWordScale, 65535));
+        });
 }
 
 // The horizontal pass of the rows `rows` of `mid` into `out`, through
@@ -236,26 +284,36 @@ TINTREEL_FMA_KERNEL void horizontalRows(const RecursiveKernel& k, const std::uin
                                         const RowGroup& rows, int pad, float* line, float* causal,
                                         Image& out) {
     const int w = out.width();
-    const std::size_t stride = out.stride();
-    for (int p = 0; p < w + 2 * pad; ++p) {
-        const std::size_t x = static_cast<std::size_t>(std::clamp(p - pad, 0, w - 1));
-        float* dst = line + static_cast<std::size_t>(p) * kLanes;
-        for (std::size_t j = 0; j < rows.size(); ++j) {
-            const std::uint16_t* src = mid + static_cast<std::size_t>(rows[j]) * stride + 4 * x;
-            for (std::size_t c = 0; c < 4; ++c) dst[4 * j + c] = src[c] * (1.0f / kWordScale);
-        }
+    std::array<const std::uint16_t*, kRowsAtOnce> from;
+    std::array<std::uint8_t*, kRowsAtOnce> to;
+    for (std::size_t j = 0; j < rows.size(); ++j) {
+        from[j] = mid + static_cast<std::size_t>(rows[j]) * out.stride();
+        to[j] = out.row(rows[j]);
     }
+    float* dst = line;
+    const auto gather = [&](int x) {
+        for (std::size_t j = 0; j < from.size(); ++j)
+            for (std::size_t c = 0; c < 4; ++c)
+                dst[4 * j + c] = from[j][4 * static_cast<std::size_t>(x) + c] * (1.0f / kWordScale);
+        dst += kLanes;
+    };
+    for (int p = 0; p < pad; ++p) gather(0);
+    for (int x = 0; x < w; ++x) gather(x);
+    for (int p = 0; p < pad; ++p) gather(w - 1);
     const float* origin = line + static_cast<std::size_t>(pad) * kLanes;
-    walk(k.causal, origin, w, 1,
-         [&](int x, const float* v) { std::copy(v, v + kLanes, causal + x * kLanes); });
-    walk(k.anticausal, origin, w, -1, [&](int x, const float* v) {
-        const float* c = causal + x * kLanes;
-        std::uint8_t bytes[kLanes];
-        for (std::size_t i = 0; i < kLanes; ++i)
-            bytes[i] = static_cast<std::uint8_t>(roundedClamped(c[i] + v[i], 255.0f));
-        for (std::size_t j = 0; j < rows.size(); ++j)
-            std::memcpy(out.row(rows[j]) + 4 * static_cast<std::size_t>(x), bytes + 4 * j, 4);
-    });
+    walk(
+        k.causal, origin, w, 1, [causal](int x) { return causal + x * kLanes; }, [](int, const float*) {});
+    alignas(64) float sums[kLanes];
+    walk(
+        k.anticausal, origin, w, -1, [&sums](int) { return sums; },
+        [&](int x, const float* v) {
+            const float* c = causal + x * kLanes;
+            std::uint8_t bytes[kLanes];
+            for (std::size_t i = 0; i < kLanes; ++i)
+                bytes[i] = static_cast<std::uint8_t>(roundedLevel(c[i] + v[i], 255));
+            for (std::size_t j = 0; j < to.size(); ++j)
+                std::memcpy(to[j] + 4 * static_cast<std::size_t>(x), bytes + 4 * j, 4);
+        });
 }
 
 }  // namespace
@@ -271,6 +329,7 @@ Image recursiveGaussian(const Image& in, double sigma, int radius) {
     std::uint16_t* const mid = reinterpret_cast<std::uint16_t*>(midBytes.data());
     const int bands = static_cast<int>((levels + kBandLevels - 1) / kBandLevels);
     forEachRowBlock(bands, 1, [&](int b0, int b1) {
+        const SubnormalsFlushed flushed;
         const std::span<float> state = threadScratch<float, 0>(5 * kBandPitch);
         const std::span<float> causal = threadScratch<float, 1>(static_cast<std::size_t>(h) * kBandPitch);
         for (int b = b0; b < b1; ++b) {
@@ -283,6 +342,7 @@ Image recursiveGaussian(const Image& in, double sigma, int radius) {
     const int pad = std::max(k.causal.far, k.anticausal.far) + 1;
     Image out = Image::forOverwrite(w, h);
     forEachRowBlock(h, [&](int y0, int y1) {
+        const SubnormalsFlushed flushed;
         const std::span<float> line = threadScratch<float, 0>(static_cast<std::size_t>(w + 2 * pad) * kLanes);
         const std::span<float> causal = threadScratch<float, 1>(static_cast<std::size_t>(w) * kLanes);
         for (int y = y0; y < y1; y += static_cast<int>(kRowsAtOnce)) {
