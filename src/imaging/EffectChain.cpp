@@ -1,6 +1,7 @@
 #include "imaging/EffectChain.h"
 
 #include <cmath>
+#include <optional>
 
 #include "platform/filters/Parallel.h"
 
@@ -73,9 +74,15 @@ std::vector<EffectCode> EffectChain::codes() const {
 }
 
 Image EffectChain::apply(const Image& frame, double seconds) {
-    Image current = frame;
+    // The caller's frame is read where it lies. From the first step on the
+    // chain owns its picture; on the movie road, where every step's result
+    // is kept, it hands that picture on to the next step to keep.
+    std::optional<Image> current;
     for (std::size_t i = 0; i < links_.size(); ++i) {
-        Image next = links_[i].effect->apply(current, seconds);
+        FrameEffect& effect = *links_[i].effect;
+        Image next = rules_ == ChainRules::Movie && current
+                         ? effect.applyToOwn(std::move(*current), seconds)
+                         : effect.apply(current ? *current : frame, seconds);
         if (rules_ == ChainRules::Movie) {
             if (i + 1 < links_.size() && !links_[i].leavesOpaque) makeOpaque(next);
             current = std::move(next);
@@ -83,7 +90,7 @@ Image EffectChain::apply(const Image& frame, double seconds) {
             current = std::move(next);
         }
     }
-    return current;
+    return current ? std::move(*current) : frame;
 }
 
 void makeOpaque(Image& image) {

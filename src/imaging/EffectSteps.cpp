@@ -44,12 +44,20 @@ public:
         : draw_(std::move(draw)), mix_(mix), timing_(timing) {}
 
     Image apply(const Image& frame, double seconds) override {
+        if (watermarkVisibility(timing_, seconds) <= 0.0) return frame;
+        return applyToOwn(frame, seconds);
+    }
+    // Blended where the frame lies, over the rows the canvas draws on only.
+    Image applyToOwn(Image frame, double seconds) override {
         const double visibility = watermarkVisibility(timing_, seconds);
         if (visibility <= 0.0) return frame;
-        if (canvas_.width() != frame.width() || canvas_.height() != frame.height())
+        if (canvas_.width() != frame.width() || canvas_.height() != frame.height()) {
             canvas_ = draw_(frame.width(), frame.height());
+            inkedRows_ = rowsWithAlpha(canvas_);
+        }
         blend_.setMix(mix_ * visibility);
-        return blend_.apply(frame, canvas_);
+        blend_.blendOnto(frame, canvas_, inkedRows_.first, inkedRows_.second);
+        return frame;
     }
 
 private:
@@ -58,6 +66,7 @@ private:
     WatermarkTiming timing_;
     AlphaBlendFilter blend_;
     Image canvas_;
+    std::pair<int, int> inkedRows_;  // the canvas is transparent outside these rows
 };
 
 // Builds a filter, lets `configure` call its setters, and wraps it.

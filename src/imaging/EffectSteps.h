@@ -57,6 +57,9 @@ class FrameEffect {
 public:
     virtual ~FrameEffect() = default;
     virtual Image apply(const Image& frame, double seconds) = 0;
+    // The same for a frame the caller gives up: a step that changes only a
+    // part of the picture changes it where it lies instead of copying it.
+    virtual Image applyToOwn(Image frame, double seconds) { return apply(frame, seconds); }
     // A step that changes each pixel from that pixel alone also gives its
     // work as a row kernel, which the chain runs beside its neighbours'.
     virtual const PixelKernel* pixelKernel() const { return nullptr; }

@@ -13,6 +13,7 @@
 // and handed to the next frame of the same size, so a chain of filters does
 // not map, fault in and zero fresh memory for every intermediate picture.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -44,6 +45,9 @@ struct PixelAllocator {
 class Image {
 public:
     static constexpr int kChannels = 4;
+    // A pixel's alpha byte within the pixel read as one 32-bit word.
+    static constexpr std::uint32_t kAlphaBits =
+        std::endian::native == std::endian::little ? 0xff000000u : 0x000000ffu;
 
     Image() = default;
     // A width x height picture filled with transparent black. Non-positive

@@ -1,9 +1,11 @@
 #include "platform/filters/PixelKernel.h"
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "platform/filters/Parallel.h"
+#include "platform/filters/PixelMath.h"
 
 namespace tintreel {
 
@@ -13,8 +15,15 @@ PixelKernel copyKernel() {
     };
 }
 
-void makeRowOpaque(std::uint8_t* row, int width) {
-    for (int x = 0; x < width; ++x) row[x * Image::kChannels + 3] = 255;
+// A pixel at a time as one 32-bit word whose alpha byte is set: loads, ORs
+// and stores that vectorise, where single bytes four apart do not.
+TINTREEL_VECTOR_KERNEL void makeRowOpaque(std::uint8_t* row, int width) {
+    for (int x = 0; x < width; ++x) {
+        std::uint32_t pixel;
+        std::memcpy(&pixel, row + x * Image::kChannels, sizeof pixel);
+        pixel |= Image::kAlphaBits;
+        std::memcpy(row + x * Image::kChannels, &pixel, sizeof pixel);
+    }
 }
 
 Image applyPixelKernels(const Image& input, std::span<const PixelKernel> kernels, bool opaque) {

@@ -95,6 +95,26 @@ TEST(InputRotation, TurnsByQuarterAndHalfTurns) {
     EXPECT_TRUE(rotated(Image(), InputRotation::RotateLeft).isEmpty());
 }
 
+// Quarter turns move whole tiles of pixels at once and the rest one by one:
+// every pixel lands where the turn puts it, whether the sizes are whole
+// tiles, leave a part of one, or are narrower than one.
+TEST(InputRotation, QuarterTurnsMoveEveryPixelOfTilesAndLeftovers) {
+    for (const auto& [w, h] : {std::pair{16, 8}, {37, 21}, {25, 10}, {8, 5}, {5, 19}, {1, 1}}) {
+        const Image img = test::noise(w, h);
+        const Image left = rotated(img, InputRotation::RotateLeft);
+        const Image right = rotated(img, InputRotation::RotateRight);
+        ASSERT_EQ(left.width(), h);
+        ASSERT_EQ(right.height(), w);
+        for (int y = 0; y < w; ++y)
+            for (int x = 0; x < h; ++x) {
+                ASSERT_EQ(at(left, x, y), at(img, w - 1 - y, x))
+                    << w << "x" << h << " left " << x << "," << y;
+                ASSERT_EQ(at(right, x, y), at(img, y, h - 1 - x))
+                    << w << "x" << h << " right " << x << "," << y;
+            }
+    }
+}
+
 TEST(AlphaBlendFilter, OverlayAlphaTimesMixCoversTheBase) {
     const Image base = solid(2, 2, {100, 100, 100, 200});
     AlphaBlendFilter blend;
@@ -112,6 +132,30 @@ TEST(AlphaBlendFilter, OverlayAlphaTimesMixCoversTheBase) {
     EXPECT_EQ(blend.mix(), 0.0);
     blend.setMix(7.0);
     EXPECT_EQ(blend.mix(), 1.0);
+}
+
+// A watermark blends onto a frame it owns over the canvas's inked rows only;
+// the picture is the one the copying blend gives, with ink in any row, in
+// the last pixels of a row, or nowhere.
+TEST(AlphaBlendFilter, BlendingOntoTheInkedRowsEqualsTheCopyingBlend) {
+    const Image base = test::noise(37, 23, 3);
+    Image inked = test::noise(37, 23, 5), blank(37, 23), corner(37, 23);
+    for (int y = 0; y < 23; ++y)
+        for (int x = 0; x < 37; ++x)
+            if (y < 4 || y > 15) inked.pixel(x, y)[3] = 0;
+    test::setPixel(corner, 36, 22, {255, 0, 0, 255});
+    EXPECT_EQ(rowsWithAlpha(inked), (std::pair{4, 16}));
+    EXPECT_EQ(rowsWithAlpha(corner), (std::pair{22, 23}));
+    EXPECT_EQ(rowsWithAlpha(blank).first, rowsWithAlpha(blank).second);
+    AlphaBlendFilter blend;
+    blend.setMix(0.6);
+    for (const Image* overlay : {&inked, &blank, &corner}) {
+        Image onto = base;
+        const auto [first, last] = rowsWithAlpha(*overlay);
+        blend.blendOnto(onto, *overlay, first, last);
+        EXPECT_EQ(onto, blend.apply(base, *overlay));
+    }
+    EXPECT_NE(blend.apply(base, corner), base);
 }
 
 }  // namespace
