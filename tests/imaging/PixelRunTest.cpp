@@ -51,7 +51,7 @@ TEST(PixelRun, FusedStepsGiveThePicturesOfOneStepAtATime) {
     all.checkSepia = 1;
     all.sliderSepiaIntensity = 0.5f;
 
-    EffectSettings withVignette = all;  // a step that looks at position ends the run
+    EffectSettings withVignette = all;  // a step that looks at each pixel's place joins the run
     withVignette.checkVignette = 1;
     EffectSettings single = defaultEffectSettings();  // a run of one, last in the chain
     single.checkSepia = 1;

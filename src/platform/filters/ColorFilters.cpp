@@ -99,11 +99,12 @@ PixelKernel tablesKernel(const ChannelTable& red, const ChannelTable& green, con
                b = fitAffine(blue.lut, blue.slope);
     if (r && g && b) {  // alpha: 2^16 a >> 16 is a
         const Lanes scale{r->scale, g->scale, b->scale, 65536}, offset{r->offset, g->offset, b->offset, 0};
-        return [scale, offset](const std::uint8_t* s, std::uint8_t* d, int width) {
+        return [scale, offset](const std::uint8_t* s, std::uint8_t* d, int width, RowPlace) {
             affineRow(scale, offset, s, d, width);
         };
     }
-    return [red = red.lut, green = green.lut, blue = blue.lut](const std::uint8_t* s, std::uint8_t* d, int width) {
+    return [red = red.lut, green = green.lut, blue = blue.lut](const std::uint8_t* s, std::uint8_t* d,
+                                                               int width, RowPlace) {
         lookUpRow(red, green, blue, s, d, width);
     };
 }
@@ -131,7 +132,7 @@ TINTREEL_VECTOR_KERNEL void matrixRow(FloatMatrix f, const std::uint8_t* s, std:
 PixelKernel matrixKernel(const ColorMatrix& m) {
     FloatMatrix f{};
     for (std::size_t i = 0; i < 9; ++i) f[i] = static_cast<float>(m[i]);
-    return [f](const std::uint8_t* s, std::uint8_t* d, int width) { matrixRow(f, s, d, width); };
+    return [f](const std::uint8_t* s, std::uint8_t* d, int width, RowPlace) { matrixRow(f, s, d, width); };
 }
 
 ColorMatrix multiply(const ColorMatrix& a, const ColorMatrix& b) {

@@ -54,12 +54,12 @@ PixelKernel ColorTableFilter::kernel() const {
     if (isIdentity()) return copyKernel();
     if (table_->gridSize() >= 2)
         return [table = table_, strength = strength_, row = gridRows(*table_).back().row](
-                   const std::uint8_t* in, std::uint8_t* out, int width) {
+                   const std::uint8_t* in, std::uint8_t* out, int width, RowPlace) {
             row(*table, in, out, width, strength);
         };
-    return [table = table_, strength = strength_](const std::uint8_t* in, std::uint8_t* out, int width) {
-        applyCurveRow(*table, in, out, width, strength);
-    };
+    return
+        [table = table_, strength = strength_](const std::uint8_t* in, std::uint8_t* out, int width,
+                                               RowPlace) { applyCurveRow(*table, in, out, width, strength); };
 }
 
 }  // namespace tintreel

@@ -10,7 +10,7 @@
 namespace tintreel {
 
 PixelKernel copyKernel() {
-    return [](const std::uint8_t* src, std::uint8_t* dst, int width) {
+    return [](const std::uint8_t* src, std::uint8_t* dst, int width, RowPlace) {
         std::memcpy(dst, src, static_cast<std::size_t>(width) * Image::kChannels);
     };
 }
@@ -42,7 +42,7 @@ Image applyPixelKernels(const Image& input, std::span<const PixelKernel> kernels
             const std::uint8_t* src = input.row(y);
             for (std::size_t k = 0; k < kernels.size(); ++k) {
                 std::uint8_t* dst = k + 1 == kernels.size() ? out.row(y) : scratch[k % 2].data();
-                kernels[k](src, dst, width);
+                kernels[k](src, dst, width, {y, input.height()});
                 src = dst;
             }
             if (opaque) makeRowOpaque(out.row(y), width);

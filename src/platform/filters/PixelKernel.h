@@ -1,13 +1,14 @@
 #pragma once
-// PixelKernel: a step that changes each pixel from that pixel alone (the
-// adjustments, sepia, black and white, a colour table), as a function over
-// one row. Several such steps run back to back on one row while it is in
+// PixelKernel: a step that changes each pixel from that pixel and its place
+// alone (the adjustments, sepia, black and white, a colour table, the
+// vignette), as a function over one row. Several such steps run back to back on one row while it is in
 // the cache, instead of each reading and writing the whole picture: the
 // effect chain fuses them (imaging/EffectChain).
 //
 // A kernel reads `width` straight-alpha RGBA8 pixels at `src` and writes
-// them at `dst`; the two never overlap, and alpha passes through. It reads
-// only what it captured, so one kernel may run on many threads at once.
+// them at `dst`; the two never overlap, and alpha passes through. `place`
+// says which row of how tall a picture it is. It reads only what it
+// captured, so one kernel may run on many threads at once.
 
 #include <cstdint>
 #include <functional>
@@ -17,7 +18,11 @@
 
 namespace tintreel {
 
-using PixelKernel = std::function<void(const std::uint8_t* src, std::uint8_t* dst, int width)>;
+struct RowPlace {
+    int y, height;
+};
+using PixelKernel =
+    std::function<void(const std::uint8_t* src, std::uint8_t* dst, int width, RowPlace place)>;
 
 // A kernel that copies the row: what a step whose parameters leave the
 // picture unchanged does.

@@ -124,23 +124,25 @@ TINTREEL_VECTOR_KERNEL void scaleColours(const std::uint8_t* s, const float* kee
 
 }  // namespace
 
-Image VignetteFilter::apply(const Image& input) const {
-    const int w = input.width(), h = input.height();
+PixelKernel VignetteFilter::kernel() const {
     const VignetteShape shape{static_cast<float>(start_), static_cast<float>(end_)};
-    std::vector<float> dx2(static_cast<std::size_t>(std::max(w, 0)));
-    for (int x = 0; x < w; ++x) {
-        const float dx = (x + 0.5f) / w - 0.5f;
-        dx2[x] = dx * dx;
-    }
-    Image out = Image::forOverwrite(w, h);
-    forEachRowBlock(h, [&](int y0, int y1) {
-        const std::span<float> keep = threadScratch<float>(static_cast<std::size_t>(w));
-        for (int y = y0; y < y1; ++y) {
-            vignetteShares(shape, (y + 0.5f) / h - 0.5f, dx2.data(), w, keep.data());
-            scaleColours(input.row(y), keep.data(), w, out.row(y));
+    return [shape](const std::uint8_t* s, std::uint8_t* d, int w, RowPlace place) {
+        // The squared horizontal distances of a row's pixels from the
+        // centre, worked out once per thread for each width.
+        thread_local int dx2Width = -1;
+        thread_local std::vector<float> dx2;
+        if (dx2Width != w) {
+            dx2.resize(static_cast<std::size_t>(std::max(w, 0)));
+            for (int x = 0; x < w; ++x) {
+                const float dx = (x + 0.5f) / w - 0.5f;
+                dx2[x] = dx * dx;
+            }
+            dx2Width = w;
         }
-    });
-    return out;
+        const std::span<float> keep = threadScratch<float>(static_cast<std::size_t>(w));
+        vignetteShares(shape, (place.y + 0.5f) / place.height - 0.5f, dx2.data(), w, keep.data());
+        scaleColours(s, keep.data(), w, d);
+    };
 }
 
 int cellSizeInPixels(double fraction, int width) {

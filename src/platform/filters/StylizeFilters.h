@@ -13,6 +13,7 @@
 // parameter from the control catalogue, the one source of defaults.
 
 #include "platform/filters/Image.h"
+#include "platform/filters/PixelKernel.h"
 
 namespace tintreel {
 
@@ -43,14 +44,14 @@ private:
     unsigned radius_ = 0;
 };
 
-class VignetteFilter {
+class VignetteFilter : public PerPixelFilter<VignetteFilter> {
 public:
     // Distance from the centre (normalised coordinates) where darkening
     // begins and where it reaches black.
     void setVignetteStart(double start);
     void setVignetteEnd(double end);
     bool isIdentity() const { return false; }
-    Image apply(const Image& input) const;
+    PixelKernel kernel() const;
 
 private:
     double start_ = 0.0;
