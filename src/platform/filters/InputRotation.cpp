@@ -53,17 +53,18 @@ inline void transpose(PixelRun (&r)[kTile]) {
     }
 }
 
-// Destination rows [y0, y0 + 8 kBandTiles) of a quarter turn, eight by
-// eight pixels through registers instead of one pixel a source row apart,
-// and the pixels past the last whole tile one by one. Source column sx
-// becomes destination row y; source row sy becomes destination column x.
-// Two tiles side by side use all of every source cache line they fetch.
-template <int kBandTiles, typename Map>
-TINTREEL_VECTOR_KERNEL void quarterTurnBand(const Image& src, Image& out, int y0, bool clockwise, Map map) {
+// Destination rows [y0, y0 + 8 bandTiles) of a quarter turn, eight by eight
+// pixels through registers instead of one pixel a source row apart, as far
+// as whole tiles reach; returns the first column left to the caller. Source
+// column sx becomes destination row y; source row sy becomes destination
+// column x. Two tiles side by side use all of every source cache line they
+// fetch. (Not a template: some compilers cannot clone one per processor.)
+TINTREEL_VECTOR_KERNEL int quarterTurnTiles(const Image& src, Image& out, int y0, int bandTiles,
+                                            bool clockwise) {
     const int h = src.height(), w = src.width();
-    constexpr int kRows = kBandTiles * kTile;
+    const int rows = bandTiles * kTile;
     // The band's source columns, in ascending order from sx0.
-    const int sx0 = clockwise ? y0 : w - kRows - y0;
+    const int sx0 = clockwise ? y0 : w - rows - y0;
     const auto sourceRow = [&](int x) { return clockwise ? h - 1 - x : x; };
     // The source rows lie a row apart each, beyond what the processor
     // prefetches by itself: ask for those of the tiles this far ahead.
@@ -74,9 +75,9 @@ TINTREEL_VECTOR_KERNEL void quarterTurnBand(const Image& src, Image& out, int y0
             for (int i = 0; i < kTile; ++i) {
                 const int sy = sourceRow(x + kAhead + i);
                 __builtin_prefetch(src.pixel(sx0, sy));
-                __builtin_prefetch(src.pixel(sx0 + kRows - 1, sy));
+                __builtin_prefetch(src.pixel(sx0 + rows - 1, sy));
             }
-        for (int b = 0; b < kBandTiles; ++b) {
+        for (int b = 0; b < bandTiles; ++b) {
             PixelRun r[kTile];
             for (int i = 0; i < kTile; ++i)
                 std::memcpy(&r[i], src.pixel(sx0 + b * kTile, sourceRow(x + i)), sizeof r[i]);
@@ -88,7 +89,14 @@ TINTREEL_VECTOR_KERNEL void quarterTurnBand(const Image& src, Image& out, int y0
             }
         }
     }
-    remapRows(src, out, y0, y0 + kRows, x, map);
+    return x;
+}
+
+// A band of tiles, then its pixels past the last whole tile one by one.
+template <typename Map>
+void quarterTurnBand(const Image& src, Image& out, int y0, int bandTiles, bool clockwise, Map map) {
+    const int x = quarterTurnTiles(src, out, y0, bandTiles, clockwise);
+    remapRows(src, out, y0, y0 + bandTiles * kTile, x, map);
 }
 
 template <typename Map>
@@ -97,10 +105,10 @@ Image quarterTurn(const Image& src, bool clockwise, Map map) {
     constexpr int kBand = 2 * kTile;
     const int bands = out.height() / kBand;
     forEachRowBlock(bands, 1, [&](int b0, int b1) {
-        for (int b = b0; b < b1; ++b) quarterTurnBand<2>(src, out, b * kBand, clockwise, map);
+        for (int b = b0; b < b1; ++b) quarterTurnBand(src, out, b * kBand, 2, clockwise, map);
     });
     int y = bands * kBand;
-    if (y + kTile <= out.height()) quarterTurnBand<1>(src, out, y, clockwise, map), y += kTile;
+    if (y + kTile <= out.height()) quarterTurnBand(src, out, y, 1, clockwise, map), y += kTile;
     remapRows(src, out, y, out.height(), 0, map);
     return out;
 }
