@@ -44,13 +44,17 @@ public:
         : draw_(std::move(draw)), mix_(mix), timing_(timing) {}
 
     Image apply(const Image& frame, double seconds) override {
-        if (watermarkVisibility(timing_, seconds) <= 0.0) return frame;
-        return applyToOwn(frame, seconds);
+        const double visibility = watermarkVisibility(timing_, seconds);
+        return visibility > 0.0 ? blended(frame, visibility) : frame;
     }
-    // Blended where the frame lies, over the rows the canvas draws on only.
     Image applyToOwn(Image frame, double seconds) override {
         const double visibility = watermarkVisibility(timing_, seconds);
-        if (visibility <= 0.0) return frame;
+        return visibility > 0.0 ? blended(std::move(frame), visibility) : frame;
+    }
+
+private:
+    // Blended where the frame lies, over the rows the canvas draws on only.
+    Image blended(Image frame, double visibility) {
         if (canvas_.width() != frame.width() || canvas_.height() != frame.height()) {
             canvas_ = draw_(frame.width(), frame.height());
             inkedRows_ = rowsWithAlpha(canvas_);
@@ -60,7 +64,6 @@ public:
         return frame;
     }
 
-private:
     Draw draw_;
     double mix_;
     WatermarkTiming timing_;

@@ -30,13 +30,13 @@ Image remap(const Image& src, int width, int height, Map map) {
 }
 
 // Eight pixels of a row, as 32-bit words.
-using PixelRun = std::uint32_t __attribute__((vector_size(32)));
+using EightPixels = std::uint32_t __attribute__((vector_size(32)));
 constexpr int kTile = 8;
 
 // Eight runs of eight pixels, rows to columns, in registers: pairs of runs
 // interleaved by pixels, then by pairs of pixels, then by halves.
-inline void transpose(PixelRun (&r)[kTile]) {
-    PixelRun t[kTile], u[kTile];
+inline void transpose(EightPixels (&r)[kTile]) {
+    EightPixels t[kTile], u[kTile];
     for (int i = 0; i < kTile; i += 2) {
         t[i] = __builtin_shufflevector(r[i], r[i + 1], 0, 8, 1, 9, 4, 12, 5, 13);
         t[i + 1] = __builtin_shufflevector(r[i], r[i + 1], 2, 10, 3, 11, 6, 14, 7, 15);
@@ -78,7 +78,7 @@ TINTREEL_VECTOR_KERNEL int quarterTurnTiles(const Image& src, Image& out, int y0
                 __builtin_prefetch(src.pixel(sx0 + rows - 1, sy));
             }
         for (int b = 0; b < bandTiles; ++b) {
-            PixelRun r[kTile];
+            EightPixels r[kTile];
             for (int i = 0; i < kTile; ++i)
                 std::memcpy(&r[i], src.pixel(sx0 + b * kTile, sourceRow(x + i)), sizeof r[i]);
             transpose(r);
