@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/filters/PixelMath.h"
+#include "platform/filters/PixelWords.h"
 
 namespace tintreel {
 
@@ -71,17 +72,19 @@ ChannelTable linearTable(F f, double slope) {
     return {makeLut(f), slope};
 }
 
-using Lanes = std::array<std::int32_t, 4>;  // r, g, b, a
+using Lanes = std::array<std::int32_t, 3>;  // r, g, b
 
 // One row; the lanes come by value so that no store to the row can alias them.
 TINTREEL_VECTOR_KERNEL void affineRow(Lanes scale, Lanes offset, const std::uint8_t* s, std::uint8_t* d,
                                       int width) {
-    for (int x = 0; x < width; ++x, s += 4, d += 4)
-        for (int c = 0; c < 4; ++c) {
-            std::int32_t v = (scale[c] * s[c] + offset[c]) >> 16;
-            v = v > 0 ? v : 0;
-            d[c] = static_cast<std::uint8_t>(v < 255 ? v : 255);
+    words::forEachRun(s, d, width, [&](words::Words& pixels, int) {
+        words::Ints out[3];
+        for (int c = 0; c < 3; ++c) {
+            const words::Ints v = (words::channel(pixels, c) * scale[c] + offset[c]) >> 16;
+            out[c] = v > 0 ? (v < 255 ? v : 255) : 0;
         }
+        pixels = words::withColours(out[0], out[1], out[2], pixels);
+    });
 }
 
 void lookUpRow(const Lut& red, const Lut& green, const Lut& blue, const std::uint8_t* s, std::uint8_t* d,
@@ -97,8 +100,8 @@ void lookUpRow(const Lut& red, const Lut& green, const Lut& blue, const std::uin
 PixelKernel tablesKernel(const ChannelTable& red, const ChannelTable& green, const ChannelTable& blue) {
     const auto r = fitAffine(red.lut, red.slope), g = fitAffine(green.lut, green.slope),
                b = fitAffine(blue.lut, blue.slope);
-    if (r && g && b) {  // alpha: 2^16 a >> 16 is a
-        const Lanes scale{r->scale, g->scale, b->scale, 65536}, offset{r->offset, g->offset, b->offset, 0};
+    if (r && g && b) {
+        const Lanes scale{r->scale, g->scale, b->scale}, offset{r->offset, g->offset, b->offset};
         return [scale, offset](const std::uint8_t* s, std::uint8_t* d, int width, RowPlace) {
             affineRow(scale, offset, s, d, width);
         };
@@ -120,13 +123,13 @@ using FloatMatrix = std::array<float, 9>;
 
 // One row; the matrix comes by value so that no store to the row can alias it.
 TINTREEL_VECTOR_KERNEL void matrixRow(FloatMatrix f, const std::uint8_t* s, std::uint8_t* d, int width) {
-    for (int x = 0; x < width; ++x, s += 4, d += 4) {
-        const float r = s[0], g = s[1], b = s[2];
-        d[0] = levelToByte(f[0] * r + f[1] * g + f[2] * b);
-        d[1] = levelToByte(f[3] * r + f[4] * g + f[5] * b);
-        d[2] = levelToByte(f[6] * r + f[7] * g + f[8] * b);
-        d[3] = s[3];
-    }
+    words::forEachRun(s, d, width, [&](words::Words& pixels, int) {
+        const words::Floats r = words::levels(pixels, 0), g = words::levels(pixels, 1),
+                            b = words::levels(pixels, 2);
+        pixels = words::withColours(words::roundedLevels(f[0] * r + f[1] * g + f[2] * b),
+                                  words::roundedLevels(f[3] * r + f[4] * g + f[5] * b),
+                                  words::roundedLevels(f[6] * r + f[7] * g + f[8] * b), pixels);
+    });
 }
 
 PixelKernel matrixKernel(const ColorMatrix& m) {

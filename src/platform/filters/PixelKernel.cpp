@@ -39,6 +39,7 @@ Image applyPixelKernels(const Image& input, std::span<const PixelKernel> kernels
             for (auto& row : scratch)
                 if (row.size() < input.stride()) row.resize(input.stride());
         for (int y = y0; y < y1; ++y) {
+            if (y + 1 < y1) prefetchBytes(input.row(y + 1), input.stride());
             const std::uint8_t* src = input.row(y);
             for (std::size_t k = 0; k < kernels.size(); ++k) {
                 std::uint8_t* dst = k + 1 == kernels.size() ? out.row(y) : scratch[k % 2].data();

@@ -45,6 +45,14 @@ namespace tintreel {
 #define TINTREEL_FMA_KERNEL
 #endif
 
+// Asks for the cache lines of [bytes, bytes + n) ahead of their use. The
+// processor's own prefetching does not keep up with a kernel that streams
+// a frame through once (it tends to wait on each new row), so the kernels
+// ask for the next row while they work on this one.
+inline void prefetchBytes(const std::uint8_t* bytes, std::size_t n) {
+    for (std::size_t i = 0; i < n; i += 64) __builtin_prefetch(bytes + i);
+}
+
 // Filter setters keep their previous value when given something that is
 // not a finite number, so no parameter can poison a kernel.
 inline void setFinite(double& field, double value) {

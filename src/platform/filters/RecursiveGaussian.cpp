@@ -227,10 +227,6 @@ inline void columnStep(const Side& side, std::size_t n, const std::uint8_t* __re
 // the row this many ahead of the one it reads.
 constexpr int kRowsAhead = 6;
 
-inline void prefetchLevels(const std::uint8_t* levels, std::size_t n) {
-    for (std::size_t i = 0; i < n; i += 64) __builtin_prefetch(levels + i);
-}
-
 // Walks the rows of the levels [first, first + n) from one end (step +1
 // from row 0, or -1 from the last), writes the side's sums of row y to
 // sumsOf(y) and then calls done(y, sums).
@@ -248,7 +244,7 @@ template <typename SumsOf, typename Done>
         q1[i] = q2[i] = side.sections[1].rest * edge[i];
     }
     for (int c = 0, y = start; c < h; ++c, y += step) {
-        prefetchLevels(row(y + step * kRowsAhead), n);
+        prefetchBytes(row(y + step * kRowsAhead), n);
         float* sums = sumsOf(y);
         columnStep(side, n, row(y - step * side.offset), row(y - step * (side.offset + 1)),
                    row(y - step * side.far), row(y - step * (side.far + 1)), p1, p2, q1, q2, sums);

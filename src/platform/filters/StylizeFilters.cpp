@@ -5,12 +5,14 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <span>
 #include <vector>
 
 #include "platform/filters/BlurFilters.h"
 #include "platform/filters/ColorFilters.h"
 #include "platform/filters/Parallel.h"
 #include "platform/filters/PixelMath.h"
+#include "platform/filters/PixelWords.h"
 
 namespace tintreel {
 
@@ -116,10 +118,57 @@ TINTREEL_VECTOR_KERNEL void vignetteShares(VignetteShape v, float dy, const floa
 
 // Every colour channel of a row scaled by its pixel's share, alpha copied.
 TINTREEL_VECTOR_KERNEL void scaleColours(const std::uint8_t* s, const float* keep, int w, std::uint8_t* d) {
-    for (int x = 0; x < w; ++x, s += 4, d += 4) {
-        for (int c = 0; c < 3; ++c) d[c] = levelToByte(s[c] * keep[x]);
-        d[3] = s[3];
+    words::forEachRun(s, d, w, [keep, w](words::Words& pixels, int x) {
+        words::Floats share{};
+        std::memcpy(&share, keep + x, sizeof(float) * static_cast<std::size_t>(std::min(words::kLanes, w - x)));
+        pixels = words::withColours(words::roundedLevels(words::levels(pixels, 0) * share),
+                                  words::roundedLevels(words::levels(pixels, 1) * share),
+                                  words::roundedLevels(words::levels(pixels, 2) * share), pixels);
+    });
+}
+
+// The squared horizontal distances of a row's pixels from the centre, the
+// same for every row: worked out once per thread for each width.
+std::span<const float> squaredColumnDistances(int w) {
+    thread_local int dx2Width = -1;
+    thread_local std::vector<float> dx2;
+    if (dx2Width != w) {
+        dx2.resize(static_cast<std::size_t>(std::max(w, 0)));
+        for (int x = 0; x < w; ++x) {
+            const float dx = (x + 0.5f) / w - 0.5f;
+            dx2[x] = dx * dx;
+        }
+        dx2Width = w;
     }
+    return dx2;
+}
+
+// The columns [first, last) of a row whose pixels the vignette keeps whole:
+// those the shares above would give exactly 1, found by halving. The
+// distance from the centre falls towards the middle column and rises after
+// it, so they are one run about the middle (or none).
+struct ColumnRange {
+    int first, last;
+};
+
+ColumnRange keptWhole(VignetteShape v, float dy2, std::span<const float> dx2) {
+    const bool hard = !(v.end > v.start);
+    const auto inside = [&](int x) {
+        const float distance = std::sqrt(dx2[static_cast<std::size_t>(x)] + dy2);
+        return hard ? distance < v.end : distance <= v.start;
+    };
+    const int w = static_cast<int>(dx2.size()), middle = w / 2;
+    int first = 0, last = middle;  // the first inside column left of the middle
+    while (first < last) {
+        const int x = first + (last - first) / 2;
+        inside(x) ? last = x : first = x + 1;
+    }
+    int end = middle, outside = w;  // the first outside column from the middle on
+    while (end < outside) {
+        const int x = end + (outside - end) / 2;
+        inside(x) ? end = x + 1 : outside = x;
+    }
+    return {std::min(first, end), end};
 }
 
 }  // namespace
@@ -127,21 +176,20 @@ TINTREEL_VECTOR_KERNEL void scaleColours(const std::uint8_t* s, const float* kee
 PixelKernel VignetteFilter::kernel() const {
     const VignetteShape shape{static_cast<float>(start_), static_cast<float>(end_)};
     return [shape](const std::uint8_t* s, std::uint8_t* d, int w, RowPlace place) {
-        // The squared horizontal distances of a row's pixels from the
-        // centre, worked out once per thread for each width.
-        thread_local int dx2Width = -1;
-        thread_local std::vector<float> dx2;
-        if (dx2Width != w) {
-            dx2.resize(static_cast<std::size_t>(std::max(w, 0)));
-            for (int x = 0; x < w; ++x) {
-                const float dx = (x + 0.5f) / w - 0.5f;
-                dx2[x] = dx * dx;
-            }
-            dx2Width = w;
-        }
+        const std::span<const float> dx2 = squaredColumnDistances(w);
+        const float dy = (place.y + 0.5f) / place.height - 0.5f;
         const std::span<float> keep = threadScratch<float>(static_cast<std::size_t>(w));
-        vignetteShares(shape, (place.y + 0.5f) / place.height - 0.5f, dx2.data(), w, keep.data());
-        scaleColours(s, keep.data(), w, d);
+        const auto shade = [&](int x0, int x1) {
+            const std::size_t at = static_cast<std::size_t>(x0) * Image::kChannels;
+            vignetteShares(shape, dy, dx2.data() + x0, x1 - x0, keep.data());
+            scaleColours(s + at, keep.data(), x1 - x0, d + at);
+        };
+        const ColumnRange whole = keptWhole(shape, dy * dy, dx2);
+        shade(0, whole.first);
+        std::memcpy(d + static_cast<std::size_t>(whole.first) * Image::kChannels,
+                    s + static_cast<std::size_t>(whole.first) * Image::kChannels,
+                    static_cast<std::size_t>(whole.last - whole.first) * Image::kChannels);
+        shade(whole.last, w);
     };
 }
 

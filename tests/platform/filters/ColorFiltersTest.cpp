@@ -4,6 +4,8 @@
 // exactly.
 #include <cmath>
 #include <functional>
+#include <utility>
+#include <vector>
 #include <string>
 #include <typeinfo>
 
@@ -112,6 +114,28 @@ TEST(ColorFilters, PerChannelFiltersMatchTheirDefinitionOnEveryLevel) {
                      {[](double v) { return v * 0.5; }, [](double v) { return v * 1.1; },
                       [](double v) { return v * 1.9; }},
                      "rgb");
+}
+
+// The per-pixel kernels work on runs of eight pixels and finish a row with a
+// shorter run: a pixel must come out the same in either, at any place in a
+// row, and keep its alpha (noise alpha, from transparent to opaque).
+TEST(ColorFilters, EachPixelGivesTheSameBytesWhereverItSitsInARow) {
+    const Image row = test::noise(37, 1, 5);
+    const std::vector<std::pair<const char*, Apply>> filters = {
+        {"brightness", with<BrightnessFilter>([](auto& f) { f.setBrightness(0.2); })},
+        {"contrast", with<ContrastFilter>([](auto& f) { f.setContrast(1.7); })},
+        {"rgb", with<RGBFilter>([](auto& f) { f.setRed(0.4), f.setGreen(1.3), f.setBlue(2.0); })},
+        {"sepia", with<SepiaFilter>([](auto& f) { f.setIntensity(0.6); })},
+        {"saturation", with<SaturationFilter>([](auto& f) { f.setSaturation(1.6); })},
+    };
+    for (const auto& [name, filter] : filters) {
+        const Image whole = filter(row);
+        for (int x = 0; x < row.width(); ++x) {
+            const Rgba alone = at(filter(solid(1, 1, at(row, x, 0))), 0, 0);
+            ASSERT_EQ(at(whole, x, 0), alone) << name << " at column " << x;
+            ASSERT_EQ(alone[3], at(row, x, 0)[3]) << name << " alpha at column " << x;
+        }
+    }
 }
 
 // The engine has no looks of its own: a filter made and not yet set leaves
