@@ -195,10 +195,14 @@ constexpr std::size_t kStripLevels = 256;
 void blurBand(const Image& in, const FixedKernel& k, int y0, int y1, std::span<std::uint16_t> lines,
               Image& out) {
     const std::size_t n = in.stride(), length = lineLength(in, k), lo = 4 * k.radius();
-    for (std::size_t first = 0; first < n; first += kStripLevels)
+    // The rows the next band reads that this one does not.
+    const int ahead0 = y1 + static_cast<int>(k.radius()), ahead1 = std::min(ahead0 + (y1 - y0), in.height());
+    for (std::size_t first = 0; first < n; first += kStripLevels) {
+        const std::size_t count = std::min(kStripLevels, n - first);
+        for (int y = ahead0; y < ahead1; ++y) prefetchBytes(in.row(y) + first, count);
         for (int y = y0; y < y1; ++y)
-            verticalPass(in, k, y, first, std::min(kStripLevels, n - first),
-                         lines.data() + (y - y0) * length + lo + first);
+            verticalPass(in, k, y, first, count, lines.data() + (y - y0) * length + lo + first);
+    }
     for (int y = y0; y < y1; ++y)
         horizontalPass(k, lines.data() + (y - y0) * length, lo, lo + n, n, out.row(y));
 }
