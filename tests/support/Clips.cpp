@@ -188,7 +188,8 @@ void expectSameMovie(const fs::path& source, const fs::path& output) {
 std::optional<Image> ffmpegFrame(const fs::path& file, double seconds, const std::string& filter) {
     const auto png =
         runCommand("ffmpeg -nostdin -loglevel error -ss " + std::to_string(seconds) + " -i " + quoted(file) +
-                   (filter.empty() ? "" : " -vf " + filter) + " -frames:v 1 -c:v png -f image2pipe -");
+                   (filter.empty() ? "" : " -vf " + filter) + " -sws_flags " + kExactRgbFlags +
+                   " -frames:v 1 -c:v png -f image2pipe -");
     if (!png) return std::nullopt;
     QImage image;
     if (!image.loadFromData(reinterpret_cast<const uchar*>(png->data()), static_cast<int>(png->size()),

@@ -68,7 +68,12 @@ std::optional<StreamFacts> probeStream(const std::filesystem::path& file, const 
 // and packet count, and no rotation tag.
 void expectSameMovie(const std::filesystem::path& source, const std::filesystem::path& output);
 
-// The first decoded frame at or after `seconds`, as ffmpeg shows it (auto-rotated).
+// The library's exact YUV -> RGB path (its interpolated chroma in both
+// directions and exact rounding), the judge of our own conversion.
+inline const std::string kExactRgbFlags = "accurate_rnd+bicubic+full_chroma_int";
+
+// The first decoded frame at or after `seconds`, as ffmpeg shows it
+// (auto-rotated), converted by its exact path unless `filter` says otherwise.
 std::optional<Image> ffmpegFrame(const std::filesystem::path& file, double seconds,
                                  const std::string& filter = "");
 

@@ -115,6 +115,18 @@ bool useForDecoding(SwsContext& scaler, const ColourDescription& colour) {
                                     sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16) >= 0;
 }
 
+YuvToRgb decodingMatrix(const ColourDescription& colour) {
+    // The converter's table is in 1/65536 and for limited-range chroma; it
+    // widens limited-range luma from 219 steps to 255, and narrows full-range
+    // chroma from 224 steps to 255.
+    const int* table = sws_getCoefficients(converterMatrix(colour.matrix).value_or(SWS_CS_DEFAULT));
+    const bool full = colour.isFullRange();
+    const double chroma = (full ? 224.0 / 255.0 : 1.0) / 65536.0;
+    return {static_cast<float>(full ? 1.0 : 255.0 / 219.0), full ? 0.0f : 16.0f,
+            static_cast<float>(table[0] * chroma),  static_cast<float>(-table[2] * chroma),
+            static_cast<float>(-table[3] * chroma), static_cast<float>(table[1] * chroma)};
+}
+
 bool useForEncoding(SwsContext& scaler, const ColourDescription& colour) {
     const int* yuv = sws_getCoefficients(converterMatrix(colour.matrix).value_or(SWS_CS_DEFAULT));
     return sws_setColorspaceDetails(&scaler, sws_getCoefficients(SWS_CS_DEFAULT), 1, yuv,

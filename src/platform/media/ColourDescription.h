@@ -46,6 +46,15 @@ bool isHighDefinitionSize(int width, int height);
 bool useForDecoding(SwsContext& scaler, const ColourDescription& colour);
 bool useForEncoding(SwsContext& scaler, const ColourDescription& colour);
 
+// The YUV -> RGB conversion of useForDecoding() as numbers, for our own
+// converter: a channel in levels is luma * (Y - lumaOffset) plus the chroma
+// terms, with U and V less 128:
+//   red = ... + redV * V,  green = ... + greenU * U + greenV * V,  blue = ... + blueU * U.
+struct YuvToRgb {
+    float luma, lumaOffset, redV, greenU, greenV, blueU;
+};
+YuvToRgb decodingMatrix(const ColourDescription& colour);
+
 // The line that says a source is rendered with less than it has: more than
 // 8 bits per sample, or a high dynamic range transfer. None for ordinary sources.
 std::optional<std::string> eightBitNotice(const AVCodecParameters& parameters);

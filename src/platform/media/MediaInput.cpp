@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "platform/media/Yuv420ToRgba.h"
 #include "platform/system/Log.h"
 
 namespace tintreel::media {
@@ -192,6 +193,9 @@ constexpr int kScaleFlags = SWS_BICUBIC | SWS_ACCURATE_RND;
 }  // namespace
 
 std::optional<Image> RgbaConverter::convert(const AVFrame& frame, int shrink) {
+    // A frame without a description of its own is read by the size rule, as the writer will tag it.
+    const ColourDescription colour = ColourDescription::of(frame).completed(frame.width, frame.height);
+    if (shrink == 1 && isYuv420(frame)) return yuv420ToRgba(frame, decodingMatrix(colour));
     const int width = std::max(1, frame.width / shrink);
     const int height = std::max(1, frame.height / shrink);
     SwsContext* previous = scaler_.get();
@@ -200,8 +204,6 @@ std::optional<Image> RgbaConverter::convert(const AVFrame& frame, int shrink) {
                                               AV_PIX_FMT_RGBA, kScaleFlags, nullptr, nullptr, nullptr);
     scaler_.reset(scaler);
     if (!scaler) return std::nullopt;
-    // A frame without a description of its own is read by the size rule, as the writer will tag it.
-    const ColourDescription colour = ColourDescription::of(frame).completed(frame.width, frame.height);
     if ((scaler != previous || colour != colour_) && !useForDecoding(*scaler, colour)) return std::nullopt;
     colour_ = colour;
     Image image = Image::forOverwrite(width, height);
