@@ -58,20 +58,17 @@ constexpr int kEdge = 2;
     std::fill(out + samples, out + samples + words::kLanes + kEdge, out[samples - 1]);
 }
 
-[[gnu::always_inline]] inline void load(Floats& out, const float* at) {
-    std::memcpy(&out, at, sizeof out);
-}
+// Eight floats read straight into a register from anywhere.
+using UnalignedFloats = float __attribute__((vector_size(32), aligned(4)));
 
 // The chroma of the sixteen pixels whose samples start at `row`,
 // interpolated across: the first eight pixels' and the last eight's.
 [[gnu::always_inline]] inline void chromaAcross(const float* row, Floats& first, Floats& last) {
-    Floats taps[5];
-    for (int k = 0; k < 5; ++k) load(taps[k], row + k - kEdge);
-    Floats even = Floats{}, odd = Floats{};
-    for (std::size_t k = 0; k < 4; ++k) {
-        even += kEvenWeights[k] * taps[k];
-        odd += kOddWeights[k] * taps[k + 1];
-    }
+    const auto tap = [row](int k) { return *reinterpret_cast<const UnalignedFloats*>(row + k - kEdge); };
+    const Floats even = kEvenWeights[0] * tap(0) + kEvenWeights[1] * tap(1) + kEvenWeights[2] * tap(2) +
+                        kEvenWeights[3] * tap(3);
+    const Floats odd = kOddWeights[0] * tap(1) + kOddWeights[1] * tap(2) + kOddWeights[2] * tap(3) +
+                       kOddWeights[3] * tap(4);
     first = __builtin_shufflevector(even, odd, 0, 8, 1, 9, 2, 10, 3, 11);
     last = __builtin_shufflevector(even, odd, 4, 12, 5, 13, 6, 14, 7, 15);
 }
@@ -111,7 +108,7 @@ constexpr int kEdge = 2;
 // One picture row of `width` pixels into dst, through `u` and `v` (each
 // room for the row's chroma samples and the edges). The last pixels past a
 // whole sixteen go through a zeroed copy of their luma.
-TINTREEL_VECTOR_KERNEL void convertRow(const YuvToRgb& m, const std::uint8_t* luma, const ChromaRows& chroma,
+TINTREEL_FMA_KERNEL void convertRow(YuvToRgb m, const std::uint8_t* luma, const ChromaRows& chroma,
                                        int width, float* u, float* v, std::uint8_t* dst) {
     const int samples = (width + 1) / 2;
     chromaDown(chroma.u, chroma.weight, samples, u + kEdge);
