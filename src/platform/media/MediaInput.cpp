@@ -186,9 +186,12 @@ bool VideoDecoder::deinterlaces(AVFrame& decoded) {
 
 namespace {
 
-// Interpolated chroma and exact rounding: also keeps the SIMD shortcuts that
-// leave the last pixels of rows whose width is not a multiple of 8 unwritten.
-constexpr int kScaleFlags = SWS_BICUBIC | SWS_ACCURATE_RND;
+// The library's exact path, for the pictures our own 4:2:0 conversion does
+// not take (smaller previews, other layouts): chroma interpolated across as
+// well as down (without it, its RGB comes out about two levels dark) and
+// exact rounding, which also keeps the SIMD shortcuts that leave the last
+// pixels of rows whose width is not a multiple of 8 unwritten.
+constexpr int kScaleFlags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
 
 }  // namespace
 

@@ -160,6 +160,13 @@ media::FramePtr noiseFrame(int w, int h, std::ofstream* raw = nullptr) {
     return frame;
 }
 
+double meanLevel(const Image& image, int channel) {
+    double sum = 0;
+    for (std::size_t i = static_cast<std::size_t>(channel); i < image.byteCount(); i += Image::kChannels)
+        sum += image.data()[i];
+    return sum / static_cast<double>(image.byteCount() / Image::kChannels);
+}
+
 // Our own 4:2:0 conversion, on noise, which shows every step of the
 // chroma's interpolation, against the library's exact path from the same
 // planes: limited range BT.601 and full range BT.709, at most a level apart
@@ -200,6 +207,12 @@ TEST(SourceFidelity, FourTwoZeroPicturesAreConvertedAsTheLibraryDoesExactly) {
         }
         EXPECT_LE(largest, 1);
         EXPECT_LT(sum / static_cast<double>(ours->byteCount()), 0.05);
+
+        // A smaller preview (the library's path) has the same colours on average.
+        const std::optional<Image> half = media::RgbaConverter().convert(*frame, 2);
+        ASSERT_TRUE(half);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(meanLevel(*half, c), meanLevel(*ours, c), 0.5) << "channel " << c;
 
         const std::optional<Image> cropped = media::RgbaConverter().convert(*shorter);
         ASSERT_TRUE(cropped);
