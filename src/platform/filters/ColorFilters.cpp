@@ -127,8 +127,8 @@ TINTREEL_VECTOR_KERNEL void matrixRow(FloatMatrix f, const std::uint8_t* s, std:
         const words::Floats r = words::levels(pixels, 0), g = words::levels(pixels, 1),
                             b = words::levels(pixels, 2);
         pixels = words::withColours(words::roundedLevels(f[0] * r + f[1] * g + f[2] * b),
-                                  words::roundedLevels(f[3] * r + f[4] * g + f[5] * b),
-                                  words::roundedLevels(f[6] * r + f[7] * g + f[8] * b), pixels);
+                                    words::roundedLevels(f[3] * r + f[4] * g + f[5] * b),
+                                    words::roundedLevels(f[6] * r + f[7] * g + f[8] * b), pixels);
     });
 }
 

@@ -120,10 +120,11 @@ TINTREEL_VECTOR_KERNEL void vignetteShares(VignetteShape v, float dy, const floa
 TINTREEL_VECTOR_KERNEL void scaleColours(const std::uint8_t* s, const float* keep, int w, std::uint8_t* d) {
     words::forEachRun(s, d, w, [keep, w](words::Words& pixels, int x) {
         words::Floats share{};
-        std::memcpy(&share, keep + x, sizeof(float) * static_cast<std::size_t>(std::min(words::kLanes, w - x)));
+        std::memcpy(&share, keep + x,
+                    sizeof(float) * static_cast<std::size_t>(std::min(words::kLanes, w - x)));
         pixels = words::withColours(words::roundedLevels(words::levels(pixels, 0) * share),
-                                  words::roundedLevels(words::levels(pixels, 1) * share),
-                                  words::roundedLevels(words::levels(pixels, 2) * share), pixels);
+                                    words::roundedLevels(words::levels(pixels, 1) * share),
+                                    words::roundedLevels(words::levels(pixels, 2) * share), pixels);
     });
 }
 
@@ -151,6 +152,20 @@ struct ColumnRange {
     int first, last;
 };
 
+// The first x in [lo, hi) for which `holds` fails, where it holds up to
+// some x and fails from there on; hi when it never fails.
+template <typename Holds>
+int firstFailing(int lo, int hi, Holds holds) {
+    while (lo < hi) {
+        const int x = lo + (hi - lo) / 2;
+        if (holds(x))
+            lo = x + 1;
+        else
+            hi = x;
+    }
+    return lo;
+}
+
 ColumnRange keptWhole(VignetteShape v, float dy2, std::span<const float> dx2) {
     const bool hard = !(v.end > v.start);
     const auto inside = [&](int x) {
@@ -158,16 +173,9 @@ ColumnRange keptWhole(VignetteShape v, float dy2, std::span<const float> dx2) {
         return hard ? distance < v.end : distance <= v.start;
     };
     const int w = static_cast<int>(dx2.size()), middle = w / 2;
-    int first = 0, last = middle;  // the first inside column left of the middle
-    while (first < last) {
-        const int x = first + (last - first) / 2;
-        inside(x) ? last = x : first = x + 1;
-    }
-    int end = middle, outside = w;  // the first outside column from the middle on
-    while (end < outside) {
-        const int x = end + (outside - end) / 2;
-        inside(x) ? end = x + 1 : outside = x;
-    }
+    // The first inside column left of the middle, and the first outside one from the middle on.
+    const int first = firstFailing(0, middle, [&](int x) { return !inside(x); });
+    const int end = firstFailing(middle, w, inside);
     return {std::min(first, end), end};
 }
 

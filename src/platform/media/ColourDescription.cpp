@@ -123,8 +123,8 @@ YuvToRgb decodingMatrix(const ColourDescription& colour) {
     const bool full = colour.isFullRange();
     const double chroma = (full ? 224.0 / 255.0 : 1.0) / 65536.0;
     return {static_cast<float>(full ? 1.0 : 255.0 / 219.0), full ? 0.0f : 16.0f,
-            static_cast<float>(table[0] * chroma),  static_cast<float>(-table[2] * chroma),
-            static_cast<float>(-table[3] * chroma), static_cast<float>(table[1] * chroma)};
+            static_cast<float>(table[0] * chroma),          static_cast<float>(-table[2] * chroma),
+            static_cast<float>(-table[3] * chroma),         static_cast<float>(table[1] * chroma)};
 }
 
 bool useForEncoding(SwsContext& scaler, const ColourDescription& colour) {

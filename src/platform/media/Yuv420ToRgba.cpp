@@ -67,8 +67,8 @@ using UnalignedFloats = float __attribute__((vector_size(32), aligned(4)));
     const auto tap = [row](int k) { return *reinterpret_cast<const UnalignedFloats*>(row + k - kEdge); };
     const Floats even = kEvenWeights[0] * tap(0) + kEvenWeights[1] * tap(1) + kEvenWeights[2] * tap(2) +
                         kEvenWeights[3] * tap(3);
-    const Floats odd = kOddWeights[0] * tap(1) + kOddWeights[1] * tap(2) + kOddWeights[2] * tap(3) +
-                       kOddWeights[3] * tap(4);
+    const Floats odd =
+        kOddWeights[0] * tap(1) + kOddWeights[1] * tap(2) + kOddWeights[2] * tap(3) + kOddWeights[3] * tap(4);
     first = __builtin_shufflevector(even, odd, 0, 8, 1, 9, 2, 10, 3, 11);
     last = __builtin_shufflevector(even, odd, 4, 12, 5, 13, 6, 14, 7, 15);
 }
@@ -98,9 +98,9 @@ using UnalignedFloats = float __attribute__((vector_size(32), aligned(4)));
         Floats y;
         loadLevels(y, luma + words::kLanes * half);
         y = (y - m.lumaOffset) * m.luma;
-        const words::Words pixels =
-            words::withColours(rounded(y + m.redV * vs[half]), rounded(y + m.greenU * us[half] + m.greenV * vs[half]),
-                               rounded(y + m.blueU * us[half]), opaque);
+        const words::Words pixels = words::withColours(rounded(y + m.redV * vs[half]),
+                                                       rounded(y + m.greenU * us[half] + m.greenV * vs[half]),
+                                                       rounded(y + m.blueU * us[half]), opaque);
         std::memcpy(dst + sizeof pixels * half, &pixels, sizeof pixels);
     }
 }
@@ -108,15 +108,16 @@ using UnalignedFloats = float __attribute__((vector_size(32), aligned(4)));
 // One picture row of `width` pixels into dst, through `u` and `v` (each
 // room for the row's chroma samples and the edges). The last pixels past a
 // whole sixteen go through a zeroed copy of their luma.
-TINTREEL_FMA_KERNEL void convertRow(YuvToRgb m, const std::uint8_t* luma, const ChromaRows& chroma,
-                                       int width, float* u, float* v, std::uint8_t* dst) {
+TINTREEL_FMA_KERNEL void convertRow(YuvToRgb m, const std::uint8_t* luma, const ChromaRows& chroma, int width,
+                                    float* u, float* v, std::uint8_t* dst) {
     const int samples = (width + 1) / 2;
     chromaDown(chroma.u, chroma.weight, samples, u + kEdge);
     chromaDown(chroma.v, chroma.weight, samples, v + kEdge);
     u += kEdge, v += kEdge;
     int x = 0;
     for (; x + kPixelsAtOnce <= width; x += kPixelsAtOnce)
-        sixteenPixels(m, luma + x, u + x / 2, v + x / 2, dst + static_cast<std::size_t>(x) * Image::kChannels);
+        sixteenPixels(m, luma + x, u + x / 2, v + x / 2,
+                      dst + static_cast<std::size_t>(x) * Image::kChannels);
     if (x == width) return;
     const auto pixels = static_cast<std::size_t>(width - x);
     std::uint8_t lumaLeft[kPixelsAtOnce] = {};

@@ -4,10 +4,10 @@
 // exactly.
 #include <cmath>
 #include <functional>
-#include <utility>
-#include <vector>
 #include <string>
 #include <typeinfo>
+#include <utility>
+#include <vector>
 
 #include "platform/filters/AlphaBlendFilter.h"
 #include "platform/filters/BlurFilters.h"

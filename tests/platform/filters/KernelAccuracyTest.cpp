@@ -167,7 +167,8 @@ TEST(KernelAccuracy, SwirlAndGlassSphereMatchTheLibraryMath) {
 // and even widths, a wide picture with a long middle, a hard circle.
 TEST(KernelAccuracy, VignetteSharesMatchTheDefinition) {
     for (const auto& [w, h] : {std::pair{71, 45}, {200, 31}, {64, 64}})
-        for (const auto& [start, end] : {std::pair{0.5f, 0.75f}, {0.1f, 0.4f}, {0.3f, 0.3f}, {0.45f, 0.46f}}) {
+        for (const auto& [start, end] :
+             {std::pair{0.5f, 0.75f}, {0.1f, 0.4f}, {0.3f, 0.3f}, {0.45f, 0.46f}}) {
             SCOPED_TRACE(testing::Message() << w << "x" << h << " from " << start << " to " << end);
             const Image input = test::noise(w, h, 3);
             VignetteFilter f;

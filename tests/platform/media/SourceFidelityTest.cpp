@@ -10,8 +10,6 @@
 #include <cstring>
 #include <fstream>
 #include <random>
-#include <fstream>
-#include <random>
 #include <tuple>
 #include <utility>
 
@@ -19,7 +17,6 @@
 #include "platform/media/ColourDescription.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/MediaAsset.h"
-#include "platform/media/MediaInput.h"
 #include "platform/media/MediaInput.h"
 #include "platform/media/Remux.h"
 #include "platform/system/Log.h"
@@ -133,8 +130,10 @@ TEST(SourceFidelity, StillFramesAreDecodedWithTheSourceMatrix) {
         "-color_trc bt709 -c:v libx264 -crf 10",
         "mp4");
     const std::optional<Image> ours = FrameImageAtTime(source, 0.0);
-    const auto as709 = test::ffmpegFrame(source, 0.0, "scale=in_color_matrix=bt709:flags=" + test::kExactRgbFlags);
-    const auto as601 = test::ffmpegFrame(source, 0.0, "scale=in_color_matrix=bt601:flags=" + test::kExactRgbFlags);
+    const auto as709 =
+        test::ffmpegFrame(source, 0.0, "scale=in_color_matrix=bt709:flags=" + test::kExactRgbFlags);
+    const auto as601 =
+        test::ffmpegFrame(source, 0.0, "scale=in_color_matrix=bt601:flags=" + test::kExactRgbFlags);
     ASSERT_TRUE(ours && as709 && as601);
     const double from709 = test::meanDifference(*ours, *as709), from601 = test::meanDifference(*ours, *as601);
     EXPECT_LT(from709, 1.0) << from601;
@@ -190,8 +189,8 @@ TEST(SourceFidelity, FourTwoZeroPicturesAreConvertedAsTheLibraryDoesExactly) {
         const auto theirs = test::runCommand(
             "ffmpeg -nostdin -loglevel error -f rawvideo -pix_fmt yuv420p -s 352x188 -i " + raw.string() +
             " -vf scale=in_color_matrix=" + (matrix == AVCOL_SPC_BT709 ? "bt709" : "bt601") +
-            ":in_range=" + (range == AVCOL_RANGE_JPEG ? "full" : "limited") + ":flags=" + test::kExactRgbFlags +
-            " -f rawvideo -pix_fmt rgba -");
+            ":in_range=" + (range == AVCOL_RANGE_JPEG ? "full" : "limited") +
+            ":flags=" + test::kExactRgbFlags + " -f rawvideo -pix_fmt rgba -");
         ASSERT_TRUE(ours && theirs);
         ASSERT_EQ(theirs->size(), ours->byteCount());
         // Within three pixels of the border the library weighs the missing
