@@ -58,13 +58,14 @@ constexpr int kEdge = 2;
     std::fill(out + samples, out + samples + words::kLanes + kEdge, out[samples - 1]);
 }
 
-// Eight floats read straight into a register from anywhere.
-using UnalignedFloats = float __attribute__((vector_size(32), aligned(4)));
-
 // The chroma of the sixteen pixels whose samples start at `row`,
 // interpolated across: the first eight pixels' and the last eight's.
 [[gnu::always_inline]] inline void chromaAcross(const float* row, Floats& first, Floats& last) {
-    const auto tap = [row](int k) { return *reinterpret_cast<const UnalignedFloats*>(row + k - kEdge); };
+    const auto tap = [row](int k) {
+        Floats samples;
+        std::memcpy(&samples, row + k - kEdge, sizeof samples);
+        return samples;
+    };
     const Floats even = kEvenWeights[0] * tap(0) + kEvenWeights[1] * tap(1) + kEvenWeights[2] * tap(2) +
                         kEvenWeights[3] * tap(3);
     const Floats odd =
