@@ -33,8 +33,8 @@ namespace tintreel {
 inline constexpr std::uintmax_t kColorTableMaxBytes = 64ull * 1024 * 1024;
 // The file types a table is chosen or dropped by (their extensions, lower case).
 inline constexpr std::array<std::string_view, 20> kColorTableExtensions{
-    "cube", "3dl", "csp", "spi1d", "spi3d", "spimtx", "clf", "ctf", "cc",  "ccc",
-    "cdl",  "lut", "look", "mga", "m3d",   "vf",     "itx", "cub", "1dl", "hdl"};
+    "cube", "3dl", "csp",  "spi1d", "spi3d", "spimtx", "clf", "ctf", "cc",  "ccc",
+    "cdl",  "lut", "look", "mga",   "m3d",   "vf",     "itx", "cub", "1dl", "hdl"};
 // Whether `path` ends in one of them, in any case.
 bool hasColorTableExtension(const std::filesystem::path& path);
 

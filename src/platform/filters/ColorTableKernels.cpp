@@ -89,7 +89,7 @@ __attribute__((target("avx2"))) inline void orderPair(__m256& a, __m256i& stepA,
 }
 
 __attribute__((target("avx2"))) inline __m256i gatherLevels(const std::array<std::uint32_t, 256>& values,
-                                                             __m256i levels) {
+                                                            __m256i levels) {
     return _mm256_i32gather_epi32(reinterpret_cast<const int*>(values.data()), levels, 4);
 }
 
@@ -104,7 +104,8 @@ struct WidePlaces {
     __m256 fraction[3];
 };
 
-__attribute__((target("avx2"))) inline WidePlaces lookedUpPlaces(const ColorTable& table, const __m256i level[3]) {
+__attribute__((target("avx2"))) inline WidePlaces lookedUpPlaces(const ColorTable& table,
+                                                                 const __m256i level[3]) {
     const auto& places = table.places();
     WidePlaces p{_mm256_setzero_si256(), {}, {}};
     for (int c = 0; c < 3; ++c) {
@@ -125,7 +126,8 @@ __attribute__((target("avx2,fma"))) inline __m256 dividedBy255(__m256 level) {
     return _mm256_fmadd_ps(residue, reciprocal, guess);
 }
 
-__attribute__((target("avx2,fma"))) inline WidePlaces evenPlaces(const ColorTable& table, const __m256i level[3]) {
+__attribute__((target("avx2,fma"))) inline WidePlaces evenPlaces(const ColorTable& table,
+                                                                 const __m256i level[3]) {
     const int n = table.gridSize();
     const __m256 top = _mm256_set1_ps(static_cast<float>(n - 1));
     const __m256i last = _mm256_set1_epi32(n - 1);
@@ -150,7 +152,7 @@ inline const float* nodeAt(const char* grid, std::uint32_t offset) {
 
 template <bool kEvenPlaces>
 __attribute__((target("avx2,fma"))) void applyGridRow8(const ColorTable& table, const std::uint8_t* in,
-                                                      std::uint8_t* out, int width, float strength) {
+                                                       std::uint8_t* out, int width, float strength) {
     const char* grid = reinterpret_cast<const char*>(table.nodes());
     const __m256i byte = _mm256_set1_epi32(0xff);
     const __m256 one = _mm256_set1_ps(1.0f), top = _mm256_set1_ps(255.0f), zero = _mm256_setzero_ps(),
@@ -158,7 +160,8 @@ __attribute__((target("avx2,fma"))) void applyGridRow8(const ColorTable& table, 
     const bool full = strength == 1.0f;
     int x = 0;
     for (; x + 8 <= width; x += 8) {
-        const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + Image::kChannels * x));
+        const __m256i pixels =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + Image::kChannels * x));
         const __m256i level[3] = {_mm256_and_si256(pixels, byte),
                                   _mm256_and_si256(_mm256_srli_epi32(pixels, 8), byte),
                                   _mm256_and_si256(_mm256_srli_epi32(pixels, 16), byte)};
@@ -180,19 +183,21 @@ __attribute__((target("avx2,fma"))) void applyGridRow8(const ColorTable& table, 
         // Read the corners back from memory: plain loads are cheaper than
         // extracting 32 lanes from registers, which the compiler would do.
         asm("" : "+m"(corner));
-        const __m256 weight[4] = {_mm256_sub_ps(one, d[0]), _mm256_sub_ps(d[0], d[1]), _mm256_sub_ps(d[1], d[2]),
-                                  d[2]};
+        const __m256 weight[4] = {_mm256_sub_ps(one, d[0]), _mm256_sub_ps(d[0], d[1]),
+                                  _mm256_sub_ps(d[1], d[2]), d[2]};
         __m256i rounded[4];
         for (int pair = 0; pair < 4; ++pair) {
             const int a = 2 * pair, b = a + 1;
             const __m256i spread = _mm256_setr_epi32(a, a, a, a, b, b, b, b);
             __m256 target{};
             for (int k = 0; k < 4; ++k) {
-                const __m256 nodes = _mm256_loadu2_m128(nodeAt(grid, corner[k][b]), nodeAt(grid, corner[k][a]));
+                const __m256 nodes =
+                    _mm256_loadu2_m128(nodeAt(grid, corner[k][b]), nodeAt(grid, corner[k][a]));
                 const __m256 term = _mm256_mul_ps(nodes, _mm256_permutevar8x32_ps(weight[k], spread));
                 target = k == 0 ? term : _mm256_add_ps(target, term);
             }
-            const __m128i twoPixels = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + Image::kChannels * (x + a)));
+            const __m128i twoPixels =
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + Image::kChannels * (x + a)));
             const __m256 own = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(twoPixels));
             __m256 value = full ? target : _mm256_add_ps(own, _mm256_mul_ps(_mm256_sub_ps(target, own), mix));
             value = _mm256_min_ps(_mm256_max_ps(value, zero), top);
@@ -277,8 +282,8 @@ TINTREEL_AVX512 inline __m512 fourNodes(const char* grid, const std::uint32_t* c
 }
 
 template <bool kEvenPlaces>
-TINTREEL_AVX512 void applyGridRow16(const ColorTable& table, const std::uint8_t* in, std::uint8_t* out, int width,
-                                    float strength) {
+TINTREEL_AVX512 void applyGridRow16(const ColorTable& table, const std::uint8_t* in, std::uint8_t* out,
+                                    int width, float strength) {
     const char* grid = reinterpret_cast<const char*>(table.nodes());
     const __m512i byte = _mm512_set1_epi32(0xff);
     const __m512 one = _mm512_set1_ps(1.0f), top = _mm512_set1_ps(255.0f), zero = _mm512_setzero_ps(),
@@ -305,20 +310,22 @@ TINTREEL_AVX512 void applyGridRow16(const ColorTable& table, const std::uint8_t*
         _mm512_store_si512(corner[2], _mm512_slli_epi32(second, 4));
         _mm512_store_si512(corner[3], _mm512_slli_epi32(_mm512_add_epi32(second, step[2]), 4));
         asm("" : "+m"(corner));  // as in the eight-pixel kernel: loads beat extracts
-        const __m512 weight[4] = {_mm512_sub_ps(one, d[0]), _mm512_sub_ps(d[0], d[1]), _mm512_sub_ps(d[1], d[2]),
-                                  d[2]};
+        const __m512 weight[4] = {_mm512_sub_ps(one, d[0]), _mm512_sub_ps(d[0], d[1]),
+                                  _mm512_sub_ps(d[1], d[2]), d[2]};
         for (int quad = 0; quad < 16; quad += 4) {
-            const __m512i spread = _mm512_setr_epi32(quad, quad, quad, quad, quad + 1, quad + 1, quad + 1, quad + 1,
-                                                     quad + 2, quad + 2, quad + 2, quad + 2, quad + 3, quad + 3,
-                                                     quad + 3, quad + 3);
+            const __m512i spread =
+                _mm512_setr_epi32(quad, quad, quad, quad, quad + 1, quad + 1, quad + 1, quad + 1, quad + 2,
+                                  quad + 2, quad + 2, quad + 2, quad + 3, quad + 3, quad + 3, quad + 3);
             __m512 target{};
             for (int k = 0; k < 4; ++k) {
                 const std::uint32_t at[4] = {corner[k][quad], corner[k][quad + 1], corner[k][quad + 2],
                                              corner[k][quad + 3]};
-                const __m512 term = _mm512_mul_ps(fourNodes(grid, at), _mm512_permutexvar_ps(spread, weight[k]));
+                const __m512 term =
+                    _mm512_mul_ps(fourNodes(grid, at), _mm512_permutexvar_ps(spread, weight[k]));
                 target = k == 0 ? term : _mm512_add_ps(target, term);
             }
-            const __m128i ownBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + Image::kChannels * quad));
+            const __m128i ownBytes =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + Image::kChannels * quad));
             const __m512 own = _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(ownBytes));
             __m512 value = full ? target : _mm512_add_ps(own, _mm512_mul_ps(_mm512_sub_ps(target, own), mix));
             value = _mm512_min_ps(_mm512_max_ps(value, zero), top);
@@ -357,6 +364,5 @@ void applyCurveRow(const ColorTable& table, const std::uint8_t* in, std::uint8_t
         out[3] = in[3];
     }
 }
-
 
 }  // namespace tintreel

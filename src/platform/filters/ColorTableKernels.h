@@ -28,6 +28,7 @@ struct NamedGridRow {
 std::vector<NamedGridRow> gridRows(const ColorTable& table);
 
 // The kernel of a table without a grid: each channel through its curve.
-void applyCurveRow(const ColorTable& table, const std::uint8_t* in, std::uint8_t* out, int width, float strength);
+void applyCurveRow(const ColorTable& table, const std::uint8_t* in, std::uint8_t* out, int width,
+                   float strength);
 
 }  // namespace tintreel

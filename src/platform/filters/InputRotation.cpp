@@ -5,6 +5,7 @@
 
 #include "platform/filters/Parallel.h"
 #include "platform/filters/PixelMath.h"
+#include "platform/filters/PixelWords.h"
 
 namespace tintreel {
 
@@ -29,14 +30,14 @@ Image remap(const Image& src, int width, int height, Map map) {
     return out;
 }
 
-// Eight pixels of a row, as 32-bit words.
-using EightPixels = std::uint32_t __attribute__((vector_size(32)));
-constexpr int kTile = 8;
+// A tile is eight runs of eight pixels, each run one register of words.
+using words::Words;
+constexpr int kTile = words::kLanes;
 
 // Eight runs of eight pixels, rows to columns, in registers: pairs of runs
 // interleaved by pixels, then by pairs of pixels, then by halves.
-inline void transpose(EightPixels (&r)[kTile]) {
-    EightPixels t[kTile], u[kTile];
+inline void transpose(Words (&r)[kTile]) {
+    Words t[kTile], u[kTile];
     for (int i = 0; i < kTile; i += 2) {
         t[i] = __builtin_shufflevector(r[i], r[i + 1], 0, 8, 1, 9, 4, 12, 5, 13);
         t[i + 1] = __builtin_shufflevector(r[i], r[i + 1], 2, 10, 3, 11, 6, 14, 7, 15);
@@ -78,7 +79,7 @@ TINTREEL_VECTOR_KERNEL int quarterTurnTiles(const Image& src, Image& out, int y0
                 __builtin_prefetch(src.pixel(sx0 + rows - 1, sy));
             }
         for (int b = 0; b < bandTiles; ++b) {
-            EightPixels r[kTile];
+            Words r[kTile];
             for (int i = 0; i < kTile; ++i)
                 std::memcpy(&r[i], src.pixel(sx0 + b * kTile, sourceRow(x + i)), sizeof r[i]);
             transpose(r);

@@ -75,8 +75,8 @@ struct Totals {
 // variances compare as spread_a n_b² < spread_b n_a², exactly while those
 // products stay below 2^53, that is for every radius up to 24. Written lane
 // by lane (selects, no branches) so a loop over x vectorises.
-inline void leastVariedMean(const Totals& above, const Totals& below, int x, int left, int right,
-                            double& m0, double& m1, double& m2) {
+inline void leastVariedMean(const Totals& above, const Totals& below, int x, int left, int right, double& m0,
+                            double& m1, double& m2) {
     double s0 = 0.0, s1 = 0.0, s2 = 0.0, n = 1.0, spread = std::numeric_limits<double>::infinity();
     const auto consider = [&](const Totals& t, int from, int to) {
         const double c0 = t.sum[0][to] - t.sum[0][from], c1 = t.sum[1][to] - t.sum[1][from],
@@ -109,7 +109,8 @@ void kuwaharaRow(const Totals& above, const Totals& below, int r, int w, const s
     double* m2 = m1 + w;
     const auto edgeMeans = [&](int x0, int x1) {
         for (int x = x0; x < x1; ++x)
-            leastVariedMean(above, below, x, std::max(x - r, 0), std::min(x + r, w - 1) + 1, m0[x], m1[x], m2[x]);
+            leastVariedMean(above, below, x, std::max(x - r, 0), std::min(x + r, w - 1) + 1, m0[x], m1[x],
+                            m2[x]);
     };
     const int inner0 = std::min(r, w), inner1 = std::max(w - r, inner0);
     edgeMeans(0, inner0);

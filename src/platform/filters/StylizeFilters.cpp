@@ -119,9 +119,13 @@ TINTREEL_VECTOR_KERNEL void vignetteShares(VignetteShape v, float dy, const floa
 // Every colour channel of a row scaled by its pixel's share, alpha copied.
 TINTREEL_VECTOR_KERNEL void scaleColours(const std::uint8_t* s, const float* keep, int w, std::uint8_t* d) {
     words::forEachRun(s, d, w, [keep, w](words::Words& pixels, int x) {
+        // A whole run's shares in one load; only the row's last run copies fewer.
         words::Floats share{};
-        std::memcpy(&share, keep + x,
-                    sizeof(float) * static_cast<std::size_t>(std::min(words::kLanes, w - x)));
+        const int count = std::min(words::kLanes, w - x);
+        if (count == words::kLanes)
+            std::memcpy(&share, keep + x, sizeof share);
+        else
+            std::memcpy(&share, keep + x, sizeof(float) * static_cast<std::size_t>(count));
         pixels = words::withColours(words::roundedLevels(words::levels(pixels, 0) * share),
                                     words::roundedLevels(words::levels(pixels, 1) * share),
                                     words::roundedLevels(words::levels(pixels, 2) * share), pixels);
@@ -145,9 +149,10 @@ std::span<const float> squaredColumnDistances(int w) {
 }
 
 // The columns [first, last) of a row whose pixels the vignette keeps whole:
-// those the shares above would give exactly 1, found by halving. The
-// distance from the centre falls towards the middle column and rises after
-// it, so they are one run about the middle (or none).
+// those the shares above give exactly 1, found by halving. The distance
+// from the centre falls towards the middle column and rises after it, and
+// the share falls as the distance grows, so they are one run about the
+// middle (or none).
 struct ColumnRange {
     int first, last;
 };
@@ -166,11 +171,12 @@ int firstFailing(int lo, int hi, Holds holds) {
     return lo;
 }
 
-ColumnRange keptWhole(VignetteShape v, float dy2, std::span<const float> dx2) {
-    const bool hard = !(v.end > v.start);
+ColumnRange keptWhole(VignetteShape v, float dy, std::span<const float> dx2) {
+    // A column is kept whole when the share kernel itself gives it exactly 1.
     const auto inside = [&](int x) {
-        const float distance = std::sqrt(dx2[static_cast<std::size_t>(x)] + dy2);
-        return hard ? distance < v.end : distance <= v.start;
+        float keep = 0.0f;
+        vignetteShares(v, dy, &dx2[static_cast<std::size_t>(x)], 1, &keep);
+        return keep == 1.0f;
     };
     const int w = static_cast<int>(dx2.size()), middle = w / 2;
     // The first inside column left of the middle, and the first outside one from the middle on.
@@ -192,7 +198,7 @@ PixelKernel VignetteFilter::kernel() const {
             vignetteShares(shape, dy, dx2.data() + x0, x1 - x0, keep.data());
             scaleColours(s + at, keep.data(), x1 - x0, d + at);
         };
-        const ColumnRange whole = keptWhole(shape, dy * dy, dx2);
+        const ColumnRange whole = keptWhole(shape, dy, dx2);
         shade(0, whole.first);
         std::memcpy(d + static_cast<std::size_t>(whole.first) * Image::kChannels,
                     s + static_cast<std::size_t>(whole.first) * Image::kChannels,

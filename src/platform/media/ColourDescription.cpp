@@ -29,6 +29,11 @@ std::optional<int> converterMatrix(AVColorSpace matrix) {
     }
 }
 
+// The converter's YUV -> RGB coefficients for a description's matrix.
+const int* coefficientsOf(const ColourDescription& colour) {
+    return sws_getCoefficients(converterMatrix(colour.matrix).value_or(SWS_CS_DEFAULT));
+}
+
 AVColorRange rangeOf(AVColorRange tagged, int format) {
     // The JPEG pixel formats are full range whatever the tag says.
     switch (static_cast<AVPixelFormat>(format)) {
@@ -110,7 +115,7 @@ void ColourDescription::tag(AVCodecContext& encoder) const {
 }
 
 bool useForDecoding(SwsContext& scaler, const ColourDescription& colour) {
-    const int* yuv = sws_getCoefficients(converterMatrix(colour.matrix).value_or(SWS_CS_DEFAULT));
+    const int* yuv = coefficientsOf(colour);
     return sws_setColorspaceDetails(&scaler, yuv, colour.isFullRange() ? 1 : 0,
                                     sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16) >= 0;
 }
@@ -119,7 +124,7 @@ YuvToRgb decodingMatrix(const ColourDescription& colour) {
     // The converter's table is in 1/65536 and for limited-range chroma; it
     // widens limited-range luma from 219 steps to 255, and narrows full-range
     // chroma from 224 steps to 255.
-    const int* table = sws_getCoefficients(converterMatrix(colour.matrix).value_or(SWS_CS_DEFAULT));
+    const int* table = coefficientsOf(colour);
     const bool full = colour.isFullRange();
     const double chroma = (full ? 224.0 / 255.0 : 1.0) / 65536.0;
     return {static_cast<float>(full ? 1.0 : 255.0 / 219.0), full ? 0.0f : 16.0f,
@@ -128,7 +133,7 @@ YuvToRgb decodingMatrix(const ColourDescription& colour) {
 }
 
 bool useForEncoding(SwsContext& scaler, const ColourDescription& colour) {
-    const int* yuv = sws_getCoefficients(converterMatrix(colour.matrix).value_or(SWS_CS_DEFAULT));
+    const int* yuv = coefficientsOf(colour);
     return sws_setColorspaceDetails(&scaler, sws_getCoefficients(SWS_CS_DEFAULT), 1, yuv,
                                     colour.isFullRange() ? 1 : 0, 0, 1 << 16, 1 << 16) >= 0;
 }
