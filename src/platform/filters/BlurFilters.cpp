@@ -24,8 +24,8 @@ int gaussianRadius(double sigma) {
 // Above this sigma the recursive blur (RecursiveGaussian.h), whose cost does
 // not depend on sigma, costs less than the direct convolution, whose cost
 // grows with the radius (measured with bench/kernel_bench.sh: at 1080p the
-// two meet near sigma 7); at and below it the direct one is kept as it is.
-constexpr double kRecursiveAboveSigma = 7.0;
+// two meet between sigma 5 and 6); at and below it the direct one is kept.
+constexpr double kRecursiveAboveSigma = 5.0;
 
 // (The largest sigma, kMaxSigma, lies above it: a sigma capped there still
 // blurs recursively.)

@@ -4,6 +4,8 @@
 #include <array>
 #include <mutex>
 
+#include "platform/filters/LargeBuffers.h"
+
 namespace tintreel {
 
 namespace {
@@ -51,7 +53,7 @@ private:
     };
 
     void dropOldest() {
-        ::operator delete(free_[0].data, free_[0].size);
+        freeLarge(free_[0].data, free_[0].size);
         bytes_ -= free_[0].size;
         std::copy(free_.begin() + 1, free_.begin() + count_, free_.begin());
         --count_;
@@ -70,12 +72,12 @@ constinit FramePool framePool;
 std::uint8_t* PixelAllocator::allocate(std::size_t n) {
     if (n >= FramePool::kSmallestPooled)
         if (std::uint8_t* p = framePool.take(n)) return p;
-    return static_cast<std::uint8_t*>(::operator new(n));
+    return static_cast<std::uint8_t*>(allocateLarge(n));
 }
 
 void PixelAllocator::deallocate(std::uint8_t* p, std::size_t n) noexcept {
     if (n >= FramePool::kSmallestPooled) return framePool.give(p, n);
-    ::operator delete(p, n);
+    freeLarge(p, n);
 }
 
 Image::Image(int width, int height) : Image(forOverwrite(width, height)) {

@@ -12,6 +12,7 @@
 // a small process-wide pool (bounded in count and bytes, guarded by a mutex)
 // and handed to the next frame of the same size, so a chain of filters does
 // not map, fault in and zero fresh memory for every intermediate picture.
+// The buffers themselves come from LargeBuffers.h (huge pages where offered).
 
 #include <bit>
 #include <cstddef>

@@ -7,6 +7,7 @@
 // locks and shares nothing mutable but per-thread scratch memory.
 
 #include "platform/filters/CancelScope.h"
+#include "platform/filters/LargeBuffers.h"
 #include "platform/system/HandOver.h"
 
 #include <tbb/blocked_range.h>
@@ -77,7 +78,7 @@ void forEachTile(int y0, int y1, int width, Body&& body) {
 // hold two spans of the same slot, and nothing it calls may use its slots.
 template <typename T, int Slot = 0>
 std::span<T> threadScratch(std::size_t count) {
-    thread_local std::vector<T> buffer;
+    thread_local std::vector<T, LargeAllocator<T>> buffer;
     if (buffer.size() < count) buffer.resize(count);
     return {buffer.data(), count};
 }

@@ -47,10 +47,30 @@ constexpr float kWordScale = 256.0f;
 // One second-order recursion of one side of the kernel:
 // y[n] = n0 x[n - o] + n1 x[n - o - 1] - m0 x[n - o - L] - m1 x[n - o - L - 1] - d1 y[n - 1] - d2 y[n - 2]
 // with n counted along the walk, which sums weight(s) x[n - o - s] over s in [0, L).
+// It runs as y[n] = n0 x[n - o] - m0 x[n - o - L] + s[n - 1] with the carried
+// term s[n] = n1 x[n - o] - m1 x[n - o - L] - d1 y[n] - d2 y[n - 1]: each
+// step reads two input samples instead of four.
 struct Section {
     float n0, n1, m0, m1, d1, d2;
     float rest;  // the output while the input stays at 1: the state before an edge
 };
+
+// The state of a section whose input has been `edge` for ever.
+template <typename T>
+inline void settle(const Section& s, T edge, T& carried, T& last) {
+    last = s.rest * edge;
+    carried = s.n1 * edge - s.m1 * edge - s.d1 * last - s.d2 * last;
+}
+
+// One step of a section on the input sample x and the sample f leaving the
+// window; returns y[n] and leaves the state ready for the next step.
+template <typename T>
+[[gnu::always_inline]] inline T advance(const Section& s, T x, T f, T& carried, T& last) {
+    const T y = carried + s.n0 * x - s.m0 * f;
+    carried = s.n1 * x - s.m1 * f - s.d2 * last - s.d1 * y;
+    last = y;
+    return y;
+}
 
 // One side of the kernel: the causal side holds the offsets 0 ... r, the
 // other side (walked backwards) 1 ... r.
@@ -123,7 +143,7 @@ RecursiveKernel recursiveKernel(double sigma, int r) {
 // end (step +1 from 0, or -1 from count - 1), writes to sumsOf(n) the sum of
 // the side's weights times the samples behind n and then calls
 // done(n, sums). The line must hold
-// far + 1 positions beyond either end, repeating the edge. Each lane is
+// far positions beyond either end, repeating the edge. Each lane is
 // computed alone and always in the same order, so a lane's result does not
 // depend on its neighbours.
 template <typename SumsOf, typename Done>
@@ -137,26 +157,25 @@ template <typename SumsOf, typename Done>
             line + n * static_cast<std::ptrdiff_t>(kLanes) + static_cast<std::ptrdiff_t>(kVectorLanes * j),
             sizeof v);
     };
-    const Section &p = side.sections[0], &q = side.sections[1];
+    // Copies: the sums are stored as floats, so the compiler would otherwise
+    // have to reload the coefficients after every store.
+    const Section p = side.sections[0], q = side.sections[1];
+    const int xLag = step * side.offset, fLag = step * side.far;
     const int first = step > 0 ? 0 : count - 1;
-    Floats p1[kVectors], p2[kVectors], q1[kVectors], q2[kVectors];
+    Floats pCarried[kVectors], pLast[kVectors], qCarried[kVectors], qLast[kVectors];
     for (std::size_t j = 0; j < kVectors; ++j) {
         Floats edge;
         at(edge, first - step, j);
-        p1[j] = p2[j] = p.rest * edge;
-        q1[j] = q2[j] = q.rest * edge;
+        settle(p, edge, pCarried[j], pLast[j]);
+        settle(q, edge, qCarried[j], qLast[j]);
     }
     for (int i = 0, n = first; i < count; ++i, n += step) {
         float* sums = sumsOf(n);
         for (std::size_t j = 0; j < kVectors; ++j) {
-            Floats x0, x1, f0, f1;
-            at(x0, n - step * side.offset, j), at(x1, n - step * (side.offset + 1), j);
-            at(f0, n - step * side.far, j), at(f1, n - step * (side.far + 1), j);
-            // The term of the previous output last: it is the one that has to wait.
-            const Floats py = p.n0 * x0 + p.n1 * x1 - p.m0 * f0 - p.m1 * f1 - p.d2 * p2[j] - p.d1 * p1[j];
-            const Floats qy = q.n0 * x0 + q.n1 * x1 - q.m0 * f0 - q.m1 * f1 - q.d2 * q2[j] - q.d1 * q1[j];
-            p2[j] = p1[j], p1[j] = py, q2[j] = q1[j], q1[j] = qy;
-            const Floats sum = py + qy;
+            Floats x, f;
+            at(x, n - xLag, j), at(f, n - fLag, j);
+            const Floats sum =
+                advance(p, x, f, pCarried[j], pLast[j]) + advance(q, x, f, qCarried[j], qLast[j]);
             std::memcpy(sums + kVectorLanes * j, &sum, sizeof sum);
         }
         done(n, sums);
@@ -204,21 +223,16 @@ constexpr std::size_t kBandLevels = 512;
 // whose address matches a recent store's there waits for it to complete).
 constexpr std::size_t kBandPitch = kBandLevels + 16;
 
-// One row of a side's recursions over n levels: x0 ... f1 are the rows at
-// the side's lags, (p1, p2) and (q1, q2) the two sections' last two
-// outputs. The newest output overwrites the oldest (p2, q2): the caller
-// swaps the pointers for the next row.
-inline void columnStep(const Side& side, std::size_t n, const std::uint8_t* __restrict x0,
-                       const std::uint8_t* __restrict x1, const std::uint8_t* __restrict f0,
-                       const std::uint8_t* __restrict f1, const float* __restrict p1, float* __restrict p2,
-                       const float* __restrict q1, float* __restrict q2, float* __restrict sum) {
+// One row of a side's recursions over n levels: x is the input row at the
+// side's lag, f the one leaving its window; the sections' states are
+// updated in place.
+inline void columnStep(const Side& side, std::size_t n, const std::uint8_t* __restrict x,
+                       const std::uint8_t* __restrict f, float* __restrict pCarried, float* __restrict pLast,
+                       float* __restrict qCarried, float* __restrict qLast, float* __restrict sum) {
     const Section &p = side.sections[0], &q = side.sections[1];
     for (std::size_t i = 0; i < n; ++i) {
-        const float a0 = x0[i], a1 = x1[i], b0 = f0[i], b1 = f1[i];
-        const float py = p.n0 * a0 + p.n1 * a1 - p.m0 * b0 - p.m1 * b1 - p.d2 * p2[i] - p.d1 * p1[i];
-        const float qy = q.n0 * a0 + q.n1 * a1 - q.m0 * b0 - q.m1 * b1 - q.d2 * q2[i] - q.d1 * q1[i];
-        p2[i] = py, q2[i] = qy;
-        sum[i] = py + qy;
+        const float a = x[i], b = f[i];
+        sum[i] = advance(p, a, b, pCarried[i], pLast[i]) + advance(q, a, b, qCarried[i], qLast[i]);
     }
 }
 
@@ -236,20 +250,20 @@ template <typename SumsOf, typename Done>
                                                Done done) {
     const int h = in.height();
     const auto row = [&](int y) { return in.row(std::clamp(y, 0, h - 1)) + first; };
-    float *p1 = state, *p2 = state + kBandPitch, *q1 = state + 2 * kBandPitch, *q2 = state + 3 * kBandPitch;
+    float *pCarried = state, *pLast = state + kBandPitch, *qCarried = state + 2 * kBandPitch,
+          *qLast = state + 3 * kBandPitch;
     const int start = step > 0 ? 0 : h - 1;
     const std::uint8_t* edge = row(start - step);
     for (std::size_t i = 0; i < n; ++i) {
-        p1[i] = p2[i] = side.sections[0].rest * edge[i];
-        q1[i] = q2[i] = side.sections[1].rest * edge[i];
+        const float e = edge[i];
+        settle(side.sections[0], e, pCarried[i], pLast[i]);
+        settle(side.sections[1], e, qCarried[i], qLast[i]);
     }
     for (int c = 0, y = start; c < h; ++c, y += step) {
         prefetchBytes(row(y + step * kRowsAhead), n);
         float* sums = sumsOf(y);
-        columnStep(side, n, row(y - step * side.offset), row(y - step * (side.offset + 1)),
-                   row(y - step * side.far), row(y - step * (side.far + 1)), p1, p2, q1, q2, sums);
-        std::swap(p1, p2);
-        std::swap(q1, q2);
+        columnStep(side, n, row(y - step * side.offset), row(y - step * side.far), pCarried, pLast, qCarried,
+                   qLast, sums);
         done(y, sums);
     }
 }
@@ -327,25 +341,25 @@ Image recursiveGaussian(const Image& in, double sigma, int radius) {
     forEachRowBlock(bands, 1, [&](int b0, int b1) {
         const SubnormalsFlushed flushed;
         const std::span<float> state = threadScratch<float, 0>(5 * kBandPitch);
-        const std::span<float> causal = threadScratch<float, 1>(static_cast<std::size_t>(h) * kBandPitch);
+        const std::span<float> ahead = threadScratch<float, 1>(static_cast<std::size_t>(h) * kBandPitch);
         for (int b = b0; b < b1; ++b) {
             const std::size_t first = static_cast<std::size_t>(b) * kBandLevels;
             verticalBand(in, k, first, std::min(kBandLevels, levels - first), state.data(),
-                         state.data() + 4 * kBandPitch, causal.data(), mid);
+                         state.data() + 4 * kBandPitch, ahead.data(), mid);
         }
     });
     // Every sample a walk along a row reads lies within its line.
-    const int pad = std::max(k.causal.far, k.anticausal.far) + 1;
+    const int pad = std::max(k.causal.far, k.anticausal.far);
     Image out = Image::forOverwrite(w, h);
     forEachRowBlock(h, [&](int y0, int y1) {
         const SubnormalsFlushed flushed;
         const std::span<float> line = threadScratch<float, 0>(static_cast<std::size_t>(w + 2 * pad) * kLanes);
-        const std::span<float> causal = threadScratch<float, 1>(static_cast<std::size_t>(w) * kLanes);
+        const std::span<float> ahead = threadScratch<float, 1>(static_cast<std::size_t>(w) * kLanes);
         for (int y = y0; y < y1; y += static_cast<int>(kRowsAtOnce)) {
             // The last group of a block repeats its last row where it runs out.
             RowGroup rows;
             for (std::size_t j = 0; j < rows.size(); ++j) rows[j] = std::min(y + static_cast<int>(j), y1 - 1);
-            horizontalRows(k, mid, rows, pad, line.data(), causal.data(), out);
+            horizontalRows(k, mid, rows, pad, line.data(), ahead.data(), out);
         }
     });
     return out;
