@@ -139,6 +139,16 @@ RecursiveKernel recursiveKernel(double sigma, int r) {
     return k;
 }
 
+// The kernel with its input weights and steady outputs multiplied by
+// `gain`, a power of two: the same sums, exactly, in units `gain` times
+// the input's, without a multiply per sample to convert them.
+RecursiveKernel withGain(RecursiveKernel k, float gain) {
+    for (Side* s : {&k.causal, &k.anticausal})
+        for (Section& sec : s->sections)
+            for (float* v : {&sec.n0, &sec.n1, &sec.m0, &sec.m1, &sec.rest}) *v *= gain;
+    return k;
+}
+
 // Walks `count` positions of `line` (kLanes floats per position) from one
 // end (step +1 from 0, or -1 from count - 1), writes to sumsOf(n) the sum of
 // the side's weights times the samples behind n and then calls
@@ -223,31 +233,43 @@ constexpr std::size_t kBandLevels = 512;
 // whose address matches a recent store's there waits for it to complete).
 constexpr std::size_t kBandPitch = kBandLevels + 16;
 
-// One row of a side's recursions over n levels: x is the input row at the
-// side's lag, f the one leaving its window; the sections' states are
-// updated in place.
-inline void columnStep(const Side& side, std::size_t n, const std::uint8_t* __restrict x,
-                       const std::uint8_t* __restrict f, float* __restrict pCarried, float* __restrict pLast,
-                       float* __restrict qCarried, float* __restrict qLast, float* __restrict sum) {
+// A walk down the columns takes its rows in pairs: the sections' states
+// are then read and written once for both.
+constexpr int kRowsAtOnceDown = 2;
+
+// Two rows of a side's recursions over n levels, in walking order: x and x2
+// are the input rows at the side's lag, f and f2 the ones leaving its
+// window. The sections' states are updated in place. (Named pointers
+// rather than arrays of them: only these tell the compiler that the rows
+// do not overlap, which it needs to vectorise the loop.)
+inline void columnSteps(const Side& side, std::size_t n, const std::uint8_t* __restrict x,
+                        const std::uint8_t* __restrict f, const std::uint8_t* __restrict x2,
+                        const std::uint8_t* __restrict f2, float* __restrict pCarried,
+                        float* __restrict pLast, float* __restrict qCarried, float* __restrict qLast,
+                        float* __restrict sum, float* __restrict sum2) {
     const Section &p = side.sections[0], &q = side.sections[1];
     for (std::size_t i = 0; i < n; ++i) {
-        const float a = x[i], b = f[i];
-        sum[i] = advance(p, a, b, pCarried[i], pLast[i]) + advance(q, a, b, qCarried[i], qLast[i]);
+        float pc = pCarried[i], pl = pLast[i], qc = qCarried[i], ql = qLast[i];
+        const float a = x[i], b = f[i], a2 = x2[i], b2 = f2[i];
+        sum[i] = advance(p, a, b, pc, pl) + advance(q, a, b, qc, ql);
+        sum2[i] = advance(p, a2, b2, pc, pl) + advance(q, a2, b2, qc, ql);
+        pCarried[i] = pc, pLast[i] = pl, qCarried[i] = qc, qLast[i] = ql;
     }
 }
 
 // A band's rows lie a page or more apart, beyond what the processor
 // prefetches by itself, so each new row would stall the walk: it asks for
-// the row this many ahead of the one it reads.
+// the rows this many ahead of the ones it reads.
 constexpr int kRowsAhead = 6;
 
 // Walks the rows of the levels [first, first + n) from one end (step +1
 // from row 0, or -1 from the last), writes the side's sums of row y to
-// sumsOf(y) and then calls done(y, sums).
+// sumsOf(y, r) (r: its place in its group of kRowsAtOnceDown) and then
+// calls done(y, sums).
 template <typename SumsOf, typename Done>
 [[gnu::always_inline]] inline void walkColumns(const Side& side, const Image& in, std::size_t first,
-                                               std::size_t n, int step, float* state, SumsOf sumsOf,
-                                               Done done) {
+                                               std::size_t n, int step, float* state, float* spare,
+                                               SumsOf sumsOf, Done done) {
     const int h = in.height();
     const auto row = [&](int y) { return in.row(std::clamp(y, 0, h - 1)) + first; };
     float *pCarried = state, *pLast = state + kBandPitch, *qCarried = state + 2 * kBandPitch,
@@ -259,37 +281,51 @@ template <typename SumsOf, typename Done>
         settle(side.sections[0], e, pCarried[i], pLast[i]);
         settle(side.sections[1], e, qCarried[i], qLast[i]);
     }
-    for (int c = 0, y = start; c < h; ++c, y += step) {
+    // A last pair that runs past the end computes its second row (on the
+    // edge row) into `spare` and drops it.
+    for (int c = 0; c < h; c += kRowsAtOnceDown) {
+        const int y = start + step * c, y2 = y + step;
         prefetchBytes(row(y + step * kRowsAhead), n);
-        float* sums = sumsOf(y);
-        columnStep(side, n, row(y - step * side.offset), row(y - step * side.far), pCarried, pLast, qCarried,
-                   qLast, sums);
+        prefetchBytes(row(y2 + step * kRowsAhead), n);
+        float *const sums = sumsOf(y, 0), *const sums2 = c + 1 < h ? sumsOf(y2, 1) : spare;
+        columnSteps(side, n, row(y - step * side.offset), row(y - step * side.far),
+                    row(y2 - step * side.offset), row(y2 - step * side.far), pCarried, pLast, qCarried, qLast,
+                    sums, sums2);
         done(y, sums);
+        if (c + 1 < h) done(y2, sums2);
     }
 }
 
+// Band rows of scratch a walk down the columns needs: the sections' state
+// (four), the sums of a group of rows and a spare.
+constexpr std::size_t kScratchRows = 4 + kRowsAtOnceDown + 1;
+
 // The vertical pass of the levels [first, first + n) (n at most
-// kBandLevels) of every row into `mid`, through `state` (four band rows),
-// `sum` (one) and `causal` (one per picture row).
+// kBandLevels) of every row into `mid`, through `scratch` (kScratchRows
+// band rows) and `causal` (one per picture row). The kernel's gain is
+// kWordScale, so its sums are already in words.
 TINTREEL_FMA_KERNEL void verticalBand(const Image& in, const RecursiveKernel& k, std::size_t first,
-                                      std::size_t n, float* state, float* sum, float* causal,
-                                      std::uint16_t* mid) {
+                                      std::size_t n, float* scratch, float* causal, std::uint16_t* mid) {
     const std::size_t stride = in.stride();
+    float *const sum = scratch + 4 * kBandPitch, *const spare = sum + kRowsAtOnceDown * kBandPitch;
     const auto causalOf = [&](int y) { return causal + static_cast<std::size_t>(y) * kBandPitch; };
-    walkColumns(k.causal, in, first, n, 1, state, causalOf, [](int, const float*) {});
     walkColumns(
-        k.anticausal, in, first, n, -1, state, [sum](int) { return sum; },
+        k.causal, in, first, n, 1, scratch, spare, [&](int y, int) { return causalOf(y); },
+        [](int, const float*) {});
+    walkColumns(
+        k.anticausal, in, first, n, -1, scratch, spare, [sum](int, int r) { return sum + r * kBandPitch; },
         [&](int y, const float* v) {
             const float* __restrict c = causalOf(y);
             std::uint16_t* __restrict dst = mid + static_cast<std::size_t>(y) * stride + first;
             for (std::size_t i = 0; i < n; ++i)
-                dst[i] = static_cast<std::uint16_t>(roundedLevel((c[i] + v[i]) * kWordScale, 65535));
+                dst[i] = static_cast<std::uint16_t>(roundedLevel(c[i] + v[i], 65535));
         });
 }
 
 // The horizontal pass of the rows `rows` of `mid` into `out`, through
 // `line` (the rows side by side, `pad` edge pixels repeated at either end)
-// and `causal` (one entry per pixel).
+// and `causal` (one entry per pixel). The kernel's gain is 1 / kWordScale,
+// so it takes words in and gives levels.
 TINTREEL_FMA_KERNEL void horizontalRows(const RecursiveKernel& k, const std::uint16_t* mid,
                                         const RowGroup& rows, int pad, float* line, float* causal,
                                         Image& out) {
@@ -303,8 +339,7 @@ TINTREEL_FMA_KERNEL void horizontalRows(const RecursiveKernel& k, const std::uin
     float* dst = line;
     const auto gather = [&](int x) {
         for (std::size_t j = 0; j < from.size(); ++j)
-            for (std::size_t c = 0; c < 4; ++c)
-                dst[4 * j + c] = from[j][4 * static_cast<std::size_t>(x) + c] * (1.0f / kWordScale);
+            for (std::size_t c = 0; c < 4; ++c) dst[4 * j + c] = from[j][4 * static_cast<std::size_t>(x) + c];
         dst += kLanes;
     };
     for (int p = 0; p < pad; ++p) gather(0);
@@ -317,12 +352,23 @@ TINTREEL_FMA_KERNEL void horizontalRows(const RecursiveKernel& k, const std::uin
     walk(
         k.anticausal, origin, w, -1, [&sums](int) { return sums; },
         [&](int x, const float* v) {
+            // Written out in vectors: the compiler's own vectorising of this
+            // step spent more instructions narrowing to bytes than on the sums.
+            using Ints = std::int32_t __attribute__((vector_size(sizeof(Floats))));
+            using Bytes = std::uint8_t __attribute__((vector_size(kVectorLanes)));
             const float* c = causal + x * kLanes;
-            std::uint8_t bytes[kLanes];
-            for (std::size_t i = 0; i < kLanes; ++i)
-                bytes[i] = static_cast<std::uint8_t>(roundedLevel(c[i] + v[i], 255));
-            for (std::size_t j = 0; j < to.size(); ++j)
-                std::memcpy(to[j] + 4 * static_cast<std::size_t>(x), bytes + 4 * j, 4);
+            for (std::size_t j = 0; j < kVectors; ++j) {
+                Floats a, b;
+                std::memcpy(&a, c + kVectorLanes * j, sizeof a);
+                std::memcpy(&b, v + kVectorLanes * j, sizeof b);
+                Ints level = __builtin_convertvector(a + b + 0.5f, Ints);
+                level = level < 0 ? 0 : level;
+                level = level > 255 ? 255 : level;
+                const Bytes bytes = __builtin_convertvector(level, Bytes);
+                for (std::size_t r = 0; r < kVectorLanes / 4; ++r)
+                    std::memcpy(to[j * kVectorLanes / 4 + r] + 4 * static_cast<std::size_t>(x),
+                                reinterpret_cast<const std::uint8_t*>(&bytes) + 4 * r, 4);
+            }
         });
 }
 
@@ -331,6 +377,7 @@ TINTREEL_FMA_KERNEL void horizontalRows(const RecursiveKernel& k, const std::uin
 Image recursiveGaussian(const Image& in, double sigma, int radius) {
     if (in.isEmpty()) return in;
     const RecursiveKernel k = recursiveKernel(sigma, radius);
+    const RecursiveKernel toWords = withGain(k, kWordScale), fromWords = withGain(k, 1.0f / kWordScale);
     const int w = in.width(), h = in.height();
     const std::size_t levels = in.stride();
     // The picture's levels after the vertical pass, in a frame-sized buffer
@@ -340,12 +387,12 @@ Image recursiveGaussian(const Image& in, double sigma, int radius) {
     const int bands = static_cast<int>((levels + kBandLevels - 1) / kBandLevels);
     forEachRowBlock(bands, 1, [&](int b0, int b1) {
         const SubnormalsFlushed flushed;
-        const std::span<float> state = threadScratch<float, 0>(5 * kBandPitch);
-        const std::span<float> ahead = threadScratch<float, 1>(static_cast<std::size_t>(h) * kBandPitch);
+        const std::span<float> scratch = threadScratch<float, 0>(kScratchRows * kBandPitch);
+        const std::span<float> causal = threadScratch<float, 1>(static_cast<std::size_t>(h) * kBandPitch);
         for (int b = b0; b < b1; ++b) {
             const std::size_t first = static_cast<std::size_t>(b) * kBandLevels;
-            verticalBand(in, k, first, std::min(kBandLevels, levels - first), state.data(),
-                         state.data() + 4 * kBandPitch, ahead.data(), mid);
+            verticalBand(in, toWords, first, std::min(kBandLevels, levels - first), scratch.data(),
+                         causal.data(), mid);
         }
     });
     // Every sample a walk along a row reads lies within its line.
@@ -354,12 +401,12 @@ Image recursiveGaussian(const Image& in, double sigma, int radius) {
     forEachRowBlock(h, [&](int y0, int y1) {
         const SubnormalsFlushed flushed;
         const std::span<float> line = threadScratch<float, 0>(static_cast<std::size_t>(w + 2 * pad) * kLanes);
-        const std::span<float> ahead = threadScratch<float, 1>(static_cast<std::size_t>(w) * kLanes);
+        const std::span<float> causal = threadScratch<float, 1>(static_cast<std::size_t>(w) * kLanes);
         for (int y = y0; y < y1; y += static_cast<int>(kRowsAtOnce)) {
             // The last group of a block repeats its last row where it runs out.
             RowGroup rows;
             for (std::size_t j = 0; j < rows.size(); ++j) rows[j] = std::min(y + static_cast<int>(j), y1 - 1);
-            horizontalRows(k, mid, rows, pad, line.data(), ahead.data(), out);
+            horizontalRows(fromWords, mid, rows, pad, line.data(), causal.data(), out);
         }
     });
     return out;
