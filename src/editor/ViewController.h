@@ -36,21 +36,21 @@
 #include <string>
 #include <thread>
 
+#include "editor/CropDrag.h"
 #include "editor/Outlets.h"
 #include "editor/RenderSession.h"
 #include "editor/SessionKeeper.h"
-#include "editor/CropDrag.h"
 #include "editor/WatermarkDrag.h"
-#include "imaging/FrameGeometry.h"
 #include "editor/WindowControls.h"
 #include "imaging/EffectSettings.h"
+#include "imaging/FrameGeometry.h"
 #include "platform/filters/Image.h"
 #include "platform/media/FrameImage.h"
 #include "platform/media/FrameTimes.h"
 #include "platform/media/LoudnessMeter.h"
-#include "platform/media/PlaybackAudio.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MovieSpan.h"
+#include "platform/media/PlaybackAudio.h"
 #include "platform/media/RenderSettings.h"
 #include "platform/system/NotificationCenter.h"
 #include "platform/ui/TimelineBar.h"
@@ -287,7 +287,7 @@ private:
         std::optional<TimedFrame> firstFrame;
         QSize displayShape;
         MediaAsset movie;
-        QString whyNotLoaded;  // without a first frame: the alert's detail
+        QString whyNotLoaded = {};  // without a first frame: the alert's detail
     };
     void finishLoad(const QString& path, LoadedVideo loaded);
     void takeSnapshot(Image frame, double seconds);

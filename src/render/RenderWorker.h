@@ -57,7 +57,7 @@ struct RenderRequest {
     // Where the finished movie goes; empty for "movie." + extension in the
     // temporary directory. A one-pass render writes it beside the
     // destination and renames it into place.
-    std::filesystem::path destination;
+    std::filesystem::path destination = {};
     // How the last pass encodes: for players (the default), or losslessly,
     // which keeps exactly the pictures the effects made.
     EncodingRole finalEncoding = EncodingRole::Final;

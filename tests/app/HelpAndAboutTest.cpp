@@ -74,10 +74,12 @@ TEST_F(HelpAndAboutTest, AtItsMinimumSizeTheCommandBarDoesNotOverlap) {
         EXPECT_GE(part->width(), std::min(part->minimumSizeHint().width(), part->maximumWidth()))
             << part->objectName().toStdString();
         EXPECT_TRUE(bar->rect().contains(part->geometry())) << part->objectName().toStdString();
-        for (QWidget* other : parts)
-            if (other != part)
+        for (QWidget* other : parts) {
+            if (other != part) {
                 EXPECT_FALSE(part->geometry().intersects(other->geometry()))
                     << part->objectName().toStdString() << " and " << other->objectName().toStdString();
+            }
+        }
     }
     const QWidget* tabs = outlets().find("tabView");
     EXPECT_LE(bar->mapTo(&window, QPoint(bar->width(), 0)).x(), tabs->mapTo(&window, QPoint(0, 0)).x());

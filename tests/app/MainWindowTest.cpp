@@ -52,8 +52,9 @@ bool builtAs(ControlKind kind, QWidget* widget) {
 TEST_F(MainWindowTest, BuildsEveryOutletOfTheCatalogueAndTheWindow) {
     for (const ControlRow& control : controlCatalogue()) {
         EXPECT_TRUE(builtAs(control.kind, outlets().find(control.outlet))) << control.outlet;
-        if (!control.textOutlet.empty())
+        if (!control.textOutlet.empty()) {
             EXPECT_TRUE(qobject_cast<QLineEdit*>(outlets().find(control.textOutlet))) << control.textOutlet;
+        }
     }
     for (const GroupRow& group : controlGroups()) {
         if (!group.resetOutlet.empty()) {

@@ -176,8 +176,9 @@ TEST(OutputContainers, EachNameGetsItsContainerCodecsAndEveryAudioTrack) {
         for (const QString& line : expected.progress.split('|', Qt::SkipEmptyParts))
             EXPECT_NE(run.errors.find(line.toStdString()), std::string::npos) << run.errors;
         EXPECT_EQ(container(output), std::pair(expected.format, expected.brand));
-        if (expected.format != mpeg4)
+        if (expected.format != mpeg4) {
             EXPECT_EQ(docType(output), output.extension() == ".mkv" ? "matroska" : "webm");
+        }
         const auto video = test::probeStream(output, "v:0");
         ASSERT_TRUE(video);
         EXPECT_EQ(video->codec, expected.video);
@@ -194,8 +195,9 @@ TEST(OutputContainers, EachNameGetsItsContainerCodecsAndEveryAudioTrack) {
         const bool copied = expected.audio == "flac";
         EXPECT_EQ(QString::fromStdString(run.output).count("Audio track re-encoded: flac"), copied ? 0 : 2)
             << run.output;
-        if (copied)
+        if (copied) {
             EXPECT_EQ(test::probeStream(output, "a:1")->packets, test::probeStream(source, "a:1")->packets);
+        }
     }
     // Nothing but the outputs is left.
     EXPECT_EQ(test::entryCount(dir), std::ssize(cases));

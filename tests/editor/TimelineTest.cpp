@@ -136,8 +136,12 @@ TEST_F(TimelineTest, InAndOutPointsByKeysAndFields) {
     const auto expectPoints = [&](std::optional<double> inPoint, std::optional<double> outPoint) {
         EXPECT_EQ(controller->inPoint().has_value(), inPoint.has_value());
         EXPECT_EQ(controller->outPoint().has_value(), outPoint.has_value());
-        if (inPoint) EXPECT_NEAR(*controller->inPoint(), *inPoint, 1e-9);
-        if (outPoint) EXPECT_NEAR(*controller->outPoint(), *outPoint, 1e-9);
+        if (inPoint) {
+            EXPECT_NEAR(*controller->inPoint(), *inPoint, 1e-9);
+        }
+        if (outPoint) {
+            EXPECT_NEAR(*controller->outPoint(), *outPoint, 1e-9);
+        }
     };
     key(timeline(), Qt::Key_Home);
     for (int i = 0; i < 3; ++i) key(timeline(), Qt::Key_Right);

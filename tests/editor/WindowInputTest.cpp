@@ -74,13 +74,17 @@ TEST_F(WindowInputTest, APassingWheelScrollsTheListAndAFocusedControlTakesIt) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.outlet);
         QScrollArea* list = showList(c.tab);
-        if (c.listScrolls) ASSERT_GT(list->verticalScrollBar()->maximum(), 0);
+        if (c.listScrolls) {
+            ASSERT_GT(list->verticalScrollBar()->maximum(), 0);
+        }
         QWidget* control = outlet<QWidget>(c.outlet);
         const QString before = c.value(control);
 
         EXPECT_NE(turnWheelOver(control), control);
         EXPECT_EQ(c.value(control), before);
-        if (c.listScrolls) EXPECT_GT(list->verticalScrollBar()->value(), 0);
+        if (c.listScrolls) {
+            EXPECT_GT(list->verticalScrollBar()->value(), 0);
+        }
 
         control->setFocus();
         ASSERT_TRUE(control->hasFocus());

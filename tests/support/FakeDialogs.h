@@ -3,6 +3,8 @@
 // shown, so widget tests never block on a modal loop.
 
 #include <deque>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/ui/Dialogs.h"
@@ -27,7 +29,8 @@ public:
         answers.pop_front();
         return answer;
     }
-    std::optional<QString> openFile(const QString&, const QStringList& extensions, const QString& folder) override {
+    std::optional<QString> openFile(const QString&, const QStringList& extensions,
+                                    const QString& folder) override {
         openedWith.push_back(extensions);
         openedIn.push_back(folder);
         return takeFront(openPaths);
@@ -83,7 +86,8 @@ private:
     template <typename T>
     static std::optional<T> takeFront(std::deque<std::optional<T>>& queue) {
         if (queue.empty()) return std::nullopt;
-        auto value = queue.front();
+        std::optional<T> value;
+        value.swap(queue.front());
         queue.pop_front();
         return value;
     }

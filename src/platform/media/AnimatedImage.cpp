@@ -295,8 +295,11 @@ Status writeAnimation(const std::filesystem::path& movie, const std::filesystem:
     if (palette) {
         // The palette stands from the first frame on, for the whole animation.
         palette->pts = opened->stream->start_time == AV_NOPTS_VALUE ? 0 : opened->stream->start_time;
-        av_buffersrc_add_frame_flags(graph->sources[1], palette.get(), AV_BUFFERSRC_FLAG_KEEP_REF);
-        av_buffersrc_add_frame_flags(graph->sources[1], nullptr, 0);
+        for (AVFrame* frame : {palette.get(), static_cast<AVFrame*>(nullptr)})  // the palette, then its end
+            if (int error =
+                    av_buffersrc_add_frame_flags(graph->sources[1], frame, AV_BUFFERSRC_FLAG_KEEP_REF);
+                error < 0)
+                return failure(movie.string(), error);
     }
     AnimationFile file;
     if (int error = file.open(output, gif ? "gif" : "webp", gif ? "gif" : "libwebp_anim", *graph->sink);

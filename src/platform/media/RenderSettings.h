@@ -50,8 +50,8 @@ struct AnimationLimits {
 
 struct RenderSettings {
     // Nothing: the container's own default (H.264; VP9 in WebM).
-    std::optional<VideoCodec> codec;
-    Quality quality;  // High: visually transparent for most material
+    std::optional<VideoCodec> codec = {};
+    Quality quality = {};  // High: visually transparent for most material
     EncodeSpeed speed = EncodeSpeed::Balanced;
     // The tallest the final movie may be; 0 keeps the source's size. A movie
     // is only ever scaled down, keeping its aspect.
@@ -62,7 +62,7 @@ struct RenderSettings {
     // The most bytes the final file may take; 0 for no limit. With a limit
     // the video gets an average bit rate instead of the quality.
     long long maxBytes = 0;
-    AnimationLimits animation;  // for a GIF or WebP output only
+    AnimationLimits animation = {};  // for a GIF or WebP output only
 
     // Whether anything was asked that a copy of the source would not give:
     // a codec, a quality, a size or a file size.

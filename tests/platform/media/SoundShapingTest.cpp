@@ -145,7 +145,9 @@ TEST(SoundShaping, PlaybackPlaysTheControlsAndMuteSilencesIt) {
     const auto clipped = playedSamples(**loud, SampleKind::Int16);
     ASSERT_EQ(clipped.size(), plain.size());
     for (std::size_t i = 0; i < clipped.size(); ++i)
-        if (std::abs(plain[i]) > 0.01f) ASSERT_EQ(std::signbit(clipped[i]), std::signbit(plain[i])) << i;
+        if (std::abs(plain[i]) > 0.01f) {
+            ASSERT_EQ(std::signbit(clipped[i]), std::signbit(plain[i])) << i;
+        }
     EXPECT_FLOAT_EQ(*std::max_element(clipped.begin(), clipped.end()), 32767 / 32768.0f);
 }
 
