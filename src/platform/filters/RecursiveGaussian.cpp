@@ -233,13 +233,10 @@ constexpr std::size_t kBandLevels = 512;
 // whose address matches a recent store's there waits for it to complete).
 constexpr std::size_t kBandPitch = kBandLevels + 16;
 
-// A walk down the columns takes its rows in pairs: the sections' states
-// are then read and written once for both.
-constexpr int kRowsAtOnceDown = 2;
-
-// Two rows of a side's recursions over n levels, in walking order: x and x2
-// are the input rows at the side's lag, f and f2 the ones leaving its
-// window. The sections' states are updated in place. (Named pointers
+// A pair of rows of a side's recursions over n levels, in walking order (a
+// walk down the columns takes its rows in pairs, so that the sections'
+// states are read and written once for both): x and x2 are the input rows
+// at the side's lag, f and f2 the ones leaving its window. (Named pointers
 // rather than arrays of them: only these tell the compiler that the rows
 // do not overlap, which it needs to vectorise the loop.)
 inline void columnSteps(const Side& side, std::size_t n, const std::uint8_t* __restrict x,
@@ -264,8 +261,8 @@ constexpr int kRowsAhead = 6;
 
 // Walks the rows of the levels [first, first + n) from one end (step +1
 // from row 0, or -1 from the last), writes the side's sums of row y to
-// sumsOf(y, r) (r: its place in its group of kRowsAtOnceDown) and then
-// calls done(y, sums).
+// sumsOf(y, r) (r: 0 for the first row of a pair, 1 for the second) and
+// then calls done(y, sums).
 template <typename SumsOf, typename Done>
 [[gnu::always_inline]] inline void walkColumns(const Side& side, const Image& in, std::size_t first,
                                                std::size_t n, int step, float* state, float* spare,
@@ -283,7 +280,7 @@ template <typename SumsOf, typename Done>
     }
     // A last pair that runs past the end computes its second row (on the
     // edge row) into `spare` and drops it.
-    for (int c = 0; c < h; c += kRowsAtOnceDown) {
+    for (int c = 0; c < h; c += 2) {
         const int y = start + step * c, y2 = y + step;
         prefetchBytes(row(y + step * kRowsAhead), n);
         prefetchBytes(row(y2 + step * kRowsAhead), n);
@@ -297,8 +294,8 @@ template <typename SumsOf, typename Done>
 }
 
 // Band rows of scratch a walk down the columns needs: the sections' state
-// (four), the sums of a group of rows and a spare.
-constexpr std::size_t kScratchRows = 4 + kRowsAtOnceDown + 1;
+// (four), a pair's sums (two) and a spare.
+constexpr std::size_t kScratchRows = 4 + 2 + 1;
 
 // The vertical pass of the levels [first, first + n) (n at most
 // kBandLevels) of every row into `mid`, through `scratch` (kScratchRows
@@ -307,7 +304,7 @@ constexpr std::size_t kScratchRows = 4 + kRowsAtOnceDown + 1;
 TINTREEL_FMA_KERNEL void verticalBand(const Image& in, const RecursiveKernel& k, std::size_t first,
                                       std::size_t n, float* scratch, float* causal, std::uint16_t* mid) {
     const std::size_t stride = in.stride();
-    float *const sum = scratch + 4 * kBandPitch, *const spare = sum + kRowsAtOnceDown * kBandPitch;
+    float *const sum = scratch + 4 * kBandPitch, *const spare = sum + 2 * kBandPitch;
     const auto causalOf = [&](int y) { return causal + static_cast<std::size_t>(y) * kBandPitch; };
     walkColumns(
         k.causal, in, first, n, 1, scratch, spare, [&](int y, int) { return causalOf(y); },
